@@ -1,0 +1,125 @@
+// The filter engine's state and its only entry, Fil_Run: a picture's pixels travel into
+// two byte arrays (Pix_Work, Pix_Orgn), the filter of the requested type runs on them,
+// and Pix_Work goes back into the picture.
+#pragma once
+
+#include "filters/picture.h"
+#include "startup/random.h"
+
+#include <array>
+#include <cassert>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace velmora::filters {
+
+// A byte array indexed (channel, x, y) from 1: channel 1 blue, 2 green, 3 red, 4 reserved;
+// channel fastest, then column, then row from the top, so its memory is the picture's memory.
+class PixelArray {
+public:
+    void resize(int w, int h)
+    {
+        w_ = w;
+        h_ = h;
+        bytes_.assign(std::size_t(w) * std::size_t(h) * 4, 0);
+    }
+    // Back to the idle bounds (1 To 4, 1 To 2, 1 To 2), giving the memory back.
+    void release()
+    {
+        std::vector<std::uint8_t>().swap(bytes_);
+        resize(2, 2);
+    }
+
+    std::uint8_t& operator()(int c, int x, int y)
+    {
+        assert(c >= 1 && c <= 4 && x >= 1 && x <= w_ && y >= 1 && y <= h_);
+        return bytes_[std::size_t(c - 1) + 4 * (std::size_t(x - 1) + std::size_t(w_) * std::size_t(y - 1))];
+    }
+    std::uint8_t operator()(int c, int x, int y) const
+    {
+        assert(c >= 1 && c <= 4 && x >= 1 && x <= w_ && y >= 1 && y <= h_);
+        return bytes_[std::size_t(c - 1) + 4 * (std::size_t(x - 1) + std::size_t(w_) * std::size_t(y - 1))];
+    }
+    // Pointer to pixel (x, y), channel 1; for row-at-a-time loops.
+    std::uint8_t* at(int x, int y)
+    {
+        assert(x >= 1 && x <= w_ && y >= 1 && y <= h_);
+        return bytes_.data() + 4 * (std::size_t(x - 1) + std::size_t(w_) * std::size_t(y - 1));
+    }
+    const std::uint8_t* at(int x, int y) const
+    {
+        assert(x >= 1 && x <= w_ && y >= 1 && y <= h_);
+        return bytes_.data() + 4 * (std::size_t(x - 1) + std::size_t(w_) * std::size_t(y - 1));
+    }
+
+    std::uint8_t* data() { return bytes_.data(); }
+    const std::uint8_t* data() const { return bytes_.data(); }
+    std::size_t size() const { return bytes_.size(); }
+    int width() const { return w_; }
+    int height() const { return h_; }
+
+private:
+    int w_ = 0;
+    int h_ = 0;
+    std::vector<std::uint8_t> bytes_;
+};
+
+enum class FilterStatus {
+    Done,   // the filter ran (or the type is unknown) and the picture holds the result
+    Busy,   // another run was in progress: nothing was read or changed
+    Failed, // the filter's arithmetic failed for this param: the picture kept its pixels
+};
+
+struct FilterResult {
+    FilterStatus status = FilterStatus::Done;
+    const char* reason = ""; // short and static; empty unless Failed
+
+    bool ok() const { return status == FilterStatus::Done; }
+    static FilterResult done() { return {}; }
+    static FilterResult failed(const char* why) { return {FilterStatus::Failed, why}; }
+};
+
+// Called once per row of each pass so a shell can pump its messages during a long run.
+using YieldHook = void (*)(void* context);
+
+struct FilterEngine {
+    bool Fil_Busy = false;
+    PixelArray Pix_Work;
+    PixelArray Pix_Orgn;
+    int W = 0; // width of the picture of the current (or last) run
+    int H = 0; // height of the picture of the current (or last) run
+    std::array<std::int32_t, 766> Gray_Tbl{};
+    std::int32_t param = 0;
+
+    YieldHook yieldHook = nullptr;
+    void* yieldContext = nullptr;
+    Random* random = nullptr; // null: the shared generator
+
+    FilterEngine()
+    {
+        Pix_Work.release();
+        Pix_Orgn.release();
+    }
+
+    void yieldRow() const
+    {
+        if (yieldHook != nullptr) {
+            yieldHook(yieldContext);
+        }
+    }
+    Random& rng() const { return random != nullptr ? *random : sharedRandom(); }
+};
+
+// Filters `picture` in place with filter type `filType` (1..31) and `param`.
+// Unknown types leave the picture as it was.
+FilterResult Fil_Run(FilterEngine& engine, int filType, PictureView picture, std::int32_t param);
+
+// The process-wide engine used by the show and the dialog.
+FilterEngine& sharedFilterEngine();
+
+// Takes apart a colour in COLORREF layout: red = colour Mod 256 (sign of colour), green and
+// blue = bits 8..15 and 16..23.
+void Split_RGB(std::int32_t colour, std::int32_t& red, std::int32_t& green, std::int32_t& blue);
+
+} // namespace velmora::filters

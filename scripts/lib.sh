@@ -1,0 +1,34 @@
+# Shared helpers of the project scripts (sourced, not run).
+
+# Starts a private Xvfb on a free display and exports DISPLAY; stop it with stop_xvfb.
+start_xvfb() {
+  local size="${1:-1920x1080x24}"
+  local fdfile
+  fdfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$fdfile" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 1 100); do
+    [ -s "$fdfile" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  rm -f "$fdfile"
+}
+
+stop_xvfb() {
+  if [ -n "${XVFB_PID:-}" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+  fi
+}
+
+# A private Wine prefix inside the build tree, without the Mono and Gecko prompts.
+prepare_wine() {
+  export WINEPREFIX="${WINEPREFIX:-$PWD/build/wine-prefix}"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || true
+  fi
+}
