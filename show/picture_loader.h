@@ -1,0 +1,54 @@
+// What the core asks of a platform's picture decoders: a path in, a 32-bit top-down
+// picture out, or a short reason why not.
+#pragma once
+
+#include "filters/picture.h"
+
+#include <string>
+
+namespace velmora {
+
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const PictureSize&) const = default;
+};
+
+struct LoadRequest {
+    // The box the picture will be shrunk into. A decoder may then deliver a reduced picture
+    // (for example by DCT scaling) as long as it is at least as large as the part of this box
+    // the picture will cover. 0 x 0 asks for the full size.
+    int fitWidth = 0;
+    int fitHeight = 0;
+};
+
+struct LoadResult {
+    bool ok = false;
+    std::string error;     // short reason when !ok
+    Picture picture;       // the decoded pixels, possibly reduced
+    PictureSize ownSize;   // the picture's own size (after EXIF orientation), whatever was decoded
+
+    static LoadResult failure(std::string why)
+    {
+        LoadResult r;
+        r.error = std::move(why);
+        return r;
+    }
+};
+
+struct SizeResult {
+    bool ok = false;
+    std::string error;
+    PictureSize size;
+};
+
+class PictureLoader {
+public:
+    virtual ~PictureLoader() = default;
+    // `path` is UTF-8. Never throws: every failure is a result.
+    virtual LoadResult load(const std::string& path, const LoadRequest& request) = 0;
+    // The picture's own size, read from its header where the format allows.
+    virtual SizeResult ownSize(const std::string& path) = 0;
+};
+
+} // namespace velmora
