@@ -6,6 +6,10 @@ namespace velmora {
 
 class ShowMusic {
 public:
+    // The fixed intervals at which the show calls the two ticks while they are enabled.
+    static constexpr int timer1IntervalMs = 1000;
+    static constexpr int timer2IntervalMs = 200;
+
     virtual ~ShowMusic() = default;
     virtual void start() = 0;                  // at show start, after the tiles are laid out
     virtual bool timer1Enabled() const = 0;    // the MP3 restart poll (1000 ms)

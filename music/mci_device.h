@@ -1,0 +1,34 @@
+// What the music needs of the platform: an MCI-style device driven by command strings,
+// a PlaySound-style player for looping WAV files, and the short form of a file's path.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace velmora::music {
+
+// Texts are UTF-8 on this side; a platform converts them for its system calls.
+class MciDevice {
+public:
+    virtual ~MciDevice() = default;
+    // Sends one command string. The reply text goes into `reply` (NUL-terminated when it
+    // fits; an empty span asks for no reply). Returns 0 or an MCI error code.
+    virtual std::uint32_t sendString(const std::string& command, std::span<char> reply) = 0;
+    // The text of an error code into `text`, NUL-terminated; false when there is none.
+    virtual bool errorString(std::uint32_t code, std::span<char> text) = 0;
+    // The short (8.3) form of an existing file's path, or "" when it cannot be had.
+    // Platforms without short names return the path as it is when the file exists.
+    virtual std::string shortPathName(const std::string& longPath) = 0;
+};
+
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer() = default;
+    virtual std::uint32_t waveDeviceCount() = 0;
+    // Plays the file in the background, looping until stop(); false when it cannot start.
+    virtual bool playLooping(const std::string& path) = 0;
+    virtual void stop() = 0;
+};
+
+} // namespace velmora::music
