@@ -20,6 +20,9 @@ struct LoadRequest {
     // the picture will cover. 0 x 0 asks for the full size.
     int fitWidth = 0;
     int fitHeight = 0;
+    // A decode still running after this long is abandoned and counts as a failure, so one
+    // hostile or enormous file cannot stall the show. 0 means no limit.
+    int timeLimitMs = 8000;
 };
 
 struct LoadResult {

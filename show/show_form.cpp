@@ -1,0 +1,435 @@
+// The show window: set-up, picture composition, the slide cycle and both flips.
+#include "show/show_form.h"
+
+#include "show/effect_table.h"
+#include "show/flip.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <utility>
+
+namespace velmora::show {
+
+namespace {
+
+// Coordinates handed to the copies are rounded to the nearest integer, halves to even.
+int roundHalfEven(double value)
+{
+    if (!(value > -1e9 && value < 1e9)) { // also catches NaN
+        return 0;
+    }
+    return int(std::nearbyint(value));
+}
+
+// The largest screen side the show accepts; beyond it a buffer would not fit in memory.
+constexpr int MaxScreenSide = 16384;
+
+} // namespace
+
+ShowForm::ShowForm(const Settings& settings, const Catalogue& catalogue, ShowServices services,
+                   bool commandLineEmpty)
+    : settings_(settings), catalogue_(catalogue), services_(services), input_(commandLineEmpty)
+{
+}
+
+void ShowForm::Form_Load(int screenWidth, int screenHeight)
+{
+    assert(state_.phase == ShowPhase::NotLoaded);
+    const int w = std::clamp(screenWidth, 0, MaxScreenSide);
+    const int h = std::clamp(screenHeight, 0, MaxScreenSide);
+    ShowState& s = state_;
+    ShowBuffers& b = buffers_;
+
+    // 1. Geometry.
+    s.ScreenW = float(w);
+    s.ScreenH = float(h);
+    b.Display.resize(w, h);
+    b.Master.resize(w, h);
+    b.Pic_Dmy.resize(w, h);
+
+    // 2. First picture, or the desktop as it is before the show covers it.
+    if (catalogue_.ImageCount != 0) {
+        s.PicCounter = 0;
+        LoadNextPicture();
+    } else if (!services_.platform.copyDesktop(b.Master)) {
+        fillBox(b.Master, 0, 0, w, h, Black);
+    }
+
+    // 3. Show it.
+    b.Display = b.Master;
+
+    // 4. Tiles, numbered row by row from the top-left.
+    s.TileW = w / GridColumns;
+    s.TileH = h / GridRows;
+    b.Pic_D.resize(s.TileW, s.TileH);
+    int k = 0;
+    for (int i = 0; i < GridRows; ++i) {
+        for (int j = 0; j < GridColumns; ++j) {
+            ++k;
+            s.TileX[std::size_t(k)] = s.TileW * j;
+            s.TileY[std::size_t(k)] = s.TileH * i;
+        }
+    }
+
+    // 5. Grid.
+    DrawGrid();
+
+    // 6. Orders.
+    MakeTileOrder();
+    MakeEffectOrder();
+    s.EffectCounter = 1;
+    s.TileCounter = 0;
+
+    // 7. Music.
+    services_.music.start();
+
+    // 9. Start.
+    timer3_.enabled = true;
+    timer4_.enabled = false;
+    s.phase = ShowPhase::Tiles;
+    markDirty(boundsOf(b.Display));
+}
+
+void ShowForm::LoadNextPicture()
+{
+    ShowState& s = state_;
+    ShowBuffers& b = buffers_;
+    s.PicCounter += 1;
+    fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
+
+    const int position = s.PicCounter;
+    // The wrap happens whatever becomes of the load.
+    if (s.PicCounter >= catalogue_.ImageCount) {
+        s.PicCounter = 0;
+    }
+
+    if (position < 1 || std::size_t(position) >= catalogue_.ShowOrder.size()) {
+        return;
+    }
+    const int index = catalogue_.ShowOrder[std::size_t(position)];
+    if (index < 1 || std::size_t(index) >= catalogue_.ImageList.size()) {
+        return;
+    }
+
+    const bool fullScreen = settings_.ImageSize != 0;
+    LoadRequest request;
+    if (fullScreen) {
+        request.fitWidth = b.Master.width();
+        request.fitHeight = b.Master.height();
+    }
+    LoadResult loaded = services_.loader.load(catalogue_.ImageList[std::size_t(index)], request);
+    if (!loaded.ok || loaded.picture.empty()) {
+        return; // Master stays black for this round
+    }
+    b.Pic_Orgn = std::move(loaded.picture);
+    // Placement follows the picture's own size even when the decoder delivered it reduced.
+    PictureSize own = loaded.ownSize;
+    if (own.width <= 0 || own.height <= 0) {
+        own = {b.Pic_Orgn.width(), b.Pic_Orgn.height()};
+    }
+    const float w0 = float(own.width);
+    const float h0 = float(own.height);
+
+    float dW = w0;
+    float dH = h0;
+    if (fullScreen) {
+        // Scaled by the longer side; the screen's own shape is not considered.
+        if (w0 > h0) {
+            dW = s.ScreenW;
+            dH = h0 * s.ScreenW / w0;
+        } else {
+            dW = w0 * s.ScreenH / h0;
+            dH = s.ScreenH;
+        }
+    }
+    const int x = roundHalfEven((s.ScreenW - dW) / 2);
+    const int y = roundHalfEven((s.ScreenH - dH) / 2);
+    const int width = roundHalfEven(dW);
+    const int height = roundHalfEven(dH);
+    if (width == b.Pic_Orgn.width() && height == b.Pic_Orgn.height()) {
+        blockCopy(b.Master, x, y, width, height, b.Pic_Orgn, 0, 0);
+    } else {
+        stretchCopy(b.Master, x, y, width, height, b.Pic_Orgn, 0, 0, b.Pic_Orgn.width(), b.Pic_Orgn.height());
+    }
+}
+
+void ShowForm::DrawGrid()
+{
+    ShowState& s = state_;
+    s.GridW = roundHalfEven(double(s.ScreenW) / GridColumns);
+    s.GridH = roundHalfEven(double(s.ScreenH) / GridRows);
+    const int screenW = roundHalfEven(s.ScreenW);
+    const int screenH = roundHalfEven(s.ScreenH);
+    for (int i = 1; i < GridColumns; ++i) {
+        drawLine(buffers_.Display, i * s.GridW, 0, i * s.GridW, screenH, Black);
+    }
+    for (int i = 1; i < GridRows; ++i) {
+        drawLine(buffers_.Display, 0, i * s.GridH, screenW, i * s.GridH, Black);
+    }
+    // No dirty mark: every caller has just drawn a tile and marked it, and outside that tile
+    // the grid lines are already black, so redrawing them changes nothing there.
+}
+
+void ShowForm::makePermutation(std::array<int, TileCount + 1>& order, int n)
+{
+    assert(n >= 0 && n <= TileCount);
+    std::array<bool, TileCount + 1> taken{};
+    for (int t = 1; t <= n; ++t) {
+        const int remaining = n - t + 1;
+        int r = int(std::floor(services_.random.next() * remaining)) + 1;
+        r = std::clamp(r, 1, remaining);
+        for (int v = 1; v <= n; ++v) {
+            if (!taken[std::size_t(v)] && --r == 0) {
+                taken[std::size_t(v)] = true;
+                order[std::size_t(t)] = v;
+                break;
+            }
+        }
+    }
+}
+
+void ShowForm::MakeTileOrder() { makePermutation(state_.TileOrder, TileCount); }
+
+void ShowForm::MakeEffectOrder() { makePermutation(state_.EffectOrder, EffectCount); }
+
+Rect ShowForm::tileRect(int k) const
+{
+    if (k < 1 || k > TileCount) {
+        return {};
+    }
+    return {state_.TileX[std::size_t(k)], state_.TileY[std::size_t(k)], state_.TileW, state_.TileH};
+}
+
+Rect ShowForm::currentTile() const { return {state_.PointX, state_.PointY, state_.TileW, state_.TileH}; }
+
+void ShowForm::Timer3_Timer()
+{
+    if (!timer3_.enabled || timer4_.enabled) {
+        return;
+    }
+    ShowState& s = state_;
+    const std::int64_t now = services_.platform.nowMilliseconds();
+    switch (s.phase) {
+    case ShowPhase::NotLoaded:
+    case ShowPhase::Stopped:
+        return;
+    case ShowPhase::PauseBeforeReveal:
+        if (now < s.pauseEndMs) {
+            return;
+        }
+        // With 0 or 1 pictures Master keeps its image, which is filtered again.
+        if (catalogue_.ImageCount > 1) {
+            LoadNextPicture();
+        }
+        RevealPicture();
+        [[fallthrough]];
+    case ShowPhase::Reveal:
+        for (int i = 0; i < RevealStepsPerFrame; ++i) {
+            if (revealStep()) {
+                s.phase = ShowPhase::PauseAfterReveal;
+                s.pauseEndMs = now + PicturePauseMs;
+                break;
+            }
+        }
+        return;
+    case ShowPhase::PauseAfterReveal:
+        if (now < s.pauseEndMs) {
+            return;
+        }
+        changePictureDone();
+        break;
+    case ShowPhase::Tiles:
+        s.TileCounter += 1;
+        if (s.TileCounter > TileCount) {
+            s.phase = ShowPhase::PauseBeforeReveal;
+            s.pauseEndMs = now + PicturePauseMs;
+            return;
+        }
+        break;
+    }
+    startTile();
+}
+
+void ShowForm::changePictureDone()
+{
+    ShowState& s = state_;
+    MakeTileOrder();
+    s.TileCounter = 1;
+    if (settings_.FilterMode == 0) {
+        s.EffectCounter += 1;
+        if (s.EffectCounter > EffectCount) {
+            MakeEffectOrder();
+            s.EffectCounter = 1;
+        }
+    }
+    s.phase = ShowPhase::Tiles;
+}
+
+void ShowForm::startTile()
+{
+    ShowState& s = state_;
+    ShowBuffers& b = buffers_;
+    if (settings_.FilterMode == 1) {
+        s.EffectCounter += 1;
+        if (s.EffectCounter > EffectCount) {
+            MakeEffectOrder();
+            s.EffectCounter = 1;
+        }
+    }
+    s.CurTile = s.TileOrder[std::size_t(std::clamp(s.TileCounter, 0, TileCount))];
+    s.CurEffect = s.EffectOrder[std::size_t(std::clamp(s.EffectCounter, 0, EffectCount))];
+    const Rect tile = tileRect(s.CurTile);
+    s.PointX = tile.x;
+    s.PointY = tile.y;
+
+    blockCopy(b.Pic_D, 0, 0, s.TileW, s.TileH, b.Master, s.PointX, s.PointY);
+    if (const Effect* effect = effectRow(s.CurEffect); effect != nullptr && !b.Pic_D.empty()) {
+        // A busy or failing filter leaves Pic_D as copied: the tile turns over unchanged.
+        (void)filters::Fil_Run(services_.filters, effect->type, b.Pic_D.view(), effect->param);
+    }
+
+    s.FlipDir = int(std::floor(4 * services_.random.next() + 1));
+    s.FlipStep = 0;
+    timer3_.enabled = false;
+    timer4_.enabled = true;
+}
+
+void ShowForm::Timer4_Timer()
+{
+    if (!timer4_.enabled) {
+        return;
+    }
+    ShowState& s = state_;
+    ShowBuffers& b = buffers_;
+    const Rect tile = currentTile();
+    s.FlipStep += 2;
+    // Steps outside 1..24 only fill the tile black, as the final tick does before its copy.
+    drawFlipStep(b.Display, tile, {b.Master, s.PointX, s.PointY}, {b.Pic_D, 0, 0}, FlipForm::Filter, s.FlipDir,
+                 s.FlipStep);
+    if (s.FlipStep > LastFlipStep) {
+        blockCopy(b.Display, s.PointX, s.PointY, s.TileW, s.TileH, b.Pic_D, 0, 0);
+        DrawGrid();
+        timer4_.enabled = false;
+        timer3_.enabled = true;
+    }
+    markDirty(tile);
+}
+
+void ShowForm::RevealPicture()
+{
+    ShowState& s = state_;
+    buffers_.Pic_Dmy = buffers_.Display;
+    s.phase = ShowPhase::Reveal;
+    s.revealIndex = 0;
+    s.FlipStep = LastFlipStep + 1; // so the first step moves on to the first tile
+}
+
+// One step of the reveal: a drawing step of the current tile, or its final copy and the move
+// to the next tile. Returns true when the last tile is done.
+bool ShowForm::revealStep()
+{
+    ShowState& s = state_;
+    ShowBuffers& b = buffers_;
+    if (s.FlipStep > LastFlipStep) {
+        if (s.revealIndex >= TileCount) {
+            return true;
+        }
+        s.revealIndex += 1;
+        s.CurTile = s.TileOrder[std::size_t(s.revealIndex)];
+        const Rect next = tileRect(s.CurTile);
+        s.PointX = next.x;
+        s.PointY = next.y;
+        s.FlipDir = int(std::floor(4 * services_.random.next() + 1));
+        s.FlipStep = 0;
+    }
+    const Rect tile = currentTile();
+    s.FlipStep += 1;
+    drawFlipStep(b.Display, tile, {b.Pic_Dmy, s.PointX, s.PointY}, {b.Master, s.PointX, s.PointY},
+                 FlipForm::Reveal, s.FlipDir, s.FlipStep);
+    if (s.FlipStep > LastFlipStep) {
+        blockCopy(b.Display, s.PointX, s.PointY, s.TileW, s.TileH, b.Master, s.PointX, s.PointY);
+    }
+    DrawGrid();
+    markDirty(tile);
+    return s.FlipStep > LastFlipStep && s.revealIndex >= TileCount;
+}
+
+void ShowForm::Timer1_Timer()
+{
+    if (timer(1).enabled) {
+        services_.music.timer1Tick();
+    }
+}
+
+void ShowForm::Timer2_Timer()
+{
+    if (timer(2).enabled) {
+        services_.music.timer2Tick();
+    }
+}
+
+ShowTimer ShowForm::timer(int number) const
+{
+    const bool running = state_.phase != ShowPhase::NotLoaded && state_.phase != ShowPhase::Stopped;
+    switch (number) {
+    case 1: return {running && services_.music.timer1Enabled(), Timer1IntervalMs};
+    case 2: return {running && services_.music.timer2Enabled(), Timer2IntervalMs};
+    case 3: return timer3_;
+    case 4: return timer4_;
+    default: assert(false && "timers are numbered 1..4"); return {};
+    }
+}
+
+void ShowForm::frame()
+{
+    if (timer3_.enabled) {
+        Timer3_Timer();
+    } else if (timer4_.enabled) {
+        Timer4_Timer();
+    }
+    presentFrame();
+}
+
+void ShowForm::markDirty(const Rect& area) { dirty_ = unite(dirty_, intersect(area, boundsOf(buffers_.Display))); }
+
+Rect ShowForm::takeDirtyRect() { return std::exchange(dirty_, Rect{}); }
+
+void ShowForm::presentFrame()
+{
+    const Rect area = takeDirtyRect();
+    if (!area.empty()) {
+        services_.platform.present(buffers_.Display, area);
+    }
+}
+
+bool ShowForm::Display_MouseMove(float x, float y) { return input_.Display_MouseMove(x, y) == InputAction::EndShow; }
+
+bool ShowForm::Display_MouseDown() { return input_.Display_MouseDown() == InputAction::EndShow; }
+
+bool ShowForm::Form_KeyDown(int keyCode)
+{
+    switch (input_.Form_KeyDown(keyCode, services_.music.handlesTrackKeys())) {
+    case InputAction::PreviousTrack: services_.music.previousTrack(); return false;
+    case InputAction::NextTrack: services_.music.nextTrack(); return false;
+    case InputAction::EndShow: return true;
+    case InputAction::None: return false;
+    }
+    return false;
+}
+
+void ShowForm::stopShow()
+{
+    if (state_.phase == ShowPhase::Stopped) {
+        return;
+    }
+    const bool started = state_.phase != ShowPhase::NotLoaded;
+    timer3_.enabled = false;
+    timer4_.enabled = false;
+    state_.phase = ShowPhase::Stopped;
+    if (started) {
+        services_.music.stop();
+    }
+}
+
+} // namespace velmora::show

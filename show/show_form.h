@@ -1,0 +1,159 @@
+// The show window's logic: picture buffers, set-up, the tile-by-tile slide cycle, the
+// flips and the input rules, driven by the shell's timers one display frame at a time.
+#pragma once
+
+#include "filters/engine.h"
+#include "filters/picture.h"
+#include "music/show_music.h"
+#include "show/drawing.h"
+#include "show/input_rules.h"
+#include "show/picture_loader.h"
+#include "show/show_platform.h"
+#include "startup/random.h"
+#include "startup/settings.h"
+
+#include <array>
+#include <cstdint>
+
+namespace velmora::show {
+
+// Timings. Timer3 and Timer4 tick once per display frame so that a flip looks the same on
+// every machine: 13 ticks, about 0.2 s; a reveal of 48 tiles x 25 steps takes about 4 s.
+inline constexpr int FrameIntervalMs = 16;
+inline constexpr int Timer1IntervalMs = 1000; // MP3 restart poll
+inline constexpr int Timer2IntervalMs = 200;  // audio-CD poll
+inline constexpr int Timer3IntervalMs = FrameIntervalMs;
+inline constexpr int Timer4IntervalMs = FrameIntervalMs;
+inline constexpr int PicturePauseMs = 1000;   // before and after each reveal
+inline constexpr int RevealStepsPerFrame = 5; // 1200 steps / 5 = 240 frames, about 4 s
+
+inline constexpr int GridColumns = 8;
+inline constexpr int GridRows = 6;
+inline constexpr int TileCount = GridColumns * GridRows;
+
+struct ShowTimer {
+    bool enabled = false;
+    int intervalMs = 0;
+};
+
+// Everything the show needs from outside; all must outlive the ShowForm.
+struct ShowServices {
+    ShowPlatform& platform;
+    PictureLoader& loader;
+    ShowMusic& music;
+    Random& random;                  // tile and effect orders, flip directions
+    filters::FilterEngine& filters;  // Fil_Run on Pic_D
+};
+
+// The show window's picture buffers.
+struct ShowBuffers {
+    Picture Display;  // what the user sees
+    Picture Master;   // the current picture composed for the screen
+    Picture Pic_Dmy;  // snapshot of Display: the old image during a reveal
+    Picture Pic_Orgn; // the picture as loaded
+    Picture Pic_D;    // one tile: what the filter works on
+};
+
+// Where the slide cycle is. Tiles covers both of its states (Timer3 waiting, Timer4 flipping).
+enum class ShowPhase {
+    NotLoaded,
+    Tiles,
+    PauseBeforeReveal,
+    Reveal,
+    PauseAfterReveal,
+    Stopped,
+};
+
+struct ShowState {
+    float ScreenW = 0;
+    float ScreenH = 0;
+    int GridW = 0;
+    int GridH = 0;
+    int TileW = 0;
+    int TileH = 0;
+    std::array<int, TileCount + 1> TileX{};       // entries 1..48
+    std::array<int, TileCount + 1> TileY{};
+    std::array<int, TileCount + 1> TileOrder{};   // permutation of 1..48 in 1..48
+    std::array<int, TileCount + 1> EffectOrder{}; // permutation of 1..48 in 1..48
+    int CurTile = 0;
+    int CurEffect = 0;
+    int PicCounter = 0;
+    int TileCounter = 0;
+    int EffectCounter = 1;
+    int FlipDir = 1;
+    int FlipStep = 0;
+    int PointX = 0; // top-left corner of the tile being worked on
+    int PointY = 0;
+    ShowPhase phase = ShowPhase::NotLoaded;
+    int revealIndex = 0;      // reveal: position in TileOrder of the tile turning (1..48)
+    std::int64_t pauseEndMs = 0;
+};
+
+class ShowForm {
+public:
+    ShowForm(const Settings& settings, const Catalogue& catalogue, ShowServices services,
+             bool commandLineEmpty = false);
+
+    // Sizes the buffers to the screen, composes the first picture (or copies the desktop),
+    // lays out the tiles, draws the grid, makes the orders, starts the music, enables Timer3.
+    void Form_Load(int screenWidth, int screenHeight);
+
+    // Timer entries; the shell calls each while its timer is enabled, at its interval.
+    void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer3_Timer(); // one tile of the slide cycle, or a part of the picture change
+    void Timer4_Timer(); // two steps of the filter flip
+    ShowTimer timer(int number) const; // number 1..4
+
+    // One display frame for a shell with no timers of its own: ticks Timer3 or Timer4
+    // (whichever is enabled), then presents what changed.
+    void frame();
+
+    // The part of Display changed since the last call (empty when nothing did).
+    Rect takeDirtyRect();
+    // Presents the changed part of Display through the platform, if any. Once per frame.
+    void presentFrame();
+
+    // Input. Each returns true when the shell must run EndShow; the track keys go to the
+    // music here. After a refused password the show simply goes on.
+    bool Display_MouseMove(float x, float y);
+    bool Display_MouseDown();
+    bool Form_KeyDown(int keyCode);
+
+    // EndShow's part in the core, once the password step has passed: the timers stop and
+    // the music is closed. Ticks do nothing afterwards.
+    void stopShow();
+
+    // The procedures of the cycle, public so that tests and tools can drive them directly.
+    void LoadNextPicture();
+    void DrawGrid();
+    void MakeTileOrder();
+    void MakeEffectOrder();
+
+    const ShowState& state() const { return state_; }
+    const ShowBuffers& buffers() const { return buffers_; }
+    const Settings& settings() const { return settings_; }
+    // The rectangle of tile k (1..48) on the screen.
+    Rect tileRect(int k) const;
+
+private:
+    void startTile();
+    void changePictureDone();
+    void RevealPicture();
+    bool revealStep();
+    void markDirty(const Rect& area);
+    void makePermutation(std::array<int, TileCount + 1>& order, int n);
+    Rect currentTile() const;
+
+    Settings settings_;
+    Catalogue catalogue_;
+    ShowServices services_;
+    InputRules input_;
+    ShowState state_;
+    ShowBuffers buffers_;
+    ShowTimer timer3_{false, Timer3IntervalMs};
+    ShowTimer timer4_{false, Timer4IntervalMs};
+    Rect dirty_;
+};
+
+} // namespace velmora::show

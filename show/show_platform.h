@@ -1,0 +1,45 @@
+// What the show asks of the shell that hosts it: showing a rectangle of Display, a copy
+// of the desktop, and a millisecond clock. Timers and input stay with the shell, which
+// calls ShowForm's tick and input entries.
+#pragma once
+
+#include "filters/picture.h"
+#include "show/drawing.h"
+
+#include <cstdint>
+
+namespace velmora::show {
+
+class ShowPlatform {
+public:
+    virtual ~ShowPlatform() = default;
+
+    // Puts `area` of `display` on the screen (`area` lies inside `display`).
+    virtual void present(const Picture& display, const Rect& area) = 0;
+
+    // Fills `target` (already sized to the screen) with the desktop as it is now, from its
+    // top-left corner. Returns false when there is no desktop to copy; `target` then stays black.
+    virtual bool copyDesktop(Picture& target) = 0;
+
+    // A monotonic clock in milliseconds (any origin). The headless renderer simulates it.
+    virtual std::int64_t nowMilliseconds() = 0;
+};
+
+// A platform that shows nothing, has no desktop and whose clock the caller sets:
+// for tests, benchmarks and the headless renderer.
+class SimulatedPlatform : public ShowPlatform {
+public:
+    void present(const Picture&, const Rect& area) override
+    {
+        ++presentCount;
+        lastPresented = area;
+    }
+    bool copyDesktop(Picture&) override { return false; }
+    std::int64_t nowMilliseconds() override { return now; }
+
+    std::int64_t now = 0;
+    int presentCount = 0;
+    Rect lastPresented;
+};
+
+} // namespace velmora::show
