@@ -4,6 +4,7 @@
 #include "filters/filter_table.h"
 
 #include <cstring>
+#include <new>
 
 namespace velmora::filters {
 
@@ -40,16 +41,18 @@ FilterResult Fil_Run(FilterEngine& engine, int filType, PictureView picture, std
         return FilterResult::done();
     }
 
-    engine.Pix_Work.resize(picture.width, picture.height);
-    engine.Pix_Orgn.resize(picture.width, picture.height);
-    std::memcpy(engine.Pix_Work.data(), picture.bytes, picture.byteCount());
-    std::memcpy(engine.Pix_Orgn.data(), picture.bytes, picture.byteCount());
+    try {
+        engine.Pix_Orgn.copyFrom(picture.bytes, picture.width, picture.height);
+    } catch (const std::bad_alloc&) {
+        return FilterResult::failed("out of memory");
+    }
+    engine.Pix_Work.borrow(picture.bytes, picture.width, picture.height);
 
     const FilterResult result = entry->proc(engine);
     if (result.status != FilterStatus::Done) {
-        return result; // the picture keeps its old pixels
+        // A filter may stop part-way: put the picture's own pixels back.
+        std::memcpy(picture.bytes, engine.Pix_Orgn.data(), picture.byteCount());
     }
-    std::memcpy(picture.bytes, engine.Pix_Work.data(), picture.byteCount());
     return result;
 }
 

@@ -10,25 +10,40 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstring>
+#include <memory>
 
 namespace velmora::filters {
 
 // A byte array indexed (channel, x, y) from 1: channel 1 blue, 2 green, 3 red, 4 reserved;
 // channel fastest, then column, then row from the top, so its memory is the picture's memory.
+// It either owns its bytes or, during a run, lends the caller's picture memory.
 class PixelArray {
 public:
-    void resize(int w, int h)
+    PixelArray() { release(); }
+    PixelArray(const PixelArray&) = delete;
+    PixelArray& operator=(const PixelArray&) = delete;
+
+    // Owns a copy of `source` (w x h pixels); may throw std::bad_alloc.
+    void copyFrom(const std::uint8_t* source, int w, int h)
     {
-        w_ = w;
-        h_ = h;
-        bytes_.assign(std::size_t(w) * std::size_t(h) * 4, 0);
+        const std::size_t n = std::size_t(w) * std::size_t(h) * 4;
+        owned_.reset(new std::uint8_t[n]); // no zero fill: every byte is copied next
+        std::memcpy(owned_.get(), source, n);
+        set(owned_.get(), w, h);
     }
-    // Back to the idle bounds (1 To 4, 1 To 2, 1 To 2), giving the memory back.
+    // Works directly on the caller's memory; nothing is copied.
+    void borrow(std::uint8_t* memory, int w, int h)
+    {
+        owned_.reset();
+        set(memory, w, h);
+    }
+    // Back to the idle bounds (1 To 4, 1 To 2, 1 To 2), giving any memory back.
     void release()
     {
-        std::vector<std::uint8_t>().swap(bytes_);
-        resize(2, 2);
+        owned_.reset();
+        idle_.fill(0);
+        set(idle_.data(), 2, 2);
     }
 
     std::uint8_t& operator()(int c, int x, int y)
@@ -45,24 +60,37 @@ public:
     std::uint8_t* at(int x, int y)
     {
         assert(x >= 1 && x <= w_ && y >= 1 && y <= h_);
-        return bytes_.data() + 4 * (std::size_t(x - 1) + std::size_t(w_) * std::size_t(y - 1));
+        return bytes_ + 4 * (std::size_t(x - 1) + std::size_t(w_) * std::size_t(y - 1));
     }
     const std::uint8_t* at(int x, int y) const
     {
         assert(x >= 1 && x <= w_ && y >= 1 && y <= h_);
-        return bytes_.data() + 4 * (std::size_t(x - 1) + std::size_t(w_) * std::size_t(y - 1));
+        return bytes_ + 4 * (std::size_t(x - 1) + std::size_t(w_) * std::size_t(y - 1));
     }
+    // Row y (1 = top), pixel 1 channel 1.
+    std::uint8_t* row(int y) { return at(1, y); }
+    const std::uint8_t* row(int y) const { return at(1, y); }
 
-    std::uint8_t* data() { return bytes_.data(); }
-    const std::uint8_t* data() const { return bytes_.data(); }
-    std::size_t size() const { return bytes_.size(); }
+    std::uint8_t* data() { return bytes_; }
+    const std::uint8_t* data() const { return bytes_; }
+    std::size_t size() const { return std::size_t(w_) * std::size_t(h_) * 4; }
     int width() const { return w_; }
     int height() const { return h_; }
+    bool ownsMemory() const { return bytes_ != idle_.data() && owned_ != nullptr; }
 
 private:
+    void set(std::uint8_t* bytes, int w, int h)
+    {
+        bytes_ = bytes;
+        w_ = w;
+        h_ = h;
+    }
+
+    std::uint8_t* bytes_ = nullptr;
     int w_ = 0;
     int h_ = 0;
-    std::vector<std::uint8_t> bytes_;
+    std::unique_ptr<std::uint8_t[]> owned_;
+    std::array<std::uint8_t, 16> idle_{};
 };
 
 enum class FilterStatus {
@@ -85,6 +113,9 @@ using YieldHook = void (*)(void* context);
 
 struct FilterEngine {
     bool Fil_Busy = false;
+    // During a run Pix_Work is the caller's picture itself (the result is built where it is
+    // wanted, with no copy back) and Pix_Orgn an owned copy of it, which also restores the
+    // picture when a filter fails part-way.
     PixelArray Pix_Work;
     PixelArray Pix_Orgn;
     int W = 0; // width of the picture of the current (or last) run
@@ -96,12 +127,6 @@ struct FilterEngine {
     void* yieldContext = nullptr;
     Random* random = nullptr; // null: the shared generator
 
-    FilterEngine()
-    {
-        Pix_Work.release();
-        Pix_Orgn.release();
-    }
-
     void yieldRow() const
     {
         if (yieldHook != nullptr) {
@@ -112,7 +137,8 @@ struct FilterEngine {
 };
 
 // Filters `picture` in place with filter type `filType` (1..31) and `param`.
-// Unknown types leave the picture as it was.
+// Unknown types leave the picture as it was; so does a failed run. While the run yields, the
+// picture may hold a partly filtered image, and nothing else may write it.
 FilterResult Fil_Run(FilterEngine& engine, int filType, PictureView picture, std::int32_t param);
 
 // The process-wide engine used by the show and the dialog.
