@@ -1,0 +1,157 @@
+// The catalogue keeps no 16-bit limit: a folder of any size is listed in full.
+#include "startup/catalogue.h"
+
+#include <algorithm>
+#include <cassert>
+#include <numeric>
+
+namespace velmora {
+
+namespace {
+
+constexpr std::uint32_t kExcluded = AttrDirectory | AttrHidden | AttrSystem;
+
+// Next code point of UTF-8 text as a UTF-16 sort rank. Supplementary characters rank
+// between U+D7FF and U+E000 (where their surrogates sort), in code point order; a byte
+// that is not valid UTF-8 ranks above everything, by its value.
+std::uint32_t nextRank(std::string_view s, std::size_t& pos)
+{
+    const auto b0 = static_cast<unsigned char>(s[pos]);
+    std::uint32_t cp = 0;
+    std::size_t n = 0;
+    if (b0 < 0x80) {
+        cp = b0;
+        n = 1;
+    } else if ((b0 >> 5) == 0x6) {
+        cp = b0 & 0x1F;
+        n = 2;
+    } else if ((b0 >> 4) == 0xE) {
+        cp = b0 & 0x0F;
+        n = 3;
+    } else if ((b0 >> 3) == 0x1E) {
+        cp = b0 & 0x07;
+        n = 4;
+    }
+    bool valid = n > 0 && pos + n <= s.size();
+    for (std::size_t i = 1; valid && i < n; ++i) {
+        const auto b = static_cast<unsigned char>(s[pos + i]);
+        valid = (b & 0xC0) == 0x80;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (!valid) {
+        ++pos;
+        return 0x400000u + b0;
+    }
+    pos += n;
+    if (cp < 0xD800)
+        return cp;
+    if (cp >= 0x10000)
+        return 0xD800 + (cp - 0x10000);
+    return cp + 0x200000; // U+D800..U+FFFF after every supplementary character
+}
+
+} // namespace
+
+bool utf16Less(std::string_view a, std::string_view b)
+{
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const auto ra = nextRank(a, i);
+        const auto rb = nextRank(b, j);
+        if (ra != rb)
+            return ra < rb;
+    }
+    return i == a.size() && j < b.size();
+}
+
+std::string AddSeparator(std::string_view path, char separator)
+{
+    std::string out(path);
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    if (out.empty() || out.back() != separator)
+        out += separator;
+    return out;
+}
+
+std::string DirPart(std::string_view path, char separator)
+{
+    std::size_t last = std::string_view::npos;
+    for (std::size_t i = 0; i < path.size(); ++i)
+        if (path[i] == separator || (separator == '\\' && path[i] == ':'))
+            last = i;
+    if (last == std::string_view::npos)
+        return {};
+    std::string out(path.substr(0, last + 1));
+    if (out.back() == separator)
+        out.pop_back();
+    return out;
+}
+
+void AddFiles(const std::string& pattern, FileSystem& fs, Catalogue& catalogue)
+{
+    const std::string prefix = DirPart(pattern, fs.separator()) + fs.separator();
+    for (const auto& found : fs.findFiles(pattern)) {
+        if ((found.attributes & kExcluded) != 0 || found.name.empty())
+            continue;
+        ++catalogue.ImageCount;
+        catalogue.ImageList.resize(std::size_t(catalogue.ImageCount) + 1);
+        catalogue.ImageList[std::size_t(catalogue.ImageCount)] = prefix + found.name;
+    }
+}
+
+void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>& kinds, FileSystem& fs,
+                    Catalogue& catalogue)
+{
+    catalogue.ImageCount = 0;
+    catalogue.ImageList.assign(1, std::string());
+    if (folder.empty())
+        return;
+    for (std::size_t kind = 0; kind < PicturePatterns.size(); ++kind)
+        if (kinds[kind] == 1)
+            AddFiles(folder + fs.separator() + std::string(PicturePatterns[kind]), fs, catalogue);
+    if (catalogue.ImageCount > 1)
+        SortImageList(catalogue);
+}
+
+void SortImageList(Catalogue& catalogue)
+{
+    assert(catalogue.ImageCount >= 0 && std::size_t(catalogue.ImageCount) < catalogue.ImageList.size());
+    auto first = catalogue.ImageList.begin() + 1;
+    auto last = first + catalogue.ImageCount;
+    std::sort(first, last, [](const std::string& a, const std::string& b) { return utf16Less(a, b); });
+    // A name matched by two patterns (through a short name) is listed once.
+    last = std::unique(first, last);
+    catalogue.ImageCount = static_cast<int>(last - first);
+    catalogue.ImageList.resize(std::size_t(catalogue.ImageCount) + 1);
+}
+
+void MakeShowOrder(std::int16_t imageOrder, Random& random, Catalogue& catalogue)
+{
+    const std::size_t n = std::size_t(catalogue.ImageCount);
+    catalogue.ShowOrder.resize(n + 1);
+    catalogue.ShowOrder[0] = 0;
+    std::iota(catalogue.ShowOrder.begin() + 1, catalogue.ShowOrder.end(), 1);
+    if (imageOrder == 0)
+        return;
+    // Fisher-Yates: every permutation equally likely.
+    for (std::size_t i = n; i > 1; --i) {
+        const std::size_t j = 1 + std::size_t(random.below(i));
+        std::swap(catalogue.ShowOrder[i], catalogue.ShowOrder[j]);
+    }
+}
+
+bool FolderExists(FileSystem& fs, const std::string& path)
+{
+    return !fs.findFiles(AddSeparator(path, fs.separator()) + "*.*").empty();
+}
+
+bool FileExists(FileSystem& fs, const std::string& path)
+{
+    std::string p = path;
+    if (!p.empty() && p.back() == fs.separator())
+        p.pop_back();
+    return !p.empty() && fs.canOpenForReading(p);
+}
+
+} // namespace velmora

@@ -1,0 +1,46 @@
+// The picture catalogue: the sorted list of picture files of one folder and the order
+// the show walks it in, plus the small path helpers the settings and the dialog use.
+#pragma once
+
+#include "startup/file_system.h"
+#include "startup/random.h"
+#include "startup/settings.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// Search patterns of the four picture kinds, in scan order (index = ImageKinds index).
+inline constexpr std::array<std::string_view, 4> PicturePatterns{"*.bmp", "*.gif", "*.jpg", "*.wmf"};
+
+// Rebuilds ImageList and ImageCount from the folder and the kinds whose flag is exactly 1.
+void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>& kinds, FileSystem& fs,
+                    Catalogue& catalogue);
+
+// Appends the files matching one pattern (a folder, a separator and a wildcard name):
+// every entry that is not a folder, not hidden and not a system file.
+void AddFiles(const std::string& pattern, FileSystem& fs, Catalogue& catalogue);
+
+// Sorts entries 1..ImageCount ordinally by UTF-16 code unit (case-sensitive, a prefix first).
+void SortImageList(Catalogue& catalogue);
+
+// Fills ShowOrder(1..ImageCount): 1, 2, 3... when imageOrder is 0, else a uniform shuffle.
+void MakeShowOrder(std::int16_t imageOrder, Random& random, Catalogue& catalogue);
+
+bool FolderExists(FileSystem& fs, const std::string& path);
+bool FileExists(FileSystem& fs, const std::string& path);
+
+// Trailing blanks removed and the separator appended when missing.
+std::string AddSeparator(std::string_view path, char separator);
+
+// The path up to its last separator (or, with "\" paths, drive colon), without a
+// trailing separator: "C:\Pics\*.bmp" -> "C:\Pics", "C:\*.bmp" -> "C:".
+std::string DirPart(std::string_view path, char separator);
+
+// The ordering of SortImageList on UTF-8 text: a < b by UTF-16 code units.
+bool utf16Less(std::string_view a, std::string_view b);
+
+} // namespace velmora

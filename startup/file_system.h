@@ -1,0 +1,66 @@
+// What the start-up code asks of the platform's file system: wildcard searches with
+// attributes, whole-file reads and replacements. Paths are UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+// Attribute bits as the Windows file system reports them; the POSIX file system maps
+// a dot-file to Hidden, no owner write permission to ReadOnly and special files to System.
+enum FileAttribute : std::uint32_t {
+    AttrReadOnly = 0x1,
+    AttrHidden = 0x2,
+    AttrSystem = 0x4,
+    AttrDirectory = 0x10,
+    AttrArchive = 0x20,
+};
+
+struct FoundFile {
+    std::string name; // the name only, without the folder
+    std::uint32_t attributes = 0;
+};
+
+enum class ReadStatus { Ok, Missing, Failed };
+
+struct FileRead {
+    ReadStatus status = ReadStatus::Missing;
+    std::string bytes;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // "\" on Windows, "/" on Linux.
+    virtual char separator() const = 0;
+
+    // The entries matching `pattern` (a folder, a separator and a name with * and ?
+    // matched case-insensitively), in the platform's order, "." and ".." included when the
+    // name matches them. Empty when the folder cannot be read.
+    virtual std::vector<FoundFile> findFiles(const std::string& pattern) = 0;
+
+    // True when the path names a file (not a folder) that can be opened for reading.
+    virtual bool canOpenForReading(const std::string& path) = 0;
+
+    virtual bool fileExists(const std::string& path) = 0;
+
+    // The whole file; files larger than `limit` bytes read as Failed.
+    virtual FileRead readFile(const std::string& path, std::size_t limit) = 0;
+
+    // Replaces the file's contents as one step, so a failure leaves the old file intact.
+    virtual bool replaceFile(const std::string& path, std::string_view bytes) = 0;
+
+    // Creates the folder and any missing parents; true when it exists afterwards.
+    virtual bool makeFolders(const std::string& path) = 0;
+
+    // A second spelling of an existing path that the settings file's code page can hold
+    // (Windows: the 8.3 short form); nullopt when the platform has none.
+    virtual std::optional<std::string> shortPath(const std::string&) { return std::nullopt; }
+};
+
+} // namespace velmora

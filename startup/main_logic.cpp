@@ -1,0 +1,59 @@
+// The decision sequence runs in a fixed order; each mode either ends here or leaves one
+// modeless form open for the shell's message loop.
+#include "startup/main_logic.h"
+
+#include "startup/catalogue.h"
+#include "startup/command_line.h"
+
+namespace velmora {
+
+StartupOutcome Main(std::string_view commandLine, StartupPlatform& platform, Random& random, StartupState& state)
+{
+    // Both titles are looked up, whatever the first answer.
+    const bool showOpen = platform.windowExists(ShowWindowTitle);
+    const bool dialogOpen = platform.windowExists(DialogWindowTitle);
+    if (showOpen || dialogOpen)
+        return StartupOutcome::AnotherInstance;
+
+    state.commandLine = std::string(commandLine);
+    state.modeLetter = modeLetter(commandLine);
+    const std::string& mode = state.modeLetter;
+
+    if (mode == "P") {
+        // A handle that does not fit 32 bits opens nothing.
+        if (const auto parent = previewHandle(commandLine)) {
+            platform.openPreview(*parent);
+            return StartupOutcome::PreviewOpened;
+        }
+        return StartupOutcome::Ended;
+    }
+
+    platform.loadSettings(state.settings, state.catalogue);
+
+    if (mode == "A") {
+        // A handle that is not a number calls nothing.
+        if (!platform.isWinNT())
+            if (const auto parent = passwordParentHandle(commandLine))
+                platform.changePassword(*parent);
+        return StartupOutcome::Ended;
+    }
+    if (mode == "C") {
+        platform.openDialog(state);
+        return StartupOutcome::Ended;
+    }
+    if (mode != "S" && !commandLine.empty())
+        return StartupOutcome::Ended;
+
+    if (state.catalogue.ImageCount != 0)
+        MakeShowOrder(state.settings.ImageOrder, random, state.catalogue);
+    else
+        state.catalogue.ShowOrder.clear();
+    if (mode == "S") {
+        state.CursorState = platform.showCursor(false);
+        platform.enableSystemKeys(false);
+    }
+    platform.openShow(state);
+    return StartupOutcome::ShowOpened;
+}
+
+} // namespace velmora

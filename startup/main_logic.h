@@ -1,0 +1,52 @@
+// Main: the start-up decisions of a screen-saver process (second instance, preview,
+// password change, settings dialog, show) over a small platform interface.
+#pragma once
+
+#include "startup/random.h"
+#include "startup/settings.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+inline constexpr std::string_view ShowWindowTitle = "Velmora_Main";
+inline constexpr std::string_view DialogWindowTitle = "ヴェルモラの設定";
+
+// What one process start holds: the settings, the catalogue and the cursor counter
+// that the show gives back when it ends.
+struct StartupState {
+    Settings settings;
+    Catalogue catalogue;
+    std::string commandLine;
+    std::string modeLetter;  // "S", "P", "C", "A", another letter or empty
+    std::int32_t CursorState = 0;
+};
+
+class StartupPlatform {
+public:
+    virtual ~StartupPlatform() = default;
+    virtual bool windowExists(std::string_view titleUtf8) = 0;
+    virtual void loadSettings(Settings& settings, Catalogue& catalogue) = 0;
+    virtual bool isWinNT() = 0;
+    // The Windows 95/98 password-change service; only called when isWinNT() is false.
+    virtual void changePassword(std::int32_t parentWindow) = 0;
+    virtual void openPreview(std::int32_t parentWindow) = 0; // modeless
+    virtual void openDialog(StartupState& state) = 0;        // modal: returns when it closes
+    virtual void openShow(StartupState& state) = 0;          // modeless
+    // The system's cursor-display counter call; returns the new counter.
+    virtual std::int32_t showCursor(bool show) = 0;
+    virtual void enableSystemKeys(bool enable) = 0;
+};
+
+enum class StartupOutcome {
+    Ended,           // the mode ran to its end inside Main (or the letter was unknown)
+    AnotherInstance, // a show or settings window of the system exists
+    PreviewOpened,   // the preview form is open: run the message loop
+    ShowOpened,      // the show form is open: run the message loop
+};
+
+StartupOutcome Main(std::string_view commandLine, StartupPlatform& platform, Random& random, StartupState& state);
+
+} // namespace velmora
