@@ -1,0 +1,235 @@
+// Filter types 28 to 31: per-pixel tone, colour and noise changes (auto level, noise,
+// saturation, gamma). Each reads Pix_Orgn and writes channels 1..3 of Pix_Work.
+#include "filters/filter_procs.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace velmora::filters {
+
+namespace {
+
+using ChannelTable = std::array<std::uint8_t, 256>;
+
+std::int32_t clampToChannel(std::int64_t v) { return std::int32_t(std::clamp<std::int64_t>(v, 0, 255)); }
+
+// Nearest integer with halves to the even neighbour, whatever the floating-point rounding
+// mode; values outside 0..255 (NaN included) are clamped first, so the conversion is defined.
+double nearestEven(double v)
+{
+    double whole = std::floor(v);
+    const double fraction = v - whole; // exact for the magnitudes used here
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) {
+        whole += 1.0;
+    }
+    return whole;
+}
+
+std::int32_t roundToChannel(double v)
+{
+    if (!(v > 0.0)) {
+        return 0;
+    }
+    if (v >= 255.0) {
+        return 255;
+    }
+    return std::int32_t(nearestEven(v));
+}
+
+// Rewrites channels 1..3 of every pixel through one table per channel; channel 4 is kept.
+// Works a 32-bit pixel at a time: the tables make every channel a single load.
+void applyChannelTables(FilterEngine& e, const ChannelTable& blue, const ChannelTable& green,
+                        const ChannelTable& red)
+{
+    for (int y = 1; y <= e.H; ++y) {
+        const std::uint8_t* src = e.Pix_Orgn.at(1, y);
+        std::uint8_t* dst = e.Pix_Work.at(1, y);
+        for (int x = 0; x < e.W; ++x) {
+            std::uint32_t p;
+            std::memcpy(&p, src + 4 * x, 4);
+            const std::uint32_t q = std::uint32_t(blue[p & 0xFF]) | std::uint32_t(green[(p >> 8) & 0xFF]) << 8 |
+                                    std::uint32_t(red[(p >> 16) & 0xFF]) << 16 | (p & 0xFF000000u);
+            std::memcpy(dst + 4 * x, &q, 4);
+        }
+        e.yieldRow();
+    }
+}
+
+// Smallest and largest value of channels 1..3 of one row, folded into lo / hi.
+void rowMinMax(const std::uint8_t* row, int w, std::array<std::uint8_t, 3>& lo, std::array<std::uint8_t, 3>& hi)
+{
+    int x = 0;
+#if defined(__SSE2__)
+    if (w >= 4) {
+        // Four pixels per vector; lane j of every pixel is channel j, so one reduction at the end.
+        __m128i vmin = _mm_set1_epi8(char(0xFF));
+        __m128i vmax = _mm_setzero_si128();
+        for (; x + 4 <= w; x += 4) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * x));
+            vmin = _mm_min_epu8(vmin, v);
+            vmax = _mm_max_epu8(vmax, v);
+        }
+        alignas(16) std::uint8_t mins[16];
+        alignas(16) std::uint8_t maxs[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(mins), vmin);
+        _mm_store_si128(reinterpret_cast<__m128i*>(maxs), vmax);
+        for (int i = 0; i < 16; ++i) {
+            const int c = i & 3;
+            if (c < 3) {
+                lo[c] = std::min(lo[c], mins[i]);
+                hi[c] = std::max(hi[c], maxs[i]);
+            }
+        }
+    }
+#endif
+    for (; x < w; ++x) {
+        for (int c = 0; c < 3; ++c) {
+            lo[c] = std::min(lo[c], row[4 * x + c]);
+            hi[c] = std::max(hi[c], row[4 * x + c]);
+        }
+    }
+}
+
+} // namespace
+
+FilterResult Fil_Auto_Level(FilterEngine& e)
+{
+    std::array<std::uint8_t, 3> lo{255, 255, 255};
+    std::array<std::uint8_t, 3> hi{0, 0, 0};
+    for (int y = 1; y <= e.H; ++y) {
+        rowMinMax(e.Pix_Orgn.at(1, y), e.W, lo, hi);
+        e.yieldRow();
+    }
+
+    // The stretch of every value is the same per channel, so it is tabled once.
+    std::array<ChannelTable, 3> tables{};
+    for (int c = 0; c < 3; ++c) {
+        for (int v = 0; v < 256; ++v) {
+            if (hi[c] == lo[c]) {
+                // A flat channel has nothing to stretch (0 / 0): it keeps its values.
+                tables[c][v] = std::uint8_t(v);
+            } else {
+                const std::int32_t product = (v - lo[c]) * 255;
+                tables[c][v] = std::uint8_t(roundToChannel(double(product) / double(hi[c] - lo[c])));
+            }
+        }
+    }
+    applyChannelTables(e, tables[0], tables[1], tables[2]);
+    return FilterResult::done();
+}
+
+FilterResult Fil_Noise(FilterEngine& e)
+{
+    const std::int64_t p = e.param;
+    const std::int64_t span = 2 * p + 1; // 64 bits: no overflow for any param
+    Random& random = e.rng();
+
+    // Up to this amplitude every step of the double-precision recipe is exact, so the
+    // same value comes from integers in units of 2^-24 (the draw's resolution).
+    const bool exactInIntegers = p >= -(std::int64_t(1) << 20) && p <= (std::int64_t(1) << 20);
+
+    for (int y = 1; y <= e.H; ++y) {
+        const std::uint8_t* src = e.Pix_Orgn.at(1, y);
+        std::uint8_t* dst = e.Pix_Work.at(1, y);
+        for (int i = 0; i < 4 * e.W; i += 4) {
+            for (int c = 0; c < 3; ++c) {
+                // A single-precision draw: the generator's value cut to 24 bits, so it stays below 1.
+                const std::int64_t k = std::int64_t(random.next() * 16777216.0);
+                const std::int64_t v = src[i + c];
+                std::int32_t out;
+                if (exactInIntegers) {
+                    const std::int64_t n = k * span + (v - p) * 16777216;
+                    std::int64_t q = n >> 24;
+                    const std::int64_t rest = n - q * 16777216;
+                    if (rest > 8388608 || (rest == 8388608 && (q & 1) != 0)) {
+                        ++q;
+                    }
+                    out = clampToChannel(q);
+                } else {
+                    const double r = double(float(k) * (1.0f / 16777216.0f));
+                    out = roundToChannel(r * double(span) - double(p) + double(v));
+                }
+                dst[i + c] = std::uint8_t(out);
+            }
+        }
+        e.yieldRow();
+    }
+    return FilterResult::done();
+}
+
+FilterResult Fil_Saturation(FilterEngine& e)
+{
+    for (int i = 0; i <= 765; ++i) {
+        e.Gray_Tbl[std::size_t(i)] = i / 3;
+    }
+    const float s = float(double(e.param) / 100.0);
+
+    // round(s * d + v) for d = v - grey in -255..255. s * d is exact in double, and adding v
+    // is exact too whenever the result is not clamped anyway (|s| >= 0.01 or s = 0), so the
+    // rounding only depends on d and on whether v is odd (halves go to the even neighbour).
+    std::array<std::array<std::int32_t, 511>, 2> shift{};
+    for (int parity = 0; parity < 2; ++parity) {
+        for (int d = -255; d <= 255; ++d) {
+            const double a = double(s) * double(d);
+            std::int32_t moved;
+            if (a >= 512.0) {
+                moved = 1024; // clamps to 255 whatever v is
+            } else if (a <= -512.0) {
+                moved = -1024; // clamps to 0 whatever v is
+            } else {
+                moved = std::int32_t(nearestEven(a + parity)) - parity;
+            }
+            shift[std::size_t(parity)][std::size_t(d + 255)] = moved;
+        }
+    }
+    // New value by (grey, v): one load per channel in the pixel loop.
+    std::vector<std::uint8_t> table(256 * 256);
+    for (int grey = 0; grey < 256; ++grey) {
+        for (int v = 0; v < 256; ++v) {
+            const std::int32_t moved = shift[std::size_t(v & 1)][std::size_t(v - grey + 255)];
+            table[std::size_t(grey * 256 + v)] = std::uint8_t(clampToChannel(v + moved));
+        }
+    }
+
+    for (int y = 1; y <= e.H; ++y) {
+        const std::uint8_t* src = e.Pix_Orgn.at(1, y);
+        std::uint8_t* dst = e.Pix_Work.at(1, y);
+        for (int x = 0; x < e.W; ++x) {
+            std::uint32_t px;
+            std::memcpy(&px, src + 4 * x, 4);
+            const std::uint32_t b = px & 0xFF, g = (px >> 8) & 0xFF, r = (px >> 16) & 0xFF;
+            const std::uint8_t* row = table.data() + 256 * std::size_t(e.Gray_Tbl[b + g + r]);
+            const std::uint32_t q = std::uint32_t(row[b]) | std::uint32_t(row[g]) << 8 |
+                                    std::uint32_t(row[r]) << 16 | (px & 0xFF000000u);
+            std::memcpy(dst + 4 * x, &q, 4);
+        }
+        e.yieldRow();
+    }
+    return FilterResult::done();
+}
+
+FilterResult Fil_Gamma(FilterEngine& e)
+{
+    if (e.param <= 0) {
+        return FilterResult::failed("gamma must be above 0");
+    }
+    const float g = float(double(e.param) / 100.0);
+    const double exponent = 1.0 / double(g);
+    // Every channel value maps through the same curve: 256 powers instead of three per pixel.
+    ChannelTable curve{};
+    for (int v = 0; v < 256; ++v) {
+        curve[std::size_t(v)] = std::uint8_t(roundToChannel(std::pow(double(v) / 255.0, exponent) * 255.0));
+    }
+    applyChannelTables(e, curve, curve, curve);
+    return FilterResult::done();
+}
+
+} // namespace velmora::filters
