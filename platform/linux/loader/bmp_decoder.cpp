@@ -1,0 +1,132 @@
+// BMP through SDL2's reader (1, 4, 8, 16, 24 and 32 bits, RLE4 and RLE8, bottom-up and
+// top-down, bit fields). The header's size is checked here first, before SDL allocates.
+#include "platform/linux/loader/decoders.h"
+#include "platform/picture_loader_common.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include <SDL.h>
+
+namespace velmora::decode {
+namespace {
+
+std::uint32_t u32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+// Width and height as the info header claims them (height positive for top-down files).
+bool readHeaderSize(const std::uint8_t* data, std::size_t size, long long& width, long long& height,
+                    std::string& why)
+{
+    if (size < 18 || data[0] != 'B' || data[1] != 'M') {
+        why = "not a BMP file";
+        return false;
+    }
+    const std::uint32_t infoSize = u32(data + 14);
+    if (infoSize == 12) {
+        if (size < 26) {
+            why = "BMP header is cut short";
+            return false;
+        }
+        width = data[18] | data[19] << 8;
+        height = data[20] | data[21] << 8;
+        return true;
+    }
+    if (infoSize < 40 || size < 26) {
+        why = infoSize < 40 ? "BMP header kind not supported" : "BMP header is cut short";
+        return false;
+    }
+    width = std::int32_t(u32(data + 18));
+    height = std::int32_t(u32(data + 22));
+    if (height < 0) {
+        height = -height;
+    }
+    if (width < 0) {
+        why = "BMP width is negative";
+        return false;
+    }
+    return true;
+}
+
+struct SurfaceFree {
+    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
+};
+using Surface = std::unique_ptr<SDL_Surface, SurfaceFree>;
+
+std::string sdlReason()
+{
+    const char* text = SDL_GetError();
+    return std::string("BMP: ") + (text != nullptr && *text != '\0' ? text : "cannot decode");
+}
+
+} // namespace
+
+LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadRequest&)
+{
+    long long width = 0;
+    long long height = 0;
+    std::string why;
+    if (!readHeaderSize(data, size, width, height, why)) {
+        return LoadResult::failure(why);
+    }
+    if (why = loading::checkPictureSize(width, height); !why.empty()) {
+        return LoadResult::failure(why);
+    }
+    if (size > std::size_t(INT32_MAX)) {
+        return LoadResult::failure("BMP file is too large");
+    }
+    SDL_ClearError();
+    SDL_RWops* stream = SDL_RWFromConstMem(data, int(size));
+    if (stream == nullptr) {
+        return LoadResult::failure(sdlReason());
+    }
+    Surface loaded(SDL_LoadBMP_RW(stream, 1));
+    if (!loaded) {
+        return LoadResult::failure(sdlReason());
+    }
+    Surface converted(SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_RGB888, 0));
+    if (!converted) {
+        return LoadResult::failure(sdlReason());
+    }
+    loaded.reset();
+    SDL_Surface* s = converted.get();
+    if (std::string bad = loading::checkPictureSize(s->w, s->h); !bad.empty()) {
+        return LoadResult::failure(bad);
+    }
+    LoadResult result;
+    result.picture.resize(s->w, s->h);
+    result.ownSize = {s->w, s->h};
+    const std::size_t rowBytes = std::size_t(s->w) * 4;
+    const auto* pixels = static_cast<const std::uint8_t*>(s->pixels);
+    for (int y = 0; y < s->h; ++y) {
+        std::uint8_t* out = result.picture.data() + rowBytes * std::size_t(y);
+        std::memcpy(out, pixels + std::size_t(s->pitch) * std::size_t(y), rowBytes);
+        for (int x = 0; x < s->w; ++x) {
+            out[std::size_t(x) * 4 + 3] = 0; // the reserved byte, whatever the file's alpha was
+        }
+    }
+    result.ok = true;
+    return result;
+}
+
+SizeResult bmpSize(const std::uint8_t* data, std::size_t size)
+{
+    long long width = 0;
+    long long height = 0;
+    std::string why;
+    if (!readHeaderSize(data, size, width, height, why)) {
+        return sizeFailure(why);
+    }
+    if (why = loading::checkPictureSize(width, height); !why.empty()) {
+        return sizeFailure(why);
+    }
+    SizeResult result;
+    result.ok = true;
+    result.size = {int(width), int(height)};
+    return result;
+}
+
+} // namespace velmora::decode

@@ -1,0 +1,202 @@
+// GIF through giflib, first frame only: later frames are never read, so an animation costs
+// what its first picture costs. Transparent and uncovered pixels are black, as the show's
+// background is.
+#include "platform/linux/loader/decoders.h"
+#include "platform/picture_loader_common.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <gif_lib.h>
+
+namespace velmora::decode {
+namespace {
+
+struct MemoryInput {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t position;
+};
+
+int readInput(GifFileType* gif, GifByteType* buffer, int length)
+{
+    auto* in = static_cast<MemoryInput*>(gif->UserData);
+    const std::size_t n = std::min(std::size_t(length < 0 ? 0 : length), in->size - in->position);
+    std::memcpy(buffer, in->data + in->position, n);
+    in->position += n;
+    return int(n);
+}
+
+struct GifCloser {
+    void operator()(GifFileType* gif) const
+    {
+        int error = 0;
+        DGifCloseFile(gif, &error);
+    }
+};
+using GifFile = std::unique_ptr<GifFileType, GifCloser>;
+
+GifFile openGif(MemoryInput& input, std::string& why)
+{
+    int error = 0;
+    GifFile gif(DGifOpen(&input, readInput, &error));
+    if (!gif) {
+        const char* text = GifErrorString(error);
+        why = std::string("GIF: ") + (text != nullptr ? text : "cannot open");
+    }
+    return gif;
+}
+
+// The logical screen, or the first frame's box when the screen is given as 0 x 0.
+PictureSize canvasSize(const GifFileType& gif, const GifImageDesc* frame)
+{
+    if (gif.SWidth > 0 && gif.SHeight > 0) {
+        return {gif.SWidth, gif.SHeight};
+    }
+    return frame != nullptr ? PictureSize{frame->Width, frame->Height} : PictureSize{};
+}
+
+} // namespace
+
+LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
+{
+    const loading::Deadline deadline(request.timeLimitMs);
+    MemoryInput input{data, size, 0};
+    std::string why;
+    GifFile gif = openGif(input, why);
+    if (!gif) {
+        return LoadResult::failure(why);
+    }
+    if (gif->SWidth > 0 && gif->SHeight > 0) {
+        if (why = loading::checkPictureSize(gif->SWidth, gif->SHeight); !why.empty()) {
+            return LoadResult::failure(why);
+        }
+    }
+    int transparent = -1;
+    for (;;) {
+        if (deadline.passed()) {
+            return LoadResult::failure("GIF took too long to decode");
+        }
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) {
+            return LoadResult::failure("GIF ends before its first picture");
+        }
+        if (type == TERMINATE_RECORD_TYPE) {
+            return LoadResult::failure("GIF holds no picture");
+        }
+        if (type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) {
+                return LoadResult::failure("GIF extension is broken");
+            }
+            if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4) {
+                transparent = (block[1] & 1) != 0 ? block[4] : -1;
+            }
+            while (block != nullptr) {
+                if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) {
+                    return LoadResult::failure("GIF extension is broken");
+                }
+            }
+            continue;
+        }
+        if (type == IMAGE_DESC_RECORD_TYPE) {
+            break;
+        }
+        return LoadResult::failure("GIF record not understood");
+    }
+    if (DGifGetImageDesc(gif.get()) == GIF_ERROR) {
+        return LoadResult::failure("GIF picture header is broken");
+    }
+    const GifImageDesc& frame = gif->Image;
+    if (why = loading::checkPictureSize(frame.Width, frame.Height); !why.empty()) {
+        return LoadResult::failure(why);
+    }
+    const PictureSize canvas = canvasSize(*gif, &frame);
+    const ColorMapObject* colours = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
+    if (colours == nullptr || colours->Colors == nullptr) {
+        return LoadResult::failure("GIF has no colour table");
+    }
+
+    LoadResult result;
+    result.ownSize = canvas;
+    result.picture.resize(canvas.width, canvas.height);
+    std::vector<GifPixelType> line(std::size_t(frame.Width));
+    // Interlaced rows arrive in four passes: every 8th from 0, every 8th from 4, every 4th
+    // from 2, every 2nd from 1.
+    static constexpr int kPassStart[4] = {0, 4, 2, 1};
+    static constexpr int kPassStep[4] = {8, 8, 4, 2};
+    const int passes = frame.Interlace ? 4 : 1;
+    int rowsRead = 0;
+    bool broken = false;
+    for (int pass = 0; pass < passes && !broken; ++pass) {
+        const int start = frame.Interlace ? kPassStart[pass] : 0;
+        const int step = frame.Interlace ? kPassStep[pass] : 1;
+        for (int row = start; row < frame.Height; row += step) {
+            if (deadline.passed()) {
+                return LoadResult::failure("GIF took too long to decode");
+            }
+            if (DGifGetLine(gif.get(), line.data(), frame.Width) == GIF_ERROR) {
+                broken = true; // cut short: keep the rows that decoded
+                break;
+            }
+            ++rowsRead;
+            const int y = frame.Top + row;
+            if (y < 0 || y >= canvas.height) {
+                continue;
+            }
+            for (int x = 0; x < frame.Width; ++x) {
+                const int cx = frame.Left + x;
+                const int index = line[std::size_t(x)];
+                if (cx >= canvas.width || index == transparent || index >= colours->ColorCount) {
+                    continue;
+                }
+                const GifColorType& c = colours->Colors[index];
+                result.picture.setPixel(cx, y, c.Blue, c.Green, c.Red);
+            }
+        }
+    }
+    if (rowsRead == 0) {
+        return LoadResult::failure("GIF picture data is broken");
+    }
+    result.ok = true;
+    return result;
+}
+
+SizeResult gifSize(const std::uint8_t* data, std::size_t size)
+{
+    MemoryInput input{data, size, 0};
+    std::string why;
+    GifFile gif = openGif(input, why);
+    if (!gif) {
+        return sizeFailure(why);
+    }
+    PictureSize canvas = canvasSize(*gif, nullptr);
+    if (canvas.width == 0) {
+        // No screen size: the first frame's box tells.
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        while (DGifGetRecordType(gif.get(), &type) != GIF_ERROR && type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) {
+                break;
+            }
+            while (block != nullptr && DGifGetExtensionNext(gif.get(), &block) != GIF_ERROR) {
+            }
+        }
+        if (type == IMAGE_DESC_RECORD_TYPE && DGifGetImageDesc(gif.get()) != GIF_ERROR) {
+            canvas = canvasSize(*gif, &gif->Image);
+        }
+    }
+    if (why = loading::checkPictureSize(canvas.width, canvas.height); !why.empty()) {
+        return sizeFailure(why);
+    }
+    SizeResult result;
+    result.ok = true;
+    result.size = canvas;
+    return result;
+}
+
+} // namespace velmora::decode

@@ -1,0 +1,209 @@
+// JPEG through libjpeg-turbo: DCT scaling for reduced decodes, a scan-count and time limit
+// through the progress hook, EXIF orientation applied after decoding.
+#include "platform/linux/loader/decoders.h"
+#include "platform/picture_loader_common.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <jpeglib.h>
+
+namespace velmora::decode {
+namespace {
+
+constexpr int kApp1 = JPEG_APP0 + 1;
+
+// libjpeg reports fatal errors through error_exit, which must not return: jump back to the
+// decoder. Everything between setjmp and the jump is C or plain data, so nothing leaks.
+struct JpegSession {
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errorManager{};
+    jpeg_progress_mgr progress{};
+    std::jmp_buf jump{};
+    char reason[JMSG_LENGTH_MAX + 16] = {};
+    const loading::Deadline* deadline = nullptr;
+    bool created = false;
+
+    JpegSession() = default;
+    JpegSession(const JpegSession&) = delete;
+    JpegSession& operator=(const JpegSession&) = delete;
+    ~JpegSession()
+    {
+        if (created) {
+            jpeg_destroy_decompress(&info);
+        }
+    }
+};
+
+JpegSession* sessionOf(j_common_ptr info) { return static_cast<JpegSession*>(info->client_data); }
+
+[[noreturn]] void stopDecode(JpegSession* s, const char* why)
+{
+    std::snprintf(s->reason, sizeof s->reason, "%s", why);
+    std::longjmp(s->jump, 1);
+}
+
+[[noreturn]] void onError(j_common_ptr info)
+{
+    JpegSession* s = sessionOf(info);
+    char message[JMSG_LENGTH_MAX];
+    (*info->err->format_message)(info, message);
+    stopDecode(s, message);
+}
+
+void onMessage(j_common_ptr, int) {} // warnings about corrupt data: keep what decodes
+
+void onProgress(j_common_ptr info)
+{
+    JpegSession* s = sessionOf(info);
+    auto* d = reinterpret_cast<j_decompress_ptr>(info);
+    if (d->input_scan_number > loading::kMaxJpegScans) {
+        stopDecode(s, "JPEG has too many scans");
+    }
+    if (s->deadline != nullptr && s->deadline->passed()) {
+        stopDecode(s, "JPEG took too long to decode");
+    }
+}
+
+void setUp(JpegSession& s, const std::uint8_t* data, std::size_t size)
+{
+    s.info.err = jpeg_std_error(&s.errorManager);
+    s.errorManager.error_exit = onError;
+    s.errorManager.emit_message = onMessage;
+    s.info.client_data = &s;
+    jpeg_create_decompress(&s.info);
+    s.created = true;
+    s.progress.progress_monitor = onProgress;
+    s.info.progress = &s.progress;
+    // The limits allow 100 megapixels; a progressive file keeps its coefficients in memory.
+    s.info.mem->max_memory_to_use = 1200L * 1024 * 1024;
+    jpeg_mem_src(&s.info, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&s.info, kApp1, 0xFFFF);
+}
+
+int orientationOf(jpeg_decompress_struct& info)
+{
+    for (jpeg_saved_marker_ptr m = info.marker_list; m != nullptr; m = m->next) {
+        if (m->marker == kApp1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+            return exifOrientation(m->data, m->data_length);
+        }
+    }
+    return 1;
+}
+
+// The smallest of the scale factors 1/8 .. 8/8 whose output still reaches `need`.
+int scaleNumerator(int width, int height, PictureSize need)
+{
+    for (int num = 1; num < 8; ++num) {
+        const long long w = (static_cast<long long>(width) * num + 7) / 8;
+        const long long h = (static_cast<long long>(height) * num + 7) / 8;
+        if (w >= need.width && h >= need.height) {
+            return num;
+        }
+    }
+    return 8;
+}
+
+void cmykToBgrx(std::uint8_t* row, int width, bool inverted)
+{
+    for (int x = 0; x < width; ++x) {
+        std::uint8_t* p = row + std::size_t(x) * 4;
+        int c = p[0], m = p[1], y = p[2], k = p[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        p[0] = std::uint8_t(y * k / 255);
+        p[1] = std::uint8_t(m * k / 255);
+        p[2] = std::uint8_t(c * k / 255);
+        p[3] = 0;
+    }
+}
+
+// Runs the decode; on a libjpeg error it returns false with s.reason set.
+bool runDecode(JpegSession& s, const std::uint8_t* data, std::size_t size, const LoadRequest& request,
+               Picture& picture, PictureSize& ownSize, int& orientation)
+{
+    if (setjmp(s.jump) != 0) {
+        return false;
+    }
+    setUp(s, data, size);
+    jpeg_read_header(&s.info, TRUE);
+    if (std::string why = loading::checkPictureSize(s.info.image_width, s.info.image_height); !why.empty()) {
+        std::snprintf(s.reason, sizeof s.reason, "%s", why.c_str());
+        return false;
+    }
+    orientation = orientationOf(s.info);
+    const PictureSize stored{int(s.info.image_width), int(s.info.image_height)};
+    ownSize = loading::orientedSize(stored, orientation);
+    const PictureSize need = loading::orientedSize(loading::neededSize(ownSize, request), orientation);
+    s.info.scale_num = unsigned(scaleNumerator(stored.width, stored.height, need));
+    s.info.scale_denom = 8;
+    const bool cmyk = s.info.jpeg_color_space == JCS_CMYK || s.info.jpeg_color_space == JCS_YCCK;
+    s.info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+    jpeg_start_decompress(&s.info);
+    if (s.info.output_components != 4) {
+        stopDecode(&s, "JPEG colour layout not supported");
+    }
+    picture.resize(int(s.info.output_width), int(s.info.output_height));
+    const std::size_t stride = std::size_t(picture.width()) * 4;
+    while (s.info.output_scanline < s.info.output_height) {
+        JSAMPROW row = picture.data() + stride * s.info.output_scanline;
+        if (jpeg_read_scanlines(&s.info, &row, 1) != 1) {
+            break; // suspended: no more data, the rest stays as libjpeg left it
+        }
+        if (cmyk) {
+            cmykToBgrx(row, picture.width(), s.info.saw_Adobe_marker);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
+{
+    const loading::Deadline deadline(request.timeLimitMs);
+    JpegSession session;
+    session.deadline = &deadline;
+    LoadResult result;
+    int orientation = 1;
+    if (!runDecode(session, data, size, request, result.picture, result.ownSize, orientation)) {
+        return LoadResult::failure(session.reason);
+    }
+    // libjpeg-turbo's BGRX leaves the filler byte at 0xFF; the picture's reserved byte is 0.
+    std::uint8_t* p = result.picture.data();
+    for (std::size_t i = 3; i < result.picture.byteCount(); i += 4) {
+        p[i] = 0;
+    }
+    result.picture = loading::applyOrientation(result.picture, orientation);
+    result.ok = true;
+    return result;
+}
+
+SizeResult jpegSize(const std::uint8_t* data, std::size_t size)
+{
+    JpegSession s;
+    SizeResult result;
+    volatile bool readHeader = false;
+    if (setjmp(s.jump) == 0) {
+        setUp(s, data, size);
+        jpeg_read_header(&s.info, TRUE);
+        readHeader = true;
+    }
+    if (!readHeader) {
+        return sizeFailure(s.reason);
+    }
+    if (std::string why = loading::checkPictureSize(s.info.image_width, s.info.image_height); !why.empty()) {
+        return sizeFailure(why);
+    }
+    result.size = loading::orientedSize({int(s.info.image_width), int(s.info.image_height)}, orientationOf(s.info));
+    result.ok = true;
+    return result;
+}
+
+} // namespace velmora::decode

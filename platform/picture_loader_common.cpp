@@ -1,0 +1,260 @@
+// Portable helpers of the platform picture loaders (see picture_loader_common.h).
+#include "platform/picture_loader_common.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <cstring>
+
+namespace velmora::loading {
+
+std::string checkPictureSize(long long width, long long height)
+{
+    if (width <= 0 || height <= 0) {
+        return "picture has no pixels";
+    }
+    if (width > kMaxSide || height > kMaxSide) {
+        return "picture is wider or taller than 16384 pixels";
+    }
+    if (width * height > kMaxPixels) {
+        return "picture has more than 100 megapixels";
+    }
+    return {};
+}
+
+PictureSize neededSize(PictureSize upright, const LoadRequest& request)
+{
+    if (request.fitWidth <= 0 || request.fitHeight <= 0) {
+        return upright;
+    }
+    return {std::min(upright.width, request.fitWidth), std::min(upright.height, request.fitHeight)};
+}
+
+bool swapsAxes(int orientation) { return orientation >= 5 && orientation <= 8; }
+
+PictureSize orientedSize(PictureSize stored, int orientation)
+{
+    return swapsAxes(orientation) ? PictureSize{stored.height, stored.width} : stored;
+}
+
+Picture applyOrientation(const Picture& stored, int orientation)
+{
+    if (orientation < 2 || orientation > 8) {
+        return stored;
+    }
+    const int w = stored.width();
+    const int h = stored.height();
+    const PictureSize out = orientedSize({w, h}, orientation);
+    Picture turned(out.width, out.height);
+    for (int sy = 0; sy < h; ++sy) {
+        const std::uint8_t* src = stored.data() + std::size_t(sy) * std::size_t(w) * 4;
+        for (int sx = 0; sx < w; ++sx) {
+            int dx = sx;
+            int dy = sy;
+            switch (orientation) {
+            case 2: dx = w - 1 - sx; break;
+            case 3: dx = w - 1 - sx; dy = h - 1 - sy; break;
+            case 4: dy = h - 1 - sy; break;
+            case 5: dx = sy; dy = sx; break;
+            case 6: dx = h - 1 - sy; dy = sx; break;
+            case 7: dx = h - 1 - sy; dy = w - 1 - sx; break;
+            case 8: dx = sy; dy = w - 1 - sx; break;
+            default: break;
+            }
+            std::memcpy(turned.pixel(dx, dy), src + std::size_t(sx) * 4, 4);
+        }
+    }
+    return turned;
+}
+
+PictureFormat sniffFormat(const std::uint8_t* data, std::size_t size)
+{
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+        return PictureFormat::Jpeg;
+    }
+    if (size >= 6 && std::memcmp(data, "GIF8", 4) == 0 && (data[4] == '7' || data[4] == '9') && data[5] == 'a') {
+        return PictureFormat::Gif;
+    }
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
+        return PictureFormat::Bmp;
+    }
+    if (size >= 4 && data[0] == 0xD7 && data[1] == 0xCD && data[2] == 0xC6 && data[3] == 0x9A) {
+        return PictureFormat::Wmf;
+    }
+    // A metafile without the placeable header: type 1 or 2, header of 9 words.
+    if (size >= 18 && (data[0] == 1 || data[0] == 2) && data[1] == 0 && data[2] == 9 && data[3] == 0) {
+        return PictureFormat::Wmf;
+    }
+    return PictureFormat::Unknown;
+}
+
+namespace {
+
+std::uint16_t u16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
+std::int16_t s16(const std::uint8_t* p) { return std::int16_t(u16(p)); }
+std::uint32_t u32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+void put16(std::vector<std::uint8_t>& out, int v)
+{
+    out.push_back(std::uint8_t(v & 0xFF));
+    out.push_back(std::uint8_t((v >> 8) & 0xFF));
+}
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    put16(out, int(v & 0xFFFF));
+    put16(out, int(v >> 16));
+}
+void set32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) {
+        out[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
+    }
+}
+
+constexpr std::uint16_t kSetMapMode = 0x0103;
+constexpr std::uint16_t kSetWindowOrg = 0x020B;
+constexpr std::uint16_t kSetWindowExt = 0x020C;
+constexpr int kAnisotropic = 8;
+
+} // namespace
+
+bool isWmfDrawingRecord(std::uint16_t function)
+{
+    switch (function) {
+    // State: colours, modes, mapping, clipping, DC save and restore.
+    case 0x0201: case 0x0102: case 0x0103: case 0x0104: case 0x0106: case 0x0107: case 0x0108:
+    case 0x0209: case 0x020A: case 0x020B: case 0x020C: case 0x020D: case 0x020E: case 0x020F:
+    case 0x0410: case 0x0211: case 0x0412: case 0x0415: case 0x0416: case 0x001E: case 0x0127:
+    case 0x0220: case 0x012C: case 0x012E: case 0x0231:
+    // Drawing.
+    case 0x0213: case 0x0214: case 0x0817: case 0x0418: case 0x0419: case 0x081A: case 0x041B:
+    case 0x061C: case 0x061D: case 0x041F: case 0x0521: case 0x0922: case 0x0B23: case 0x0324:
+    case 0x0325: case 0x0228: case 0x0429: case 0x012A: case 0x012B: case 0x0830: case 0x0A32:
+    case 0x0D33: case 0x0538: case 0x0940: case 0x0B41: case 0x0F43: case 0x0548:
+    // Objects and palettes.
+    case 0x012D: case 0x0234: case 0x0035: case 0x0436: case 0x0037: case 0x0139: case 0x0142:
+    case 0x01F0: case 0x00F7: case 0x01F9: case 0x02FA: case 0x02FB: case 0x02FC: case 0x06FF:
+        return true;
+    default:
+        return false; // escapes (0x0626) above all, and anything unknown
+    }
+}
+
+std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
+{
+    plan = WmfPlan{};
+    std::size_t at = 0;
+    bool placeable = false;
+    if (size >= 22 && u32(data) == 0x9AC6CDD7u) {
+        placeable = true;
+        const int left = s16(data + 6);
+        const int top = s16(data + 8);
+        const int right = s16(data + 10);
+        const int bottom = s16(data + 12);
+        int inch = u16(data + 14);
+        if (inch == 0) {
+            inch = 1440;
+        }
+        plan.windowX = left;
+        plan.windowY = top;
+        plan.windowWidth = right - left;
+        plan.windowHeight = bottom - top;
+        plan.size.width = int(std::lround(std::abs(double(right - left)) * 96.0 / inch));
+        plan.size.height = int(std::lround(std::abs(double(bottom - top)) * 96.0 / inch));
+        at = 22;
+    }
+    if (size - at < 18) {
+        return "metafile header is cut short";
+    }
+    const std::uint8_t* header = data + at;
+    const int type = u16(header);
+    if ((type != 1 && type != 2) || u16(header + 2) != 9) {
+        return "not a Windows metafile";
+    }
+    at += 18;
+
+    // First pass: check every record against the file and find the window.
+    struct Span {
+        std::size_t offset;
+        std::size_t bytes;
+    };
+    std::vector<Span> kept;
+    bool haveExt = placeable;
+    bool haveOrg = placeable;
+    std::size_t records = 0;
+    std::uint32_t maxRecordWords = 5;
+    while (at < size) {
+        if (size - at < 6) {
+            return "metafile record is cut short";
+        }
+        const std::uint32_t words = u32(data + at);
+        const std::uint16_t function = u16(data + at + 4);
+        if (words < 3 || words > (size - at) / 2) {
+            return "metafile record size does not fit the file";
+        }
+        if (++records > kMaxWmfRecords) {
+            return "metafile has too many records";
+        }
+        const std::size_t bytes = std::size_t(words) * 2;
+        if (function == 0x0000) {
+            break; // end of file record
+        }
+        if (!haveOrg && function == kSetWindowOrg && words >= 5) {
+            plan.windowY = s16(data + at + 6);
+            plan.windowX = s16(data + at + 8);
+            haveOrg = true;
+        }
+        if (!haveExt && function == kSetWindowExt && words >= 5) {
+            plan.windowHeight = s16(data + at + 6);
+            plan.windowWidth = s16(data + at + 8);
+            plan.size = {std::abs(plan.windowWidth), std::abs(plan.windowHeight)};
+            haveExt = true;
+        }
+        if (isWmfDrawingRecord(function)) {
+            kept.push_back({at, bytes});
+            maxRecordWords = std::max(maxRecordWords, words);
+            ++plan.recordsKept;
+        } else {
+            ++plan.recordsDropped;
+        }
+        at += bytes;
+    }
+    if (!haveExt) {
+        return "metafile gives no picture size";
+    }
+    if (std::string why = checkPictureSize(plan.size.width, plan.size.height); !why.empty()) {
+        return why;
+    }
+
+    // Second pass: the cleaned metafile, window first so that it maps onto the whole picture.
+    std::vector<std::uint8_t>& out = plan.cleaned;
+    out.assign(header, header + 18);
+    out[0] = 1; // in memory
+    put16(out, 4);
+    put16(out, 0);
+    put16(out, kSetMapMode);
+    put16(out, kAnisotropic);
+    put32(out, 5);
+    put16(out, kSetWindowOrg);
+    put16(out, plan.windowY);
+    put16(out, plan.windowX);
+    put32(out, 5);
+    put16(out, kSetWindowExt);
+    put16(out, plan.windowHeight);
+    put16(out, plan.windowWidth);
+    for (const Span& s : kept) {
+        out.insert(out.end(), data + s.offset, data + s.offset + s.bytes);
+    }
+    put32(out, 3);
+    put16(out, 0);
+    set32(out, 6, std::uint32_t(out.size() / 2)); // mtSize in words
+    set32(out, 12, maxRecordWords);               // mtMaxRecord
+    out[16] = 0;
+    out[17] = 0;
+    return {};
+}
+
+} // namespace velmora::loading

@@ -1,0 +1,13 @@
+// The picture loader of the platform the program was built for (WIC and GDI on Windows,
+// libjpeg-turbo, giflib, SDL2 and libwmf on Linux). Link velmora_loader to get it.
+#pragma once
+
+#include "show/picture_loader.h"
+
+#include <memory>
+
+namespace velmora {
+
+std::unique_ptr<PictureLoader> createPlatformPictureLoader();
+
+} // namespace velmora
