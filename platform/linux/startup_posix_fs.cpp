@@ -1,0 +1,179 @@
+// POSIX file system for the catalogue and the settings file. Windows attributes are
+// mapped: a dot-file is hidden, no owner write permission is read-only, and anything
+// that is not a plain file or folder (a FIFO, a device) counts as a system file.
+#include "platform/linux/startup_linux.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace velmora::posix {
+
+namespace {
+
+char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::uint32_t attributesOf(const std::string& name, const struct stat& st)
+{
+    std::uint32_t attributes = 0;
+    if (S_ISDIR(st.st_mode))
+        attributes |= AttrDirectory;
+    else if (!S_ISREG(st.st_mode))
+        attributes |= AttrSystem;
+    if (!name.empty() && name[0] == '.' && name != "." && name != "..")
+        attributes |= AttrHidden;
+    if ((st.st_mode & S_IWUSR) == 0)
+        attributes |= AttrReadOnly;
+    return attributes;
+}
+
+struct Fd {
+    int fd = -1;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+} // namespace
+
+bool wildcardMatch(std::string_view pattern, std::string_view name)
+{
+    if (pattern == "*.*" || pattern == "*")
+        return true;
+    // Iterative match with one backtrack point for the last star.
+    std::size_t p = 0, n = 0, star = std::string_view::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+            ++p;
+            ++n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+std::vector<FoundFile> PosixFileSystem::findFiles(const std::string& pattern)
+{
+    std::vector<FoundFile> found;
+    const auto slash = pattern.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : pattern.substr(0, slash);
+    const std::string wildcard = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir)
+        return found;
+    const int dirFd = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (!wildcardMatch(wildcard, name))
+            continue;
+        struct stat st;
+        if (::fstatat(dirFd, name.c_str(), &st, 0) != 0)
+            continue; // a dangling link is no file
+        found.push_back({name, attributesOf(name, st)});
+    }
+    return found;
+}
+
+bool PosixFileSystem::canOpenForReading(const std::string& path)
+{
+    // Non-blocking, so a FIFO never hangs the check; only plain files count.
+    Fd f{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    struct stat st;
+    return f.fd >= 0 && ::fstat(f.fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PosixFileSystem::fileExists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+FileRead PosixFileSystem::readFile(const std::string& path, std::size_t limit)
+{
+    FileRead result;
+    Fd f{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (f.fd < 0) {
+        result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
+        return result;
+    }
+    struct stat st;
+    result.status = ReadStatus::Failed;
+    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode) || std::size_t(st.st_size) > limit)
+        return result;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(f.fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return result;
+        if (n == 0)
+            break;
+        result.bytes.append(buffer, std::size_t(n));
+        if (result.bytes.size() > limit)
+            return result;
+    }
+    result.status = ReadStatus::Ok;
+    return result;
+}
+
+bool PosixFileSystem::replaceFile(const std::string& path, std::string_view bytes)
+{
+    // Written beside the target and renamed over it, so a failure never leaves half a file.
+    std::string temp = path + ".XXXXXX";
+    Fd f{::mkstemp(temp.data())};
+    if (f.fd < 0)
+        return false;
+    struct stat old;
+    ::fchmod(f.fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(f.fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += std::size_t(n);
+    }
+    ok = ok && ::fsync(f.fd) == 0;
+    ok = ::close(f.fd) == 0 && ok;
+    f.fd = -1;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok)
+        ::unlink(temp.c_str());
+    return ok;
+}
+
+bool PosixFileSystem::makeFolders(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
+        if (pos == path.size() || path[pos] == '/') {
+            const std::string part = path.substr(0, pos);
+            if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+                return false;
+        }
+    }
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace velmora::posix
