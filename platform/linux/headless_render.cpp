@@ -3,12 +3,12 @@
 
 #include "filters/engine.h"
 #include "music/show_music.h"
+#include "platform/picture_loader_factory.h"
 #include "show/show_form.h"
 #include "show/show_platform.h"
 #include "startup/random.h"
 #include "startup/settings.h"
 
-#include <stb_image.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
@@ -33,64 +33,15 @@ constexpr int MaxWidth = 7680;
 constexpr int MaxHeight = 4320;
 constexpr double MaxSeconds = 3600;
 constexpr int MaxFps = 60;
-constexpr long long MaxPicturePixels = 100'000'000; // refuse to decode beyond this
 
-// Decodes BMP, GIF (first frame) and JPEG with stb_image until the platform's own loaders
-// are linked in; only makePictureLoader() knows about it.
-class StbPictureLoader final : public PictureLoader {
-public:
-    LoadResult load(const std::string& path, const LoadRequest&) override
-    {
-        const SizeResult size = ownSize(path);
-        if (!size.ok) {
-            return LoadResult::failure(size.error);
-        }
-        int w = 0, h = 0, channels = 0;
-        std::unique_ptr<stbi_uc, void (*)(void*)> rgba(stbi_load(path.c_str(), &w, &h, &channels, 4),
-                                                      stbi_image_free);
-        if (!rgba || w <= 0 || h <= 0) {
-            return LoadResult::failure(stbi_failure_reason() ? stbi_failure_reason() : "cannot decode");
-        }
-        LoadResult result;
-        result.ok = true;
-        result.ownSize = {w, h};
-        result.picture.resize(w, h);
-        const stbi_uc* in = rgba.get();
-        std::uint8_t* out = result.picture.data();
-        for (std::size_t i = 0, n = std::size_t(w) * std::size_t(h); i < n; ++i, in += 4, out += 4) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-            out[3] = 0;
-        }
-        return result;
-    }
-
-    SizeResult ownSize(const std::string& path) override
-    {
-        SizeResult result;
-        int w = 0, h = 0, channels = 0;
-        if (!stbi_info(path.c_str(), &w, &h, &channels)) {
-            result.error = "not a picture stb can read";
-            return result;
-        }
-        if (w <= 0 || h <= 0 || (long long)w * h > MaxPicturePixels) {
-            result.error = "picture too large";
-            return result;
-        }
-        result.ok = true;
-        result.size = {w, h};
-        return result;
-    }
-};
-
-std::unique_ptr<PictureLoader> makePictureLoader() { return std::make_unique<StbPictureLoader>(); }
+// The platform's own decoders (JPEG, GIF, BMP, WMF).
+std::unique_ptr<PictureLoader> makePictureLoader() { return createPlatformPictureLoader(); }
 
 bool hasPictureExtension(const fs::path& path)
 {
     std::string ext = path.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return ext == ".bmp" || ext == ".gif" || ext == ".jpg";
+    return ext == ".bmp" || ext == ".gif" || ext == ".jpg" || ext == ".wmf";
 }
 
 // The pictures of `folder`, sorted, shown in that order.
