@@ -1,0 +1,60 @@
+// Filter types 19 and 20: the carried remainder of Fil_Mono_Sharp and the Bayer levels.
+#include "filters/engine.h"
+#include "filter_test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace velmora::filters;
+using namespace velmora::filters::testing;
+
+TEST(MonoSharp, FlatGreyBecomesAPatternAndTheCarryCrossesRowEnds)
+{
+    // Grey 100: white (carry -38), black (carry 15), white (carry -35), ... With three pixels
+    // a row, the fourth pixel starts row 2 black only because the carry went on from row 1.
+    Picture p = flatPicture(3, 3, 100, 100, 100, 0x77);
+    ASSERT_TRUE(runFilter(19, p, 0).ok());
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) {
+            const std::uint32_t tone = (x + y) % 2 == 0 ? 0xFFFFFFu : 0u;
+            EXPECT_EQ(p.pixelValue(x, y), 0x77000000u | tone) << x << "," << y;
+        }
+}
+
+TEST(MonoSharp, FlatPicturesAtTheExtremesBecomeAllWhite)
+{
+    // 252..255: the negative carry truncates to 0; 0: the mean is 0 and every level passes.
+    for (int g : {0, 252, 255}) {
+        const auto v = std::uint8_t(g);
+        Picture p = flatPicture(5, 4, v, v, v);
+        ASSERT_TRUE(runFilter(19, p, 0).ok());
+        EXPECT_EQ(p, flatPicture(5, 4, 255, 255, 255)) << g;
+    }
+}
+
+TEST(MonoSharp, InteriorPixelsAreSharpenedBeforeTheThreshold)
+{
+    // Grey 90 with a centre of 100; the mean is 820 \ 9 = 91. Row 1: 90 black (carry 22),
+    // 112 white (-35), 55 black (13); row 2: 103 white (-38). The centre, sharpened to
+    // (1000 - 720) \ 2 = 140, gives 102 and is white; unsharpened it would give 62, black.
+    Picture p = flatPicture(3, 3, 90, 90, 90);
+    p.setPixel(1, 1, 100, 100, 100, 0x5A);
+    ASSERT_TRUE(runFilter(19, p, 0).ok());
+    const int expected[5] = {0, 255, 0, 255, 255};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(channel(p, i % 3, i / 3, 0), expected[i]) << i;
+}
+
+TEST(MonoBayer, DarkestLevelLightsOneCellInSixteenAndBrightestLightsAll)
+{
+    Picture dark = flatPicture(8, 8, 10, 15, 20, 0x11); // grey 15: level 1
+    ASSERT_TRUE(runFilter(20, dark, 0).ok());
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const std::uint32_t tone = (x % 4 == 0 && y % 4 == 0) ? 0xFFFFFFu : 0u;
+            EXPECT_EQ(dark.pixelValue(x, y), 0x11000000u | tone) << x << "," << y;
+        }
+
+    Picture bright = flatPicture(8, 8, 240, 240, 241, 0x11); // grey 240: level 16
+    ASSERT_TRUE(runFilter(20, bright, 0).ok());
+    EXPECT_EQ(bright, flatPicture(8, 8, 255, 255, 255, 0x11));
+}
