@@ -146,12 +146,10 @@ FilterResult Fil_Noise(FilterEngine& e)
                 const std::int64_t v = src[i + c];
                 std::int32_t out;
                 if (exactInIntegers) {
+                    // n / 2^24 rounded, halves to even, without a branch: the draws make
+                    // any branch here a coin toss for the predictor.
                     const std::int64_t n = k * span + (v - p) * 16777216;
-                    std::int64_t q = n >> 24;
-                    const std::int64_t rest = n - q * 16777216;
-                    if (rest > 8388608 || (rest == 8388608 && (q & 1) != 0)) {
-                        ++q;
-                    }
+                    const std::int64_t q = (n + 8388607 + ((n >> 24) & 1)) >> 24;
                     out = clampToChannel(q);
                 } else {
                     const double r = double(float(k) * (1.0f / 16777216.0f));
