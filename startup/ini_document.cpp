@@ -77,19 +77,12 @@ IniDocument IniDocument::parse(std::string_view bytes)
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         const auto nl = bytes.find('\n', pos);
-        Line line;
-        if (nl == std::string_view::npos) {
-            line.text = bytes.substr(pos);
-            pos = bytes.size();
-        } else {
-            std::size_t end = nl;
-            if (end > pos && bytes[end - 1] == '\r')
-                --end;
-            line.text = bytes.substr(pos, end - pos);
-            line.ending = bytes.substr(end, nl + 1 - end);
-            pos = nl + 1;
-        }
-        doc.lines_.push_back(std::move(line));
+        const std::size_t next = nl == std::string_view::npos ? bytes.size() : nl + 1;
+        std::size_t end = nl == std::string_view::npos ? bytes.size() : nl;
+        if (nl != std::string_view::npos && end > pos && bytes[end - 1] == '\r')
+            --end;
+        doc.lines_.push_back(Line{std::string(bytes.data() + pos, end - pos), std::string(bytes.data() + end, next - end)});
+        pos = next;
     }
     return doc;
 }
@@ -164,7 +157,8 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
     assert(storableValue(value));
 
     const std::string ending = newLineEnding();
-    std::string text = std::string(key) + "=" + std::string(value);
+    std::string text(key);
+    text.append("=").append(value);
 
     const auto header = findSection(section);
     if (!header) {
@@ -174,7 +168,9 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
             else
                 lines_.back().ending = ending;
         }
-        lines_.push_back({"[" + std::string(section) + "]", ending});
+        std::string headerText("[");
+        headerText.append(section).append("]");
+        lines_.push_back({std::move(headerText), ending});
         lines_.push_back({std::move(text), ending});
         return;
     }

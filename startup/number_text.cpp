@@ -145,7 +145,9 @@ std::optional<std::int32_t> roundToInt32(double value)
 
 std::string numberText(std::int32_t value)
 {
-    return value < 0 ? std::to_string(value) : " " + std::to_string(value);
+    std::string text = value < 0 ? std::string() : std::string(" ");
+    text.append(std::to_string(value));
+    return text;
 }
 
 } // namespace velmora

@@ -1,0 +1,160 @@
+// The catalogue: kinds, ordinal order, which attributes are taken, separators, and a
+// show order that is a uniform permutation.
+#include "startup/catalogue.h"
+
+#include "fake_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+using namespace velmora;
+using velmora::testing::FakeFileSystem;
+
+namespace {
+
+constexpr std::array<std::int16_t, 4> kAll{1, 1, 1, 1};
+
+std::vector<std::string> listed(const Catalogue& c)
+{
+    return {c.ImageList.begin() + 1, c.ImageList.begin() + 1 + c.ImageCount};
+}
+
+} // namespace
+
+TEST(Catalogue, SortsOrdinallyAcrossKinds)
+{
+    FakeFileSystem fs;
+    fs.addFolder("D:\\P");
+    for (const char* name : {"c.gif", "a.BMP", "b.jpg", "notes.txt"})
+        fs.addFile(std::string("D:\\P\\") + name);
+    Catalogue c;
+    BuildImageList("D:\\P", kAll, fs, c);
+    EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\P\\a.BMP", "D:\\P\\b.jpg", "D:\\P\\c.gif"}));
+
+    fs.addFile("D:\\P\\B.jpg");
+    BuildImageList("D:\\P", kAll, fs, c);
+    EXPECT_EQ(listed(c).front(), "D:\\P\\B.jpg"); // "B" is 0x42, before "a"
+}
+
+TEST(Catalogue, OnlyKindsFlaggedExactlyOneAreScanned)
+{
+    FakeFileSystem fs;
+    fs.addFolder("D:\\P");
+    fs.addFile("D:\\P\\x.bmp");
+    fs.addFile("D:\\P\\y.jpg");
+    fs.addFile("D:\\P\\z.wmf");
+    Catalogue c;
+    BuildImageList("D:\\P", {0, 1, 1, 2}, fs, c);
+    EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\P\\y.jpg"}));
+}
+
+TEST(Catalogue, TakesEveryFileThatIsNotAFolderHiddenOrSystem)
+{
+    FakeFileSystem fs;
+    fs.addFolder("D:\\P");
+    fs.addFile("D:\\P\\archived.jpg", "", AttrArchive);
+    fs.addFile("D:\\P\\plain.jpg", "", 0);
+    fs.addFile("D:\\P\\readonly.jpg", "", AttrReadOnly);
+    fs.addFile("D:\\P\\readonly-archived.jpg", "", AttrReadOnly | AttrArchive);
+    fs.addFile("D:\\P\\compressed.jpg", "", AttrArchive | 0x800);
+    fs.addFile("D:\\P\\hidden.jpg", "", AttrHidden);
+    fs.addFile("D:\\P\\system.jpg", "", AttrSystem | AttrArchive);
+    fs.addFile("D:\\P\\folder.jpg", "", AttrDirectory);
+    Catalogue c;
+    BuildImageList("D:\\P", kAll, fs, c);
+    EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\P\\archived.jpg", "D:\\P\\compressed.jpg", "D:\\P\\plain.jpg",
+                                                   "D:\\P\\readonly-archived.jpg", "D:\\P\\readonly.jpg"}));
+}
+
+TEST(Catalogue, FolderEndingInASeparatorGivesADoubledSeparator)
+{
+    FakeFileSystem fs;
+    fs.addFolder("C:");
+    fs.addFile("C:\\a.bmp");
+    Catalogue c;
+    BuildImageList("C:\\", kAll, fs, c);
+    EXPECT_EQ(listed(c), (std::vector<std::string>{"C:\\\\a.bmp"}));
+
+    FakeFileSystem posix('/');
+    posix.addFolder("/pics");
+    posix.addFile("/pics/a.gif");
+    BuildImageList("/pics/", kAll, posix, c);
+    EXPECT_EQ(listed(c), (std::vector<std::string>{"/pics//a.gif"}));
+}
+
+TEST(Catalogue, LargeFoldersAreListedInFull)
+{
+    FakeFileSystem fs('/');
+    fs.addFolder("/big");
+    for (int i = 0; i < 40000; ++i)
+        fs.addFile("/big/" + std::to_string(i) + ".jpg");
+    Catalogue c;
+    BuildImageList("/big", kAll, fs, c);
+    ASSERT_EQ(c.ImageCount, 40000);
+    EXPECT_TRUE(std::is_sorted(c.ImageList.begin() + 1, c.ImageList.end(),
+                               [](const std::string& a, const std::string& b) { return utf16Less(a, b); }));
+}
+
+TEST(Catalogue, OrdinalOrderIsByUtf16CodeUnit)
+{
+    EXPECT_TRUE(utf16Less("ab", "abc"));
+    EXPECT_FALSE(utf16Less("abc", "abc"));
+    EXPECT_TRUE(utf16Less("Z", "a"));
+    // U+1F600 is stored as surrogates 0xD83D 0xDE00, below U+FF21 (0xFF21).
+    EXPECT_TRUE(utf16Less("\xf0\x9f\x98\x80", "\xef\xbc\xa1"));
+    EXPECT_TRUE(utf16Less("\xed\x9f\xbf", "\xf0\x9f\x98\x80")); // U+D7FF before any surrogate
+}
+
+TEST(Catalogue, PathHelpers)
+{
+    EXPECT_EQ(DirPart("C:\\Pics\\*.bmp", '\\'), "C:\\Pics");
+    EXPECT_EQ(DirPart("C:\\*.bmp", '\\'), "C:");
+    EXPECT_EQ(DirPart("C:*.bmp", '\\'), "C:");
+    EXPECT_EQ(DirPart("*.bmp", '\\'), "");
+    EXPECT_EQ(DirPart("/a:b/*.bmp", '/'), "/a:b");
+    EXPECT_EQ(AddSeparator("C:\\Pics  ", '\\'), "C:\\Pics\\");
+    EXPECT_EQ(AddSeparator("C:\\", '\\'), "C:\\");
+
+    FakeFileSystem fs;
+    fs.addFolder("D:\\Empty");
+    fs.addFile("D:\\song.mp3");
+    EXPECT_TRUE(FolderExists(fs, "D:\\Empty"));
+    EXPECT_FALSE(FolderExists(fs, "D:\\None"));
+    EXPECT_TRUE(FileExists(fs, "D:\\song.mp3\\"));
+    EXPECT_FALSE(FileExists(fs, "D:\\Empty"));
+}
+
+TEST(ShowOrder, SequentialAndSinglePictureOrders)
+{
+    Catalogue c;
+    c.ImageCount = 3;
+    Random random(1);
+    MakeShowOrder(0, random, c);
+    EXPECT_EQ(c.ShowOrder, (std::vector<int>{0, 1, 2, 3}));
+    c.ImageCount = 1;
+    MakeShowOrder(1, random, c);
+    EXPECT_EQ(c.ShowOrder, (std::vector<int>{0, 1}));
+}
+
+TEST(ShowOrder, RandomOrderIsAUniformPermutation)
+{
+    Catalogue c;
+    c.ImageCount = 3;
+    Random random(20240611);
+    std::map<std::vector<int>, int> counts;
+    constexpr int kDraws = 60000;
+    for (int i = 0; i < kDraws; ++i) {
+        MakeShowOrder(1, random, c);
+        ++counts[c.ShowOrder];
+    }
+    ASSERT_EQ(counts.size(), 6u);
+    double chiSquare = 0;
+    for (const auto& [order, n] : counts) {
+        EXPECT_EQ(order[0], 0);
+        const double expected = kDraws / 6.0;
+        chiSquare += (n - expected) * (n - expected) / expected;
+    }
+    EXPECT_LT(chiSquare, 20.5); // 5 degrees of freedom, p = 0.001
+}

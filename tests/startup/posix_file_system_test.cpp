@@ -1,0 +1,110 @@
+// The POSIX file system on a real temporary folder: Windows-style wildcards and the
+// attribute mapping the catalogue relies on.
+#include "platform/linux/startup_linux.h"
+#include "startup/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace velmora;
+using velmora::posix::PosixFileSystem;
+
+namespace {
+
+struct TempFolder : ::testing::Test {
+    std::string root;
+    PosixFileSystem fs;
+
+    TempFolder()
+    {
+        std::string pattern = ::testing::TempDir() + "velmora-fs-XXXXXX";
+        root = ::mkdtemp(pattern.data());
+    }
+    ~TempFolder() override { std::system(("rm -rf '" + root + "'").c_str()); }
+    std::string touch(const std::string& name, const std::string& bytes = "x")
+    {
+        std::ofstream(root + "/" + name) << bytes;
+        return root + "/" + name;
+    }
+};
+
+} // namespace
+
+TEST(Wildcards, MatchLikeWindowsWithoutCase)
+{
+    using posix::wildcardMatch;
+    EXPECT_TRUE(wildcardMatch("*.jpg", "a.JPG"));
+    EXPECT_TRUE(wildcardMatch("*.jpg", ".jpg"));
+    EXPECT_TRUE(wildcardMatch("*.jpg", "a.b.jpg"));
+    EXPECT_FALSE(wildcardMatch("*.jpg", "a.jpeg"));
+    EXPECT_FALSE(wildcardMatch("*.jpg", "a.jpg.txt"));
+    EXPECT_TRUE(wildcardMatch("*.*", "noextension"));
+    EXPECT_TRUE(wildcardMatch("a?c*", "abcdef"));
+    EXPECT_FALSE(wildcardMatch("a?c", "ac"));
+}
+
+TEST_F(TempFolder, CatalogueSkipsHiddenSpecialAndDanglingEntries)
+{
+    touch("b.JPG");
+    const std::string readOnly = touch("a.gif");
+    ::chmod(readOnly.c_str(), 0444);
+    touch(".hidden.bmp");
+    ::mkfifo((root + "/pipe.jpg").c_str(), 0644);
+    ::mkdir((root + "/folder.bmp").c_str(), 0755);
+    ::symlink("nowhere", (root + "/dangling.wmf").c_str());
+    Catalogue c;
+    BuildImageList(root, {1, 1, 1, 1}, fs, c);
+    ASSERT_EQ(c.ImageCount, 2);
+    EXPECT_EQ(c.ImageList[1], root + "/a.gif");
+    EXPECT_EQ(c.ImageList[2], root + "/b.JPG");
+
+    std::map<std::string, std::uint32_t> attributes;
+    for (const auto& f : fs.findFiles(root + "/*.*"))
+        attributes[f.name] = f.attributes;
+    EXPECT_EQ(attributes[".hidden.bmp"], AttrHidden);
+    EXPECT_EQ(attributes["a.gif"], AttrReadOnly);
+    EXPECT_EQ(attributes["pipe.jpg"], AttrSystem);
+    EXPECT_EQ(attributes["."], AttrDirectory);
+    EXPECT_EQ(attributes.count("dangling.wmf"), 0u);
+    // A FIFO is no file to open, and asking must not hang.
+    EXPECT_FALSE(FileExists(fs, root + "/pipe.jpg"));
+    EXPECT_FALSE(FileExists(fs, root + "/folder.bmp"));
+    EXPECT_TRUE(FileExists(fs, root + "/b.JPG"));
+    EXPECT_TRUE(FolderExists(fs, root + "/folder.bmp"));
+    EXPECT_FALSE(FolderExists(fs, root + "/b.JPG"));
+}
+
+TEST_F(TempFolder, FilesAreReplacedWholeAndFoldersMadeWithParents)
+{
+    const std::string file = touch("settings.ini", "old");
+    ::chmod(file.c_str(), 0600);
+    ASSERT_TRUE(fs.replaceFile(file, "new"));
+    const auto read = fs.readFile(file, 100);
+    EXPECT_EQ(read.status, ReadStatus::Ok);
+    EXPECT_EQ(read.bytes, "new");
+    struct stat st;
+    ::stat(file.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(fs.readFile(file, 2).status, ReadStatus::Failed);
+    EXPECT_EQ(fs.readFile(root + "/none", 100).status, ReadStatus::Missing);
+
+    EXPECT_TRUE(fs.makeFolders(root + "/x/y/z"));
+    EXPECT_TRUE(fs.replaceFile(root + "/x/y/z/f", ""));
+    EXPECT_FALSE(fs.replaceFile(root + "/missing/f", "a"));
+}
+
+TEST(SettingsLocation, PerUserFolderFollowsXdgConfigHome)
+{
+    ::setenv("XDG_CONFIG_HOME", "/tmp/velmora-xdg", 1);
+    EXPECT_EQ(posix::settingsLocation().perUserFolder, "/tmp/velmora-xdg/velmora");
+    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    ::setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(posix::settingsLocation().perUserFolder, "/home/someone/.config/velmora");
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(posix::settingsLocation("/etc/v.ini").explicitFile, "/etc/v.ini");
+}

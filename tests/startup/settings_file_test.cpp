@@ -1,0 +1,213 @@
+// LoadSettings and SaveSettings: defaults, number readings, the exact bytes written,
+// foreign lines kept, and where the file goes when the program's folder is closed.
+#include "startup/settings_file.h"
+
+#include "fake_file_system.h"
+#include "platform_codec.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using velmora::testing::FakeFileSystem;
+
+namespace {
+
+const std::string kProgram = "C:\\Windows\\System32";
+const std::string kAppData = "C:\\Users\\u\\AppData\\Roaming\\Velmora";
+const std::string kBeside = kProgram + "\\ヴェルモラ.ini";
+const std::string kPerUser = kAppData + "\\ヴェルモラ.ini";
+
+struct SettingsFixture : ::testing::Test {
+    FakeFileSystem fs;
+    velmora::testing::PlatformCodec codec;
+    SettingsLocation location{kProgram, kAppData, {}};
+    Settings settings;
+    Catalogue catalogue;
+
+    SettingsFixture()
+    {
+        fs.addFolder(kProgram);
+        fs.addFolder("C:\\Users\\u\\AppData\\Roaming");
+    }
+    std::string cp932(const char* utf8) { return codec.toCp932(utf8).value(); }
+    void store(std::string lines) { fs.addFile(kBeside, "[Section]\r\n" + lines); }
+    void load() { LoadSettings(location, fs, codec, settings, catalogue); }
+};
+
+} // namespace
+
+TEST_F(SettingsFixture, NoFileGivesTheDefaults)
+{
+    settings.ImageSize = 7;
+    settings.BgmKind = 2;
+    load();
+    const Settings defaults;
+    EXPECT_EQ(settings.ImageOrder, 0);
+    EXPECT_EQ(settings.ImageSize, 1);
+    EXPECT_EQ(settings.FilterMode, 1);
+    EXPECT_EQ(settings.ImageKinds, defaults.ImageKinds);
+    EXPECT_EQ(settings.ImageFolder, "");
+    EXPECT_EQ(settings.BgmKind, 0);
+    EXPECT_EQ(settings.BgmRepeat, 0);
+    EXPECT_EQ(catalogue.ImageCount, 0);
+}
+
+TEST_F(SettingsFixture, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
+{
+    const auto line = [&](const char* key, const char* value) { return cp932(key) + "=" + value + "\r\n"; };
+    store(line("画像のｻｲｽﾞ", "2.5") + line("ﾌｨﾙﾀ区分", "1.5") + line("画像ﾁｪﾝｼﾞ", "-0.5") +
+          line("画像種類_0", "abc") + line("画像種類_1", "2") + line("画像種類_2", "1.9") +
+          line("BGMﾘﾋﾟｰﾄ", "70000"));
+    settings.ImageKinds[0] = 0;
+    settings.BgmRepeat = 5;
+    load();
+    EXPECT_EQ(settings.ImageSize, 2);
+    EXPECT_EQ(settings.FilterMode, 2);
+    EXPECT_EQ(settings.ImageOrder, -1);
+    EXPECT_EQ(settings.ImageKinds[0], 0); // "abc": the value before the read, not the default 1
+    EXPECT_EQ(settings.ImageKinds[1], 2);
+    EXPECT_EQ(settings.ImageKinds[2], 1);
+    EXPECT_EQ(settings.ImageKinds[3], 1);
+    EXPECT_EQ(settings.BgmRepeat, 5);
+}
+
+TEST_F(SettingsFixture, MissingFolderAndMusicFileAreDropped)
+{
+    store(cp932("画像のﾌｫﾙﾀﾞ") + "=D:\\gone\r\n" + cp932("BGM区分") + "=2\r\n" + cp932("BGMﾌｧｲﾙ") + "=D:\\gone.mp3\r\n");
+    load();
+    EXPECT_EQ(settings.ImageFolder, "");
+    EXPECT_EQ(settings.BgmKind, 0);
+
+    store(cp932("BGM区分") + "=1\r\n" + cp932("BGMﾌｧｲﾙ") + "=D:\\gone.mp3\r\n");
+    load();
+    EXPECT_EQ(settings.BgmKind, 1); // the CD choice stays
+    EXPECT_EQ(settings.BgmFile, "");
+}
+
+TEST_F(SettingsFixture, ExistingFolderIsScannedAndJapaneseTextIsDecoded)
+{
+    fs.addFolder("D:\\写真");
+    fs.addFile("D:\\写真\\b.jpg");
+    fs.addFile("D:\\写真\\a.gif");
+    fs.addFile("D:\\曲.mp3");
+    store(cp932("画像のﾌｫﾙﾀﾞ") + "=" + cp932("D:\\写真") + "\r\n" + cp932("BGM区分") + "=2\r\n" + cp932("BGMﾌｧｲﾙ") +
+          "=" + cp932("D:\\曲.mp3") + "\r\n");
+    load();
+    EXPECT_EQ(settings.ImageFolder, "D:\\写真");
+    EXPECT_EQ(settings.BgmFile, "D:\\曲.mp3");
+    EXPECT_EQ(settings.BgmKind, 2);
+    ASSERT_EQ(catalogue.ImageCount, 2);
+    EXPECT_EQ(catalogue.ImageList[1], "D:\\写真\\a.gif");
+}
+
+TEST_F(SettingsFixture, ReadIniStopsAt255BytesWithoutHalvingACharacter)
+{
+    const std::string ascii(300, 'a');
+    const std::string kanji = std::string(254, 'a') + "\x8e\xca"; // the double byte would straddle 255
+    const auto doc = IniDocument::parse("[Section]\nA=" + ascii + "\nK=" + kanji + "\nN=ab" + std::string(1, '\0') + "c\n");
+    EXPECT_EQ(ReadIni(doc, "Section", "A"), std::string(255, 'a'));
+    EXPECT_EQ(ReadIni(doc, "Section", "K"), std::string(254, 'a'));
+    EXPECT_EQ(ReadIni(doc, "Section", "N"), "ab");
+}
+
+TEST_F(SettingsFixture, SavedFileMatchesByteForByte)
+{
+    fs.addFolder("D:\\Pics");
+    settings.ImageOrder = 1;
+    settings.ImageSize = 0;
+    settings.FilterMode = -1;
+    settings.ImageKinds = {1, 0, 1, 1};
+    settings.BgmKind = 2;
+    settings.BgmFile = "D:\\曲.mp3";
+    const auto result = SaveSettings(settings, {"D:\\Pics", "3"}, location, fs, codec);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.file, kBeside);
+    const auto line = [&](const char* key, const std::string& value) { return cp932(key) + "=" + value + "\r\n"; };
+    const std::string expected = "[Section]\r\n" + line("画像ﾁｪﾝｼﾞ", " 1") + line("画像のｻｲｽﾞ", " 0") +
+                                 line("ﾌｨﾙﾀ区分", "-1") + line("画像のﾌｫﾙﾀﾞ", "D:\\Pics") + line("画像種類_0", " 1") +
+                                 line("画像種類_1", " 0") + line("画像種類_2", " 1") + line("画像種類_3", " 1") +
+                                 line("BGM区分", " 2") + line("BGMﾘﾋﾟｰﾄ", " 3") + line("BGMﾌｧｲﾙ", cp932("D:\\曲.mp3"));
+    EXPECT_EQ(*fs.contents(kBeside), expected);
+    EXPECT_EQ(settings.BgmRepeat, 3);
+    EXPECT_EQ(settings.ImageFolder, "D:\\Pics");
+}
+
+TEST_F(SettingsFixture, RoundTripKeepsForeignLinesAndLineEndings)
+{
+    fs.addFile(kBeside, "; written by hand\n[Other]\nX=1\n[section]\n" + cp932("画像のｻｲｽﾞ") + " = 0\nmine=keep\n");
+    settings.ImageSize = 1;
+    ASSERT_TRUE(SaveSettings(settings, {"", "x"}, location, fs, codec).ok);
+    const std::string saved = *fs.contents(kBeside);
+    EXPECT_EQ(saved.find('\r'), std::string::npos);
+    EXPECT_EQ(saved.rfind("; written by hand\n[Other]\nX=1\n[section]\n" + cp932("画像のｻｲｽﾞ") + "= 1\nmine=keep\n", 0), 0u);
+
+    Settings reread;
+    LoadSettings(location, fs, codec, reread, catalogue);
+    EXPECT_EQ(reread.ImageSize, 1);
+    EXPECT_EQ(reread.BgmRepeat, 0); // "x" is not numeric
+}
+
+TEST_F(SettingsFixture, ClosedProgramFolderFallsBackToThePerUserFileWhichThenWins)
+{
+    store(cp932("画像のｻｲｽﾞ") + "=0\r\nforeign=kept\r\n");
+    fs.refuseWritesIn(kProgram);
+    settings.FilterMode = 0;
+    const auto result = SaveSettings(settings, {}, location, fs, codec);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.file, kPerUser);
+    EXPECT_NE(fs.contents(kPerUser)->find("foreign=kept"), std::string::npos);
+
+    Settings reread;
+    LoadSettings(location, fs, codec, reread, catalogue);
+    EXPECT_EQ(reread.FilterMode, 0);
+    EXPECT_EQ(settingsFileToRead(location, fs), kPerUser);
+}
+
+TEST_F(SettingsFixture, SaveFailuresAreReported)
+{
+    fs.refuseWritesIn(kProgram);
+    fs.refuseWritesIn("C:\\Users\\u\\AppData\\Roaming");
+    auto result = SaveSettings(settings, {}, location, fs, codec);
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.error.empty());
+
+    // A file that exists but cannot be read is never overwritten.
+    FakeFileSystem other;
+    other.addFolder(kProgram);
+    other.addFile(kBeside, "precious");
+    other.unreadable.insert(kBeside);
+    result = SaveSettings(settings, {}, SettingsLocation{kProgram, {}, {}}, other, codec);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(*other.contents(kBeside), "precious");
+}
+
+TEST_F(SettingsFixture, PathsCodePage932CannotHoldAreNeverWrittenGarbled)
+{
+    store(cp932("画像のﾌｫﾙﾀﾞ") + "=D:\\old\r\n");
+    auto result = SaveSettings(settings, {"D:\\Café", "0"}, location, fs, codec);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(fs.contents(kBeside)->find("=D:\\old\r\n"), std::string::npos); // the old line stays
+    EXPECT_NE(fs.contents(kBeside)->find(cp932("BGM区分")), std::string::npos); // the rest is saved
+
+    fs.shortNames["D:\\Café"] = "D:\\CAFE~1";
+    result = SaveSettings(settings, {"D:\\Café", "0"}, location, fs, codec);
+    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_NE(fs.contents(kBeside)->find("=D:\\CAFE~1\r\n"), std::string::npos);
+
+    // Text the reader would give back differently is refused too.
+    EXPECT_FALSE(SaveSettings(settings, {"D:\\x\ny", "0"}, location, fs, codec).ok);
+    EXPECT_FALSE(SaveSettings(settings, {"D:\\trailing ", "0"}, location, fs, codec).ok);
+    EXPECT_FALSE(SaveSettings(settings, {std::string(300, 'a'), "0"}, location, fs, codec).ok);
+}
+
+TEST_F(SettingsFixture, ExplicitFileIsTheOnlyOneUsed)
+{
+    fs.addFolder("E:\\cfg");
+    const SettingsLocation only{{}, {}, "E:\\cfg\\mine.ini"};
+    settings.ImageSize = 0;
+    ASSERT_TRUE(SaveSettings(settings, {}, only, fs, codec).ok);
+    EXPECT_EQ(fs.contents(kBeside), nullptr);
+    Settings reread;
+    LoadSettings(only, fs, codec, reread, catalogue);
+    EXPECT_EQ(reread.ImageSize, 0);
+}
