@@ -4,10 +4,15 @@
 #include "platform/linux/loader/decoders.h"
 #include "platform/picture_loader_common.h"
 
+#include <iterator>
 #include <memory>
+#include <vector>
 
 #include <libwmf/api.h>
 #include <libwmf/gd.h>
+
+// From libwmf's own GD (its header needs include paths of its own; this is all we use).
+extern "C" void gdImageDestroy(struct gdImageStruct* image);
 
 namespace velmora::decode {
 namespace {
@@ -16,6 +21,27 @@ struct ApiDestroy {
     void operator()(wmfAPI* api) const { wmf_api_destroy(api); }
 };
 using Api = std::unique_ptr<wmfAPI, ApiDestroy>;
+
+// libwmf maps the window onto a viewport of its own choosing; pin the viewport to the
+// picture's pixels so that the window fills the picture exactly. The cleaned stream starts
+// with the header and three set-up records (mapping mode, window origin, window extent).
+std::vector<std::uint8_t> withPixelViewport(const loading::WmfPlan& plan)
+{
+    constexpr std::size_t kAfterSetup = 18 + 8 + 10 + 10;
+    const std::uint8_t viewport[] = {
+        5, 0, 0, 0, 0x0D, 0x02, 0, 0, 0, 0, // SETVIEWPORTORG 0, 0
+        5, 0, 0, 0, 0x0E, 0x02,             // SETVIEWPORTEXT height, width
+        std::uint8_t(plan.size.height), std::uint8_t(plan.size.height >> 8),
+        std::uint8_t(plan.size.width), std::uint8_t(plan.size.width >> 8)};
+    std::vector<std::uint8_t> stream(plan.cleaned.begin(), plan.cleaned.begin() + kAfterSetup);
+    stream.insert(stream.end(), std::begin(viewport), std::end(viewport));
+    stream.insert(stream.end(), plan.cleaned.begin() + kAfterSetup, plan.cleaned.end());
+    const std::uint32_t words = std::uint32_t(stream.size() / 2);
+    for (int i = 0; i < 4; ++i) {
+        stream[6 + std::size_t(i)] = std::uint8_t(words >> (8 * i));
+    }
+    return stream;
+}
 
 int onStatus(void* context, float)
 {
@@ -43,30 +69,26 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadReque
         return LoadResult::failure("WMF: renderer could not start");
     }
     wmf_status_function(api.get(), const_cast<loading::Deadline*>(&deadline), onStatus);
-    if (wmf_mem_open(api.get(), plan.cleaned.data(), long(plan.cleaned.size())) != wmf_E_None) {
+    std::vector<std::uint8_t> stream = withPixelViewport(plan);
+    if (wmf_mem_open(api.get(), stream.data(), long(stream.size())) != wmf_E_None) {
         return LoadResult::failure("WMF: cannot read the metafile");
     }
     wmfD_Rect box{};
     if (wmf_scan(api.get(), 0, &box) != wmf_E_None) {
         return LoadResult::failure("WMF: metafile is broken");
     }
-    // Map the metafile's window onto the whole picture, whatever part of it is drawn on.
-    box.TL.x = float(plan.windowX);
-    box.TL.y = float(plan.windowY);
-    box.BR.x = float(plan.windowX + plan.windowWidth);
-    box.BR.y = float(plan.windowY + plan.windowHeight);
-    if (box.TL.x > box.BR.x) {
-        std::swap(box.TL.x, box.BR.x);
-    }
-    if (box.TL.y > box.BR.y) {
-        std::swap(box.TL.y, box.BR.y);
-    }
+    // The whole viewport becomes the picture, whatever part of it is drawn on.
+    box.TL = {0.0f, 0.0f};
+    box.BR = {float(plan.size.width), float(plan.size.height)};
     wmf_gd_t* device = WMF_GD_GetData(api.get());
     device->type = wmf_gd_image;
     device->width = unsigned(plan.size.width);
     device->height = unsigned(plan.size.height);
     device->bbox = box;
     const wmf_error_t played = wmf_play(api.get(), 0, &box);
+    // The drawn picture is ours to free; libwmf keeps no hold on it.
+    std::unique_ptr<gdImageStruct, void (*)(gdImageStruct*)> image(static_cast<gdImageStruct*>(device->gd_image),
+                                                                   gdImageDestroy);
     if (deadline.passed()) {
         return LoadResult::failure("WMF took too long to draw");
     }

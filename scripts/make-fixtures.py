@@ -1,0 +1,252 @@
+#!/usr/bin/env python3
+# Helper of scripts/make-fixtures: writes the pattern and the files ImageMagick cannot make.
+import os, random, struct, sys
+
+W, H = 64, 48
+
+
+def pattern(path):
+    px = bytearray()
+    for y in range(H):
+        for x in range(W):
+            r, g, b = (x * 4) & 255, (y * 5) & 255, ((x ^ y) * 4) & 255
+            if x < 8 and y < 8:
+                r, g, b = 255, 0, 0
+            elif x >= W - 8 and y < 8:
+                r, g, b = 0, 255, 0
+            elif x < 8 and y >= H - 8:
+                r, g, b = 0, 0, 255
+            px += bytes((r, g, b))
+    with open(path, 'wb') as f:
+        f.write(b'P6\n%d %d\n255\n' % (W, H) + px)
+
+
+def read(path):
+    with open(path, 'rb') as f:
+        return bytearray(f.read())
+
+
+def write(path, data):
+    with open(path, 'wb') as f:
+        f.write(bytes(data))
+
+
+def exif(src, orientation, dst):
+    jpeg = read(src)
+    order = b'II' if orientation % 2 else b'MM'
+    e = '<' if order == b'II' else '>'
+    tiff = order + struct.pack(e + 'HI', 42, 8) + struct.pack(e + 'H', 1)
+    tiff += struct.pack(e + 'HHI', 0x0112, 3, 1) + struct.pack(e + 'HH', orientation, 0) + struct.pack(e + 'I', 0)
+    payload = b'Exif\0\0' + tiff
+    write(dst, jpeg[:2] + b'\xff\xe1' + struct.pack('>H', len(payload) + 2) + payload + jpeg[2:])
+
+
+def exif_broken(src, dst):
+    jpeg = read(src)
+    payload = b'Exif\0\0II*\0' + struct.pack('<I', 0xFFFFFF00) + bytes(range(40))
+    write(dst, jpeg[:2] + b'\xff\xe1' + struct.pack('>H', len(payload) + 2) + payload + jpeg[2:])
+
+
+def bmp_parts(data):
+    off = struct.unpack_from('<I', data, 10)[0]
+    w, h, planes, bpp, comp = struct.unpack_from('<iiHHI', data, 18)
+    return off, w, h, bpp, comp
+
+
+def rle4(src, dst):
+    data = read(src)
+    off, w, h, bpp, comp = bmp_parts(data)
+    assert bpp == 4 and comp == 0 and h > 0
+    stride = ((w * 4 + 31) // 32) * 4
+    out = bytearray()
+    for row in range(h):
+        line = data[off + row * stride: off + row * stride + stride]
+        idx = [(line[i // 2] >> (4 if i % 2 == 0 else 0)) & 15 for i in range(w)]
+        i = 0
+        while i < w:
+            run = 1
+            while i + run < w and run < 255 and idx[i + run] == idx[i]:
+                run += 1
+            if run >= 3:
+                out += bytes((run, idx[i] << 4 | idx[i]))
+                i += run
+                continue
+            j = i
+            while j < w and j - i < 255:
+                if j + 2 < w and idx[j] == idx[j + 1] == idx[j + 2]:
+                    break
+                j += 1
+            n = j - i
+            if n < 3:
+                for k in range(n):
+                    out += bytes((1, idx[i + k] << 4))
+            else:
+                out += bytes((0, n))
+                lit = bytearray()
+                for k in range(0, n, 2):
+                    hi = idx[i + k]
+                    lo = idx[i + k + 1] if k + 1 < n else 0
+                    lit.append(hi << 4 | lo)
+                if len(lit) % 2:
+                    lit.append(0)
+                out += lit
+            i = j
+        out += b'\0\0'
+    out += b'\0\1'
+    head = data[:off]
+    struct.pack_into('<I', head, 30, 2)          # BI_RLE4
+    struct.pack_into('<I', head, 34, len(out))   # biSizeImage
+    struct.pack_into('<I', head, 2, len(head) + len(out))
+    write(dst, head + out)
+
+
+def top_down(src, dst):
+    data = read(src)
+    off, w, h, bpp, comp = bmp_parts(data)
+    stride = ((w * bpp + 31) // 32) * 4
+    rows = [data[off + r * stride: off + (r + 1) * stride] for r in range(h)]
+    head = data[:off]
+    struct.pack_into('<i', head, 22, -h)
+    write(dst, head + b''.join(reversed(rows)))
+
+
+def plain16(src, dst):
+    data = read(src)
+    struct.pack_into('<I', data, 30, 0)  # BI_RGB: the masks that follow are ignored, 5-5-5 applies
+    write(dst, data)
+
+
+# --- metafiles -------------------------------------------------------------------------------
+
+def rec(function, *words, raw=b''):
+    body = b''.join(struct.pack('<h' if v < 0 else '<H', v) for v in words) + raw
+    return struct.pack('<IH', 3 + len(body) // 2, function) + body
+
+
+def brush(colour):
+    return rec(0x02FC, 0, raw=struct.pack('<IH', colour, 0))
+
+
+RECTS = [((0, 0, 64, 48), (0, 0, 255)), ((8, 8, 24, 20), (255, 0, 0)), ((30, 10, 56, 40), (0, 160, 0))]
+
+
+def drawing(scale, escape_after=None):
+    body = rec(0x02FA, 5, 0, 0, raw=struct.pack('<I', 0))      # null pen, object 0
+    body += rec(0x012D, 0)
+    for n, ((l, t, r, b), (cr, cg, cb)) in enumerate(RECTS):
+        body += brush(cr | cg << 8 | cb << 16) + rec(0x012D, 1)
+        body += rec(0x041B, b * scale, r * scale, t * scale, l * scale)
+        body += rec(0x01F0, 1)
+        if escape_after == n:
+            body += rec(0x0626, 9, 4, raw=b'\xde\xad\xbe\xef')  # SETABORTPROC, never played
+    return body + rec(0x0000)
+
+
+def metafile(records, placeable=None):
+    words = 9 + len(records) // 2
+    head = struct.pack('<HHHIHIH', 1, 9, 0x0300, words, 2, 16, 0)
+    if placeable is None:
+        return head + records
+    l, t, r, b, inch = placeable
+    p = struct.pack('<IHhhhhHI', 0x9AC6CDD7, 0, l, t, r, b, inch, 0)
+    check = 0
+    for i in range(0, len(p), 2):
+        check ^= struct.unpack_from('<H', p, i)[0]
+    return p + struct.pack('<H', check) + head + records
+
+
+def expected_drawing(path):
+    px = bytearray()
+    for y in range(H):
+        for x in range(W):
+            colour = None
+            for (l, t, r, b), c in RECTS:
+                if l - 1 <= x <= r and t - 1 <= y <= b:
+                    inside = l + 1 <= x <= r - 2 and t + 1 <= y <= b - 2
+                    colour = c if inside else (1, 2, 3)  # (1, 2, 3): edge pixel, not compared
+            px += bytes(colour)
+    write(path, b'P6\n%d %d\n255\n' % (W, H) + px)
+
+
+def wmf(fx):
+    write(f'{fx}/placeable.wmf', metafile(drawing(10), (0, 0, 640, 480, 960)))
+    write(f'{fx}/plain.wmf', metafile(rec(0x020B, 0, 0) + rec(0x020C, 48, 64) + drawing(1)))
+    write(f'{fx}/escape.wmf', metafile(drawing(10, escape_after=1), (0, 0, 640, 480, 960)))
+    for name in ('placeable', 'plain', 'escape'):
+        expected_drawing(f'{fx}/{name}.wmf.expected.ppm')
+
+
+# --- hostile files ---------------------------------------------------------------------------
+
+def hostile(fx, hx):
+    write(f'{hx}/empty.jpg', b'')
+    rng = random.Random(9)
+    write(f'{hx}/random.jpg', bytes(rng.randrange(256) for _ in range(4096)))
+    write(f'{hx}/random-after-magic.jpg', b'\xff\xd8\xff' + bytes(rng.randrange(256) for _ in range(4096)))
+
+    jpeg = read(f'{fx}/baseline.jpg')
+    i = 2
+    while i < len(jpeg):
+        marker, length = jpeg[i + 1], struct.unpack_from('>H', jpeg, i + 2)[0]
+        if marker in (0xC0, 0xC1, 0xC2):
+            struct.pack_into('>HH', jpeg, i + 5, 65535, 65535)
+            break
+        i += 2 + length
+    write(f'{hx}/huge.jpg', jpeg)
+
+    gct = bytes((0, 0, 0, 255, 255, 255))
+    lzw = bytes((2, 2, 0x4C, 0x01, 0))
+    write(f'{hx}/huge.gif', b'GIF89a' + struct.pack('<HHBBB', 65535, 65535, 0x80, 0, 0) + gct +
+          b',' + struct.pack('<HHHHB', 0, 0, 65535, 65535, 0) + lzw + b';')
+    write(f'{hx}/huge-frame.gif', b'GIF89a' + struct.pack('<HHBBB', 16, 16, 0x80, 0, 0) + gct +
+          b',' + struct.pack('<HHHHB', 0, 0, 65535, 65535, 0) + lzw + b';')
+    write(f'{hx}/noimage.gif', b'GIF89a' + struct.pack('<HHBBB', 10, 10, 0x80, 0, 0) + gct + b';')
+    write(f'{hx}/nocolours.gif', b'GIF89a' + struct.pack('<HHBBB', 4, 4, 0, 0, 0) +
+          b',' + struct.pack('<HHHHB', 0, 0, 4, 4, 0) + lzw + b';')
+
+    bmp = read(f'{fx}/bits24.bmp')
+    huge = bytearray(bmp)
+    struct.pack_into('<ii', huge, 18, 65535, 65535)
+    write(f'{hx}/huge.bmp', huge)
+    lying = bytearray(bmp)
+    struct.pack_into('<I', lying, 2, 0xFFFFFFF0)
+    struct.pack_into('<I', lying, 34, 0x7FFFFFF0)
+    write(f'{hx}/lying-size.bmp', lying)
+    past = bytearray(bmp)
+    struct.pack_into('<I', past, 10, 0x7FFFFF00)
+    write(f'{hx}/offset-past-end.bmp', past)
+    bits8 = read(f'{fx}/bits8.bmp')
+    struct.pack_into('<I', bits8, 46, 0x7FFFFFFF)  # biClrUsed
+    write(f'{hx}/huge-palette.bmp', bits8)
+
+    write(f'{hx}/huge.wmf', metafile(drawing(10), (0, 0, 32000, 32000, 1)))
+    write(f'{hx}/no-size.wmf', metafile(drawing(1)))
+    good = drawing(10)
+    write(f'{hx}/record-size-zero.wmf', metafile(rec(0x041B, 1, 1, 0, 0)[:0] + struct.pack('<IH', 0, 0x041B) + good,
+                                                 (0, 0, 640, 480, 960)))
+    write(f'{hx}/record-size-huge.wmf', metafile(struct.pack('<IHHHHH', 0x7FFFFFFF, 0x041B, 1, 1, 0, 0) + good,
+                                                 (0, 0, 640, 480, 960)))
+    write(f'{hx}/record-cut-short.wmf', metafile(good, (0, 0, 640, 480, 960))[:-5])
+    write(f'{hx}/only-escape.wmf', metafile(rec(0x0626, 9, 4, raw=b'\0\0\0\0') + rec(0), (0, 0, 640, 480, 960)))
+
+
+if __name__ == '__main__':
+    cmd = sys.argv[1]
+    if cmd == 'pattern':
+        pattern(sys.argv[2])
+    elif cmd == 'exif':
+        exif(sys.argv[2], int(sys.argv[3]), sys.argv[4])
+    elif cmd == 'exif-broken':
+        exif_broken(sys.argv[2], sys.argv[3])
+    elif cmd == 'rle4':
+        rle4(sys.argv[2], sys.argv[3])
+    elif cmd == 'top-down':
+        top_down(sys.argv[2], sys.argv[3])
+    elif cmd == 'plain16':
+        plain16(sys.argv[2], sys.argv[3])
+    elif cmd == 'wmf':
+        wmf(sys.argv[2])
+    elif cmd == 'hostile':
+        hostile(sys.argv[2], sys.argv[3])
+    else:
+        sys.exit('unknown command ' + cmd)

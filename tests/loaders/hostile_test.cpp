@@ -1,0 +1,138 @@
+// Broken and hostile files: each one is refused (or yields what decoded cleanly) with a
+// reason, never a crash, a hang or a huge allocation. The sanitizers watch the rest.
+#include "platform/picture_loader_factory.h"
+#include "tests/loaders/loader_test_support.h"
+#include "startup/random.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace loader_test;
+
+namespace {
+
+void expectCleanResult(PictureLoader& loader, const std::string& path, const std::string& what)
+{
+    const LoadResult r = loader.load(path, {});
+    if (r.ok) {
+        EXPECT_FALSE(r.picture.empty()) << what;
+        EXPECT_LE(r.picture.width(), 16384) << what;
+    } else {
+        EXPECT_FALSE(r.error.empty()) << what;
+    }
+    const SizeResult s = loader.ownSize(path);
+    EXPECT_TRUE(s.ok || !s.error.empty()) << what;
+}
+
+std::size_t readU16Be(const std::vector<std::uint8_t>& b, std::size_t at) { return std::size_t(b[at] << 8 | b[at + 1]); }
+
+// A progressive JPEG whose last scan is repeated `copies` times: the old scan-flood attack.
+std::vector<std::uint8_t> scanFlood(const std::vector<std::uint8_t>& jpeg, int copies)
+{
+    std::size_t lastScan = 0;
+    std::size_t at = 2;
+    while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
+        const int marker = jpeg[at + 1];
+        if (marker == 0xDA) {
+            lastScan = at;
+            // Skip the entropy data to the next marker that is not a stuffed byte or restart.
+            at += 2 + readU16Be(jpeg, at + 2);
+            while (at + 1 < jpeg.size() && !(jpeg[at] == 0xFF && jpeg[at + 1] != 0 && (jpeg[at + 1] & 0xF8) != 0xD0)) {
+                ++at;
+            }
+            continue;
+        }
+        if (marker == 0xD9) {
+            break;
+        }
+        at += 2 + readU16Be(jpeg, at + 2);
+    }
+    std::vector<std::uint8_t> out(jpeg.begin(), jpeg.begin() + std::ptrdiff_t(at));
+    for (int i = 0; i < copies; ++i) {
+        out.insert(out.end(), jpeg.begin() + std::ptrdiff_t(lastScan), jpeg.begin() + std::ptrdiff_t(at));
+    }
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return out;
+}
+
+} // namespace
+
+TEST(Hostile, CraftedFilesAreRefusedWithAReason)
+{
+    auto loader = createPlatformPictureLoader();
+    for (const char* name : {"empty.jpg", "random.jpg", "random-after-magic.jpg", "huge.jpg", "huge.gif",
+                             "huge-frame.gif", "noimage.gif", "nocolours.gif", "huge.bmp", "offset-past-end.bmp",
+                             "huge.wmf", "no-size.wmf", "record-size-zero.wmf", "record-size-huge.wmf",
+                             "record-cut-short.wmf"}) {
+        const LoadResult r = loader->load(hostile(name), {});
+        EXPECT_FALSE(r.ok) << name;
+        EXPECT_FALSE(r.error.empty()) << name;
+        EXPECT_TRUE(r.picture.empty()) << name;
+    }
+    // Headers that claim too much are refused by the size query too.
+    for (const char* name : {"huge.jpg", "huge.gif", "huge.bmp", "huge.wmf"}) {
+        const SizeResult s = loader->ownSize(hostile(name));
+        EXPECT_FALSE(s.ok) << name;
+        EXPECT_FALSE(s.error.empty()) << name;
+    }
+}
+
+TEST(Hostile, LyingFieldsAndEscapeOnlyMetafilesStayHarmless)
+{
+    auto loader = createPlatformPictureLoader();
+    // A wrong file size or image size field does not matter when the pixels are there.
+    const LoadResult lying = loader->load(hostile("lying-size.bmp"), {});
+    if (lying.ok) {
+        EXPECT_EQ(lying.ownSize, (PictureSize{64, 48}));
+    }
+    expectCleanResult(*loader, hostile("huge-palette.bmp"), "huge-palette.bmp");
+    // Nothing but an escape: nothing is played, the picture is blank, not an error.
+    const LoadResult escape = loader->load(hostile("only-escape.wmf"), {});
+    ASSERT_TRUE(escape.ok) << escape.error;
+    EXPECT_EQ(escape.ownSize, (PictureSize{64, 48}));
+}
+
+TEST(Hostile, TruncatedFilesYieldWhatDecodedOrFail)
+{
+    auto loader = createPlatformPictureLoader();
+    for (const char* name : {"baseline.jpg", "progressive.jpg", "orient6.jpg", "plain.gif", "interlaced.gif",
+                             "bits24.bmp", "rle8.bmp", "rle4.bmp", "bits16-565.bmp", "placeable.wmf"}) {
+        const std::vector<std::uint8_t> whole = readBytes(fixture(name));
+        ASSERT_FALSE(whole.empty()) << name;
+        const std::size_t step = std::max<std::size_t>(1, whole.size() / 40);
+        for (std::size_t cut = 0; cut < whole.size(); cut += step) {
+            const std::vector<std::uint8_t> part(whole.begin(), whole.begin() + std::ptrdiff_t(cut));
+            const std::string path = writeTemporary("truncated", part);
+            expectCleanResult(*loader, path, std::string(name) + " cut at " + std::to_string(cut));
+        }
+    }
+}
+
+TEST(Hostile, ScanFloodJpegIsRefused)
+{
+    auto loader = createPlatformPictureLoader();
+    const std::vector<std::uint8_t> flood = scanFlood(readBytes(fixture("progressive.jpg")), 3000);
+    const LoadResult r = loader->load(writeTemporary("flood.jpg", flood), {});
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("scans"), std::string::npos) << r.error;
+}
+
+TEST(Hostile, RandomBytesBehindEachSignatureFailCleanly)
+{
+    const std::vector<std::vector<std::uint8_t>> signatures = {
+        {0xFF, 0xD8, 0xFF, 0xE0}, {'G', 'I', 'F', '8', '9', 'a'}, {'B', 'M'}, {0xD7, 0xCD, 0xC6, 0x9A},
+        {1, 0, 9, 0, 0, 3}};
+    auto loader = createPlatformPictureLoader();
+    Random random(20240601);
+    for (const auto& signature : signatures) {
+        for (int round = 0; round < 25; ++round) {
+            std::vector<std::uint8_t> bytes = signature;
+            const std::size_t length = std::size_t(random.below(600));
+            for (std::size_t i = 0; i < length; ++i) {
+                bytes.push_back(std::uint8_t(random.below(256)));
+            }
+            expectCleanResult(*loader, writeTemporary("random", bytes), "random round " + std::to_string(round));
+        }
+    }
+}

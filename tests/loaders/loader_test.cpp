@@ -1,0 +1,151 @@
+// Every picture format and variant decodes to what ImageMagick decodes (JPEG within
+// decoder rounding), photos stand the right way up, and reduced decodes keep the own size.
+#include "platform/picture_loader_common.h"
+#include "platform/picture_loader_factory.h"
+#include "tests/loaders/loader_test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace loader_test;
+
+namespace {
+
+struct Fixture {
+    const char* name;
+    int tolerance; // largest channel difference allowed against ImageMagick's decode
+};
+
+// JPEG decoders may round differently (IDCT, chroma upsampling); the lossless formats may not.
+constexpr int kJpeg = 6;
+const Fixture kFixtures[] = {
+    {"baseline.jpg", kJpeg}, {"progressive.jpg", kJpeg}, {"grey.jpg", kJpeg}, {"cmyk.jpg", 16},
+    {"broken-exif.jpg", kJpeg},
+    {"orient1.jpg", kJpeg}, {"orient2.jpg", kJpeg}, {"orient3.jpg", kJpeg}, {"orient4.jpg", kJpeg},
+    {"orient5.jpg", kJpeg}, {"orient6.jpg", kJpeg}, {"orient7.jpg", kJpeg}, {"orient8.jpg", kJpeg},
+    {"plain.gif", 0}, {"interlaced.gif", 0}, {"transparent.gif", 0}, {"animated.gif", 0}, {"offset.gif", 0},
+    {"bits1.bmp", 0}, {"bits4.bmp", 0}, {"bits8.bmp", 0}, {"rle8.bmp", 0}, {"rle4.bmp", 0},
+    // 5 and 6 bit channels widen to 8 bits by bit copying or by scaling: both are right.
+    {"bits16-565.bmp", 2}, {"bits16-555.bmp", 2}, {"bits16-rgb.bmp", 2}, {"bits24.bmp", 0},
+    {"bits32.bmp", 0}, {"top-down.bmp", 0}, {"os2.bmp", 0},
+    {"placeable.wmf", 0}, {"plain.wmf", 0}, {"escape.wmf", 0},
+};
+
+void PrintTo(const Fixture& f, std::ostream* out) { *out << f.name; }
+
+class EachFixture : public ::testing::TestWithParam<Fixture> {};
+
+std::string fixtureName(const ::testing::TestParamInfo<Fixture>& info)
+{
+    std::string n = info.param.name;
+    for (char& c : n) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) {
+            c = '_';
+        }
+    }
+    return n;
+}
+
+} // namespace
+
+TEST_P(EachFixture, DecodesToTheExpectedPixelsAndReportsItsOwnSize)
+{
+    const Fixture f = GetParam();
+    auto loader = createPlatformPictureLoader();
+    const LoadResult r = loader->load(fixture(f.name), LoadRequest{});
+    ASSERT_TRUE(r.ok) << r.error;
+    const Picture expected = readPpm(fixture(std::string(f.name) + ".expected.ppm"));
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(r.ownSize, (PictureSize{expected.width(), expected.height()}));
+    const int difference = largestDifference(r.picture, expected);
+    EXPECT_GE(difference, 0) << "decoded " << r.picture.width() << " x " << r.picture.height();
+    EXPECT_LE(difference, f.tolerance);
+    for (std::size_t i = 3; i < r.picture.byteCount(); i += 4) {
+        ASSERT_EQ(r.picture.data()[i], 0) << "reserved byte at " << i / 4;
+    }
+
+    const SizeResult size = loader->ownSize(fixture(f.name));
+    ASSERT_TRUE(size.ok) << size.error;
+    EXPECT_EQ(size.size, r.ownSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(Loader, EachFixture, ::testing::ValuesIn(kFixtures), fixtureName);
+
+TEST(Loader, OrientationsSixAndEightStandAPhotoUpright)
+{
+    // The pattern has a red block top-left, green top-right, blue bottom-left.
+    auto loader = createPlatformPictureLoader();
+    const LoadResult six = loader->load(fixture("orient6.jpg"), {});
+    const LoadResult eight = loader->load(fixture("orient8.jpg"), {});
+    ASSERT_TRUE(six.ok && eight.ok);
+    EXPECT_EQ(six.ownSize, (PictureSize{48, 64}));
+    EXPECT_EQ(eight.ownSize, (PictureSize{48, 64}));
+    // Turned clockwise, red lands top-right and blue top-left; counter-clockwise, red lands
+    // bottom-left and green top-left.
+    auto isRed = [](const Picture& p, int x, int y) { return p.pixel(x, y)[2] > 200 && p.pixel(x, y)[1] < 60; };
+    auto isBlue = [](const Picture& p, int x, int y) { return p.pixel(x, y)[0] > 200 && p.pixel(x, y)[2] < 60; };
+    auto isGreen = [](const Picture& p, int x, int y) { return p.pixel(x, y)[1] > 200 && p.pixel(x, y)[2] < 60; };
+    EXPECT_TRUE(isRed(six.picture, 44, 3));
+    EXPECT_TRUE(isBlue(six.picture, 3, 3));
+    EXPECT_TRUE(isRed(eight.picture, 3, 60));
+    EXPECT_TRUE(isGreen(eight.picture, 3, 3));
+}
+
+TEST(Loader, ReducedDecodeCoversTheBoxAndKeepsTheOwnSize)
+{
+    auto loader = createPlatformPictureLoader();
+    LoadRequest request;
+    request.fitWidth = 200;
+    request.fitHeight = 150;
+    const LoadResult r = loader->load(fixture("photo800x600.jpg"), request);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.ownSize, (PictureSize{800, 600}));
+    EXPECT_GE(r.picture.width(), 200);
+    EXPECT_GE(r.picture.height(), 150);
+    EXPECT_LT(r.picture.width(), 800) << "no reduction happened";
+    // The white square of the top-left eighth survives the reduction.
+    const int x = r.picture.width() / 16;
+    EXPECT_GT(r.picture.pixel(x, x)[0], 200);
+
+    // A picture turned by its EXIF tag is reduced in its upright shape.
+    request.fitWidth = 24;
+    request.fitHeight = 32;
+    const LoadResult turned = loader->load(fixture("orient6.jpg"), request);
+    ASSERT_TRUE(turned.ok) << turned.error;
+    EXPECT_EQ(turned.ownSize, (PictureSize{48, 64}));
+    EXPECT_GE(turned.picture.width(), 24);
+    EXPECT_GE(turned.picture.height(), 32);
+    EXPECT_LT(turned.picture.width(), turned.picture.height());
+
+    // Pictures smaller than the box come whole.
+    const LoadResult small = loader->load(fixture("baseline.jpg"), LoadRequest{1920, 1080});
+    ASSERT_TRUE(small.ok);
+    EXPECT_EQ(small.picture.width(), 64);
+}
+
+TEST(Loader, MetafileEscapesAreDroppedNotPlayed)
+{
+    const std::vector<std::uint8_t> bytes = readBytes(fixture("escape.wmf"));
+    loading::WmfPlan plan;
+    ASSERT_EQ(loading::planWmf(bytes.data(), bytes.size(), plan), "");
+    EXPECT_EQ(plan.recordsDropped, 1u);
+    EXPECT_EQ(plan.size, (PictureSize{64, 48}));
+    for (std::size_t at = 18; at + 6 <= plan.cleaned.size();) {
+        const std::uint32_t words = plan.cleaned[at] | plan.cleaned[at + 1] << 8 | plan.cleaned[at + 2] << 16;
+        const int function = plan.cleaned[at + 4] | plan.cleaned[at + 5] << 8;
+        EXPECT_NE(function, 0x0626);
+        ASSERT_GE(words, 3u);
+        at += words * 2;
+    }
+}
+
+TEST(Loader, MissingFilesAndFoldersFailWithAReason)
+{
+    auto loader = createPlatformPictureLoader();
+    for (const std::string& path : {fixture("no-such-file.jpg"), fixture("")}) {
+        const LoadResult r = loader->load(path, {});
+        EXPECT_FALSE(r.ok);
+        EXPECT_FALSE(r.error.empty());
+        EXPECT_FALSE(loader->ownSize(path).ok);
+    }
+}

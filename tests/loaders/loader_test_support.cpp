@@ -1,0 +1,86 @@
+// Helpers of the loader suites.
+#include "tests/loaders/loader_test_support.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace loader_test {
+
+namespace {
+std::string sourcePath(const std::string& relative)
+{
+    std::string path = std::string(VELMORA_SOURCE_DIR) + "/" + relative;
+#ifdef _WIN32
+    if (!path.empty() && path[0] == '/') {
+        path = "Z:" + path; // Wine shows the Linux tree as drive Z:
+    }
+#endif
+    return path;
+}
+} // namespace
+
+std::string fixture(const std::string& name) { return sourcePath("tests/loaders/fixtures/" + name); }
+std::string hostile(const std::string& name) { return sourcePath("tests/loaders/hostile/" + name); }
+
+std::vector<std::uint8_t> readBytes(const std::string& path)
+{
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string writeTemporary(const std::string& name, const std::vector<std::uint8_t>& bytes)
+{
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / ("velmora-loader-" + name);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+velmora::Picture readPpm(const std::string& path)
+{
+    const std::vector<std::uint8_t> bytes = readBytes(path);
+    std::string head(bytes.begin(), bytes.begin() + std::min<std::size_t>(bytes.size(), 32));
+    std::istringstream in(head);
+    std::string magic;
+    int w = 0, h = 0, maxValue = 0;
+    in >> magic >> w >> h >> maxValue;
+    const std::size_t start = std::size_t(in.tellg()) + 1;
+    velmora::Picture p;
+    if (magic != "P6" || maxValue != 255 || bytes.size() < start + std::size_t(w) * std::size_t(h) * 3) {
+        return p;
+    }
+    p.resize(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::uint8_t* rgb = bytes.data() + start + (std::size_t(y) * std::size_t(w) + std::size_t(x)) * 3;
+            p.setPixel(x, y, rgb[2], rgb[1], rgb[0]);
+        }
+    }
+    return p;
+}
+
+int largestDifference(const velmora::Picture& actual, const velmora::Picture& expected)
+{
+    if (actual.width() != expected.width() || actual.height() != expected.height()) {
+        return -1;
+    }
+    int worst = 0;
+    for (int y = 0; y < actual.height(); ++y) {
+        for (int x = 0; x < actual.width(); ++x) {
+            if (isDontCare(expected, x, y)) {
+                continue;
+            }
+            for (int c = 0; c < 3; ++c) {
+                worst = std::max(worst, std::abs(int(actual.pixel(x, y)[c]) - int(expected.pixel(x, y)[c])));
+            }
+        }
+    }
+    return worst;
+}
+
+} // namespace loader_test
