@@ -1,0 +1,120 @@
+// Picture files for velmora-fx: decoding through stb_image, and uncompressed 32-bit BMP or
+// PNG output. Reading is kept to one function so that it can move to the show's loaders.
+#include "platform/fx/picture_files.h"
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+namespace velmora::fx {
+
+LoadResult readPicture(const std::string& path)
+{
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* rgba = stbi_load(path.c_str(), &width, &height, &channels, 4);
+    if (rgba == nullptr) {
+        const char* why = stbi_failure_reason();
+        return LoadResult::failure(std::string("cannot read ") + path + ": " + (why ? why : "unknown error"));
+    }
+    LoadResult result;
+    result.ok = true;
+    result.ownSize = {width, height};
+    result.picture.resize(width, height);
+    std::uint8_t* out = result.picture.data();
+    const std::size_t pixels = std::size_t(width) * std::size_t(height);
+    for (std::size_t i = 0; i < pixels; ++i) {
+        out[4 * i] = rgba[4 * i + 2];     // blue
+        out[4 * i + 1] = rgba[4 * i + 1]; // green
+        out[4 * i + 2] = rgba[4 * i];     // red
+        out[4 * i + 3] = rgba[4 * i + 3]; // the file's alpha rides in the reserved byte
+    }
+    stbi_image_free(rgba);
+    return result;
+}
+
+bool isPngName(const std::string& path)
+{
+    if (path.size() < 4) {
+        return false;
+    }
+    std::string tail = path.substr(path.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return tail == ".png";
+}
+
+namespace {
+
+void putLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i) {
+        out.push_back(std::uint8_t(value >> (8 * i)));
+    }
+}
+
+std::string writeBmp(const std::string& path, const Picture& picture)
+{
+    const std::uint64_t rowBytes = std::uint64_t(picture.width()) * 4;
+    const std::uint64_t imageBytes = rowBytes * std::uint64_t(picture.height());
+    if (54 + imageBytes > std::numeric_limits<std::uint32_t>::max()) {
+        return "picture too large for BMP";
+    }
+    std::vector<std::uint8_t> header;
+    header.push_back('B');
+    header.push_back('M');
+    putLe(header, std::uint32_t(54 + imageBytes), 4);
+    putLe(header, 0, 4);
+    putLe(header, 54, 4);                                  // pixels follow the two headers
+    putLe(header, 40, 4);                                  // BITMAPINFOHEADER
+    putLe(header, std::uint32_t(picture.width()), 4);
+    putLe(header, std::uint32_t(picture.height()), 4);     // positive: bottom-up, read everywhere
+    putLe(header, 1, 2);                                   // planes
+    putLe(header, 32, 2);                                  // bits per pixel
+    putLe(header, 0, 4);                                   // BI_RGB
+    putLe(header, std::uint32_t(imageBytes), 4);
+    putLe(header, 2835, 4);                                // 72 dpi
+    putLe(header, 2835, 4);
+    putLe(header, 0, 4);
+    putLe(header, 0, 4);
+
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return "cannot create " + path;
+    }
+    bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size();
+    for (int y = picture.height() - 1; ok && y >= 0; --y) {
+        ok = std::fwrite(picture.pixel(0, y), 1, std::size_t(rowBytes), file) == rowBytes;
+    }
+    ok = std::fclose(file) == 0 && ok;
+    return ok ? std::string() : "cannot write " + path;
+}
+
+std::string writePng(const std::string& path, const Picture& picture)
+{
+    std::vector<std::uint8_t> rgb(std::size_t(picture.width()) * std::size_t(picture.height()) * 3);
+    const std::uint8_t* in = picture.data();
+    for (std::size_t i = 0; i < rgb.size() / 3; ++i) {
+        rgb[3 * i] = in[4 * i + 2];
+        rgb[3 * i + 1] = in[4 * i + 1];
+        rgb[3 * i + 2] = in[4 * i];
+    }
+    const int ok = stbi_write_png(path.c_str(), picture.width(), picture.height(), 3, rgb.data(), picture.width() * 3);
+    return ok ? std::string() : "cannot write " + path;
+}
+
+} // namespace
+
+std::string writePicture(const std::string& path, const Picture& picture, bool png)
+{
+    if (picture.empty()) {
+        return "empty picture";
+    }
+    return png ? writePng(path, picture) : writeBmp(path, picture);
+}
+
+} // namespace velmora::fx

@@ -1,0 +1,22 @@
+// Reading and writing whole picture files for velmora-fx, in the engine's pixel layout.
+#pragma once
+
+#include "filters/picture.h"
+#include "show/picture_loader.h"
+
+#include <string>
+
+namespace velmora::fx {
+
+// The picture in `path` as 32-bit top-down pixels (the file's alpha, if any, in the
+// reserved byte). BMP of every common kind, and whatever else the decoder knows.
+LoadResult readPicture(const std::string& path);
+
+// True when `path` ends in ".png", in any case.
+bool isPngName(const std::string& path);
+
+// Writes `picture` to `path` as PNG or as an uncompressed 32-bit BMP (bottom-up, the reserved
+// byte kept). Returns an empty string, or a short reason.
+std::string writePicture(const std::string& path, const Picture& picture, bool png);
+
+} // namespace velmora::fx

@@ -1,0 +1,162 @@
+// velmora-fx from the outside: BMP files in, the engine's bytes out, and no output at all
+// when the arguments, the input file or the filter fail.
+#include "filters/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using namespace velmora;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string toolPath()
+{
+    std::string path = VELMORA_FX_PATH;
+#ifdef _WIN32
+    // The build tree path is a Linux one; Wine maps / to drive Z:.
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    if (!path.empty() && path[0] == '\\') path = "Z:" + path;
+#endif
+    return path;
+}
+
+void putLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
+}
+
+// A BMP of `picture` with 24 or 32 bits per pixel, bottom-up or top-down.
+void writeBmp(const std::string& path, const Picture& picture, int bits, bool topDown)
+{
+    const int w = picture.width(), h = picture.height();
+    const int rowBytes = (w * bits / 8 + 3) / 4 * 4;
+    std::vector<std::uint8_t> f{'B', 'M'};
+    putLe(f, std::uint32_t(54 + rowBytes * h), 4);
+    putLe(f, 0, 4);
+    putLe(f, 54, 4);
+    putLe(f, 40, 4);
+    putLe(f, std::uint32_t(w), 4);
+    putLe(f, std::uint32_t(topDown ? -h : h), 4);
+    putLe(f, 1, 2);
+    putLe(f, std::uint32_t(bits), 2);
+    for (int i = 0; i < 6; ++i) putLe(f, 0, 4);
+    for (int row = 0; row < h; ++row) {
+        const int y = topDown ? row : h - 1 - row;
+        std::size_t written = 0;
+        for (int x = 0; x < w; ++x) {
+            const std::uint8_t* p = picture.pixel(x, y);
+            for (int c = 0; c < bits / 8; ++c, ++written) f.push_back(p[c]);
+        }
+        for (; written < std::size_t(rowBytes); ++written) f.push_back(0);
+    }
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+}
+
+// Reads the tool's output: a 54-byte header and bottom-up 32-bit rows.
+Picture readOutput(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> f((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_GE(f.size(), 54u);
+    if (f.size() < 54) return {};
+    const auto le = [&](std::size_t at) { return int(f[at] | f[at + 1] << 8 | f[at + 2] << 16 | f[at + 3] << 24); };
+    EXPECT_EQ(f[28], 32);
+    EXPECT_EQ(le(30), 0); // uncompressed
+    Picture p(le(18), le(22));
+    EXPECT_EQ(f.size(), 54 + p.byteCount());
+    if (f.size() != 54 + p.byteCount()) return {};
+    for (int y = 0; y < p.height(); ++y)
+        std::copy_n(&f[54 + std::size_t(p.height() - 1 - y) * std::size_t(p.width()) * 4], p.width() * 4, p.pixel(0, y));
+    return p;
+}
+
+int runTool(const std::string& args, const std::string& errorFile)
+{
+    return std::system((toolPath() + " " + args + " 2> " + errorFile).c_str());
+}
+
+std::vector<std::string> linesOf(const std::string& path)
+{
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+class FxTool : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::path("fx_tool_work") / testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        picture = Picture(9, 7);
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 9; ++x) picture.setPixel(x, y, std::uint8_t(x * 29), std::uint8_t(y * 37), std::uint8_t(x * y * 5), 255);
+    }
+    std::string file(const std::string& name) const { return (dir / name).generic_string(); }
+
+    fs::path dir;
+    Picture picture;
+};
+
+} // namespace
+
+TEST_F(FxTool, FiltersBmpFilesOfEveryLayoutLikeTheEngine)
+{
+    for (auto [bits, topDown] : std::vector<std::pair<int, bool>>{{24, false}, {24, true}, {32, false}, {32, true}}) {
+        const std::string in = file("in" + std::to_string(bits) + (topDown ? "t.bmp" : "b.bmp"));
+        writeBmp(in, picture, bits, topDown);
+        for (auto [type, param] : std::vector<std::pair<int, int>>{{1, 2}, {4, 12}, {9, 0x787800}, {17, 20}}) {
+            const std::string out = file("out.bmp");
+            ASSERT_EQ(runTool(std::to_string(type) + " " + std::to_string(param) + " " + in + " " + out + " --seed 77",
+                              file("err.txt")), 0);
+            Picture want = picture;
+            filters::FilterEngine engine;
+            Random random(77);
+            engine.random = &random;
+            ASSERT_TRUE(filters::Fil_Run(engine, type, want.view(), param).ok());
+            EXPECT_EQ(readOutput(out), want) << bits << (topDown ? " top-down" : " bottom-up") << " type " << type;
+        }
+    }
+    // PNG output when the name says so.
+    ASSERT_EQ(runTool("2 0 " + file("in32t.bmp") + " " + file("out.PNG"), file("err.txt")), 0);
+    std::ifstream png(file("out.PNG"), std::ios::binary);
+    char magic[4] = {};
+    png.read(magic, 4);
+    EXPECT_EQ(std::string(magic + 1, 3), "PNG");
+}
+
+TEST_F(FxTool, FailuresSayWhyOnOneLineAndLeaveNoOutput)
+{
+    const std::string in = file("in.bmp");
+    writeBmp(in, picture, 24, false);
+    std::ofstream(file("broken.bmp"), std::ios::binary) << "BM this is not a picture";
+    const std::string out = file("out.bmp");
+    for (const std::string& args : {std::string("15 0 ") + in + " " + out,      // the filter fails
+                                    std::string("15 x ") + in + " " + out,      // bad PARAM
+                                    std::string("32 1 ") + in + " " + out,      // no such type
+                                    std::string("2 0 ") + in,                   // missing OUT
+                                    std::string("2 0 ") + in + " " + out + " --seed", // missing seed
+                                    std::string("2 0 ") + file("missing.bmp") + " " + out,
+                                    std::string("2 0 ") + file("broken.bmp") + " " + out,
+                                    std::string("2 0 ") + in + " " + file("no/such/dir/out.bmp")}) {
+        EXPECT_NE(runTool(args, file("err.txt")), 0) << args;
+        const std::vector<std::string> lines = linesOf(file("err.txt"));
+        ASSERT_EQ(lines.size(), 1u) << args;
+        EXPECT_EQ(lines[0].rfind("velmora-fx: ", 0), 0u) << lines[0];
+        EXPECT_FALSE(fs::exists(out)) << args;
+    }
+    // Only the input files and the message remain: no partial output either.
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
+    EXPECT_EQ(files, 3);
+}
