@@ -1,0 +1,132 @@
+// Cost of the show's per-frame work at 1920 x 1080: one Timer3 tick (copy a tile, filter it),
+// one Timer4 tick of the flip, a frame of the reveal (five steps), and a whole picture's pass.
+#include "filters/engine.h"
+#include "music/show_music.h"
+#include "show/show_form.h"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+using namespace velmora;
+using namespace velmora::show;
+
+namespace {
+
+constexpr int ScreenW = 1920;
+constexpr int ScreenH = 1080;
+
+class PatternLoader final : public PictureLoader {
+public:
+    // A decoded 1600 x 1200 picture, made once: the benchmarks measure the show, not decoding.
+    static const Picture& decoded()
+    {
+        static const Picture picture = [] {
+            Picture p(1600, 1200);
+            for (int y = 0; y < 1200; ++y)
+                for (int x = 0; x < 1600; ++x) p.setPixel(x, y, std::uint8_t(x), std::uint8_t(y), std::uint8_t(x ^ y));
+            return p;
+        }();
+        return picture;
+    }
+    LoadResult load(const std::string&, const LoadRequest&) override
+    {
+        LoadResult r;
+        r.ok = true;
+        r.picture = decoded();
+        r.ownSize = {1600, 1200};
+        return r;
+    }
+    SizeResult ownSize(const std::string&) override { return {true, "", {1600, 1200}}; }
+};
+
+struct Bench {
+    SimulatedPlatform platform;
+    PatternLoader loader;
+    SilentMusic music;
+    Random random{1};
+    filters::FilterEngine engine;
+    Settings settings;
+    Catalogue catalogue;
+    std::unique_ptr<ShowForm> form;
+
+    Bench(const Bench&) = delete;
+    Bench& operator=(const Bench&) = delete;
+    Bench()
+    {
+        engine.random = &random;
+        catalogue.ImageCount = 2;
+        catalogue.ImageList = {"", "a", "b"};
+        catalogue.ShowOrder = {0, 1, 2};
+        form = std::make_unique<ShowForm>(settings, catalogue, ShowServices{platform, loader, music, random, engine});
+        form->Form_Load(ScreenW, ScreenH);
+    }
+    void frame()
+    {
+        platform.now += FrameIntervalMs;
+        form->frame();
+    }
+};
+
+// A Timer3 tick: the tile is copied and filtered; the effect row varies from tick to tick.
+void BM_Timer3Tick(benchmark::State& state)
+{
+    auto b = std::make_unique<Bench>();
+    for (auto _ : state) {
+        b->form->Timer3_Timer();
+        state.PauseTiming();
+        while (b->form->timer(4).enabled) b->form->Timer4_Timer();
+        if (b->form->state().TileCounter >= TileCount) b = std::make_unique<Bench>(); // stay within the first pass
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_Timer3Tick)->Unit(benchmark::kMicrosecond);
+
+// A Timer4 tick of the filter flip, with its presentation bookkeeping.
+void BM_Timer4Tick(benchmark::State& state)
+{
+    auto b = std::make_unique<Bench>();
+    b->form->Timer3_Timer();
+    for (auto _ : state) {
+        b->form->Timer4_Timer();
+        benchmark::DoNotOptimize(b->form->takeDirtyRect());
+        state.PauseTiming();
+        if (!b->form->timer(4).enabled) {
+            b->form->Timer3_Timer();
+            if (b->form->state().TileCounter >= TileCount) b = std::make_unique<Bench>();
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_Timer4Tick)->Unit(benchmark::kMicrosecond);
+
+// One frame of the reveal: five drawing steps with their grid redraws.
+void BM_RevealFrame(benchmark::State& state)
+{
+    auto b = std::make_unique<Bench>();
+    while (b->form->state().phase != ShowPhase::Reveal) b->frame();
+    for (auto _ : state) {
+        b->frame();
+        state.PauseTiming();
+        if (b->form->state().phase != ShowPhase::Reveal) {
+            b = std::make_unique<Bench>();
+            while (b->form->state().phase != ShowPhase::Reveal) b->frame();
+        }
+        state.ResumeTiming();
+    }
+    state.counters["steps_per_frame"] = RevealStepsPerFrame;
+}
+BENCHMARK(BM_RevealFrame)->Unit(benchmark::kMicrosecond);
+
+// Form_Load: buffers, first picture (a copy of the decoded pixels, then scaled), grid, orders.
+void BM_FormLoad(benchmark::State& state)
+{
+    PatternLoader::decoded();
+    for (auto _ : state) {
+        Bench b;
+        benchmark::DoNotOptimize(b.form->buffers().Display.data());
+    }
+}
+BENCHMARK(BM_FormLoad)->Unit(benchmark::kMillisecond);
+
+} // namespace

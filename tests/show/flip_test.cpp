@@ -1,0 +1,101 @@
+// The card turn's strips at the worked steps of a 128 x 128 tile, and both forms' counts.
+#include "show/flip.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace velmora::show;
+
+namespace {
+
+Picture solid(int w, int h, std::uint8_t level)
+{
+    Picture p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) p.setPixel(x, y, level, level, level);
+    return p;
+}
+
+} // namespace
+
+TEST(Flip, FilterFlipStepTwoClosesElevenStripsTowardsTheCentre)
+{
+    const auto strips = flipStrips(FlipForm::Filter, 1, 2, 128, 128);
+    ASSERT_EQ(strips.size(), 11u);
+    for (int i = 0; i < 11; ++i) {
+        const Strip& s = strips[std::size_t(i)];
+        EXPECT_FALSE(s.newImage);
+        EXPECT_EQ(s.source, (Rect{12 * i, 0, 12, 128}));
+        const int inset = ((10 - i) * 2) / 4; // direction 1 shrinks the left side
+        EXPECT_EQ(s.target, (Rect{10 + 10 * i, inset, 10, 128 - 2 * inset})) << "strip " << i;
+    }
+    EXPECT_EQ(strips.front().target.y, 5);
+    EXPECT_EQ(strips.back().target.y, 0);
+}
+
+TEST(Flip, MiddleStepShowsOnlyBlackAndLastStepShowsTheNewImage)
+{
+    const Picture oldImage = solid(128, 128, 50);
+    const Picture newImage = solid(128, 128, 220);
+    for (int direction = 1; direction <= 4; ++direction) {
+        Picture display = solid(128, 128, 9);
+        drawFlipStep(display, {0, 0, 128, 128}, {oldImage, 0, 0}, {newImage, 0, 0}, FlipForm::Filter, direction, 12);
+        EXPECT_EQ(display, Picture(128, 128)) << "direction " << direction;
+
+        drawFlipStep(display, {0, 0, 128, 128}, {oldImage, 0, 0}, {newImage, 0, 0}, FlipForm::Filter, direction, 24);
+        if (direction <= 2) {
+            EXPECT_EQ(display, newImage) << "direction " << direction; // the extra column strip covers the rest
+        } else {
+            EXPECT_EQ(display.pixelValue(60, 119), 0xDCDCDCu); // rows: 10 whole strips, the rest waits
+            EXPECT_EQ(display.pixelValue(60, 120), 0u);       // for the final copy
+        }
+    }
+
+    // The reveal flip leaves the pixels beyond the last whole strip to its final copy.
+    Picture display(128, 128);
+    drawFlipStep(display, {0, 0, 128, 128}, {oldImage, 0, 0}, {newImage, 0, 0}, FlipForm::Reveal, 1, 24);
+    EXPECT_EQ(display.pixelValue(119, 60), 0xDCDCDCu);
+    EXPECT_EQ(display.pixelValue(120, 60), 0u);
+}
+
+TEST(Flip, StripCountsAndTheFarSideDifferBetweenTheForms)
+{
+    // 128 x 128: n_w = n_h = 10.
+    EXPECT_EQ(flipStrips(FlipForm::Filter, 2, 5, 128, 128).size(), 11u);
+    EXPECT_EQ(flipStrips(FlipForm::Reveal, 2, 5, 128, 128).size(), 10u);
+    EXPECT_EQ(flipStrips(FlipForm::Filter, 3, 5, 128, 128).size(), 10u);
+    EXPECT_EQ(flipStrips(FlipForm::Reveal, 4, 5, 128, 128).size(), 10u);
+    EXPECT_TRUE(flipStrips(FlipForm::Filter, 1, 25, 128, 128).empty());
+
+    // First half, step 4 (u = 4): the inset is k for directions 1 and 4, i for 2 and 3.
+    // Reveal columns start k at n_w - 1 = 9, rows at n_h = 10.
+    EXPECT_EQ(flipStrips(FlipForm::Reveal, 1, 4, 128, 128).front().target.y, 9);
+    EXPECT_EQ(flipStrips(FlipForm::Filter, 1, 4, 128, 128).front().target.y, 10);
+    EXPECT_EQ(flipStrips(FlipForm::Reveal, 2, 4, 128, 128).back().target.y, 9);
+    EXPECT_EQ(flipStrips(FlipForm::Reveal, 4, 4, 128, 128).front().target.x, 10);
+    EXPECT_EQ(flipStrips(FlipForm::Reveal, 3, 4, 128, 128).back().target.x, 9);
+    // Second half, step 20 (u = 4): the sides swap.
+    EXPECT_EQ(flipStrips(FlipForm::Filter, 1, 20, 128, 128).back().target.y, 10);
+    EXPECT_EQ(flipStrips(FlipForm::Filter, 2, 20, 128, 128).front().target.y, 10);
+    const auto rows = flipStrips(FlipForm::Filter, 3, 20, 128, 128);
+    EXPECT_TRUE(rows.front().newImage);
+    EXPECT_EQ(rows.front().target, (Rect{10, 4 * 5, 108, 8}));
+}
+
+TEST(Flip, StripsNeverDrawOutsideTheirTile)
+{
+    // A tile whose size is no multiple of 12, between two neighbours that must stay intact.
+    const Picture oldImage = solid(400, 90, 80);
+    const Picture newImage = solid(131, 90, 160);
+    for (int direction = 1; direction <= 4; ++direction) {
+        for (int step = 1; step <= 24; ++step) {
+            Picture display = solid(400, 90, 7);
+            drawFlipStep(display, {131, 0, 131, 90}, {oldImage, 131, 0}, {newImage, 0, 0}, FlipForm::Filter,
+                         direction, step);
+            for (int y = 0; y < 90; ++y) {
+                ASSERT_EQ(display.pixelValue(130, y), 0x070707u);
+                ASSERT_EQ(display.pixelValue(262, y), 0x070707u);
+            }
+        }
+    }
+}

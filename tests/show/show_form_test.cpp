@@ -1,0 +1,387 @@
+// The show form: placement, tiles and grid, effect order by FilterMode, picture wrap,
+// input rules, and a long seeded run checked against the cycle's invariants.
+#include "show/show_form.h"
+
+#include "show/effect_table.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
+
+using namespace velmora;
+using namespace velmora::show;
+
+namespace {
+
+Picture solid(int w, int h, std::uint8_t red, std::uint8_t green, std::uint8_t blue)
+{
+    Picture p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) p.setPixel(x, y, blue, green, red);
+    return p;
+}
+
+Picture pattern(int w, int h)
+{
+    Picture p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) p.setPixel(x, y, std::uint8_t(x * 5), std::uint8_t(y * 3), std::uint8_t(x ^ y));
+    return p;
+}
+
+class FakeLoader final : public PictureLoader {
+public:
+    std::map<std::string, Picture> pictures; // a name not here fails to load
+    std::vector<std::string> loads;
+
+    LoadResult load(const std::string& path, const LoadRequest&) override
+    {
+        loads.push_back(path);
+        const auto it = pictures.find(path);
+        if (it == pictures.end()) return LoadResult::failure("missing");
+        LoadResult r;
+        r.ok = true;
+        r.picture = it->second;
+        r.ownSize = {r.picture.width(), r.picture.height()};
+        return r;
+    }
+    SizeResult ownSize(const std::string&) override { return {}; }
+};
+
+class DesktopPlatform final : public SimulatedPlatform {
+public:
+    bool copyDesktop(Picture& target) override
+    {
+        target = solid(target.width(), target.height(), 10, 90, 160);
+        return true;
+    }
+};
+
+class CountingMusic final : public ShowMusic {
+public:
+    bool trackKeys = false;
+    int starts = 0, stops = 0, previous = 0, next = 0;
+    void start() override { ++starts; }
+    bool timer1Enabled() const override { return true; }
+    void timer1Tick() override {}
+    bool timer2Enabled() const override { return false; }
+    void timer2Tick() override {}
+    bool handlesTrackKeys() const override { return trackKeys; }
+    void previousTrack() override { ++previous; }
+    void nextTrack() override { ++next; }
+    void stop() override { ++stops; }
+};
+
+struct Show {
+    DesktopPlatform platform;
+    FakeLoader loader;
+    CountingMusic music;
+    Random random{42};
+    filters::FilterEngine engine;
+    Settings settings;
+    Catalogue catalogue;
+    std::unique_ptr<ShowForm> form;
+
+    explicit Show(std::uint64_t seed = 42) : random(seed) { engine.random = &random; }
+
+    void addPicture(const std::string& name, const Picture& picture)
+    {
+        if (catalogue.ShowOrder.empty()) catalogue.ShowOrder.push_back(0);
+        catalogue.ImageCount += 1;
+        catalogue.ImageList.push_back(name);
+        catalogue.ShowOrder.push_back(catalogue.ImageCount);
+        if (!picture.empty()) loader.pictures[name] = picture;
+    }
+    ShowForm& start(int w, int h, bool commandLineEmpty = false)
+    {
+        form = std::make_unique<ShowForm>(settings, catalogue, ShowServices{platform, loader, music, random, engine},
+                                          commandLineEmpty);
+        form->Form_Load(w, h);
+        return *form;
+    }
+    void frame()
+    {
+        platform.now += FrameIntervalMs;
+        form->frame();
+    }
+    const ShowState& state() const { return form->state(); }
+    const ShowBuffers& buffers() const { return form->buffers(); }
+    bool tileJustStarted() const { return form->timer(4).enabled && state().FlipStep == 0; }
+};
+
+bool onGrid(const ShowState& s, int x, int y)
+{
+    return (x > 0 && x % s.GridW == 0 && x / s.GridW < GridColumns) ||
+           (y > 0 && y % s.GridH == 0 && y / s.GridH < GridRows);
+}
+
+// Pixels of `area` that differ between a and b, grid lines aside.
+int differencesOffGrid(const ShowState& s, const Picture& a, int ax, int ay, const Picture& b, int bx, int by,
+                       Rect area)
+{
+    int count = 0;
+    for (int y = 0; y < area.height; ++y)
+        for (int x = 0; x < area.width; ++x)
+            if (!onGrid(s, area.x + x, area.y + y) &&
+                a.pixelValue(ax + x, ay + y) != b.pixelValue(bx + x, by + y))
+                ++count;
+    return count;
+}
+
+bool isPermutation(const std::array<int, TileCount + 1>& order)
+{
+    std::vector<int> v(order.begin() + 1, order.end());
+    std::sort(v.begin(), v.end());
+    for (int i = 0; i < TileCount; ++i)
+        if (v[std::size_t(i)] != i + 1) return false;
+    return true;
+}
+
+} // namespace
+
+TEST(ShowForm, PicturesAreScaledByTheirLongerSideOrPlacedAtTheirOwnSize)
+{
+    struct Case {
+        int w, h, imageSize;
+        Rect expected;
+    };
+    for (const Case& c : {Case{200, 100, 1, {0, 128, 1024, 512}}, Case{200, 100, 0, {412, 334, 200, 100}},
+                          Case{100, 200, 1, {320, 0, 384, 768}}}) {
+        Show show;
+        show.settings.ImageSize = std::int16_t(c.imageSize);
+        show.addPicture("p", solid(c.w, c.h, 255, 255, 255));
+        const Picture& master = show.start(1024, 768).buffers().Master;
+        const Rect r = c.expected;
+        EXPECT_NE(master.pixelValue(r.x, r.y), 0u);
+        EXPECT_NE(master.pixelValue(r.right() - 1, r.bottom() - 1), 0u);
+        // Black just outside the picture wherever the screen goes on.
+        EXPECT_TRUE(r.y == 0 || master.pixelValue(r.x, r.y - 1) == 0u);
+        EXPECT_TRUE(r.x == 0 || master.pixelValue(r.x - 1, r.y) == 0u);
+        EXPECT_TRUE(r.bottom() == 768 || master.pixelValue(r.x, r.bottom()) == 0u);
+        EXPECT_TRUE(r.right() == 1024 || master.pixelValue(r.right(), r.y) == 0u);
+    }
+}
+
+TEST(ShowForm, TilesAreNumberedRowByRowAndTheGridMayDriftFromThem)
+{
+    Show show;
+    show.addPicture("p", solid(1024, 768, 255, 255, 255));
+    ShowForm& form = show.start(1024, 768);
+    EXPECT_EQ(form.tileRect(1), (Rect{0, 0, 128, 128}));
+    EXPECT_EQ(form.tileRect(8), (Rect{896, 0, 128, 128}));
+    EXPECT_EQ(form.tileRect(9), (Rect{0, 128, 128, 128}));
+    EXPECT_EQ(form.tileRect(48), (Rect{896, 640, 128, 128}));
+    EXPECT_EQ(form.buffers().Display.pixelValue(128, 5), 0u); // grid on the tile edge
+    EXPECT_NE(form.buffers().Display.pixelValue(127, 5), 0u);
+    EXPECT_EQ(form.buffers().Pic_D.width(), 128);
+
+    Show wide;
+    wide.addPicture("p", solid(1280, 1024, 255, 255, 255));
+    ShowForm& drift = wide.start(1280, 1024);
+    EXPECT_EQ(drift.state().TileW, 160);
+    EXPECT_EQ(drift.state().TileH, 170);
+    EXPECT_EQ(drift.state().GridH, 171);
+    EXPECT_EQ(drift.buffers().Display.pixelValue(5, 171), 0u);
+    EXPECT_NE(drift.buffers().Display.pixelValue(5, 170), 0u);
+}
+
+TEST(ShowForm, FilterModeDecidesHowOftenTheEffectAdvances)
+{
+    // Expected EffectCounter of the first 96 tiles (two pictures' passes).
+    const std::map<int, std::vector<int>> expected = [] {
+        std::map<int, std::vector<int>> m;
+        for (int t = 0; t < 96; ++t) {
+            m[1].push_back((t + 1) % 48 + 1); // 2, 3, ... 48, 1, 2, ...
+            m[0].push_back(t < 48 ? 1 : 2);   // one effect per picture
+            m[7].push_back(1);                // never advances
+        }
+        return m;
+    }();
+    for (const auto& [mode, counters] : expected) {
+        Show show;
+        show.settings.FilterMode = std::int16_t(mode);
+        show.addPicture("a", pattern(96, 72));
+        show.addPicture("b", solid(96, 72, 0, 200, 0));
+        show.start(96, 72);
+        std::vector<int> seen;
+        std::set<int> firstPassTiles;
+        for (int frames = 0; seen.size() < counters.size() && frames < 5000; ++frames) {
+            show.frame();
+            if (!show.tileJustStarted()) continue;
+            const ShowState& s = show.state();
+            seen.push_back(s.EffectCounter);
+            EXPECT_EQ(s.CurEffect, s.EffectOrder[std::size_t(s.EffectCounter)]);
+            if (seen.size() <= 48) firstPassTiles.insert(s.CurTile);
+        }
+        EXPECT_EQ(seen, counters) << "FilterMode " << mode;
+        EXPECT_EQ(firstPassTiles.size(), 48u);
+    }
+}
+
+TEST(ShowForm, WithNoOrOnePictureTheSameImageIsFilteredAgain)
+{
+    Show none;
+    none.start(96, 72);
+    const Picture desktop = none.buffers().Master;
+    EXPECT_EQ(desktop.pixelValue(50, 50), 0x0A5AA0u);
+
+    Show one;
+    one.addPicture("only", pattern(96, 72));
+    one.start(96, 72);
+    const Picture composed = one.buffers().Master;
+
+    for (Show* show : {&none, &one}) {
+        while (show->state().phase != ShowPhase::PauseAfterReveal) show->frame();
+    }
+    EXPECT_EQ(none.buffers().Master, desktop);
+    EXPECT_EQ(one.buffers().Master, composed);
+    EXPECT_EQ(one.loader.loads.size(), 1u);
+}
+
+TEST(ShowForm, ThePictureCounterWrapsEvenWhenTheLastPictureFailsToLoad)
+{
+    Show show;
+    show.addPicture("a", pattern(40, 30));
+    show.addPicture("b", pattern(30, 40));
+    show.addPicture("broken", Picture());
+    ShowForm& form = show.start(96, 72);
+    form.LoadNextPicture();
+    EXPECT_EQ(form.state().PicCounter, 2);
+    form.LoadNextPicture();
+    EXPECT_EQ(form.state().PicCounter, 0);
+    EXPECT_EQ(form.buffers().Master, Picture(96, 72)); // black for this round
+    form.LoadNextPicture();
+    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b", "broken", "a"}));
+}
+
+TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
+{
+    Show show(7);
+    show.addPicture("a", pattern(192, 144));
+    show.addPicture("b", solid(100, 144, 200, 40, 40));
+    show.start(192, 144);
+    const ShowState& s = show.state();
+    const ShowBuffers& b = show.buffers();
+
+    std::set<int> directions;
+    int reveals = 0, revealFrames = 0, pauseFrames = 0;
+    for (int frame = 0; reveals < 2; ++frame) {
+        ASSERT_LT(frame, 5000);
+        const Picture before = b.Display;
+        const ShowPhase phaseBefore = s.phase;
+        const bool flipping = show.form->timer(4).enabled;
+        const int presents = show.platform.presentCount;
+        show.frame();
+
+        ASSERT_NE(show.form->timer(3).enabled, show.form->timer(4).enabled) << "frame " << frame;
+        ASSERT_LE(show.platform.presentCount - presents, 1);
+        // Whatever changed on Display was presented this frame.
+        const Rect shown = show.platform.presentCount > presents ? show.platform.lastPresented : Rect{};
+        for (int y = 0; y < 144; ++y)
+            for (int x = 0; x < 192; ++x)
+                if (before.pixelValue(x, y) != b.Display.pixelValue(x, y)) {
+                    ASSERT_TRUE(shown.contains(x, y));
+                }
+
+        if (s.phase == phaseBefore &&
+            (s.phase == ShowPhase::PauseBeforeReveal || s.phase == ShowPhase::PauseAfterReveal)) {
+            ++pauseFrames;
+            ASSERT_TRUE(before == b.Display) << "a pause changed the screen";
+        }
+        if (s.phase == ShowPhase::Reveal || phaseBefore == ShowPhase::Reveal) ++revealFrames;
+        if (show.tileJustStarted()) {
+            ASSERT_TRUE(isPermutation(s.TileOrder));
+            ASSERT_TRUE(isPermutation(s.EffectOrder));
+            directions.insert(s.FlipDir);
+        }
+        if (flipping && !show.form->timer(4).enabled) { // the final copy is exact
+            ASSERT_EQ(differencesOffGrid(s, b.Display, s.PointX, s.PointY, b.Pic_D, 0, 0,
+                                         {s.PointX, s.PointY, s.TileW, s.TileH}), 0);
+        }
+        if (phaseBefore == ShowPhase::Reveal && s.phase == ShowPhase::PauseAfterReveal) {
+            ++reveals;
+            ASSERT_EQ(differencesOffGrid(s, b.Display, 0, 0, b.Master, 0, 0, boundsOf(b.Master)), 0);
+        }
+    }
+    EXPECT_EQ(reveals, 2);
+    EXPECT_EQ(directions, (std::set<int>{1, 2, 3, 4}));
+    EXPECT_EQ(revealFrames, 2 * (TileCount * 25) / RevealStepsPerFrame);
+    // Three whole pauses so far (before, after, before), each about a second of still frames.
+    EXPECT_EQ(pauseFrames, 3 * (PicturePauseMs / FrameIntervalMs));
+    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b", "a"}));
+}
+
+TEST(ShowForm, TheSameSeedGivesTheSameShow)
+{
+    Show first(99), second(99);
+    for (Show* show : {&first, &second}) {
+        show->addPicture("a", pattern(96, 72));
+        show->start(96, 72);
+        for (int i = 0; i < 900; ++i) show->frame();
+    }
+    EXPECT_EQ(first.buffers().Display, second.buffers().Display);
+    EXPECT_EQ(first.state().TileOrder, second.state().TileOrder);
+}
+
+TEST(ShowForm, OddScreensAndBrokenCataloguesRunWithoutFault)
+{
+    for (const auto& [w, h] : std::vector<std::pair<int, int>>{{0, 0}, {7, 5}, {13, 200}, {-4, 30}}) {
+        Show show;
+        show.addPicture("a", pattern(20, 20));
+        show.start(w, h);
+        for (int i = 0; i < 1500; ++i) show.frame();
+        EXPECT_NE(show.form->timer(3).enabled, show.form->timer(4).enabled);
+    }
+    Show broken;
+    broken.addPicture("a", pattern(20, 20));
+    broken.addPicture("b", pattern(20, 20));
+    broken.catalogue.ShowOrder[2] = 99; // points past the list
+    ShowForm& form = broken.start(96, 72);
+    form.LoadNextPicture();
+    EXPECT_EQ(form.buffers().Master, Picture(96, 72));
+    EXPECT_EQ(form.state().PicCounter, 0);
+}
+
+TEST(ShowInput, OnlyADiagonalMoveFromTheFirstPositionEndsTheShow)
+{
+    InputRules rules;
+    EXPECT_EQ(rules.Display_MouseMove(100, 100), InputAction::None); // only recorded
+    EXPECT_EQ(rules.Display_MouseMove(900, 100), InputAction::None); // straight right, however far
+    EXPECT_EQ(rules.Display_MouseMove(100, 5), InputAction::None);
+    EXPECT_EQ(rules.Display_MouseMove(101, 101), InputAction::EndShow);
+    // After a refused password the next move records a new first position.
+    EXPECT_EQ(rules.Display_MouseMove(300, 300), InputAction::None);
+    EXPECT_EQ(rules.Display_MouseMove(300, 301), InputAction::None);
+
+    InputRules noArguments(true);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(noArguments.Display_MouseMove(float(i * 10), float(i * 7)), InputAction::None);
+    EXPECT_EQ(noArguments.Display_MouseDown(), InputAction::EndShow);
+    EXPECT_EQ(noArguments.Form_KeyDown(65, false), InputAction::EndShow);
+}
+
+TEST(ShowInput, ArrowKeysChangeTracksOnlyWhenTheMusicTakesThem)
+{
+    Show show;
+    ShowForm& form = show.start(96, 72);
+    EXPECT_EQ(show.music.starts, 1);
+    EXPECT_TRUE(form.Form_KeyDown(KeyRightArrow));
+
+    show.music.trackKeys = true;
+    EXPECT_FALSE(form.Form_KeyDown(KeyRightArrow));
+    EXPECT_FALSE(form.Form_KeyDown(KeyLeftArrow));
+    EXPECT_TRUE(form.Form_KeyDown(KeyLeftArrow + 1)); // up arrow
+    EXPECT_EQ(show.music.next, 1);
+    EXPECT_EQ(show.music.previous, 1);
+
+    EXPECT_TRUE(form.timer(1).enabled);
+    form.stopShow();
+    form.stopShow();
+    EXPECT_EQ(show.music.stops, 1);
+    EXPECT_FALSE(form.timer(1).enabled || form.timer(3).enabled || form.timer(4).enabled);
+    const Picture last = form.buffers().Display;
+    for (int i = 0; i < 50; ++i) show.frame();
+    EXPECT_EQ(form.buffers().Display, last);
+}
