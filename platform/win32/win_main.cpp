@@ -1,7 +1,64 @@
-// velmora.scr entry point: hands the process's argument string to the start-up logic.
+// velmora.scr entry point: hands the process's argument string to Main and, when Main
+// leaves a window open, runs the message loop until it closes.
+#include "platform/win32/startup_win32.h"
+#include "startup/random.h"
+
 #include <windows.h>
+
+namespace {
+
+using namespace velmora;
+
+// Exit code of a process that found a show or settings window of the system already open.
+constexpr int kExitAnotherInstance = 2;
+
+// The show window. Opens the full-screen show modelessly and returns true when a window
+// is open for the message loop; until the show is built there is nothing to open.
+bool openShowWindow(StartupState& /*state*/) { return false; }
+
+// The settings dialog, modal: returns when it closes.
+void runSettingsDialog(StartupState& /*state*/) {}
+
+// The preview inside the display-properties dialog; true when its window is open.
+bool openPreviewWindow(std::int32_t /*parentWindow*/) { return false; }
+
+class ShellStartup final : public win32::Win32Startup {
+public:
+    bool windowOpen = false;
+
+    void openPreview(std::int32_t parentWindow) override { windowOpen = openPreviewWindow(parentWindow); }
+    void openDialog(StartupState& state) override { runSettingsDialog(state); }
+    void openShow(StartupState& state) override { windowOpen = openShowWindow(state); }
+};
+
+int runMessageLoop()
+{
+    MSG msg;
+    BOOL got;
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+        if (got == -1)
+            return 1;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+} // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    const std::string commandLine = win32::narrow(win32::argumentString(GetCommandLineW()));
+    ShellStartup platform;
+    static StartupState state; // lives for the whole process, as the windows rely on it
+    switch (Main(commandLine, platform, sharedRandom(), state)) {
+    case StartupOutcome::AnotherInstance:
+        return kExitAnotherInstance;
+    case StartupOutcome::PreviewOpened:
+    case StartupOutcome::ShowOpened:
+        return platform.windowOpen ? runMessageLoop() : 0;
+    case StartupOutcome::Ended:
+        break;
+    }
     return 0;
 }

@@ -1,0 +1,175 @@
+// Win32 file system for the catalogue and the settings file; wide-character calls
+// throughout, so any path the system holds is reachable.
+#include "platform/win32/startup_win32.h"
+
+#include <windows.h>
+
+namespace velmora::win32 {
+
+namespace {
+
+struct Handle {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    ~Handle()
+    {
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    }
+};
+
+struct FindHandle {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    ~FindHandle()
+    {
+        if (h != INVALID_HANDLE_VALUE)
+            FindClose(h);
+    }
+};
+
+bool writeAll(HANDLE h, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const DWORD chunk = bytes.size() > 0x10000000 ? 0x10000000 : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(h, bytes.data(), chunk, &written, nullptr) || written == 0)
+            return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+} // namespace
+
+std::wstring widen(std::string_view utf8)
+{
+    if (utf8.empty())
+        return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string narrow(std::wstring_view utf16)
+{
+    if (utf16.empty())
+        return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::vector<FoundFile> Win32FileSystem::findFiles(const std::string& pattern)
+{
+    std::vector<FoundFile> found;
+    WIN32_FIND_DATAW data;
+    FindHandle find{FindFirstFileW(widen(pattern).c_str(), &data)};
+    if (find.h == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        found.push_back({narrow(data.cFileName), data.dwFileAttributes});
+    } while (FindNextFileW(find.h, &data));
+    return found;
+}
+
+bool Win32FileSystem::canOpenForReading(const std::string& path)
+{
+    // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open, as a file open should not.
+    Handle f{CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    return f.h != INVALID_HANDLE_VALUE;
+}
+
+bool Win32FileSystem::fileExists(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+FileRead Win32FileSystem::readFile(const std::string& path, std::size_t limit)
+{
+    FileRead result;
+    Handle f{CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (f.h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        result.status = (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? ReadStatus::Missing
+                                                                                          : ReadStatus::Failed;
+        return result;
+    }
+    result.status = ReadStatus::Failed;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(f.h, &size) || size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > limit)
+        return result;
+    result.bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (done < result.bytes.size()) {
+        DWORD got = 0;
+        if (!ReadFile(f.h, result.bytes.data() + done, static_cast<DWORD>(result.bytes.size() - done), &got, nullptr))
+            return result;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    result.bytes.resize(done);
+    result.status = ReadStatus::Ok;
+    return result;
+}
+
+bool Win32FileSystem::replaceFile(const std::string& path, std::string_view bytes)
+{
+    // Written beside the target and moved over it, so a failure never leaves half a file.
+    const std::wstring target = widen(path);
+    const std::wstring temp = target + L".new";
+    {
+        Handle f{CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (f.h == INVALID_HANDLE_VALUE)
+            return false;
+        if (!writeAll(f.h, bytes) || !FlushFileBuffers(f.h)) {
+            CloseHandle(f.h);
+            f.h = INVALID_HANDLE_VALUE;
+            DeleteFileW(temp.c_str());
+            return false;
+        }
+    }
+    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool Win32FileSystem::makeFolders(const std::string& path)
+{
+    const std::wstring wide = widen(path);
+    for (std::size_t pos = 0; pos <= wide.size(); ++pos) {
+        if (pos != wide.size() && wide[pos] != L'\\' && wide[pos] != L'/')
+            continue;
+        const std::wstring part = wide.substr(0, pos);
+        if (part.empty() || part.back() == L':')
+            continue; // the drive itself
+        if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            if (GetFileAttributesW(part.c_str()) == INVALID_FILE_ATTRIBUTES)
+                return false;
+    }
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::optional<std::string> Win32FileSystem::shortPath(const std::string& path)
+{
+    const std::wstring wide = widen(path);
+    const DWORD n = GetShortPathNameW(wide.c_str(), nullptr, 0);
+    if (n == 0)
+        return std::nullopt;
+    std::wstring out(n, L'\0');
+    const DWORD got = GetShortPathNameW(wide.c_str(), out.data(), n);
+    if (got == 0 || got >= n)
+        return std::nullopt;
+    out.resize(got);
+    return narrow(out);
+}
+
+} // namespace velmora::win32

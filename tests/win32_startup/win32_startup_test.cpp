@@ -1,0 +1,166 @@
+// The Win32 start-up pieces on a real (Wine) file system: the settings file under its
+// Japanese name, attribute scans with SetFileAttributesW, code page 932 and the argument string.
+#include "platform/win32/startup_win32.h"
+#include "startup/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+using namespace velmora;
+using namespace velmora::win32;
+
+namespace {
+
+struct TempFolder : ::testing::Test {
+    std::wstring root;
+    Win32FileSystem fs;
+    Cp932Codec codec;
+
+    TempFolder()
+    {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        root = std::wstring(temp) + L"velmora-写真-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(GetTickCount());
+        CreateDirectoryW(root.c_str(), nullptr);
+    }
+    ~TempFolder() override
+    {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((root + L"\\*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring path = root + L"\\" + data.cFileName;
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+                RemoveDirectoryW(path.c_str());
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+        RemoveDirectoryW(root.c_str());
+    }
+    std::wstring touch(const std::wstring& name, DWORD attributes)
+    {
+        const std::wstring path = root + L"\\" + name;
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written;
+        WriteFile(h, "x", 1, &written, nullptr);
+        CloseHandle(h);
+        SetFileAttributesW(path.c_str(), attributes);
+        return path;
+    }
+    std::string rootUtf8() const { return narrow(root); }
+};
+
+} // namespace
+
+TEST_F(TempFolder, SettingsFileWithItsJapaneseNameRoundTrips)
+{
+    SettingsLocation location{rootUtf8(), {}, {}};
+    Settings settings;
+    settings.ImageSize = 0;
+    settings.BgmKind = 1;
+    const auto result = SaveSettings(settings, {rootUtf8(), "12"}, location, fs, codec);
+    ASSERT_TRUE(result.ok) << result.error;
+
+    const std::wstring file = root + L"\\ヴェルモラ.ini";
+    ASSERT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+    const auto bytes = fs.readFile(narrow(file), 1 << 16).bytes;
+    EXPECT_EQ(bytes.rfind("[Section]\r\n" + std::string(SettingsKey::ImageOrder) + "= 0\r\n", 0), 0u);
+    EXPECT_NE(bytes.find(std::string(SettingsKey::ImageFolder) + "=" + *codec.toCp932(rootUtf8()) + "\r\n"),
+              std::string::npos);
+
+    Settings reread;
+    Catalogue catalogue;
+    LoadSettings(location, fs, codec, reread, catalogue);
+    EXPECT_EQ(reread.ImageSize, 0);
+    EXPECT_EQ(reread.BgmKind, 1);
+    EXPECT_EQ(reread.BgmRepeat, 12);
+    EXPECT_EQ(reread.ImageFolder, rootUtf8());
+
+    // With the system's ANSI code page being 932, its own reader must agree with ours.
+    if (GetACP() == 932) {
+        char value[256] = {};
+        GetPrivateProfileStringA("Section", std::string(SettingsKey::BgmRepeat).c_str(), "", value, 256,
+                                 codec.toCp932(narrow(file))->c_str());
+        EXPECT_STREQ(value, "12");
+    }
+}
+
+TEST_F(TempFolder, ScanTakesEveryFileThatIsNotHiddenOrSystem)
+{
+    touch(L"normal.jpg", FILE_ATTRIBUTE_NORMAL);
+    touch(L"archived.jpg", FILE_ATTRIBUTE_ARCHIVE);
+    touch(L"readonly.bmp", FILE_ATTRIBUTE_READONLY);
+    touch(L"both.gif", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    const auto hidden = touch(L"hidden.jpg", FILE_ATTRIBUTE_HIDDEN);
+    const auto system = touch(L"system.wmf", FILE_ATTRIBUTE_SYSTEM);
+    CreateDirectoryW((root + L"\\folder.jpg").c_str(), nullptr);
+    touch(L"other.txt", FILE_ATTRIBUTE_NORMAL);
+
+    Catalogue c;
+    BuildImageList(rootUtf8(), {1, 1, 1, 1}, fs, c);
+    std::vector<std::string> names;
+    for (int i = 1; i <= c.ImageCount; ++i)
+        names.push_back(c.ImageList[std::size_t(i)].substr(rootUtf8().size() + 1));
+    std::vector<std::string> expected{"archived.jpg", "both.gif", "normal.jpg", "readonly.bmp"};
+    // Where the file system cannot keep a hidden or system bit, that file is an ordinary one.
+    if (!(GetFileAttributesW(hidden.c_str()) & FILE_ATTRIBUTE_HIDDEN))
+        expected.push_back("hidden.jpg");
+    if (!(GetFileAttributesW(system.c_str()) & FILE_ATTRIBUTE_SYSTEM))
+        expected.push_back("system.wmf");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+    EXPECT_TRUE(GetFileAttributesW((root + L"\\both.gif").c_str()) & FILE_ATTRIBUTE_READONLY);
+}
+
+TEST_F(TempFolder, PathOutsideCodePage932IsStoredShortOrReported)
+{
+    const std::wstring folder = root + L"\\Café";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    SettingsLocation location{rootUtf8(), {}, {}};
+    Settings settings;
+    const auto result = SaveSettings(settings, {narrow(folder), "0"}, location, fs, codec);
+    const auto alias = fs.shortPath(narrow(folder));
+    const bool aliasFits = alias && codec.toCp932(*alias);
+    EXPECT_EQ(result.ok, aliasFits) << result.error;
+
+    Settings reread;
+    Catalogue catalogue;
+    LoadSettings(location, fs, codec, reread, catalogue);
+    if (aliasFits)
+        EXPECT_TRUE(FolderExists(fs, reread.ImageFolder)) << reread.ImageFolder;
+    else
+        EXPECT_EQ(reread.ImageFolder, "");
+}
+
+TEST(Cp932, ConvertsBothWaysAndRefusesWhatItCannotHold)
+{
+    Cp932Codec codec;
+    EXPECT_EQ(codec.toCp932("ｱ画\\~"), "\xb1\x89\xe6\\~");
+    EXPECT_EQ(codec.fromCp932("\x81\x60"), "\xef\xbd\x9e"); // the wave dash is U+FF5E here
+    EXPECT_EQ(codec.toCp932("é"), std::nullopt);
+    EXPECT_EQ(codec.toCp932("\xf0\x9f\x98\x80"), std::nullopt);
+    EXPECT_EQ(codec.fromCp932("\x81"), std::nullopt);
+}
+
+TEST(ArgumentString, FollowsTheProgramNameQuotedOrNot)
+{
+    EXPECT_EQ(argumentString(L"\"C:\\Program Files\\v.scr\" /s"), L"/s");
+    EXPECT_EQ(argumentString(L"C:\\v.scr   /p 1234"), L"/p 1234");
+    EXPECT_EQ(argumentString(L"v.scr"), L"");
+    EXPECT_EQ(argumentString(L"\"v.scr\"/c"), L"/c");
+    EXPECT_EQ(argumentString(L"\"unterminated"), L"");
+}
+
+TEST(System, VersionAnswerMatchesThePlatformId)
+{
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    ASSERT_TRUE(GetVersionExA(&info));
+#pragma GCC diagnostic pop
+    EXPECT_EQ(IsWinNT(), info.dwPlatformId == VER_PLATFORM_WIN32_NT);
+}
