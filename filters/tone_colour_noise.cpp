@@ -49,10 +49,11 @@ std::int32_t roundToChannel(double v)
 void applyChannelTables(FilterEngine& e, const ChannelTable& blue, const ChannelTable& green,
                         const ChannelTable& red)
 {
+    const int W = e.W;
     for (int y = 1; y <= e.H; ++y) {
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* dst = e.Pix_Work.at(1, y);
-        for (int x = 0; x < e.W; ++x) {
+        for (int x = 0; x < W; ++x) {
             std::uint32_t p;
             std::memcpy(&p, src + 4 * x, 4);
             const std::uint32_t q = std::uint32_t(blue[p & 0xFF]) | std::uint32_t(green[(p >> 8) & 0xFF]) << 8 |
@@ -131,6 +132,7 @@ FilterResult Fil_Noise(FilterEngine& e)
     const std::int64_t p = e.param;
     const std::int64_t span = 2 * p + 1; // 64 bits: no overflow for any param
     Random& random = e.rng();
+    const int W = e.W;
 
     // Up to this amplitude every step of the double-precision recipe is exact, so the
     // same value comes from integers in units of 2^-24 (the draw's resolution).
@@ -139,7 +141,7 @@ FilterResult Fil_Noise(FilterEngine& e)
     for (int y = 1; y <= e.H; ++y) {
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* dst = e.Pix_Work.at(1, y);
-        for (int i = 0; i < 4 * e.W; i += 4) {
+        for (int i = 0; i < 4 * W; i += 4) {
             for (int c = 0; c < 3; ++c) {
                 // A single-precision draw: the generator's value cut to 24 bits, so it stays below 1.
                 const std::int64_t k = std::int64_t(random.next() * 16777216.0);
@@ -197,14 +199,18 @@ FilterResult Fil_Saturation(FilterEngine& e)
         }
     }
 
+    // Locals, not members: byte stores may alias anything, which would force reloads.
+    const std::uint8_t* byGrey = table.data();
+    const std::int32_t* grey = e.Gray_Tbl.data();
+    const int W = e.W;
     for (int y = 1; y <= e.H; ++y) {
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* dst = e.Pix_Work.at(1, y);
-        for (int x = 0; x < e.W; ++x) {
+        for (int x = 0; x < W; ++x) {
             std::uint32_t px;
             std::memcpy(&px, src + 4 * x, 4);
             const std::uint32_t b = px & 0xFF, g = (px >> 8) & 0xFF, r = (px >> 16) & 0xFF;
-            const std::uint8_t* row = table.data() + 256 * std::size_t(e.Gray_Tbl[b + g + r]);
+            const std::uint8_t* row = byGrey + 256 * std::size_t(grey[b + g + r]);
             const std::uint32_t q = std::uint32_t(row[b]) | std::uint32_t(row[g]) << 8 |
                                     std::uint32_t(row[r]) << 16 | (px & 0xFF000000u);
             std::memcpy(dst + 4 * x, &q, 4);
