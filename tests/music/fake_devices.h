@@ -1,12 +1,11 @@
 // Scripted stand-ins for the MCI device and the sound player: they log every request and
-// answer like a small MPEG-video device and a CD drive whose disc the test sets up.
+// answer like an MPEG-video device and a CD drive whose disc the test sets up.
 #pragma once
 
 #include "music/mci_device.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -15,25 +14,15 @@
 
 namespace velmora::music::testing {
 
-inline constexpr std::uint32_t kInvalidDeviceName = 263;
-inline constexpr std::uint32_t kOutOfRange = 282;
-inline constexpr std::uint32_t kFileNotFound = 275;
-
 class FakeMci final : public MciDevice {
 public:
-    // The disc: no disc answers every cdaudio request with an error.
-    bool disc = true;
-    int tracks = 5;
-    int track = 1;
+    bool disc = true; // without one every cdaudio request fails with 263
+    int tracks = 5, track = 1;
     std::string cdMode = "stopped";
-
-    // The MP3 device.
-    bool mp3Openable = true;
-    bool mp3Open = false;
+    bool mp3Openable = true, mp3Open = false;
     std::string mp3Mode = "stopped";
-
     std::map<std::string, std::string> shortNames; // long path -> short path
-    std::map<std::uint32_t, std::string> errorTexts{{kInvalidDeviceName, "invalid device name"}};
+    std::map<std::uint32_t, std::string> errorTexts{{263, "invalid device name"}};
     std::vector<std::string> sent;
 
     std::uint32_t sendString(const std::string& command, std::span<char> reply) override
@@ -41,54 +30,40 @@ public:
         sent.push_back(command);
         std::string text;
         const std::uint32_t code = answer(command, text);
-        if (!reply.empty()) {
-            const std::size_t n = std::min(text.size(), reply.size() - 1);
-            std::memcpy(reply.data(), text.data(), n);
-            reply[n] = '\0';
-        }
+        copyOut(text, reply);
         return code;
     }
-
     bool errorString(std::uint32_t code, std::span<char> text) override
     {
         const auto it = errorTexts.find(code);
-        if (it == errorTexts.end() || text.empty())
-            return false;
-        const std::size_t n = std::min(it->second.size(), text.size() - 1);
-        std::memcpy(text.data(), it->second.data(), n);
-        text[n] = '\0';
-        return true;
+        return it != errorTexts.end() && copyOut(it->second, text);
     }
-
     std::string shortPathName(const std::string& longPath) override
     {
         const auto it = shortNames.find(longPath);
         return it == shortNames.end() ? std::string() : it->second;
     }
-
-    // Lets a test see only what came after some point.
     std::vector<std::string> takeSent() { return std::exchange(sent, {}); }
 
 private:
-    static std::string trackPosition(int t)
+    static bool copyOut(const std::string& text, std::span<char> out)
     {
-        char text[32];
-        std::snprintf(text, sizeof text, "%02d:00:00:00", t);
-        return text;
+        if (out.empty())
+            return false;
+        const std::size_t n = std::min(text.size(), out.size() - 1);
+        std::memcpy(out.data(), text.data(), n);
+        out[n] = '\0';
+        return true;
     }
 
     std::uint32_t answer(const std::string& command, std::string& text)
     {
         if (command.find("cdaudio") != std::string::npos)
-            return answerCd(command, text);
-        if (command.starts_with("open ") && command.ends_with(" type MPEGVideo Alias MP3Play")) {
-            if (!mp3Openable)
-                return kFileNotFound;
-            mp3Open = true;
-            return 0;
-        }
+            return disc ? answerCd(command, text) : 263;
+        if (command.starts_with("open ") && command.ends_with(" type MPEGVideo Alias MP3Play"))
+            return (mp3Open = mp3Openable) ? 0 : 275;
         if (!mp3Open)
-            return kInvalidDeviceName;
+            return 263;
         if (command == "status MP3Play mode")
             text = mp3Mode;
         else if (command == "play MP3Play" || command == "play MP3Play from 0")
@@ -100,37 +75,30 @@ private:
         return 0;
     }
 
+    // Positions are tmsf texts "TT:00:00:00"; a track the disc lacks is out of range (282).
     std::uint32_t answerCd(const std::string& command, std::string& text)
     {
-        if (!disc)
-            return kInvalidDeviceName;
-        const std::string positionOfTrack = "status cdaudio position track ";
+        char position[32];
+        int t = 0, m = 0, s = 0, f = 0;
         if (command == "status cdaudio current track")
             text = std::to_string(track);
         else if (command == "status cdaudio number of tracks")
             text = std::to_string(tracks);
-        else if (command == "status cdaudio position")
-            text = trackPosition(track);
-        else if (command == "status cdaudio length")
-            text = "42:10";
         else if (command == "status cdaudio mode")
             text = cdMode;
-        else if (command.starts_with(positionOfTrack)) {
-            const int t = std::atoi(command.c_str() + positionOfTrack.size());
+        else if (std::sscanf(command.c_str(), "status cdaudio position track %d", &t) == 1) {
             if (t < 1 || t > tracks)
-                return kOutOfRange;
-            text = trackPosition(t);
-        } else if (command == "play cdaudio")
-            cdMode = "playing";
-        else if (command.starts_with("play cdaudio from ")) {
-            int t = 0, m = 0, s = 0, f = 0;
+                return 282;
+            std::snprintf(position, sizeof position, "%02d:00:00:00", t);
+            text = position;
+        } else if (command.starts_with("play cdaudio from ")) {
             if (std::sscanf(command.c_str(), "play cdaudio from %d:%d:%d:%d", &t, &m, &s, &f) != 4 || t < 1 ||
                 t > tracks)
-                return kOutOfRange;
+                return 282;
             track = t;
             cdMode = "playing";
-        } else if (command == "stop cdaudio")
-            cdMode = "stopped";
+        } else if (command == "play cdaudio")
+            cdMode = "playing";
         return 0;
     }
 };

@@ -1,7 +1,6 @@
-// The music module against a scripted MCI device: reply and error-text rules, the exact
-// command strings of each player, and the CD's repeat, track keys and end of polling.
+// The music module and the show's wiring against a scripted MCI device: reply and
+// error-text rules, the exact command strings, MP3 restart, CD repeat, keys and end.
 #include "music/background_music.h"
-#include "music/sound_01.h"
 #include "fake_devices.h"
 
 #include <gmock/gmock.h>
@@ -11,6 +10,7 @@ using namespace velmora;
 using namespace velmora::music;
 using namespace velmora::music::testing;
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 namespace {
@@ -19,49 +19,48 @@ struct MusicTest : ::testing::Test {
     Settings settings;
     FakeMci mci;
     FakeSound sound;
-    Sound_01 module{settings, mci, sound};
+    BackgroundMusic music{settings, mci, sound};
+    Sound_01& module = music.module();
+
+    void useFile(const std::string& path)
+    {
+        settings.BgmKind = 2;
+        settings.BgmFile = path;
+        mci.shortNames[path] = path;
+    }
+    void useCd(int repeat)
+    {
+        settings.BgmKind = 1;
+        settings.BgmRepeat = std::int16_t(repeat);
+        music.start();
+        mci.takeSent();
+    }
 };
 
-const std::vector<std::string> kPollQueries = {
-    "status cdaudio current track", "status cdaudio number of tracks", "status cdaudio position",
-    "status cdaudio length", "status cdaudio mode"};
-
-std::vector<std::string> pollThen(std::vector<std::string> tail)
+std::vector<std::string> poll(std::vector<std::string> tail = {})
 {
-    std::vector<std::string> all = kPollQueries;
+    std::vector<std::string> all{"status cdaudio current track", "status cdaudio number of tracks",
+                                 "status cdaudio position", "status cdaudio length", "status cdaudio mode"};
     all.insert(all.end(), tail.begin(), tail.end());
     return all;
 }
 
 } // namespace
 
-TEST_F(MusicTest, MciCommandRepliesWithTheDeviceTextOrTheFixedTexts)
+TEST_F(MusicTest, RepliesAreTheDeviceTextTheErrorTextOrTheFixedTexts)
 {
-    std::string reply = "old";
+    std::string reply;
     EXPECT_EQ(module.MciCommand("", reply), -1);
     EXPECT_EQ(reply, "コマンド文字列が指定されていません");
     EXPECT_THAT(mci.sent, IsEmpty());
 
-    EXPECT_EQ(module.MciCommand("status cdaudio number of tracks", reply), 0);
-    EXPECT_EQ(reply, "5");
-
-    mci.disc = false;
-    EXPECT_EQ(module.MciCommand("status cdaudio mode", reply), 263);
-    EXPECT_EQ(reply, "invalid device name");
-    EXPECT_EQ(module.ApiResult, 263);
-
-    mci.errorTexts.clear();
-    EXPECT_EQ(module.MciCommand("status cdaudio mode", reply), 263);
-    EXPECT_EQ(reply, "Error (文字列が取れません)");
-}
-
-TEST_F(MusicTest, MciStatusAnswersErrorAndTheCodeWhileMciTextKeepsTheErrorText)
-{
-    EXPECT_EQ(module.MciStatus("status cdaudio current track"), "1");
+    EXPECT_EQ(module.MciStatus("status cdaudio number of tracks"), "5");
     mci.disc = false;
     EXPECT_EQ(module.MciStatus("status cdaudio current track"), "Error:263");
     EXPECT_EQ(module.MciText, "invalid device name");
-    EXPECT_EQ(module.MciStatus(""), "Error:-1");
+    mci.errorTexts.clear();
+    EXPECT_EQ(module.MciCommand("status cdaudio mode", reply), 263);
+    EXPECT_EQ(reply, "Error (文字列が取れません)");
 }
 
 TEST_F(MusicTest, MciPlayBuildsTheFourShapesOfThePlayCommand)
@@ -74,122 +73,141 @@ TEST_F(MusicTest, MciPlayBuildsTheFourShapesOfThePlayCommand)
                                       "play cdaudio from 02:00:00:00 to 04:00:00:00"));
 }
 
-TEST_F(MusicTest, Mp3OpenNamesTheShortPathAndPlaysOnlyWhenTheOpenSucceeded)
+TEST_F(MusicTest, AnMp3OpensByItsShortPathAndRestartsWithinOnePollAfterItEnds)
 {
-    settings.BgmFile = "C:\\Program Files\\Music\\Long tune name.mp3";
-    mci.shortNames[settings.BgmFile] = "C:\\PROGRA~1\\Music\\LONGTU~1.MP3";
-    module.Mp3Open();
-    EXPECT_THAT(mci.takeSent(),
-                ElementsAre("open C:\\PROGRA~1\\Music\\LONGTU~1.MP3 type MPEGVideo Alias MP3Play", "play MP3Play"));
+    useFile("C:\\My Music\\Long tune.Mp3");
+    mci.shortNames[settings.BgmFile] = "C:\\MYMUSI~1\\LONGTU~1.MP3";
+    settings.BgmRepeat = 3; // a CD setting: files ignore it
+    music.start();
+    EXPECT_TRUE(music.timer1Enabled());
+    EXPECT_FALSE(music.timer2Enabled() || music.handlesTrackKeys());
+    EXPECT_THAT(mci.takeSent(), ElementsAre("open C:\\MYMUSI~1\\LONGTU~1.MP3 type MPEGVideo Alias MP3Play", "play MP3Play"));
 
-    mci.mp3Openable = false;
-    module.Mp3Open();
-    EXPECT_THAT(mci.takeSent(), ElementsAre("open C:\\PROGRA~1\\Music\\LONGTU~1.MP3 type MPEGVideo Alias MP3Play"));
+    music.timer1Tick();
+    EXPECT_THAT(mci.takeSent(), ElementsAre("status MP3Play mode"));
+    mci.mp3Mode = "stopped"; // the file has ended
+    music.timer1Tick();
+    EXPECT_THAT(mci.takeSent(), ElementsAre("status MP3Play mode", "stop MP3Play", "play MP3Play from 0"));
+
+    music.stop();
+    EXPECT_THAT(mci.takeSent(), ElementsAre("stop MP3Play", "close MP3Play"));
+    EXPECT_FALSE(music.timer1Enabled());
 }
 
-TEST_F(MusicTest, Mp3OpenQuotesAPathWithBlanksAndSendsNothingWithoutAFile)
+TEST_F(MusicTest, AnMp3ThatCannotOpenStaysSilentAndABlankPathIsQuoted)
 {
-    settings.BgmFile = "/home/me/My Music/tune.mp3";
-    mci.shortNames[settings.BgmFile] = settings.BgmFile; // no short names here
-    module.Mp3Open();
-    EXPECT_THAT(mci.takeSent(),
-                ElementsAre("open \"/home/me/My Music/tune.mp3\" type MPEGVideo Alias MP3Play", "play MP3Play"));
+    useFile("/home/me/My Music/tune.mp3"); // no short names: the path comes back as it is
+    mci.mp3Openable = false;
+    music.start();
+    EXPECT_THAT(mci.takeSent(), ElementsAre("open \"/home/me/My Music/tune.mp3\" type MPEGVideo Alias MP3Play"));
+    music.timer1Tick(); // the poll still runs; its commands fail quietly
+    EXPECT_TRUE(music.timer1Enabled());
+    EXPECT_FALSE(mci.mp3Open);
 
-    settings.BgmFile = "C:\\gone.mp3"; // the lookup fails for a missing file
+    settings.BgmFile = "C:\\gone.mp3"; // no short path for a missing file: nothing to open
+    mci.sent.clear();
     module.Mp3Open();
     EXPECT_THAT(mci.sent, IsEmpty());
 }
 
-TEST_F(MusicTest, Mp3PollRestartsFromTheBeginningOnlyWhenPlayHasEnded)
+TEST_F(MusicTest, AWavLoopsByItselfOnlyWhenThereIsAWaveDevice)
 {
-    mci.mp3Open = true;
-    mci.mp3Mode = "playing";
-    module.Mp3Poll();
-    EXPECT_THAT(mci.takeSent(), ElementsAre("status MP3Play mode"));
+    useFile("C:\\Music\\Rain.wAv");
+    music.start();
+    EXPECT_THAT(sound.played, ElementsAre("C:\\Music\\Rain.wAv"));
+    EXPECT_FALSE(music.timer1Enabled() || music.timer2Enabled());
+    music.stop();
+    EXPECT_EQ(sound.stops, 1);
 
-    mci.mp3Mode = "stopped";
-    module.Mp3Poll();
-    EXPECT_THAT(mci.takeSent(), ElementsAre("status MP3Play mode", "stop MP3Play", "play MP3Play from 0"));
-    EXPECT_EQ(mci.mp3Mode, "playing");
-
-    // A closed or never opened device answers with an error: the restart is tried, quietly.
-    mci.mp3Open = false;
-    mci.mp3Mode = "playing";
-    EXPECT_FALSE(module.Mp3IsPlaying());
+    sound.devices = 0;
+    music.start();
+    EXPECT_EQ(sound.played.size(), 1u);
+    EXPECT_THAT(mci.sent, IsEmpty());
 }
 
-TEST_F(MusicTest, CdOpenAndCloseSendTheirCommands)
+TEST_F(MusicTest, OtherEndingsAndNoMusicStartNothing)
 {
-    module.CdOpen();
-    module.CdClose();
-    EXPECT_THAT(mci.sent,
-                ElementsAre("open cdaudio", "set cdaudio time format tmsf", "stop cdaudio", "close cdaudio"));
+    for (const auto& [kind, file] : {std::pair{2, "song.ogg"}, {2, "song.mp3 "}, {2, "p3"}, {0, "song.mp3"}}) {
+        settings.BgmKind = std::int16_t(kind);
+        settings.BgmFile = file;
+        music.start();
+        EXPECT_FALSE(music.timer1Enabled() || music.timer2Enabled()) << file;
+        music.stop();
+    }
+    EXPECT_THAT(mci.sent, IsEmpty());
+    EXPECT_THAT(sound.played, IsEmpty());
 }
 
-TEST_F(MusicTest, CdPollStartsAStoppedDiscWhereItIsAndLeavesAPlayingOneAlone)
+TEST_F(MusicTest, TheCdStartsWhereItIsAndIsLeftAloneWhilePlaying)
 {
-    module.CdPoll();
-    EXPECT_THAT(mci.takeSent(), ::testing::ElementsAreArray(pollThen({"play cdaudio"})));
-    EXPECT_TRUE(module.CdPolling);
-
-    module.CdPoll();
-    EXPECT_THAT(mci.takeSent(), ::testing::ElementsAreArray(kPollQueries));
-    EXPECT_EQ(mci.cdMode, "playing");
+    settings.BgmKind = 1;
+    music.start();
+    EXPECT_THAT(mci.takeSent(), ElementsAre("open cdaudio", "set cdaudio time format tmsf"));
+    EXPECT_TRUE(music.timer2Enabled() && music.handlesTrackKeys());
+    music.timer2Tick();
+    EXPECT_THAT(mci.takeSent(), ElementsAreArray(poll({"play cdaudio"})));
+    music.timer2Tick();
+    EXPECT_THAT(mci.takeSent(), ElementsAreArray(poll()));
+    music.stop();
+    EXPECT_THAT(mci.takeSent(), ElementsAre("stop cdaudio", "close cdaudio"));
 }
 
-TEST_F(MusicTest, CdPollWithRepeatJumpsBackToTheTrackWhenPlayMovesOnOrStops)
+TEST_F(MusicTest, RepeatThreeJumpsBackWhenTrackFourBeginsOrPlayStops)
 {
-    settings.BgmRepeat = 3;
-    const auto jump = pollThen({"status cdaudio position track 3", "play cdaudio from 03:00:00:00"});
-
-    module.CdPoll(); // first poll: the disc is stopped on track 1
-    EXPECT_THAT(mci.takeSent(), ::testing::ElementsAreArray(jump));
+    useCd(3);
+    const auto jump = poll({"status cdaudio position track 3", "play cdaudio from 03:00:00:00"});
+    music.timer2Tick(); // first poll: stopped on track 1
+    EXPECT_THAT(mci.takeSent(), ElementsAreArray(jump));
+    music.timer2Tick(); // on track 3: nothing to do
+    EXPECT_THAT(mci.takeSent(), ElementsAreArray(poll()));
+    mci.track = 4;
+    music.timer2Tick();
+    EXPECT_THAT(mci.takeSent(), ElementsAreArray(jump));
+    mci.cdMode = "stopped";
+    music.timer2Tick();
+    EXPECT_THAT(mci.takeSent(), ElementsAreArray(jump));
     EXPECT_EQ(mci.track, 3);
-
-    module.CdPoll(); // playing track 3: nothing to do
-    EXPECT_THAT(mci.takeSent(), ::testing::ElementsAreArray(kPollQueries));
-
-    mci.track = 4; // track 4 begins
-    module.CdPoll();
-    EXPECT_THAT(mci.takeSent(), ::testing::ElementsAreArray(jump));
-    EXPECT_EQ(mci.track, 3);
-
-    mci.cdMode = "stopped"; // the end of the disc, or someone pressed stop
-    module.CdPoll();
-    EXPECT_THAT(mci.takeSent(), ::testing::ElementsAreArray(jump));
     EXPECT_EQ(mci.cdMode, "playing");
 }
 
 TEST_F(MusicTest, TrackKeysMoveOneTrackAndChangeNothingPastEitherEnd)
 {
+    useCd(0);
     mci.cdMode = "playing";
     mci.track = 2;
-    module.CdNextTrack();
+    music.nextTrack();
     EXPECT_THAT(mci.takeSent(), ElementsAre("status cdaudio current track", "status cdaudio position track 3",
                                             "play cdaudio from 03:00:00:00"));
-    EXPECT_EQ(mci.track, 3);
-
+    music.previousTrack();
+    EXPECT_EQ(mci.track, 2);
     mci.track = 1;
-    module.CdPrevTrack();
-    EXPECT_THAT(mci.takeSent(), ElementsAre("status cdaudio current track", "status cdaudio position track 0",
-                                            "play cdaudio from Error:282"));
+    music.previousTrack();
+    EXPECT_THAT(mci.takeSent().back(), "play cdaudio from Error:282");
     EXPECT_EQ(mci.track, 1);
-
     mci.track = 5;
-    module.CdNextTrack();
+    music.nextTrack();
     EXPECT_EQ(mci.track, 5);
     EXPECT_EQ(mci.cdMode, "playing");
 }
 
+TEST_F(MusicTest, NoDiscEndsCdPollingForGoodAndTheEndLeavesTheDeviceAlone)
+{
+    mci.disc = false;
+    useCd(0);
+    music.timer2Tick();
+    EXPECT_FALSE(music.timer2Enabled());
+    EXPECT_THAT(mci.takeSent(), ElementsAre("status cdaudio current track"));
+    music.timer2Tick(); // a tick already queued when polling ended
+    music.stop();
+    EXPECT_THAT(mci.sent, IsEmpty());
+}
+
 TEST(TrackNumbers, ReadLeadingNumbersRoundHalvesToEvenAndRejectWhatOverflows)
 {
-    EXPECT_EQ(readTrackNumber("7"), 7);
     EXPECT_EQ(readTrackNumber(" 12 tracks"), 12);
     EXPECT_EQ(readTrackNumber("Error:263"), 0);
-    EXPECT_EQ(readTrackNumber(""), 0);
     EXPECT_EQ(readTrackNumber("2.5"), 2);
     EXPECT_EQ(readTrackNumber("3.5"), 4);
-    EXPECT_EQ(readTrackNumber("-1"), -1);
     EXPECT_EQ(readTrackNumber("32768"), std::nullopt);
     EXPECT_EQ(readTrackNumber("99999999999999999999"), std::nullopt);
 }
