@@ -146,7 +146,28 @@ void diagonalRows(FilterEngine& e, const Offset& offset)
         const std::uint8_t* src = e.Pix_Orgn.row(y);
         const std::uint8_t* below = e.Pix_Orgn.row(y + 1);
         std::uint8_t* dst = e.Pix_Work.row(y);
-        for (int i = 0; i < e.W - 1; ++i) {
+        int i = 0;
+#if defined(__SSE2__)
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i off = _mm_setr_epi16(std::int16_t(offset.channel[0]), std::int16_t(offset.channel[1]),
+                                           std::int16_t(offset.channel[2]), 0, std::int16_t(offset.channel[0]),
+                                           std::int16_t(offset.channel[1]), std::int16_t(offset.channel[2]), 0);
+        const __m128i keepMask = _mm_set1_epi32(std::int32_t(0xFF000000u));
+        const auto relief = [&](__m128i own, __m128i other) {
+            const __m128i v = _mm_add_epi16(PixelMinusNeighbour ? _mm_sub_epi16(own, other) : _mm_sub_epi16(other, own), off);
+            return _mm_max_epi16(v, _mm_sub_epi16(zero, v)); // |v|
+        };
+        // Pixels i .. i + 3 need the pixels i + 1 .. i + 4 of the row below.
+        for (; i + 5 <= e.W; i += 4) {
+            const __m128i own = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i));
+            const __m128i other = _mm_loadu_si128(reinterpret_cast<const __m128i*>(below + 4 * i + 4));
+            const __m128i result = _mm_packus_epi16(relief(_mm_unpacklo_epi8(own, zero), _mm_unpacklo_epi8(other, zero)),
+                                                    relief(_mm_unpackhi_epi8(own, zero), _mm_unpackhi_epi8(other, zero)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i),
+                             _mm_or_si128(_mm_andnot_si128(keepMask, result), _mm_and_si128(keepMask, own)));
+        }
+#endif
+        for (; i < e.W - 1; ++i) {
             for (int c = 0; c < 3; ++c) {
                 const std::int32_t own = src[4 * i + c];
                 const std::int32_t other = below[4 * i + 4 + c];

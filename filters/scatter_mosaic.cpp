@@ -21,18 +21,15 @@ FilterResult Fil_Scatter(FilterEngine& e)
 {
     Random& random = e.rng();
     const double spread = e.param;
-    std::int32_t half;
-    toLong(spread / 2.0, half); // |param / 2| < 2^30: always fits
+    // |param / 2| <= 2^30, and r x param - half lies within (-2^31, 2^31) for every Long
+    // param: the conversions below always fit.
+    const double half = roundHalfEven(spread / 2.0);
     const std::int64_t W = e.W;
     const std::int64_t H = e.H;
     for (std::int64_t y = 1; y <= H; ++y) {
         for (std::int64_t x = 1; x <= W; ++x) {
-            // r x param - half lies within (-2^31, 2^31) for every Long param: both fit.
-            std::int32_t dx32, dy32;
-            toLong(double(nextSingle(random)) * spread - half, dx32);
-            toLong(double(nextSingle(random)) * spread - half, dy32);
-            std::int64_t dx = dx32;
-            std::int64_t dy = dy32;
+            std::int64_t dx = std::int64_t(roundHalfEven(double(nextSingle(random)) * spread - half));
+            std::int64_t dy = std::int64_t(roundHalfEven(double(nextSingle(random)) * spread - half));
             // An offset that would leave the picture is dropped, not clamped.
             if (x + dx < 1 || x + dx > W) dx = 0;
             if (y + dy < 1 || y + dy > H) dy = 0;

@@ -5,38 +5,49 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace velmora::filters {
 
 namespace {
 
-// Runs `pixel(up, mid, down, vertical, byteIndex, out)` over rows 2..H-1 and columns
-// 2..W-1 of Pix_Work. `vertical` holds up + down per byte of the row: the row above is final
-// and the row below not yet written, so those sums stay valid for the whole row, while the
-// left neighbour in `mid` is read fresh (already new) at each pixel. The frame is never
-// written; the filter yields after every row, empty rows included.
-template <typename PixelFn>
-bool inPlaceRows(FilterEngine& e, PixelFn pixel)
+// Runs over rows 2..H-1 and columns 2..W-1 of Pix_Work; the frame is never written and the
+// filter yields after every row, empty rows included.
+// Of a pixel's neighbours only the left one is new when the pixel is read: the row above is
+// final, and the centre, the right neighbour and the row below are still the picture's own.
+// So before a row is written, `ahead(mid, vertical, j)` takes every term but the left one
+// for each channel byte j (vertical[j] = up[j] + down[j]), and the pass along the row then
+// only has `finish(pending, left, out)` to do per channel, with the left value in a register.
+template <typename Pending, typename AheadFn, typename FinishFn>
+bool inPlaceRows(FilterEngine& e, AheadFn ahead, FinishFn finish)
 {
-    std::vector<std::int32_t> vertical(std::size_t(e.W) * 4);
+    const std::size_t rowBytes = std::size_t(e.W) * 4;
+    std::vector<std::int32_t> vertical(rowBytes);
+    std::vector<Pending> pending(rowBytes);
     for (int y = 2; y <= e.H - 1; ++y) {
         if (e.W >= 3) {
             const std::uint8_t* up = e.Pix_Work.row(y - 1);
             std::uint8_t* mid = e.Pix_Work.row(y);
             const std::uint8_t* down = e.Pix_Work.row(y + 1);
-            for (std::size_t j = 0; j < vertical.size(); ++j) {
+            for (std::size_t j = 0; j < rowBytes; ++j) {
                 vertical[j] = up[j] + down[j];
             }
-            for (int i = 1; i <= e.W - 2; ++i) {
-                const std::size_t at = std::size_t(i) * 4;
+            for (std::size_t j = 4; j < rowBytes - 4; ++j) {
+                pending[j] = ahead(mid, vertical.data(), j);
+            }
+            std::int32_t left[3] = {mid[0], mid[1], mid[2]};
+            for (std::size_t at = 4; at < rowBytes - 4; at += 4) {
                 std::uint8_t out[3];
-                if (!pixel(mid, vertical.data(), at, out)) {
-                    return false;
+                for (int c = 0; c < 3; ++c) {
+                    if (!finish(pending[at + std::size_t(c)], left[c], out[c])) {
+                        return false;
+                    }
                 }
-                mid[at] = out[0];
-                mid[at + 1] = out[1];
-                mid[at + 2] = out[2];
+                for (int c = 0; c < 3; ++c) {
+                    mid[at + std::size_t(c)] = out[c];
+                    left[c] = out[c];
+                }
             }
         }
         e.yieldRow();
@@ -44,10 +55,10 @@ bool inPlaceRows(FilterEngine& e, PixelFn pixel)
     return true;
 }
 
-// The sum of the eight neighbours of the byte at `at`.
-inline std::int32_t neighbourSum(const std::uint8_t* mid, const std::int32_t* vertical, std::size_t at)
+// The neighbours of byte j other than the left one: three above, three below, one right.
+inline std::int32_t sevenNeighbours(const std::uint8_t* mid, const std::int32_t* vertical, std::size_t j)
 {
-    return vertical[at - 4] + vertical[at] + vertical[at + 4] + mid[at - 4] + mid[at + 4];
+    return vertical[j - 4] + vertical[j] + vertical[j + 4] + mid[j + 4];
 }
 
 // v = (P * k - weight * S8) \ d, clamped to 0..255.
@@ -74,29 +85,37 @@ FilterResult sharpen(FilterEngine& e, int centreAdd, int divisorAdd, const char*
         }
         const std::uint8_t* q = quotient.data() - low;
         const std::int32_t k32 = std::int32_t(k);
-        inPlaceRows(e, [&](const std::uint8_t* mid, const std::int32_t* vertical, std::size_t at, std::uint8_t* out) {
-            for (int c = 0; c < 3; ++c) {
-                out[c] = q[mid[at + c] * k32 - Weight * neighbourSum(mid, vertical, at + c)];
-            }
-            return true;
-        });
+        inPlaceRows<std::int32_t>(
+            e,
+            [&](const std::uint8_t* mid, const std::int32_t* vertical, std::size_t j) {
+                return mid[j] * k32 - Weight * sevenNeighbours(mid, vertical, j);
+            },
+            [&](std::int32_t rest, std::int32_t left, std::uint8_t& out) {
+                out = q[rest - Weight * left];
+                return true;
+            });
         return FilterResult::done();
     }
 
     // A large param: divide per pixel, and fail where the 32-bit products overflow.
-    const bool ok = inPlaceRows(e, [&](const std::uint8_t* mid, const std::int32_t* vertical, std::size_t at,
-                                       std::uint8_t* out) {
-        for (int c = 0; c < 3; ++c) {
-            const std::int64_t product = std::int64_t(mid[at + c]) * k;
-            const std::int64_t numerator = product - Weight * neighbourSum(mid, vertical, at + c);
-            if (!fitsLong(product) || !fitsLong(numerator)) {
+    constexpr std::int64_t productOverflow = std::numeric_limits<std::int64_t>::min();
+    const bool ok = inPlaceRows<std::int64_t>(
+        e,
+        [&](const std::uint8_t* mid, const std::int32_t* vertical, std::size_t j) {
+            const std::int64_t product = std::int64_t(mid[j]) * k;
+            return fitsLong(product) ? product - Weight * sevenNeighbours(mid, vertical, j) : productOverflow;
+        },
+        [&](std::int64_t rest, std::int32_t left, std::uint8_t& out) {
+            if (rest == productOverflow) {
                 return false;
             }
-            const std::int64_t v = numerator / d;
-            out[c] = std::uint8_t(std::clamp<std::int64_t>(v, 0, 255));
-        }
-        return true;
-    });
+            const std::int64_t numerator = rest - Weight * left;
+            if (!fitsLong(numerator)) {
+                return false;
+            }
+            out = std::uint8_t(std::clamp<std::int64_t>(numerator / d, 0, 255));
+            return true;
+        });
     return ok ? FilterResult::done() : FilterResult::failed("sharpen arithmetic overflows 32 bits");
 }
 
@@ -108,24 +127,23 @@ FilterResult Fil_Sharpen_W1(FilterEngine& e) { return sharpen<1>(e, 9, 1, "divis
 
 FilterResult Fil_Blur_8(FilterEngine& e)
 {
-    inPlaceRows(e, [](const std::uint8_t* mid, const std::int32_t* vertical, std::size_t at, std::uint8_t* out) {
-        for (int c = 0; c < 3; ++c) {
-            out[c] = std::uint8_t(neighbourSum(mid, vertical, at + c) >> 3);
-        }
-        return true;
-    });
+    inPlaceRows<std::int32_t>(
+        e, [](const std::uint8_t* mid, const std::int32_t* vertical, std::size_t j) { return sevenNeighbours(mid, vertical, j); },
+        [](std::int32_t rest, std::int32_t left, std::uint8_t& out) {
+            out = std::uint8_t((rest + left) >> 3);
+            return true;
+        });
     return FilterResult::done();
 }
 
 FilterResult Fil_Blur_Cross(FilterEngine& e)
 {
-    inPlaceRows(e, [](const std::uint8_t* mid, const std::int32_t* vertical, std::size_t at, std::uint8_t* out) {
-        for (int c = 0; c < 3; ++c) {
-            const std::size_t b = at + std::size_t(c);
-            out[c] = std::uint8_t((vertical[b] + mid[b - 4] + mid[b] + mid[b + 4]) / 5);
-        }
-        return true;
-    });
+    inPlaceRows<std::int32_t>(
+        e, [](const std::uint8_t* mid, const std::int32_t* vertical, std::size_t j) { return vertical[j] + mid[j] + mid[j + 4]; },
+        [](std::int32_t rest, std::int32_t left, std::uint8_t& out) {
+            out = std::uint8_t((rest + left) / 5);
+            return true;
+        });
     return FilterResult::done();
 }
 
