@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -77,7 +78,7 @@ FilterResult diffuse(FilterEngine& e, const Pattern& pattern)
     std::int64_t sum = 0; // 64 bits: 32 overflow above about 8.4 million pixels
     for (int y = 1; y <= H; ++y) {
         const std::uint8_t* row = e.Pix_Orgn.at(1, y);
-        for (int x = 0; x < W; ++x) {
+        for (std::ptrdiff_t x = 0; x < W; ++x) {
             sum += e.Gray_Tbl[std::size_t(row[4 * x] + row[4 * x + 1] + row[4 * x + 2])];
         }
     }
@@ -88,7 +89,7 @@ FilterResult diffuse(FilterEngine& e, const Pattern& pattern)
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* out = e.Pix_Work.at(1, y);
         std::int32_t* current = Err_Buf.data() + Margin;
-        for (int x = 0; x < W; ++x) {
+        for (std::ptrdiff_t x = 0; x < W; ++x) {
             const std::int32_t gathered = current[x];
             assert(gathered >= -255 && gathered <= 255);
             const std::int32_t grey = e.Gray_Tbl[std::size_t(src[4 * x] + src[4 * x + 1] + src[4 * x + 2])];

@@ -3,6 +3,7 @@
 #include "filters/filter_procs.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -32,7 +33,7 @@ FilterResult Fil_Mono_Sharp(FilterEngine& e)
     std::int64_t sum = 0;
     for (int y = 1; y <= H; ++y) {
         const std::uint8_t* row = e.Pix_Orgn.at(1, y);
-        for (int x = 0; x < W; ++x) {
+        for (std::ptrdiff_t x = 0; x < W; ++x) {
             sum += e.Gray_Tbl[std::size_t(row[4 * x] + row[4 * x + 1] + row[4 * x + 2])];
         }
     }
@@ -47,8 +48,8 @@ FilterResult Fil_Mono_Sharp(FilterEngine& e)
         const bool borderRow = y == 1 || y == H;
         const std::uint8_t* above = borderRow ? here : e.Pix_Orgn.at(1, y - 1);
         const std::uint8_t* below = borderRow ? here : e.Pix_Orgn.at(1, y + 1);
-        for (int x = 1; x <= W; ++x) {
-            const int i = 4 * (x - 1);
+        for (std::ptrdiff_t x = 1; x <= W; ++x) {
+            const std::ptrdiff_t i = 4 * (x - 1);
             std::int32_t bgr[3];
             if (borderRow || x == 1 || x == W) {
                 bgr[0] = here[i];
@@ -88,7 +89,7 @@ FilterResult Fil_Mono_Bayer(FilterEngine& e)
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* out = e.Pix_Work.at(1, y);
         const std::uint8_t* thresholds = Bayer_Tbl[(y - 1) % 4];
-        for (int x = 0; x < e.W; ++x) {
+        for (std::ptrdiff_t x = 0; x < e.W; ++x) {
             const std::int32_t level = e.Gray_Tbl[std::size_t(src[4 * x] + src[4 * x + 1] + src[4 * x + 2])];
             writeTone(out + 4 * x, level < thresholds[x % 4] ? 0 : 255);
         }

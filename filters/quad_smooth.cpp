@@ -3,6 +3,7 @@
 #include "filters/filter_procs.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -41,8 +42,8 @@ void store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); 
 void computeBlockRow(const FilterEngine& e, int top, BlockRow& blocks)
 {
     const std::uint8_t* rows[3] = {e.Pix_Orgn.at(1, top), e.Pix_Orgn.at(1, top + 1), e.Pix_Orgn.at(1, top + 2)};
-    const int lanes = 4 * (e.W - 2);
-    int i = 0;
+    const std::ptrdiff_t lanes = 4 * std::ptrdiff_t(e.W - 2);
+    std::ptrdiff_t i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     const __m128i ninth = _mm_set1_epi16(std::int16_t(NinthMultiplier));
@@ -94,8 +95,8 @@ void computeBlockRow(const FilterEngine& e, int top, BlockRow& blocks)
 void writeRow(FilterEngine& e, int y, const BlockRow& upper, const BlockRow& lower)
 {
     std::uint8_t* out = e.Pix_Work.at(1, y);
-    const int end = 4 * (e.W - 2); // lanes of columns 3..W-2 are 8 .. end-1
-    int i = 8;
+    const std::ptrdiff_t end = 4 * std::ptrdiff_t(e.W - 2); // lanes of columns 3..W-2 are 8 .. end-1
+    std::ptrdiff_t i = 8;
 #if defined(__SSE2__)
     const __m128i keepReserved = _mm_set1_epi32(std::int32_t(0xFF000000u));
     for (; i + 16 <= end; i += 16) {

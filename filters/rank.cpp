@@ -3,6 +3,7 @@
 #include "filters/filter_procs.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -60,8 +61,8 @@ void rankRow(FilterEngine& e, int y)
     const std::uint8_t* here = e.Pix_Orgn.at(1, y);
     const std::uint8_t* below = e.Pix_Orgn.at(1, y + 1);
     std::uint8_t* out = e.Pix_Work.at(1, y);
-    const int end = 4 * (e.W - 1); // lanes of columns 2..W-1 are 4 .. end-1
-    int i = 4;
+    const std::ptrdiff_t end = 4 * std::ptrdiff_t(e.W - 1); // lanes of columns 2..W-1 are 4 .. end-1
+    std::ptrdiff_t i = 4;
 #if defined(__SSE2__)
     const __m128i keepReserved = _mm_set1_epi32(std::int32_t(0xFF000000u));
     for (; i + 16 <= end; i += 16) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -53,7 +54,7 @@ void applyChannelTables(FilterEngine& e, const ChannelTable& blue, const Channel
     for (int y = 1; y <= e.H; ++y) {
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* dst = e.Pix_Work.at(1, y);
-        for (int x = 0; x < W; ++x) {
+        for (std::ptrdiff_t x = 0; x < W; ++x) {
             std::uint32_t p;
             std::memcpy(&p, src + 4 * x, 4);
             const std::uint32_t q = std::uint32_t(blue[p & 0xFF]) | std::uint32_t(green[(p >> 8) & 0xFF]) << 8 |
@@ -67,7 +68,7 @@ void applyChannelTables(FilterEngine& e, const ChannelTable& blue, const Channel
 // Smallest and largest value of channels 1..3 of one row, folded into lo / hi.
 void rowMinMax(const std::uint8_t* row, int w, std::array<std::uint8_t, 3>& lo, std::array<std::uint8_t, 3>& hi)
 {
-    int x = 0;
+    std::ptrdiff_t x = 0;
 #if defined(__SSE2__)
     if (w >= 4) {
         // Four pixels per vector; lane j of every pixel is channel j, so one reduction at the end.
@@ -141,7 +142,7 @@ FilterResult Fil_Noise(FilterEngine& e)
     for (int y = 1; y <= e.H; ++y) {
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* dst = e.Pix_Work.at(1, y);
-        for (int i = 0; i < 4 * W; i += 4) {
+        for (std::ptrdiff_t i = 0; i < 4 * std::ptrdiff_t(W); i += 4) {
             for (int c = 0; c < 3; ++c) {
                 // A single-precision draw: the generator's value cut to 24 bits, so it stays below 1.
                 const std::int64_t k = std::int64_t(random.next() * 16777216.0);
@@ -206,7 +207,7 @@ FilterResult Fil_Saturation(FilterEngine& e)
     for (int y = 1; y <= e.H; ++y) {
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* dst = e.Pix_Work.at(1, y);
-        for (int x = 0; x < W; ++x) {
+        for (std::ptrdiff_t x = 0; x < W; ++x) {
             std::uint32_t px;
             std::memcpy(&px, src + 4 * x, 4);
             const std::uint32_t b = px & 0xFF, g = (px >> 8) & 0xFF, r = (px >> 16) & 0xFF;
