@@ -54,7 +54,19 @@ std::uint32_t nextRank(std::string_view s, std::size_t& pos)
 
 bool utf16Less(std::string_view a, std::string_view b)
 {
-    std::size_t i = 0, j = 0;
+    // Equal leading bytes are equal characters: decode only from the character holding the
+    // first difference, found by stepping back over continuation bytes.
+    const std::size_t same = static_cast<std::size_t>(
+        std::mismatch(a.begin(), a.begin() + std::ptrdiff_t(std::min(a.size(), b.size())), b.begin()).first - a.begin());
+    const auto continuation = [](std::string_view s, std::size_t i) {
+        return i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80;
+    };
+    std::size_t start = same;
+    while (start > 0 && (continuation(a, start) || continuation(b, start)))
+        --start;
+    if (start == a.size() || start == b.size())
+        return a.size() < b.size();
+    std::size_t i = start, j = start;
     while (i < a.size() && j < b.size()) {
         const auto ra = nextRank(a, i);
         const auto rb = nextRank(b, j);

@@ -107,6 +107,37 @@ TEST(Catalogue, OrdinalOrderIsByUtf16CodeUnit)
     EXPECT_TRUE(utf16Less("\xed\x9f\xbf", "\xf0\x9f\x98\x80")); // U+D7FF before any surrogate
 }
 
+TEST(Catalogue, OrdinalOrderAgreesWithUtf16AndStaysAStrictOrderOnBrokenText)
+{
+    // Fragments with their UTF-16 units; the last two are not valid UTF-8.
+    const std::vector<std::pair<std::string, std::u16string>> parts{
+        {"a", u"a"}, {"B", u"B"}, {"\xc3\xa9", u"\u00e9"}, {"\xef\xbc\xa1", u"\uff21"},
+        {"\xf0\x9f\x98\x80", u"\U0001F600"}, {"\xc3", u""}, {"\xa9", u""}};
+    Random random(3);
+    std::vector<std::pair<std::string, std::u16string>> samples;
+    for (int i = 0; i < 60; ++i) {
+        std::pair<std::string, std::u16string> s;
+        bool valid = true;
+        for (std::uint64_t n = random.below(5); n > 0; --n) {
+            const auto& part = parts[random.below(i < 40 ? 5 : parts.size())];
+            s.first += part.first;
+            s.second += part.second;
+            valid = valid && !part.second.empty();
+        }
+        samples.push_back(valid ? s : std::make_pair(s.first, std::u16string(u"?")));
+    }
+    for (const auto& [a, ua] : samples)
+        for (const auto& [b, ub] : samples) {
+            if (ua != u"?" && ub != u"?") {
+                EXPECT_EQ(utf16Less(a, b), ua < ub);
+            }
+            EXPECT_FALSE(utf16Less(a, b) && utf16Less(b, a));
+            for (const auto& c : samples) {
+                EXPECT_FALSE(utf16Less(a, b) && utf16Less(b, c.first) && !utf16Less(a, c.first));
+            }
+        }
+}
+
 TEST(Catalogue, PathHelpers)
 {
     EXPECT_EQ(DirPart("C:\\Pics\\*.bmp", '\\'), "C:\\Pics");
