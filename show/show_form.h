@@ -96,6 +96,7 @@ public:
 
     // Sizes the buffers to the screen, composes the first picture (or copies the desktop),
     // lays out the tiles, draws the grid, makes the orders, starts the music, enables Timer3.
+    // Call it before the window covers the screen, so the desktop copy shows the desktop.
     void Form_Load(int screenWidth, int screenHeight);
 
     // Timer entries; the shell calls each while its timer is enabled, at its interval.
@@ -106,7 +107,7 @@ public:
     ShowTimer timer(int number) const; // number 1..4
 
     // One display frame for a shell with no timers of its own: ticks Timer3 or Timer4
-    // (whichever is enabled), then presents what changed.
+    // (whichever is enabled), then presents what changed. Timer1 and Timer2 stay the shell's.
     void frame();
 
     // The part of Display changed since the last call (empty when nothing did).

@@ -191,6 +191,8 @@ RenderResult renderShow(const RenderOptions& options, std::ostream& log)
     form.Form_Load(options.width, options.height);
 
     const long long shots = std::max(1LL, std::llround(options.seconds * options.fps));
+    // Names sort in frame order: at least five digits, more when the count needs them.
+    const int digits = std::max(5, int(std::to_string(shots - 1).size()));
     std::int64_t simulated = 0;
     for (long long k = 0; k < shots; ++k) {
         const std::int64_t shotTime = k * 1000 / options.fps;
@@ -199,8 +201,8 @@ RenderResult renderShow(const RenderOptions& options, std::ostream& log)
             form.frame();
             simulated += show::FrameIntervalMs;
         }
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%05lld.png", k);
+        char name[40];
+        std::snprintf(name, sizeof name, "frame-%0*lld.png", digits, k);
         const std::string path = (fs::path(options.outputDir) / name).string();
         if (!writePng(path, form.buffers().Display)) {
             result.error = "cannot write " + path;
