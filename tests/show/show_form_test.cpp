@@ -314,18 +314,6 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b", "a"}));
 }
 
-TEST(ShowForm, TheSameSeedGivesTheSameShow)
-{
-    Show first(99), second(99);
-    for (Show* show : {&first, &second}) {
-        show->addPicture("a", pattern(96, 72));
-        show->start(96, 72);
-        for (int i = 0; i < 900; ++i) show->frame();
-    }
-    EXPECT_EQ(first.buffers().Display, second.buffers().Display);
-    EXPECT_EQ(first.state().TileOrder, second.state().TileOrder);
-}
-
 TEST(ShowForm, OddScreensAndBrokenCataloguesRunWithoutFault)
 {
     for (const auto& [w, h] : std::vector<std::pair<int, int>>{{0, 0}, {7, 5}, {13, 200}, {-4, 30}}) {
