@@ -215,3 +215,21 @@ TEST(AllTypes, SweepOfParamsAndSizesEndsCleanly)
                 EXPECT_NE(result.status, FilterStatus::Busy);
             }
 }
+
+TEST(FilterTypes, GiveTheSameBytesOnEveryPlatform)
+{
+    // A digest of types 1 to 18 on one seeded picture; recorded on Linux, checked on the
+    // Windows build too (scatter's draws and the float factors included).
+    const std::int32_t showParams[19] = {0, 0, 0, 0, 12, 0, 1, 0xFFFFFF, 0x787800, 0x787800, 0x787800,
+                                         0x787800, 0, 0, 40, 3, 1, 20, 0xB4B4B4};
+    std::uint64_t digest = 14695981039346656037ull;
+    for (int type = 1; type <= 18; ++type) {
+        Picture p = randomPicture(29, 23, 2024);
+        FilterEngine engine;
+        Random random(99);
+        engine.random = &random;
+        ASSERT_TRUE(Fil_Run(engine, type, p.view(), showParams[type]).ok()) << type;
+        for (std::size_t i = 0; i < p.byteCount(); ++i) digest = (digest ^ p.data()[i]) * 1099511628211ull;
+    }
+    EXPECT_EQ(digest, 45597576219595323ull);
+}
