@@ -155,7 +155,7 @@ void MakeShowOrder(std::int16_t imageOrder, Random& random, Catalogue& catalogue
 
 bool FolderExists(FileSystem& fs, const std::string& path)
 {
-    return !fs.findFiles(AddSeparator(path, fs.separator()) + "*.*").empty();
+    return fs.anyMatch(AddSeparator(path, fs.separator()) + "*.*");
 }
 
 bool FileExists(FileSystem& fs, const std::string& path)

@@ -44,6 +44,9 @@ public:
     // name matches them. Empty when the folder cannot be read.
     virtual std::vector<FoundFile> findFiles(const std::string& pattern) = 0;
 
+    // Whether findFiles(pattern) would give any entry; may stop at the first one.
+    virtual bool anyMatch(const std::string& pattern) { return !findFiles(pattern).empty(); }
+
     // True when the path names a file (not a folder) that can be opened for reading.
     virtual bool canOpenForReading(const std::string& path) = 0;
 

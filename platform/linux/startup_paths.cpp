@@ -1,4 +1,4 @@
-// Where the Linux program's settings file lives.
+// Where the Linux program's settings file lives, and the settings load behind Main.
 #include "platform/linux/startup_linux.h"
 
 #include <cstdlib>
@@ -40,6 +40,11 @@ SettingsLocation settingsLocation(const std::string& explicitFile)
         location.perUserFolder = perUserFolder();
     }
     return location;
+}
+
+void PosixStartup::loadSettings(Settings& settings, Catalogue& catalogue)
+{
+    LoadSettings(location_, fs_, codec_, settings, catalogue);
 }
 
 } // namespace velmora::posix

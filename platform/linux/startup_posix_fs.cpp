@@ -67,16 +67,19 @@ bool wildcardMatch(std::string_view pattern, std::string_view name)
     return p == pattern.size();
 }
 
-std::vector<FoundFile> PosixFileSystem::findFiles(const std::string& pattern)
+namespace {
+
+// Calls `take` for each entry matching the pattern until it returns false.
+template <typename Take>
+void scan(const std::string& pattern, Take take)
 {
-    std::vector<FoundFile> found;
     const auto slash = pattern.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : pattern.substr(0, slash);
     const std::string wildcard = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
 
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir)
-        return found;
+        return;
     const int dirFd = ::dirfd(dir.get());
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string name = entry->d_name;
@@ -85,9 +88,31 @@ std::vector<FoundFile> PosixFileSystem::findFiles(const std::string& pattern)
         struct stat st;
         if (::fstatat(dirFd, name.c_str(), &st, 0) != 0)
             continue; // a dangling link is no file
-        found.push_back({name, attributesOf(name, st)});
+        if (!take(FoundFile{name, attributesOf(name, st)}))
+            return;
     }
+}
+
+} // namespace
+
+std::vector<FoundFile> PosixFileSystem::findFiles(const std::string& pattern)
+{
+    std::vector<FoundFile> found;
+    scan(pattern, [&](FoundFile&& f) {
+        found.push_back(std::move(f));
+        return true;
+    });
     return found;
+}
+
+bool PosixFileSystem::anyMatch(const std::string& pattern)
+{
+    bool any = false;
+    scan(pattern, [&](FoundFile&&) {
+        any = true;
+        return false;
+    });
+    return any;
 }
 
 bool PosixFileSystem::canOpenForReading(const std::string& path)

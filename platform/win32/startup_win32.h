@@ -18,6 +18,7 @@ class Win32FileSystem final : public FileSystem {
 public:
     char separator() const override { return '\\'; }
     std::vector<FoundFile> findFiles(const std::string& pattern) override;
+    bool anyMatch(const std::string& pattern) override;
     bool canOpenForReading(const std::string& path) override;
     bool fileExists(const std::string& path) override;
     FileRead readFile(const std::string& path, std::size_t limit) override;

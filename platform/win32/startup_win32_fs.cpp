@@ -74,6 +74,13 @@ std::vector<FoundFile> Win32FileSystem::findFiles(const std::string& pattern)
     return found;
 }
 
+bool Win32FileSystem::anyMatch(const std::string& pattern)
+{
+    WIN32_FIND_DATAW data;
+    FindHandle find{FindFirstFileW(widen(pattern).c_str(), &data)};
+    return find.h != INVALID_HANDLE_VALUE;
+}
+
 bool Win32FileSystem::canOpenForReading(const std::string& path)
 {
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open, as a file open should not.

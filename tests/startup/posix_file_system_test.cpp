@@ -108,3 +108,25 @@ TEST(SettingsLocation, PerUserFolderFollowsXdgConfigHome)
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(posix::settingsLocation("/etc/v.ini").explicitFile, "/etc/v.ini");
 }
+
+TEST_F(TempFolder, ExplicitSettingsFileRoundTripsThroughIconv)
+{
+    const std::string file = root + "/設定.ini";
+    posix::IconvCodec codec;
+    Settings settings;
+    settings.FilterMode = 0;
+    const std::string folder = root + "/写真";
+    ::mkdir(folder.c_str(), 0755);
+    touch("写真/a.jpg");
+    const auto result = SaveSettings(settings, {folder, "4"}, posix::settingsLocation(file), fs, codec);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_NE(fs.readFile(file, 4096).bytes.find(*codec.toCp932("画像のﾌｫﾙﾀﾞ=" + folder)), std::string::npos);
+
+    Settings reread;
+    Catalogue catalogue;
+    LoadSettings(posix::settingsLocation(file), fs, codec, reread, catalogue);
+    EXPECT_EQ(reread.FilterMode, 0);
+    EXPECT_EQ(reread.BgmRepeat, 4);
+    EXPECT_EQ(reread.ImageFolder, folder);
+    EXPECT_EQ(catalogue.ImageCount, 1);
+}
