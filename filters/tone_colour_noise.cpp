@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -46,7 +45,7 @@ std::int32_t roundToChannel(double v)
 }
 
 // Rewrites channels 1..3 of every pixel through one table per channel; channel 4 is kept.
-// Works a 32-bit pixel at a time: the tables make every channel a single load.
+// The tables make every channel a single load.
 void applyChannelTables(FilterEngine& e, const ChannelTable& blue, const ChannelTable& green,
                         const ChannelTable& red)
 {
@@ -55,11 +54,11 @@ void applyChannelTables(FilterEngine& e, const ChannelTable& blue, const Channel
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* dst = e.Pix_Work.at(1, y);
         for (std::ptrdiff_t x = 0; x < W; ++x) {
-            std::uint32_t p;
-            std::memcpy(&p, src + 4 * x, 4);
-            const std::uint32_t q = std::uint32_t(blue[p & 0xFF]) | std::uint32_t(green[(p >> 8) & 0xFF]) << 8 |
-                                    std::uint32_t(red[(p >> 16) & 0xFF]) << 16 | (p & 0xFF000000u);
-            std::memcpy(dst + 4 * x, &q, 4);
+            const std::uint8_t b = src[4 * x], g = src[4 * x + 1], r = src[4 * x + 2];
+            std::uint8_t* q = dst + 4 * x;
+            q[0] = blue[b];
+            q[1] = green[g];
+            q[2] = red[r];
         }
         e.yieldRow();
     }
@@ -208,13 +207,12 @@ FilterResult Fil_Saturation(FilterEngine& e)
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* dst = e.Pix_Work.at(1, y);
         for (std::ptrdiff_t x = 0; x < W; ++x) {
-            std::uint32_t px;
-            std::memcpy(&px, src + 4 * x, 4);
-            const std::uint32_t b = px & 0xFF, g = (px >> 8) & 0xFF, r = (px >> 16) & 0xFF;
+            const std::uint8_t b = src[4 * x], g = src[4 * x + 1], r = src[4 * x + 2];
             const std::uint8_t* row = byGrey + 256 * std::size_t(grey[b + g + r]);
-            const std::uint32_t q = std::uint32_t(row[b]) | std::uint32_t(row[g]) << 8 |
-                                    std::uint32_t(row[r]) << 16 | (px & 0xFF000000u);
-            std::memcpy(dst + 4 * x, &q, 4);
+            std::uint8_t* q = dst + 4 * x;
+            q[0] = row[b];
+            q[1] = row[g];
+            q[2] = row[r];
         }
         e.yieldRow();
     }
