@@ -3,9 +3,11 @@
 #include "filters/filter_math.h"
 #include "filters/filter_procs.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace velmora::filters {
 
@@ -126,13 +128,20 @@ FilterResult Fil_Swap_RGB(FilterEngine& e)
     return FilterResult::done();
 }
 
-bool Spill_Clamp(std::int32_t& b, std::int32_t& g, std::int32_t& r)
+namespace {
+
+// The rounds of Spill_Clamp. With Checked, every sum is held in 64 bits and checked against
+// the Long range; without, the caller guarantees |b|, |g|, |r| < 2^24, where no round can
+// leave 32 bits (a channel gains at most half of each other channel's excess per round).
+// Every round moves at most half of each excess, so it settles within a few dozen rounds
+// for any Long input; the cap only guards against a hang.
+template <bool Checked>
+bool spillRounds(std::int32_t& b, std::int32_t& g, std::int32_t& r)
 {
-    // Worked in 64 bits so that a 32-bit overflow is seen, not committed. Every round moves at
-    // most half of each excess, so it settles within a few dozen rounds for any Long input;
-    // the cap only guards against a hang.
-    std::int64_t B = b, G = g, R = r;
-    const auto inRange = [](std::int64_t v) { return v >= 0 && v <= 255; };
+    using Value = std::conditional_t<Checked, std::int64_t, std::int32_t>;
+    Value B = b, G = g, R = r;
+    const auto inRange = [](Value v) { return v >= 0 && v <= 255; };
+    const auto fits = [](Value v) { return !Checked || fitsLong(v); };
     for (int round = 0; round < 200; ++round) {
         if (inRange(B) && inRange(G) && inRange(R)) {
             b = std::int32_t(B);
@@ -148,13 +157,13 @@ bool Spill_Clamp(std::int32_t& b, std::int32_t& g, std::int32_t& r)
             B = G = R = 255;
             continue;
         }
-        std::int64_t h;
+        Value h;
         if (B < 0) {
             h = B / 2, G += h, R += h, B = 0;
         } else if (B > 255) {
             h = (B - 255) / 2, G += h, R += h, B = 255;
         }
-        if (!fitsLong(G) || !fitsLong(R)) {
+        if (!fits(G) || !fits(R)) {
             return false;
         }
         if (G < 0) {
@@ -162,7 +171,7 @@ bool Spill_Clamp(std::int32_t& b, std::int32_t& g, std::int32_t& r)
         } else if (G > 255) {
             h = (G - 255) / 2, B += h, R += h, G = 255;
         }
-        if (!fitsLong(B) || !fitsLong(R)) {
+        if (!fits(B) || !fits(R)) {
             return false;
         }
         if (R < 0) {
@@ -170,12 +179,16 @@ bool Spill_Clamp(std::int32_t& b, std::int32_t& g, std::int32_t& r)
         } else if (R > 255) {
             h = (R - 255) / 2, G += h, B += h, R = 255;
         }
-        if (!fitsLong(G) || !fitsLong(B)) {
+        if (!fits(G) || !fits(B)) {
             return false;
         }
     }
     return false;
 }
+
+} // namespace
+
+bool Spill_Clamp(std::int32_t& b, std::int32_t& g, std::int32_t& r) { return spillRounds<true>(b, g, r); }
 
 FilterResult Fil_Contrast(FilterEngine& e)
 {
@@ -187,11 +200,14 @@ FilterResult Fil_Contrast(FilterEngine& e)
     std::int64_t sum = 0;
     for (int y = 1; y <= e.H; ++y) {
         const std::uint8_t* src = e.Pix_Orgn.row(y);
-        std::int32_t rowSum = 0; // at most 255 per pixel: one row cannot overflow
+        // Gray_Tbl(s) = s \ 3 = s * 43691 >> 17 for every s up to 765: no table load, so the
+        // loop vectorises. A row of 255s sums to well inside 64 bits.
+        std::uint64_t rowSum = 0;
         for (int x = 0; x < e.W; ++x) {
-            rowSum += e.Gray_Tbl[std::size_t(src[4 * x] + src[4 * x + 1] + src[4 * x + 2])];
+            const std::uint32_t s3 = std::uint32_t(src[4 * x]) + src[4 * x + 1] + src[4 * x + 2];
+            rowSum += (s3 * 43691u) >> 17;
         }
-        sum += rowSum;
+        sum += std::int64_t(rowSum);
     }
     const std::int64_t count = std::int64_t(e.W) * e.H;
     if (count == 0) {
@@ -203,38 +219,42 @@ FilterResult Fil_Contrast(FilterEngine& e)
     if (!percentFactor(e.param, k)) {
         return FilterResult::failed("param + 100 overflows");
     }
-    bool allInRange = true;
+    std::int32_t largest = 0;
     for (int i = 0; i <= 255; ++i) {
         std::int32_t v;
         if (!toLong(double(k) * double(i - mean) + double(mean), v)) {
             return FilterResult::failed("contrast level overflows");
         }
         e.Gray_Tbl[std::size_t(i)] = v;
-        allInRange = allInRange && v >= 0 && v <= 255;
+        largest = std::max(largest, v < 0 ? -(v + 1) : v);
     }
     e.yieldRow();
 
+    // Per level: the byte when it is in range, and a flag when it is not, so that the common
+    // pixel (all three in range) is three loads and a pack.
     const std::int32_t* level = e.Gray_Tbl.data();
-    if (allInRange) {
-        mapPixels(e, [&](std::uint32_t p) {
-            return packPixel(std::uint32_t(level[p & 0xFF]), std::uint32_t(level[p >> 8 & 0xFF]),
-                             std::uint32_t(level[p >> 16 & 0xFF]), p);
-        });
-        return FilterResult::done();
+    std::array<std::uint32_t, 256> inRange;
+    std::array<std::uint32_t, 256> outside;
+    for (std::size_t i = 0; i < 256; ++i) {
+        inRange[i] = std::uint32_t(level[i]) & 0xFF;
+        outside[i] = (level[i] < 0 || level[i] > 255) ? 1u : 0u;
     }
+    const bool small = largest < (1 << 24);
     for (int y = 1; y <= e.H; ++y) {
         const std::uint8_t* src = e.Pix_Orgn.row(y);
         std::uint8_t* dst = e.Pix_Work.row(y);
         for (int x = 0; x < e.W; ++x) {
-            std::int32_t b = level[src[4 * x]];
-            std::int32_t g = level[src[4 * x + 1]];
-            std::int32_t r = level[src[4 * x + 2]];
-            if ((std::uint32_t(b) | std::uint32_t(g) | std::uint32_t(r)) > 255u && !Spill_Clamp(b, g, r)) {
+            const std::uint32_t p = loadPixel(src + 4 * x);
+            const std::uint32_t B = p & 0xFF, G = p >> 8 & 0xFF, R = p >> 16 & 0xFF;
+            if ((outside[B] | outside[G] | outside[R]) == 0) {
+                storePixel(dst + 4 * x, packPixel(inRange[B], inRange[G], inRange[R], p));
+                continue;
+            }
+            std::int32_t b = level[B], g = level[G], r = level[R];
+            if (!(small ? spillRounds<false>(b, g, r) : spillRounds<true>(b, g, r))) {
                 return FilterResult::failed("contrast spill overflows");
             }
-            dst[4 * x] = std::uint8_t(b);
-            dst[4 * x + 1] = std::uint8_t(g);
-            dst[4 * x + 2] = std::uint8_t(r);
+            storePixel(dst + 4 * x, packPixel(std::uint32_t(b), std::uint32_t(g), std::uint32_t(r), p));
         }
         e.yieldRow();
     }
