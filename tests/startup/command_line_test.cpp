@@ -55,25 +55,3 @@ TEST(Numbers, StrictParsingAcceptsBlanksSignFractionAndExponentOnly)
     for (const char* bad : {"", " ", "abc", "1 2", "1e", "--1", "0x10", ".", "1,5"})
         EXPECT_EQ(parseNumber(bad), std::nullopt) << bad;
 }
-
-TEST(Numbers, RoundingIsHalfEvenAndIntegerPartIsFloor)
-{
-    EXPECT_EQ(roundToInt16(0.5), 0);
-    EXPECT_EQ(roundToInt16(1.5), 2);
-    EXPECT_EQ(roundToInt16(2.5), 2);
-    EXPECT_EQ(roundToInt16(-0.5), 0);
-    EXPECT_EQ(roundToInt16(-1.5), -2);
-    EXPECT_EQ(roundToInt16(32767.5), std::nullopt);
-    EXPECT_EQ(roundToInt16(-32768.5), -32768);
-    EXPECT_EQ(integerPartToInt16(1.9), 1);
-    EXPECT_EQ(integerPartToInt16(-0.5), -1);
-    EXPECT_EQ(integerPartToInt16(32768.0), std::nullopt);
-}
-
-TEST(Numbers, NumberTextHasABlankOrAMinus)
-{
-    EXPECT_EQ(numberText(1), " 1");
-    EXPECT_EQ(numberText(0), " 0");
-    EXPECT_EQ(numberText(-1), "-1");
-    EXPECT_EQ(numberText(-32768), "-32768");
-}

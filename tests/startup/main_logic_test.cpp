@@ -47,47 +47,55 @@ public:
 };
 
 using Calls = std::vector<std::string>;
-const std::string kFindShow = "find Velmora_Main";
-const std::string kFindDialog = "find ヴェルモラの設定";
-
-StartupOutcome run(const char* line, RecordingPlatform& p, StartupState& state)
-{
-    Random random(7);
-    return Main(line, p, random, state);
-}
 
 } // namespace
 
-TEST(Main, ShowModeHidesTheCursorAndTellsTheSystem)
+TEST(Main, EachCommandLineMakesExactlyItsCalls)
 {
-    for (const char* line : {"/s", "/S", "-s"}) {
+    const std::string find1 = "find Velmora_Main", find2 = "find ヴェルモラの設定";
+    const struct {
+        const char* line;
+        bool nt;
+        StartupOutcome outcome;
+        Calls calls;
+    } cases[] = {
+        {"/s", true, StartupOutcome::ShowOpened, {find1, find2, "load", "cursor off", "keys off", "show S"}},
+        {"-S", true, StartupOutcome::ShowOpened, {find1, find2, "load", "cursor off", "keys off", "show S"}},
+        {"", true, StartupOutcome::ShowOpened, {find1, find2, "load", "show "}}, // cursor stays, system not told
+        {"/x", true, StartupOutcome::Ended, {find1, find2, "load"}},
+        {"s", true, StartupOutcome::Ended, {find1, find2, "load"}}, // one character: not empty, no letter
+        {"/c:1234", true, StartupOutcome::Ended, {find1, find2, "load", "dialog"}},
+        {"/p 1234", true, StartupOutcome::PreviewOpened, {find1, find2, "preview 1234"}}, // no settings read
+        {"/p", true, StartupOutcome::PreviewOpened, {find1, find2, "preview 0"}},
+        {"/a 1234", true, StartupOutcome::Ended, {find1, find2, "load", "isnt"}},
+        {"/a 1234", false, StartupOutcome::Ended, {find1, find2, "load", "isnt", "password 1234"}},
+        {"/a abc", false, StartupOutcome::Ended, {find1, find2, "load", "isnt"}},
+    };
+    for (const auto& c : cases) {
         RecordingPlatform p;
+        p.nt = c.nt;
         p.pictures = 3;
         StartupState state;
-        EXPECT_EQ(run(line, p, state), StartupOutcome::ShowOpened);
-        EXPECT_EQ(p.calls, (Calls{kFindShow, kFindDialog, "load", "cursor off", "keys off", "show S"})) << line;
-        EXPECT_EQ(state.CursorState, -1);
-        EXPECT_EQ(state.catalogue.ShowOrder, (std::vector<int>{0, 1, 2, 3}));
+        Random random(7);
+        EXPECT_EQ(Main(c.line, p, random, state), c.outcome) << c.line;
+        EXPECT_EQ(p.calls, c.calls) << c.line;
     }
 }
 
-TEST(Main, EmptyCommandLineShowsWithTheCursorAndWithoutTellingTheSystem)
+TEST(Main, ShowKeepsTheCursorCounterAndAnOrderOnlyWhenThereArePictures)
 {
     RecordingPlatform p;
+    p.pictures = 3;
     StartupState state;
-    EXPECT_EQ(run("", p, state), StartupOutcome::ShowOpened);
-    EXPECT_EQ(p.calls, (Calls{kFindShow, kFindDialog, "load", "show "}));
-    EXPECT_TRUE(state.catalogue.ShowOrder.empty()); // no pictures: no order
-}
+    Random random(7);
+    Main("/s", p, random, state);
+    EXPECT_EQ(state.CursorState, -1);
+    EXPECT_EQ(state.catalogue.ShowOrder, (std::vector<int>{0, 1, 2, 3}));
 
-TEST(Main, UnknownLettersAndOneCharacterLinesEndAfterLoadingTheSettings)
-{
-    for (const char* line : {"/x", "s"}) {
-        RecordingPlatform p;
-        StartupState state;
-        EXPECT_EQ(run(line, p, state), StartupOutcome::Ended);
-        EXPECT_EQ(p.calls, (Calls{kFindShow, kFindDialog, "load"})) << line;
-    }
+    RecordingPlatform empty;
+    StartupState none;
+    Main("/s", empty, random, none);
+    EXPECT_TRUE(none.catalogue.ShowOrder.empty());
 }
 
 TEST(Main, AnOpenShowOrDialogWindowStopsEveryModeBeforeAnythingElse)
@@ -97,47 +105,8 @@ TEST(Main, AnOpenShowOrDialogWindowStopsEveryModeBeforeAnythingElse)
             RecordingPlatform p;
             p.openWindow = title;
             StartupState state;
-            EXPECT_EQ(run(line, p, state), StartupOutcome::AnotherInstance);
-            EXPECT_EQ(p.calls, (Calls{kFindShow, kFindDialog})) << line;
+            Random random(7);
+            EXPECT_EQ(Main(line, p, random, state), StartupOutcome::AnotherInstance);
+            EXPECT_EQ(p.calls, (Calls{"find Velmora_Main", "find ヴェルモラの設定"})) << line;
         }
-}
-
-TEST(Main, PreviewGetsTheHandleAndNoSettings)
-{
-    RecordingPlatform p;
-    StartupState state;
-    EXPECT_EQ(run("/p 1234", p, state), StartupOutcome::PreviewOpened);
-    EXPECT_EQ(p.calls, (Calls{kFindShow, kFindDialog, "preview 1234"}));
-
-    RecordingPlatform bare;
-    EXPECT_EQ(run("/p", bare, state), StartupOutcome::PreviewOpened);
-    EXPECT_EQ(bare.calls.back(), "preview 0");
-}
-
-TEST(Main, PasswordChangeOnlyOffTheNtFamilyAndOnlyWithANumericHandle)
-{
-    RecordingPlatform nt;
-    StartupState state;
-    EXPECT_EQ(run("/a 1234", nt, state), StartupOutcome::Ended);
-    EXPECT_EQ(nt.calls, (Calls{kFindShow, kFindDialog, "load", "isnt"}));
-
-    RecordingPlatform win98;
-    win98.nt = false;
-    run("/a 1234", win98, state);
-    EXPECT_EQ(win98.calls.back(), "password 1234");
-
-    RecordingPlatform garbage;
-    garbage.nt = false;
-    run("/a abc", garbage, state);
-    EXPECT_EQ(garbage.calls.back(), "isnt");
-}
-
-TEST(Main, ConfigureOpensTheDialogAndEnds)
-{
-    for (const char* line : {"/c", "/C", "/c:1234"}) {
-        RecordingPlatform p;
-        StartupState state;
-        EXPECT_EQ(run(line, p, state), StartupOutcome::Ended);
-        EXPECT_EQ(p.calls, (Calls{kFindShow, kFindDialog, "load", "dialog"})) << line;
-    }
 }

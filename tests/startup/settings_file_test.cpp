@@ -199,15 +199,3 @@ TEST_F(SettingsFixture, PathsCodePage932CannotHoldAreNeverWrittenGarbled)
     EXPECT_FALSE(SaveSettings(settings, {"D:\\trailing ", "0"}, location, fs, codec).ok);
     EXPECT_FALSE(SaveSettings(settings, {std::string(300, 'a'), "0"}, location, fs, codec).ok);
 }
-
-TEST_F(SettingsFixture, ExplicitFileIsTheOnlyOneUsed)
-{
-    fs.addFolder("E:\\cfg");
-    const SettingsLocation only{{}, {}, "E:\\cfg\\mine.ini"};
-    settings.ImageSize = 0;
-    ASSERT_TRUE(SaveSettings(settings, {}, only, fs, codec).ok);
-    EXPECT_EQ(fs.contents(kBeside), nullptr);
-    Settings reread;
-    LoadSettings(only, fs, codec, reread, catalogue);
-    EXPECT_EQ(reread.ImageSize, 0);
-}

@@ -153,14 +153,3 @@ TEST(ArgumentString, FollowsTheProgramNameQuotedOrNot)
     EXPECT_EQ(argumentString(L"\"v.scr\"/c"), L"/c");
     EXPECT_EQ(argumentString(L"\"unterminated"), L"");
 }
-
-TEST(System, VersionAnswerMatchesThePlatformId)
-{
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof info;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    ASSERT_TRUE(GetVersionExA(&info));
-#pragma GCC diagnostic pop
-    EXPECT_EQ(IsWinNT(), info.dwPlatformId == VER_PLATFORM_WIN32_NT);
-}
