@@ -1,0 +1,172 @@
+// The SDL2 front end: one borderless full-screen window, its surface updated only where the
+// show changed, and an event wait that sleeps until the next timer is due.
+#include "platform/linux/shell_sdl.h"
+
+#include "platform/linux/shell_ticker.h"
+#include "platform/linux/shell_x11.h"
+#include "show/show_form.h"
+#include "show/show_platform.h"
+
+#include <SDL2/SDL.h>
+
+#include <memory>
+#include <ostream>
+
+namespace velmora::shell {
+
+namespace {
+
+// Presents through the window's own surface: SDL_UpdateWindowSurfaceRects hands the server
+// just the changed rectangle, where a renderer would redraw the whole window every frame.
+class SdlPlatform final : public show::ShowPlatform {
+public:
+    SdlPlatform(SDL_Window* window, Picture desktop) : window_(window), desktop_(std::move(desktop)) {}
+
+    void present(const Picture& display, const show::Rect& area) override
+    {
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (surface == nullptr) {
+            return;
+        }
+        const show::Rect r =
+            show::intersect(show::intersect(area, show::boundsOf(display)), {0, 0, surface->w, surface->h});
+        if (r.empty()) {
+            return;
+        }
+        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
+            return;
+        }
+        auto* target = static_cast<std::uint8_t*>(surface->pixels) + std::size_t(r.y) * std::size_t(surface->pitch) +
+                       std::size_t(r.x) * surface->format->BytesPerPixel;
+        // The picture's bytes are blue, green, red, unused: SDL's XRGB8888 on little-endian.
+        SDL_ConvertPixels(r.width, r.height, SDL_PIXELFORMAT_XRGB8888, display.pixel(r.x, r.y), display.width() * 4,
+                          surface->format->format, target, surface->pitch);
+        if (SDL_MUSTLOCK(surface)) {
+            SDL_UnlockSurface(surface);
+        }
+        const SDL_Rect rect{r.x, r.y, r.width, r.height};
+        SDL_UpdateWindowSurfaceRects(window_, &rect, 1);
+    }
+
+    bool copyDesktop(Picture& target) override
+    {
+        if (desktop_.empty()) {
+            return false;
+        }
+        show::blockCopy(target, 0, 0, desktop_.width(), desktop_.height(), desktop_, 0, 0);
+        return true;
+    }
+
+    std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
+
+private:
+    SDL_Window* window_;
+    Picture desktop_;
+};
+
+struct WindowCloser {
+    void operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
+};
+
+// The display the pointer is on: "the current display" for a program started from a desktop.
+int currentDisplay()
+{
+    int x = 0;
+    int y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    const SDL_Point pointer{x, y};
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&pointer, &bounds)) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartupPlatform& startup,
+                  ShowSession& session, std::ostream& messages)
+{
+    // A click on a window that has not got the focus yet must still end the show.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        messages << "velmora: no display to show on (" << SDL_GetError() << ")\n";
+        return 1;
+    }
+    const int display = currentDisplay();
+    SDL_Rect bounds{0, 0, 0, 0};
+    SDL_DisplayMode mode{};
+    if (SDL_GetDisplayBounds(display, &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0) {
+        messages << "velmora: cannot read the display's size (" << SDL_GetError() << ")\n";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return 1;
+    }
+    const int refresh = SDL_GetDesktopDisplayMode(display, &mode) == 0 ? mode.refresh_rate : 0;
+
+    // The desktop as it is before our window covers it.
+    Picture desktop;
+    if (state.catalogue.ImageCount == 0) {
+        captureRootWindow(bounds.x, bounds.y, bounds.w, bounds.h, desktop);
+    }
+
+    const std::unique_ptr<SDL_Window, WindowCloser> window(SDL_CreateWindow(
+        std::string(ShowWindowTitle).c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
+        SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN));
+    if (!window) {
+        messages << "velmora: cannot open the show window (" << SDL_GetError() << ")\n";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return 1;
+    }
+    SdlPlatform platform(window.get(), std::move(desktop));
+    const std::unique_ptr<show::ShowForm> form = session.makeForm(platform);
+    form->Form_Load(bounds.w, bounds.h);
+
+    SDL_ShowWindow(window.get());
+    SDL_RaiseWindow(window.get());
+    SDL_ShowCursor(startup.cursorVisible() ? SDL_ENABLE : SDL_DISABLE);
+
+    ShowTicker ticker(*form, frameIntervalFor(refresh));
+    int wait = ticker.run(monotonicMilliseconds());
+    if (options.timing) {
+        messages << "velmora: first frame after " << monotonicMilliseconds() << " ms\n";
+    }
+
+    bool ending = false;
+    while (!ending) {
+        SDL_Event event;
+        const bool got = wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0;
+        for (bool more = got; more && !ending; more = SDL_PollEvent(&event) != 0) {
+            switch (event.type) {
+            case SDL_QUIT: ending = true; break;
+            case SDL_KEYDOWN: ending = form->Form_KeyDown(windowsKeyCode(event.key.keysym.sym)); break;
+            case SDL_MOUSEBUTTONDOWN: ending = form->Display_MouseDown(); break;
+            case SDL_MOUSEMOTION:
+                ending = form->Display_MouseMove(float(event.motion.x), float(event.motion.y));
+                break;
+            case SDL_WINDOWEVENT:
+                if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+                    event.window.event == SDL_WINDOWEVENT_SHOWN) {
+                    platform.present(form->buffers().Display, show::boundsOf(form->buffers().Display));
+                }
+                break;
+            default: break;
+            }
+        }
+        if (!ending) {
+            wait = ticker.run(monotonicMilliseconds());
+        }
+    }
+
+    // EndShow, once past the password (there is none to ask on Linux).
+    form->stopShow();
+    if (state.modeLetter == "S") {
+        state.CursorState = startup.showCursor(state.CursorState != 0);
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return 0;
+}
+
+} // namespace velmora::shell

@@ -1,0 +1,109 @@
+// Main's Linux platform and the show's services.
+#include "platform/linux/shell_session.h"
+
+#include "platform/linux/shell_x11.h"
+#include "platform/linux/startup_linux.h"
+#include "platform/picture_loader_factory.h"
+#include "startup/catalogue.h"
+#include "startup/settings_file.h"
+
+#include <SDL2/SDL.h>
+
+#include <chrono>
+#include <filesystem>
+#include <ostream>
+#include <system_error>
+
+namespace velmora::shell {
+
+namespace fs = std::filesystem;
+
+std::int64_t monotonicMilliseconds()
+{
+    static const auto origin = std::chrono::steady_clock::now();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - origin).count();
+}
+
+std::string findSampleFolder()
+{
+    std::error_code ec;
+    std::vector<fs::path> candidates;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const fs::path dir = exe.parent_path();
+        candidates.push_back(dir / "samples");
+        candidates.push_back(dir / ".." / "share" / "velmora" / "samples");
+    }
+    candidates.emplace_back(VELMORA_SAMPLES_DIR);
+    for (const fs::path& candidate : candidates) {
+        if (fs::is_directory(candidate, ec)) {
+            return fs::weakly_canonical(candidate, ec).string();
+        }
+    }
+    return {};
+}
+
+LinuxStartupPlatform::LinuxStartupPlatform(const ShellOptions& options, std::ostream& messages)
+    : options_(options), messages_(messages)
+{
+}
+
+bool LinuxStartupPlatform::windowExists(std::string_view titleUtf8)
+{
+    // The daemon may run one hack per screen at once: only our own full-screen window counts.
+    if (options_.target != Target::FullScreen) {
+        return false;
+    }
+    return x11WindowTitled(titleUtf8);
+}
+
+void LinuxStartupPlatform::loadSettings(Settings& settings, Catalogue& catalogue)
+{
+    posix::PosixFileSystem files;
+    posix::IconvCodec codec;
+    LoadSettings(posix::settingsLocation(options_.iniFile), files, codec, settings, catalogue);
+    // A folder set up but empty gives the desktop copy; no folder at all gives the samples.
+    if (settings.ImageFolder.empty()) {
+        if (const std::string samples = findSampleFolder(); !samples.empty()) {
+            BuildImageList(samples, settings.ImageKinds, files, catalogue);
+            usedSamples_ = catalogue.ImageCount > 0;
+        }
+    }
+}
+
+void LinuxStartupPlatform::openPreview(std::int32_t)
+{
+    messages_ << "velmora: there is no display-settings preview on Linux; nothing to do.\n";
+}
+
+void LinuxStartupPlatform::openDialog(StartupState&)
+{
+    const SettingsLocation where = posix::settingsLocation(options_.iniFile);
+    posix::PosixFileSystem files;
+    messages_ << "velmora: the settings dialog is not available on Linux; the settings are read from "
+              << settingsFileToRead(where, files) << '\n';
+}
+
+std::int32_t LinuxStartupPlatform::showCursor(bool show)
+{
+    cursorCounter_ += show ? 1 : -1;
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
+        SDL_ShowCursor(cursorCounter_ >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    }
+    return cursorCounter_;
+}
+
+ShowSession::ShowSession(StartupState& state)
+    : state_(state), loader_(createPlatformPictureLoader()), music_(state.settings, devices_.mci, devices_.sound)
+{
+    engine_.random = &sharedRandom();
+}
+
+std::unique_ptr<show::ShowForm> ShowSession::makeForm(show::ShowPlatform& platform)
+{
+    const show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_};
+    return std::make_unique<show::ShowForm>(state_.settings, state_.catalogue, services,
+                                            state_.commandLine.empty());
+}
+
+} // namespace velmora::shell

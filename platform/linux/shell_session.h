@@ -1,0 +1,73 @@
+// What one Linux show process holds besides its window: Main's platform (settings, the
+// single-instance check, the cursor) and the show's services (decoders, music, filters).
+#pragma once
+
+#include "filters/engine.h"
+#include "music/background_music.h"
+#include "platform/linux/music/sdl_music.h"
+#include "platform/linux/shell_options.h"
+#include "show/picture_loader.h"
+#include "show/show_form.h"
+#include "startup/main_logic.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+namespace velmora::shell {
+
+// The sample pictures shipped with the program: beside it ("samples"), in an installed
+// share/velmora/samples, or in the source tree it was built from. Empty when none is found.
+std::string findSampleFolder();
+
+class LinuxStartupPlatform final : public StartupPlatform {
+public:
+    LinuxStartupPlatform(const ShellOptions& options, std::ostream& messages);
+
+    bool windowExists(std::string_view titleUtf8) override;
+    // The INI's settings and folder; with no folder set up, the sample pictures.
+    void loadSettings(Settings& settings, Catalogue& catalogue) override;
+    bool isWinNT() override { return true; } // no password service to ask
+    void changePassword(std::int32_t) override {}
+    void openPreview(std::int32_t parentWindow) override;
+    void openDialog(StartupState& state) override;
+    void openShow(StartupState&) override { showRequested_ = true; }
+    std::int32_t showCursor(bool show) override;
+    void enableSystemKeys(bool) override {} // no such system state on Linux
+
+    bool showRequested() const { return showRequested_; }
+    bool cursorVisible() const { return cursorCounter_ >= 0; }
+    bool usedSamples() const { return usedSamples_; }
+
+private:
+    const ShellOptions& options_;
+    std::ostream& messages_;
+    bool showRequested_ = false;
+    bool usedSamples_ = false;
+    std::int32_t cursorCounter_ = 0; // as the system's display counter: shown while >= 0
+};
+
+// The show's services, shared by every ShowForm the process makes (the display hack makes
+// a new one when its window changes size).
+class ShowSession {
+public:
+    explicit ShowSession(StartupState& state);
+    ShowSession(const ShowSession&) = delete;
+    ShowSession& operator=(const ShowSession&) = delete;
+
+    std::unique_ptr<show::ShowForm> makeForm(show::ShowPlatform& platform);
+    const StartupState& state() const { return state_; }
+
+private:
+    StartupState& state_;
+    filters::FilterEngine engine_;
+    std::unique_ptr<PictureLoader> loader_;
+    music::linux_audio::LinuxMusicDevices devices_;
+    music::BackgroundMusic music_;
+};
+
+// Milliseconds since the first call in this process (the --timing reports count from it).
+std::int64_t monotonicMilliseconds();
+
+} // namespace velmora::shell

@@ -1,0 +1,45 @@
+// Drives the show's four timers from one clock for a shell that sleeps in its event wait:
+// ticks whatever is due, presents what changed and says how long the shell may sleep.
+#pragma once
+
+#include "show/show_form.h"
+
+#include <cstdint>
+
+namespace velmora::shell {
+
+class ShowTicker {
+public:
+    // `frameIntervalMs`: the display's frame time; Timer3 and Timer4 tick once per frame.
+    ShowTicker(show::ShowForm& form, int frameIntervalMs);
+
+    // Runs the timers due at `now` (milliseconds, the platform's clock), then presents.
+    // Returns the milliseconds until the next timer is due (0 when one already is), or -1
+    // when no timer is enabled and only an event can change anything. During the pauses
+    // between pictures it sleeps until the pause ends instead of ticking every frame.
+    int run(std::int64_t now);
+
+    int frameIntervalMs() const { return frameMs_; }
+
+private:
+    struct Slot {
+        bool wasEnabled = false;
+        std::int64_t due = 0;
+    };
+    // Brings a poll timer's due time up to date; true when it fires now.
+    static bool pollDue(Slot& slot, bool enabled, int intervalMs, std::int64_t now);
+    // When the frame timer next has work, or -1 when it is off.
+    std::int64_t nextFrameWork(std::int64_t now) const;
+
+    show::ShowForm& form_;
+    int frameMs_;
+    Slot timer1_;
+    Slot timer2_;
+    Slot frame_;
+};
+
+// The frame interval for a display refresh rate in Hz (0 or less: unknown). The core's
+// flip timing was made for about 60 frames a second, so faster displays keep that pace.
+int frameIntervalFor(int refreshRateHz);
+
+} // namespace velmora::shell

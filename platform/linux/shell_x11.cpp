@@ -1,0 +1,386 @@
+// Xlib work of the Linux show: title look-up, the root-window copy and the display hack.
+// The project's headers come first: Xlib defines macros (None, Status) that would clash.
+#include "platform/linux/shell_x11.h"
+
+#include "platform/linux/shell_pixels.h"
+#include "platform/linux/shell_session.h"
+#include "platform/linux/shell_ticker.h"
+#include "show/show_form.h"
+#include "show/show_platform.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <memory>
+#include <ostream>
+#include <poll.h>
+#include <unistd.h>
+#include <vector>
+
+namespace velmora::shell {
+
+namespace {
+
+// Xlib reports errors through one process-wide handler. While we walk or draw into windows
+// that others own, a window may vanish at any time: that is recorded, never fatal.
+std::atomic<int> lastXError{0};
+
+int recordXError(::Display*, XErrorEvent* event)
+{
+    lastXError = event->error_code;
+    return 0;
+}
+
+class ErrorTrap {
+public:
+    ErrorTrap() : previous_(XSetErrorHandler(recordXError)) { lastXError = 0; }
+    ~ErrorTrap() { XSetErrorHandler(previous_); }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+private:
+    XErrorHandler previous_;
+};
+
+struct DisplayCloser {
+    void operator()(::Display* display) const { XCloseDisplay(display); }
+};
+using DisplayHandle = std::unique_ptr<::Display, DisplayCloser>;
+
+std::string stringProperty(::Display* display, Window window, Atom property, Atom type)
+{
+    Atom actualType = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::string value;
+    if (XGetWindowProperty(display, window, property, 0, 1024, False, type, &actualType, &format, &count, &after,
+                           &data) == Success &&
+        data != nullptr) {
+        if (format == 8) {
+            value.assign(reinterpret_cast<const char*>(data), count);
+        }
+        XFree(data);
+    }
+    return value;
+}
+
+bool titledBelow(::Display* display, Window window, std::string_view title, Atom netWmName, Atom utf8, int depth)
+{
+    if (stringProperty(display, window, netWmName, utf8) == title ||
+        stringProperty(display, window, XA_WM_NAME, AnyPropertyType) == title) {
+        return true;
+    }
+    // Top-level windows sit at most a frame or two below the root under a window manager.
+    if (depth >= 3) {
+        return false;
+    }
+    Window rootReturn = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, window, &rootReturn, &parent, &children, &count) == 0) {
+        return false;
+    }
+    bool found = false;
+    for (unsigned int i = 0; i < count && !found; ++i) {
+        found = titledBelow(display, children[i], title, netWmName, utf8, depth + 1);
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return found;
+}
+
+PixelLayout layoutOf(const XImage& image)
+{
+    PixelLayout layout;
+    layout.bitsPerPixel = image.bits_per_pixel;
+    layout.redMask = std::uint32_t(image.red_mask);
+    layout.greenMask = std::uint32_t(image.green_mask);
+    layout.blueMask = std::uint32_t(image.blue_mask);
+    layout.msbFirst = image.byte_order == MSBFirst;
+    return layout;
+}
+
+bool captureRoot(::Display* display, int x, int y, int width, int height, Picture& target)
+{
+    const Window root = DefaultRootWindow(display);
+    XWindowAttributes rootAttributes{};
+    if (XGetWindowAttributes(display, root, &rootAttributes) == 0) {
+        return false;
+    }
+    // Only the part that lies on the root window can be read; the rest stays black.
+    const show::Rect wanted{x, y, width, height};
+    const show::Rect readable = show::intersect(wanted, {0, 0, rootAttributes.width, rootAttributes.height});
+    if (readable.empty()) {
+        return false;
+    }
+    ErrorTrap trap;
+    XImage* image = XGetImage(display, root, readable.x, readable.y, unsigned(readable.width),
+                              unsigned(readable.height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return false;
+    }
+    Picture part;
+    const bool ok = unpackPixels(reinterpret_cast<const std::uint8_t*>(image->data), image->bytes_per_line,
+                                 layoutOf(*image), readable.width, readable.height, part);
+    XDestroyImage(image);
+    if (!ok) {
+        return false;
+    }
+    target.resize(width, height);
+    show::blockCopy(target, readable.x - x, readable.y - y, readable.width, readable.height, part, 0, 0);
+    return true;
+}
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int) { stopRequested = 1; }
+
+int endOnLostConnection(::Display*)
+{
+    // The server went away: nothing left to draw on. Xlib must not return from here.
+    _exit(0);
+}
+
+// Draws into a window we do not own, with the pixel layout of its visual.
+class HackPlatform final : public show::ShowPlatform {
+public:
+    HackPlatform(::Display* display, Window window, GC gc, int depth, PixelLayout layout)
+        : display_(display), window_(window), gc_(gc), depth_(depth), layout_(layout)
+    {
+    }
+
+    void present(const Picture& picture, const show::Rect& area) override
+    {
+        const show::Rect r = show::intersect(area, show::boundsOf(picture));
+        if (r.empty()) {
+            return;
+        }
+        XImage image{};
+        image.format = ZPixmap;
+        image.byte_order = layout_.msbFirst ? MSBFirst : LSBFirst;
+        image.bitmap_unit = 32;
+        image.bitmap_bit_order = LSBFirst;
+        image.bitmap_pad = 32;
+        image.depth = depth_;
+        image.bits_per_pixel = layout_.bitsPerPixel;
+        image.red_mask = layout_.redMask;
+        image.green_mask = layout_.greenMask;
+        image.blue_mask = layout_.blueMask;
+        int sx = r.x;
+        int sy = r.y;
+        if (layout_.sameAsPicture()) {
+            // The picture's memory is already in the server's layout: no copy at all.
+            image.width = picture.width();
+            image.height = picture.height();
+            image.bytes_per_line = picture.width() * 4;
+            image.data = const_cast<char*>(reinterpret_cast<const char*>(picture.data()));
+        } else {
+            const int stride = ((r.width * layout_.bitsPerPixel + 31) / 32) * 4;
+            scratch_.resize(std::size_t(stride) * std::size_t(r.height));
+            if (!packPixels(picture, r, layout_, scratch_.data(), stride)) {
+                return;
+            }
+            image.width = r.width;
+            image.height = r.height;
+            image.bytes_per_line = stride;
+            image.data = reinterpret_cast<char*>(scratch_.data());
+            sx = 0;
+            sy = 0;
+        }
+        if (XInitImage(&image) == 0) {
+            return;
+        }
+        XPutImage(display_, window_, gc_, &image, sx, sy, r.x, r.y, unsigned(r.width), unsigned(r.height));
+        image.data = nullptr;
+    }
+
+    bool copyDesktop(Picture& target) override
+    {
+        if (desktop_.empty()) {
+            return false;
+        }
+        show::blockCopy(target, 0, 0, desktop_.width(), desktop_.height(), desktop_, 0, 0);
+        return true;
+    }
+
+    std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
+
+    Picture desktop_; // what the screen showed where the window lies, before the first frame
+
+private:
+    ::Display* display_;
+    Window window_;
+    GC gc_;
+    int depth_;
+    PixelLayout layout_;
+    std::vector<std::uint8_t> scratch_;
+};
+
+// The pixel layout the server uses for this visual and depth; nullopt when it is no
+// true-colour visual (a palette would need colour allocation the show has no use for).
+std::optional<PixelLayout> layoutFor(::Display* display, const XWindowAttributes& attributes)
+{
+    const Visual* visual = attributes.visual;
+    if (visual == nullptr || (visual->c_class != TrueColor && visual->c_class != DirectColor)) {
+        return std::nullopt;
+    }
+    PixelLayout layout;
+    layout.redMask = std::uint32_t(visual->red_mask);
+    layout.greenMask = std::uint32_t(visual->green_mask);
+    layout.blueMask = std::uint32_t(visual->blue_mask);
+    layout.bitsPerPixel = 0;
+    int count = 0;
+    if (XPixmapFormatValues* formats = XListPixmapFormats(display, &count)) {
+        for (int i = 0; i < count; ++i) {
+            if (formats[i].depth == attributes.depth) {
+                layout.bitsPerPixel = formats[i].bits_per_pixel;
+            }
+        }
+        XFree(formats);
+    }
+    // The image is handed over in our own byte order; Xlib swaps when the server differs.
+    layout.msbFirst = false;
+    if (!layout.supported()) {
+        return std::nullopt;
+    }
+    return layout;
+}
+
+} // namespace
+
+bool x11WindowTitled(std::string_view titleUtf8)
+{
+    const DisplayHandle display(XOpenDisplay(nullptr));
+    if (!display) {
+        return false;
+    }
+    ErrorTrap trap;
+    const Atom netWmName = XInternAtom(display.get(), "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display.get(), "UTF8_STRING", False);
+    return titledBelow(display.get(), DefaultRootWindow(display.get()), titleUtf8, netWmName, utf8, 0);
+}
+
+bool captureRootWindow(int x, int y, int width, int height, Picture& target)
+{
+    const DisplayHandle display(XOpenDisplay(nullptr));
+    return display && captureRoot(display.get(), x, y, width, height, target);
+}
+
+int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostream& messages)
+{
+    const DisplayHandle display(XOpenDisplay(nullptr));
+    if (!display) {
+        messages << "velmora: cannot open the X display " << (std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "")
+                 << '\n';
+        return 1;
+    }
+    ::Display* dpy = display.get();
+    XSetErrorHandler(recordXError);
+    XSetIOErrorHandler(endOnLostConnection);
+    lastXError = 0;
+
+    const Window window = options.target == Target::XRoot ? DefaultRootWindow(dpy) : Window(options.windowId);
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(dpy, window, &attributes) == 0 || lastXError != 0) {
+        messages << "velmora: there is no window 0x" << std::hex << options.windowId << std::dec << '\n';
+        return 1;
+    }
+    const auto layout = layoutFor(dpy, attributes);
+    if (!layout) {
+        messages << "velmora: the window's visual is not true colour; the show cannot draw into it\n";
+        return 1;
+    }
+    XSelectInput(dpy, window, StructureNotifyMask | ExposureMask);
+    GC gc = XCreateGC(dpy, window, 0, nullptr);
+
+    HackPlatform platform(dpy, window, gc, attributes.depth, *layout);
+    if (session.state().catalogue.ImageCount == 0) {
+        int rootX = 0;
+        int rootY = 0;
+        Window child = 0;
+        XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &rootX, &rootY, &child);
+        captureRoot(dpy, rootX, rootY, attributes.width, attributes.height, platform.desktop_);
+    }
+
+    struct sigaction action{};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    int width = attributes.width;
+    int height = attributes.height;
+    std::unique_ptr<show::ShowForm> form = session.makeForm(platform);
+    form->Form_Load(width, height);
+    auto ticker = std::make_unique<ShowTicker>(*form, show::FrameIntervalMs);
+    if (options.timing) {
+        ticker->run(monotonicMilliseconds());
+        XSync(dpy, False);
+        messages << "velmora: first frame after " << monotonicMilliseconds() << " ms\n";
+    }
+
+    bool windowGone = false;
+    while (!stopRequested && !windowGone) {
+        const int wait = ticker->run(monotonicMilliseconds());
+        XFlush(dpy);
+        if (XPending(dpy) == 0) {
+            pollfd connection{ConnectionNumber(dpy), POLLIN, 0};
+            if (poll(&connection, 1, wait) < 0 && errno != EINTR) {
+                break;
+            }
+        }
+        bool exposed = false;
+        int newWidth = width;
+        int newHeight = height;
+        while (XPending(dpy) > 0) {
+            XEvent event;
+            XNextEvent(dpy, &event);
+            if (event.xany.window != window) {
+                continue;
+            }
+            switch (event.type) {
+            case ConfigureNotify:
+                newWidth = event.xconfigure.width;
+                newHeight = event.xconfigure.height;
+                break;
+            case Expose: exposed = true; break;
+            case DestroyNotify: windowGone = true; break;
+            default: break;
+            }
+        }
+        const int error = lastXError.exchange(0);
+        if (error == BadWindow || error == BadDrawable) {
+            windowGone = true;
+        }
+        if (windowGone) {
+            break;
+        }
+        if (newWidth != width || newHeight != height) {
+            // A new size is a new screen for the show: it starts over, laid out for it.
+            width = newWidth;
+            height = newHeight;
+            form->stopShow();
+            ticker.reset();
+            form = session.makeForm(platform);
+            form->Form_Load(width, height);
+            ticker = std::make_unique<ShowTicker>(*form, show::FrameIntervalMs);
+        } else if (exposed) {
+            platform.present(form->buffers().Display, show::boundsOf(form->buffers().Display));
+        }
+    }
+    form->stopShow();
+    XFreeGC(dpy, gc);
+    return 0;
+}
+
+} // namespace velmora::shell

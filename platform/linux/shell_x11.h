@@ -1,0 +1,28 @@
+// The Xlib side of the Linux show: the single-instance look-up by window title, the copy of
+// the root window taken before the show covers it, and the screen-saver daemon's display hack.
+#pragma once
+
+#include "filters/picture.h"
+#include "platform/linux/shell_options.h"
+
+#include <iosfwd>
+#include <string_view>
+
+namespace velmora::shell {
+
+class ShowSession;
+
+// Whether any window of the X display carries this title (UTF-8). False without a display.
+bool x11WindowTitled(std::string_view titleUtf8);
+
+// Copies the root window's area (x, y, width x height) into `target`, resized to match.
+// False, with `target` untouched, when there is no display or the area cannot be read.
+bool captureRootWindow(int x, int y, int width, int height, Picture& target);
+
+// Runs the show inside an X window that someone else owns (the daemon's, a caller's, or the
+// root window) until that window goes away or the process is told to end. It only draws:
+// input and locking belong to the window's owner. A change of the window's size starts the
+// show again at the new size. Returns the process's exit code.
+int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostream& messages);
+
+} // namespace velmora::shell
