@@ -88,6 +88,88 @@ PictureFormat sniffFormat(const std::uint8_t* data, std::size_t size)
     return PictureFormat::Unknown;
 }
 
+int jpegExifOrientation(const std::uint8_t* data, std::size_t size)
+{
+    std::size_t at = 2;
+    while (at + 4 <= size && data[at] == 0xFF) {
+        const std::uint8_t marker = data[at + 1];
+        const std::size_t length = std::size_t(data[at + 2] << 8 | data[at + 3]);
+        if (marker == 0xDA || marker == 0xD9 || length < 2 || at + 2 + length > size) {
+            break; // the EXIF block comes before the picture data
+        }
+        const std::uint8_t* block = data + at + 4;
+        const std::size_t blockSize = length - 2;
+        if (marker == 0xE1 && blockSize >= 14 && std::memcmp(block, "Exif\0\0", 6) == 0) {
+            const std::uint8_t* tiff = block + 6;
+            const std::size_t tiffSize = blockSize - 6;
+            const bool big = tiff[0] == 'M' && tiff[1] == 'M';
+            if (!big && !(tiff[0] == 'I' && tiff[1] == 'I')) {
+                return 1;
+            }
+            auto read16 = [&](std::size_t o) { return big ? tiff[o] << 8 | tiff[o + 1] : tiff[o] | tiff[o + 1] << 8; };
+            auto read32 = [&](std::size_t o) {
+                return big ? std::uint32_t(read16(o)) << 16 | std::uint32_t(read16(o + 2))
+                           : std::uint32_t(read16(o)) | std::uint32_t(read16(o + 2)) << 16;
+            };
+            const std::uint32_t ifd = read32(4);
+            if (ifd > tiffSize || tiffSize - ifd < 2) {
+                return 1;
+            }
+            const std::size_t entries = std::size_t(read16(ifd));
+            for (std::size_t i = 0; i < entries; ++i) {
+                const std::size_t entry = ifd + 2 + i * 12;
+                if (entry + 12 > tiffSize) {
+                    break;
+                }
+                if (read16(entry) == 0x0112 && read16(entry + 2) == 3 && read32(entry + 4) >= 1) {
+                    const int value = read16(entry + 8);
+                    return value >= 1 && value <= 8 ? value : 1;
+                }
+            }
+            return 1;
+        }
+        at += 2 + length;
+    }
+    return 1;
+}
+
+int countJpegScans(const std::uint8_t* data, std::size_t size)
+{
+    int scans = 0;
+    std::size_t at = 2;
+    while (at + 1 < size) {
+        if (data[at] != 0xFF) {
+            ++at; // garbage between segments: skip, as decoders do
+            continue;
+        }
+        const std::uint8_t marker = data[at + 1];
+        if (marker == 0xFF) {
+            ++at; // fill byte
+            continue;
+        }
+        at += 2;
+        if (marker == 0xD9) {
+            break;
+        }
+        if (marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7)) {
+            continue; // no length follows
+        }
+        if (at + 2 > size) {
+            break;
+        }
+        at += std::size_t(data[at] << 8 | data[at + 1]);
+        if (marker != 0xDA) {
+            continue;
+        }
+        ++scans;
+        // Entropy-coded data runs to the next marker that is not a stuffed zero or a restart.
+        while (at + 1 < size && !(data[at] == 0xFF && data[at + 1] != 0x00 && (data[at + 1] < 0xD0 || data[at + 1] > 0xD7))) {
+            ++at;
+        }
+    }
+    return scans;
+}
+
 namespace {
 
 std::uint16_t u16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }

@@ -54,6 +54,14 @@ enum class PictureFormat { Unknown, Bmp, Gif, Jpeg, Wmf };
 // By content, not by name: a misnamed file still loads, random bytes do not.
 PictureFormat sniffFormat(const std::uint8_t* data, std::size_t size);
 
+// The EXIF orientation tag (1..8) of a JPEG's first EXIF block, 1 when absent or broken.
+// For decoders whose metadata readers do not answer; every offset is checked.
+int jpegExifOrientation(const std::uint8_t* data, std::size_t size);
+
+// The number of scans (SOS markers) in a JPEG, walking its markers and entropy data; for
+// decoders that offer no hook to stop a scan flood while it decodes.
+int countJpegScans(const std::uint8_t* data, std::size_t size);
+
 // A metafile checked record by record and rebuilt as a standard metafile (no placeable
 // header) holding only drawing and state records, with the picture's window set first.
 struct WmfPlan {

@@ -1,5 +1,6 @@
 // Fuzz entry for the Linux JPEG decoder: any bytes must give a picture or a reason.
 #include "platform/linux/loader/decoders.h"
+#include "platform/picture_loader_common.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const velmora::SizeResult s = velmora::decode::jpegSize(data, size);
     if (s.ok && r.ok && s.size != r.ownSize) {
         std::abort(); // the size query and the decode agree
+    }
+    // The marker walkers the Windows loader uses before WIC sees the file.
+    const int orientation = velmora::loading::jpegExifOrientation(data, size);
+    if (orientation < 1 || orientation > 8 || velmora::loading::countJpegScans(data, size) < 0) {
+        std::abort();
     }
     return 0;
 }

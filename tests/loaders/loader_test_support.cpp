@@ -83,4 +83,47 @@ int largestDifference(const velmora::Picture& actual, const velmora::Picture& ex
     return worst;
 }
 
+int largestBlockDifference(const velmora::Picture& actual, const velmora::Picture& expected, int block)
+{
+    if (actual.width() != expected.width() || actual.height() != expected.height()) {
+        return -1;
+    }
+    int worst = 0;
+    for (int by = 0; by + block <= actual.height(); by += block) {
+        for (int bx = 0; bx + block <= actual.width(); bx += block) {
+            for (int c = 0; c < 3; ++c) {
+                int sumActual = 0;
+                int sumExpected = 0;
+                for (int y = by; y < by + block; ++y) {
+                    for (int x = bx; x < bx + block; ++x) {
+                        sumActual += actual.pixel(x, y)[c];
+                        sumExpected += expected.pixel(x, y)[c];
+                    }
+                }
+                worst = std::max(worst, std::abs(sumActual - sumExpected) / (block * block));
+            }
+        }
+    }
+    return worst;
+}
+
+int pixelsBeyond(const velmora::Picture& actual, const velmora::Picture& expected, int tolerance)
+{
+    int count = 0;
+    for (int y = 0; y < actual.height() && y < expected.height(); ++y) {
+        for (int x = 0; x < actual.width() && x < expected.width(); ++x) {
+            if (isDontCare(expected, x, y)) {
+                continue;
+            }
+            for (int c = 0; c < 3; ++c) {
+                if (std::abs(int(actual.pixel(x, y)[c]) - int(expected.pixel(x, y)[c])) > tolerance) {
+                    ++count;
+                    break;
+                }
+            }
+        }
+    }
+    return count;
+}
+
 } // namespace loader_test

@@ -25,5 +25,10 @@ inline bool isDontCare(const velmora::Picture& p, int x, int y)
 
 // The largest difference of any channel at any compared pixel; -1 when the sizes differ.
 int largestDifference(const velmora::Picture& actual, const velmora::Picture& expected);
+// The largest difference of any channel between the means of `block` x `block` squares:
+// blind to how a JPEG decoder widens subsampled colour, not to a wrong or turned picture.
+int largestBlockDifference(const velmora::Picture& actual, const velmora::Picture& expected, int block);
+// How many compared pixels differ by more than `tolerance` in some channel.
+int pixelsBeyond(const velmora::Picture& actual, const velmora::Picture& expected, int tolerance);
 
 } // namespace loader_test
