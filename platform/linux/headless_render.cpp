@@ -15,7 +15,6 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -201,9 +200,9 @@ RenderResult renderShow(const RenderOptions& options, std::ostream& log)
             form.frame();
             simulated += show::FrameIntervalMs;
         }
-        char name[40];
-        std::snprintf(name, sizeof name, "frame-%0*lld.png", digits, k);
-        const std::string path = (fs::path(options.outputDir) / name).string();
+        std::string number = std::to_string(k);
+        number.insert(0, std::size_t(std::max(0, digits - int(number.size()))), '0');
+        const std::string path = (fs::path(options.outputDir) / ("frame-" + number + ".png")).string();
         if (!writePng(path, form.buffers().Display)) {
             result.error = "cannot write " + path;
             return result;
