@@ -145,6 +145,12 @@ bool ShowHost::open(int width, int height)
     form_.presentFrame(); // the whole Display into the surface, painted when the window shows
     platform_.attach(hwnd_);
 
+    // The first mouse event only records where the mouse is, so it must be where the mouse
+    // really is. Wine reports the position it last saw, which may be stale; putting the
+    // pointer back where it is makes them agree, and changes nothing on Windows.
+    if (POINT pointer; GetCursorPos(&pointer)) {
+        SetCursorPos(pointer.x, pointer.y);
+    }
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     SetForegroundWindow(hwnd_); // keys must reach the show

@@ -1,5 +1,6 @@
 // velmora.scr entry point: hands the process's argument string to Main and, when Main
 // leaves a window open, runs the message loop until it closes.
+#include "platform/win32/show_window.h"
 #include "platform/win32/startup_win32.h"
 #include "startup/random.h"
 
@@ -11,10 +12,6 @@ using namespace velmora;
 
 // Exit code of a process that found a show or settings window of the system already open.
 constexpr int kExitAnotherInstance = 2;
-
-// The show window. Opens the full-screen show modelessly and returns true when a window
-// is open for the message loop; until the show is built there is nothing to open.
-bool openShowWindow(StartupState& /*state*/) { return false; }
 
 // The settings dialog, modal: returns when it closes.
 void runSettingsDialog(StartupState& /*state*/) {}
@@ -28,7 +25,7 @@ public:
 
     void openPreview(std::int32_t parentWindow) override { windowOpen = openPreviewWindow(parentWindow); }
     void openDialog(StartupState& state) override { runSettingsDialog(state); }
-    void openShow(StartupState& state) override { windowOpen = openShowWindow(state); }
+    void openShow(StartupState& state) override { windowOpen = win32::openShowWindow(state); }
 };
 
 int runMessageLoop()
