@@ -54,7 +54,7 @@ void readNumber(const IniDocument& doc, std::string_view key, std::int16_t defau
 
 // Whether ReadIni gives these value bytes back unchanged: no line break or NUL, within the
 // length limit, no blanks at either end and no pair of quotes around the whole.
-bool readsBackAs(const std::string& bytes)
+bool readsBackUnchanged(const std::string& bytes)
 {
     if (bytes.empty())
         return true;
@@ -69,7 +69,7 @@ std::optional<std::string> storableText(const std::string& utf8, FileSystem& fs,
 {
     auto fits = [&](const std::string& text) -> std::optional<std::string> {
         auto bytes = codec.toCp932(text);
-        if (bytes && readsBackAs(*bytes))
+        if (bytes && readsBackUnchanged(*bytes))
             return bytes;
         return std::nullopt;
     };
