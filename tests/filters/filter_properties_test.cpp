@@ -81,29 +81,6 @@ TEST(FilterTypes, MatchThePlainVersionsBitForBitIncludingTheirYields)
     }
 }
 
-TEST(FilterTypes, ScatterTakesColoursOnlyFromInsideThePicture)
-{
-    // Each pixel gets a colour of its own column or row band within reach; a colour from
-    // outside would be garbage. With unique colours every result must be some input pixel.
-    const Picture in = randomPicture(11, 9, 7);
-    for (int param : {12, 6, 3, 1000}) {
-        FilterEngine engine;
-        Random random(param);
-        engine.random = &random;
-        Picture out = in;
-        ASSERT_TRUE(Fil_Run(engine, 4, out.view(), param).ok());
-        for (int y = 0; y < 9; ++y)
-            for (int x = 0; x < 11; ++x) {
-                bool found = false;
-                for (int yy = 0; yy < 9 && !found; ++yy)
-                    for (int xx = 0; xx < 11 && !found; ++xx)
-                        found = (out.pixelValue(x, y) & 0xFFFFFF) == (in.pixelValue(xx, yy) & 0xFFFFFF);
-                EXPECT_TRUE(found) << x << "," << y;
-                EXPECT_EQ(out.pixel(x, y)[3], in.pixel(x, y)[3]);
-            }
-    }
-}
-
 TEST(FailurePath, FailingParamsLeaveThePictureAndTheEngineReady)
 {
     struct Case {
