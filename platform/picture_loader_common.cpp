@@ -42,26 +42,34 @@ Picture applyOrientation(const Picture& stored, int orientation)
     if (orientation < 2 || orientation > 8) {
         return stored;
     }
-    const int w = stored.width();
-    const int h = stored.height();
-    const PictureSize out = orientedSize({w, h}, orientation);
+    const std::size_t w = std::size_t(stored.width());
+    const std::size_t h = std::size_t(stored.height());
+    const PictureSize out = orientedSize({int(w), int(h)}, orientation);
     Picture turned(out.width, out.height);
-    for (int sy = 0; sy < h; ++sy) {
-        const std::uint8_t* src = stored.data() + std::size_t(sy) * std::size_t(w) * 4;
-        for (int sx = 0; sx < w; ++sx) {
-            int dx = sx;
-            int dy = sy;
-            switch (orientation) {
-            case 2: dx = w - 1 - sx; break;
-            case 3: dx = w - 1 - sx; dy = h - 1 - sy; break;
-            case 4: dy = h - 1 - sy; break;
-            case 5: dx = sy; dy = sx; break;
-            case 6: dx = h - 1 - sy; dy = sx; break;
-            case 7: dx = h - 1 - sy; dy = w - 1 - sx; break;
-            case 8: dx = sy; dy = w - 1 - sx; break;
-            default: break;
-            }
-            std::memcpy(turned.pixel(dx, dy), src + std::size_t(sx) * 4, 4);
+    const std::size_t ow = std::size_t(out.width);
+    // Where source pixel (0, 0) lands and how far one step in x and in y moves it, in pixels
+    // of the turned picture; a signed step keeps the inner loop a plain add.
+    std::ptrdiff_t origin = 0;
+    std::ptrdiff_t stepX = 1;
+    std::ptrdiff_t stepY = std::ptrdiff_t(ow);
+    const std::ptrdiff_t last = std::ptrdiff_t(ow * std::size_t(out.height)) - 1;
+    switch (orientation) {
+    case 2: origin = std::ptrdiff_t(w) - 1; stepX = -1; stepY = std::ptrdiff_t(ow); break;
+    case 3: origin = last; stepX = -1; stepY = -std::ptrdiff_t(ow); break;
+    case 4: origin = std::ptrdiff_t(ow * (h - 1)); stepX = 1; stepY = -std::ptrdiff_t(ow); break;
+    case 5: origin = 0; stepX = std::ptrdiff_t(ow); stepY = 1; break;
+    case 6: origin = std::ptrdiff_t(h) - 1; stepX = std::ptrdiff_t(ow); stepY = -1; break;
+    case 7: origin = last; stepX = -std::ptrdiff_t(ow); stepY = -1; break;
+    case 8: origin = std::ptrdiff_t(ow * (w - 1)); stepX = -std::ptrdiff_t(ow); stepY = 1; break;
+    default: break;
+    }
+    const std::uint8_t* src = stored.data();
+    std::uint8_t* dst = turned.data();
+    for (std::size_t y = 0; y < h; ++y) {
+        std::ptrdiff_t at = origin + std::ptrdiff_t(y) * stepY;
+        for (std::size_t x = 0; x < w; ++x, at += stepX) {
+            std::memcpy(dst + std::size_t(at) * 4, src, 4);
+            src += 4;
         }
     }
     return turned;

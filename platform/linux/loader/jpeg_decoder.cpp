@@ -159,6 +159,10 @@ bool runDecode(JpegSession& s, const std::uint8_t* data, std::size_t size, const
         if (cmyk) {
             cmykToBgrx(row, picture.width(), s.info.saw_Adobe_marker);
         }
+        // libjpeg-turbo's BGRX fills the fourth byte with 0xFF; the picture's reserved byte is 0.
+        for (std::size_t i = 3; i < stride; i += 4) {
+            row[i] = 0;
+        }
     }
     return true;
 }
@@ -174,11 +178,6 @@ LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size, const LoadRequ
     int orientation = 1;
     if (!runDecode(session, data, size, request, result.picture, result.ownSize, orientation)) {
         return LoadResult::failure(session.reason);
-    }
-    // libjpeg-turbo's BGRX leaves the filler byte at 0xFF; the picture's reserved byte is 0.
-    std::uint8_t* p = result.picture.data();
-    for (std::size_t i = 3; i < result.picture.byteCount(); i += 4) {
-        p[i] = 0;
     }
     result.picture = loading::applyOrientation(result.picture, orientation);
     result.ok = true;

@@ -102,11 +102,14 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadReque
     LoadResult result;
     result.ownSize = plan.size;
     result.picture.resize(plan.size.width, plan.size.height);
-    for (int y = 0; y < plan.size.height; ++y) {
-        for (int x = 0; x < plan.size.width; ++x) {
-            const unsigned v = unsigned(pixels[std::size_t(y) * std::size_t(plan.size.width) + std::size_t(x)]);
-            result.picture.setPixel(x, y, std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16));
-        }
+    // GD keeps 0x7FRRGGBB per int (7 bits of alpha on top): the low three bytes are ours.
+    std::uint8_t* out = result.picture.data();
+    const std::size_t count = std::size_t(plan.size.width) * std::size_t(plan.size.height);
+    for (std::size_t i = 0; i < count; ++i, out += 4) {
+        const unsigned v = unsigned(pixels[i]);
+        out[0] = std::uint8_t(v);
+        out[1] = std::uint8_t(v >> 8);
+        out[2] = std::uint8_t(v >> 16);
     }
     result.ok = true;
     return result;

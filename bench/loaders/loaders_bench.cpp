@@ -1,0 +1,103 @@
+// A 6000 x 4000 photo for a 1920 x 1080 screen: time and peak memory of the full decode
+// against the reduced one. Peak memory is the process's, so run one benchmark per process:
+//   loaders_bench --benchmark_filter=Full   and   loaders_bench --benchmark_filter=Reduced
+#include "platform/picture_loader_factory.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+#include <sys/resource.h>
+
+namespace {
+
+// A camera-like picture: smooth light with fine detail, so the encoder has real work.
+const std::string& photoPath()
+{
+    static const std::string path = [] {
+        const std::string file = (std::filesystem::temp_directory_path() / "velmora-bench-6000x4000.jpg").string();
+        if (std::filesystem::exists(file)) {
+            return file;
+        }
+        constexpr int kWidth = 6000;
+        constexpr int kHeight = 4000;
+        std::FILE* out = std::fopen(file.c_str(), "wb");
+        jpeg_compress_struct info{};
+        jpeg_error_mgr errors{};
+        info.err = jpeg_std_error(&errors);
+        jpeg_create_compress(&info);
+        jpeg_stdio_dest(&info, out);
+        info.image_width = kWidth;
+        info.image_height = kHeight;
+        info.input_components = 3;
+        info.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&info);
+        jpeg_set_quality(&info, 90, TRUE);
+        jpeg_start_compress(&info, TRUE);
+        std::vector<JSAMPLE> row(std::size_t(kWidth) * 3);
+        std::uint32_t noise = 12345;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                noise = noise * 1664525u + 1013904223u;
+                const int grain = int(noise >> 28);
+                row[std::size_t(x) * 3 + 0] = JSAMPLE((x * 255 / kWidth + grain) & 0xFF);
+                row[std::size_t(x) * 3 + 1] = JSAMPLE((y * 255 / kHeight + ((x / 40 + y / 40) % 2) * 30) & 0xFF);
+                row[std::size_t(x) * 3 + 2] = JSAMPLE(((x ^ y) / 16 + grain) & 0xFF);
+            }
+            JSAMPROW pointer = row.data();
+            jpeg_write_scanlines(&info, &pointer, 1);
+        }
+        jpeg_finish_compress(&info);
+        jpeg_destroy_compress(&info);
+        std::fclose(out);
+        return file;
+    }();
+    return path;
+}
+
+double peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0; // Linux reports kilobytes
+}
+
+void decode(benchmark::State& state, velmora::LoadRequest request)
+{
+    const std::string& path = photoPath();
+    auto loader = velmora::createPlatformPictureLoader();
+    request.timeLimitMs = 0;
+    int width = 0;
+    int height = 0;
+    for (auto _ : state) {
+        velmora::LoadResult r = loader->load(path, request);
+        if (!r.ok) {
+            state.SkipWithError(r.error.c_str());
+            return;
+        }
+        width = r.picture.width();
+        height = r.picture.height();
+        benchmark::DoNotOptimize(r.picture.data());
+    }
+    state.counters["decoded_width"] = width;
+    state.counters["decoded_height"] = height;
+    state.counters["peak_rss_MB"] = peakMegabytes();
+}
+
+void BM_FullDecode(benchmark::State& state) { decode(state, velmora::LoadRequest{}); }
+void BM_ReducedDecode(benchmark::State& state)
+{
+    velmora::LoadRequest request;
+    request.fitWidth = 1920;
+    request.fitHeight = 1080;
+    decode(state, request);
+}
+
+BENCHMARK(BM_FullDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ReducedDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
