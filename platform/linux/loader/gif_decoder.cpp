@@ -122,7 +122,6 @@ LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadReque
 
     LoadResult result;
     result.ownSize = canvas;
-    result.picture.resize(canvas.width, canvas.height);
     std::vector<GifPixelType> line(std::size_t(frame.Width));
     // Interlaced rows arrive in four passes: every 8th from 0, every 8th from 4, every 4th
     // from 2, every 2nd from 1.
@@ -142,7 +141,10 @@ LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadReque
                 broken = true; // cut short: keep the rows that decoded
                 break;
             }
-            ++rowsRead;
+            if (rowsRead++ == 0) {
+                // Only now that pixel data decodes: a broken file never costs its claimed size.
+                result.picture.resize(canvas.width, canvas.height);
+            }
             const int y = frame.Top + row;
             if (y < 0 || y >= canvas.height) {
                 continue;
