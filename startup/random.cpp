@@ -16,8 +16,6 @@ std::uint64_t splitmix64(std::uint64_t& x)
     return z ^ (z >> 31);
 }
 
-std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
-
 } // namespace
 
 void Random::seed_(std::uint64_t seed)
@@ -32,21 +30,6 @@ void Random::seedFromClock()
     auto ticks = std::chrono::high_resolution_clock::now().time_since_epoch().count();
     seed_(static_cast<std::uint64_t>(ticks));
 }
-
-std::uint64_t Random::nextBits()
-{
-    const std::uint64_t result = rotl(state_[1] * 5, 7) * 9;
-    const std::uint64_t t = state_[1] << 17;
-    state_[2] ^= state_[0];
-    state_[3] ^= state_[1];
-    state_[1] ^= state_[2];
-    state_[0] ^= state_[3];
-    state_[2] ^= t;
-    state_[3] = rotl(state_[3], 45);
-    return result;
-}
-
-double Random::next() { return double(nextBits() >> 11) * 0x1.0p-53; }
 
 std::uint64_t Random::below(std::uint64_t n)
 {

@@ -14,12 +14,26 @@ public:
     void seedFromClock();
 
     // Uniform in [0, 1) with 53 random bits: the same sequence on every platform.
-    double next();
+    // Inline because the noise filters draw three values per pixel.
+    double next() { return double(nextBits() >> 11) * 0x1.0p-53; }
     // Uniform integer in [0, n) for n > 0, without modulo bias.
     std::uint64_t below(std::uint64_t n);
-    std::uint64_t nextBits();
+    // xoshiro256**
+    std::uint64_t nextBits()
+    {
+        const std::uint64_t result = rotl(state_[1] * 5, 7) * 9;
+        const std::uint64_t t = state_[1] << 17;
+        state_[2] ^= state_[0];
+        state_[3] ^= state_[1];
+        state_[1] ^= state_[2];
+        state_[0] ^= state_[3];
+        state_[2] ^= t;
+        state_[3] = rotl(state_[3], 45);
+        return result;
+    }
 
 private:
+    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
     void seed_(std::uint64_t seed);
     std::uint64_t state_[4] = {};
 };
