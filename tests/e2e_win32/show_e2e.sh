@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# End-to-end tests of velmora.scr's show under Wine on the current X display: what the
+# screen shows, which inputs end the show, and a second start while it runs.
+# Usage: show_e2e.sh CASE VELMORA_SCR [SCREENSHOT_PNG]
+#   CASE: picture | mouse | no-arguments | second-start
+set -euo pipefail
+
+case_name="$1"
+scr="$2"
+screenshot_out="${3:-}"
+here="$(cd "$(dirname "$0")" && pwd)"
+check="$here/screen_check.py"
+
+if [ -z "${DISPLAY:-}" ]; then
+  echo "no X display: skipped"
+  exit 77
+fi
+export WINEPREFIX="${WINEPREFIX:-$(cd "$here/../.." && pwd)/build/wine-prefix}"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+work="$(mktemp -d)"
+show_pid=""
+cleanup() {
+  if [ -n "$show_pid" ] && kill -0 "$show_pid" 2>/dev/null; then
+    kill "$show_pid" 2>/dev/null || true
+    wait "$show_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+# The program in a folder of its own with the settings file beside it, naming a folder
+# with one picture the size of the screen (drawn 1:1, so every pixel is known).
+read -r screen_w screen_h < <(xdotool getdisplaygeometry)
+mkdir -p "$work/pictures"
+cp "$scr" "$work/velmora.scr"
+python3 "$check" make-picture "$screen_w" "$screen_h" "$work/pictures/test.bmp"
+python3 - "$work" <<'EOF'
+import sys
+work = sys.argv[1]
+folder = "Z:" + work.replace("/", "\\") + "\\pictures"
+lines = ["[Section]", "画像のﾌｫﾙﾀﾞ=" + folder, "画像のｻｲｽﾞ= 1", "ﾌｨﾙﾀ区分= 1", "BGM区分= 0"]
+with open(f"{work}/ヴェルモラ.ini", "wb") as f:
+    f.write(("\r\n".join(lines) + "\r\n").encode("cp932"))
+EOF
+cp "$work/ヴェルモラ.ini" "$work/settings-before"
+
+# Starts the show with the given arguments and waits for its window.
+start_show() {
+  (cd "$work" && exec wine ./velmora.scr "$@") &
+  show_pid=$!
+  for _ in $(seq 1 300); do
+    if xdotool search --name '^Velmora_Main$' >/dev/null 2>&1; then
+      sleep 0.3 # the first paint
+      return
+    fi
+    kill -0 "$show_pid" 2>/dev/null || fail "the show ended before its window appeared"
+    sleep 0.1
+  done
+  fail "no show window after 30 s"
+}
+
+# True when the show process is gone within `seconds`.
+ends_within() {
+  local seconds="$1" steps
+  steps=$(awk -v s="$seconds" 'BEGIN { print int(s * 50) }')
+  for _ in $(seq 1 "$steps"); do
+    kill -0 "$show_pid" 2>/dev/null || return 0
+    sleep 0.02
+  done
+  ! kill -0 "$show_pid" 2>/dev/null
+}
+
+expect_running() {
+  sleep 0.5
+  kill -0 "$show_pid" 2>/dev/null || fail "the show ended after $1"
+}
+
+expect_end() {
+  ends_within 1 || fail "the show still runs a second after $1"
+  local rc=0
+  wait "$show_pid" || rc=$?
+  show_pid=""
+  [ "$rc" -eq 0 ] || fail "the show ended with exit code $rc after $1"
+  cmp -s "$work/settings-before" "$work/ヴェルモラ.ini" || fail "the settings file changed"
+  echo "ok: $1 ended the show"
+}
+
+shot() {
+  import -window root -depth 8 "ppm:$work/$1.ppm"
+}
+
+case "$case_name" in
+picture)
+  start_show /s
+  shot start
+  python3 "$check" check-start "$work/start.ppm" || fail "the show does not start with the picture and its grid"
+  sleep 6
+  shot later
+  python3 "$check" check-later "$work/later.ppm" || fail "no tiles were filtered"
+  if [ -n "$screenshot_out" ]; then
+    convert "$work/later.ppm" "$screenshot_out"
+  fi
+  xdotool key x
+  expect_end "a key press"
+  ;;
+mouse)
+  start_show /s
+  eval "$(xdotool getmouselocation --shell)"
+  x0=$X
+  y0=$Y
+  # Straight lines from where the mouse was: right, back left past the start, up and down.
+  for x in $((x0 + 50)) $((x0 + 300)) $((x0 - 200)) $((x0 - 1)); do
+    xdotool mousemove "$x" "$y0"
+    sleep 0.05
+  done
+  expect_running "a horizontal movement"
+  for y in $((y0 + 200)) $((y0 - 150)); do
+    xdotool mousemove "$x0" "$y"
+    sleep 0.05
+  done
+  expect_running "a vertical movement"
+  xdotool mousemove $((x0 + 1)) $((y0 + 1))
+  expect_end "a one-pixel diagonal movement"
+  ;;
+no-arguments)
+  start_show
+  eval "$(xdotool getmouselocation --shell)"
+  for point in "$((X + 100)) $((Y + 100))" "$((X - 300)) $((Y + 50))" "10 10"; do
+    # shellcheck disable=SC2086
+    xdotool mousemove $point
+    sleep 0.05
+  done
+  expect_running "diagonal movements without arguments"
+  xdotool click 1
+  expect_end "a click"
+  ;;
+second-start)
+  start_show /s
+  for mode in /s /S /c "/p 1234" /a ""; do
+    started=$(date +%s%N)
+    rc=0
+    # shellcheck disable=SC2086
+    (cd "$work" && timeout 20 wine ./velmora.scr $mode) || rc=$?
+    elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
+    [ "$rc" -eq 2 ] || fail "a second start with '$mode' ended with $rc, not as a second instance"
+    [ "$elapsed_ms" -lt 3000 ] || fail "a second start with '$mode' took $elapsed_ms ms"
+    echo "ok: a second start with '$mode' ended at once ($elapsed_ms ms)"
+  done
+  expect_running "the second starts"
+  xdotool key Escape
+  expect_end "Escape"
+  ;;
+*)
+  fail "unknown case $case_name"
+  ;;
+esac

@@ -1,0 +1,142 @@
+// The covers over the monitors the show window leaves bare: the layout on fake monitor
+// arrangements (Wine offers only one monitor), and real cover windows that hand every
+// input to the show window in its own coordinates.
+#include "platform/win32/show_monitors.h"
+
+#include <gtest/gtest.h>
+
+#include <windowsx.h>
+
+#include <vector>
+
+namespace {
+
+using velmora::win32::coverAreas;
+using velmora::win32::Rect;
+
+const Rect show{0, 0, 1920, 1080};
+
+long long areaOf(const std::vector<Rect>& rects)
+{
+    long long total = 0;
+    for (const Rect& r : rects)
+        total += (long long)r.width * r.height;
+    return total;
+}
+
+TEST(CoverLayout, MonitorsBesideTheShowAreCoveredWholeAndItsOwnMonitorNot)
+{
+    EXPECT_TRUE(coverAreas({show}, show).empty());
+    const Rect right{1920, 0, 1280, 1024};
+    const Rect leftAbove{-1280, -200, 1280, 1024}; // left of the primary, negative coordinates
+    EXPECT_EQ(coverAreas({show, right, leftAbove}, show), (std::vector<Rect>{right, leftAbove}));
+}
+
+TEST(CoverLayout, MirroredMonitorsGetOneCoverOrNone)
+{
+    const Rect right{1920, 0, 1280, 1024};
+    EXPECT_TRUE(coverAreas({show, show}, show).empty());
+    EXPECT_EQ(coverAreas({show, right, right}, show), (std::vector<Rect>{right}));
+}
+
+TEST(CoverLayout, AMonitorOverlappingTheShowIsCoveredOnlyOutsideIt)
+{
+    // The primary grew while the show ran, and a second monitor overlaps it partly.
+    for (const Rect& monitor : {Rect{0, 0, 2560, 1440}, Rect{1000, 500, 1920, 1080}, Rect{-100, -100, 2120, 1280}}) {
+        const std::vector<Rect> covers = coverAreas({monitor}, show);
+        const Rect inside = velmora::show::intersect(monitor, show);
+        EXPECT_EQ(areaOf(covers), (long long)monitor.width * monitor.height - (long long)inside.width * inside.height);
+        for (const Rect& c : covers) {
+            EXPECT_TRUE(velmora::show::intersect(c, show).empty()) << "a cover lies over the show";
+            EXPECT_EQ(velmora::show::intersect(c, monitor), c) << "a cover leaves its monitor";
+            for (const Rect& other : covers) {
+                if (&other != &c) {
+                    EXPECT_TRUE(velmora::show::intersect(c, other).empty()) << "covers overlap";
+                }
+            }
+        }
+    }
+}
+
+// A stand-in for the show window that records what reaches it.
+struct Owner {
+    static inline std::vector<MSG> received;
+    HWND hwnd = nullptr;
+
+    static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_MOUSEMOVE || message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
+            message == WM_KEYDOWN || message == WM_SYSKEYDOWN)
+            received.push_back(MSG{hwnd, message, wParam, lParam, 0, {}});
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    Owner()
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"VelmoraCoverOwnerProbe";
+        RegisterClassW(&wc);
+        hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+        received.clear();
+    }
+    ~Owner() { DestroyWindow(hwnd); }
+};
+
+TEST(MonitorCovers, CoverWindowsSitOnTopOfTheirAreasAndGoWhenReplaced)
+{
+    Owner owner;
+    ASSERT_NE(owner.hwnd, nullptr);
+    velmora::win32::MonitorCovers covers(owner.hwnd);
+    const std::vector<Rect> areas{{1920, 0, 800, 600}, {-640, 100, 640, 480}};
+    ASSERT_EQ(covers.cover(areas), 2u);
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+        HWND cover = covers.windows()[i];
+        RECT r;
+        ASSERT_TRUE(GetWindowRect(cover, &r));
+        EXPECT_EQ((Rect{r.left, r.top, r.right - r.left, r.bottom - r.top}), areas[i]);
+        EXPECT_TRUE(IsWindowVisible(cover));
+        EXPECT_TRUE(GetWindowLongW(cover, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_EQ(GetWindow(cover, GW_OWNER), owner.hwnd);
+    }
+
+    const std::vector<HWND> before = covers.windows();
+    ASSERT_EQ(covers.cover({{1920, 0, 1024, 768}}), 1u);
+    for (HWND old : before)
+        EXPECT_FALSE(IsWindow(old)) << "a replaced cover was left behind";
+    covers.clear();
+    EXPECT_TRUE(covers.windows().empty());
+}
+
+TEST(MonitorCovers, EveryInputOnACoverReachesTheShowWindowInItsCoordinates)
+{
+    Owner owner;
+    velmora::win32::MonitorCovers covers(owner.hwnd);
+    ASSERT_EQ(covers.cover({{1920, 40, 800, 600}}), 1u);
+    HWND cover = covers.windows()[0];
+
+    SendMessageW(cover, WM_MOUSEMOVE, 0, MAKELPARAM(5, 7));
+    SendMessageW(cover, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 7));
+    SendMessageW(cover, WM_KEYDOWN, VK_SPACE, 0x00390001);
+    SendMessageW(cover, WM_SYSKEYDOWN, VK_MENU, 0x20380001);
+
+    ASSERT_EQ(Owner::received.size(), 4u);
+    EXPECT_EQ(Owner::received[0].message, UINT(WM_MOUSEMOVE));
+    EXPECT_EQ(GET_X_LPARAM(Owner::received[0].lParam), 1925);
+    EXPECT_EQ(GET_Y_LPARAM(Owner::received[0].lParam), 47);
+    EXPECT_EQ(Owner::received[1].message, UINT(WM_LBUTTONDOWN));
+    EXPECT_EQ(Owner::received[2].message, UINT(WM_KEYDOWN));
+    EXPECT_EQ(Owner::received[2].wParam, WPARAM(VK_SPACE));
+    EXPECT_EQ(Owner::received[3].message, UINT(WM_SYSKEYDOWN));
+
+    // A cover left of the primary monitor hands over negative coordinates intact.
+    Owner::received.clear();
+    ASSERT_EQ(covers.cover({{-640, 0, 640, 480}}), 1u);
+    SendMessageW(covers.windows()[0], WM_MOUSEMOVE, 0, MAKELPARAM(10, 20));
+    ASSERT_EQ(Owner::received.size(), 1u);
+    EXPECT_EQ(GET_X_LPARAM(Owner::received[0].lParam), -630);
+    EXPECT_EQ(GET_Y_LPARAM(Owner::received[0].lParam), 20);
+}
+
+} // namespace
