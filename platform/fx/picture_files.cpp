@@ -1,6 +1,8 @@
 // Picture files for velmora-fx: decoding through stb_image, and uncompressed 32-bit BMP or
 // PNG output. Reading is kept to one function so that it can move to the show's loaders.
 #include "platform/fx/picture_files.h"
+#include "platform/picture_loader_common.h"
+#include "platform/picture_loader_factory.h"
 
 #include <stb_image.h>
 #include <stb_image_write.h>
@@ -9,13 +11,41 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <vector>
 
 namespace velmora::fx {
 
+namespace {
+
+// The kind of picture the file holds, from its first bytes.
+loading::PictureFormat formatOf(const std::string& path)
+{
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    std::uint8_t head[32] = {};
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    return loading::sniffFormat(head, std::size_t(in.gcount()));
+}
+
+} // namespace
+
 LoadResult readPicture(const std::string& path)
 {
+    // The show's kinds go through the show's own loader, so the tool reads exactly what the
+    // show would (and refuses what it refuses); other kinds (PNG) still come through stb.
+    if (formatOf(path) != loading::PictureFormat::Unknown) {
+        LoadResult loaded = createPlatformPictureLoader()->load(path, LoadRequest{0, 0, 0});
+        if (!loaded.ok) {
+            return LoadResult::failure("cannot read " + path + ": " + loaded.error);
+        }
+        // These kinds carry no alpha for the tool: opaque, as stb reports them.
+        for (std::size_t i = 3; i < loaded.picture.byteCount(); i += 4) {
+            loaded.picture.data()[i] = 255;
+        }
+        return loaded;
+    }
     int width = 0, height = 0, channels = 0;
     stbi_uc* rgba = stbi_load(path.c_str(), &width, &height, &channels, 4);
     if (rgba == nullptr) {

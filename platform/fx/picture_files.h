@@ -8,8 +8,9 @@
 
 namespace velmora::fx {
 
-// The picture in `path` as 32-bit top-down pixels (the file's alpha, if any, in the
-// reserved byte). BMP of every common kind, and whatever else the decoder knows.
+// The picture in `path` as 32-bit top-down pixels. BMP, GIF, JPEG and WMF come through the
+// platform's picture loader (reserved byte 255); other kinds through stb (the file's alpha,
+// if any, in the reserved byte).
 LoadResult readPicture(const std::string& path);
 
 // True when `path` ends in ".png", in any case.

@@ -66,8 +66,9 @@ int run(int argc, char** argv)
     }
     int type = 0;
     std::int32_t param = 0;
-    if (!parseWhole(argv[1], type) || filters::findFilterType(type) == nullptr) {
-        return fail("TYPE must be a filter type 1.." + std::to_string(filters::FilterTypeCount), 2);
+    // Type 0 runs no effect: the tool then converts any picture the loader reads.
+    if (!parseWhole(argv[1], type) || (type != 0 && filters::findFilterType(type) == nullptr)) {
+        return fail("TYPE must be 0 (no effect) or a filter type 1.." + std::to_string(filters::FilterTypeCount), 2);
     }
     if (!parseWhole(argv[2], param)) {
         return fail("PARAM must be a whole number that fits in 32 bits", 2);
