@@ -2,7 +2,7 @@
 # End-to-end tests of velmora.scr's show under Wine on the current X display: what the
 # screen shows, which inputs end the show, and a second start while it runs.
 # Usage: show_e2e.sh CASE VELMORA_SCR [SCREENSHOT_PNG]
-#   CASE: picture | mouse | no-arguments | second-start
+#   CASE: picture | desktop | mouse | no-arguments | second-start
 set -euo pipefail
 
 case_name="$1"
@@ -21,7 +21,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 work="$(mktemp -d)"
 show_pid=""
+viewer_pid=""
 cleanup() {
+  [ -z "$viewer_pid" ] || kill "$viewer_pid" 2>/dev/null || true
   if [ -n "$show_pid" ] && kill -0 "$show_pid" 2>/dev/null; then
     kill "$show_pid" 2>/dev/null || true
     wait "$show_pid" 2>/dev/null || true
@@ -36,15 +38,22 @@ fail() {
 }
 
 # The program in a folder of its own with the settings file beside it, naming a folder
-# with one picture the size of the screen (drawn 1:1, so every pixel is known).
+# with one picture the size of the screen (drawn 1:1, so every pixel is known); for the
+# desktop case an empty folder, and the picture is on the desktop instead.
 read -r screen_w screen_h < <(xdotool getdisplaygeometry)
-mkdir -p "$work/pictures"
+mkdir -p "$work/pictures" "$work/empty"
 cp "$scr" "$work/velmora.scr"
-python3 "$check" make-picture "$screen_w" "$screen_h" "$work/pictures/test.bmp"
-python3 - "$work" <<'EOF'
+python3 "$check" make-picture "$screen_w" "$screen_h" "$work/test.bmp"
+folder=pictures
+if [ "$case_name" = desktop ]; then
+  folder=empty
+else
+  cp "$work/test.bmp" "$work/pictures/test.bmp"
+fi
+python3 - "$work" "$folder" <<'EOF'
 import sys
-work = sys.argv[1]
-folder = "Z:" + work.replace("/", "\\") + "\\pictures"
+work, name = sys.argv[1], sys.argv[2]
+folder = "Z:" + work.replace("/", "\\") + "\\" + name
 lines = ["[Section]", "画像のﾌｫﾙﾀﾞ=" + folder, "画像のｻｲｽﾞ= 1", "ﾌｨﾙﾀ区分= 1", "BGM区分= 0"]
 with open(f"{work}/ヴェルモラ.ini", "wb") as f:
     f.write(("\r\n".join(lines) + "\r\n").encode("cp932"))
@@ -107,6 +116,19 @@ picture)
   if [ -n "$screenshot_out" ]; then
     convert "$work/later.ppm" "$screenshot_out"
   fi
+  xdotool key x
+  expect_end "a key press"
+  ;;
+desktop)
+  # Without pictures the show works on a copy of the desktop: here an X window showing
+  # the test picture, outside Wine. The copy must hold it, grid lines drawn over it.
+  display -geometry +0+0 -borderwidth 0 "$work/test.bmp" &
+  viewer_pid=$!
+  sleep 2
+  start_show /s
+  shot start
+  kill "$viewer_pid" 2>/dev/null || true
+  python3 "$check" check-start "$work/start.ppm" || fail "the show does not start on the desktop's copy"
   xdotool key x
   expect_end "a key press"
   ;;
