@@ -51,6 +51,30 @@ bool readHeaderSize(const std::uint8_t* data, std::size_t size, long long& width
     return true;
 }
 
+// Uncompressed pixel rows must all be in the file; checked before SDL takes memory for them,
+// so a few bytes claiming a huge picture cost nothing. RLE data may legitimately be tiny.
+bool pixelDataFits(const std::uint8_t* data, std::size_t size, long long width, long long height, std::string& why)
+{
+    const std::uint32_t infoSize = u32(data + 14);
+    const std::size_t headerEnd = 14 + (infoSize == 12 ? 12 : 40);
+    if (size < headerEnd) {
+        why = "BMP header is cut short";
+        return false;
+    }
+    const int bits = infoSize == 12 ? (data[24] | data[25] << 8) : (data[28] | data[29] << 8);
+    const std::uint32_t compression = infoSize == 12 ? 0 : u32(data + 30);
+    if (compression != 0 && compression != 3 && compression != 6) {
+        return true;
+    }
+    const unsigned long long stride = ((unsigned long long)(width) * unsigned(bits) + 31) / 32 * 4;
+    const unsigned long long needed = (unsigned long long)(u32(data + 10)) + stride * (unsigned long long)(height);
+    if (bits == 0 || needed > size) {
+        why = "BMP pixel data is cut short";
+        return false;
+    }
+    return true;
+}
+
 struct SurfaceFree {
     void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
 };
@@ -73,6 +97,9 @@ LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadReque
         return LoadResult::failure(why);
     }
     if (why = loading::checkPictureSize(width, height); !why.empty()) {
+        return LoadResult::failure(why);
+    }
+    if (!pixelDataFits(data, size, width, height, why)) {
         return LoadResult::failure(why);
     }
     if (size > std::size_t(INT32_MAX)) {
