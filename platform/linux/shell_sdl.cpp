@@ -20,11 +20,12 @@ namespace {
 // just the changed rectangle, where a renderer would redraw the whole window every frame.
 class SdlPlatform final : public show::ShowPlatform {
 public:
-    SdlPlatform(SDL_Window* window, Picture desktop) : window_(window), desktop_(std::move(desktop)) {}
+    explicit SdlPlatform(Picture desktop) : desktop_(std::move(desktop)) {}
+    void setWindow(SDL_Window* window) { window_ = window; }
 
     void present(const Picture& display, const show::Rect& area) override
     {
-        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        SDL_Surface* surface = window_ != nullptr ? SDL_GetWindowSurface(window_) : nullptr;
         if (surface == nullptr) {
             return;
         }
@@ -60,7 +61,7 @@ public:
     std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
 
 private:
-    SDL_Window* window_;
+    SDL_Window* window_ = nullptr;
     Picture desktop_;
 };
 
@@ -92,6 +93,9 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     // A click on a window that has not got the focus yet must still end the show.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The native X framebuffer (shared memory): a GL texture would redraw the whole window per
+    // update, and on a machine without a GPU that runs on the CPU.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         messages << "velmora: no display to show on (" << SDL_GetError() << ")\n";
         return 1;
@@ -112,26 +116,38 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         captureRootWindow(bounds.x, bounds.y, bounds.w, bounds.h, desktop);
     }
 
-    const std::unique_ptr<SDL_Window, WindowCloser> window(SDL_CreateWindow(
-        std::string(ShowWindowTitle).c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
-        SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN));
+    // The show is composed before its window exists, so the window opens on the first
+    // picture rather than on a black or half-drawn one.
+    const std::int64_t initialised = monotonicMilliseconds();
+    SdlPlatform platform(std::move(desktop));
+    const std::unique_ptr<show::ShowForm> form = session.makeForm(platform);
+    form->Form_Load(bounds.w, bounds.h);
+    const std::int64_t loaded = monotonicMilliseconds();
+
+    const std::unique_ptr<SDL_Window, WindowCloser> window(
+        SDL_CreateWindow(std::string(ShowWindowTitle).c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
+                         SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP));
     if (!window) {
         messages << "velmora: cannot open the show window (" << SDL_GetError() << ")\n";
+        form->stopShow();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return 1;
     }
-    SdlPlatform platform(window.get(), std::move(desktop));
-    const std::unique_ptr<show::ShowForm> form = session.makeForm(platform);
-    form->Form_Load(bounds.w, bounds.h);
-
-    SDL_ShowWindow(window.get());
+    const std::int64_t created = monotonicMilliseconds();
+    platform.setWindow(window.get());
     SDL_RaiseWindow(window.get());
     SDL_ShowCursor(startup.cursorVisible() ? SDL_ENABLE : SDL_DISABLE);
 
     ShowTicker ticker(*form, frameIntervalFor(refresh));
     int wait = ticker.run(monotonicMilliseconds());
+    const std::int64_t firstFrame = monotonicMilliseconds();
+    // Full-screen state is asked of the window manager only now: without one (Xvfb) the
+    // request waits for an answer that never comes, and the first frame need not wait too.
+    // The borderless window already covers the display.
+    SDL_SetWindowFullscreen(window.get(), SDL_WINDOW_FULLSCREEN_DESKTOP);
     if (options.timing) {
-        messages << "velmora: first frame after " << monotonicMilliseconds() << " ms\n";
+        messages << "velmora: video ready after " << initialised << " ms, show composed after " << loaded
+                 << " ms, window after " << created << " ms, first frame after " << firstFrame << " ms\n";
     }
 
     bool ending = false;

@@ -1,0 +1,219 @@
+// The Linux shell's own logic, without a display: argument reading, key mapping, pixel
+// layouts and the timer driver that lets the process sleep.
+#include "platform/linux/shell_options.h"
+#include "platform/linux/shell_pixels.h"
+#include "platform/linux/shell_ticker.h"
+
+#include <SDL2/SDL_keycode.h>
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace velmora::shell;
+
+namespace {
+
+ParsedOptions parse(std::vector<std::string> args, const char* env = nullptr)
+{
+    return parseShellOptions(args, env);
+}
+
+class OnePictureLoader final : public PictureLoader {
+public:
+    LoadResult load(const std::string&, const LoadRequest&) override
+    {
+        LoadResult r;
+        r.ok = true;
+        r.picture = Picture(64, 48);
+        r.ownSize = {64, 48};
+        return r;
+    }
+    SizeResult ownSize(const std::string&) override { return {true, {}, {64, 48}}; }
+};
+
+class PollingMusic final : public ShowMusic {
+public:
+    int mp3Polls = 0;
+    void start() override {}
+    bool timer1Enabled() const override { return true; }
+    void timer1Tick() override { ++mp3Polls; }
+    bool timer2Enabled() const override { return false; }
+    void timer2Tick() override {}
+    bool handlesTrackKeys() const override { return false; }
+    void previousTrack() override {}
+    void nextTrack() override {}
+    void stop() override {}
+};
+
+struct TickerRig {
+    Settings settings;
+    Catalogue catalogue;
+    show::SimulatedPlatform platform;
+    OnePictureLoader loader;
+    PollingMusic music;
+    Random random{7};
+    filters::FilterEngine engine;
+    std::unique_ptr<show::ShowForm> form;
+
+    TickerRig()
+    {
+        catalogue.ImageCount = 1;
+        catalogue.ImageList.push_back("one.bmp");
+        catalogue.ShowOrder = {0, 1};
+        engine.random = &random;
+        form = std::make_unique<show::ShowForm>(settings, catalogue,
+                                                show::ShowServices{platform, loader, music, random, engine});
+        form->Form_Load(64, 48);
+    }
+};
+
+} // namespace
+
+TEST(ShellOptions, OwnOptionsAreTakenOutAndTheRestIsTheScreenSaverLine)
+{
+    auto p = parse({"/p", "--ini", "/tmp/v.ini", "1234", "--timing"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.options.commandLine, "/p 1234");
+    EXPECT_EQ(p.options.iniFile, "/tmp/v.ini");
+    EXPECT_TRUE(p.options.timing);
+    EXPECT_EQ(p.options.target, Target::FullScreen);
+
+    EXPECT_EQ(parse({}).options.commandLine, "");
+    EXPECT_EQ(parse({"-s"}).options.commandLine, "-s");
+    EXPECT_FALSE(parse({"--ini"}).ok);
+    EXPECT_FALSE(parse({"--ini", ""}).ok);
+    EXPECT_FALSE(parse({"--fullscreen"}).ok);
+}
+
+TEST(ShellOptions, WindowComesFromTheOptionThenTheDaemonThenRoot)
+{
+    auto p = parse({"--window-id", "0x1a00005"});
+    EXPECT_EQ(p.options.target, Target::XWindow);
+    EXPECT_EQ(p.options.windowId, 0x1a00005u);
+    EXPECT_EQ(parse({"-window-id", "27262981"}).options.windowId, 27262981u);
+
+    EXPECT_EQ(parse({"--root"}, "0x400001").options.windowId, 0x400001u); // the daemon's window wins over root
+    EXPECT_EQ(parse({"--window-id", "12"}, "0x400001").options.windowId, 12u);
+    EXPECT_EQ(parse({"-root"}).options.target, Target::XRoot);
+    EXPECT_EQ(parse({}, "").options.target, Target::FullScreen);
+
+    for (const char* bad : {"", "0", "0x", "-5", "+5", "12abc", "0x2000_0000", "99999999999999999999", "0x20000000"}) {
+        EXPECT_FALSE(parseWindowId(bad).has_value()) << bad;
+    }
+    EXPECT_FALSE(parse({"--window-id", "zz"}).ok);
+    // A broken value from the daemon must not become a full-screen show over its lock.
+    EXPECT_FALSE(parse({}, "garbage").ok);
+}
+
+TEST(ShellOptions, OnlyTheArrowKeysMapToTheTrackKeyCodes)
+{
+    EXPECT_EQ(windowsKeyCode(SDLK_LEFT), show::KeyLeftArrow);
+    EXPECT_EQ(windowsKeyCode(SDLK_RIGHT), show::KeyRightArrow);
+    for (SDL_Keycode other : {SDLK_PERCENT, SDLK_QUOTE, SDLK_a, SDLK_z, SDLK_0, SDLK_F1, SDLK_LSHIFT, SDLK_KP_4}) {
+        const int code = windowsKeyCode(other);
+        EXPECT_NE(code, show::KeyLeftArrow) << other;
+        EXPECT_NE(code, show::KeyRightArrow) << other;
+    }
+}
+
+TEST(ShellPixels, OtherLayoutsRoundTripThroughThePicture)
+{
+    Picture source(3, 2);
+    source.setPixel(0, 0, 255, 0, 0);
+    source.setPixel(1, 0, 0, 255, 0);
+    source.setPixel(2, 0, 0, 0, 255);
+    source.setPixel(0, 1, 255, 255, 255);
+    source.setPixel(2, 1, 8, 132, 200);
+
+    const PixelLayout rgb565{16, 0xF800, 0x07E0, 0x001F, false};
+    const PixelLayout bgr24Msb{24, 0x0000FF, 0x00FF00, 0xFF0000, true};
+    for (const PixelLayout& layout : {rgb565, bgr24Msb, PixelLayout{}}) {
+        const int stride = 3 * layout.bitsPerPixel / 8 + 2; // padded rows
+        std::vector<std::uint8_t> packed(std::size_t(stride) * 2, 0xEE);
+        ASSERT_TRUE(packPixels(source, {0, 0, 3, 2}, layout, packed.data(), stride));
+        Picture back;
+        ASSERT_TRUE(unpackPixels(packed.data(), stride, layout, 3, 2, back));
+        ASSERT_EQ(back.width(), 3);
+        // Full scale and black survive any depth; 565 keeps the top bits of the rest.
+        EXPECT_EQ(back.pixelValue(0, 1), 0xFFFFFFu & 0x00FFFFFF);
+        EXPECT_EQ(back.pixelValue(1, 1), 0u);
+        EXPECT_EQ(back.pixelValue(0, 0), 0x0000FFu);
+        EXPECT_EQ(back.pixelValue(2, 0), 0xFF0000u);
+        const std::uint8_t* p = back.pixel(2, 1);
+        EXPECT_NEAR(p[0], 8, 8);
+        EXPECT_NEAR(p[1], 132, 4);
+        EXPECT_NEAR(p[2], 200, 8);
+    }
+    // Bytes of a 24-bit big-endian pixel come red-last for a blue-high mask.
+    std::uint8_t one[3];
+    ASSERT_TRUE(packPixels(source, {2, 1, 1, 1}, bgr24Msb, one, 3));
+    EXPECT_EQ(one[0], 8);
+    EXPECT_EQ(one[2], 200);
+}
+
+TEST(ShellPixels, LayoutsItCannotDrawAreRefused)
+{
+    Picture p(1, 1);
+    std::uint8_t out[8];
+    EXPECT_FALSE(packPixels(p, {0, 0, 1, 1}, {8, 0xE0, 0x1C, 0x03, false}, out, 8));
+    EXPECT_FALSE(packPixels(p, {0, 0, 1, 1}, {16, 0x1F0000, 0x07E0, 0x001F, false}, out, 8)); // mask too wide
+    EXPECT_FALSE(packPixels(p, {0, 0, 1, 1}, {32, 0xF0F000, 0x00FF00, 0x0000FF, false}, out, 8)); // split mask
+    EXPECT_FALSE(unpackPixels(out, 4, {32, 0, 0x00FF00, 0x0000FF, false}, 1, 1, p));
+}
+
+TEST(ShowTicker, SleepsThroughThePauseBetweenPicturesAndWakesForItsEnd)
+{
+    TickerRig rig;
+    ShowTicker ticker(*rig.form, 16);
+    std::int64_t now = 0;
+    int frames = 0;
+    // Run the tiles until the cycle reaches the pause before the next picture.
+    while (rig.form->state().phase != show::ShowPhase::PauseBeforeReveal && now < 60'000) {
+        rig.platform.now = now;
+        const int wait = ticker.run(now);
+        ASSERT_GE(wait, 0);
+        if (rig.form->state().phase == show::ShowPhase::Tiles) {
+            ASSERT_LE(wait, 16); // a frame's work at every frame
+        }
+        now += std::max(wait, 1);
+        ++frames;
+    }
+    ASSERT_EQ(rig.form->state().phase, show::ShowPhase::PauseBeforeReveal);
+    EXPECT_GT(frames, show::TileCount * 13); // each tile took its flip's frames
+
+    // Nothing to do for a second but the MP3 poll: the wait says so, and no frame is drawn.
+    now += 1;
+    rig.platform.now = now;
+    const int presentsBefore = rig.platform.presentCount;
+    const int wait = ticker.run(now);
+    EXPECT_GT(wait, 16);
+    EXPECT_LE(now + wait, rig.form->state().pauseEndMs);
+    EXPECT_EQ(rig.platform.presentCount, presentsBefore);
+
+    // At the pause's end the reveal starts drawing again.
+    now = rig.form->state().pauseEndMs;
+    rig.platform.now = now;
+    for (int i = 0; i < 3; ++i) {
+        now += ticker.run(now);
+        rig.platform.now = now;
+    }
+    EXPECT_EQ(rig.form->state().phase, show::ShowPhase::Reveal);
+    EXPECT_GT(rig.platform.presentCount, presentsBefore);
+}
+
+TEST(ShowTicker, PollsMusicOncePerSecondAndDropsTicksMissedWhileStalled)
+{
+    TickerRig rig;
+    ShowTicker ticker(*rig.form, 16);
+    for (std::int64_t now = 0; now <= 3000; now += 16) {
+        rig.platform.now = now;
+        ticker.run(now);
+    }
+    EXPECT_EQ(rig.music.mp3Polls, 2); // first poll one interval after start, at 1000 and 2000 ms in
+    // A ten-second stall gives one poll, not ten.
+    rig.platform.now = 13'000;
+    ticker.run(13'000);
+    EXPECT_EQ(rig.music.mp3Polls, 3);
+    EXPECT_EQ(frameIntervalFor(0), show::FrameIntervalMs);
+    EXPECT_EQ(frameIntervalFor(30), 33);
+    EXPECT_EQ(frameIntervalFor(144), show::FrameIntervalMs);
+}

@@ -1,0 +1,387 @@
+// End-to-end tests of the velmora program on the X display in $DISPLAY: what reaches the
+// screen, which input ends the show, and drawing into someone else's window.
+#include "platform/linux/shell_x11.h"
+#include "show/drawing.h"
+#include "startup/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using velmora::Picture;
+
+void sleepFor(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
+
+void xdotool(const std::string& arguments) { ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments; }
+
+class Program {
+public:
+    explicit Program(const std::vector<std::string>& args)
+    {
+        std::vector<char*> argv{const_cast<char*>(VELMORA_PROGRAM)};
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, VELMORA_PROGRAM, nullptr, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    ~Program()
+    {
+        if (running()) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool running()
+    {
+        if (pid_ <= 0 || exited_) {
+            return false;
+        }
+        if (waitpid(pid_, &status_, WNOHANG) == pid_) {
+            exited_ = true;
+        }
+        return !exited_;
+    }
+    // True when the process ended within `limit`.
+    bool waitForExit(std::chrono::milliseconds limit)
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (running() && std::chrono::steady_clock::now() < end) {
+            sleepFor(10ms);
+        }
+        return !running();
+    }
+    int exitCode() const { return exited_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    int status_ = 0;
+};
+
+struct Colour {
+    std::uint8_t b, g, r;
+};
+
+// Never black, with 16-pixel squares that most filters visibly change.
+Colour patternAt(int x, int y, int w, int h)
+{
+    return {std::uint8_t(((x / 16 + y / 16) % 2) != 0 ? 220 : 60), std::uint8_t(40 + y * 200 / h),
+            std::uint8_t(40 + x * 200 / w)};
+}
+
+void writeBmp(const fs::path& path, int w, int h)
+{
+    const int stride = (w * 3 + 3) & ~3;
+    std::string bytes(std::size_t(54 + stride * h), '\0');
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            bytes[at + std::size_t(i)] = char(v >> (8 * i));
+        }
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(2, std::uint32_t(bytes.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, std::uint32_t(w));
+    put32(22, std::uint32_t(h));
+    bytes[26] = 1;
+    bytes[28] = 24;
+    for (int y = 0; y < h; ++y) {
+        char* row = bytes.data() + 54 + std::size_t(stride) * std::size_t(h - 1 - y);
+        for (int x = 0; x < w; ++x) {
+            const Colour c = patternAt(x, y, w, h);
+            row[x * 3] = char(c.b);
+            row[x * 3 + 1] = char(c.g);
+            row[x * 3 + 2] = char(c.r);
+        }
+    }
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+bool isBlack(const Picture& p, int x, int y) { return (p.pixelValue(x, y) & 0xFFFFFF) == 0; }
+
+// Share of the points (x, y0 + k * step) along a column, or a row, that are black.
+double blackShareOfColumn(const Picture& p, int x)
+{
+    int black = 0, all = 0;
+    for (int y = 0; y < p.height(); y += 5, ++all) {
+        black += isBlack(p, x, y);
+    }
+    return double(black) / all;
+}
+double blackShareOfRow(const Picture& p, int y)
+{
+    int black = 0, all = 0;
+    for (int x = 0; x < p.width(); x += 5, ++all) {
+        black += isBlack(p, x, y);
+    }
+    return double(black) / all;
+}
+
+class LinuxShow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* display = std::getenv("DISPLAY");
+        if (display == nullptr || *display == '\0') {
+            GTEST_SKIP() << "DISPLAY is not set: the end-to-end tests need an X display";
+        }
+        unsetenv("XSCREENSAVER_WINDOW");
+        x_ = XOpenDisplay(nullptr);
+        ASSERT_NE(x_, nullptr);
+        screenW_ = DisplayWidth(x_, DefaultScreen(x_));
+        screenH_ = DisplayHeight(x_, DefaultScreen(x_));
+        char name[] = "/tmp/velmora-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir_ = name;
+        fs::create_directory(dir_ / "pictures");
+        writeBmp(dir_ / "pictures" / "pattern.bmp", screenW_, screenH_);
+        ini_ = (dir_ / "velmora.ini").string();
+        writeIni(dir_ / "pictures");
+    }
+    void TearDown() override
+    {
+        if (x_ != nullptr) {
+            XCloseDisplay(x_);
+        }
+        if (!dir_.empty()) {
+            fs::remove_all(dir_);
+        }
+    }
+
+    void writeIni(const fs::path& folder)
+    {
+        std::ofstream(ini_, std::ios::binary) << "[Section]\r\n"
+                                              << velmora::SettingsKey::ImageFolder << '=' << folder.string() << "\r\n";
+    }
+
+    // Whether the show's window is on the screen (it exists, hidden, while the show loads).
+    bool showWindowViewable()
+    {
+        Window rootReturn = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        bool viewable = false;
+        if (XQueryTree(x_, DefaultRootWindow(x_), &rootReturn, &parent, &children, &count) == 0) {
+            return false;
+        }
+        for (unsigned int i = 0; i < count && !viewable; ++i) {
+            char* name = nullptr;
+            XWindowAttributes attributes{};
+            if (XFetchName(x_, children[i], &name) != 0 && name != nullptr) {
+                viewable = std::string(name) == "Velmora_Main" && XGetWindowAttributes(x_, children[i], &attributes) != 0 &&
+                           attributes.map_state == IsViewable;
+                XFree(name);
+            }
+        }
+        XFree(children);
+        return viewable;
+    }
+
+    // Waits for the show's window to appear, then a little for its first frame.
+    bool waitForShow(Program& program)
+    {
+        for (int i = 0; i < 300 && program.running(); ++i) {
+            if (showWindowViewable()) {
+                sleepFor(300ms);
+                return true;
+            }
+            sleepFor(25ms);
+        }
+        return false;
+    }
+
+    Picture screenshot(int x, int y, int w, int h)
+    {
+        Picture shot;
+        EXPECT_TRUE(velmora::shell::captureRootWindow(x, y, w, h, shot));
+        return shot;
+    }
+
+    // Tiles whose picture (grid lines aside) is exactly the test picture, and those that
+    // differ from it clearly.
+    std::pair<int, int> unchangedAndChangedTiles(const Picture& shot)
+    {
+        const int tileW = screenW_ / 8, tileH = screenH_ / 6;
+        int unchanged = 0, changed = 0;
+        for (int k = 0; k < 48; ++k) {
+            int same = 0, all = 0;
+            for (int y = (k / 8) * tileH + 2; y < (k / 8 + 1) * tileH - 1; y += 3) {
+                for (int x = (k % 8) * tileW + 2; x < (k % 8 + 1) * tileW - 1; x += 3, ++all) {
+                    const Colour c = patternAt(x, y, screenW_, screenH_);
+                    same += shot.pixelValue(x, y) == (std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b);
+                }
+            }
+            unchanged += same >= all * 97 / 100;
+            changed += same < all * 80 / 100;
+        }
+        return {unchanged, changed};
+    }
+
+    ::Display* x_ = nullptr;
+    int screenW_ = 0;
+    int screenH_ = 0;
+    fs::path dir_;
+    std::string ini_;
+};
+
+TEST_F(LinuxShow, ShowsThePictureWithItsGridThenTurnsFilteredTiles)
+{
+    Program show({"-s", "--ini", ini_});
+    ASSERT_TRUE(waitForShow(show));
+    const Picture first = screenshot(0, 0, screenW_, screenH_);
+    const int gridW = int(std::nearbyint(screenW_ / 8.0)), gridH = int(std::nearbyint(screenH_ / 6.0));
+    // One tile may be in the middle of its turn, covering a sixth of one line.
+    for (int i = 1; i < 8; ++i) {
+        EXPECT_GE(blackShareOfColumn(first, i * gridW), 0.8) << "vertical line " << i;
+        EXPECT_LE(blackShareOfColumn(first, i * gridW + 3), 0.2);
+    }
+    for (int i = 1; i < 6; ++i) {
+        EXPECT_GE(blackShareOfRow(first, i * gridH), 0.8) << "horizontal line " << i;
+        EXPECT_LE(blackShareOfRow(first, i * gridH + 3), 0.2);
+    }
+    EXPECT_GE(unchangedAndChangedTiles(first).first, 40);
+
+    sleepFor(4500ms);
+    const auto [unchanged, changed] = unchangedAndChangedTiles(screenshot(0, 0, screenW_, screenH_));
+    EXPECT_GE(changed, 6);
+    EXPECT_GE(unchanged, 10);
+    EXPECT_TRUE(show.running());
+}
+
+TEST_F(LinuxShow, KeyEndsTheShowWithinASecondAndLeavesTheIniAsItWas)
+{
+    const std::string before = readFile(ini_);
+    Program show({"-s", "--ini", ini_});
+    ASSERT_TRUE(waitForShow(show));
+    xdotool("key x");
+    EXPECT_TRUE(show.waitForExit(1000ms));
+    EXPECT_EQ(show.exitCode(), 0);
+    EXPECT_EQ(readFile(ini_), before);
+}
+
+TEST_F(LinuxShow, StraightMovementKeepsTheShowAndDiagonalMovementEndsIt)
+{
+    xdotool("mousemove 200 500");
+    Program show({"-s", "--ini", ini_});
+    ASSERT_TRUE(waitForShow(show));
+    for (int x : {260, 600, 1000}) {
+        xdotool("mousemove " + std::to_string(x) + " 500");
+        sleepFor(100ms);
+    }
+    sleepFor(600ms);
+    EXPECT_TRUE(show.running());
+    xdotool("mousemove 1001 301");
+    EXPECT_TRUE(show.waitForExit(1000ms));
+}
+
+TEST_F(LinuxShow, WithoutArgumentsMovementIsIgnoredButAClickEndsIt)
+{
+    xdotool("mousemove 100 100");
+    Program show({"--ini", ini_});
+    ASSERT_TRUE(waitForShow(show));
+    for (int step = 1; step <= 4; ++step) {
+        xdotool("mousemove " + std::to_string(100 + 150 * step) + " " + std::to_string(100 + 90 * step));
+        sleepFor(100ms);
+    }
+    sleepFor(500ms);
+    EXPECT_TRUE(show.running());
+    xdotool("click 1");
+    EXPECT_TRUE(show.waitForExit(1000ms));
+}
+
+TEST_F(LinuxShow, AnEmptyFolderShowsTheDesktopAsItWasAtStart)
+{
+    fs::create_directory(dir_ / "empty");
+    writeIni(dir_ / "empty");
+    const Window root = DefaultRootWindow(x_);
+    XSetWindowBackground(x_, root, 0x3366CC);
+    XClearWindow(x_, root);
+    XSync(x_, False);
+
+    Program show({"-s", "--ini", ini_});
+    const bool started = waitForShow(show);
+    XSetWindowBackground(x_, root, BlackPixel(x_, DefaultScreen(x_)));
+    XClearWindow(x_, root);
+    XSync(x_, False);
+    ASSERT_TRUE(started);
+    const Picture shot = screenshot(0, 0, screenW_, screenH_);
+    int desktop = 0, all = 0;
+    for (int y = 3; y < screenH_; y += 17) {
+        for (int x = 3; x < screenW_; x += 17, ++all) {
+            desktop += (shot.pixelValue(x, y) & 0xFFFFFF) == 0x3366CC;
+        }
+    }
+    EXPECT_GE(desktop, all * 8 / 10);
+    EXPECT_GE(blackShareOfColumn(shot, int(std::nearbyint(screenW_ / 8.0))), 0.9);
+}
+
+TEST_F(LinuxShow, DrawsIntoAGivenWindowFollowsItsSizeAndEndsWithIt)
+{
+    const unsigned long white = WhitePixel(x_, DefaultScreen(x_));
+    const Window window = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 40, 40, 400, 300, 0, white, white);
+    XMapWindow(x_, window);
+    XSync(x_, False);
+    sleepFor(100ms);
+
+    Program hack({"--window-id", std::to_string(window), "--ini", ini_});
+    sleepFor(1500ms);
+    ASSERT_TRUE(hack.running());
+    Picture shot = screenshot(40, 40, 400, 300);
+    int drawn = 0, all = 0;
+    for (int y = 0; y < 300; y += 4) {
+        for (int x = 0; x < 400; x += 4, ++all) {
+            drawn += (shot.pixelValue(x, y) & 0xFFFFFF) != 0xFFFFFF;
+        }
+    }
+    EXPECT_GE(drawn, all * 9 / 10); // the window's own white is gone (a two-tone tile may add some)
+    EXPECT_GE(blackShareOfColumn(shot, 50), 0.9);
+    EXPECT_LE(blackShareOfColumn(shot, 53), 0.6); // the picture, letter-boxed above and below
+
+    // The daemon's preview window grows: the show starts over at the new size.
+    XResizeWindow(x_, window, 640, 480);
+    XSync(x_, False);
+    sleepFor(1200ms);
+    shot = screenshot(40, 40, 640, 480);
+    EXPECT_GE(blackShareOfColumn(shot, 80), 0.9);
+    EXPECT_LE(blackShareOfColumn(shot, 83), 0.6);
+
+    XDestroyWindow(x_, window);
+    XSync(x_, False);
+    EXPECT_TRUE(hack.waitForExit(1500ms));
+    EXPECT_EQ(hack.exitCode(), 0);
+}
+
+} // namespace
