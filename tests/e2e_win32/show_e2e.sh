@@ -2,7 +2,7 @@
 # End-to-end tests of velmora.scr's show under Wine on the current X display: what the
 # screen shows, which inputs end the show, and a second start while it runs.
 # Usage: show_e2e.sh CASE VELMORA_SCR [SCREENSHOT_PNG]
-#   CASE: picture | desktop | mouse | no-arguments | second-start
+#   CASE: picture | desktop | mouse | no-arguments | music | second-start
 set -euo pipefail
 
 case_name="$1"
@@ -50,15 +50,23 @@ if [ "$case_name" = desktop ]; then
 else
   cp "$work/test.bmp" "$work/pictures/test.bmp"
 fi
-python3 - "$work" "$folder" <<'EOF'
+
+# Writes the settings file (code page 932): the picture folder, the music kind and file.
+write_settings() {
+  python3 - "$work" "$1" "$2" "${3:-}" <<'EOF'
 import sys
-work, name = sys.argv[1], sys.argv[2]
-folder = "Z:" + work.replace("/", "\\") + "\\" + name
-lines = ["[Section]", "画像のﾌｫﾙﾀﾞ=" + folder, "画像のｻｲｽﾞ= 1", "ﾌｨﾙﾀ区分= 1", "BGM区分= 0"]
+work, name, bgm_kind, bgm_file = sys.argv[1:5]
+windows = lambda path: "Z:" + path.replace("/", "\\")
+lines = ["[Section]", "画像のﾌｫﾙﾀﾞ=" + windows(f"{work}/{name}"), "画像のｻｲｽﾞ= 1", "ﾌｨﾙﾀ区分= 1",
+         "BGM区分= " + bgm_kind]
+if bgm_file:
+    lines.append("BGMﾌｧｲﾙ=" + windows(f"{work}/{bgm_file}"))
 with open(f"{work}/ヴェルモラ.ini", "wb") as f:
     f.write(("\r\n".join(lines) + "\r\n").encode("cp932"))
 EOF
-cp "$work/ヴェルモラ.ini" "$work/settings-before"
+  cp "$work/ヴェルモラ.ini" "$work/settings-before"
+}
+write_settings "$folder" 0
 
 # Starts the show with the given arguments and waits for its window.
 start_show() {
@@ -162,6 +170,27 @@ no-arguments)
   expect_running "diagonal movements without arguments"
   xdotool click 1
   expect_end "a click"
+  ;;
+music)
+  # An MP3 plays with the show (the process holds the file open), and with file music the
+  # arrow keys end the show like any other key.
+  export ALSA_CONFIG_PATH="$here/../win32_music/alsa-null.conf" # no sound card needed
+  sox -q -n -r 44100 -c 2 "$work/tone.wav" synth 30 sine 440
+  lame --quiet "$work/tone.wav" "$work/tone.mp3"
+  write_settings pictures 2 tone.mp3
+  start_show /s
+  sleep 1
+  ls -l "/proc/$show_pid/fd" 2>/dev/null | grep -q "tone\.mp3" || fail "the MP3 is not open while the show runs"
+  xdotool key Right
+  expect_end "the right arrow with MP3 music"
+  # With audio-CD music (no drive here) the arrows change tracks and the show goes on.
+  write_settings pictures 1
+  start_show /s
+  xdotool key Left
+  xdotool key Right
+  expect_running "the arrow keys with CD music"
+  xdotool key space
+  expect_end "the space bar with CD music"
   ;;
 second-start)
   start_show /s
