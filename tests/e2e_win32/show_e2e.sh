@@ -37,6 +37,11 @@ fail() {
   exit 1
 }
 
+# A per-user settings file would be read instead of the one written here.
+for per_user in "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Velmora/ヴェルモラ.ini; do
+  [ ! -e "$per_user" ] || fail "the Wine prefix has a per-user settings file, read before ours: $per_user"
+done
+
 # The program in a folder of its own with the settings file beside it, naming a folder
 # with one picture the size of the screen (drawn 1:1, so every pixel is known); for the
 # desktop case an empty folder, and the picture is on the desktop instead.
