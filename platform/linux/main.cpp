@@ -16,8 +16,8 @@
 namespace {
 
 constexpr const char* Usage =
-    "usage: velmora [-s] [--ini PATH]                 the show, full screen\n"
-    "       velmora --window-id ID | --root [--ini PATH]  draw into an X window (screen-saver daemon)\n"
+    "usage: velmora [-s] [--ini PATH]                     the show, full screen\n"
+    "       velmora (--window-id ID | --root) [--ini PATH]  the show in an X window (screen-saver daemon)\n"
     "       velmora --render DIR --size WxH --seconds N [--seed S] [--folder PATH] [--fps F]\n"
     "Add --timing to report the time to the first frame.\n";
 
