@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # End-to-end tests of velmora.scr's show under Wine on the current X display: what the
 # screen shows, which inputs end the show, and a second start while it runs.
-# Usage: show_e2e.sh CASE VELMORA_SCR [SCREENSHOT_PNG]
-#   CASE: picture | desktop | mouse | no-arguments | music | second-start
+# Usage: show_e2e.sh CASE VELMORA_SCR FAKE_PASSWORD_CPL [SCREENSHOT_PNG]
+#   CASE: picture | desktop | mouse | no-arguments | music | password | second-start
 set -euo pipefail
 
 case_name="$1"
 scr="$2"
-screenshot_out="${3:-}"
+fake_cpl="$3"
+screenshot_out="${4:-}"
 here="$(cd "$(dirname "$0")" && pwd)"
 check="$here/screen_check.py"
 
@@ -22,7 +23,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 work="$(mktemp -d)"
 show_pid=""
 viewer_pid=""
+version_key='HKCU\Software\Wine\AppDefaults\velmora.scr'
+pretend_win98=""
 cleanup() {
+  [ -z "$pretend_win98" ] || wine reg delete "$version_key" /f >/dev/null 2>&1 || true
   [ -z "$viewer_pid" ] || kill "$viewer_pid" 2>/dev/null || true
   if [ -n "$show_pid" ] && kill -0 "$show_pid" 2>/dev/null; then
     kill "$show_pid" 2>/dev/null || true
@@ -196,6 +200,33 @@ music)
   expect_running "the arrow keys with CD music"
   xdotool key space
   expect_end "the space bar with CD music"
+  ;;
+password)
+  # Windows 95/98, as Wine reports it to velmora.scr alone while this case runs, with a
+  # stand-in password service beside the program.
+  pretend_win98=1
+  wine reg add "$version_key" /v Version /t REG_SZ /d win98 /f >/dev/null 2>&1
+  cp "$fake_cpl" "$work/password.cpl"
+  asked() { [ -f "$work/asked" ] && wc -l <"$work/asked" || echo 0; }
+  start_show /s
+  xdotool key x
+  expect_running "a refused password"
+  [ "$(asked)" -eq 1 ] || fail "the password was asked $(asked) times, not once"
+  grep -q "parent=show cursor=shown" "$work/asked" || fail "the password dialog: $(cat "$work/asked")"
+  touch "$work/accept"
+  xdotool click 1
+  expect_end "the right password"
+  [ "$(asked)" -eq 2 ] || fail "the password was not asked again after a refusal"
+  # Started without arguments the show asks nothing.
+  start_show
+  xdotool key x
+  expect_end "a key without arguments"
+  [ "$(asked)" -eq 2 ] || fail "the password was asked without arguments"
+  # Without the service the show ends: the user is never locked in.
+  rm "$work/password.cpl" "$work/accept"
+  start_show /s
+  xdotool key x
+  expect_end "a key with no password service"
   ;;
 second-start)
   start_show /s
