@@ -97,15 +97,15 @@ def check_start(path):
     for name, lines in (("vertical", vertical), ("horizontal", horizontal)):
         for i, points in enumerate(lines, 1):
             share = s.black_share(points)
-            # One tile may be turning over the line while the shot is taken.
-            if share < 0.8:
+            # A tile turning over while the shot is taken hides up to a sixth of a line.
+            if share < 0.75:
                 failures.append(f"{name} grid line {i} is black at only {share:.0%} of its points")
     # Beside the lines the picture shows through: the lines are one pixel wide.
     beside = [(i * s.grid_w + d, y) for i in range(1, COLUMNS) for d in (-1, 1) for y in range(5, s.height, 11)]
     if s.black_share(beside) > 0.1:
         failures.append("the pixels beside the vertical grid lines are black too")
     unchanged = [k for k in range(COLUMNS * ROWS) if s.tile_difference(k) < 2.0]
-    if len(unchanged) < 44:
+    if len(unchanged) < 40:
         failures.append(f"only {len(unchanged)} of 48 tiles show the picture as it is")
     report(path, failures, f"grid and picture as expected; {len(unchanged)} tiles untouched")
 
