@@ -33,6 +33,10 @@ std::string findSampleFolder()
         const fs::path dir = exe.parent_path();
         candidates.push_back(dir / "samples");
         candidates.push_back(dir / ".." / "share" / "velmora" / "samples");
+        // A build inside a checkout (build/linux/platform/linux/velmora), wherever it was moved.
+        for (fs::path up = dir; up.has_relative_path() && candidates.size() < 8; up = up.parent_path()) {
+            candidates.push_back(up / "resources" / "samples");
+        }
     }
     candidates.emplace_back(VELMORA_SAMPLES_DIR);
     for (const fs::path& candidate : candidates) {
