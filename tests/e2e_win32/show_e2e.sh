@@ -233,11 +233,12 @@ second-start)
   for mode in /s /S /c "/p 1234" /a ""; do
     started=$(date +%s%N)
     rc=0
+    # A second show that did open would run until the timeout (exit code 124).
     # shellcheck disable=SC2086
     (cd "$work" && timeout 20 wine ./velmora.scr $mode) || rc=$?
     elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
     [ "$rc" -eq 2 ] || fail "a second start with '$mode' ended with $rc, not as a second instance"
-    [ "$elapsed_ms" -lt 3000 ] || fail "a second start with '$mode' took $elapsed_ms ms"
+    [ "$elapsed_ms" -lt 5000 ] || fail "a second start with '$mode' took $elapsed_ms ms"
     echo "ok: a second start with '$mode' ended at once ($elapsed_ms ms)"
   done
   expect_running "the second starts"
