@@ -103,13 +103,12 @@ bool Win32ShowPlatform::copyDesktop(Picture& target)
     if (!copy.create(target.width(), target.height())) {
         return false;
     }
-    HWND desktop = GetDesktopWindow();
-    HDC screen = GetDC(desktop);
+    HDC screen = GetDC(nullptr); // the whole screen, whatever windows are on it
     if (screen == nullptr) {
         return false;
     }
     const BOOL copied = BitBlt(copy.dc(), 0, 0, target.width(), target.height(), screen, 0, 0, SRCCOPY);
-    ReleaseDC(desktop, screen);
+    ReleaseDC(nullptr, screen);
     if (!copied) {
         return false;
     }
