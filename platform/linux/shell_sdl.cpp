@@ -96,6 +96,9 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     // The native X framebuffer (shared memory): a GL texture would redraw the whole window per
     // update, and on a machine without a GPU that runs on the CPU.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // X only (SDL_VIDEODRIVER still overrides): with no X display SDL would otherwise settle on
+    // an off-screen driver and run the show where nobody sees it, never to end.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         messages << "velmora: no display to show on (" << SDL_GetError() << ")\n";
         return 1;
