@@ -35,14 +35,22 @@ void xdotool(const std::string& arguments) { ASSERT_EQ(std::system(("xdotool " +
 
 class Program {
 public:
-    explicit Program(const std::vector<std::string>& args)
+    // `withoutDisplay`: the program's environment lacks DISPLAY.
+    explicit Program(const std::vector<std::string>& args, bool withoutDisplay = false)
     {
         std::vector<char*> argv{const_cast<char*>(VELMORA_PROGRAM)};
         for (const std::string& a : args) {
             argv.push_back(const_cast<char*>(a.c_str()));
         }
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, VELMORA_PROGRAM, nullptr, nullptr, argv.data(), environ) != 0) {
+        std::vector<char*> env;
+        for (char** e = environ; *e != nullptr; ++e) {
+            if (!withoutDisplay || std::string_view(*e).substr(0, 8) != "DISPLAY=") {
+                env.push_back(*e);
+            }
+        }
+        env.push_back(nullptr);
+        if (posix_spawn(&pid_, VELMORA_PROGRAM, nullptr, nullptr, argv.data(), env.data()) != 0) {
             pid_ = -1;
         }
     }
@@ -123,6 +131,15 @@ double blackShare(const Picture& p, int at, bool row = false)
         black += (p.pixelValue(row ? i : at, row ? at : i) & 0xFFFFFF) == 0;
     }
     return double(black) / all;
+}
+
+TEST(LinuxShowWithoutDisplay, EndsWithAReasonInsteadOfShowingWhereNobodySees)
+{
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-s"}, {"--root"}}) {
+        Program show(args, true);
+        EXPECT_TRUE(show.waitForExit(3000ms)) << args[0];
+        EXPECT_EQ(show.exitCode(), 1) << args[0];
+    }
 }
 
 class LinuxShow : public ::testing::Test {
