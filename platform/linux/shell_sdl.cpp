@@ -140,6 +140,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     platform.setWindow(window.get());
     SDL_RaiseWindow(window.get());
     SDL_ShowCursor(startup.cursorVisible() ? SDL_ENABLE : SDL_DISABLE);
+    SDL_SetWindowKeyboardGrab(window.get(), startup.systemKeysEnabled() ? SDL_FALSE : SDL_TRUE);
 
     ShowTicker ticker(*form, frameIntervalFor(refresh));
     int wait = ticker.run(monotonicMilliseconds());
@@ -182,6 +183,8 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     // EndShow, once past the password (there is none to ask on Linux).
     form->stopShow();
     if (state.modeLetter == "S") {
+        startup.enableSystemKeys(true);
+        SDL_SetWindowKeyboardGrab(window.get(), SDL_FALSE);
         state.CursorState = startup.showCursor(state.CursorState != 0);
     }
     SDL_QuitSubSystem(SDL_INIT_VIDEO);

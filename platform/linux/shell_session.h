@@ -34,10 +34,13 @@ public:
     void openDialog(StartupState& state) override;
     void openShow(StartupState&) override { showRequested_ = true; }
     std::int32_t showCursor(bool show) override;
-    void enableSystemKeys(bool) override {} // no such system state on Linux
+    // The system's own key combinations go to the show's window while they are "disabled":
+    // the shell grabs the keyboard for it (mode "S" only, as Main asks for it there).
+    void enableSystemKeys(bool enable) override { systemKeysEnabled_ = enable; }
 
     bool showRequested() const { return showRequested_; }
     bool cursorVisible() const { return cursorCounter_ >= 0; }
+    bool systemKeysEnabled() const { return systemKeysEnabled_; }
     bool usedSamples() const { return usedSamples_; }
 
 private:
@@ -45,6 +48,7 @@ private:
     std::ostream& messages_;
     bool showRequested_ = false;
     bool usedSamples_ = false;
+    bool systemKeysEnabled_ = true;
     std::int32_t cursorCounter_ = 0; // as the system's display counter: shown while >= 0
 };
 
