@@ -48,7 +48,7 @@ std::string findSampleFolder()
 }
 
 LinuxStartupPlatform::LinuxStartupPlatform(const ShellOptions& options, std::ostream& messages)
-    : options_(options), messages_(messages)
+    : PosixStartup(posix::settingsLocation(options.iniFile)), options_(options), messages_(messages)
 {
 }
 
@@ -63,14 +63,12 @@ bool LinuxStartupPlatform::windowExists(std::string_view titleUtf8)
 
 void LinuxStartupPlatform::loadSettings(Settings& settings, Catalogue& catalogue)
 {
-    posix::PosixFileSystem files;
-    posix::IconvCodec codec;
-    LoadSettings(posix::settingsLocation(options_.iniFile), files, codec, settings, catalogue);
+    PosixStartup::loadSettings(settings, catalogue);
     // A folder set up but empty gives the desktop copy; no folder at all gives the samples.
     if (settings.ImageFolder.empty()) {
         if (const std::string samples = findSampleFolder(); !samples.empty()) {
+            posix::PosixFileSystem files;
             BuildImageList(samples, settings.ImageKinds, files, catalogue);
-            usedSamples_ = catalogue.ImageCount > 0;
         }
     }
 }
@@ -82,10 +80,9 @@ void LinuxStartupPlatform::openPreview(std::int32_t)
 
 void LinuxStartupPlatform::openDialog(StartupState&)
 {
-    const SettingsLocation where = posix::settingsLocation(options_.iniFile);
     posix::PosixFileSystem files;
     messages_ << "velmora: the settings dialog is not available on Linux; the settings are read from "
-              << settingsFileToRead(where, files) << '\n';
+              << settingsFileToRead(location(), files) << '\n';
 }
 
 std::int32_t LinuxStartupPlatform::showCursor(bool show)

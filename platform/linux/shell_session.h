@@ -6,6 +6,7 @@
 #include "music/background_music.h"
 #include "platform/linux/music/sdl_music.h"
 #include "platform/linux/shell_options.h"
+#include "platform/linux/startup_linux.h"
 #include "show/picture_loader.h"
 #include "show/show_form.h"
 #include "startup/main_logic.h"
@@ -21,15 +22,15 @@ namespace velmora::shell {
 // share/velmora/samples, or in the source tree it was built from. Empty when none is found.
 std::string findSampleFolder();
 
-class LinuxStartupPlatform final : public StartupPlatform {
+// Main's platform for the Linux program: the settings as PosixStartup reads them, plus the
+// sample pictures, the single-instance look-up on X, the cursor and the modes not built here.
+class LinuxStartupPlatform final : public posix::PosixStartup {
 public:
     LinuxStartupPlatform(const ShellOptions& options, std::ostream& messages);
 
     bool windowExists(std::string_view titleUtf8) override;
     // The INI's settings and folder; with no folder set up, the sample pictures.
     void loadSettings(Settings& settings, Catalogue& catalogue) override;
-    bool isWinNT() override { return true; } // no password service to ask
-    void changePassword(std::int32_t) override {}
     void openPreview(std::int32_t parentWindow) override;
     void openDialog(StartupState& state) override;
     void openShow(StartupState&) override { showRequested_ = true; }
@@ -41,13 +42,11 @@ public:
     bool showRequested() const { return showRequested_; }
     bool cursorVisible() const { return cursorCounter_ >= 0; }
     bool systemKeysEnabled() const { return systemKeysEnabled_; }
-    bool usedSamples() const { return usedSamples_; }
 
 private:
     const ShellOptions& options_;
     std::ostream& messages_;
     bool showRequested_ = false;
-    bool usedSamples_ = false;
     bool systemKeysEnabled_ = true;
     std::int32_t cursorCounter_ = 0; // as the system's display counter: shown while >= 0
 };
