@@ -8,6 +8,8 @@
 #include "startup/main_logic.h"
 #include "startup/random.h"
 
+#include <SDL2/SDL.h>
+
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -67,9 +69,13 @@ int main(int argc, char** argv)
         return 0; // every other mode has done all it does (or ends silently, as a second show)
     }
 
-    shell::ShowSession session(state);
-    if (options.target == shell::Target::FullScreen) {
-        return shell::runFullScreen(options, state, startup, session, std::cerr);
+    int exitCode = 0;
+    {
+        shell::ShowSession session(state);
+        exitCode = options.target == shell::Target::FullScreen
+                       ? shell::runFullScreen(options, state, startup, session, std::cerr)
+                       : shell::runDisplayHack(options, session, std::cerr);
     }
-    return shell::runDisplayHack(options, session, std::cerr);
+    SDL_Quit(); // after the music has closed its device
+    return exitCode;
 }
