@@ -127,7 +127,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     form->Form_Load(bounds.w, bounds.h);
     const std::int64_t loaded = monotonicMilliseconds();
 
-    const std::unique_ptr<SDL_Window, WindowCloser> window(
+    std::unique_ptr<SDL_Window, WindowCloser> window(
         SDL_CreateWindow(std::string(ShowWindowTitle).c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
                          SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP));
     if (!window) {
@@ -187,6 +187,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         SDL_SetWindowKeyboardGrab(window.get(), SDL_FALSE);
         state.CursorState = startup.showCursor(state.CursorState != 0);
     }
+    window.reset();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return 0;
 }
