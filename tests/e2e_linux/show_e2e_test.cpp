@@ -179,7 +179,7 @@ protected:
                                               << velmora::SettingsKey::ImageFolder << '=' << folder.string() << "\r\n";
     }
 
-    // Whether the show's window is on the screen (it exists, hidden, while the show loads).
+    // Whether the show's window is mapped: the program opens it once the first picture is composed.
     bool showWindowViewable()
     {
         Window rootReturn = 0, parent = 0, *children = nullptr;
