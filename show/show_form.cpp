@@ -154,21 +154,29 @@ void ShowForm::LoadNextPicture()
     }
 }
 
-void ShowForm::DrawGrid()
+void ShowForm::DrawGrid() { DrawGrid(boundsOf(buffers_.Display)); }
+
+void ShowForm::DrawGrid(const Rect& area)
 {
     ShowState& s = state_;
     s.GridW = roundHalfEven(double(s.ScreenW) / GridColumns);
     s.GridH = roundHalfEven(double(s.ScreenH) / GridRows);
     const int screenW = roundHalfEven(s.ScreenW);
     const int screenH = roundHalfEven(s.ScreenH);
+    // Each line runs up to but not including the screen's far edge, as a pen draws it.
+    auto drawPart = [&](const Rect& line) {
+        const Rect part = intersect(line, area);
+        if (!part.empty()) {
+            fillBox(buffers_.Display, part.x, part.y, part.right(), part.bottom(), Black);
+        }
+    };
     for (int i = 1; i < GridColumns; ++i) {
-        drawLine(buffers_.Display, i * s.GridW, 0, i * s.GridW, screenH, Black);
+        drawPart({i * s.GridW, 0, 1, screenH});
     }
     for (int i = 1; i < GridRows; ++i) {
-        drawLine(buffers_.Display, 0, i * s.GridH, screenW, i * s.GridH, Black);
+        drawPart({0, i * s.GridH, screenW, 1});
     }
-    // No dirty mark: every caller has just drawn a tile and marked it, and outside that tile
-    // the grid lines are already black, so redrawing them changes nothing there.
+    // No dirty mark: every caller has just drawn `area` and marked it.
 }
 
 void ShowForm::makePermutation(std::array<int, TileCount + 1>& order, int n)
@@ -309,7 +317,7 @@ void ShowForm::Timer4_Timer()
                  s.FlipStep);
     if (s.FlipStep > LastFlipStep) {
         blockCopy(b.Display, s.PointX, s.PointY, s.TileW, s.TileH, b.Pic_D, 0, 0);
-        DrawGrid();
+        DrawGrid(tile);
         timer4_.enabled = false;
         timer3_.enabled = true;
     }
@@ -350,7 +358,7 @@ bool ShowForm::revealStep()
     if (s.FlipStep > LastFlipStep) {
         blockCopy(b.Display, s.PointX, s.PointY, s.TileW, s.TileH, b.Master, s.PointX, s.PointY);
     }
-    DrawGrid();
+    DrawGrid(tile);
     markDirty(tile);
     return s.FlipStep > LastFlipStep && s.revealIndex >= TileCount;
 }

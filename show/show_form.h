@@ -128,6 +128,9 @@ public:
     // The procedures of the cycle, public so that tests and tools can drive them directly.
     void LoadNextPicture();
     void DrawGrid();
+    // The parts of the grid lines inside `area`. Only the tile just drawn can have lost its
+    // lines, so after a flip this leaves Display exactly as the whole grid would.
+    void DrawGrid(const Rect& area);
     void MakeTileOrder();
     void MakeEffectOrder();
 

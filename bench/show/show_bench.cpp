@@ -1,5 +1,6 @@
 // Cost of the show's per-frame work at 1920 x 1080: one Timer3 tick (copy a tile, filter it),
-// one Timer4 tick of the flip, a frame of the reveal (five steps), and a whole picture's pass.
+// one Timer4 tick of the flip (and its last tick alone), a frame of the reveal (five steps),
+// and Form_Load.
 #include "filters/engine.h"
 #include "music/show_music.h"
 #include "show/show_form.h"
@@ -99,6 +100,22 @@ void BM_Timer4Tick(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Timer4Tick)->Unit(benchmark::kMicrosecond);
+
+// The last Timer4 tick of a flip alone: the exact copy of the tile and the grid redraw.
+void BM_Timer4FinalTick(benchmark::State& state)
+{
+    auto b = std::make_unique<Bench>();
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (b->form->state().TileCounter >= TileCount) b = std::make_unique<Bench>();
+        b->form->Timer3_Timer();
+        while (b->form->state().FlipStep < 24) b->form->Timer4_Timer();
+        state.ResumeTiming();
+        b->form->Timer4_Timer();
+        benchmark::DoNotOptimize(b->form->takeDirtyRect());
+    }
+}
+BENCHMARK(BM_Timer4FinalTick)->Unit(benchmark::kMicrosecond);
 
 // One frame of the reveal: five drawing steps with their grid redraws.
 void BM_RevealFrame(benchmark::State& state)

@@ -314,6 +314,33 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b", "a"}));
 }
 
+// The grid is redrawn only across the tile just drawn. Whenever no flip is half-way, the whole
+// grid would stand on Display, so drawing all of it then must change nothing; screens whose
+// grid drifts from the tiles (1280 x 1024 down, 342 x 203 both ways) included.
+TEST(ShowForm, TheGridRedrawnAcrossEachTileLeavesDisplayAsTheWholeGridWould)
+{
+    for (const auto& [w, h] : {std::pair{1280, 1024}, std::pair{342, 203}}) {
+        Show show(11);
+        show.addPicture("a", pattern(w, h));
+        show.addPicture("b", solid(w / 2, h, 250, 250, 250));
+        ShowForm& form = show.start(w, h);
+        int checked = 0, revealFrames = 0, reveals = 0;
+        while (reveals < 1 || form.state().TileCounter < 4) {
+            ASSERT_LT(checked, 3000);
+            const ShowPhase before = form.state().phase;
+            show.frame();
+            revealFrames += form.state().phase == ShowPhase::Reveal;
+            reveals += before == ShowPhase::Reveal && form.state().phase != ShowPhase::Reveal;
+            if (form.timer(4).enabled) continue; // a flip half-way shows its strips across the lines
+            const Picture drawn = form.buffers().Display;
+            form.DrawGrid();
+            ASSERT_TRUE(drawn == form.buffers().Display) << w << " x " << h << ", check " << checked;
+            ++checked;
+        }
+        EXPECT_GT(revealFrames, 200);
+    }
+}
+
 TEST(ShowForm, OddScreensAndBrokenCataloguesRunWithoutFault)
 {
     for (const auto& [w, h] : std::vector<std::pair<int, int>>{{0, 0}, {7, 5}, {13, 200}, {-4, 30}}) {
