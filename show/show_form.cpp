@@ -389,6 +389,18 @@ ShowTimer ShowForm::timer(int number) const
     }
 }
 
+std::optional<std::int64_t> ShowForm::nextWorkAt(std::int64_t now) const
+{
+    if (!timer3_.enabled && !timer4_.enabled) {
+        return std::nullopt;
+    }
+    const bool pausing = state_.phase == ShowPhase::PauseBeforeReveal || state_.phase == ShowPhase::PauseAfterReveal;
+    if (pausing && !timer4_.enabled) {
+        return std::max(now, state_.pauseEndMs);
+    }
+    return now;
+}
+
 void ShowForm::frame()
 {
     if (timer3_.enabled) {

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace velmora::show {
 
@@ -105,6 +106,12 @@ public:
     void Timer3_Timer(); // one tile of the slide cycle, or a part of the picture change
     void Timer4_Timer(); // two steps of the filter flip
     ShowTimer timer(int number) const; // number 1..4
+
+    // When Timer3 or Timer4 next has work, on the platform's clock: `now` while tiles, flips
+    // or a reveal run (a tick every frame), the end of a pause between pictures, and nullopt
+    // while neither is enabled (before Form_Load, after stopShow). A tick before that time
+    // changes nothing. Timer1 and Timer2 are plain interval timers the shell keeps itself.
+    std::optional<std::int64_t> nextWorkAt(std::int64_t now) const;
 
     // One display frame for a shell with no timers of its own: ticks Timer3 or Timer4
     // (whichever is enabled), then presents what changed. Timer1 and Timer2 stay the shell's.

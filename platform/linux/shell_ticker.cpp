@@ -39,18 +39,7 @@ bool ShowTicker::pollDue(Slot& slot, bool enabled, int intervalMs, std::int64_t 
     return true;
 }
 
-std::int64_t ShowTicker::nextFrameWork(std::int64_t now) const
-{
-    if (!form_.timer(3).enabled && !form_.timer(4).enabled) {
-        return -1;
-    }
-    const show::ShowState& s = form_.state();
-    const bool pausing = s.phase == show::ShowPhase::PauseBeforeReveal || s.phase == show::ShowPhase::PauseAfterReveal;
-    if (pausing && !form_.timer(4).enabled) {
-        return std::max(now, s.pauseEndMs);
-    }
-    return now;
-}
+std::int64_t ShowTicker::nextFrameWork(std::int64_t now) const { return form_.nextWorkAt(now).value_or(-1); }
 
 int ShowTicker::run(std::int64_t now)
 {

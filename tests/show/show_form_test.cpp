@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 using namespace velmora;
@@ -274,7 +275,16 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
         const ShowPhase phaseBefore = s.phase;
         const bool flipping = show.form->timer(4).enabled;
         const int presents = show.platform.presentCount;
+        const int tileBefore = s.TileCounter, stepBefore = s.FlipStep;
+        const std::int64_t at = show.platform.now + FrameIntervalMs;
+        const std::optional<std::int64_t> due = show.form->nextWorkAt(at);
+        ASSERT_TRUE(due.has_value());
         show.frame();
+
+        // A shell may sleep until nextWorkAt: exactly the frames before it do nothing.
+        const bool worked = s.phase != phaseBefore || s.TileCounter != tileBefore || s.FlipStep != stepBefore ||
+                            !(before == b.Display);
+        ASSERT_EQ(worked, *due <= at) << "frame " << frame;
 
         ASSERT_NE(show.form->timer(3).enabled, show.form->timer(4).enabled) << "frame " << frame;
         ASSERT_LE(show.platform.presentCount - presents, 1);
@@ -396,6 +406,7 @@ TEST(ShowInput, ArrowKeysChangeTracksOnlyWhenTheMusicTakesThem)
     form.stopShow();
     EXPECT_EQ(show.music.stops, 1);
     EXPECT_FALSE(form.timer(1).enabled || form.timer(3).enabled || form.timer(4).enabled);
+    EXPECT_FALSE(form.nextWorkAt(0).has_value());
     const Picture last = form.buffers().Display;
     for (int i = 0; i < 50; ++i) show.frame();
     EXPECT_EQ(form.buffers().Display, last);
