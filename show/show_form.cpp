@@ -36,41 +36,25 @@ ShowForm::ShowForm(const Settings& settings, const Catalogue& catalogue, ShowSer
 void ShowForm::Form_Load(int screenWidth, int screenHeight)
 {
     assert(state_.phase == ShowPhase::NotLoaded);
-    const int w = std::clamp(screenWidth, 0, MaxScreenSide);
-    const int h = std::clamp(screenHeight, 0, MaxScreenSide);
     ShowState& s = state_;
     ShowBuffers& b = buffers_;
 
     // 1. Geometry.
-    s.ScreenW = float(w);
-    s.ScreenH = float(h);
-    b.Display.resize(w, h);
-    b.Master.resize(w, h);
-    b.Pic_Dmy.resize(w, h);
+    sizeBuffers(screenWidth, screenHeight);
 
     // 2. First picture, or the desktop as it is before the show covers it.
     if (catalogue_.ImageCount != 0) {
         s.PicCounter = 0;
         LoadNextPicture();
     } else if (!services_.platform.copyDesktop(b.Master)) {
-        fillBox(b.Master, 0, 0, w, h, Black);
+        fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
     }
 
     // 3. Show it.
     b.Display = b.Master;
 
-    // 4. Tiles, numbered row by row from the top-left.
-    s.TileW = w / GridColumns;
-    s.TileH = h / GridRows;
-    b.Pic_D.resize(s.TileW, s.TileH);
-    int k = 0;
-    for (int i = 0; i < GridRows; ++i) {
-        for (int j = 0; j < GridColumns; ++j) {
-            ++k;
-            s.TileX[std::size_t(k)] = s.TileW * j;
-            s.TileY[std::size_t(k)] = s.TileH * i;
-        }
-    }
+    // 4. Tiles.
+    layOutTiles();
 
     // 5. Grid.
     DrawGrid();
@@ -91,18 +75,91 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     markDirty(boundsOf(b.Display));
 }
 
-void ShowForm::LoadNextPicture()
+void ShowForm::sizeBuffers(int width, int height)
+{
+    const int w = std::clamp(width, 0, MaxScreenSide);
+    const int h = std::clamp(height, 0, MaxScreenSide);
+    state_.ScreenW = float(w);
+    state_.ScreenH = float(h);
+    buffers_.Display.resize(w, h);
+    buffers_.Master.resize(w, h);
+    buffers_.Pic_Dmy.resize(w, h);
+}
+
+// Tiles numbered row by row from the top-left, and Pic_D sized to one of them.
+void ShowForm::layOutTiles()
+{
+    ShowState& s = state_;
+    s.TileW = buffers_.Display.width() / GridColumns;
+    s.TileH = buffers_.Display.height() / GridRows;
+    buffers_.Pic_D.resize(s.TileW, s.TileH);
+    int k = 0;
+    for (int i = 0; i < GridRows; ++i) {
+        for (int j = 0; j < GridColumns; ++j) {
+            ++k;
+            s.TileX[std::size_t(k)] = s.TileW * j;
+            s.TileY[std::size_t(k)] = s.TileH * i;
+        }
+    }
+}
+
+void ShowForm::Form_Resize(int screenWidth, int screenHeight)
 {
     ShowState& s = state_;
     ShowBuffers& b = buffers_;
-    s.PicCounter += 1;
-    fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
+    const bool sameSize = std::clamp(screenWidth, 0, MaxScreenSide) == b.Display.width() &&
+                          std::clamp(screenHeight, 0, MaxScreenSide) == b.Display.height();
+    if (s.phase == ShowPhase::NotLoaded || s.phase == ShowPhase::Stopped || sameSize) {
+        return;
+    }
+    sizeBuffers(screenWidth, screenHeight);
+    if (catalogue_.ImageCount != 0) {
+        composePicture(masterPosition_);
+    } else if (!services_.platform.copyDesktop(b.Master)) {
+        fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
+    }
+    b.Display = b.Master;
+    layOutTiles();
+    DrawGrid();
 
+    // The tiles filtered so far were drawn for the old layout and are gone with it.
+    switch (s.phase) {
+    case ShowPhase::Tiles:
+        MakeTileOrder();
+        s.TileCounter = 0;
+        timer4_.enabled = false;
+        timer3_.enabled = true;
+        break;
+    case ShowPhase::Reveal:
+        // Master already holds the picture being revealed, and Display now shows it.
+        s.phase = ShowPhase::PauseAfterReveal;
+        s.pauseEndMs = services_.platform.nowMilliseconds() + PicturePauseMs;
+        break;
+    default: break;
+    }
+    dirty_ = boundsOf(b.Display); // anything still marked lay in the old layout
+}
+
+void ShowForm::LoadNextPicture()
+{
+    ShowState& s = state_;
+    s.PicCounter += 1;
     const int position = s.PicCounter;
     // The wrap happens whatever becomes of the load.
     if (s.PicCounter >= catalogue_.ImageCount) {
         s.PicCounter = 0;
     }
+    composePicture(position);
+}
+
+// Master cleared to black, then the picture at `position` of the show order placed on it;
+// Master stays black when there is no such picture or it does not load.
+void ShowForm::composePicture(int position)
+{
+    ShowState& s = state_;
+    ShowBuffers& b = buffers_;
+    masterPosition_ = position;
+    fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
 
     if (position < 1 || std::size_t(position) >= catalogue_.ShowOrder.size()) {
         return;

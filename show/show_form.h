@@ -113,6 +113,12 @@ public:
     // changes nothing. Timer1 and Timer2 are plain interval timers the shell keeps itself.
     std::optional<std::int64_t> nextWorkAt(std::int64_t now) const;
 
+    // The screen changed size: lays the show out again as Form_Load does (buffers, the current
+    // picture composed anew, tiles, grid) without restarting the music or moving on in the
+    // show order. A flip half-way is dropped and the current picture's tiles start over; a
+    // reveal half-way ends at once with the new picture shown; a pause goes on.
+    void Form_Resize(int screenWidth, int screenHeight);
+
     // One display frame for a shell with no timers of its own: ticks Timer3 or Timer4
     // (whichever is enabled), then presents what changed. Timer1 and Timer2 stay the shell's.
     void frame();
@@ -148,6 +154,9 @@ public:
     Rect tileRect(int k) const;
 
 private:
+    void sizeBuffers(int width, int height);
+    void layOutTiles();
+    void composePicture(int position);
     void startTile();
     void changePictureDone();
     void RevealPicture();
@@ -165,6 +174,7 @@ private:
     ShowTimer timer3_{false, Timer3IntervalMs};
     ShowTimer timer4_{false, Timer4IntervalMs};
     Rect dirty_;
+    int masterPosition_ = 0; // position in ShowOrder of the picture composed on Master
 };
 
 } // namespace velmora::show

@@ -51,8 +51,7 @@ private:
     std::int32_t cursorCounter_ = 0; // as the system's display counter: shown while >= 0
 };
 
-// The show's services, shared by every ShowForm the process makes (the display hack makes
-// a new one when its window changes size).
+// The show's services for the ShowForm the process makes.
 class ShowSession {
 public:
     explicit ShowSession(StartupState& state);

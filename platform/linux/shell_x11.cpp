@@ -320,18 +320,18 @@ int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostre
 
     int width = attributes.width;
     int height = attributes.height;
-    std::unique_ptr<show::ShowForm> form = session.makeForm(platform);
+    const std::unique_ptr<show::ShowForm> form = session.makeForm(platform);
     form->Form_Load(width, height);
-    auto ticker = std::make_unique<ShowTicker>(*form, show::FrameIntervalMs);
+    ShowTicker ticker(*form, show::FrameIntervalMs);
     if (options.timing) {
-        ticker->run(monotonicMilliseconds());
+        ticker.run(monotonicMilliseconds());
         XSync(dpy, False);
         messages << "velmora: first frame after " << monotonicMilliseconds() << " ms\n";
     }
 
     bool windowGone = false;
     while (!stopRequested && !windowGone) {
-        const int wait = ticker->run(monotonicMilliseconds());
+        const int wait = ticker.run(monotonicMilliseconds());
         XFlush(dpy);
         if (XPending(dpy) == 0) {
             pollfd connection{ConnectionNumber(dpy), POLLIN, 0};
@@ -366,14 +366,10 @@ int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostre
             break;
         }
         if (newWidth != width || newHeight != height) {
-            // A new size is a new screen for the show: it starts over, laid out for it.
+            // The same show laid out for the new size: the music and the show order go on.
             width = newWidth;
             height = newHeight;
-            form->stopShow();
-            ticker.reset();
-            form = session.makeForm(platform);
-            form->Form_Load(width, height);
-            ticker = std::make_unique<ShowTicker>(*form, show::FrameIntervalMs);
+            form->Form_Resize(width, height);
         } else if (exposed) {
             platform.present(form->buffers().Display, show::boundsOf(form->buffers().Display));
         }

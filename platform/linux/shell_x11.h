@@ -21,8 +21,8 @@ bool captureRootWindow(int x, int y, int width, int height, Picture& target);
 
 // Runs the show inside an X window that someone else owns (the daemon's, a caller's, or the
 // root window) until that window goes away or the process is told to end. It only draws:
-// input and locking belong to the window's owner. A change of the window's size starts the
-// show again at the new size. Returns the process's exit code.
+// input and locking belong to the window's owner. A change of the window's size lays the
+// show out again at the new size; the music goes on. Returns the process's exit code.
 int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostream& messages);
 
 } // namespace velmora::shell

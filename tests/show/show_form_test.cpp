@@ -351,6 +351,83 @@ TEST(ShowForm, TheGridRedrawnAcrossEachTileLeavesDisplayAsTheWholeGridWould)
     }
 }
 
+// A new window size lays the same show out again: the music plays on, Master holds the same
+// picture composed for the new size, and the picture's tiles start over in the new layout.
+TEST(ShowForm, ResizingLaysTheSameShowOutAgainWithoutRestartingTheMusic)
+{
+    auto twoPictures = [](Show& show) {
+        show.addPicture("a", pattern(200, 100));
+        show.addPicture("b", solid(100, 200, 0, 0, 250));
+    };
+    Show show(5);
+    twoPictures(show);
+    ShowForm& form = show.start(320, 240);
+    while (form.state().TileCounter < 3 || form.state().FlipStep != 6) show.frame(); // a flip half-way
+    const int effectCounter = form.state().EffectCounter;
+    (void)form.takeDirtyRect();
+    form.Form_Resize(1024, 768);
+
+    Show fresh(5);
+    twoPictures(fresh);
+    fresh.start(1024, 768);
+    EXPECT_TRUE(form.buffers().Master == fresh.buffers().Master);
+    EXPECT_TRUE(form.buffers().Display == fresh.buffers().Display); // the picture and its grid, nothing turned
+    EXPECT_EQ(form.tileRect(48), (Rect{896, 640, 128, 128}));
+    EXPECT_EQ(form.buffers().Pic_D.width(), 128);
+    EXPECT_EQ(form.takeDirtyRect(), (Rect{0, 0, 1024, 768}));
+    EXPECT_EQ(show.music.starts, 1);
+    EXPECT_EQ(show.music.stops, 0);
+    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "a"}));
+    EXPECT_EQ(form.state().PicCounter, 1);
+    EXPECT_EQ(form.state().EffectCounter, effectCounter);
+    EXPECT_TRUE(form.timer(3).enabled && !form.timer(4).enabled);
+
+    std::set<int> tiles;
+    while (form.state().phase == ShowPhase::Tiles) {
+        show.frame();
+        if (show.tileJustStarted()) tiles.insert(form.state().CurTile);
+    }
+    EXPECT_EQ(tiles.size(), 48u);
+    while (form.state().phase != ShowPhase::PauseAfterReveal) show.frame();
+    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "a", "b"}));
+}
+
+TEST(ShowForm, ResizingDuringAPictureChangeKeepsItsCourse)
+{
+    Show show(3);
+    show.addPicture("a", pattern(192, 144));
+    show.addPicture("b", solid(192, 144, 0, 0, 250));
+    ShowForm& form = show.start(192, 144);
+    while (form.state().phase != ShowPhase::PauseBeforeReveal) show.frame();
+    const std::int64_t pauseEnd = form.state().pauseEndMs;
+    form.Form_Resize(240, 180);
+    EXPECT_EQ(form.state().phase, ShowPhase::PauseBeforeReveal);
+    EXPECT_EQ(form.state().pauseEndMs, pauseEnd);
+
+    while (form.state().phase != ShowPhase::Reveal) show.frame();
+    for (int i = 0; i < 20; ++i) show.frame();
+    ASSERT_EQ(form.state().phase, ShowPhase::Reveal);
+    form.Form_Resize(96, 72);
+    // The reveal is over at once: the new picture stands on the screen and the pause follows.
+    EXPECT_EQ(form.state().phase, ShowPhase::PauseAfterReveal);
+    const ShowBuffers& b = form.buffers();
+    EXPECT_EQ(differencesOffGrid(form.state(), b.Display, 0, 0, b.Master, 0, 0, boundsOf(b.Master)), 0);
+    EXPECT_EQ(b.Master.pixelValue(48, 36), 0x0000FAu);
+    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "a", "b", "b"}));
+
+    // Sizes a window can pass through on its way, and back.
+    form.Form_Resize(96, 72); // unchanged: nothing happens
+    EXPECT_EQ(show.loader.loads.size(), 4u);
+    for (const auto& [w, h] : std::vector<std::pair<int, int>>{{0, 0}, {-3, 1 << 30}, {5, 3}, {192, 144}}) {
+        form.Form_Resize(w, h);
+        for (int i = 0; i < 400; ++i) {
+            show.frame();
+            ASSERT_NE(form.timer(3).enabled, form.timer(4).enabled);
+        }
+    }
+    EXPECT_EQ(show.music.starts, 1);
+}
+
 TEST(ShowForm, OddScreensAndBrokenCataloguesRunWithoutFault)
 {
     for (const auto& [w, h] : std::vector<std::pair<int, int>>{{0, 0}, {7, 5}, {13, 200}, {-4, 30}}) {
