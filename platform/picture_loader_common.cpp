@@ -207,6 +207,7 @@ void set32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v)
 constexpr std::uint16_t kSetMapMode = 0x0103;
 constexpr std::uint16_t kSetWindowOrg = 0x020B;
 constexpr std::uint16_t kSetWindowExt = 0x020C;
+constexpr std::uint16_t kCreatePen = 0x02FA;
 constexpr int kAnisotropic = 8;
 
 } // namespace
@@ -335,8 +336,16 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     put16(out, kSetWindowExt);
     put16(out, plan.windowHeight);
     put16(out, plan.windowWidth);
+    // A pen wider than twice the picture paints nothing more than one that wide, but some
+    // renderers take time with the square of the width: such pens are narrowed.
+    const int widestPen = 2 * std::max(std::abs(plan.windowWidth), std::abs(plan.windowHeight));
     for (const Span& s : kept) {
+        const std::size_t copied = out.size();
         out.insert(out.end(), data + s.offset, data + s.offset + s.bytes);
+        if (u16(data + s.offset + 4) == kCreatePen && s.bytes >= 16 && std::abs(s16(&out[copied + 8])) > widestPen) {
+            out[copied + 8] = std::uint8_t(widestPen & 0xFF);
+            out[copied + 9] = std::uint8_t((widestPen >> 8) & 0xFF);
+        }
     }
     put32(out, 3);
     put16(out, 0);

@@ -1,4 +1,5 @@
-// Fuzz entry for the Linux WMF decoder: any bytes must give a picture or a reason.
+// Fuzz entry for the Linux WMF decoder, drawn in this process so that the sanitizers see
+// libwmf: any bytes must give a picture or a reason.
 #include "platform/linux/loader/decoders.h"
 
 #include <cstdint>
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         request.fitWidth = 16;
         request.fitHeight = 12;
     }
-    const velmora::LoadResult r = velmora::decode::decodeWmf(data, size, request);
+    const velmora::LoadResult r = velmora::decode::decodeWmfInProcess(data, size, request);
     if (r.ok && (r.picture.empty() || r.ownSize.width <= 0)) {
         std::abort(); // success must come with pixels
     }

@@ -13,6 +13,8 @@ LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size, const LoadRequ
 LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+// The same, drawn in this process (decodeWmf draws in a child it can stop): for fuzzing.
+LoadResult decodeWmfInProcess(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 
 SizeResult jpegSize(const std::uint8_t* data, std::size_t size);
 SizeResult gifSize(const std::uint8_t* data, std::size_t size);
