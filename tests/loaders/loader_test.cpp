@@ -134,7 +134,7 @@ TEST(Loader, ReducedDecodeCoversTheBoxAndKeepsTheOwnSize)
     EXPECT_EQ(small.picture.width(), 64);
 }
 
-TEST(Loader, MetafileEscapesAreDroppedNotPlayed)
+TEST(Loader, MetafileEscapesAreDroppedAndAbsurdPensNarrowed)
 {
     const std::vector<std::uint8_t> bytes = readBytes(fixture("escape.wmf"));
     loading::WmfPlan plan;
@@ -148,6 +148,21 @@ TEST(Loader, MetafileEscapesAreDroppedNotPlayed)
         ASSERT_GE(words, 3u);
         at += words * 2;
     }
+
+    // A 2048-unit pen on a 64 x 48 window: drawn as a 128-unit pen, which covers as much.
+    const std::vector<std::uint8_t> wide = readBytes(sourceFile("tests/fuzz/corpus/wmf/wide-pen.wmf"));
+    ASSERT_EQ(loading::planWmf(wide.data(), wide.size(), plan), "");
+    int pens = 0;
+    for (std::size_t at = 18; at + 10 <= plan.cleaned.size();) {
+        const std::uint32_t words = plan.cleaned[at] | plan.cleaned[at + 1] << 8 | plan.cleaned[at + 2] << 16;
+        if ((plan.cleaned[at + 4] | plan.cleaned[at + 5] << 8) == 0x02FA) {
+            EXPECT_LE(std::int16_t(plan.cleaned[at + 8] | plan.cleaned[at + 9] << 8), 128);
+            ++pens;
+        }
+        ASSERT_GE(words, 3u);
+        at += words * 2;
+    }
+    EXPECT_EQ(pens, 1);
 }
 
 TEST(Loader, MissingFilesAndFoldersFailWithAReason)

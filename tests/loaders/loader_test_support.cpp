@@ -10,8 +10,7 @@
 
 namespace loader_test {
 
-namespace {
-std::string sourcePath(const std::string& relative)
+std::string sourceFile(const std::string& relative)
 {
     std::string path = std::string(VELMORA_SOURCE_DIR) + "/" + relative;
 #ifdef _WIN32
@@ -21,10 +20,9 @@ std::string sourcePath(const std::string& relative)
 #endif
     return path;
 }
-} // namespace
 
-std::string fixture(const std::string& name) { return sourcePath("tests/loaders/fixtures/" + name); }
-std::string hostile(const std::string& name) { return sourcePath("tests/loaders/hostile/" + name); }
+std::string fixture(const std::string& name) { return sourceFile("tests/loaders/fixtures/" + name); }
+std::string hostile(const std::string& name) { return sourceFile("tests/loaders/hostile/" + name); }
 
 std::vector<std::uint8_t> readBytes(const std::string& path)
 {

@@ -9,6 +9,7 @@
 
 namespace loader_test {
 
+std::string sourceFile(const std::string& relative); // a file of the source tree
 std::string fixture(const std::string& name);
 std::string hostile(const std::string& name);
 std::vector<std::uint8_t> readBytes(const std::string& path);
