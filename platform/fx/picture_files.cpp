@@ -23,7 +23,7 @@ namespace {
 // The kind of picture the file holds, from its first bytes.
 loading::PictureFormat formatOf(const std::string& path)
 {
-    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    std::ifstream in(utf8Path(path), std::ios::binary);
     std::uint8_t head[32] = {};
     in.read(reinterpret_cast<char*>(head), sizeof head);
     return loading::sniffFormat(head, std::size_t(in.gcount()));
@@ -112,16 +112,16 @@ std::string writeBmp(const std::string& path, const Picture& picture)
     putLe(header, 0, 4);
     putLe(header, 0, 4);
 
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    std::ofstream file(utf8Path(path), std::ios::binary);
+    if (!file) {
         return "cannot create " + path;
     }
-    bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size();
-    for (int y = picture.height() - 1; ok && y >= 0; --y) {
-        ok = std::fwrite(picture.pixel(0, y), 1, std::size_t(rowBytes), file) == rowBytes;
+    file.write(reinterpret_cast<const char*>(header.data()), std::streamsize(header.size()));
+    for (int y = picture.height() - 1; file && y >= 0; --y) {
+        file.write(reinterpret_cast<const char*>(picture.pixel(0, y)), std::streamsize(rowBytes));
     }
-    ok = std::fclose(file) == 0 && ok;
-    return ok ? std::string() : "cannot write " + path;
+    file.close();
+    return file ? std::string() : "cannot write " + path;
 }
 
 std::string writePng(const std::string& path, const Picture& picture)
@@ -133,8 +133,19 @@ std::string writePng(const std::string& path, const Picture& picture)
         rgb[3 * i + 1] = in[4 * i + 1];
         rgb[3 * i + 2] = in[4 * i];
     }
-    const int ok = stbi_write_png(path.c_str(), picture.width(), picture.height(), 3, rgb.data(), picture.width() * 3);
-    return ok ? std::string() : "cannot write " + path;
+    // Encoded in memory, then written through the path type that takes any name.
+    std::vector<char> png;
+    const auto append = [](void* context, void* data, int size) {
+        auto* bytes = static_cast<std::vector<char>*>(context);
+        bytes->insert(bytes->end(), static_cast<char*>(data), static_cast<char*>(data) + size);
+    };
+    if (!stbi_write_png_to_func(append, &png, picture.width(), picture.height(), 3, rgb.data(), picture.width() * 3)) {
+        return "cannot encode " + path;
+    }
+    std::ofstream file(utf8Path(path), std::ios::binary);
+    file.write(png.data(), std::streamsize(png.size()));
+    file.close();
+    return file ? std::string() : "cannot write " + path;
 }
 
 } // namespace

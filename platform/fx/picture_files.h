@@ -4,9 +4,17 @@
 #include "filters/picture.h"
 #include "show/picture_loader.h"
 
+#include <filesystem>
 #include <string>
 
 namespace velmora::fx {
+
+// A UTF-8 path as the file system's own path type, so that names outside the ANSI code page
+// work on Windows too.
+inline std::filesystem::path utf8Path(const std::string& path)
+{
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
 
 // The picture in `path` as 32-bit top-down pixels. BMP, GIF, JPEG and WMF come through the
 // platform's picture loader (reserved byte 255); other kinds through stb (the file's alpha,

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -40,18 +41,18 @@ std::string writeAtomically(const std::string& out, const velmora::Picture& pict
     std::string error = velmora::fx::writePicture(temporary, picture, velmora::fx::isPngName(out));
     std::error_code ec;
     if (error.empty()) {
-        fs::rename(temporary, out, ec);
+        fs::rename(velmora::fx::utf8Path(temporary), velmora::fx::utf8Path(out), ec);
         if (ec) {
             // Some systems refuse to rename over an existing file.
-            fs::remove(out, ec);
-            fs::rename(temporary, out, ec);
+            fs::remove(velmora::fx::utf8Path(out), ec);
+            fs::rename(velmora::fx::utf8Path(temporary), velmora::fx::utf8Path(out), ec);
         }
         if (ec) {
             error = "cannot write " + out;
         }
     }
     if (!error.empty()) {
-        fs::remove(temporary, ec);
+        fs::remove(velmora::fx::utf8Path(temporary), ec);
     }
     return error;
 }
@@ -101,7 +102,9 @@ int run(int argc, char** argv)
     return 0;
 }
 
-int main(int argc, char** argv)
+namespace {
+
+int guardedRun(int argc, char** argv)
 {
     try {
         return run(argc, argv);
@@ -109,3 +112,26 @@ int main(int argc, char** argv)
         return fail(e.what()); // out of memory for a huge picture, for one
     }
 }
+
+} // namespace
+
+#ifdef _WIN32
+// Windows hands the ANSI code page to main(); the wide arguments carry every file name,
+// so they are taken and passed on as UTF-8 like everywhere else.
+int wmain(int argc, wchar_t** wideArgv)
+{
+    std::vector<std::string> arguments;
+    std::vector<char*> argv;
+    for (int i = 0; i < argc; ++i) {
+        const std::u8string utf8 = std::filesystem::path(wideArgv[i]).u8string();
+        arguments.emplace_back(utf8.begin(), utf8.end());
+    }
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    return guardedRun(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return guardedRun(argc, argv); }
+#endif
