@@ -16,9 +16,11 @@
 #include <windowsx.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <memory>
+#include <optional>
 
 namespace velmora::win32 {
 
@@ -93,7 +95,7 @@ private:
     HWND hwnd_ = nullptr;
     show::Rect area_;
     std::unique_ptr<MonitorCovers> covers_;
-    std::array<bool, TimerCount + 1> timerSet_{};
+    std::array<UINT, TimerCount + 1> timerSet_{}; // the interval each timer runs at; 0: not set
     bool inSlideTick_ = false; // Timer3/Timer4 running, possibly yielding inside a filter
     bool inMusicTick_ = false;
     bool ending_ = false;      // EndShow under way (the password dialog may be open)
@@ -271,14 +273,23 @@ void ShowHost::onTimer(UINT_PTR id)
 
 void ShowHost::syncTimers()
 {
+    const std::int64_t now = platform_.nowMilliseconds();
+    const std::optional<std::int64_t> slideWork = form_.nextWorkAt(now);
     for (int n = 1; n <= TimerCount; ++n) {
         const show::ShowTimer timer = form_.timer(n);
-        bool& set = timerSet_[std::size_t(n)];
-        if (timer.enabled && !set) {
-            set = SetTimer(hwnd_, UINT_PTR(n), UINT(timer.intervalMs), nullptr) != 0;
-        } else if (!timer.enabled && set) {
+        std::int64_t interval = timer.intervalMs;
+        // Through a pause between pictures Timer3 has nothing to do until the pause ends:
+        // one tick then rather than one every frame.
+        if (n == 3 && slideWork.has_value() && *slideWork - now > interval) {
+            interval = std::min<std::int64_t>(*slideWork - now, USER_TIMER_MAXIMUM);
+        }
+        UINT& set = timerSet_[std::size_t(n)];
+        if (timer.enabled && set != UINT(interval)) {
+            // SetTimer on a running timer's id restarts it with the new interval.
+            set = SetTimer(hwnd_, UINT_PTR(n), UINT(interval), nullptr) != 0 ? UINT(interval) : 0;
+        } else if (!timer.enabled && set != 0) {
             KillTimer(hwnd_, UINT_PTR(n));
-            set = false;
+            set = 0;
         }
     }
 }
