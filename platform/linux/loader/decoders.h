@@ -12,9 +12,9 @@ namespace velmora::decode {
 LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+// Draws in a child process, stopped at the time cap; a fault there fails with kRendererCrashed.
 LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
-// The same, drawn in this process (decodeWmf draws in a child it can stop): for fuzzing.
-LoadResult decodeWmfInProcess(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+inline constexpr const char* kRendererCrashed = "WMF: the renderer crashed on this metafile";
 
 SizeResult jpegSize(const std::uint8_t* data, std::size_t size);
 SizeResult gifSize(const std::uint8_t* data, std::size_t size);

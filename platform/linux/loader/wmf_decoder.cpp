@@ -128,6 +128,8 @@ struct SharedPixels {
     }
 };
 
+constexpr int kRenderRefused = 3; // any other end of the child is a fault in the renderer
+
 void closeQuietly(int fd)
 {
     if (fd >= 0) {
@@ -136,23 +138,6 @@ void closeQuietly(int fd)
 }
 
 } // namespace
-
-LoadResult decodeWmfInProcess(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
-{
-    const loading::Deadline deadline(request.timeLimitMs);
-    loading::WmfPlan plan;
-    if (std::string why = loading::planWmf(data, size, plan); !why.empty()) {
-        return LoadResult::failure(why);
-    }
-    LoadResult result;
-    result.ownSize = plan.size;
-    result.picture.resize(plan.size.width, plan.size.height);
-    if (const char* why = renderWmf(plan, deadline, result.picture.data()); why != nullptr) {
-        return LoadResult::failure(why);
-    }
-    result.ok = true;
-    return result;
-}
 
 // libwmf draws in a child process: a record that draws for minutes is cut off at the time
 // cap (a renderer busy inside one record never looks at the clock), and a fault in the
@@ -180,7 +165,7 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadReque
     if (child == 0) {
         close(done[0]);
         const char* why = renderWmf(plan, deadline, static_cast<std::uint8_t*>(shared.bytes));
-        _exit(why == nullptr ? 0 : 1);
+        _exit(why == nullptr ? 0 : kRenderRefused);
     }
     close(done[1]);
     // The pipe closes when the child ends, whichever way it ends.
@@ -209,8 +194,11 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadReque
     if (!finished) {
         return LoadResult::failure("WMF took too long to draw");
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kRenderRefused) {
         return LoadResult::failure("WMF: metafile could not be drawn");
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return LoadResult::failure(kRendererCrashed);
     }
     LoadResult result;
     result.ownSize = plan.size;
