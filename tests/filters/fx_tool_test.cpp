@@ -116,9 +116,11 @@ TEST_F(FxTool, FiltersBmpFilesOfEveryLayoutLikeTheEngine)
         const std::string in = file("in" + std::to_string(bits) + (topDown ? "t.bmp" : "b.bmp"));
         writeBmp(in, picture, bits, topDown);
         for (auto [type, param] : std::vector<std::pair<int, int>>{{1, 2}, {4, 12}, {9, 0x787800}, {17, 20}}) {
-            const std::string out = file("out.bmp");
+            // Fresh names for every run: under Wine a finished run may still hold its files a moment.
+            const std::string run = std::to_string(bits) + (topDown ? "t-" : "b-") + std::to_string(type);
+            const std::string out = file("out-" + run + ".bmp");
             ASSERT_EQ(runTool(std::to_string(type) + " " + std::to_string(param) + " " + in + " " + out + " --seed 77",
-                              file("err.txt")), 0);
+                              file("err-" + run + ".txt")), 0);
             Picture want = picture;
             filters::FilterEngine engine;
             Random random(77);
@@ -141,6 +143,7 @@ TEST_F(FxTool, FailuresSayWhyOnOneLineAndLeaveNoOutput)
     writeBmp(in, picture, 24, false);
     std::ofstream(file("broken.bmp"), std::ios::binary) << "BM this is not a picture";
     const std::string out = file("out.bmp");
+    int runs = 0;
     for (const std::string& args : {std::string("15 0 ") + in + " " + out,      // the filter fails
                                     std::string("15 x ") + in + " " + out,      // bad PARAM
                                     std::string("32 1 ") + in + " " + out,      // no such type
@@ -149,14 +152,15 @@ TEST_F(FxTool, FailuresSayWhyOnOneLineAndLeaveNoOutput)
                                     std::string("2 0 ") + file("missing.bmp") + " " + out,
                                     std::string("2 0 ") + file("broken.bmp") + " " + out,
                                     std::string("2 0 ") + in + " " + file("no/such/dir/out.bmp")}) {
-        EXPECT_NE(runTool(args, file("err.txt")), 0) << args;
-        const std::vector<std::string> lines = linesOf(file("err.txt"));
+        const std::string errors = file("err-" + std::to_string(++runs) + ".txt");
+        EXPECT_NE(runTool(args, errors), 0) << args;
+        const std::vector<std::string> lines = linesOf(errors);
         ASSERT_EQ(lines.size(), 1u) << args;
         EXPECT_EQ(lines[0].rfind("velmora-fx: ", 0), 0u) << lines[0];
         EXPECT_FALSE(fs::exists(out)) << args;
     }
-    // Only the input files and the message remain: no partial output either.
+    // Only the input files and the messages remain: no partial output either.
     int files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
-    EXPECT_EQ(files, 3);
+    EXPECT_EQ(files, 2 + runs);
 }
