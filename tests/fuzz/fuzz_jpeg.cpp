@@ -1,30 +1,11 @@
 // Fuzz entry for the Linux JPEG decoder: any bytes must give a picture or a reason.
 #include "platform/linux/loader/decoders.h"
 #include "platform/picture_loader_common.h"
-
-#include <cstdint>
-#include <cstdlib>
+#include "tests/fuzz/decoder_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    velmora::LoadRequest request;
-    request.timeLimitMs = 3000;
-    // Every other input asks for a reduced decode, so the scaled paths are covered too.
-    if (size % 2 == 1) {
-        request.fitWidth = 16;
-        request.fitHeight = 12;
-    }
-    const velmora::LoadResult r = velmora::decode::decodeJpeg(data, size, request);
-    if (r.ok && (r.picture.empty() || r.ownSize.width <= 0)) {
-        std::abort(); // success must come with pixels
-    }
-    if (!r.ok && r.error.empty()) {
-        std::abort(); // failure must say why
-    }
-    const velmora::SizeResult s = velmora::decode::jpegSize(data, size);
-    if (s.ok && r.ok && s.size != r.ownSize) {
-        std::abort(); // the size query and the decode agree
-    }
+    velmora::fuzz::checkDecoder(data, size, velmora::decode::decodeJpeg, velmora::decode::jpegSize);
     // The marker walkers the Windows loader uses before WIC sees the file.
     const int orientation = velmora::loading::jpegExifOrientation(data, size);
     if (orientation < 1 || orientation > 8 || velmora::loading::countJpegScans(data, size) < 0) {

@@ -1,0 +1,37 @@
+// What every decoder's fuzz entry demands of any bytes: a picture or a reason, never both
+// or neither, and a size query that agrees with the decode.
+#pragma once
+
+#include "show/picture_loader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+namespace velmora::fuzz {
+
+template <typename Decode, typename SizeQuery>
+LoadResult checkDecoder(const std::uint8_t* data, std::size_t size, Decode decode, SizeQuery sizeOf)
+{
+    LoadRequest request;
+    request.timeLimitMs = 3000;
+    // Every other input asks for a reduced decode, so the scaled paths are covered too.
+    if (size % 2 == 1) {
+        request.fitWidth = 16;
+        request.fitHeight = 12;
+    }
+    LoadResult r = decode(data, size, request);
+    if (r.ok && (r.picture.empty() || r.ownSize.width <= 0)) {
+        std::abort(); // success must come with pixels
+    }
+    if (!r.ok && r.error.empty()) {
+        std::abort(); // failure must say why
+    }
+    const SizeResult s = sizeOf(data, size);
+    if (s.ok && r.ok && s.size != r.ownSize) {
+        std::abort(); // the size query and the decode agree
+    }
+    return r;
+}
+
+} // namespace velmora::fuzz
