@@ -7,6 +7,21 @@
 
 namespace velmora {
 
+namespace {
+
+// Every setting as a fresh process holds it before the file is read: 0 or empty. A value
+// the file cannot give as a number keeps this, not the default of a missing key.
+Settings settingsBeforeLoading()
+{
+    Settings settings;
+    settings.ImageSize = 0;
+    settings.FilterMode = 0;
+    settings.ImageKinds = {0, 0, 0, 0};
+    return settings;
+}
+
+} // namespace
+
 StartupOutcome Main(std::string_view commandLine, StartupPlatform& platform, Random& random, StartupState& state)
 {
     // Both titles are looked up, whatever the first answer.
@@ -28,6 +43,7 @@ StartupOutcome Main(std::string_view commandLine, StartupPlatform& platform, Ran
         return StartupOutcome::Ended;
     }
 
+    state.settings = settingsBeforeLoading();
     platform.loadSettings(state.settings, state.catalogue);
 
     if (mode == "A") {

@@ -1,6 +1,10 @@
 // Main's decision sequence against a platform that records what was asked of it.
 #include "startup/main_logic.h"
 
+#include "fake_file_system.h"
+#include "platform_codec.h"
+#include "startup/settings_file.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,7 +14,7 @@ using namespace velmora;
 
 namespace {
 
-class RecordingPlatform final : public StartupPlatform {
+class RecordingPlatform : public StartupPlatform {
 public:
     std::vector<std::string> calls;
     std::string openWindow; // title of a window that "exists"
@@ -109,4 +113,26 @@ TEST(Main, AnOpenShowOrDialogWindowStopsEveryModeBeforeAnythingElse)
             EXPECT_EQ(Main(line, p, random, state), StartupOutcome::AnotherInstance);
             EXPECT_EQ(p.calls, (Calls{"find Velmora_Main", "find ヴェルモラの設定"})) << line;
         }
+}
+
+TEST(Main, ASettingThatIsNotANumberActsAsZeroNotAsTheMissingKeyDefault)
+{
+    struct FilePlatform final : RecordingPlatform {
+        velmora::testing::FakeFileSystem fs;
+        velmora::testing::PlatformCodec codec;
+        void loadSettings(Settings& settings, Catalogue& catalogue) override
+        {
+            LoadSettings({"C:\\Velmora", {}, {}}, fs, codec, settings, catalogue);
+        }
+    } p;
+    const auto key = [&](const char* utf8) { return p.codec.toCp932(utf8).value(); };
+    p.fs.addFolder("C:\\Velmora");
+    p.fs.addFile("C:\\Velmora\\ヴェルモラ.ini", "[Section]\r\n" + key("画像のｻｲｽﾞ") + "=abc\r\n" + key("ﾌｨﾙﾀ区分") +
+                                                  "=40000\r\n" + key("画像種類_2") + "=x\r\n");
+    StartupState state;
+    Random random(7);
+    Main("/c", p, random, state);
+    EXPECT_EQ(state.settings.ImageSize, 0);
+    EXPECT_EQ(state.settings.FilterMode, 0);
+    EXPECT_EQ(state.settings.ImageKinds, (std::array<std::int16_t, 4>{1, 1, 0, 1}));
 }
