@@ -48,7 +48,13 @@ FilterResult Fil_Run(FilterEngine& engine, int filType, PictureView picture, std
     }
     engine.Pix_Work.borrow(picture.bytes, picture.width, picture.height);
 
-    const FilterResult result = entry->proc(engine);
+    FilterResult result;
+    try {
+        result = entry->proc(engine);
+    } catch (const std::bad_alloc&) {
+        // Some filters allocate small work buffers of their own.
+        result = FilterResult::failed("out of memory");
+    }
     if (result.status != FilterStatus::Done) {
         // A filter may stop part-way: put the picture's own pixels back.
         std::memcpy(picture.bytes, engine.Pix_Orgn.data(), picture.byteCount());

@@ -101,7 +101,7 @@ enum class FilterStatus {
 
 struct FilterResult {
     FilterStatus status = FilterStatus::Done;
-    const char* reason = ""; // short and static; empty unless Failed
+    const char* reason = ""; // short and static; empty when Done
 
     bool ok() const { return status == FilterStatus::Done; }
     static FilterResult done() { return {}; }
