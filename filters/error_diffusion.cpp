@@ -1,5 +1,6 @@
 // Filter types 21 to 23: two-tone by error diffusion against the picture's mean grey, with
 // the Floyd-Steinberg, Burkes and Stucki patterns and the error damped by param / 10.
+#include "filters/filter_math.h"
 #include "filters/filter_procs.h"
 
 #include <algorithm>
@@ -72,14 +73,7 @@ FilterResult diffuse(FilterEngine& e)
     std::vector<std::int32_t> Err_Buf(static_cast<std::size_t>(Rows) * stride, 0);
     e.yieldRow();
 
-    std::int64_t sum = 0; // 64 bits: 32 overflow above about 8.4 million pixels
-    for (int y = 1; y <= H; ++y) {
-        const std::uint8_t* row = e.Pix_Orgn.at(1, y);
-        for (std::ptrdiff_t x = 0; x < W; ++x) {
-            sum += e.Gray_Tbl[std::size_t(row[4 * x] + row[4 * x + 1] + row[4 * x + 2])];
-        }
-    }
-    const std::int64_t mean = sum / (std::int64_t(W) * std::int64_t(H));
+    const std::int64_t mean = meanGrayLevel(e);
     e.yieldRow();
 
     for (int y = 1; y <= H; ++y) {

@@ -2,7 +2,10 @@
 // halves to the even neighbour, and the clamp to a channel byte.
 #pragma once
 
+#include "filters/engine.h"
+
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 
@@ -37,5 +40,19 @@ inline bool toLong(double v, std::int32_t& out)
 }
 
 constexpr std::uint8_t clampByte(std::int32_t v) { return std::uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
+// The mean of Gray_Tbl over every pixel's blue + green + red sum, truncated. Summed in 64 bits:
+// 32 bits overflow above about 8.4 million pixels.
+inline std::int64_t meanGrayLevel(const FilterEngine& e)
+{
+    std::int64_t sum = 0;
+    for (int y = 1; y <= e.H; ++y) {
+        const std::uint8_t* row = e.Pix_Orgn.at(1, y);
+        for (std::ptrdiff_t x = 0; x < e.W; ++x) {
+            sum += e.Gray_Tbl[std::size_t(row[4 * x] + row[4 * x + 1] + row[4 * x + 2])];
+        }
+    }
+    return sum / (std::int64_t(e.W) * std::int64_t(e.H));
+}
 
 } // namespace velmora::filters

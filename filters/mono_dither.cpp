@@ -1,5 +1,6 @@
 // Filter types 19 and 20: pure black and white, by sharpened threshold with a carried
 // remainder (Fil_Mono_Sharp) and by ordered 4x4 dither (Fil_Mono_Bayer).
+#include "filters/filter_math.h"
 #include "filters/filter_procs.h"
 
 #include <algorithm>
@@ -29,15 +30,7 @@ FilterResult Fil_Mono_Sharp(FilterEngine& e)
         e.Gray_Tbl[std::size_t(i)] = i / 3;
     }
 
-    // 64-bit sum: 32 bits overflow above about 8.4 million pixels.
-    std::int64_t sum = 0;
-    for (int y = 1; y <= H; ++y) {
-        const std::uint8_t* row = e.Pix_Orgn.at(1, y);
-        for (std::ptrdiff_t x = 0; x < W; ++x) {
-            sum += e.Gray_Tbl[std::size_t(row[4 * x] + row[4 * x + 1] + row[4 * x + 2])];
-        }
-    }
-    const std::int64_t mean = sum / (std::int64_t(W) * std::int64_t(H));
+    const std::int64_t mean = meanGrayLevel(e);
     e.yieldRow();
 
     // One carry for the whole picture: a row's last remainder goes on to the next row's first pixel.
