@@ -4,6 +4,7 @@
 
 #include "filters/engine.h"
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +26,29 @@ inline double roundHalfEven(double v)
         whole += 1.0;
     }
     return whole;
+}
+
+// n / 2^24 to the nearest integer, halves to even, for |n| < 2^62: the rounding of a value
+// counted in units of a single-precision draw (Random::nextSingleBits). Integer arithmetic
+// without a branch, because the draws that feed it make any branch a coin toss.
+constexpr std::int64_t roundHalfEvenShift24(std::int64_t n) { return (n + 0x7FFFFF + ((n >> 24) & 1)) >> 24; }
+
+// The integer v as a double holds it: 53 significant bits, halves to even. In integers, so
+// that long products keep the default rounding whatever the floating-point environment.
+constexpr std::int64_t roundToDoublePrecision(std::int64_t v)
+{
+    const std::uint64_t magnitude = v < 0 ? 0 - std::uint64_t(v) : std::uint64_t(v);
+    const int width = 64 - std::countl_zero(magnitude);
+    if (width <= 53) {
+        return v;
+    }
+    const std::uint64_t unit = std::uint64_t(1) << (width - 53);
+    const std::uint64_t rest = magnitude & (unit - 1);
+    std::uint64_t rounded = magnitude - rest;
+    if (rest > unit / 2 || (rest == unit / 2 && (rounded & unit) != 0)) {
+        rounded += unit;
+    }
+    return v < 0 ? -std::int64_t(rounded) : std::int64_t(rounded);
 }
 
 // A conversion of a floating-point value to a Long; false when the result leaves 32 bits

@@ -4,42 +4,80 @@
 #include "filters/filter_procs.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace velmora::filters {
 
 namespace {
 
-// One draw as a single-precision value in [0, 1): 24 bits of the next value, truncated so
-// that a draw just below 1 never rounds up to 1.
-float nextSingle(Random& random) { return float(std::int64_t(random.next() * 16777216.0)) * (1.0f / 16777216.0f); }
+// One axis's offset from its draw k (r = k / 2^24): (r x param - half) converted to Long.
+// Below 2^28 for |param| every step of that double recipe is exact, so the offset is one
+// integer rounding; above, the product and the difference are rounded to double precision in
+// integers first. Either way no floating-point mode or branch on the draw is involved.
+struct ExactOffset {
+    std::int64_t spread;
+    std::int64_t half24; // half x 2^24
+    std::int64_t operator()(std::uint32_t k) const { return roundHalfEvenShift24(std::int64_t(k) * spread - half24); }
+};
+struct WideOffset {
+    std::int64_t spread;
+    std::int64_t half24;
+    std::int64_t operator()(std::uint32_t k) const
+    {
+        return roundHalfEvenShift24(roundToDoublePrecision(roundToDoublePrecision(std::int64_t(k) * spread) - half24));
+    }
+};
+
+template <class Offset>
+void scatterRows(FilterEngine& e, Offset offset)
+{
+    Random& random = e.rng();
+    const std::int64_t W = e.W;
+    const std::int64_t H = e.H;
+    // Channel 4 of the pixel written keeps its value; pixels move as whole 32-bit words so a
+    // read of a pixel just written is forwarded from its store.
+    constexpr std::uint32_t channel4 = std::endian::native == std::endian::little ? 0xFF000000u : 0x000000FFu;
+    std::vector<std::uint32_t> draws(std::size_t(2 * W));
+    std::uint8_t* const pixels = e.Pix_Work.data();
+    for (std::int64_t y = 0; y < H; ++y) {
+        // The row's draws, dx then dy per pixel, in the order the pixels take them.
+        for (std::uint32_t& k : draws) {
+            k = random.nextSingleBits();
+        }
+        for (std::int64_t x = 0; x < W; ++x) {
+            std::int64_t dx = offset(draws[std::size_t(2 * x)]);
+            std::int64_t dy = offset(draws[std::size_t(2 * x + 1)]);
+            // An offset that would leave the picture is dropped, not clamped.
+            dx &= -std::int64_t(std::uint64_t(x + dx) < std::uint64_t(W));
+            dy &= -std::int64_t(std::uint64_t(y + dy) < std::uint64_t(H));
+            std::uint8_t* to = pixels + 4 * (y * W + x);
+            const std::uint8_t* from = pixels + 4 * ((y + dy) * W + x + dx);
+            std::uint32_t moved;
+            std::uint32_t kept;
+            std::memcpy(&moved, from, 4);
+            std::memcpy(&kept, to, 4);
+            moved = (moved & ~channel4) | (kept & channel4);
+            std::memcpy(to, &moved, 4);
+        }
+        e.yieldRow();
+    }
+}
 
 } // namespace
 
 FilterResult Fil_Scatter(FilterEngine& e)
 {
-    Random& random = e.rng();
-    const double spread = e.param;
+    const std::int64_t spread = e.param;
     // |param / 2| <= 2^30, and r x param - half lies within (-2^31, 2^31) for every Long
-    // param: the conversions below always fit.
-    const double half = roundHalfEven(spread / 2.0);
-    const std::int64_t W = e.W;
-    const std::int64_t H = e.H;
-    for (std::int64_t y = 1; y <= H; ++y) {
-        for (std::int64_t x = 1; x <= W; ++x) {
-            std::int64_t dx = std::int64_t(roundHalfEven(double(nextSingle(random)) * spread - half));
-            std::int64_t dy = std::int64_t(roundHalfEven(double(nextSingle(random)) * spread - half));
-            // An offset that would leave the picture is dropped, not clamped.
-            if (x + dx < 1 || x + dx > W) dx = 0;
-            if (y + dy < 1 || y + dy > H) dy = 0;
-            const std::uint8_t* from = e.Pix_Work.at(int(x + dx), int(y + dy));
-            std::uint8_t* to = e.Pix_Work.at(int(x), int(y));
-            to[0] = from[0];
-            to[1] = from[1];
-            to[2] = from[2];
-        }
-        e.yieldRow();
+    // param: the conversions always fit.
+    const std::int64_t half24 = std::int64_t(roundHalfEven(double(spread) / 2.0)) * 16777216;
+    if (spread > -(std::int64_t(1) << 28) && spread < (std::int64_t(1) << 28)) {
+        scatterRows(e, ExactOffset{spread, half24});
+    } else {
+        scatterRows(e, WideOffset{spread, half24});
     }
     return FilterResult::done();
 }

@@ -16,6 +16,9 @@ public:
     // Uniform in [0, 1) with 53 random bits: the same sequence on every platform.
     // Inline because the noise filters draw three values per pixel.
     double next() { return double(nextBits() >> 11) * 0x1.0p-53; }
+    // The draw cut to single precision as the filters take it: next() x 2^24 truncated,
+    // which is exactly the top 24 bits, so no floating point is involved.
+    std::uint32_t nextSingleBits() { return std::uint32_t(nextBits() >> 40); }
     // Uniform integer in [0, n) for n > 0, without modulo bias.
     std::uint64_t below(std::uint64_t n);
     // xoshiro256**
