@@ -1,5 +1,6 @@
 // Filter types 28 to 31: per-pixel tone, colour and noise changes (auto level, noise,
 // saturation, gamma). Each reads Pix_Orgn and writes channels 1..3 of Pix_Work.
+#include "filters/filter_math.h"
 #include "filters/filter_procs.h"
 
 #include <algorithm>
@@ -138,26 +139,30 @@ FilterResult Fil_Noise(FilterEngine& e)
     // same value comes from integers in units of 2^-24 (the draw's resolution).
     const bool exactInIntegers = p >= -(std::int64_t(1) << 20) && p <= (std::int64_t(1) << 20);
 
+    // A row's draws, blue, green, red per pixel, taken before the row is worked: the same
+    // order, and a tight loop for the generator.
+    std::vector<std::uint32_t> draws(std::size_t(W) * 3);
     for (int y = 1; y <= e.H; ++y) {
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* dst = e.Pix_Work.at(1, y);
-        for (std::ptrdiff_t i = 0; i < 4 * std::ptrdiff_t(W); i += 4) {
-            for (int c = 0; c < 3; ++c) {
-                // A single-precision draw: the generator's value cut to 24 bits, so it stays below 1.
-                const std::int64_t k = std::int64_t(random.next() * 16777216.0);
-                const std::int64_t v = src[i + c];
-                std::int32_t out;
-                if (exactInIntegers) {
-                    // n / 2^24 rounded, halves to even, without a branch: the draws make
-                    // any branch here a coin toss for the predictor.
-                    const std::int64_t n = k * span + (v - p) * 16777216;
-                    const std::int64_t q = (n + 8388607 + ((n >> 24) & 1)) >> 24;
-                    out = clampToChannel(q);
-                } else {
-                    const double r = double(float(k) * (1.0f / 16777216.0f));
-                    out = roundToChannel(r * double(span) - double(p) + double(v));
+        for (std::uint32_t& k : draws) {
+            k = random.nextSingleBits();
+        }
+        if (exactInIntegers) {
+            for (std::ptrdiff_t x = 0; x < W; ++x) {
+                for (int c = 0; c < 3; ++c) {
+                    const std::int64_t k = draws[std::size_t(3 * x + c)];
+                    const std::int64_t v = src[4 * x + c];
+                    dst[4 * x + c] = std::uint8_t(clampToChannel(roundHalfEvenShift24(k * span + (v - p) * 16777216)));
                 }
-                dst[i + c] = std::uint8_t(out);
+            }
+        } else {
+            for (std::ptrdiff_t x = 0; x < W; ++x) {
+                for (int c = 0; c < 3; ++c) {
+                    const double r = double(float(draws[std::size_t(3 * x + c)]) * (1.0f / 16777216.0f));
+                    const double v = src[4 * x + c];
+                    dst[4 * x + c] = std::uint8_t(roundToChannel(r * double(span) - double(p) + v));
+                }
             }
         }
         e.yieldRow();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <climits>
 #include <cmath>
 
@@ -95,6 +96,31 @@ TEST(Noise, ParamZeroLiftsAboutHalfTheValuesByOneAndRepeatsWithTheSameSeed)
     Random same(5);
     ASSERT_TRUE(runFilter(29, again, 0, &same).ok());
     EXPECT_EQ(again, p);
+}
+
+TEST(Noise, MatchesThePerPixelFormulaForEverySeedAndInEveryRoundingMode)
+{
+    // Up to an amplitude of 2^20 the result must not depend on the floating-point mode the
+    // caller left set; the per-pixel formula rounds in the default mode.
+    const int modes[] = {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO};
+    for (std::uint64_t seed = 1; seed <= 5; ++seed) {
+        const Picture source = randomPicture(int(40 + 13 * seed), int(9 - seed), seed);
+        for (int param : {50, 100, 0, -1, -50, 255, 1 << 20, -(1 << 20)}) {
+            Random forReference(seed * 11);
+            const Picture want = referencePoint(29, source, param, &forReference);
+            for (int mode : modes) {
+                Picture got = source;
+                Random random(seed * 11);
+                std::fesetround(mode);
+                const FilterResult result = runFilter(29, got, param, &random);
+                std::fesetround(FE_TONEAREST);
+                ASSERT_TRUE(result.ok());
+                ASSERT_EQ(got, want) << "seed " << seed << " param " << param << " mode " << mode;
+                Random next = forReference;
+                ASSERT_EQ(next.nextBits(), random.nextBits()); // three draws per pixel, no more
+            }
+        }
+    }
 }
 
 TEST(PointFilters, WorkedExamplesOfSaturationAndGamma)
