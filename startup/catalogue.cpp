@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <cassert>
 #include <numeric>
+#include <utility>
+#include <vector>
 
 namespace velmora {
 
 namespace {
-
-constexpr std::uint32_t kExcluded = AttrDirectory | AttrHidden | AttrSystem;
 
 // Next code point of UTF-8 text as a UTF-16 sort rank. Supplementary characters rank
 // between U+D7FF and U+E000 (where their surrogates sort), in code point order; a byte
@@ -51,6 +51,28 @@ std::uint32_t nextRank(std::string_view s, std::size_t& pos)
 }
 
 } // namespace
+
+std::string utf16SortKey(std::string_view text)
+{
+    // Each rank in a prefix-free, order-keeping byte form (UTF-8's scheme stretched to five
+    // bytes for the ranks above U+1FFFFF): comparing keys compares the rank sequences.
+    std::string key;
+    key.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::uint32_t r = nextRank(text, pos);
+        if (r < 0x80) {
+            key += char(r);
+            continue;
+        }
+        int tail = r < 0x800 ? 1 : r < 0x10000 ? 2 : r < 0x200000 ? 3 : 4;
+        static constexpr unsigned char lead[5] = {0, 0xC0, 0xE0, 0xF0, 0xF8};
+        key += char(lead[tail] | (r >> (6 * tail)));
+        while (tail-- > 0)
+            key += char(0x80 | ((r >> (6 * tail)) & 0x3F));
+    }
+    return key;
+}
 
 bool utf16Less(std::string_view a, std::string_view b)
 {
@@ -104,7 +126,7 @@ void AddFiles(const std::string& pattern, FileSystem& fs, Catalogue& catalogue)
 {
     const std::string prefix = DirPart(pattern, fs.separator()) + fs.separator();
     for (const auto& found : fs.findFiles(pattern)) {
-        if ((found.attributes & kExcluded) != 0 || found.name.empty())
+        if ((found.attributes & AttrNotPlainFile) != 0 || found.name.empty())
             continue;
         ++catalogue.ImageCount;
         catalogue.ImageList.resize(std::size_t(catalogue.ImageCount) + 1);
@@ -119,9 +141,21 @@ void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>
     catalogue.ImageList.assign(1, std::string());
     if (folder.empty())
         return;
+    std::vector<std::string_view> wildcards;
     for (std::size_t kind = 0; kind < PicturePatterns.size(); ++kind)
         if (kinds[kind] == 1)
-            AddFiles(folder + fs.separator() + std::string(PicturePatterns[kind]), fs, catalogue);
+            wildcards.push_back(PicturePatterns[kind]);
+    if (wildcards.empty())
+        return;
+    // One listing of the folder for every kind; the paths as AddFiles composes them.
+    const char separator = fs.separator();
+    const std::string prefix = DirPart(folder + separator + "*", separator) + separator;
+    std::vector<std::string> names = fs.findPlainFiles(folder, wildcards);
+    catalogue.ImageList.reserve(names.size() + 1);
+    for (const std::string& name : names)
+        if (!name.empty())
+            catalogue.ImageList.push_back(prefix + name);
+    catalogue.ImageCount = static_cast<int>(catalogue.ImageList.size() - 1);
     if (catalogue.ImageCount > 1)
         SortImageList(catalogue);
 }
@@ -129,13 +163,23 @@ void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>
 void SortImageList(Catalogue& catalogue)
 {
     assert(catalogue.ImageCount >= 0 && std::size_t(catalogue.ImageCount) < catalogue.ImageList.size());
-    auto first = catalogue.ImageList.begin() + 1;
-    auto last = first + catalogue.ImageCount;
-    std::sort(first, last, [](const std::string& a, const std::string& b) { return utf16Less(a, b); });
-    // A name matched by two patterns (through a short name) is listed once.
-    last = std::unique(first, last);
-    catalogue.ImageCount = static_cast<int>(last - first);
-    catalogue.ImageList.resize(std::size_t(catalogue.ImageCount) + 1);
+    // Each path's key is made once, so the sort compares plain bytes.
+    const std::size_t n = std::size_t(catalogue.ImageCount);
+    std::vector<std::pair<std::string, std::size_t>> keyed(n);
+    for (std::size_t i = 0; i < n; ++i)
+        keyed[i] = {utf16SortKey(catalogue.ImageList[i + 1]), i + 1};
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<std::string> sorted;
+    sorted.reserve(n + 1);
+    sorted.emplace_back();
+    for (std::size_t i = 0; i < n; ++i) {
+        // A name matched by two patterns (through a short name) is listed once.
+        if (i > 0 && keyed[i].first == keyed[i - 1].first)
+            continue;
+        sorted.push_back(std::move(catalogue.ImageList[keyed[i].second]));
+    }
+    catalogue.ImageList = std::move(sorted);
+    catalogue.ImageCount = static_cast<int>(catalogue.ImageList.size() - 1);
 }
 
 void MakeShowOrder(std::int16_t imageOrder, Random& random, Catalogue& catalogue)

@@ -21,7 +21,8 @@ void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>
                     Catalogue& catalogue);
 
 // Appends the files matching one pattern (a folder, a separator and a wildcard name):
-// every entry that is not a folder, not hidden and not a system file.
+// every entry that is not a folder, not hidden and not a system file. BuildImageList takes
+// all kinds from one listing of the folder instead.
 void AddFiles(const std::string& pattern, FileSystem& fs, Catalogue& catalogue);
 
 // Sorts entries 1..ImageCount ordinally by UTF-16 code unit (case-sensitive, a prefix first).
@@ -42,5 +43,9 @@ std::string DirPart(std::string_view path, char separator);
 
 // The ordering of SortImageList on UTF-8 text: a < b by UTF-16 code units.
 bool utf16Less(std::string_view a, std::string_view b);
+
+// Bytes whose plain (memcmp) order is utf16Less's order of the texts, and equal only for
+// equal texts; the same bytes for text below U+D800, so most keys are the text itself.
+std::string utf16SortKey(std::string_view text);
 
 } // namespace velmora

@@ -20,6 +20,9 @@ enum FileAttribute : std::uint32_t {
     AttrArchive = 0x20,
 };
 
+// An entry with any of these is not a file the catalogue takes.
+inline constexpr std::uint32_t AttrNotPlainFile = AttrDirectory | AttrHidden | AttrSystem;
+
 struct FoundFile {
     std::string name; // the name only, without the folder
     std::uint32_t attributes = 0;
@@ -43,6 +46,20 @@ public:
     // matched case-insensitively), in the platform's order, "." and ".." included when the
     // name matches them. Empty when the folder cannot be read.
     virtual std::vector<FoundFile> findFiles(const std::string& pattern) = 0;
+
+    // The names of the files of `folder` matching any of `wildcards` that findFiles would
+    // report with none of the folder, hidden and system attributes. The platforms read the
+    // folder once and give each name once; this fallback searches once per wildcard, so a
+    // name matching two of them comes twice.
+    virtual std::vector<std::string> findPlainFiles(const std::string& folder, const std::vector<std::string_view>& wildcards)
+    {
+        std::vector<std::string> names;
+        for (std::string_view wildcard : wildcards)
+            for (FoundFile& found : findFiles(folder + separator() + std::string(wildcard)))
+                if ((found.attributes & AttrNotPlainFile) == 0)
+                    names.push_back(std::move(found.name));
+        return names;
+    }
 
     // Whether findFiles(pattern) would give any entry; may stop at the first one.
     virtual bool anyMatch(const std::string& pattern) { return !findFiles(pattern).empty(); }

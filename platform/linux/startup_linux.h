@@ -15,6 +15,8 @@ class PosixFileSystem final : public FileSystem {
 public:
     char separator() const override { return '/'; }
     std::vector<FoundFile> findFiles(const std::string& pattern) override;
+    std::vector<std::string> findPlainFiles(const std::string& folder,
+                                            const std::vector<std::string_view>& wildcards) override;
     bool anyMatch(const std::string& pattern) override;
     bool canOpenForReading(const std::string& path) override;
     bool fileExists(const std::string& path) override;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <utility>
 
 namespace velmora::posix {
 
@@ -69,13 +70,20 @@ bool wildcardMatch(std::string_view pattern, std::string_view name)
 
 namespace {
 
+// The folder a pattern searches, and its wildcard.
+std::pair<std::string, std::string> splitPattern(const std::string& pattern)
+{
+    const auto slash = pattern.rfind('/');
+    if (slash == std::string::npos)
+        return {".", pattern};
+    return {slash == 0 ? "/" : pattern.substr(0, slash), pattern.substr(slash + 1)};
+}
+
 // Calls `take` for each entry matching the pattern until it returns false.
 template <typename Take>
 void scan(const std::string& pattern, Take take)
 {
-    const auto slash = pattern.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : pattern.substr(0, slash);
-    const std::string wildcard = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    const auto [folder, wildcard] = splitPattern(pattern);
 
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir)
@@ -103,6 +111,40 @@ std::vector<FoundFile> PosixFileSystem::findFiles(const std::string& pattern)
         return true;
     });
     return found;
+}
+
+std::vector<std::string> PosixFileSystem::findPlainFiles(const std::string& folder,
+                                                         const std::vector<std::string_view>& wildcards)
+{
+    std::vector<std::string> names;
+    const std::string path = splitPattern(folder + "/*").first;
+    // Without search permission no entry can be looked at, so findFiles would give none.
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::access(path.c_str(), X_OK) == 0 ? ::opendir(path.c_str()) : nullptr,
+                                            ::closedir);
+    if (!dir)
+        return names;
+    const int dirFd = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        // A dot-file is hidden whatever it is ("." and ".." are folders besides).
+        if (name.empty() || name[0] == '.')
+            continue;
+        bool wanted = false;
+        for (std::string_view wildcard : wildcards)
+            wanted = wanted || wildcardMatch(wildcard, name);
+        if (!wanted)
+            continue;
+        // The listing's own entry type where it says enough; a link is judged by what it
+        // points to (a dangling one is no file), an unknown type by asking the file itself.
+        bool plainFile = entry->d_type == DT_REG;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat st;
+            plainFile = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+        }
+        if (plainFile)
+            names.emplace_back(name);
+    }
+    return names;
 }
 
 bool PosixFileSystem::anyMatch(const std::string& pattern)

@@ -38,6 +38,23 @@ bool writeAll(HANDLE h, std::string_view bytes)
     return true;
 }
 
+// "*.ext" with a plain extension: the form of wildcard the single listing matches itself.
+bool isExtensionWildcard(std::string_view wildcard)
+{
+    return wildcard.size() > 2 && wildcard.substr(0, 2) == "*." && wildcard.find_first_of("*?", 2) == std::string_view::npos;
+}
+
+// Whether a name ends in ".ext" regardless of case, which is what the system's search for
+// "*.ext" takes from a name (its star stops at the name's last dot).
+bool endsWithExtension(const wchar_t* name, std::wstring_view dotExtension)
+{
+    const std::size_t length = wcslen(name);
+    if (length < dotExtension.size())
+        return false;
+    const int n = static_cast<int>(dotExtension.size());
+    return CompareStringOrdinal(name + length - dotExtension.size(), n, dotExtension.data(), n, TRUE) == CSTR_EQUAL;
+}
+
 } // namespace
 
 std::wstring widen(std::string_view utf8)
@@ -72,6 +89,36 @@ std::vector<FoundFile> Win32FileSystem::findFiles(const std::string& pattern)
         found.push_back({narrow(data.cFileName), data.dwFileAttributes});
     } while (FindNextFileW(find.h, &data));
     return found;
+}
+
+std::vector<std::string> Win32FileSystem::findPlainFiles(const std::string& folder,
+                                                         const std::vector<std::string_view>& wildcards)
+{
+    std::vector<std::wstring> extensions;
+    for (std::string_view wildcard : wildcards) {
+        if (!isExtensionWildcard(wildcard))
+            return FileSystem::findPlainFiles(folder, wildcards);
+        extensions.push_back(widen(wildcard.substr(1)));
+    }
+    // One listing; the search data already holds each entry's attributes and short name.
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW data;
+    FindHandle find{FindFirstFileW(widen(folder + "\\*").c_str(), &data)};
+    if (find.h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if ((data.dwFileAttributes & AttrNotPlainFile) != 0)
+            continue;
+        for (const std::wstring& extension : extensions) {
+            // A search for "*.ext" also matches a name through its short (8.3) form.
+            if (endsWithExtension(data.cFileName, extension) ||
+                (data.cAlternateFileName[0] != L'\0' && endsWithExtension(data.cAlternateFileName, extension))) {
+                names.push_back(narrow(data.cFileName));
+                break;
+            }
+        }
+    } while (FindNextFileW(find.h, &data));
+    return names;
 }
 
 bool Win32FileSystem::anyMatch(const std::string& pattern)

@@ -97,14 +97,15 @@ TEST(Catalogue, OrdinalOrderAgreesWithUtf16AndStaysAStrictOrderOnBrokenText)
     // Fragments with their UTF-16 units; the last two are not valid UTF-8.
     const std::vector<std::pair<std::string, std::u16string>> parts{
         {"a", u"a"}, {"B", u"B"}, {"\xc3\xa9", u"\u00e9"}, {"\xef\xbc\xa1", u"\uff21"},
-        {"\xf0\x9f\x98\x80", u"\U0001F600"}, {"\xc3", u""}, {"\xa9", u""}};
+        {"\xf0\x9f\x98\x80", u"\U0001F600"}, {"\xed\x9f\xbf", u"\ud7ff"}, {"\xee\x80\x80", u"\ue000"},
+        {"\xc3", u""}, {"\xa9", u""}, {"\xff", u""}, {"\xe3\x80", u""}};
     Random random(3);
     std::vector<std::pair<std::string, std::u16string>> samples;
     for (int i = 0; i < 60; ++i) {
         std::pair<std::string, std::u16string> s;
         bool valid = true;
         for (std::uint64_t n = random.below(5); n > 0; --n) {
-            const auto& part = parts[random.below(i < 40 ? 5 : parts.size())];
+            const auto& part = parts[random.below(i < 40 ? 7 : parts.size())];
             s.first += part.first;
             s.second += part.second;
             valid = valid && !part.second.empty();
@@ -117,6 +118,9 @@ TEST(Catalogue, OrdinalOrderAgreesWithUtf16AndStaysAStrictOrderOnBrokenText)
                 EXPECT_EQ(utf16Less(a, b), ua < ub);
             }
             EXPECT_FALSE(utf16Less(a, b) && utf16Less(b, a));
+            // The sort's keys order (and tell apart) exactly as the comparison does.
+            EXPECT_EQ(utf16SortKey(a) < utf16SortKey(b), utf16Less(a, b)) << a << " / " << b;
+            EXPECT_EQ(utf16SortKey(a) == utf16SortKey(b), a == b);
             for (const auto& c : samples) {
                 EXPECT_FALSE(utf16Less(a, b) && utf16Less(b, c.first) && !utf16Less(a, c.first));
             }

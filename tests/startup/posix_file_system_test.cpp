@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -57,11 +58,29 @@ TEST_F(TempFolder, CatalogueSkipsHiddenSpecialAndDanglingEntries)
     ::mkfifo((root + "/pipe.jpg").c_str(), 0644);
     ::mkdir((root + "/folder.bmp").c_str(), 0755);
     ::symlink("nowhere", (root + "/dangling.wmf").c_str());
+    ::symlink("b.JPG", (root + "/link.jpg").c_str());
+    ::symlink("folder.bmp", (root + "/link-to-folder.gif").c_str());
+    ::symlink("pipe.jpg", (root + "/link-to-pipe.wmf").c_str());
+    touch("other.png");
     Catalogue c;
     BuildImageList(root, {1, 1, 1, 1}, fs, c);
-    ASSERT_EQ(c.ImageCount, 2);
+    ASSERT_EQ(c.ImageCount, 3);
     EXPECT_EQ(c.ImageList[1], root + "/a.gif");
     EXPECT_EQ(c.ImageList[2], root + "/b.JPG");
+    EXPECT_EQ(c.ImageList[3], root + "/link.jpg");
+
+    // The one listing decides exactly as the attributes of a search per kind do.
+    const std::vector<std::string_view> kinds(PicturePatterns.begin(), PicturePatterns.end());
+    std::vector<std::string> once = fs.findPlainFiles(root, kinds);
+    std::vector<std::string> perKind = fs.FileSystem::findPlainFiles(root, kinds);
+    std::sort(once.begin(), once.end());
+    std::sort(perKind.begin(), perKind.end());
+    EXPECT_EQ(once, perKind);
+    ::chmod(root.c_str(), 0600);
+    const bool unsearchable = ::access(root.c_str(), X_OK) != 0; // not so for root
+    EXPECT_EQ(fs.findPlainFiles(root, kinds).empty(), unsearchable);
+    EXPECT_EQ(fs.FileSystem::findPlainFiles(root, kinds).empty(), unsearchable);
+    ::chmod(root.c_str(), 0700);
 
     std::map<std::string, std::uint32_t> attributes;
     for (const auto& f : fs.findFiles(root + "/*.*"))

@@ -113,6 +113,18 @@ TEST_F(TempFolder, ScanTakesEveryFileThatIsNotHiddenOrSystem)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
     EXPECT_TRUE(GetFileAttributesW((root + L"\\both.gif").c_str()) & FILE_ATTRIBUTE_READONLY);
+
+    // The catalogue's one listing takes exactly what the system's search per kind takes,
+    // case, dots and short names included.
+    for (const wchar_t* name : {L"UPPER.JPG", L"two.dots.bmp", L"long.jpeg", L"longer.gifs", L"x.wmf.txt"})
+        touch(name, FILE_ATTRIBUTE_NORMAL);
+    const std::vector<std::string_view> kinds(PicturePatterns.begin(), PicturePatterns.end());
+    std::vector<std::string> once = fs.findPlainFiles(rootUtf8(), kinds);
+    std::vector<std::string> perKind = fs.FileSystem::findPlainFiles(rootUtf8(), kinds);
+    std::sort(once.begin(), once.end());
+    std::sort(perKind.begin(), perKind.end());
+    perKind.erase(std::unique(perKind.begin(), perKind.end()), perKind.end());
+    EXPECT_EQ(once, perKind);
 }
 
 TEST_F(TempFolder, PathOutsideCodePage932IsStoredShortOrReported)
