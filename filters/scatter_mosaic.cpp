@@ -40,16 +40,14 @@ void scatterRows(FilterEngine& e, Offset offset)
     // Channel 4 of the pixel written keeps its value; pixels move as whole 32-bit words so a
     // read of a pixel just written is forwarded from its store.
     constexpr std::uint32_t channel4 = std::endian::native == std::endian::little ? 0xFF000000u : 0x000000FFu;
-    std::vector<std::uint32_t> draws(std::size_t(2 * W));
     std::uint8_t* const pixels = e.Pix_Work.data();
     for (std::int64_t y = 0; y < H; ++y) {
-        // The row's draws, dx then dy per pixel, in the order the pixels take them.
-        for (std::uint32_t& k : draws) {
-            k = random.nextSingleBits();
-        }
+        // The generator's state is worked on in a copy taken back before the row's yield, so
+        // it stays in registers (a pixel store could otherwise alias it).
+        Random row = random;
         for (std::int64_t x = 0; x < W; ++x) {
-            std::int64_t dx = offset(draws[std::size_t(2 * x)]);
-            std::int64_t dy = offset(draws[std::size_t(2 * x + 1)]);
+            std::int64_t dx = offset(row.nextSingleBits());
+            std::int64_t dy = offset(row.nextSingleBits());
             // An offset that would leave the picture is dropped, not clamped.
             dx &= -std::int64_t(std::uint64_t(x + dx) < std::uint64_t(W));
             dy &= -std::int64_t(std::uint64_t(y + dy) < std::uint64_t(H));
@@ -62,6 +60,7 @@ void scatterRows(FilterEngine& e, Offset offset)
             moved = (moved & ~channel4) | (kept & channel4);
             std::memcpy(to, &moved, 4);
         }
+        random = row;
         e.yieldRow();
     }
 }

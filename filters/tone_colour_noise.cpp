@@ -139,19 +139,17 @@ FilterResult Fil_Noise(FilterEngine& e)
     // same value comes from integers in units of 2^-24 (the draw's resolution).
     const bool exactInIntegers = p >= -(std::int64_t(1) << 20) && p <= (std::int64_t(1) << 20);
 
-    // A row's draws, blue, green, red per pixel, taken before the row is worked: the same
-    // order, and a tight loop for the generator.
-    std::vector<std::uint32_t> draws(std::size_t(W) * 3);
     for (int y = 1; y <= e.H; ++y) {
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* dst = e.Pix_Work.at(1, y);
-        for (std::uint32_t& k : draws) {
-            k = random.nextSingleBits();
-        }
+        // The generator's state is worked on in a copy taken back before the row's yield, so
+        // it stays in registers (a byte store could otherwise alias it); the order of the draws
+        // is unchanged: blue, green, red per pixel.
+        Random row = random;
         if (exactInIntegers) {
             for (std::ptrdiff_t x = 0; x < W; ++x) {
                 for (int c = 0; c < 3; ++c) {
-                    const std::int64_t k = draws[std::size_t(3 * x + c)];
+                    const std::int64_t k = row.nextSingleBits();
                     const std::int64_t v = src[4 * x + c];
                     dst[4 * x + c] = std::uint8_t(clampToChannel(roundHalfEvenShift24(k * span + (v - p) * 16777216)));
                 }
@@ -159,12 +157,13 @@ FilterResult Fil_Noise(FilterEngine& e)
         } else {
             for (std::ptrdiff_t x = 0; x < W; ++x) {
                 for (int c = 0; c < 3; ++c) {
-                    const double r = double(float(draws[std::size_t(3 * x + c)]) * (1.0f / 16777216.0f));
+                    const double r = double(float(row.nextSingleBits()) * (1.0f / 16777216.0f));
                     const double v = src[4 * x + c];
                     dst[4 * x + c] = std::uint8_t(roundToChannel(r * double(span) - double(p) + v));
                 }
             }
         }
+        random = row;
         e.yieldRow();
     }
     return FilterResult::done();
