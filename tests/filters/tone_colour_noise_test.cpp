@@ -105,7 +105,7 @@ TEST(Noise, MatchesThePerPixelFormulaForEverySeedAndInEveryRoundingMode)
     const int modes[] = {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO};
     for (std::uint64_t seed = 1; seed <= 5; ++seed) {
         const Picture source = randomPicture(int(40 + 13 * seed), int(9 - seed), seed);
-        for (int param : {50, 100, 0, -1, -50, 255, 1 << 20, -(1 << 20)}) {
+        for (int param : {50, 100, 0, 127, 128, -1, -50, 255, 1 << 20, -(1 << 20)}) {
             Random forReference(seed * 11);
             const Picture want = referencePoint(29, source, param, &forReference);
             for (int mode : modes) {
