@@ -1,6 +1,7 @@
 // A 6000 x 4000 photo for a 1920 x 1080 screen: time and peak memory of the full decode
-// against the reduced one. Peak memory is the process's, so run one benchmark per process:
-//   loaders_bench --benchmark_filter=Full   and   loaders_bench --benchmark_filter=Reduced
+// against the reduced one, and of the reduced decode of the same photo stored progressive
+// (4:2:0 and 4:4:4). Peak memory is the process's, so run one benchmark per process:
+//   loaders_bench --benchmark_filter=Full   and   loaders_bench --benchmark_filter=Reduced$ ...
 #include "platform/picture_loader_factory.h"
 
 #include <benchmark/benchmark.h>
@@ -15,47 +16,62 @@
 
 namespace {
 
-// A camera-like picture: smooth light with fine detail, so the encoder has real work.
-const std::string& photoPath()
+enum class Layout { Baseline, Progressive420, Progressive444 };
+
+// A camera-like picture: smooth light with fine detail, so the encoder has real work. The
+// default layout is baseline with 4:2:0 chroma.
+const std::string& photoPath(Layout layout = Layout::Baseline)
 {
-    static const std::string path = [] {
-        const std::string file = (std::filesystem::temp_directory_path() / "velmora-bench-6000x4000.jpg").string();
-        if (std::filesystem::exists(file)) {
-            return file;
+    static std::string paths[3];
+    std::string& path = paths[int(layout)];
+    if (!path.empty()) {
+        return path;
+    }
+    const char* names[3] = {"velmora-bench-6000x4000.jpg", "velmora-bench-6000x4000-progressive.jpg",
+                            "velmora-bench-6000x4000-progressive-444.jpg"};
+    const std::string file = (std::filesystem::temp_directory_path() / names[int(layout)]).string();
+    path = file;
+    if (std::filesystem::exists(file)) {
+        return path;
+    }
+    constexpr int kWidth = 6000;
+    constexpr int kHeight = 4000;
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, out);
+    info.image_width = kWidth;
+    info.image_height = kHeight;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 90, TRUE);
+    if (layout != Layout::Baseline) {
+        jpeg_simple_progression(&info);
+    }
+    if (layout == Layout::Progressive444) {
+        info.comp_info[0].h_samp_factor = 1;
+        info.comp_info[0].v_samp_factor = 1;
+    }
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(kWidth) * 3);
+    std::uint32_t noise = 12345;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const int grain = int(noise >> 28);
+            row[std::size_t(x) * 3 + 0] = JSAMPLE((x * 255 / kWidth + grain) & 0xFF);
+            row[std::size_t(x) * 3 + 1] = JSAMPLE((y * 255 / kHeight + ((x / 40 + y / 40) % 2) * 30) & 0xFF);
+            row[std::size_t(x) * 3 + 2] = JSAMPLE(((x ^ y) / 16 + grain) & 0xFF);
         }
-        constexpr int kWidth = 6000;
-        constexpr int kHeight = 4000;
-        std::FILE* out = std::fopen(file.c_str(), "wb");
-        jpeg_compress_struct info{};
-        jpeg_error_mgr errors{};
-        info.err = jpeg_std_error(&errors);
-        jpeg_create_compress(&info);
-        jpeg_stdio_dest(&info, out);
-        info.image_width = kWidth;
-        info.image_height = kHeight;
-        info.input_components = 3;
-        info.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&info);
-        jpeg_set_quality(&info, 90, TRUE);
-        jpeg_start_compress(&info, TRUE);
-        std::vector<JSAMPLE> row(std::size_t(kWidth) * 3);
-        std::uint32_t noise = 12345;
-        for (int y = 0; y < kHeight; ++y) {
-            for (int x = 0; x < kWidth; ++x) {
-                noise = noise * 1664525u + 1013904223u;
-                const int grain = int(noise >> 28);
-                row[std::size_t(x) * 3 + 0] = JSAMPLE((x * 255 / kWidth + grain) & 0xFF);
-                row[std::size_t(x) * 3 + 1] = JSAMPLE((y * 255 / kHeight + ((x / 40 + y / 40) % 2) * 30) & 0xFF);
-                row[std::size_t(x) * 3 + 2] = JSAMPLE(((x ^ y) / 16 + grain) & 0xFF);
-            }
-            JSAMPROW pointer = row.data();
-            jpeg_write_scanlines(&info, &pointer, 1);
-        }
-        jpeg_finish_compress(&info);
-        jpeg_destroy_compress(&info);
-        std::fclose(out);
-        return file;
-    }();
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&info, &pointer, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::fclose(out);
     return path;
 }
 
@@ -66,9 +82,9 @@ double peakMegabytes()
     return double(usage.ru_maxrss) / 1024.0; // Linux reports kilobytes
 }
 
-void decode(benchmark::State& state, velmora::LoadRequest request)
+void decode(benchmark::State& state, velmora::LoadRequest request, Layout layout = Layout::Baseline)
 {
-    const std::string& path = photoPath();
+    const std::string& path = photoPath(layout);
     auto loader = velmora::createPlatformPictureLoader();
     request.timeLimitMs = 0;
     int width = 0;
@@ -97,7 +113,19 @@ void BM_ReducedDecode(benchmark::State& state)
     decode(state, request);
 }
 
+void reducedProgressive(benchmark::State& state, Layout layout)
+{
+    velmora::LoadRequest request;
+    request.fitWidth = 1920;
+    request.fitHeight = 1080;
+    decode(state, request, layout);
+}
+void BM_ReducedDecodeProgressive420(benchmark::State& state) { reducedProgressive(state, Layout::Progressive420); }
+void BM_ReducedDecodeProgressive444(benchmark::State& state) { reducedProgressive(state, Layout::Progressive444); }
+
 BENCHMARK(BM_FullDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ReducedDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ReducedDecodeProgressive420)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ReducedDecodeProgressive444)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
