@@ -38,10 +38,12 @@ bool writeAll(HANDLE h, std::string_view bytes)
     return true;
 }
 
-// "*.ext" with a plain extension: the form of wildcard the single listing matches itself.
+// "*.ext" with a plain extension (no wildcard, no further dot): the form of wildcard the
+// single listing matches itself.
 bool isExtensionWildcard(std::string_view wildcard)
 {
-    return wildcard.size() > 2 && wildcard.substr(0, 2) == "*." && wildcard.find_first_of("*?", 2) == std::string_view::npos;
+    return wildcard.size() > 2 && wildcard.substr(0, 2) == "*." &&
+           wildcard.find_first_of("*?.", 2) == std::string_view::npos;
 }
 
 // Whether a name ends in ".ext" regardless of case, which is what the system's search for
