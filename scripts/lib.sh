@@ -31,4 +31,12 @@ prepare_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 || true
   fi
+  # The settings window asks for "ＭＳ Ｐゴシック"; Wine draws it with the IPA font that
+  # scripts/setup installs. The key is written once; the registry files show it once
+  # Wine has stopped.
+  if ! grep -q 'Fonts\\\\Replacements' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    LC_ALL=C.UTF-8 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ \
+      /d IPAPGothic /f >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
 }
