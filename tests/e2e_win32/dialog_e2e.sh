@@ -129,6 +129,32 @@ shot() {
   import -window root -crop "${canvas_w}x${canvas_h}+${origin_x}+${origin_y}" +repage "$screenshot_out"
 }
 
+# Checks the faces on the screen: pairs of face corner (canvas, 96 DPI) and "on" or "off".
+# A selected face has an amber centre, an unselected one a white well.
+expect_faces() {
+  import -window root -depth 8 "ppm:$work/screen.ppm"
+  python3 - "$work/screen.ppm" "$origin_x" "$origin_y" "$scale_num" "$scale_den" "$@" <<'PY'
+import sys
+path, ox, oy, num, den = sys.argv[1], *map(int, sys.argv[2:6])
+faces = sys.argv[6:]
+data = open(path, "rb").read()
+parts = data.split(b"\n", 3)
+width, height = map(int, parts[1].split())
+pixels = parts[3]
+bad = []
+for i in range(0, len(faces), 3):
+    x, y, want = int(faces[i]), int(faces[i + 1]), faces[i + 2]
+    px, py = ox + (x * 2 + 13) * num // (2 * den), oy + (y * 2 + 13) * num // (2 * den)
+    r, g, b = pixels[(py * width + px) * 3:(py * width + px) * 3 + 3]
+    got = "on" if r > 180 and 110 < g < 200 and b < 110 else "off" if min(r, g, b) > 190 else f"rgb({r},{g},{b})"
+    if got != want:
+        bad.append(f"face at {x},{y}: {got}, not {want}")
+if bad:
+    print("\n".join(bad))
+    sys.exit(1)
+PY
+}
+
 # Option faces and captions (left edges plus a few pixels), on the canvas.
 choose_options() {
   click_at 585 78  # caption "ﾗﾝﾀﾞﾑ"
@@ -141,7 +167,13 @@ case "$case_name" in
 save)
   start_dialog
   expect_canvas
+  # As the file says: sequential, full screen, random filters, no music.
+  expect_faces 564 52 on 564 72 off 564 128 off 564 148 on 564 256 off 564 276 on 136 396 on 136 376 off 136 416 off ||
+    fail "the faces do not show the settings file"
   choose_options
+  expect_faces 564 52 off 564 72 on 564 128 on 564 148 off 564 256 on 564 276 off 136 396 off 136 376 on 136 416 off ||
+    fail "the faces do not follow the clicks"
+  echo "ok: the faces show the file's settings and follow the clicks"
   shot
   click_at 591 339 # "設定"
   expect_end '"設定"'
@@ -212,6 +244,8 @@ dpi144)
   start_dialog
   expect_canvas
   choose_options
+  expect_faces 564 52 off 564 72 on 564 128 on 564 148 off 564 256 on 564 276 off 136 396 off 136 376 on 136 416 off ||
+    fail "at 144 DPI the faces do not follow the clicks"
   shot
   click_at 591 339
   expect_end '"設定" at 144 DPI'
