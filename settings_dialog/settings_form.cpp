@@ -150,6 +150,14 @@ void SettingsForm::lbl_Button_MouseUp(int index)
     }
 }
 
+void SettingsForm::cancelPress()
+{
+    if (pressed_ < 0)
+        return;
+    Img_Button[std::size_t(pressed_)].face = ButtonFace::Released;
+    pressed_ = -1;
+}
+
 void SettingsForm::Form_QueryClose() { unloadAndEnd(); }
 
 void SettingsForm::Form_Unload() { platform_.zoomClose(point_); }

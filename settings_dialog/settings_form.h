@@ -86,6 +86,8 @@ public:
     // Push buttons 0..4. The release acts wherever the pointer then is.
     void lbl_Button_MouseDown(int index);
     void lbl_Button_MouseUp(int index);
+    // The system took the mouse away before the release: the face comes back up, no action.
+    void cancelPress();
     // The close box: unloads without saving.
     void Form_QueryClose();
 

@@ -207,19 +207,19 @@ constexpr std::array<int, SkinCount> SkinResource{IDB_SKIN_OPTION_OFF,     IDB_S
 
 // What the mouse is over on the canvas.
 struct Hit {
-    enum Kind { Nothing, Order, Size, FilterMode, Music, Kind_, Button } kind = Nothing;
+    enum Target { Nothing, Order, Size, FilterMode, Music, PictureKind, PushButton } target = Nothing;
     int index = 0;
     bool onLabel = false;
 };
 
 Hit hitTest(int x, int y)
 {
-    const auto inGroup = [&](const auto& choices, Hit::Kind kind) -> std::optional<Hit> {
+    const auto inGroup = [&](const auto& choices, Hit::Target target) -> std::optional<Hit> {
         for (std::size_t i = 0; i < choices.size(); ++i) {
             if (choices[i].face.contains(x, y))
-                return Hit{kind, int(i), false};
+                return Hit{target, int(i), false};
             if (choices[i].label.contains(x, y))
-                return Hit{kind, int(i), true};
+                return Hit{target, int(i), true};
         }
         return std::nullopt;
     };
@@ -231,11 +231,11 @@ Hit hitTest(int x, int y)
         return *hit;
     if (auto hit = inGroup(L::Bgm, Hit::Music))
         return *hit;
-    if (auto hit = inGroup(L::Kind, Hit::Kind_))
+    if (auto hit = inGroup(L::Kind, Hit::PictureKind))
         return *hit;
     for (std::size_t i = 0; i < L::Button.size(); ++i) {
         if (L::Button[i].contains(x, y))
-            return Hit{Hit::Button, int(i), true};
+            return Hit{Hit::PushButton, int(i), true};
     }
     return {};
 }
@@ -383,6 +383,13 @@ LRESULT DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONUP:
         onMouseUp();
         return 0;
+    case WM_CAPTURECHANGED:
+        if (pressedButton_ >= 0 && reinterpret_cast<HWND>(lParam) != hwnd_) {
+            pressedButton_ = -1;
+            form_.cancelPress();
+            InvalidateRect(hwnd_, nullptr, FALSE);
+        }
+        return 0;
     case WM_SETCURSOR:
         if (LOWORD(lParam) == HTCLIENT && onSetCursor(reinterpret_cast<HWND>(wParam)))
             return TRUE;
@@ -497,7 +504,7 @@ void DialogWindow::syncControls()
 void DialogWindow::onMouseDown(int x, int y)
 {
     const Hit hit = hitTest(unscale(x), unscale(y));
-    switch (hit.kind) {
+    switch (hit.target) {
     case Hit::Order:
         hit.onLabel ? form_.lbl_Rdm_Seq_MouseDown(hit.index) : form_.Img_SR_MouseDown(hit.index);
         break;
@@ -511,14 +518,14 @@ void DialogWindow::onMouseDown(int x, int y)
         hit.onLabel ? form_.lbl_BGM_MouseDown(hit.index) : form_.Img_BGM_MouseDown(hit.index);
         EnableWindow(repeat_, form_.BGM_Repeat.enabled);
         break;
-    case Hit::Button:
+    case Hit::PushButton:
         if (GetKeyState(VK_LBUTTON) < 0 && form_.Img_Button[std::size_t(hit.index)].enabled) {
             form_.lbl_Button_MouseDown(hit.index);
             pressedButton_ = hit.index;
             SetCapture(hwnd_); // the release comes here wherever the pointer then is
         }
         break;
-    case Hit::Kind_:   // the picture kinds act with the picture panel
+    case Hit::PictureKind:   // the picture kinds act with the picture panel
     case Hit::Nothing:
         return;
     }
@@ -545,7 +552,7 @@ bool DialogWindow::onSetCursor(HWND over)
         POINT p;
         GetCursorPos(&p);
         ScreenToClient(hwnd_, &p);
-        own = hitTest(unscale(p.x), unscale(p.y)).kind != Hit::Nothing;
+        own = hitTest(unscale(p.x), unscale(p.y)).target != Hit::Nothing;
     }
     if (!own)
         return false;

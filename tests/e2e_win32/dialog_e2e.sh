@@ -3,7 +3,7 @@
 # the window appears centred with the exact title, clicks on faces and captions choose
 # options, "設定" writes the settings file's exact bytes, "ｷｬﾝｾﾙ" and closing write nothing.
 # Usage: dialog_e2e.sh CASE VELMORA_SCR [SCREENSHOT_PNG]
-#   CASE: save | cancel | close | release-outside | second-start | dpi144
+#   CASE: save | cancel | close | release-outside | second-start | dpi144 | save-fails
 set -euo pipefail
 
 case_name="$1"
@@ -24,7 +24,9 @@ work="$(mktemp -d)"
 dialog_pid=""
 dpi_key='HKCU\Control Panel\Desktop'
 dpi_set=""
+blocked_per_user=""
 cleanup() {
+  [ -z "$blocked_per_user" ] || rm -f "$blocked_per_user"
   [ -z "$dpi_set" ] || wine reg delete "$dpi_key" /v LogPixels /f >/dev/null 2>&1 || true
   if [ -n "$dialog_pid" ] && kill -0 "$dialog_pid" 2>/dev/null; then
     kill "$dialog_pid" 2>/dev/null || true
@@ -252,6 +254,39 @@ dpi144)
   grep -q "$(printf 'BGM区分= 1' | iconv -f utf-8 -t cp932)" "$work/ヴェルモラ.ini" ||
     fail "the clicks at 144 DPI did not reach the options"
   echo "ok: at 144 DPI the clicks chose the options"
+  ;;
+save-fails)
+  # Neither place can take the file: beside the program a folder holds its name, and the
+  # per-user folder cannot be made because a file holds that name.
+  start_dialog
+  rm "$work/ヴェルモラ.ini"
+  mkdir "$work/ヴェルモラ.ini"
+  roaming=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming | head -n1)
+  [ ! -e "$roaming/Velmora" ] || fail "the Wine prefix already has $roaming/Velmora"
+  blocked_per_user="$roaming/Velmora"
+  touch "$blocked_per_user"
+  click_at 591 339 # "設定"
+  message=""
+  for _ in $(seq 1 100); do
+    message=$(xdotool search --onlyvisible --name '^ヴェルモラ$' 2>/dev/null | head -n1 || true)
+    [ -z "$message" ] || break
+    kill -0 "$dialog_pid" 2>/dev/null || fail "the dialog ended although nothing could be saved"
+    sleep 0.1
+  done
+  [ -n "$message" ] || fail "no message box after a failed save"
+  echo "ok: a failed save is reported"
+  xdotool windowfocus --sync "$message" key Return
+  sleep 0.5
+  kill -0 "$dialog_pid" 2>/dev/null || fail "the dialog ended after the message"
+  xdotool search --onlyvisible --name "^$title\$" >/dev/null || fail "the dialog window is gone after the message"
+  echo "ok: the dialog stays open"
+  # With the way cleared the same button saves.
+  rm -f "$blocked_per_user"
+  blocked_per_user=""
+  rmdir "$work/ヴェルモラ.ini"
+  click_at 591 339
+  expect_end '"設定" once the file can be written'
+  [ -s "$work/ヴェルモラ.ini" ] || fail "nothing was saved the second time"
   ;;
 *)
   fail "unknown case $case_name"

@@ -168,6 +168,12 @@ TEST_F(DialogFixture, AButtonActsOnReleaseWhereverThePointerIsButOnlyAfterItsOwn
     // A release with no press on that button (the press went elsewhere) does nothing.
     form->lbl_Button_MouseUp(2);
     EXPECT_EQ(file(), "<none>");
+    // Nor does one after the system took the mouse away in the middle of the press.
+    form->lbl_Button_MouseDown(2);
+    form->cancelPress();
+    EXPECT_EQ(form->Img_Button[2].face, ButtonFace::Released);
+    form->lbl_Button_MouseUp(2);
+    EXPECT_EQ(file(), "<none>");
 
     // The shell captures the mouse: a release outside the face still comes to the button.
     form->lbl_Button_MouseDown(2);
