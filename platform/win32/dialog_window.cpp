@@ -79,6 +79,25 @@ private:
     Handle handle_ = nullptr;
 };
 
+// Owns a cursor loaded from the resources.
+class OwnedCursor {
+public:
+    OwnedCursor() = default;
+    ~OwnedCursor() { reset(); }
+    OwnedCursor(const OwnedCursor&) = delete;
+    OwnedCursor& operator=(const OwnedCursor&) = delete;
+    void reset(HCURSOR cursor = nullptr)
+    {
+        if (cursor_ != nullptr)
+            DestroyCursor(cursor_);
+        cursor_ = cursor;
+    }
+    HCURSOR get() const { return cursor_; }
+
+private:
+    HCURSOR cursor_ = nullptr;
+};
+
 // A memory device context with one object selected into it for its lifetime.
 class MemoryDc {
 public:
@@ -295,7 +314,7 @@ private:
     GdiObject<HFONT> font_;
     std::array<GdiObject<HBITMAP>, SkinCount> skin_;   // as stored, 96 DPI
     std::array<GdiObject<HBITMAP>, SkinCount> scaled_; // at the window's DPI
-    HCURSOR cursor_ = nullptr;
+    OwnedCursor cursor_;
     int pressedButton_ = -1;
     bool closed_ = false;
 };
@@ -437,6 +456,8 @@ void DialogWindow::applyDpi(UINT dpi)
     font.lfCharSet = SHIFTJIS_CHARSET;
     font.lfQuality = CLEARTYPE_QUALITY;
     lstrcpynW(font.lfFaceName, dialogFace().c_str(), LF_FACESIZE);
+    // The controls let go of the old font (in placeControls) before it is deleted.
+    GdiObject<HFONT> oldFont = std::move(font_);
     font_.reset(CreateFontIndirectW(&font));
 
     // The skin at this DPI: whole multiples stay crisp, other factors are smoothed.
@@ -457,11 +478,10 @@ void DialogWindow::applyDpi(UINT dpi)
     }
     ReleaseDC(hwnd_, screen);
 
+    // Not shared: a shared cursor keeps the size it was first loaded at.
     const int cursorSize = scale(CursorSize);
-    cursor_ = static_cast<HCURSOR>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_SKIN_CURSOR),
-                                              IMAGE_CURSOR, cursorSize, cursorSize, LR_SHARED));
-    if (cursor_ == nullptr)
-        cursor_ = LoadCursorW(nullptr, IDC_ARROW);
+    cursor_.reset(static_cast<HCURSOR>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_SKIN_CURSOR),
+                                                  IMAGE_CURSOR, cursorSize, cursorSize, 0)));
     placeControls();
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
@@ -556,7 +576,7 @@ bool DialogWindow::onSetCursor(HWND over)
     }
     if (!own)
         return false;
-    SetCursor(cursor_);
+    SetCursor(cursor_.get() != nullptr ? cursor_.get() : LoadCursorW(nullptr, IDC_ARROW));
     return true;
 }
 
