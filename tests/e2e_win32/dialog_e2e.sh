@@ -25,7 +25,10 @@ dialog_pid=""
 dpi_key='HKCU\Control Panel\Desktop'
 dpi_set=""
 blocked_per_user=""
+frame_key='HKCU\Software\Wine\AppDefaults\velmora.scr\X11 Driver'
+frame_set=""
 cleanup() {
+  [ -z "$frame_set" ] || wine reg delete "$frame_key" /v Managed /f >/dev/null 2>&1 || true
   [ -z "$blocked_per_user" ] || rm -f "$blocked_per_user"
   [ -z "$dpi_set" ] || wine reg delete "$dpi_key" /v LogPixels /f >/dev/null 2>&1 || true
   if [ -n "$dialog_pid" ] && kill -0 "$dialog_pid" 2>/dev/null; then
@@ -203,10 +206,18 @@ cancel)
 close)
   start_dialog
   choose_options
-  # The system menu's close, as the close box sends it.
+  # The system menu's close (what the close box sends) ...
   xdotool windowfocus --sync "$window" key alt+F4
   expect_end "closing the window"
   expect_unchanged "closing the window"
+  # ... and the close box itself, on a frame Wine draws (no window manager draws one here).
+  frame_set=1
+  wine reg add "$frame_key" /v Managed /d N /f >/dev/null 2>&1
+  start_dialog
+  choose_options
+  xdotool mousemove $((origin_x + canvas_w - 11)) $((origin_y + 12)) click 1
+  expect_end "the close box"
+  expect_unchanged "the close box"
   ;;
 release-outside)
   start_dialog
