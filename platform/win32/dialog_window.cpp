@@ -299,6 +299,7 @@ private:
     void drawChoices(HDC dc, const auto& choices, const auto& faces, const std::array<std::string_view, 2>*,
                      SkinPicture off, SkinPicture on);
     void drawField(HDC dc, const L::Rect& at, const std::string& text, UINT format);
+    void drawListItem(const DRAWITEMSTRUCT& item);
     int scale(int value) const { return MulDiv(value, int(dpi_), BaseDpi); }
     RECT scaled(const L::Rect& r) const { return {scale(r.x), scale(r.y), scale(r.x + r.w), scale(r.y + r.h)}; }
     int unscale(int value) const { return MulDiv(value, BaseDpi, int(dpi_)); }
@@ -413,6 +414,14 @@ LRESULT DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (LOWORD(lParam) == HTCLIENT && onSetCursor(reinterpret_cast<HWND>(wParam)))
             return TRUE;
         return DefWindowProcW(hwnd_, message, wParam, lParam);
+    case WM_MEASUREITEM:
+        if (wParam == ListId)
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = UINT(scale(L::LabelH));
+        return TRUE;
+    case WM_DRAWITEM:
+        if (wParam == ListId)
+            drawListItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
     case WM_COMMAND:
         onCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return 0;
@@ -441,7 +450,12 @@ void DialogWindow::createControls()
         return CreateWindowExW(0, type, caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 1, 1, hwnd_,
                                reinterpret_cast<HMENU>(INT_PTR(id)), instance, nullptr);
     };
-    list_ = child(L"LISTBOX", WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, ListId);
+    // The list holds no strings of its own: it draws the form's names, so a folder of any
+    // size fills it at once.
+    list_ = child(L"LISTBOX",
+                  WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_NODATA |
+                      LBS_OWNERDRAWFIXED,
+                  ListId);
     repeat_ = child(L"COMBOBOX", WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, RepeatId);
     for (int i = 1; i <= L::FilterButtons; ++i)
         filterButtons_[std::size_t(i)] = child(L"BUTTON", BS_PUSHBUTTON, FilterButtonId + i, std::to_wstring(i).c_str());
@@ -496,6 +510,7 @@ void DialogWindow::placeControls()
     };
     place(list_, L::List1);
     SendMessageW(list_, LB_SETHORIZONTALEXTENT, WPARAM(scale(ListHorizontalExtent)), 0);
+    SendMessageW(list_, LB_SETITEMHEIGHT, 0, scale(L::LabelH));
     place(repeat_, L::Repeat, scale(RepeatDropHeight));
     for (int i = 1; i <= L::FilterButtons; ++i)
         place(filterButtons_[std::size_t(i)], L::FilterButton(i));
@@ -504,13 +519,7 @@ void DialogWindow::placeControls()
 // Puts the form's list, repeat box and enabled flags into the real controls.
 void DialogWindow::syncControls()
 {
-    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(list_, LB_RESETCONTENT, 0, 0);
-    // One allocation for a large folder's names instead of one per name.
-    SendMessageW(list_, LB_INITSTORAGE, form_.List_1.size(), form_.List_1.size() * 32 * sizeof(wchar_t));
-    for (const auto& name : form_.List_1)
-        SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(name).c_str()));
-    SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(list_, LB_SETCOUNT, form_.List_1.size(), 0);
 
     SendMessageW(repeat_, CB_RESETCONTENT, 0, 0);
     for (const auto& entry : form_.BGM_Repeat.entries)
@@ -744,6 +753,23 @@ void DialogWindow::drawField(HDC dc, const L::Rect& at, const std::string& text,
     SetTextColor(dc, Ink);
     const UINT lines = (format & DT_WORDBREAK) != 0 ? 0 : DT_SINGLELINE;
     DrawTextW(dc, wide.data(), int(wide.size()), &inner, format | lines | DT_NOPREFIX);
+}
+
+void DialogWindow::drawListItem(const DRAWITEMSTRUCT& item)
+{
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    if (item.itemID < form_.List_1.size()) {
+        Selected font(item.hDC, font_.get());
+        SetBkMode(item.hDC, TRANSPARENT);
+        SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+        RECT text = item.rcItem;
+        text.left += scale(2);
+        const std::wstring name = widen(form_.List_1[item.itemID]);
+        DrawTextW(item.hDC, name.c_str(), int(name.size()), &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    }
+    if ((item.itemState & ODS_FOCUS) != 0)
+        DrawFocusRect(item.hDC, &item.rcItem);
 }
 
 void DialogWindow::pumpMessages()
