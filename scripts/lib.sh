@@ -31,4 +31,18 @@ prepare_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 || true
   fi
+  # The settings window asks for "ＭＳ Ｐゴシック"; Wine draws it with the IPA font that
+  # scripts/setup installs, and message boxes use it too (Wine's own Tahoma has no Japanese).
+  # The keys are written once; the registry files show them once Wine has stopped.
+  if ! grep -q '"MessageFont"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    LC_ALL=C.UTF-8 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ \
+      /d IPAPGothic /f >/dev/null 2>&1 || true
+    # A LOGFONTW: 9 points at 96 DPI, Shift-JIS, the face above.
+    local message_font
+    message_font=$(python3 -c "import struct; print((struct.pack('<5i8B', -12, 0, 0, 0, 400, 0, 0, 0, 128, 0, 0, 0, 0)
+      + 'ＭＳ Ｐゴシック'.encode('utf-16-le').ljust(64, b'\\0')).hex())")
+    wine reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v MessageFont /t REG_BINARY /d "$message_font" \
+      /f >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
 }

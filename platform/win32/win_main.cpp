@@ -1,5 +1,6 @@
 // velmora.scr entry point: hands the process's argument string to Main and, when Main
 // leaves a window open, runs the message loop until it closes.
+#include "platform/win32/dialog_window.h"
 #include "platform/win32/show_window.h"
 #include "platform/win32/startup_win32.h"
 #include "startup/random.h"
@@ -13,9 +14,6 @@ using namespace velmora;
 // Exit code of a process that found a show or settings window of the system already open.
 constexpr int kExitAnotherInstance = 2;
 
-// The settings dialog, modal: returns when it closes.
-void runSettingsDialog(StartupState& /*state*/) {}
-
 // The preview inside the display-properties dialog; true when its window is open.
 bool openPreviewWindow(std::int32_t /*parentWindow*/) { return false; }
 
@@ -24,7 +22,7 @@ public:
     bool windowOpen = false;
 
     void openPreview(std::int32_t parentWindow) override { windowOpen = openPreviewWindow(parentWindow); }
-    void openDialog(StartupState& state) override { runSettingsDialog(state); }
+    void openDialog(StartupState& state) override { win32::runSettingsDialog(state); }
     void openShow(StartupState& state) override { windowOpen = win32::openShowWindow(state); }
 };
 

@@ -1,0 +1,884 @@
+// The settings window: a top-level window whose canvas is painted from the settings form's
+// state with the skin pictures, real list, combo and button controls where the form has
+// them, and the mouse handed to the form's events. Everything scales with the window's DPI.
+#include "platform/win32/dialog_window.h"
+
+#include "platform/win32/dialog_resources.h"
+#include "platform/win32/show_window.h"
+#include "platform/win32/startup_win32.h"
+#include "settings_dialog/dialog_layout.h"
+#include "settings_dialog/dialog_text.h"
+#include "settings_dialog/settings_form.h"
+
+#include <windows.h>
+#include <windowsx.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <memory>
+#include <optional>
+
+namespace velmora::win32 {
+
+namespace {
+
+namespace L = dialog::layout;
+namespace T = dialog::text;
+using dialog::ButtonFace;
+using dialog::Face;
+
+constexpr const wchar_t* DialogWindowClass = L"VelmoraSettings";
+constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr int BaseDpi = 96;
+constexpr int FontTenthPoints = 975; // 9.75 pt
+constexpr int ListHorizontalExtent = 311;
+constexpr int RepeatDropHeight = 200;
+constexpr int CursorSize = 32;
+constexpr int ListId = 100;
+constexpr int RepeatId = 101;
+constexpr int FilterButtonId = 200; // + index 1..48
+
+constexpr COLORREF Ink = RGB(30, 42, 62);
+constexpr COLORREF Muted = RGB(140, 152, 170);
+constexpr COLORREF HeaderInk = RGB(255, 255, 255);
+constexpr COLORREF PanelEdge = RGB(166, 178, 196);
+constexpr COLORREF PanelLight = RGB(252, 253, 254);
+constexpr COLORREF FieldFill = RGB(250, 251, 253);
+
+// Owns one GDI object and deletes it.
+template <typename Handle>
+class GdiObject {
+public:
+    GdiObject() = default;
+    explicit GdiObject(Handle handle) : handle_(handle) {}
+    ~GdiObject() { reset(); }
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+    GdiObject(GdiObject&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+    GdiObject& operator=(GdiObject&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            handle_ = other.handle_;
+            other.handle_ = nullptr;
+        }
+        return *this;
+    }
+    void reset(Handle handle = nullptr)
+    {
+        if (handle_ != nullptr)
+            DeleteObject(handle_);
+        handle_ = handle;
+    }
+    Handle get() const { return handle_; }
+
+private:
+    Handle handle_ = nullptr;
+};
+
+// Owns a cursor loaded from the resources.
+class OwnedCursor {
+public:
+    OwnedCursor() = default;
+    ~OwnedCursor() { reset(); }
+    OwnedCursor(const OwnedCursor&) = delete;
+    OwnedCursor& operator=(const OwnedCursor&) = delete;
+    void reset(HCURSOR cursor = nullptr)
+    {
+        if (cursor_ != nullptr)
+            DestroyCursor(cursor_);
+        cursor_ = cursor;
+    }
+    HCURSOR get() const { return cursor_; }
+
+private:
+    HCURSOR cursor_ = nullptr;
+};
+
+// A memory device context with one object selected into it for its lifetime.
+class MemoryDc {
+public:
+    MemoryDc(HDC compatible, HGDIOBJ object) : dc_(CreateCompatibleDC(compatible))
+    {
+        if (dc_ != nullptr && object != nullptr)
+            previous_ = SelectObject(dc_, object);
+    }
+    ~MemoryDc()
+    {
+        if (dc_ == nullptr)
+            return;
+        if (previous_ != nullptr)
+            SelectObject(dc_, previous_);
+        DeleteDC(dc_);
+    }
+    MemoryDc(const MemoryDc&) = delete;
+    MemoryDc& operator=(const MemoryDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_ = nullptr;
+};
+
+// Restores a device context's selected object at the end of a scope.
+class Selected {
+public:
+    Selected(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~Selected() { SelectObject(dc_, previous_); }
+    Selected(const Selected&) = delete;
+    Selected& operator=(const Selected&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// The DPI calls of Windows 10, looked up so that older systems fall back to the system DPI.
+UINT dpiForWindow(HWND window)
+{
+    using GetDpi = UINT(WINAPI*)(HWND);
+    static const auto call = reinterpret_cast<GetDpi>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (call != nullptr) {
+        if (const UINT dpi = call(window); dpi != 0)
+            return dpi;
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? UINT(dpi) : BaseDpi;
+}
+
+RECT windowRectForClient(int width, int height, UINT dpi)
+{
+    RECT rect{0, 0, width, height};
+    using Adjust = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto call = reinterpret_cast<Adjust>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (call == nullptr || !call(&rect, WindowStyle, FALSE, 0, dpi))
+        AdjustWindowRectEx(&rect, WindowStyle, FALSE, 0);
+    return rect;
+}
+
+// The face "ＭＳ Ｐゴシック" when the system has it, else a Japanese UI face it does have.
+int CALLBACK noteFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM found)
+{
+    auto* faces = reinterpret_cast<std::vector<std::wstring>*>(found);
+    if (font->lfFaceName[0] != L'@') // vertical-writing variants
+        faces->push_back(font->lfFaceName);
+    return 1;
+}
+
+std::vector<std::wstring> japaneseFaces(HDC dc, const wchar_t* face)
+{
+    LOGFONTW query{};
+    query.lfCharSet = SHIFTJIS_CHARSET;
+    lstrcpynW(query.lfFaceName, face, LF_FACESIZE);
+    std::vector<std::wstring> faces;
+    EnumFontFamiliesExW(dc, &query, &noteFace, reinterpret_cast<LPARAM>(&faces), 0);
+    return faces;
+}
+
+std::wstring dialogFace()
+{
+    static const std::wstring chosen = [] {
+        const std::wstring designed = L"ＭＳ Ｐゴシック";
+        HDC screen = GetDC(nullptr);
+        std::wstring face = designed;
+        if (japaneseFaces(screen, designed.c_str()).empty()) {
+            const std::vector<std::wstring> all = japaneseFaces(screen, L"");
+            // Proportional UI faces first, in the order a Japanese system would offer them.
+            const std::array preferred{L"MS UI Gothic", L"Meiryo UI", L"Yu Gothic UI", L"IPAPGothic",
+                                       L"Noto Sans CJK JP", L"VL PGothic", L"IPAGothic"};
+            const auto has = [&](const std::wstring& name) {
+                return std::find(all.begin(), all.end(), name) != all.end();
+            };
+            const auto best = std::find_if(preferred.begin(), preferred.end(), has);
+            if (best != preferred.end())
+                face = *best;
+            else if (!all.empty())
+                face = all.front();
+        }
+        ReleaseDC(nullptr, screen);
+        return face;
+    }();
+    return chosen;
+}
+
+enum SkinPicture {
+    OptionOff,
+    OptionOn,
+    CheckOff,
+    CheckOn,
+    ButtonPressed,
+    ButtonReleased,
+    Header95,
+    Header109,
+    Stripe,
+    SkinCount
+};
+constexpr std::array<int, SkinCount> SkinResource{IDB_SKIN_OPTION_OFF,     IDB_SKIN_OPTION_ON,      IDB_SKIN_CHECK_OFF,
+                                                  IDB_SKIN_CHECK_ON,       IDB_SKIN_BUTTON_PRESSED, IDB_SKIN_BUTTON_RELEASED,
+                                                  IDB_SKIN_HEADER_95,      IDB_SKIN_HEADER_109,     IDB_SKIN_STRIPE};
+
+// What the mouse is over on the canvas.
+struct Hit {
+    enum Target { Nothing, Order, Size, FilterMode, Music, PictureKind, PushButton } target = Nothing;
+    int index = 0;
+    bool onLabel = false;
+};
+
+Hit hitTest(int x, int y)
+{
+    const auto inGroup = [&](const auto& choices, Hit::Target target) -> std::optional<Hit> {
+        for (std::size_t i = 0; i < choices.size(); ++i) {
+            if (choices[i].face.contains(x, y))
+                return Hit{target, int(i), false};
+            if (choices[i].label.contains(x, y))
+                return Hit{target, int(i), true};
+        }
+        return std::nullopt;
+    };
+    if (auto hit = inGroup(L::RdmSeq, Hit::Order))
+        return *hit;
+    if (auto hit = inGroup(L::Size, Hit::Size))
+        return *hit;
+    if (auto hit = inGroup(L::Kbn, Hit::FilterMode))
+        return *hit;
+    if (auto hit = inGroup(L::Bgm, Hit::Music))
+        return *hit;
+    if (auto hit = inGroup(L::Kind, Hit::PictureKind))
+        return *hit;
+    for (std::size_t i = 0; i < L::Button.size(); ++i) {
+        if (L::Button[i].contains(x, y))
+            return Hit{Hit::PushButton, int(i), true};
+    }
+    return {};
+}
+
+class DialogWindow final : public dialog::DialogPlatform {
+public:
+    explicit DialogWindow(StartupState& state);
+    DialogWindow(const DialogWindow&) = delete;
+    DialogWindow& operator=(const DialogWindow&) = delete;
+
+    // Creates the window, runs Form_Load and the modal loop; returns when the window is gone.
+    void run();
+
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // dialog::DialogPlatform
+    void pumpMessages() override;
+    std::optional<dialog::ScreenPoint> cursorPosition() override;
+    void zoomOpen(dialog::ScreenPoint from) override;
+    void zoomClose(dialog::ScreenPoint to) override;
+    void messageBox(std::string_view text) override;
+    std::optional<std::string> browseForFolder(std::string_view prompt) override;
+    std::optional<std::string> openFile(std::string_view filterName, std::string_view patterns,
+                                        std::string_view title) override;
+    void endProgram() override;
+
+private:
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void createControls();
+    void applyDpi(UINT dpi);
+    void placeControls();
+    void syncControls();
+    void onMouseDown(int x, int y);
+    void onMouseUp();
+    bool onSetCursor(HWND over);
+    void onCommand(int id, int code, HWND control);
+    void paint(HDC target);
+    void TileBackground(HDC dc, const L::Rect& box);
+    void drawPanel(HDC dc, const L::Rect& box);
+    void drawSkin(HDC dc, SkinPicture picture, const L::Rect& at);
+    void drawText(HDC dc, std::string_view text, const L::Rect& at, COLORREF colour, UINT format);
+    void drawChoices(HDC dc, const auto& choices, const auto& faces, const std::array<std::string_view, 2>*,
+                     SkinPicture off, SkinPicture on);
+    void drawField(HDC dc, const L::Rect& at, const std::string& text, UINT format);
+    void drawListItem(const DRAWITEMSTRUCT& item);
+    int scale(int value) const { return MulDiv(value, int(dpi_), BaseDpi); }
+    RECT scaled(const L::Rect& r) const { return {scale(r.x), scale(r.y), scale(r.x + r.w), scale(r.y + r.h)}; }
+    int unscale(int value) const { return MulDiv(value, BaseDpi, int(dpi_)); }
+
+    Win32FileSystem fs_;
+    Cp932Codec codec_;
+    dialog::SettingsForm form_;
+    HWND hwnd_ = nullptr;
+    HWND list_ = nullptr;
+    HWND repeat_ = nullptr;
+    std::array<HWND, L::FilterButtons + 1> filterButtons_{};
+    UINT dpi_ = BaseDpi;
+    GdiObject<HFONT> font_;
+    std::array<GdiObject<HBITMAP>, SkinCount> skin_;   // as stored, 96 DPI
+    std::array<GdiObject<HBITMAP>, SkinCount> scaled_; // at the window's DPI
+    OwnedCursor cursor_;
+    int pressedButton_ = -1;
+    bool closed_ = false;
+};
+
+DialogWindow::DialogWindow(StartupState& state)
+    : form_(state.settings, state.catalogue, *this, dialog::SettingsStore{settingsLocation(), fs_, codec_})
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    for (std::size_t i = 0; i < skin_.size(); ++i) {
+        skin_[i].reset(static_cast<HBITMAP>(
+            LoadImageW(instance, MAKEINTRESOURCEW(SkinResource[i]), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    }
+}
+
+void DialogWindow::run()
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &DialogWindow::windowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    wc.lpszClassName = DialogWindowClass;
+    RegisterClassW(&wc);
+
+    // Created hidden on the primary monitor, so its DPI is the one the window opens at.
+    CreateWindowExW(0, DialogWindowClass, widen(T::Title).c_str(), WindowStyle, 0, 0, L::CanvasWidth,
+                    L::CanvasHeight, nullptr, nullptr, instance, this);
+    if (hwnd_ == nullptr)
+        return;
+    createControls();
+    applyDpi(dpiForWindow(hwnd_));
+
+    // Centred on the primary monitor.
+    const RECT frame = windowRectForClient(scale(L::CanvasWidth), scale(L::CanvasHeight), dpi_);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+
+    form_.Form_Load();
+    syncControls();
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    SetForegroundWindow(hwnd_);
+    UpdateWindow(hwnd_);
+
+    MSG msg;
+    while (!closed_ && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+LRESULT CALLBACK DialogWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<DialogWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    return self->handle(message, wParam, lParam);
+}
+
+LRESULT DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        if (HDC dc = BeginPaint(hwnd_, &ps); dc != nullptr) {
+            paint(dc);
+            EndPaint(hwnd_, &ps);
+        }
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1; // the paint covers the whole canvas
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        onMouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_LBUTTONUP:
+        onMouseUp();
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (pressedButton_ >= 0 && reinterpret_cast<HWND>(lParam) != hwnd_) {
+            pressedButton_ = -1;
+            form_.cancelPress();
+            InvalidateRect(hwnd_, nullptr, FALSE);
+        }
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT && onSetCursor(reinterpret_cast<HWND>(wParam)))
+            return TRUE;
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    case WM_MEASUREITEM:
+        if (wParam == ListId)
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = UINT(scale(L::LabelH));
+        return TRUE;
+    case WM_DRAWITEM:
+        if (wParam == ListId)
+            drawListItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_COMMAND:
+        onCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return 0;
+    case WM_DPICHANGED: {
+        applyDpi(HIWORD(wParam));
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_CLOSE:
+        form_.Form_QueryClose(); // unloads without saving
+        return 0;
+    case WM_DESTROY:
+        closed_ = true;
+        return 0;
+    default:
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+void DialogWindow::createControls()
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    const auto child = [&](const wchar_t* type, DWORD style, int id, const wchar_t* caption = L"") {
+        return CreateWindowExW(0, type, caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 1, 1, hwnd_,
+                               reinterpret_cast<HMENU>(INT_PTR(id)), instance, nullptr);
+    };
+    // The list holds no strings of its own: it draws the form's names, so a folder of any
+    // size fills it at once.
+    list_ = child(L"LISTBOX",
+                  WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_NODATA |
+                      LBS_OWNERDRAWFIXED,
+                  ListId);
+    repeat_ = child(L"COMBOBOX", WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, RepeatId);
+    for (int i = 1; i <= L::FilterButtons; ++i)
+        filterButtons_[std::size_t(i)] = child(L"BUTTON", BS_PUSHBUTTON, FilterButtonId + i, std::to_wstring(i).c_str());
+}
+
+void DialogWindow::applyDpi(UINT dpi)
+{
+    dpi_ = dpi == 0 ? BaseDpi : dpi;
+    LOGFONTW font{};
+    font.lfHeight = -MulDiv(FontTenthPoints, int(dpi_), 7200);
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    font.lfQuality = CLEARTYPE_QUALITY;
+    lstrcpynW(font.lfFaceName, dialogFace().c_str(), LF_FACESIZE);
+    // The controls let go of the old font (in placeControls) before it is deleted.
+    GdiObject<HFONT> oldFont = std::move(font_);
+    font_.reset(CreateFontIndirectW(&font));
+
+    // The skin at this DPI: whole multiples stay crisp, other factors are smoothed.
+    HDC screen = GetDC(hwnd_);
+    for (std::size_t i = 0; i < skin_.size(); ++i) {
+        scaled_[i].reset();
+        BITMAP info{};
+        if (skin_[i].get() == nullptr || GetObjectW(skin_[i].get(), sizeof info, &info) == 0)
+            continue;
+        const int w = scale(info.bmWidth);
+        const int h = scale(info.bmHeight);
+        scaled_[i].reset(CreateCompatibleBitmap(screen, w, h));
+        MemoryDc from(screen, skin_[i].get());
+        MemoryDc to(screen, scaled_[i].get());
+        SetStretchBltMode(to.get(), dpi_ % BaseDpi == 0 ? COLORONCOLOR : HALFTONE);
+        SetBrushOrgEx(to.get(), 0, 0, nullptr);
+        StretchBlt(to.get(), 0, 0, w, h, from.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    }
+    ReleaseDC(hwnd_, screen);
+
+    // Not shared: a shared cursor keeps the size it was first loaded at.
+    const int cursorSize = scale(CursorSize);
+    cursor_.reset(static_cast<HCURSOR>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_SKIN_CURSOR),
+                                                  IMAGE_CURSOR, cursorSize, cursorSize, 0)));
+    placeControls();
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void DialogWindow::placeControls()
+{
+    const auto place = [&](HWND control, const L::Rect& at, int extraHeight = 0) {
+        const RECT r = scaled(at);
+        SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top + extraHeight,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    };
+    place(list_, L::List1);
+    SendMessageW(list_, LB_SETHORIZONTALEXTENT, WPARAM(scale(ListHorizontalExtent)), 0);
+    SendMessageW(list_, LB_SETITEMHEIGHT, 0, scale(L::LabelH));
+    place(repeat_, L::Repeat, scale(RepeatDropHeight));
+    for (int i = 1; i <= L::FilterButtons; ++i)
+        place(filterButtons_[std::size_t(i)], L::FilterButton(i));
+}
+
+// Puts the form's list, repeat box and enabled flags into the real controls.
+void DialogWindow::syncControls()
+{
+    SendMessageW(list_, LB_SETCOUNT, form_.List_1.size(), 0);
+
+    SendMessageW(repeat_, CB_RESETCONTENT, 0, 0);
+    for (const auto& entry : form_.BGM_Repeat.entries)
+        SendMessageW(repeat_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(entry).c_str()));
+    SetWindowTextW(repeat_, widen(form_.BGM_Repeat.text).c_str());
+    EnableWindow(repeat_, form_.BGM_Repeat.enabled);
+    for (int i = 1; i <= L::FilterButtons; ++i)
+        EnableWindow(filterButtons_[std::size_t(i)], form_.Cmd_Fil_Enabled[std::size_t(i)]);
+}
+
+void DialogWindow::onMouseDown(int x, int y)
+{
+    const Hit hit = hitTest(unscale(x), unscale(y));
+    switch (hit.target) {
+    case Hit::Order:
+        hit.onLabel ? form_.lbl_Rdm_Seq_MouseDown(hit.index) : form_.Img_SR_MouseDown(hit.index);
+        break;
+    case Hit::Size:
+        hit.onLabel ? form_.lbl_Size_MouseDown(hit.index) : form_.Img_Size_MouseDown(hit.index);
+        break;
+    case Hit::FilterMode:
+        hit.onLabel ? form_.lbl_Kbn_MouseDown(hit.index) : form_.Img_Kbn_MouseDown(hit.index);
+        break;
+    case Hit::Music:
+        hit.onLabel ? form_.lbl_BGM_MouseDown(hit.index) : form_.Img_BGM_MouseDown(hit.index);
+        EnableWindow(repeat_, form_.BGM_Repeat.enabled);
+        break;
+    case Hit::PushButton:
+        if (GetKeyState(VK_LBUTTON) < 0 && form_.Img_Button[std::size_t(hit.index)].enabled) {
+            form_.lbl_Button_MouseDown(hit.index);
+            pressedButton_ = hit.index;
+            SetCapture(hwnd_); // the release comes here wherever the pointer then is
+        }
+        break;
+    case Hit::PictureKind:   // the picture kinds act with the picture panel
+    case Hit::Nothing:
+        return;
+    }
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void DialogWindow::onMouseUp()
+{
+    if (pressedButton_ < 0)
+        return;
+    const int button = pressedButton_;
+    pressedButton_ = -1;
+    ReleaseCapture();
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    form_.lbl_Button_MouseUp(button); // may end the window
+}
+
+bool DialogWindow::onSetCursor(HWND over)
+{
+    bool own = over == list_ || over == repeat_ || GetParent(over) == repeat_;
+    for (int i = 1; i <= L::FilterButtons && !own; ++i)
+        own = over == filterButtons_[std::size_t(i)];
+    if (over == hwnd_) {
+        POINT p;
+        GetCursorPos(&p);
+        ScreenToClient(hwnd_, &p);
+        own = hitTest(unscale(p.x), unscale(p.y)).target != Hit::Nothing;
+    }
+    if (!own)
+        return false;
+    SetCursor(cursor_.get() != nullptr ? cursor_.get() : LoadCursorW(nullptr, IDC_ARROW));
+    return true;
+}
+
+void DialogWindow::onCommand(int id, int code, HWND)
+{
+    if (id != RepeatId)
+        return;
+    // The form keeps the box's text: it becomes BgmRepeat on save.
+    if (code == CBN_SELCHANGE) {
+        const LRESULT selected = SendMessageW(repeat_, CB_GETCURSEL, 0, 0);
+        if (selected >= 0 && std::size_t(selected) < form_.BGM_Repeat.entries.size())
+            form_.BGM_Repeat.text = form_.BGM_Repeat.entries[std::size_t(selected)];
+    } else if (code == CBN_EDITCHANGE) {
+        wchar_t buffer[64] = {};
+        GetWindowTextW(repeat_, buffer, int(std::size(buffer)));
+        form_.BGM_Repeat.text = narrow(buffer);
+    }
+}
+
+void DialogWindow::paint(HDC target)
+{
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    GdiObject<HBITMAP> canvas(CreateCompatibleBitmap(target, client.right, client.bottom));
+    MemoryDc dc(target, canvas.get());
+    if (dc.get() == nullptr || canvas.get() == nullptr)
+        return;
+    Selected font(dc.get(), font_.get());
+    SetBkMode(dc.get(), TRANSPARENT);
+
+    TileBackground(dc.get(), {0, 0, L::CanvasWidth, L::CanvasHeight});
+    for (const auto& panel : L::Panel)
+        drawPanel(dc.get(), panel);
+
+    for (const auto& header : L::Headers) {
+        drawSkin(dc.get(), header.at.w > L::ButtonW ? Header109 : Header95, header.at);
+        drawText(dc.get(), header.caption, {header.at.x + 10, header.at.y, header.at.w - 12, header.at.h}, HeaderInk,
+                 DT_VCENTER);
+    }
+
+    drawChoices(dc.get(), L::RdmSeq, form_.Img_SR, &T::RdmSeq, OptionOff, OptionOn);
+    drawChoices(dc.get(), L::Size, form_.Img_Size, &T::Size, OptionOff, OptionOn);
+    drawChoices(dc.get(), L::Kbn, form_.Img_Kbn, &T::Kbn, OptionOff, OptionOn);
+    drawChoices(dc.get(), L::Bgm, form_.Img_BGM, nullptr, OptionOff, OptionOn);
+    for (std::size_t i = 0; i < T::Bgm.size(); ++i)
+        drawText(dc.get(), T::Bgm[i], L::Bgm[i].label, Ink, 0);
+    drawChoices(dc.get(), L::Kind, form_.Img_Kind, nullptr, CheckOff, CheckOn);
+    for (std::size_t i = 0; i < T::Kind.size(); ++i)
+        drawText(dc.get(), T::Kind[i], L::Kind[i].label, Ink, 0);
+
+    for (std::size_t i = 0; i < L::Button.size(); ++i) {
+        const auto& button = form_.Img_Button[i];
+        const bool pressed = button.face == ButtonFace::Pressed;
+        drawSkin(dc.get(), pressed ? ButtonPressed : ButtonReleased, L::Button[i]);
+        const int sink = pressed ? 1 : 0;
+        drawText(dc.get(), T::Button[i], L::Button[i].offset(sink, sink), button.enabled ? Ink : Muted,
+                 DT_CENTER | DT_VCENTER);
+    }
+
+    drawText(dc.get(), form_.lbl_Kei, L::Kei, Ink, DT_RIGHT);
+    drawText(dc.get(), T::CountSuffix, L::KeiSuffix, Ink, 0);
+    drawText(dc.get(), form_.lbl_PreSize, L::PreSize, Ink, 0);
+    drawField(dc.get(), L::Display, {}, 0);
+    drawField(dc.get(), L::FolderPath, form_.Folder_Path, DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS);
+    drawText(dc.get(), T::RepeatLabel, L::RepeatLabel, form_.BGM_Repeat.enabled ? Ink : Muted, 0);
+    drawField(dc.get(), L::Fname, form_.lbl_Fname, DT_WORDBREAK | DT_EDITCONTROL | DT_PATH_ELLIPSIS);
+
+    BitBlt(target, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
+}
+
+// The stripe copied column by column from the box's corner, the last row and column
+// reaching past its edge (cut off by the box).
+void DialogWindow::TileBackground(HDC dc, const L::Rect& box)
+{
+    const HBITMAP stripe = scaled_[Stripe].get();
+    if (stripe == nullptr)
+        return;
+    const RECT r = scaled(box);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    const int stripeW = scale(L::StripeW);
+    const int stripeH = scale(L::StripeH);
+    MemoryDc from(dc, stripe);
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    int x = 0;
+    int y = 0;
+    for (;;) {
+        BitBlt(dc, r.left + x, r.top + y, stripeW, stripeH, from.get(), 0, 0, SRCCOPY);
+        if (y <= height) {
+            y += stripeH;
+        } else if (x > width) {
+            break;
+        } else {
+            x += stripeW;
+            y = 0;
+        }
+    }
+    RestoreDC(dc, saved);
+}
+
+void DialogWindow::drawPanel(HDC dc, const L::Rect& box)
+{
+    TileBackground(dc, box);
+    const RECT r = scaled(box);
+    const int line = std::max(1, scale(1));
+    const auto fill = [&](int left, int top, int right, int bottom, COLORREF colour) {
+        GdiObject<HBRUSH> brush(CreateSolidBrush(colour));
+        const RECT edge{left, top, right, bottom};
+        FillRect(dc, &edge, brush.get());
+    };
+    // A light inner edge inside a slate frame: the panel sits a little above the window.
+    fill(r.left, r.top, r.right, r.top + line, PanelEdge);
+    fill(r.left, r.bottom - line, r.right, r.bottom, PanelEdge);
+    fill(r.left, r.top, r.left + line, r.bottom, PanelEdge);
+    fill(r.right - line, r.top, r.right, r.bottom, PanelEdge);
+    fill(r.left + line, r.top + line, r.right - line, r.top + 2 * line, PanelLight);
+    fill(r.left + line, r.top + line, r.left + 2 * line, r.bottom - line, PanelLight);
+}
+
+void DialogWindow::drawSkin(HDC dc, SkinPicture picture, const L::Rect& at)
+{
+    const HBITMAP bitmap = scaled_[picture].get();
+    if (bitmap == nullptr)
+        return;
+    BITMAP info{};
+    GetObjectW(bitmap, sizeof info, &info);
+    MemoryDc from(dc, bitmap);
+    BitBlt(dc, scale(at.x), scale(at.y), info.bmWidth, info.bmHeight, from.get(), 0, 0, SRCCOPY);
+}
+
+void DialogWindow::drawText(HDC dc, std::string_view text, const L::Rect& at, COLORREF colour, UINT format)
+{
+    if (text.empty())
+        return;
+    RECT r = scaled(at);
+    SetTextColor(dc, colour);
+    std::wstring wide = widen(text);
+    const UINT lines = (format & DT_WORDBREAK) != 0 ? 0 : DT_SINGLELINE;
+    DrawTextW(dc, wide.data(), int(wide.size()), &r, format | lines | DT_NOPREFIX | DT_NOCLIP);
+}
+
+void DialogWindow::drawChoices(HDC dc, const auto& choices, const auto& faces,
+                               const std::array<std::string_view, 2>* captions, SkinPicture off, SkinPicture on)
+{
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        if (faces[i] != Face::None)
+            drawSkin(dc, faces[i] == Face::On ? on : off, choices[i].face);
+        if (captions != nullptr)
+            drawText(dc, (*captions)[i], choices[i].label, Ink, 0);
+    }
+}
+
+void DialogWindow::drawField(HDC dc, const L::Rect& at, const std::string& text, UINT format)
+{
+    const RECT r = scaled(at);
+    GdiObject<HBRUSH> edge(CreateSolidBrush(PanelEdge));
+    GdiObject<HBRUSH> fill(CreateSolidBrush(FieldFill));
+    FillRect(dc, &r, fill.get());
+    FrameRect(dc, &r, edge.get());
+    if (text.empty())
+        return;
+    RECT inner{r.left + scale(3), r.top + scale(1), r.right - scale(3), r.bottom - scale(1)};
+    std::wstring wide = widen(text);
+    SetTextColor(dc, Ink);
+    const UINT lines = (format & DT_WORDBREAK) != 0 ? 0 : DT_SINGLELINE;
+    DrawTextW(dc, wide.data(), int(wide.size()), &inner, format | lines | DT_NOPREFIX);
+}
+
+void DialogWindow::drawListItem(const DRAWITEMSTRUCT& item)
+{
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    if (item.itemID < form_.List_1.size()) {
+        Selected font(item.hDC, font_.get());
+        SetBkMode(item.hDC, TRANSPARENT);
+        SetTextColor(item.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+        RECT text = item.rcItem;
+        text.left += scale(2);
+        const std::wstring name = widen(form_.List_1[item.itemID]);
+        DrawTextW(item.hDC, name.c_str(), int(name.size()), &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    }
+    if ((item.itemState & ODS_FOCUS) != 0)
+        DrawFocusRect(item.hDC, &item.rcItem);
+}
+
+void DialogWindow::pumpMessages()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(int(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+std::optional<dialog::ScreenPoint> DialogWindow::cursorPosition()
+{
+    POINT p;
+    if (!GetCursorPos(&p))
+        return std::nullopt;
+    return dialog::ScreenPoint{p.x, p.y};
+}
+
+void DialogWindow::zoomOpen(dialog::ScreenPoint from)
+{
+    RECT window;
+    GetWindowRect(hwnd_, &window);
+    const RECT point{from.x, from.y, from.x, from.y};
+    DrawAnimatedRects(hwnd_, IDANI_CAPTION, &point, &window);
+}
+
+void DialogWindow::zoomClose(dialog::ScreenPoint to)
+{
+    RECT window;
+    GetWindowRect(hwnd_, &window);
+    const RECT point{to.x, to.y, to.x, to.y};
+    DrawAnimatedRects(hwnd_, IDANI_CAPTION, &window, &point);
+}
+
+void DialogWindow::messageBox(std::string_view text)
+{
+    MessageBoxW(hwnd_, widen(text).c_str(), L"ヴェルモラ", MB_OK | MB_ICONWARNING);
+}
+
+std::optional<std::string> DialogWindow::browseForFolder(std::string_view prompt)
+{
+    const std::wstring title = widen(prompt);
+    wchar_t displayName[MAX_PATH] = {};
+    BROWSEINFOW request{};
+    request.hwndOwner = hwnd_;
+    request.pszDisplayName = displayName;
+    request.lpszTitle = title.c_str();
+    // A box the user can type a path into, as well as the tree.
+    request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    std::optional<std::string> chosen;
+    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&request); item != nullptr) {
+        std::wstring path(32768, L'\0');
+        if (SHGetPathFromIDListEx(item, path.data(), DWORD(path.size()), GPFIDL_DEFAULT)) {
+            path.resize(wcslen(path.c_str()));
+            chosen = narrow(path);
+        }
+        CoTaskMemFree(item);
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return chosen;
+}
+
+std::optional<std::string> DialogWindow::openFile(std::string_view filterName, std::string_view patterns,
+                                                  std::string_view title)
+{
+    // "name\0patterns\0\0"
+    std::wstring filter = widen(filterName);
+    filter.push_back(L'\0');
+    filter += widen(patterns);
+    filter.push_back(L'\0');
+    filter.push_back(L'\0');
+    const std::wstring caption = widen(title);
+    std::wstring file(32768, L'\0');
+    OPENFILENAMEW request{};
+    request.lStructSize = sizeof request;
+    request.hwndOwner = hwnd_;
+    request.hInstance = GetModuleHandleW(nullptr);
+    request.lpstrFilter = filter.c_str();
+    request.lpstrFile = file.data();
+    request.nMaxFile = DWORD(file.size());
+    request.lpstrTitle = caption.c_str();
+    request.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameW(&request))
+        return std::nullopt;
+    file.resize(wcslen(file.c_str()));
+    return narrow(file);
+}
+
+void DialogWindow::endProgram()
+{
+    if (hwnd_ != nullptr && IsWindow(hwnd_))
+        DestroyWindow(hwnd_);
+    closed_ = true;
+}
+
+} // namespace
+
+void runSettingsDialog(StartupState& state)
+{
+    enableDpiAwareness(); // before the window exists, so it is sized in real pixels
+    DialogWindow window(state);
+    window.run();
+}
+
+} // namespace velmora::win32

@@ -1,0 +1,34 @@
+// Every caption of the settings window, exactly as the user sees it (UTF-8).
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace velmora::dialog::text {
+
+inline constexpr std::string_view Title = "ヴェルモラの設定";
+
+// Group headers, in the order of the header images 1..8.
+inline constexpr std::string_view HeaderOrder = "画像ﾁｪﾝｼﾞ";
+inline constexpr std::string_view HeaderSize = "画像のｻｲｽﾞ";
+inline constexpr std::string_view HeaderFilterChange = "ﾌｨﾙﾀのﾁｪﾝｼﾞ";
+inline constexpr std::string_view HeaderFileName = "画像のﾌｧｲﾙ名";
+inline constexpr std::string_view HeaderPreview = "画像のﾌﾟﾚﾋﾞｭｰ";
+inline constexpr std::string_view HeaderKinds = "画像の種類";
+inline constexpr std::string_view HeaderFilterPreview = "ﾌｨﾙﾀのﾌﾟﾚﾋﾞｭｰ";
+inline constexpr std::string_view HeaderMusic = "BGM";
+
+inline constexpr std::array<std::string_view, 2> RdmSeq{"ｼｰｹﾝｼｬﾙ", "ﾗﾝﾀﾞﾑ"};
+inline constexpr std::array<std::string_view, 2> Size{"ｵﾘｼﾞﾅﾙ", "ﾌﾙｽｸﾘｰﾝ"};
+inline constexpr std::array<std::string_view, 2> Kbn{"一画面で同一ﾌｨﾙﾀ", "一画面でﾗﾝﾀﾞﾑﾌｨﾙﾀ"};
+inline constexpr std::array<std::string_view, 3> Bgm{"無し", "音楽CD", "MP3、MAV"};
+inline constexpr std::array<std::string_view, 4> Kind{"*.bmp", "*.gif", "*.jpg", "*.wmf"};
+inline constexpr std::array<std::string_view, 5> Button{"ﾌｫﾙﾀﾞで指定...", "ｸﾘｱ", "設定", "ｷｬﾝｾﾙ", "ﾌｧｲﾙ名"};
+
+inline constexpr std::string_view CountSuffix = "枚";
+inline constexpr std::string_view RepeatLabel = "曲目をﾘﾋﾟｰﾄ";
+
+// Shown when the settings file cannot be written; the dialog stays open.
+inline constexpr std::string_view SaveFailed = "設定を保存できませんでした。";
+
+} // namespace velmora::dialog::text

@@ -1,2 +1,0 @@
-// Keeps the library non-empty until its first source lands.
-namespace velmora { void settings_dialogPlaceholder() {} }
