@@ -161,6 +161,7 @@ private:
     void changePictureDone();
     void RevealPicture();
     bool revealStep();
+    void revealMargins();
     void markDirty(const Rect& area);
     void makePermutation(std::array<int, TileCount + 1>& order, int n);
     Rect currentTile() const;

@@ -1,6 +1,6 @@
 // Every picture format and variant decodes to what ImageMagick decodes (JPEG within
 // decoder rounding), photos stand the right way up, and reduced decodes keep the own size.
-#include "platform/picture_loader_common.h"
+#include "show/picture_formats.h"
 #include "platform/picture_loader_factory.h"
 #include "tests/loaders/loader_test_support.h"
 

@@ -2,7 +2,7 @@
 // first checked record by record and rebuilt from its drawing records only, the same
 // stream the Windows loader plays.
 #include "platform/linux/loader/decoders.h"
-#include "platform/picture_loader_common.h"
+#include "show/picture_formats.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
-// Portable pieces both platform picture loaders share: the size limits, the choice of a
-// reduced decode, the decode deadline, EXIF orientation, format sniffing and the metafile
-// record check that decides which records of a WMF may be played.
+// What every platform's decoders share: the size limits, the choice of a reduced decode, the
+// decode deadline, EXIF orientation, format sniffing and the metafile record check that
+// decides which records of a WMF may be played.
 #pragma once
 
 #include "show/picture_loader.h"

@@ -1,5 +1,5 @@
-// Portable helpers of the platform picture loaders (see picture_loader_common.h).
-#include "platform/picture_loader_common.h"
+// Limits, sniffing, orientation and the metafile check shared by all decoders.
+#include "show/picture_formats.h"
 
 #include <algorithm>
 #include <cassert>
