@@ -13,7 +13,8 @@ namespace velmora::decode {
 LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
-// Draws in a child process, stopped at the time cap; a fault there fails with kRendererCrashed.
+// Draws in the helper program velmora-wmf, stopped at the time cap; a fault there fails
+// with kRendererCrashed.
 LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 inline constexpr const char* kRendererCrashed = "WMF: the renderer crashed on this metafile";
 
