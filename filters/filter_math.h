@@ -1,8 +1,9 @@
-// Arithmetic shared by the filter procedures: the 32-bit Long range, conversions that round
-// halves to the even neighbour, and the clamp to a channel byte.
+// Arithmetic shared by the filter procedures: the 32-bit Long range, the conversion to a Long
+// (rounded as everywhere, startup/rounding.h), and the clamp to a channel byte.
 #pragma once
 
 #include "filters/engine.h"
+#include "startup/rounding.h"
 
 #include <cmath>
 #include <cstddef>
@@ -16,26 +17,15 @@ constexpr bool fitsLong(std::int64_t v)
     return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
 }
 
-// Nearest integer, halves to even, independent of the floating-point environment.
-inline double roundHalfEven(double v)
-{
-    double whole = std::floor(v);
-    const double fraction = v - whole; // exact for every value the filters produce
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) {
-        whole += 1.0;
-    }
-    return whole;
-}
-
 // A conversion of a floating-point value to a Long; false when the result leaves 32 bits
 // (or v is not a number), where the conversion overflows.
 inline bool toLong(double v, std::int32_t& out)
 {
-    const double r = roundHalfEven(v);
-    if (!(r >= -2147483648.0 && r <= 2147483647.0)) {
+    const std::optional<std::int32_t> r = roundToInt32(v);
+    if (!r) {
         return false;
     }
-    out = std::int32_t(r);
+    out = *r;
     return true;
 }
 

@@ -1,6 +1,8 @@
 // Limits, sniffing, orientation and the metafile check shared by all decoders.
 #include "show/picture_formats.h"
 
+#include "startup/rounding.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -253,8 +255,8 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
         plan.windowY = top;
         plan.windowWidth = right - left;
         plan.windowHeight = bottom - top;
-        plan.size.width = int(std::lround(std::abs(double(right - left)) * 96.0 / inch));
-        plan.size.height = int(std::lround(std::abs(double(bottom - top)) * 96.0 / inch));
+        plan.size.width = int(roundHalfEven(std::abs(double(right - left)) * 96.0 / inch));
+        plan.size.height = int(roundHalfEven(std::abs(double(bottom - top)) * 96.0 / inch));
         at = 22;
     }
     if (size - at < 18) {

@@ -3,6 +3,7 @@
 
 #include "show/effect_table.h"
 #include "show/flip.h"
+#include "startup/rounding.h"
 
 #include <algorithm>
 #include <cassert>
@@ -14,14 +15,8 @@ namespace velmora::show {
 
 namespace {
 
-// Coordinates handed to the copies are rounded to the nearest integer, halves to even.
-int roundHalfEven(double value)
-{
-    if (!(value > -1e9 && value < 1e9)) { // also catches NaN
-        return 0;
-    }
-    return int(std::nearbyint(value));
-}
+// Coordinates handed to the copies are rounded as everywhere; one beyond any screen is 0.
+int toPixels(double value) { return roundHalfEvenTo<int>(value).value_or(0); }
 
 // The show keeps three screen-sized buffers (Display, Master, Pic_Dmy). Their size is bounded
 // by pixel count, not only by side: 2^25 pixels (an 8K screen fits) is 128 MiB a buffer,
@@ -237,10 +232,10 @@ void ShowForm::composePicture(int position)
             dH = s.ScreenH;
         }
     }
-    const int x = roundHalfEven((s.ScreenW - dW) / 2);
-    const int y = roundHalfEven((s.ScreenH - dH) / 2);
-    const int width = roundHalfEven(dW);
-    const int height = roundHalfEven(dH);
+    const int x = toPixels((s.ScreenW - dW) / 2);
+    const int y = toPixels((s.ScreenH - dH) / 2);
+    const int width = toPixels(dW);
+    const int height = toPixels(dH);
     if (width == b.Pic_Orgn.width() && height == b.Pic_Orgn.height()) {
         blockCopy(b.Master, x, y, width, height, b.Pic_Orgn, 0, 0);
     } else {
@@ -253,10 +248,10 @@ void ShowForm::DrawGrid() { DrawGrid(boundsOf(buffers_.Display)); }
 void ShowForm::DrawGrid(const Rect& area)
 {
     ShowState& s = state_;
-    s.GridW = roundHalfEven(double(s.ScreenW) / GridColumns);
-    s.GridH = roundHalfEven(double(s.ScreenH) / GridRows);
-    const int screenW = roundHalfEven(s.ScreenW);
-    const int screenH = roundHalfEven(s.ScreenH);
+    s.GridW = toPixels(double(s.ScreenW) / GridColumns);
+    s.GridH = toPixels(double(s.ScreenH) / GridRows);
+    const int screenW = toPixels(s.ScreenW);
+    const int screenH = toPixels(s.ScreenH);
     // Each line runs up to but not including the screen's far edge, as a pen draws it.
     auto drawPart = [&](const Rect& line) {
         const Rect part = intersect(line, area);

@@ -2,6 +2,7 @@
 // screen, which input ends the show, and drawing into someone else's window.
 #include "platform/linux/shell_x11.h"
 #include "show/drawing.h"
+#include "startup/rounding.h"
 #include "startup/settings_file.h"
 
 #include <gtest/gtest.h>
@@ -254,7 +255,7 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
     Program show({"-s", "--ini", ini_});
     ASSERT_TRUE(waitForShow(show));
     const Picture first = screenshot(0, 0, screenW_, screenH_);
-    const int gridW = int(std::nearbyint(screenW_ / 8.0)), gridH = int(std::nearbyint(screenH_ / 6.0));
+    const int gridW = int(velmora::roundHalfEven(screenW_ / 8.0)), gridH = int(velmora::roundHalfEven(screenH_ / 6.0));
     // One tile may be in the middle of its turn, covering a sixth of one line.
     for (int i = 1; i < 8; ++i) {
         EXPECT_GE(blackShare(first, i * gridW), 0.8) << "vertical line " << i;
@@ -331,7 +332,7 @@ TEST_F(LinuxShow, NoFolderShowsTheSamplesAndAnEmptyFolderTheDesktopAsItWas)
         Program show({"-s", "--ini", ini_});
         EXPECT_TRUE(waitForShow(show));
         const Picture shot = screenshot(0, 0, screenW_, screenH_);
-        EXPECT_GE(blackShare(shot, int(std::nearbyint(screenW_ / 8.0))), 0.8);
+        EXPECT_GE(blackShare(shot, int(velmora::roundHalfEven(screenW_ / 8.0))), 0.8);
         int desktop = 0, all = 0;
         for (int y = 3; y < screenH_; y += 17) {
             for (int x = 3; x < screenW_; x += 17, ++all) {

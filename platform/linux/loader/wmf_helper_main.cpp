@@ -4,6 +4,7 @@
 // fills; pies too, so that all four share one rule.
 #include "platform/linux/loader/wmf_helper.h"
 #include "show/picture_formats.h"
+#include "startup/rounding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -92,8 +93,8 @@ void putPolygon(std::vector<std::uint8_t>& out, const Points& points)
     put16(out, kPolygon);
     put16(out, int(points.size()));
     for (const auto& [x, y] : points) {
-        put16(out, int(std::lround(std::clamp(x, -32768.0, 32767.0))));
-        put16(out, int(std::lround(std::clamp(y, -32768.0, 32767.0))));
+        put16(out, int(roundHalfEven(std::clamp(x, -32768.0, 32767.0))));
+        put16(out, int(roundHalfEven(std::clamp(y, -32768.0, 32767.0))));
     }
 }
 
