@@ -1,36 +1,22 @@
-// UTF-8 and UTF-16 through the system's converters.
+// widen and narrow on the core's conversions: wchar_t is a UTF-16 unit on Windows, so the
+// rules are those of every other part of the program.
 #include "platform/win32/win_text.h"
 
-#include <windows.h>
+#include "startup/text_units.h"
 
 namespace velmora::win32 {
 
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wide characters are UTF-16 units");
+
 std::wstring widen(std::string_view utf8)
 {
-    if (utf8.empty() || utf8.size() > 0x7FFFFFFF) {
-        return {};
-    }
-    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
-    if (n <= 0) {
-        return {};
-    }
-    std::wstring out(std::size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), out.data(), n);
-    return out;
+    const std::optional<std::u16string> units = utf8ToUtf16(utf8);
+    return units ? std::wstring(units->begin(), units->end()) : std::wstring();
 }
 
 std::string narrow(std::wstring_view utf16)
 {
-    if (utf16.empty() || utf16.size() > 0x7FFFFFFF) {
-        return {};
-    }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), int(utf16.size()), nullptr, 0, nullptr, nullptr);
-    if (n <= 0) {
-        return {};
-    }
-    std::string out(std::size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), int(utf16.size()), out.data(), n, nullptr, nullptr);
-    return out;
+    return utf16ToUtf8(std::u16string(utf16.begin(), utf16.end()));
 }
 
 } // namespace velmora::win32
