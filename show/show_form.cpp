@@ -516,6 +516,17 @@ std::optional<std::int64_t> ShowForm::nextWorkAt(std::int64_t now) const
     return now;
 }
 
+std::int64_t ShowForm::timerDelay(int number, std::int64_t now) const
+{
+    const std::int64_t interval = timer(number).intervalMs;
+    if (number == 3) {
+        if (const std::optional<std::int64_t> work = nextWorkAt(now); work && *work - now > interval) {
+            return *work - now;
+        }
+    }
+    return interval;
+}
+
 void ShowForm::frame()
 {
     if (timer3_.enabled) {

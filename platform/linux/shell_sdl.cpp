@@ -4,6 +4,7 @@
 
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/shell_x11.h"
+#include "show/show_exit.h"
 #include "show/show_form.h"
 #include "show/show_platform.h"
 
@@ -65,6 +66,21 @@ private:
     Picture desktop_;
 };
 
+// EndShow's system side on Linux: no password service and no screen-saving flag; the
+// cursor and the system keys are the start-up platform's.
+class LinuxExitSystem final : public show::ShowExitSystem {
+public:
+    explicit LinuxExitSystem(LinuxStartupPlatform& startup) : startup_(startup) {}
+    bool isWinNT() override { return true; } // no password to ask
+    std::int32_t showCursor(bool show) override { return startup_.showCursor(show); }
+    show::PasswordVerdict verifyScreenSavePassword() override { return show::PasswordVerdict::Accepted; }
+    void enableSystemKeys(bool enable) override { startup_.enableSystemKeys(enable); }
+    void keepScreenSaveActive() override {}
+
+private:
+    LinuxStartupPlatform& startup_;
+};
+
 struct WindowCloser {
     void operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
 };
@@ -124,6 +140,8 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     const std::int64_t initialised = monotonicMilliseconds();
     SdlPlatform platform(std::move(desktop));
     const std::unique_ptr<show::ShowForm> form = session.makeForm(platform);
+    LinuxExitSystem exitSystem(startup);
+    show::ShowExit exit(exitSystem, state);
     form->Form_Load(bounds.w, bounds.h);
     const std::int64_t loaded = monotonicMilliseconds();
 
@@ -132,7 +150,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
                          SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP));
     if (!window) {
         messages << "velmora: cannot open the show window (" << SDL_GetError() << ")\n";
-        form->stopShow();
+        exit.stopAndRestore([&] { form->stopShow(); });
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return 1;
     }
@@ -180,13 +198,8 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         }
     }
 
-    // EndShow, once past the password (there is none to ask on Linux).
-    form->stopShow();
-    if (state.modeLetter == "S") {
-        startup.enableSystemKeys(true);
-        SDL_SetWindowKeyboardGrab(window.get(), SDL_FALSE);
-        state.CursorState = startup.showCursor(state.CursorState != 0);
-    }
+    exit.EndShow([&] { form->stopShow(); });
+    SDL_SetWindowKeyboardGrab(window.get(), SDL_FALSE);
     window.reset();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return 0;

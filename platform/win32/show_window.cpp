@@ -6,7 +6,7 @@
 #include "music/background_music.h"
 #include "platform/picture_loader_factory.h"
 #include "platform/win32/music/win32_music.h"
-#include "platform/win32/show_exit.h"
+#include "show/show_exit.h"
 #include "platform/win32/show_monitors.h"
 #include "platform/win32/show_surface.h"
 #include "platform/win32/startup_win32.h"
@@ -23,6 +23,10 @@
 #include <optional>
 
 namespace velmora::win32 {
+
+using show::PasswordVerdict;
+using show::ShowExit;
+using show::ShowExitSystem;
 
 namespace {
 
@@ -274,15 +278,9 @@ void ShowHost::onTimer(UINT_PTR id)
 void ShowHost::syncTimers()
 {
     const std::int64_t now = platform_.nowMilliseconds();
-    const std::optional<std::int64_t> slideWork = form_.nextWorkAt(now);
     for (int n = 1; n <= TimerCount; ++n) {
         const show::ShowTimer timer = form_.timer(n);
-        std::int64_t interval = timer.intervalMs;
-        // Through a pause between pictures Timer3 has nothing to do until the pause ends:
-        // one tick then rather than one every frame.
-        if (n == 3 && slideWork.has_value() && *slideWork - now > interval) {
-            interval = std::min<std::int64_t>(*slideWork - now, USER_TIMER_MAXIMUM);
-        }
+        const std::int64_t interval = std::min<std::int64_t>(form_.timerDelay(n, now), USER_TIMER_MAXIMUM);
         UINT& set = timerSet_[std::size_t(n)];
         if (timer.enabled && set != UINT(interval)) {
             // SetTimer on a running timer's id restarts it with the new interval.

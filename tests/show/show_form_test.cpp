@@ -281,6 +281,8 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
         const std::int64_t at = show.platform.now + FrameIntervalMs;
         const std::optional<std::int64_t> due = show.form->nextWorkAt(at);
         ASSERT_TRUE(due.has_value());
+        // A shell with interval timers sleeps through a pause in one wait, and ticks every frame otherwise.
+        ASSERT_EQ(show.form->timerDelay(3, at), std::max<std::int64_t>(Timer3IntervalMs, *due - at));
         show.frame();
 
         // A shell may sleep until nextWorkAt: exactly the frames before it do nothing.
