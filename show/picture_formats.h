@@ -77,5 +77,8 @@ struct WmfPlan {
 // Empty string on success, else the reason the file is refused.
 std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan);
 bool isWmfDrawingRecord(std::uint16_t function);
+// Little-endian words and double words, as a metafile stores them.
+void putWmfWord(std::vector<std::uint8_t>& out, int value);
+void putWmfDword(std::vector<std::uint8_t>& out, std::uint32_t value);
 
 } // namespace velmora::loading

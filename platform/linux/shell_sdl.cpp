@@ -19,9 +19,9 @@ namespace {
 
 // Presents through the window's own surface: SDL_UpdateWindowSurfaceRects hands the server
 // just the changed rectangle, where a renderer would redraw the whole window every frame.
-class SdlPlatform final : public show::ShowPlatform {
+class SdlPlatform final : public show::CapturedDesktopPlatform {
 public:
-    explicit SdlPlatform(Picture desktop) : desktop_(std::move(desktop)) {}
+    explicit SdlPlatform(Picture captured) { desktop = std::move(captured); }
     void setWindow(SDL_Window* window) { window_ = window; }
 
     void present(const Picture& display, const show::Rect& area) override
@@ -50,20 +50,10 @@ public:
         SDL_UpdateWindowSurfaceRects(window_, &rect, 1);
     }
 
-    bool copyDesktop(Picture& target) override
-    {
-        if (desktop_.empty()) {
-            return false;
-        }
-        show::blockCopy(target, 0, 0, desktop_.width(), desktop_.height(), desktop_, 0, 0);
-        return true;
-    }
-
     std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
 
 private:
     SDL_Window* window_ = nullptr;
-    Picture desktop_;
 };
 
 // EndShow's system side on Linux: no password service and no screen-saving flag; the

@@ -31,17 +31,8 @@ namespace helper = velmora::decode::wmf_helper;
 
 std::int16_t s16(const std::uint8_t* p) { return std::int16_t(p[0] | p[1] << 8); }
 
-void put16(std::vector<std::uint8_t>& out, int v)
-{
-    out.push_back(std::uint8_t(v & 0xFF));
-    out.push_back(std::uint8_t((v >> 8) & 0xFF));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    put16(out, int(v & 0xFFFF));
-    put16(out, int(v >> 16));
-}
+using loading::putWmfDword;
+using loading::putWmfWord;
 
 constexpr std::uint16_t kEllipse = 0x0418;
 constexpr std::uint16_t kChord = 0x0830;
@@ -89,12 +80,12 @@ double angleOf(const Box& box, double x, double y)
 
 void putPolygon(std::vector<std::uint8_t>& out, const Points& points)
 {
-    put32(out, std::uint32_t(3 + 1 + 2 * points.size()));
-    put16(out, kPolygon);
-    put16(out, int(points.size()));
+    putWmfDword(out, std::uint32_t(3 + 1 + 2 * points.size()));
+    putWmfWord(out, kPolygon);
+    putWmfWord(out, int(points.size()));
     for (const auto& [x, y] : points) {
-        put16(out, int(roundHalfEven(std::clamp(x, -32768.0, 32767.0))));
-        put16(out, int(roundHalfEven(std::clamp(y, -32768.0, 32767.0))));
+        putWmfWord(out, int(roundHalfEven(std::clamp(x, -32768.0, 32767.0))));
+        putWmfWord(out, int(roundHalfEven(std::clamp(y, -32768.0, 32767.0))));
     }
 }
 
@@ -141,14 +132,14 @@ std::vector<std::uint8_t> streamForLibwmf(const std::vector<std::uint8_t>& clean
 {
     constexpr std::size_t kAfterSetup = 18 + 8 + 10 + 10;
     std::vector<std::uint8_t> out(cleaned.begin(), cleaned.begin() + std::ptrdiff_t(std::min(kAfterSetup, cleaned.size())));
-    put32(out, 5);
-    put16(out, 0x020D); // SETVIEWPORTORG 0, 0
-    put16(out, 0);
-    put16(out, 0);
-    put32(out, 5);
-    put16(out, 0x020E); // SETVIEWPORTEXT height, width
-    put16(out, height);
-    put16(out, width);
+    putWmfDword(out, 5);
+    putWmfWord(out, 0x020D); // SETVIEWPORTORG 0, 0
+    putWmfWord(out, 0);
+    putWmfWord(out, 0);
+    putWmfDword(out, 5);
+    putWmfWord(out, 0x020E); // SETVIEWPORTEXT height, width
+    putWmfWord(out, height);
+    putWmfWord(out, width);
     std::uint32_t longest = 5;
     for (std::size_t at = kAfterSetup; at + 6 <= cleaned.size();) {
         const std::uint32_t words = std::uint32_t(cleaned[at] | cleaned[at + 1] << 8 | cleaned[at + 2] << 16 |
@@ -232,16 +223,12 @@ int render(std::vector<std::uint8_t>& stream, int width, int height, const loadi
     return helper::kExitDrawn;
 }
 
-bool readAll(int fd, std::vector<std::uint8_t>& bytes)
+// Moves `size` bytes between `data` and the descriptor from offset 0 with pread or pwrite.
+template <typename Io, typename Byte>
+bool moveAll(Io io, int fd, Byte* data, std::size_t size)
 {
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || info.st_size < 18 || std::uint64_t(info.st_size) > loading::kMaxFileBytes * 2) {
-        return false;
-    }
-    bytes.resize(std::size_t(info.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = pread(fd, bytes.data() + done, bytes.size() - done, off_t(done));
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = io(fd, data + done, size - done, off_t(done));
         if (n <= 0) {
             return false;
         }
@@ -250,17 +237,14 @@ bool readAll(int fd, std::vector<std::uint8_t>& bytes)
     return true;
 }
 
-bool writeAll(int fd, const std::vector<std::uint8_t>& bytes)
+bool readAll(int fd, std::vector<std::uint8_t>& bytes)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(done));
-        if (n <= 0) {
-            return false;
-        }
-        done += std::size_t(n);
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || info.st_size < 18 || std::uint64_t(info.st_size) > loading::kMaxFileBytes * 2) {
+        return false;
     }
-    return true;
+    bytes.resize(std::size_t(info.st_size));
+    return moveAll(pread, fd, bytes.data(), bytes.size());
 }
 
 } // namespace
@@ -287,5 +271,5 @@ int main(int argc, char** argv)
     if (drawn != helper::kExitDrawn) {
         return drawn;
     }
-    return writeAll(helper::kPixelsFd, pixels) ? helper::kExitDrawn : helper::kExitRefused;
+    return moveAll(pwrite, helper::kPixelsFd, pixels.data(), pixels.size()) ? helper::kExitDrawn : helper::kExitRefused;
 }
