@@ -1,5 +1,5 @@
 // A 6000 x 4000 photo for a 1920 x 1080 screen: time and peak memory of the full decode
-// against the reduced one. Peak memory is the process's, so run one benchmark per process:
+// against the reduced one; and the cost of a metafile drawn by the helper program. Peak memory is the process's, so run one benchmark per process:
 //   loaders_bench --benchmark_filter=Full   and   loaders_bench --benchmark_filter=Reduced
 #include "platform/picture_loader_factory.h"
 
@@ -97,7 +97,23 @@ void BM_ReducedDecode(benchmark::State& state)
     decode(state, request);
 }
 
+// A small metafile: almost all of its time is starting the helper program that draws it.
+void BM_MetafileDecode(benchmark::State& state)
+{
+    const std::string path = VELMORA_SOURCE_DIR "/tests/loaders/fixtures/placeable.wmf";
+    auto loader = velmora::createPlatformPictureLoader();
+    for (auto _ : state) {
+        velmora::LoadResult r = loader->load(path, {});
+        if (!r.ok) {
+            state.SkipWithError(r.error.c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(r.picture.data());
+    }
+}
+
 BENCHMARK(BM_FullDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_MetafileDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ReducedDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
