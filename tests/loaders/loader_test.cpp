@@ -82,26 +82,6 @@ TEST_P(EachFixture, DecodesToTheExpectedPixelsAndReportsItsOwnSize)
 
 INSTANTIATE_TEST_SUITE_P(Loader, EachFixture, ::testing::ValuesIn(kFixtures), fixtureName);
 
-TEST(Loader, OrientationsSixAndEightStandAPhotoUpright)
-{
-    // The pattern has a red block top-left, green top-right, blue bottom-left.
-    auto loader = createPlatformPictureLoader();
-    const LoadResult six = loader->load(fixture("orient6.jpg"), {});
-    const LoadResult eight = loader->load(fixture("orient8.jpg"), {});
-    ASSERT_TRUE(six.ok && eight.ok);
-    EXPECT_EQ(six.ownSize, (PictureSize{48, 64}));
-    EXPECT_EQ(eight.ownSize, (PictureSize{48, 64}));
-    // Turned clockwise, red lands top-right and blue top-left; counter-clockwise, red lands
-    // bottom-left and green top-left.
-    auto isRed = [](const Picture& p, int x, int y) { return p.pixel(x, y)[2] > 200 && p.pixel(x, y)[1] < 60; };
-    auto isBlue = [](const Picture& p, int x, int y) { return p.pixel(x, y)[0] > 200 && p.pixel(x, y)[2] < 60; };
-    auto isGreen = [](const Picture& p, int x, int y) { return p.pixel(x, y)[1] > 200 && p.pixel(x, y)[2] < 60; };
-    EXPECT_TRUE(isRed(six.picture, 44, 3));
-    EXPECT_TRUE(isBlue(six.picture, 3, 3));
-    EXPECT_TRUE(isRed(eight.picture, 3, 60));
-    EXPECT_TRUE(isGreen(eight.picture, 3, 3));
-}
-
 TEST(Loader, ReducedDecodeCoversTheBoxAndKeepsTheOwnSize)
 {
     auto loader = createPlatformPictureLoader();
