@@ -1,10 +1,10 @@
-// Arithmetic shared by the filter procedures: the 32-bit Long range, conversions that round
-// halves to the even neighbour, and the clamp to a channel byte.
+// Arithmetic shared by the filter procedures: the 32-bit Long range, the conversion to a Long
+// (rounded as everywhere, startup/rounding.h), and the clamp to a channel byte.
 #pragma once
 
 #include "filters/engine.h"
+#include "startup/rounding.h"
 
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -17,49 +17,15 @@ constexpr bool fitsLong(std::int64_t v)
     return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
 }
 
-// Nearest integer, halves to even, independent of the floating-point environment.
-inline double roundHalfEven(double v)
-{
-    double whole = std::floor(v);
-    const double fraction = v - whole; // exact for every value the filters produce
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) {
-        whole += 1.0;
-    }
-    return whole;
-}
-
-// n / 2^24 to the nearest integer, halves to even, for |n| < 2^62: the rounding of a value
-// counted in units of a single-precision draw (Random::nextSingleBits). Integer arithmetic
-// without a branch, because the draws that feed it make any branch a coin toss.
-constexpr std::int64_t roundHalfEvenShift24(std::int64_t n) { return (n + 0x7FFFFF + ((n >> 24) & 1)) >> 24; }
-
-// The integer v as a double holds it: 53 significant bits, halves to even. In integers, so
-// that long products keep the default rounding whatever the floating-point environment.
-constexpr std::int64_t roundToDoublePrecision(std::int64_t v)
-{
-    const std::uint64_t magnitude = v < 0 ? 0 - std::uint64_t(v) : std::uint64_t(v);
-    const int width = 64 - std::countl_zero(magnitude);
-    if (width <= 53) {
-        return v;
-    }
-    const std::uint64_t unit = std::uint64_t(1) << (width - 53);
-    const std::uint64_t rest = magnitude & (unit - 1);
-    std::uint64_t rounded = magnitude - rest;
-    if (rest > unit / 2 || (rest == unit / 2 && (rounded & unit) != 0)) {
-        rounded += unit;
-    }
-    return v < 0 ? -std::int64_t(rounded) : std::int64_t(rounded);
-}
-
 // A conversion of a floating-point value to a Long; false when the result leaves 32 bits
 // (or v is not a number), where the conversion overflows.
 inline bool toLong(double v, std::int32_t& out)
 {
-    const double r = roundHalfEven(v);
-    if (!(r >= -2147483648.0 && r <= 2147483647.0)) {
+    const std::optional<std::int32_t> r = roundToInt32(v);
+    if (!r) {
         return false;
     }
-    out = std::int32_t(r);
+    out = *r;
     return true;
 }
 

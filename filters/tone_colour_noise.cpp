@@ -2,6 +2,7 @@
 // saturation, gamma). Each reads Pix_Orgn and writes channels 1..3 of Pix_Work.
 #include "filters/filter_math.h"
 #include "filters/filter_procs.h"
+#include "startup/rounding.h"
 
 #include <algorithm>
 #include <array>
@@ -22,18 +23,8 @@ using ChannelTable = std::array<std::uint8_t, 256>;
 
 std::int32_t clampToChannel(std::int64_t v) { return std::int32_t(std::clamp<std::int64_t>(v, 0, 255)); }
 
-// Nearest integer with halves to the even neighbour, whatever the floating-point rounding
-// mode; values outside 0..255 (NaN included) are clamped first, so the conversion is defined.
-double nearestEven(double v)
-{
-    double whole = std::floor(v);
-    const double fraction = v - whole; // exact for the magnitudes used here
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) {
-        whole += 1.0;
-    }
-    return whole;
-}
-
+// Rounded as everywhere; values outside 0..255 (NaN included) are clamped first, so the
+// conversion is defined.
 std::int32_t roundToChannel(double v)
 {
     if (!(v > 0.0)) {
@@ -42,7 +33,7 @@ std::int32_t roundToChannel(double v)
     if (v >= 255.0) {
         return 255;
     }
-    return std::int32_t(nearestEven(v));
+    return std::int32_t(roundHalfEven(v));
 }
 
 // Rewrites channels 1..3 of every pixel through one table per channel; channel 4 is kept.
@@ -244,7 +235,7 @@ FilterResult Fil_Saturation(FilterEngine& e)
             } else if (a <= -512.0) {
                 moved = -1024; // clamps to 0 whatever v is
             } else {
-                moved = std::int32_t(nearestEven(a + parity)) - parity;
+                moved = std::int32_t(roundHalfEven(a + parity)) - parity;
             }
             shift[std::size_t(parity)][std::size_t(d + 255)] = moved;
         }

@@ -1,5 +1,6 @@
 // The background music module: command strings, reply rules and the three players.
 #include "music/sound_01.h"
+#include "startup/rounding.h"
 
 #include <cmath>
 #include <cstring>
@@ -45,11 +46,7 @@ std::optional<std::int16_t> readTrackNumber(const std::string& text)
         for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, scale /= 10)
             value += (text[i] - '0') * scale;
     }
-    // nearbyint rounds halves to the even neighbour in the default rounding mode.
-    const double rounded = std::nearbyint(negative ? -value : value);
-    if (rounded < -32768 || rounded > 32767)
-        return std::nullopt;
-    return std::int16_t(rounded);
+    return roundToInt16(negative ? -value : value);
 }
 
 std::int32_t Sound_01::sendDirect(const std::string& command)

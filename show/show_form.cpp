@@ -3,27 +3,42 @@
 
 #include "show/effect_table.h"
 #include "show/flip.h"
+#include "startup/rounding.h"
 
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <new>
 #include <utility>
 
 namespace velmora::show {
 
 namespace {
 
-// Coordinates handed to the copies are rounded to the nearest integer, halves to even.
-int roundHalfEven(double value)
-{
-    if (!(value > -1e9 && value < 1e9)) { // also catches NaN
-        return 0;
-    }
-    return int(std::nearbyint(value));
-}
+// Coordinates handed to the copies are rounded as everywhere; one beyond any screen is 0.
+int toPixels(double value) { return roundHalfEvenTo<int>(value).value_or(0); }
 
-// The largest screen side the show accepts; beyond it a buffer would not fit in memory.
+// The show keeps three screen-sized buffers (Display, Master, Pic_Dmy). Their size is bounded
+// by pixel count, not only by side: 2^25 pixels (an 8K screen fits) is 128 MiB a buffer,
+// 384 MiB for the three. A larger screen gets buffers of full width and as many rows as fit;
+// the rows below stay black.
 constexpr int MaxScreenSide = 16384;
+constexpr long long MaxScreenPixels = 1LL << 25;
+
+struct ScreenSize {
+    int width;
+    int height;
+};
+
+ScreenSize boundedScreen(int width, int height)
+{
+    const int w = std::clamp(width, 0, MaxScreenSide);
+    int h = std::clamp(height, 0, MaxScreenSide);
+    if (w > 0 && (long long)w * h > MaxScreenPixels) {
+        h = int(MaxScreenPixels / w);
+    }
+    return {w, h};
+}
 
 } // namespace
 
@@ -77,13 +92,18 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
 
 void ShowForm::sizeBuffers(int width, int height)
 {
-    const int w = std::clamp(width, 0, MaxScreenSide);
-    const int h = std::clamp(height, 0, MaxScreenSide);
-    state_.ScreenW = float(w);
-    state_.ScreenH = float(h);
-    buffers_.Display.resize(w, h);
-    buffers_.Master.resize(w, h);
-    buffers_.Pic_Dmy.resize(w, h);
+    const ScreenSize size = boundedScreen(width, height);
+    try {
+        buffers_.Display.resize(size.width, size.height);
+        buffers_.Master.resize(size.width, size.height);
+        buffers_.Pic_Dmy.resize(size.width, size.height);
+    } catch (const std::bad_alloc&) {
+        // No memory for this screen: the show runs on empty buffers and shows nothing, but
+        // still ends on input as always.
+        buffers_ = ShowBuffers{};
+    }
+    state_.ScreenW = float(buffers_.Display.width());
+    state_.ScreenH = float(buffers_.Display.height());
 }
 
 // Tiles numbered row by row from the top-left, and Pic_D sized to one of them.
@@ -92,7 +112,11 @@ void ShowForm::layOutTiles()
     ShowState& s = state_;
     s.TileW = buffers_.Display.width() / GridColumns;
     s.TileH = buffers_.Display.height() / GridRows;
-    buffers_.Pic_D.resize(s.TileW, s.TileH);
+    try {
+        buffers_.Pic_D.resize(s.TileW, s.TileH);
+    } catch (const std::bad_alloc&) {
+        buffers_.Pic_D = Picture(); // tiles then turn over unfiltered
+    }
     int k = 0;
     for (int i = 0; i < GridRows; ++i) {
         for (int j = 0; j < GridColumns; ++j) {
@@ -107,8 +131,8 @@ void ShowForm::Form_Resize(int screenWidth, int screenHeight)
 {
     ShowState& s = state_;
     ShowBuffers& b = buffers_;
-    const bool sameSize = std::clamp(screenWidth, 0, MaxScreenSide) == b.Display.width() &&
-                          std::clamp(screenHeight, 0, MaxScreenSide) == b.Display.height();
+    const ScreenSize size = boundedScreen(screenWidth, screenHeight);
+    const bool sameSize = size.width == b.Display.width() && size.height == b.Display.height();
     if (s.phase == ShowPhase::NotLoaded || s.phase == ShowPhase::Stopped || sameSize) {
         return;
     }
@@ -175,7 +199,15 @@ void ShowForm::composePicture(int position)
         request.fitWidth = b.Master.width();
         request.fitHeight = b.Master.height();
     }
-    LoadResult loaded = services_.loader.load(catalogue_.ImageList[std::size_t(index)], request);
+    b.Pic_Orgn = Picture(); // the last picture's memory is free before the next one is read
+    LoadResult loaded;
+    try {
+        loaded = services_.loader.load(catalogue_.ImageList[std::size_t(index)], request);
+    } catch (const std::bad_alloc&) {
+        // Loaders report running out of memory as a failure; one that does not still only
+        // costs this picture.
+        loaded = LoadResult{};
+    }
     if (!loaded.ok || loaded.picture.empty()) {
         return; // Master stays black for this round
     }
@@ -200,10 +232,10 @@ void ShowForm::composePicture(int position)
             dH = s.ScreenH;
         }
     }
-    const int x = roundHalfEven((s.ScreenW - dW) / 2);
-    const int y = roundHalfEven((s.ScreenH - dH) / 2);
-    const int width = roundHalfEven(dW);
-    const int height = roundHalfEven(dH);
+    const int x = toPixels((s.ScreenW - dW) / 2);
+    const int y = toPixels((s.ScreenH - dH) / 2);
+    const int width = toPixels(dW);
+    const int height = toPixels(dH);
     if (width == b.Pic_Orgn.width() && height == b.Pic_Orgn.height()) {
         blockCopy(b.Master, x, y, width, height, b.Pic_Orgn, 0, 0);
     } else {
@@ -216,10 +248,10 @@ void ShowForm::DrawGrid() { DrawGrid(boundsOf(buffers_.Display)); }
 void ShowForm::DrawGrid(const Rect& area)
 {
     ShowState& s = state_;
-    s.GridW = roundHalfEven(double(s.ScreenW) / GridColumns);
-    s.GridH = roundHalfEven(double(s.ScreenH) / GridRows);
-    const int screenW = roundHalfEven(s.ScreenW);
-    const int screenH = roundHalfEven(s.ScreenH);
+    s.GridW = toPixels(double(s.ScreenW) / GridColumns);
+    s.GridH = toPixels(double(s.ScreenH) / GridRows);
+    const int screenW = toPixels(s.ScreenW);
+    const int screenH = toPixels(s.ScreenH);
     // Each line runs up to but not including the screen's far edge, as a pen draws it.
     auto drawPart = [&](const Rect& line) {
         const Rect part = intersect(line, area);
@@ -417,7 +449,33 @@ bool ShowForm::revealStep()
     }
     DrawGrid(tile);
     markDirty(tile);
-    return s.FlipStep > LastFlipStep && s.revealIndex >= TileCount;
+    const bool done = s.FlipStep > LastFlipStep && s.revealIndex >= TileCount;
+    if (done) {
+        revealMargins();
+    }
+    return done;
+}
+
+// Where the screen is not a multiple of 8 x 6 the tiles leave a strip at the right and the
+// bottom that no flip ever draws; the new picture's edge is put there with the last tile.
+void ShowForm::revealMargins()
+{
+    ShowState& s = state_;
+    ShowBuffers& b = buffers_;
+    const int tilesRight = s.TileW * GridColumns;
+    const int tilesBottom = s.TileH * GridRows;
+    const Rect margins[] = {
+        {tilesRight, 0, b.Display.width() - tilesRight, b.Display.height()},
+        {0, tilesBottom, tilesRight, b.Display.height() - tilesBottom},
+    };
+    for (const Rect& area : margins) {
+        if (area.empty()) {
+            continue;
+        }
+        blockCopy(b.Display, area.x, area.y, area.width, area.height, b.Master, area.x, area.y);
+        DrawGrid(area);
+        markDirty(area);
+    }
 }
 
 void ShowForm::Timer1_Timer()
@@ -456,6 +514,17 @@ std::optional<std::int64_t> ShowForm::nextWorkAt(std::int64_t now) const
         return std::max(now, state_.pauseEndMs);
     }
     return now;
+}
+
+std::int64_t ShowForm::timerDelay(int number, std::int64_t now) const
+{
+    const std::int64_t interval = timer(number).intervalMs;
+    if (number == 3) {
+        if (const std::optional<std::int64_t> work = nextWorkAt(now); work && *work - now > interval) {
+            return *work - now;
+        }
+    }
+    return interval;
 }
 
 void ShowForm::frame()

@@ -112,6 +112,9 @@ public:
     // while neither is enabled (before Form_Load, after stopShow). A tick before that time
     // changes nothing. Timer1 and Timer2 are plain interval timers the shell keeps itself.
     std::optional<std::int64_t> nextWorkAt(std::int64_t now) const;
+    // The interval a shell's timer `number` should next wait, at `now`: the timer's own, except
+    // that through a pause between pictures Timer3 waits for the pause's end in one go.
+    std::int64_t timerDelay(int number, std::int64_t now) const;
 
     // The screen changed size: lays the show out again as Form_Load does (buffers, the current
     // picture composed anew, tiles, grid) without restarting the music or moving on in the
@@ -161,6 +164,7 @@ private:
     void changePictureDone();
     void RevealPicture();
     bool revealStep();
+    void revealMargins();
     void markDirty(const Rect& area);
     void makePermutation(std::array<int, TileCount + 1>& order, int n);
     Rect currentTile() const;

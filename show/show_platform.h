@@ -25,6 +25,22 @@ public:
     virtual std::int64_t nowMilliseconds() = 0;
 };
 
+// For a shell that captures the desktop before its window covers it: the copy then hands
+// out that capture, from the top-left corner, whatever the screen shows by then.
+class CapturedDesktopPlatform : public ShowPlatform {
+public:
+    bool copyDesktop(Picture& target) override
+    {
+        if (desktop.empty()) {
+            return false;
+        }
+        blockCopy(target, 0, 0, desktop.width(), desktop.height(), desktop, 0, 0);
+        return true;
+    }
+
+    Picture desktop; // empty: no desktop to copy
+};
+
 // A platform that shows nothing, has no desktop and whose clock the caller sets:
 // for tests, benchmarks and the headless renderer.
 class SimulatedPlatform : public ShowPlatform {

@@ -1,6 +1,8 @@
 // The catalogue keeps no 16-bit limit: a folder of any size is listed in full.
 #include "startup/catalogue.h"
 
+#include "startup/text_units.h"
+
 #include <algorithm>
 #include <cassert>
 #include <numeric>
@@ -13,41 +15,18 @@ namespace {
 
 // Next code point of UTF-8 text as a UTF-16 sort rank. Supplementary characters rank
 // between U+D7FF and U+E000 (where their surrogates sort), in code point order; a byte
-// that is not valid UTF-8 ranks above everything, by its value.
+// that is not well-formed UTF-8 ranks above everything, by its value.
 std::uint32_t nextRank(std::string_view s, std::size_t& pos)
 {
     const auto b0 = static_cast<unsigned char>(s[pos]);
-    std::uint32_t cp = 0;
-    std::size_t n = 0;
-    if (b0 < 0x80) {
-        cp = b0;
-        n = 1;
-    } else if ((b0 >> 5) == 0x6) {
-        cp = b0 & 0x1F;
-        n = 2;
-    } else if ((b0 >> 4) == 0xE) {
-        cp = b0 & 0x0F;
-        n = 3;
-    } else if ((b0 >> 3) == 0x1E) {
-        cp = b0 & 0x07;
-        n = 4;
-    }
-    bool valid = n > 0 && pos + n <= s.size();
-    for (std::size_t i = 1; valid && i < n; ++i) {
-        const auto b = static_cast<unsigned char>(s[pos + i]);
-        valid = (b & 0xC0) == 0x80;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (!valid) {
-        ++pos;
+    const std::optional<char32_t> cp = nextCodePoint(s, pos);
+    if (!cp)
         return 0x400000u + b0;
-    }
-    pos += n;
-    if (cp < 0xD800)
-        return cp;
-    if (cp >= 0x10000)
-        return 0xD800 + (cp - 0x10000);
-    return cp + 0x200000; // U+D800..U+FFFF after every supplementary character
+    if (*cp < 0xD800)
+        return *cp;
+    if (*cp >= 0x10000)
+        return 0xD800 + (*cp - 0x10000);
+    return *cp + 0x200000; // U+E000..U+FFFF after every supplementary character
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Byte-level INI handling; the bytes are code page 932 and are never converted here.
 #include "startup/ini_document.h"
 
+#include "startup/text_units.h"
+
 #include <cassert>
 
 namespace velmora {
@@ -18,8 +20,6 @@ std::string_view trim(std::string_view s)
         --e;
     return s.substr(b, e - b);
 }
-
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -59,7 +59,7 @@ bool sameIniName(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (isLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
+        if (isCp932LeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
             if (a[i] != b[i] || a[i + 1] != b[i + 1])
                 return false;
             ++i;

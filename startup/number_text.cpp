@@ -106,41 +106,12 @@ double leadingNumber(std::string_view text)
     return *value;
 }
 
-double roundHalfEven(double value)
-{
-    if (!std::isfinite(value))
-        return value;
-    const double floor = std::floor(value);
-    const double rest = value - floor;
-    if (rest > 0.5)
-        return floor + 1;
-    if (rest < 0.5)
-        return floor;
-    return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
-}
-
-std::optional<std::int16_t> roundToInt16(double value)
-{
-    const double r = roundHalfEven(value);
-    if (!(r >= -32768.0 && r <= 32767.0))
-        return std::nullopt;
-    return static_cast<std::int16_t>(r);
-}
-
 std::optional<std::int16_t> integerPartToInt16(double value)
 {
     const double r = std::floor(value);
     if (!(r >= -32768.0 && r <= 32767.0))
         return std::nullopt;
     return static_cast<std::int16_t>(r);
-}
-
-std::optional<std::int32_t> roundToInt32(double value)
-{
-    const double r = roundHalfEven(value);
-    if (!(r >= -2147483648.0 && r <= 2147483647.0))
-        return std::nullopt;
-    return static_cast<std::int32_t>(r);
 }
 
 std::string numberText(std::int32_t value)

@@ -2,6 +2,8 @@
 // strict and leading-numeric parsing, round-half-even, and " 1" / "-1" text.
 #pragma once
 
+#include "startup/rounding.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,13 +19,9 @@ std::optional<double> parseNumber(std::string_view text);
 // character ends the number, and text without a leading number gives 0.
 double leadingNumber(std::string_view text);
 
-// Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4, -0.5 -> 0).
-double roundHalfEven(double value);
-
-// Conversions that fail (nullopt) when the result does not fit, as an overflow would.
-std::optional<std::int16_t> roundToInt16(double value);     // round half even
-std::optional<std::int16_t> integerPartToInt16(double value); // towards minus infinity
-std::optional<std::int32_t> roundToInt32(double value);     // round half even
+// The integer part towards minus infinity; nullopt when it does not fit, as an overflow would.
+// The rounding conversions (roundToInt16, roundToInt32) are in startup/rounding.h.
+std::optional<std::int16_t> integerPartToInt16(double value);
 
 // Decimal digits with a leading blank for zero and positive values, "-" for negative.
 std::string numberText(std::int32_t value);

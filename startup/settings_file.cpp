@@ -3,6 +3,7 @@
 
 #include "startup/catalogue.h"
 #include "startup/number_text.h"
+#include "startup/text_units.h"
 
 #include <optional>
 #include <vector>
@@ -13,14 +14,12 @@ namespace {
 
 constexpr std::size_t kValueLimit = 255; // the 256-byte buffer, less its NUL
 
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 // Bytes that fit the value limit without ending in half a double-byte character.
 std::size_t fittingLength(std::string_view bytes)
 {
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const std::size_t n = (isLeadByte(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size()) ? 2 : 1;
+        const std::size_t n = (isCp932LeadByte(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size()) ? 2 : 1;
         if (i + n > kValueLimit)
             break;
         i += n;

@@ -1,6 +1,7 @@
 // A 6000 x 4000 photo for a 1920 x 1080 screen: time and peak memory of the full decode
 // against the reduced one, and of the reduced decode of the same photo stored progressive
-// (4:2:0 and 4:4:4). Peak memory is the process's, so run one benchmark per process:
+// (4:2:0 and 4:4:4); and the cost of a metafile drawn by the helper program. Peak memory is
+// the process's, so run one benchmark per process:
 //   loaders_bench --benchmark_filter=Full   and   loaders_bench --benchmark_filter=Reduced$ ...
 #include "platform/picture_loader_factory.h"
 
@@ -123,7 +124,23 @@ void reducedProgressive(benchmark::State& state, Layout layout)
 void BM_ReducedDecodeProgressive420(benchmark::State& state) { reducedProgressive(state, Layout::Progressive420); }
 void BM_ReducedDecodeProgressive444(benchmark::State& state) { reducedProgressive(state, Layout::Progressive444); }
 
+// A small metafile: almost all of its time is starting the helper program that draws it.
+void BM_MetafileDecode(benchmark::State& state)
+{
+    const std::string path = VELMORA_SOURCE_DIR "/tests/loaders/fixtures/placeable.wmf";
+    auto loader = velmora::createPlatformPictureLoader();
+    for (auto _ : state) {
+        velmora::LoadResult r = loader->load(path, {});
+        if (!r.ok) {
+            state.SkipWithError(r.error.c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(r.picture.data());
+    }
+}
+
 BENCHMARK(BM_FullDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_MetafileDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ReducedDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ReducedDecodeProgressive420)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ReducedDecodeProgressive444)->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -1,7 +1,7 @@
 // Picture files for velmora-fx: decoding through stb_image, and uncompressed 32-bit BMP or
 // PNG output. Reading is kept to one function so that it can move to the show's loaders.
 #include "platform/fx/picture_files.h"
-#include "platform/picture_loader_common.h"
+#include "show/picture_formats.h"
 #include "platform/picture_loader_factory.h"
 
 #include <stb_image.h>

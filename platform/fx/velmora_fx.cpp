@@ -4,6 +4,7 @@
 #include "filters/filter_table.h"
 #include "platform/fx/picture_files.h"
 #include "startup/random.h"
+#include "startup/text_units.h"
 
 #include <charconv>
 #include <cstdint>
@@ -123,8 +124,8 @@ int wmain(int argc, wchar_t** wideArgv)
     std::vector<std::string> arguments;
     std::vector<char*> argv;
     for (int i = 0; i < argc; ++i) {
-        const std::u8string utf8 = std::filesystem::path(wideArgv[i]).u8string();
-        arguments.emplace_back(utf8.begin(), utf8.end());
+        const std::wstring_view wide(wideArgv[i]);
+        arguments.push_back(velmora::utf16ToUtf8(std::u16string(wide.begin(), wide.end())));
     }
     for (auto& argument : arguments) {
         argv.push_back(argument.data());

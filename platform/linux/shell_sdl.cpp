@@ -4,6 +4,7 @@
 
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/shell_x11.h"
+#include "show/show_exit.h"
 #include "show/show_form.h"
 #include "show/show_platform.h"
 
@@ -18,9 +19,9 @@ namespace {
 
 // Presents through the window's own surface: SDL_UpdateWindowSurfaceRects hands the server
 // just the changed rectangle, where a renderer would redraw the whole window every frame.
-class SdlPlatform final : public show::ShowPlatform {
+class SdlPlatform final : public show::CapturedDesktopPlatform {
 public:
-    explicit SdlPlatform(Picture desktop) : desktop_(std::move(desktop)) {}
+    explicit SdlPlatform(Picture captured) { desktop = std::move(captured); }
     void setWindow(SDL_Window* window) { window_ = window; }
 
     void present(const Picture& display, const show::Rect& area) override
@@ -49,20 +50,25 @@ public:
         SDL_UpdateWindowSurfaceRects(window_, &rect, 1);
     }
 
-    bool copyDesktop(Picture& target) override
-    {
-        if (desktop_.empty()) {
-            return false;
-        }
-        show::blockCopy(target, 0, 0, desktop_.width(), desktop_.height(), desktop_, 0, 0);
-        return true;
-    }
-
     std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
 
 private:
     SDL_Window* window_ = nullptr;
-    Picture desktop_;
+};
+
+// EndShow's system side on Linux: no password service and no screen-saving flag; the
+// cursor and the system keys are the start-up platform's.
+class LinuxExitSystem final : public show::ShowExitSystem {
+public:
+    explicit LinuxExitSystem(LinuxStartupPlatform& startup) : startup_(startup) {}
+    bool isWinNT() override { return true; } // no password to ask
+    std::int32_t showCursor(bool show) override { return startup_.showCursor(show); }
+    show::PasswordVerdict verifyScreenSavePassword() override { return show::PasswordVerdict::Accepted; }
+    void enableSystemKeys(bool enable) override { startup_.enableSystemKeys(enable); }
+    void keepScreenSaveActive() override {}
+
+private:
+    LinuxStartupPlatform& startup_;
 };
 
 struct WindowCloser {
@@ -124,6 +130,8 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     const std::int64_t initialised = monotonicMilliseconds();
     SdlPlatform platform(std::move(desktop));
     const std::unique_ptr<show::ShowForm> form = session.makeForm(platform);
+    LinuxExitSystem exitSystem(startup);
+    show::ShowExit exit(exitSystem, state);
     form->Form_Load(bounds.w, bounds.h);
     const std::int64_t loaded = monotonicMilliseconds();
 
@@ -132,7 +140,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
                          SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP));
     if (!window) {
         messages << "velmora: cannot open the show window (" << SDL_GetError() << ")\n";
-        form->stopShow();
+        exit.stopAndRestore([&] { form->stopShow(); });
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return 1;
     }
@@ -180,13 +188,8 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         }
     }
 
-    // EndShow, once past the password (there is none to ask on Linux).
-    form->stopShow();
-    if (state.modeLetter == "S") {
-        startup.enableSystemKeys(true);
-        SDL_SetWindowKeyboardGrab(window.get(), SDL_FALSE);
-        state.CursorState = startup.showCursor(state.CursorState != 0);
-    }
+    exit.EndShow([&] { form->stopShow(); });
+    SDL_SetWindowKeyboardGrab(window.get(), SDL_FALSE);
     window.reset();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return 0;

@@ -152,7 +152,7 @@ int endOnLostConnection(::Display*)
 }
 
 // Draws into a window we do not own, with the pixel layout of its visual.
-class HackPlatform final : public show::ShowPlatform {
+class HackPlatform final : public show::CapturedDesktopPlatform {
 public:
     HackPlatform(::Display* display, Window window, GC gc, int depth, PixelLayout layout)
         : display_(display), window_(window), gc_(gc), depth_(depth), layout_(layout)
@@ -204,18 +204,7 @@ public:
         image.data = nullptr;
     }
 
-    bool copyDesktop(Picture& target) override
-    {
-        if (desktop_.empty()) {
-            return false;
-        }
-        show::blockCopy(target, 0, 0, desktop_.width(), desktop_.height(), desktop_, 0, 0);
-        return true;
-    }
-
     std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
-
-    Picture desktop_; // what the screen showed where the window lies, before the first frame
 
 private:
     ::Display* display_;
@@ -309,7 +298,7 @@ int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostre
         int rootY = 0;
         Window child = 0;
         XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &rootX, &rootY, &child);
-        captureRoot(dpy, rootX, rootY, attributes.width, attributes.height, platform.desktop_);
+        captureRoot(dpy, rootX, rootY, attributes.width, attributes.height, platform.desktop); // where the window lies, before the first frame
     }
 
     struct sigaction action{};

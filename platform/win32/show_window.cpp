@@ -6,7 +6,7 @@
 #include "music/background_music.h"
 #include "platform/picture_loader_factory.h"
 #include "platform/win32/music/win32_music.h"
-#include "platform/win32/show_exit.h"
+#include "show/show_exit.h"
 #include "platform/win32/show_monitors.h"
 #include "platform/win32/show_surface.h"
 #include "platform/win32/startup_win32.h"
@@ -24,9 +24,14 @@
 
 namespace velmora::win32 {
 
+using show::PasswordVerdict;
+using show::ShowExit;
+using show::ShowExitSystem;
+
 namespace {
 
 constexpr const wchar_t* ShowWindowClass = L"VelmoraShow";
+constexpr std::string_view ShowWindowFailedMessage = "スクリーンセーバーの画面を開けませんでした。";
 constexpr int TimerCount = 4;
 // A filter yields once per row, often every few microseconds; pumping that often would cost
 // more than the filter, and input is served just as well a few milliseconds later.
@@ -77,6 +82,7 @@ public:
 private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void onTimer(UINT_PTR id);
+    void onDisplayChange(int width, int height);
     void syncTimers();
     static void pumpFromFilter(void* context);
     void pumpMessages();
@@ -134,16 +140,22 @@ bool ShowHost::open(int width, int height)
     // Created hidden: a second start finds the title at once, and the desktop copy of
     // Form_Load still sees the desktop.
     area_ = {0, 0, width, height};
-    CreateWindowExW(0, ShowWindowClass, widen(ShowWindowTitle).c_str(), WS_POPUP, 0, 0, width, height, nullptr,
-                    nullptr, instance, this);
-    if (hwnd_ == nullptr) {
+    const HWND created = CreateWindowExW(0, ShowWindowClass, widen(ShowWindowTitle).c_str(), WS_POPUP, 0, 0, width,
+                                         height, nullptr, nullptr, instance, this);
+    if (created == nullptr) {
+        // WM_NCCREATE may have seen a window that creation then gave up: forget it.
+        hwnd_ = nullptr;
         exit_.stopAndRestore({});
+        MessageBoxW(nullptr, widen(ShowWindowFailedMessage).c_str(), widen(ShowWindowTitle).c_str(),
+                    MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
         return false;
     }
     exitSystem_.window = hwnd_;
-    platform_.prepare(width, height); // without it the window stays black but input still ends the show
 
     form_.Form_Load(width, height);
+    // The surface takes Display's size, which the show bounds on enormous screens. Without a
+    // surface the window stays black, but input still ends the show.
+    platform_.prepare(form_.buffers().Display.width(), form_.buffers().Display.height());
     form_.presentFrame(); // the whole Display into the surface, painted when the window shows
     platform_.attach(hwnd_);
 
@@ -224,12 +236,28 @@ LRESULT ShowHost::handle(UINT message, WPARAM wParam, LPARAM lParam)
         EndShow();
         return 0;
     case WM_DISPLAYCHANGE:
-        if (covers_ != nullptr) {
-            covers_->coverOthers(area_);
-        }
+        onDisplayChange(LOWORD(lParam), HIWORD(lParam));
         return 0;
     default:
         return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+// The primary screen took a new size: the window and the show's buffers follow it (the show
+// lays itself out again, music and show order going on), and the other monitors are covered anew.
+void ShowHost::onDisplayChange(int width, int height)
+{
+    if (width > 0 && height > 0 && (width != area_.width || height != area_.height)) {
+        area_ = {0, 0, width, height};
+        SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE);
+        form_.Form_Resize(width, height);
+        platform_.prepare(form_.buffers().Display.width(), form_.buffers().Display.height());
+        form_.presentFrame();
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        syncTimers();
+    }
+    if (covers_ != nullptr) {
+        covers_->coverOthers(area_);
     }
 }
 
@@ -274,15 +302,9 @@ void ShowHost::onTimer(UINT_PTR id)
 void ShowHost::syncTimers()
 {
     const std::int64_t now = platform_.nowMilliseconds();
-    const std::optional<std::int64_t> slideWork = form_.nextWorkAt(now);
     for (int n = 1; n <= TimerCount; ++n) {
         const show::ShowTimer timer = form_.timer(n);
-        std::int64_t interval = timer.intervalMs;
-        // Through a pause between pictures Timer3 has nothing to do until the pause ends:
-        // one tick then rather than one every frame.
-        if (n == 3 && slideWork.has_value() && *slideWork - now > interval) {
-            interval = std::min<std::int64_t>(*slideWork - now, USER_TIMER_MAXIMUM);
-        }
+        const std::int64_t interval = std::min<std::int64_t>(form_.timerDelay(n, now), USER_TIMER_MAXIMUM);
         UINT& set = timerSet_[std::size_t(n)];
         if (timer.enabled && set != UINT(interval)) {
             // SetTimer on a running timer's id restarts it with the new interval.

@@ -27,18 +27,18 @@ std::optional<std::wstring> toWide(UINT codePage, std::string_view bytes)
 
 std::optional<std::string> Cp932Codec::toCp932(std::string_view utf8)
 {
-    const auto wide = toWide(CP_UTF8, utf8);
-    if (!wide)
-        return std::nullopt;
-    if (wide->empty())
+    const std::wstring wide = widen(utf8);
+    if (wide.empty() && !utf8.empty())
+        return std::nullopt; // not well-formed UTF-8
+    if (wide.empty())
         return std::string();
     BOOL usedDefault = FALSE;
-    const int n = WideCharToMultiByte(kCp932, WC_NO_BEST_FIT_CHARS, wide->data(), static_cast<int>(wide->size()),
+    const int n = WideCharToMultiByte(kCp932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
                                       nullptr, 0, nullptr, &usedDefault);
     if (n <= 0 || usedDefault)
         return std::nullopt;
     std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(kCp932, WC_NO_BEST_FIT_CHARS, wide->data(), static_cast<int>(wide->size()), out.data(), n,
+    WideCharToMultiByte(kCp932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), n,
                         nullptr, &usedDefault);
     if (usedDefault)
         return std::nullopt;

@@ -2,6 +2,7 @@
 // code page 932, the settings locations and the system calls Main and the show use.
 #pragma once
 
+#include "platform/win32/win_text.h"
 #include "startup/file_system.h"
 #include "startup/main_logic.h"
 #include "startup/settings_file.h"
@@ -10,9 +11,6 @@
 #include <string>
 
 namespace velmora::win32 {
-
-std::wstring widen(std::string_view utf8);
-std::string narrow(std::wstring_view utf16);
 
 class Win32FileSystem final : public FileSystem {
 public:

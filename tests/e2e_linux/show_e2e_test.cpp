@@ -2,6 +2,7 @@
 // screen, which input ends the show, and drawing into someone else's window.
 #include "platform/linux/shell_x11.h"
 #include "show/drawing.h"
+#include "startup/rounding.h"
 #include "startup/settings_file.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,11 @@ using velmora::Picture;
 
 void sleepFor(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
 
-void xdotool(const std::string& arguments) { ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments; }
+// Never waits for ever, even for a --sync move that cannot finish.
+void xdotool(const std::string& arguments)
+{
+    ASSERT_EQ(std::system(("timeout 10 xdotool " + arguments).c_str()), 0) << arguments;
+}
 
 class Program {
 public:
@@ -201,18 +206,55 @@ protected:
         return viewable;
     }
 
-    // Waits for the show's window to appear, then a little for its first frame.
+    // Waits for the show's window to appear and its first frame to stand on the screen (the
+    // grid's first line is there), for at most 20 s.
     bool waitForShow(Program& program)
     {
-        for (int i = 0; i < 300 && program.running(); ++i) {
-            if (showWindowViewable()) {
-                sleepFor(300ms);
+        const auto end = std::chrono::steady_clock::now() + 20s;
+        bool viewable = false;
+        while (program.running() && std::chrono::steady_clock::now() < end) {
+            viewable = viewable || showWindowViewable();
+            if (viewable && blackShare(screenshot(0, 0, screenW_, screenH_), gridW()) >= 0.8) {
                 return true;
             }
             sleepFor(25ms);
         }
         return false;
     }
+
+    // Waits until the screen has changed `times` times, at most 20 s. The show handles all the
+    // input it has been sent before it draws a frame, so after two changes every event sent
+    // before the call has reached it.
+    bool waitForScreenChanges(int times)
+    {
+        const auto end = std::chrono::steady_clock::now() + 20s;
+        Picture last = screenshot(0, 0, screenW_, screenH_);
+        while (times > 0 && std::chrono::steady_clock::now() < end) {
+            sleepFor(20ms);
+            Picture next = screenshot(0, 0, screenW_, screenH_);
+            if (!(next == last)) {
+                --times;
+                last = std::move(next);
+            }
+        }
+        return times == 0;
+    }
+
+    // Polls `condition` every 50 ms for at most 20 s.
+    template <typename Condition>
+    static bool eventually(Condition condition)
+    {
+        const auto end = std::chrono::steady_clock::now() + 20s;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() >= end) {
+                return false;
+            }
+            sleepFor(50ms);
+        }
+        return true;
+    }
+
+    int gridW() const { return int(velmora::roundHalfEven(screenW_ / 8.0)); }
 
     Picture screenshot(int x, int y, int w, int h)
     {
@@ -254,7 +296,7 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
     Program show({"-s", "--ini", ini_});
     ASSERT_TRUE(waitForShow(show));
     const Picture first = screenshot(0, 0, screenW_, screenH_);
-    const int gridW = int(std::nearbyint(screenW_ / 8.0)), gridH = int(std::nearbyint(screenH_ / 6.0));
+    const int gridW = this->gridW(), gridH = int(velmora::roundHalfEven(screenH_ / 6.0));
     // One tile may be in the middle of its turn, covering a sixth of one line.
     for (int i = 1; i < 8; ++i) {
         EXPECT_GE(blackShare(first, i * gridW), 0.8) << "vertical line " << i;
@@ -290,10 +332,9 @@ TEST_F(LinuxShow, StraightMovementKeepsTheShowAndDiagonalMovementEndsIt)
     Program show({"-s", "--ini", ini_});
     ASSERT_TRUE(waitForShow(show));
     for (int x : {260, 600, 1000}) {
-        xdotool("mousemove " + std::to_string(x) + " 500");
-        sleepFor(100ms);
+        xdotool("mousemove --sync " + std::to_string(x) + " 500");
     }
-    sleepFor(600ms);
+    ASSERT_TRUE(waitForScreenChanges(2));
     EXPECT_TRUE(show.running());
     xdotool("mousemove 1001 301");
     EXPECT_TRUE(show.waitForExit(1000ms));
@@ -305,10 +346,9 @@ TEST_F(LinuxShow, WithoutArgumentsMovementIsIgnoredButAClickEndsIt)
     Program show({"--ini", ini_});
     ASSERT_TRUE(waitForShow(show));
     for (int step = 1; step <= 4; ++step) {
-        xdotool("mousemove " + std::to_string(100 + 150 * step) + " " + std::to_string(100 + 90 * step));
-        sleepFor(100ms);
+        xdotool("mousemove --sync " + std::to_string(100 + 150 * step) + " " + std::to_string(100 + 90 * step));
     }
-    sleepFor(500ms);
+    ASSERT_TRUE(waitForScreenChanges(2));
     EXPECT_TRUE(show.running());
     xdotool("click 1");
     EXPECT_TRUE(show.waitForExit(1000ms));
@@ -331,7 +371,7 @@ TEST_F(LinuxShow, NoFolderShowsTheSamplesAndAnEmptyFolderTheDesktopAsItWas)
         Program show({"-s", "--ini", ini_});
         EXPECT_TRUE(waitForShow(show));
         const Picture shot = screenshot(0, 0, screenW_, screenH_);
-        EXPECT_GE(blackShare(shot, int(std::nearbyint(screenW_ / 8.0))), 0.8);
+        EXPECT_GE(blackShare(shot, gridW()), 0.8);
         int desktop = 0, all = 0;
         for (int y = 3; y < screenH_; y += 17) {
             for (int x = 3; x < screenW_; x += 17, ++all) {
@@ -355,29 +395,36 @@ TEST_F(LinuxShow, DrawsIntoAGivenWindowFollowsItsSizeAndEndsWithIt)
     const Window window = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 40, 40, 400, 300, 0, white, white);
     XMapWindow(x_, window);
     XSync(x_, False);
-    sleepFor(100ms);
+    ASSERT_TRUE(eventually([&] {
+        XWindowAttributes attributes{};
+        return XGetWindowAttributes(x_, window, &attributes) != 0 && attributes.map_state == IsViewable;
+    }));
 
     Program hack({"--window-id", std::to_string(window), "--ini", ini_});
-    sleepFor(1500ms);
-    ASSERT_TRUE(hack.running());
-    Picture shot = screenshot(40, 40, 400, 300);
-    int drawn = 0, all = 0;
-    for (int y = 0; y < 300; y += 4) {
-        for (int x = 0; x < 400; x += 4, ++all) {
-            drawn += (shot.pixelValue(x, y) & 0xFFFFFF) != 0xFFFFFF;
+    // The window's own white goes (a two-tone tile may add some) and the grid's first line
+    // stands where a 400 x 300 window has it.
+    Picture shot;
+    const bool drawnIn = eventually([&] {
+        shot = screenshot(40, 40, 400, 300);
+        int drawn = 0, all = 0;
+        for (int y = 0; y < 300; y += 4) {
+            for (int x = 0; x < 400; x += 4, ++all) {
+                drawn += (shot.pixelValue(x, y) & 0xFFFFFF) != 0xFFFFFF;
+            }
         }
-    }
-    EXPECT_GE(drawn, all * 9 / 10); // the window's own white is gone (a two-tone tile may add some)
-    EXPECT_GE(blackShare(shot, 50), 0.9);
+        return drawn >= all * 9 / 10 && blackShare(shot, 50) >= 0.9;
+    });
+    ASSERT_TRUE(hack.running());
+    EXPECT_TRUE(drawnIn);
     EXPECT_LE(blackShare(shot, 53), 0.6); // the picture, letter-boxed above and below
 
     // The daemon's preview window grows: the show starts over at the new size.
     XResizeWindow(x_, window, 640, 480);
     XSync(x_, False);
-    sleepFor(1200ms);
-    shot = screenshot(40, 40, 640, 480);
-    EXPECT_GE(blackShare(shot, 80), 0.9);
-    EXPECT_LE(blackShare(shot, 83), 0.6);
+    EXPECT_TRUE(eventually([&] {
+        shot = screenshot(40, 40, 640, 480);
+        return blackShare(shot, 80) >= 0.9 && blackShare(shot, 83) <= 0.6;
+    }));
 
     XDestroyWindow(x_, window);
     XSync(x_, False);

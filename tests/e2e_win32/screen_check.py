@@ -2,8 +2,10 @@
 """Test picture and screenshot checks for the Windows show's end-to-end tests.
 
 make-picture W H FILE   writes a W x H 24-bit BMP whose every pixel is known here
+check-grid SHOT         black grid lines where they belong, the picture showing beside them
 check-start SHOT        the picture with black grid lines where they belong
 check-later SHOT        several tiles no longer look like the picture
+check-picture SHOT      the picture alone, as it is (what a viewer shows before the show)
 SHOT is a binary PPM of the whole screen (ImageMagick: import -window root ppm:SHOT).
 """
 import struct
@@ -89,8 +91,7 @@ class Screen:
         return black / max(len(points), 1)
 
 
-def check_start(path):
-    s = Screen(path)
+def grid_failures(s):
     failures = []
     vertical = [[(i * s.grid_w, y) for y in range(1, s.height, 7)] for i in range(1, COLUMNS)]
     horizontal = [[(x, i * s.grid_h) for x in range(1, s.width, 7)] for i in range(1, ROWS)]
@@ -104,6 +105,16 @@ def check_start(path):
     beside = [(i * s.grid_w + d, y) for i in range(1, COLUMNS) for d in (-1, 1) for y in range(5, s.height, 11)]
     if s.black_share(beside) > 0.1:
         failures.append("the pixels beside the vertical grid lines are black too")
+    return failures
+
+
+def check_grid(path):
+    report(path, grid_failures(Screen(path)), "grid as expected")
+
+
+def check_start(path):
+    s = Screen(path)
+    failures = grid_failures(s)
     unchanged = [k for k in range(COLUMNS * ROWS) if s.tile_difference(k) < 2.0]
     if len(unchanged) < 40:
         failures.append(f"only {len(unchanged)} of 48 tiles show the picture as it is")
@@ -115,6 +126,13 @@ def check_later(path):
     changed = [k for k in range(COLUMNS * ROWS) if s.tile_difference(k) > 6.0]
     failures = [] if len(changed) >= 5 else [f"only {len(changed)} tiles differ from the picture"]
     report(path, failures, f"{len(changed)} tiles differ from the picture")
+
+
+def check_picture(path):
+    s = Screen(path)
+    unchanged = [k for k in range(COLUMNS * ROWS) if s.tile_difference(k) < 2.0]
+    failures = [] if len(unchanged) == COLUMNS * ROWS else [f"only {len(unchanged)} tiles show the picture"]
+    report(path, failures, "the picture as it is")
 
 
 def report(path, failures, success):
@@ -129,9 +147,13 @@ if __name__ == "__main__":
     command = sys.argv[1] if len(sys.argv) > 1 else ""
     if command == "make-picture" and len(sys.argv) == 5:
         make_picture(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4])
+    elif command == "check-grid" and len(sys.argv) == 3:
+        check_grid(sys.argv[2])
     elif command == "check-start" and len(sys.argv) == 3:
         check_start(sys.argv[2])
     elif command == "check-later" and len(sys.argv) == 3:
         check_later(sys.argv[2])
+    elif command == "check-picture" and len(sys.argv) == 3:
+        check_picture(sys.argv[2])
     else:
         sys.exit(__doc__)

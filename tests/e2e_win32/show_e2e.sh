@@ -77,19 +77,53 @@ EOF
 }
 write_settings "$folder" 0
 
-# Starts the show with the given arguments and waits for its window.
+shot() {
+  import -window root -depth 8 "ppm:$work/$1.ppm"
+}
+
+# Runs the command until it succeeds, every 0.2 s, for at most `seconds`; false after that.
+eventually() {
+  local seconds="$1" end
+  shift
+  end=$(($(date +%s) + seconds))
+  until "$@" >/dev/null 2>&1; do
+    [ "$(date +%s)" -lt "$end" ] || return 1
+    sleep 0.2
+  done
+}
+
+screen_shows() { # CHECK NAME: the screen, shot as NAME, passes screen_check.py's CHECK
+  shot "$2" && python3 "$check" "$1" "$work/$2.ppm"
+}
+
+# Starts the show with the given arguments and waits for its window and its first frame (its
+# grid on the screen), shot as start.ppm.
 start_show() {
   (cd "$work" && exec wine ./velmora.scr "$@") &
   show_pid=$!
-  for _ in $(seq 1 300); do
-    if xdotool search --name '^Velmora_Main$' >/dev/null 2>&1; then
-      sleep 0.3 # the first paint
-      return
-    fi
+  show_window() {
     kill -0 "$show_pid" 2>/dev/null || fail "the show ended before its window appeared"
+    xdotool search --name '^Velmora_Main$'
+  }
+  eventually 30 show_window || fail "no show window after 30 s"
+  eventually 30 screen_shows check-grid start || fail "the show's first frame did not come within 30 s"
+}
+
+# Waits until the screen has changed `count` times (at most 30 s). The show takes the input
+# already sent to it before it runs a timer, so after two changes that input has reached it.
+screen_changes() {
+  local count="$1" last next end
+  end=$(($(date +%s) + 30))
+  last=$(import -window root -depth 8 ppm:- | md5sum)
+  while [ "$count" -gt 0 ]; do
+    [ "$(date +%s)" -lt "$end" ] || return 1
     sleep 0.1
+    next=$(import -window root -depth 8 ppm:- | md5sum)
+    if [ "$next" != "$last" ]; then
+      count=$((count - 1))
+      last="$next"
+    fi
   done
-  fail "no show window after 30 s"
 }
 
 # True when the show process is gone within `seconds`.
@@ -104,7 +138,7 @@ ends_within() {
 }
 
 expect_running() {
-  sleep 0.5
+  screen_changes 2 || { kill -0 "$show_pid" 2>/dev/null && fail "the screen stood still after $1"; }
   kill -0 "$show_pid" 2>/dev/null || fail "the show ended after $1"
 }
 
@@ -118,18 +152,11 @@ expect_end() {
   echo "ok: $1 ended the show"
 }
 
-shot() {
-  import -window root -depth 8 "ppm:$work/$1.ppm"
-}
-
 case "$case_name" in
 picture)
   start_show /s
-  shot start
   python3 "$check" check-start "$work/start.ppm" || fail "the show does not start with the picture and its grid"
-  sleep 6
-  shot later
-  python3 "$check" check-later "$work/later.ppm" || fail "no tiles were filtered"
+  eventually 30 screen_shows check-later later || fail "no tiles were filtered within 30 s"
   if [ -n "$screenshot_out" ]; then
     convert "$work/later.ppm" "$screenshot_out"
   fi
@@ -141,9 +168,8 @@ desktop)
   # the test picture, outside Wine. The copy must hold it, grid lines drawn over it.
   display -geometry +0+0 -borderwidth 0 "$work/test.bmp" &
   viewer_pid=$!
-  sleep 2
+  eventually 30 screen_shows check-picture viewer || fail "the picture viewer did not show the picture"
   start_show /s
-  shot start
   kill "$viewer_pid" 2>/dev/null || true
   python3 "$check" check-start "$work/start.ppm" || fail "the show does not start on the desktop's copy"
   xdotool key x
@@ -156,13 +182,11 @@ mouse)
   y0=$Y
   # Straight lines from where the mouse was: right, back left past the start, up and down.
   for x in $((x0 + 50)) $((x0 + 300)) $((x0 - 200)) $((x0 - 1)); do
-    xdotool mousemove "$x" "$y0"
-    sleep 0.05
+    timeout 10 xdotool mousemove --sync "$x" "$y0"
   done
   expect_running "a horizontal movement"
   for y in $((y0 + 200)) $((y0 - 150)); do
-    xdotool mousemove "$x0" "$y"
-    sleep 0.05
+    timeout 10 xdotool mousemove --sync "$x0" "$y"
   done
   expect_running "a vertical movement"
   xdotool mousemove $((x0 + 1)) $((y0 + 1))
@@ -173,8 +197,7 @@ no-arguments)
   eval "$(xdotool getmouselocation --shell)"
   for point in "$((X + 100)) $((Y + 100))" "$((X - 300)) $((Y + 50))" "10 10"; do
     # shellcheck disable=SC2086
-    xdotool mousemove $point
-    sleep 0.05
+    timeout 10 xdotool mousemove --sync $point
   done
   expect_running "diagonal movements without arguments"
   xdotool click 1
@@ -188,8 +211,8 @@ music)
   lame --quiet "$work/tone.wav" "$work/tone.mp3"
   write_settings pictures 2 tone.mp3
   start_show /s
-  sleep 1
-  ls -l "/proc/$show_pid/fd" 2>/dev/null | grep -q "tone\.mp3" || fail "the MP3 is not open while the show runs"
+  mp3_open() { ls -l "/proc/$show_pid/fd" 2>/dev/null | grep -q "tone\.mp3"; }
+  eventually 30 mp3_open || fail "the MP3 is not open while the show runs"
   xdotool key Right
   expect_end "the right arrow with MP3 music"
   # With audio-CD music (no drive here) the arrows change tracks and the show goes on.
@@ -210,6 +233,8 @@ password)
   asked() { [ -f "$work/asked" ] && wc -l <"$work/asked" || echo 0; }
   start_show /s
   xdotool key x
+  asked_once() { [ "$(asked)" -eq 1 ]; }
+  eventually 30 asked_once || fail "the password was asked $(asked) times, not once"
   expect_running "a refused password"
   [ "$(asked)" -eq 1 ] || fail "the password was asked $(asked) times, not once"
   grep -q "parent=show cursor=shown" "$work/asked" || fail "the password dialog: $(cat "$work/asked")"

@@ -1,6 +1,6 @@
 // Fuzz entry for the Linux JPEG decoder: any bytes must give a picture or a reason.
 #include "platform/linux/loader/decoders.h"
-#include "platform/picture_loader_common.h"
+#include "show/picture_formats.h"
 #include "tests/fuzz/decoder_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

@@ -1,5 +1,5 @@
 // Fuzz entry for the Linux WMF decoder: any bytes must give a picture or a reason. libwmf
-// draws in a child process; a fault there (the sanitizers report it) is a finding here.
+// draws in the helper program velmora-wmf; a fault there (the sanitizers report it) is a finding here.
 #include "platform/linux/loader/decoders.h"
 #include "tests/fuzz/decoder_check.h"
 

@@ -1,6 +1,6 @@
 // Every picture format and variant decodes to what ImageMagick decodes (JPEG within
 // decoder rounding), photos stand the right way up, and reduced decodes keep the own size.
-#include "platform/picture_loader_common.h"
+#include "show/picture_formats.h"
 #include "platform/picture_loader_factory.h"
 #include "tests/loaders/loader_test_support.h"
 
@@ -82,26 +82,6 @@ TEST_P(EachFixture, DecodesToTheExpectedPixelsAndReportsItsOwnSize)
 
 INSTANTIATE_TEST_SUITE_P(Loader, EachFixture, ::testing::ValuesIn(kFixtures), fixtureName);
 
-TEST(Loader, OrientationsSixAndEightStandAPhotoUpright)
-{
-    // The pattern has a red block top-left, green top-right, blue bottom-left.
-    auto loader = createPlatformPictureLoader();
-    const LoadResult six = loader->load(fixture("orient6.jpg"), {});
-    const LoadResult eight = loader->load(fixture("orient8.jpg"), {});
-    ASSERT_TRUE(six.ok && eight.ok);
-    EXPECT_EQ(six.ownSize, (PictureSize{48, 64}));
-    EXPECT_EQ(eight.ownSize, (PictureSize{48, 64}));
-    // Turned clockwise, red lands top-right and blue top-left; counter-clockwise, red lands
-    // bottom-left and green top-left.
-    auto isRed = [](const Picture& p, int x, int y) { return p.pixel(x, y)[2] > 200 && p.pixel(x, y)[1] < 60; };
-    auto isBlue = [](const Picture& p, int x, int y) { return p.pixel(x, y)[0] > 200 && p.pixel(x, y)[2] < 60; };
-    auto isGreen = [](const Picture& p, int x, int y) { return p.pixel(x, y)[1] > 200 && p.pixel(x, y)[2] < 60; };
-    EXPECT_TRUE(isRed(six.picture, 44, 3));
-    EXPECT_TRUE(isBlue(six.picture, 3, 3));
-    EXPECT_TRUE(isRed(eight.picture, 3, 60));
-    EXPECT_TRUE(isGreen(eight.picture, 3, 3));
-}
-
 TEST(Loader, ReducedDecodeCoversTheBoxAndKeepsTheOwnSize)
 {
     auto loader = createPlatformPictureLoader();
@@ -163,6 +143,56 @@ TEST(Loader, MetafileEscapesAreDroppedAndAbsurdPensNarrowed)
         at += words * 2;
     }
     EXPECT_EQ(pens, 1);
+}
+
+// Filled shapes drawn with a red brush and a null pen, one in each quarter of an 80 x 80
+// metafile: Windows fills them all, and so must every loader (a null pen leaves the fill
+// as the only thing that shows).
+TEST(Loader, MetafileShapesAreFilledAsWindowsFillsThem)
+{
+    std::vector<std::uint8_t> wmf;
+    auto put16 = [&](int v) {
+        wmf.push_back(std::uint8_t(v & 0xFF));
+        wmf.push_back(std::uint8_t((v >> 8) & 0xFF));
+    };
+    auto record = [&](int function, std::initializer_list<int> params) {
+        put16(int(3 + params.size()));
+        put16(0);
+        put16(function);
+        for (int p : params) put16(p);
+    };
+    for (int v : {1, 9, 0x0300, 0, 0, 2, 0, 0, 0}) put16(v); // header; sizes filled in below
+    record(0x020B, {0, 0});                 // SETWINDOWORG
+    record(0x020C, {80, 80});               // SETWINDOWEXT
+    record(0x02FC, {0, 0x00FF, 0, 0});      // CREATEBRUSHINDIRECT solid red
+    record(0x012D, {0});                    // SELECTOBJECT brush
+    record(0x02FA, {5, 0, 0, 0, 0});        // CREATEPENINDIRECT PS_NULL
+    record(0x012D, {1});                    // SELECTOBJECT pen
+    record(0x0418, {40, 40, 0, 0});         // ELLIPSE in the top-left quarter
+    record(0x0830, {20, 40, 20, 80, 40, 80, 0, 40}); // CHORD: the top half of the top-right quarter's ellipse
+    record(0x081A, {40, 20, 60, 40, 80, 40, 40, 0}); // PIE: its upper right quarter, bottom-left
+    record(0x061C, {20, 20, 80, 80, 40, 40});        // ROUNDRECT bottom-right, corners 20 x 20
+    record(0x0000, {});
+    const std::size_t words = wmf.size() / 2;
+    wmf[6] = std::uint8_t(words);
+    wmf[7] = std::uint8_t(words >> 8);
+    wmf[12] = 11; // the longest record, in words
+
+    auto loader = createPlatformPictureLoader();
+    const LoadResult r = loader->load(writeTemporary("shapes.wmf", wmf), {});
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.ownSize, (PictureSize{80, 80}));
+    auto colour = [&](int x, int y) { return r.picture.pixelValue(x, y); };
+    const std::uint32_t red = 0xFF0000, white = 0xFFFFFF;
+    EXPECT_EQ(colour(20, 20), red) << "ellipse";
+    EXPECT_EQ(colour(2, 2), white);
+    EXPECT_EQ(colour(60, 10), red) << "chord";
+    EXPECT_EQ(colour(60, 32), white);
+    EXPECT_EQ(colour(28, 52), red) << "pie";
+    EXPECT_EQ(colour(12, 70), white);
+    EXPECT_EQ(colour(60, 60), red) << "rounded rectangle";
+    EXPECT_EQ(colour(60, 42), red);
+    EXPECT_EQ(colour(41, 41), white);
 }
 
 TEST(Loader, MissingFilesAndFoldersFailWithAReason)

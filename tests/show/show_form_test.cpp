@@ -2,6 +2,7 @@
 // input rules, and a long seeded run checked against the cycle's invariants.
 #include "show/show_form.h"
 
+#include "show/decoding_loader.h"
 #include "show/effect_table.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 
@@ -279,6 +281,8 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
         const std::int64_t at = show.platform.now + FrameIntervalMs;
         const std::optional<std::int64_t> due = show.form->nextWorkAt(at);
         ASSERT_TRUE(due.has_value());
+        // A shell with interval timers sleeps through a pause in one wait, and ticks every frame otherwise.
+        ASSERT_EQ(show.form->timerDelay(3, at), std::max<std::int64_t>(Timer3IntervalMs, *due - at));
         show.frame();
 
         // A shell may sleep until nextWorkAt: exactly the frames before it do nothing.
@@ -322,6 +326,32 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
     // Three whole pauses so far (before, after, before), each about a second of still frames.
     EXPECT_EQ(pauseFrames, 3 * (PicturePauseMs / FrameIntervalMs));
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b", "a"}));
+}
+
+// The tiles of 1366 x 768 leave 6 columns at the right, those of 1280 x 1024 4 rows at the
+// bottom; every reveal puts the new picture there too, so no edge keeps an old picture.
+TEST(ShowForm, EveryRevealCoversTheWholeScreenAlsoBeyondTheTiles)
+{
+    for (const auto& [w, h] : {std::pair{1366, 768}, std::pair{1280, 1024}}) {
+        Show show(13);
+        show.addPicture("a", solid(w, h, 220, 0, 0));
+        show.addPicture("b", solid(w, h, 0, 0, 220));
+        ShowForm& form = show.start(w, h);
+        const ShowState& s = form.state();
+        const ShowBuffers& b = form.buffers();
+        for (const std::uint32_t expected : {0x0000DCu, 0xDC0000u}) { // b, then a again
+            int frames = 0;
+            ShowPhase last;
+            do {
+                ASSERT_LT(++frames, 5000);
+                last = s.phase;
+                show.frame();
+            } while (!(last == ShowPhase::Reveal && s.phase == ShowPhase::PauseAfterReveal));
+            EXPECT_EQ(differencesOffGrid(s, b.Display, 0, 0, b.Master, 0, 0, boundsOf(b.Master)), 0) << w;
+            EXPECT_EQ(b.Display.pixelValue(w - 1, h - 1), expected) << w << " x " << h;
+            EXPECT_EQ(b.Master.pixelValue(w - 1, h - 1), expected);
+        }
+    }
 }
 
 // The grid is redrawn only across the tile just drawn. Whenever no flip is half-way, the whole
@@ -442,6 +472,55 @@ TEST(ShowForm, OddScreensAndBrokenCataloguesRunWithoutFault)
     form.LoadNextPicture();
     EXPECT_EQ(form.buffers().Master, Picture(96, 72));
     EXPECT_EQ(form.state().PicCounter, 0);
+}
+
+// Running out of memory anywhere in a load (reading the file, decoding it) costs that picture
+// only: the loader reports it as a failure with a reason, and the show goes on with the next.
+TEST(ShowForm, AnAllocationFailureCostsOnlyThatPicture)
+{
+    // Files hold "BM" and a name; decoding "huge" and reading "vast" run out of memory.
+    class Decoders final : public loading::PictureDecoders {
+    public:
+        bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string&) override
+        {
+            if (path == "vast") throw std::bad_alloc();
+            bytes.assign({'B', 'M'});
+            bytes.insert(bytes.end(), path.begin(), path.end());
+            return true;
+        }
+        LoadResult decode(loading::PictureFormat format, const std::uint8_t* data, std::size_t size,
+                          const LoadRequest&) override
+        {
+            EXPECT_EQ(format, loading::PictureFormat::Bmp);
+            if (std::string(data + 2, data + size) == "huge") throw std::bad_alloc();
+            LoadResult r;
+            r.ok = true;
+            r.picture = solid(96, 72, std::uint8_t(data[2]), 0, 0);
+            return r;
+        }
+        SizeResult storedSize(loading::PictureFormat, const std::uint8_t*, std::size_t) override
+        {
+            throw std::bad_alloc();
+        }
+    };
+    loading::DecodingLoader loader(std::make_unique<Decoders>());
+    const LoadResult failed = loader.load("huge", {});
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(failed.error, "out of memory");
+    EXPECT_EQ(loader.load("vast", {}).error, "out of memory");
+    EXPECT_EQ(loader.ownSize("a").error, "out of memory");
+
+    Show show;
+    for (const char* name : {"a", "huge", "vast", "b"}) show.addPicture(name, Picture());
+    ShowForm form(show.settings, show.catalogue, ShowServices{show.platform, loader, show.music, show.random, show.engine});
+    form.Form_Load(96, 72);
+    EXPECT_EQ(form.buffers().Master.pixelValue(5, 5), std::uint32_t('a') << 16);
+    form.LoadNextPicture();
+    EXPECT_EQ(form.buffers().Master, Picture(96, 72));
+    form.LoadNextPicture();
+    EXPECT_EQ(form.buffers().Master, Picture(96, 72));
+    form.LoadNextPicture();
+    EXPECT_EQ(form.buffers().Master.pixelValue(5, 5), std::uint32_t('b') << 16);
 }
 
 TEST(ShowInput, OnlyADiagonalMoveFromTheFirstPositionEndsTheShow)

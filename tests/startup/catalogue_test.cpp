@@ -1,6 +1,7 @@
 // The catalogue: kinds, ordinal order, which attributes are taken, separators, and a
 // show order that is a uniform permutation.
 #include "startup/catalogue.h"
+#include "startup/text_units.h"
 
 #include "fake_file_system.h"
 
@@ -92,7 +93,7 @@ TEST(Catalogue, OrdinalOrderIsByUtf16CodeUnit)
     EXPECT_TRUE(utf16Less("\xed\x9f\xbf", "\xf0\x9f\x98\x80")); // U+D7FF before any surrogate
 }
 
-TEST(Catalogue, OrdinalOrderAgreesWithUtf16AndStaysAStrictOrderOnBrokenText)
+TEST(Catalogue, OrdinalOrderAndTextConversionsAgreeWithUtf16AndStayStrictOnBrokenText)
 {
     // Fragments with their UTF-16 units; the last two are not valid UTF-8.
     const std::vector<std::pair<std::string, std::u16string>> parts{
@@ -112,6 +113,20 @@ TEST(Catalogue, OrdinalOrderAgreesWithUtf16AndStaysAStrictOrderOnBrokenText)
         }
         samples.push_back(valid ? s : std::make_pair(s.first, std::u16string(u"?")));
     }
+    for (const auto& [a, ua] : samples) {
+        // The conversions that the order stands on: exact where valid, refused where not.
+        if (ua != u"?") {
+            EXPECT_EQ(utf8ToUtf16(a), ua);
+            EXPECT_EQ(utf16ToUtf8(ua), a);
+        } else {
+            EXPECT_EQ(utf8ToUtf16(a), std::nullopt);
+        }
+    }
+    for (const char* malformed : {"\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xf0\x9f\x98"})
+        EXPECT_EQ(utf8ToUtf16(malformed), std::nullopt) << malformed; // overlong, surrogate, past U+10FFFF, cut
+    EXPECT_EQ(utf16ToUtf8(u"a\xd800" u"b\xdc00"), "a\xef\xbf\xbd" "b\xef\xbf\xbd");
+    EXPECT_TRUE(isCp932LeadByte(0x81) && isCp932LeadByte(0x9F) && isCp932LeadByte(0xE0) && isCp932LeadByte(0xFC));
+    EXPECT_FALSE(isCp932LeadByte(0x80) || isCp932LeadByte(0xA0) || isCp932LeadByte(0xDF) || isCp932LeadByte(0xFD));
     for (const auto& [a, ua] : samples)
         for (const auto& [b, ub] : samples) {
             if (ua != u"?" && ub != u"?") {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+#include <cmath>
+
 using namespace velmora;
 
 TEST(CommandLine, ModeLetterIsTheUpperCasedSecondCharacter)
@@ -54,4 +57,25 @@ TEST(Numbers, StrictParsingAcceptsBlanksSignFractionAndExponentOnly)
     EXPECT_EQ(parseNumber("2."), 2.0);
     for (const char* bad : {"", " ", "abc", "1 2", "1e", "--1", "0x10", ".", "1,5"})
         EXPECT_EQ(parseNumber(bad), std::nullopt) << bad;
+}
+
+// The one rounding rule of the program: halves to the even neighbour whatever rounding mode
+// the floating-point unit is left in, and conversions that refuse what does not fit.
+TEST(Numbers, RoundingGoesHalfToEvenInEveryRoundingModeAndRefusesWhatDoesNotFit)
+{
+    const int saved = std::fegetround();
+    for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        std::fesetround(mode);
+        const std::pair<double, double> cases[] = {{2.5, 2}, {3.5, 4}, {-0.5, -0.0}, {-1.5, -2}, {-2.5, -2},
+                                                   {2.4999999999999996, 2}, {0.5000000000000001, 1},
+                                                   {4503599627370495.5, 4503599627370496}, {1e300, 1e300}};
+        for (const auto& [value, expected] : cases) EXPECT_EQ(roundHalfEven(value), expected) << value << " mode " << mode;
+    }
+    std::fesetround(saved);
+    EXPECT_EQ(roundToInt16(32767.4), 32767);
+    EXPECT_EQ(roundToInt16(-32768.5), -32768);
+    EXPECT_EQ(roundToInt16(32767.5), std::nullopt);
+    EXPECT_EQ(roundToInt32(2147483647.5), std::nullopt);
+    EXPECT_EQ(roundToInt32(std::nan("")), std::nullopt);
+    EXPECT_EQ(roundToInt32(-HUGE_VAL), std::nullopt);
 }

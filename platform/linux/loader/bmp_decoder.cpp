@@ -1,7 +1,7 @@
 // BMP through SDL2's reader (1, 4, 8, 16, 24 and 32 bits, RLE4 and RLE8, bottom-up and
 // top-down, bit fields). The header's size is checked here first, before SDL allocates.
 #include "platform/linux/loader/decoders.h"
-#include "platform/picture_loader_common.h"
+#include "show/picture_formats.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,7 +2,7 @@
 // what its first picture costs. Transparent and uncovered pixels are black, as the show's
 // background is.
 #include "platform/linux/loader/decoders.h"
-#include "platform/picture_loader_common.h"
+#include "show/picture_formats.h"
 
 #include <algorithm>
 #include <cstring>

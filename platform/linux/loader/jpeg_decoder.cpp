@@ -1,7 +1,7 @@
 // JPEG through libjpeg-turbo: DCT scaling for reduced decodes, a scan-count and time limit
-// through the progress hook, EXIF orientation applied after decoding.
+// through the progress hook. The picture comes as stored; the front end turns it upright.
 #include "platform/linux/loader/decoders.h"
-#include "platform/picture_loader_common.h"
+#include "show/picture_formats.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -12,8 +12,6 @@
 
 namespace velmora::decode {
 namespace {
-
-constexpr int kApp1 = JPEG_APP0 + 1;
 
 // libjpeg reports fatal errors through error_exit, which must not return: jump back to the
 // decoder. Everything between setjmp and the jump is C or plain data, so nothing leaks.
@@ -80,17 +78,6 @@ void setUp(JpegSession& s, const std::uint8_t* data, std::size_t size)
     // The limits allow 100 megapixels; a progressive file keeps its coefficients in memory.
     s.info.mem->max_memory_to_use = 1200L * 1024 * 1024;
     jpeg_mem_src(&s.info, data, static_cast<unsigned long>(size));
-    jpeg_save_markers(&s.info, kApp1, 0xFFFF);
-}
-
-int orientationOf(jpeg_decompress_struct& info)
-{
-    for (jpeg_saved_marker_ptr m = info.marker_list; m != nullptr; m = m->next) {
-        if (m->marker == kApp1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
-            return exifOrientation(m->data, m->data_length);
-        }
-    }
-    return 1;
 }
 
 // The smallest of the scale factors 1/8 .. 8/8 whose output still reaches `need`.
@@ -126,7 +113,7 @@ void cmykToBgrx(std::uint8_t* row, int width, bool inverted)
 
 // Runs the decode; on a libjpeg error it returns false with s.reason set.
 bool runDecode(JpegSession& s, const std::uint8_t* data, std::size_t size, const LoadRequest& request,
-               Picture& picture, PictureSize& ownSize, int& orientation)
+               Picture& picture, PictureSize& ownSize)
 {
     if (setjmp(s.jump) != 0) {
         return false;
@@ -137,10 +124,9 @@ bool runDecode(JpegSession& s, const std::uint8_t* data, std::size_t size, const
         std::snprintf(s.reason, sizeof s.reason, "%s", why.c_str());
         return false;
     }
-    orientation = orientationOf(s.info);
     const PictureSize stored{int(s.info.image_width), int(s.info.image_height)};
-    ownSize = loading::orientedSize(stored, orientation);
-    const PictureSize need = loading::orientedSize(loading::neededSize(ownSize, request), orientation);
+    ownSize = stored;
+    const PictureSize need = loading::neededSize(stored, request);
     s.info.scale_num = unsigned(scaleNumerator(stored.width, stored.height, need));
     s.info.scale_denom = 8;
     const bool cmyk = s.info.jpeg_color_space == JCS_CMYK || s.info.jpeg_color_space == JCS_YCCK;
@@ -175,11 +161,9 @@ LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size, const LoadRequ
     JpegSession session;
     session.deadline = &deadline;
     LoadResult result;
-    int orientation = 1;
-    if (!runDecode(session, data, size, request, result.picture, result.ownSize, orientation)) {
+    if (!runDecode(session, data, size, request, result.picture, result.ownSize)) {
         return LoadResult::failure(session.reason);
     }
-    result.picture = loading::applyOrientation(result.picture, orientation);
     result.ok = true;
     return result;
 }
@@ -200,7 +184,7 @@ SizeResult jpegSize(const std::uint8_t* data, std::size_t size)
     if (std::string why = loading::checkPictureSize(s.info.image_width, s.info.image_height); !why.empty()) {
         return sizeFailure(why);
     }
-    result.size = loading::orientedSize({int(s.info.image_width), int(s.info.image_height)}, orientationOf(s.info));
+    result.size = {int(s.info.image_width), int(s.info.image_height)};
     result.ok = true;
     return result;
 }

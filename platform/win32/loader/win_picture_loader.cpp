@@ -1,8 +1,9 @@
-// The Windows picture loader: WIC's built-in codecs for BMP, GIF (first frame) and JPEG,
-// converted to 32-bit BGR; metafiles checked record by record and played through GDI into a
-// DIB section at their own size.
-#include "platform/picture_loader_common.h"
+// The Windows picture decoders behind the common front end: WIC's built-in codecs for BMP,
+// GIF (first frame) and JPEG, converted to 32-bit BGR; metafiles checked record by record and
+// played through GDI into a DIB section at their own size.
 #include "platform/picture_loader_factory.h"
+#include "platform/win32/win_text.h"
+#include "show/decoding_loader.h"
 
 #include <windows.h>
 #include <wincodec.h>
@@ -79,23 +80,9 @@ private:
     HGDIOBJ previous_;
 };
 
-std::wstring widen(const std::string& utf8)
-{
-    if (utf8.empty()) {
-        return {};
-    }
-    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
-    if (n <= 0) {
-        return {};
-    }
-    std::wstring wide(std::size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), wide.data(), n);
-    return wide;
-}
-
 bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& why)
 {
-    const std::wstring wide = widen(path);
+    const std::wstring wide = win32::widen(path);
     HANDLE file = wide.empty() ? INVALID_HANDLE_VALUE
                                : CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -189,11 +176,11 @@ std::string wicReason(const char* what, HRESULT hr)
     return text;
 }
 
-LoadResult decodeWithWic(const std::vector<std::uint8_t>& bytes, PictureFormat format, const LoadRequest& request,
+LoadResult decodeWithWic(const std::uint8_t* data, std::size_t size, PictureFormat format, const LoadRequest& request,
                          bool sizeOnly)
 {
     const loading::Deadline deadline(request.timeLimitMs);
-    if (format == PictureFormat::Jpeg && loading::countJpegScans(bytes.data(), bytes.size()) > loading::kMaxJpegScans) {
+    if (format == PictureFormat::Jpeg && loading::countJpegScans(data, size) > loading::kMaxJpegScans) {
         return LoadResult::failure("JPEG has too many scans");
     }
     ComScope com;
@@ -204,7 +191,7 @@ LoadResult decodeWithWic(const std::vector<std::uint8_t>& bytes, PictureFormat f
     }
     ComPtr<IWICStream> stream;
     if (FAILED(hr = factory->CreateStream(&stream)) ||
-        FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()), DWORD(bytes.size())))) {
+        FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(data), DWORD(size)))) {
         return LoadResult::failure(wicReason("cannot read the picture", hr));
     }
     ComPtr<IWICBitmapDecoder> decoder;
@@ -249,17 +236,8 @@ LoadResult decodeWithWic(const std::vector<std::uint8_t>& bytes, PictureFormat f
             readUShort(frameMetadata.Get(), L"/imgdesc/Top", top);
         }
     }
-    int orientation = 1;
-    if (format == PictureFormat::Jpeg && !readUShort(frameMetadata.Get(), L"/app1/ifd/{ushort=274}", orientation)) {
-        // Not every WIC answers metadata queries for JPEG (Wine's does not): read the tag itself.
-        orientation = loading::jpegExifOrientation(bytes.data(), bytes.size());
-    }
-    if (orientation < 1 || orientation > 8) {
-        orientation = 1; // a broken EXIF block is ignored
-    }
-
     LoadResult result;
-    result.ownSize = loading::orientedSize(canvas, orientation);
+    result.ownSize = canvas; // as stored: the front end turns it by its EXIF tag
     if (sizeOnly) {
         result.ok = true;
         return result;
@@ -270,7 +248,7 @@ LoadResult decodeWithWic(const std::vector<std::uint8_t>& bytes, PictureFormat f
     UINT outWidth = width;
     UINT outHeight = height;
     if (format == PictureFormat::Jpeg && request.fitWidth > 0 && request.fitHeight > 0) {
-        const PictureSize need = loading::orientedSize(loading::neededSize(result.ownSize, request), orientation);
+        const PictureSize need = loading::neededSize(result.ownSize, request);
         UINT w = UINT(need.width);
         UINT h = UINT(need.height);
         ComPtr<IWICBitmapSourceTransform> transform;
@@ -352,7 +330,7 @@ LoadResult decodeWithWic(const std::vector<std::uint8_t>& bytes, PictureFormat f
         }
         decoded = std::move(placed);
     }
-    result.picture = loading::applyOrientation(decoded, orientation);
+    result.picture = std::move(decoded);
     result.ok = true;
     return result;
 }
@@ -375,11 +353,11 @@ int CALLBACK playRecord(HDC dc, HANDLETABLE* table, const ENHMETARECORD* record,
     return 1;
 }
 
-LoadResult decodeWmf(const std::vector<std::uint8_t>& bytes, const LoadRequest& request, bool sizeOnly)
+LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadRequest& request, bool sizeOnly)
 {
     const loading::Deadline deadline(request.timeLimitMs);
     loading::WmfPlan plan;
-    if (std::string why = loading::planWmf(bytes.data(), bytes.size(), plan); !why.empty()) {
+    if (std::string why = loading::planWmf(data, size, plan); !why.empty()) {
         return LoadResult::failure(why);
     }
     LoadResult result;
@@ -429,51 +407,49 @@ LoadResult decodeWmf(const std::vector<std::uint8_t>& bytes, const LoadRequest& 
     return result;
 }
 
-LoadResult loadBytes(const std::vector<std::uint8_t>& bytes, const LoadRequest& request, bool sizeOnly)
-{
-    const PictureFormat format = loading::sniffFormat(bytes.data(), bytes.size());
-    switch (format) {
-    case PictureFormat::Bmp:
-    case PictureFormat::Gif:
-    case PictureFormat::Jpeg:
-        return decodeWithWic(bytes, format, request, sizeOnly);
-    case PictureFormat::Wmf:
-        return decodeWmf(bytes, request, sizeOnly);
-    case PictureFormat::Unknown:
-        break;
-    }
-    return LoadResult::failure(bytes.empty() ? "file is empty" : "not a BMP, GIF, JPEG or WMF picture");
-}
-
-class WinPictureLoader final : public PictureLoader {
+class WinDecoders final : public loading::PictureDecoders {
 public:
-    LoadResult load(const std::string& path, const LoadRequest& request) override
+    bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& why) override
     {
-        std::vector<std::uint8_t> bytes;
-        std::string why;
-        if (!readWholeFile(path, bytes, why)) {
-            return LoadResult::failure(why);
-        }
-        return loadBytes(bytes, request, false);
+        return readWholeFile(path, bytes, why);
     }
 
-    SizeResult ownSize(const std::string& path) override
+    LoadResult decode(PictureFormat format, const std::uint8_t* data, std::size_t size,
+                      const LoadRequest& request) override
     {
-        std::vector<std::uint8_t> bytes;
+        return decodeBytes(format, data, size, request, false);
+    }
+
+    SizeResult storedSize(PictureFormat format, const std::uint8_t* data, std::size_t size) override
+    {
+        const LoadResult header = decodeBytes(format, data, size, LoadRequest{}, true);
         SizeResult result;
-        if (!readWholeFile(path, bytes, result.error)) {
-            return result;
-        }
-        const LoadResult header = loadBytes(bytes, LoadRequest{}, true);
         result.ok = header.ok;
         result.error = header.error;
         result.size = header.ownSize;
         return result;
     }
+
+private:
+    static LoadResult decodeBytes(PictureFormat format, const std::uint8_t* data, std::size_t size,
+                                  const LoadRequest& request, bool sizeOnly)
+    {
+        switch (format) {
+        case PictureFormat::Bmp:
+        case PictureFormat::Gif:
+        case PictureFormat::Jpeg: return decodeWithWic(data, size, format, request, sizeOnly);
+        case PictureFormat::Wmf: return decodeWmf(data, size, request, sizeOnly);
+        case PictureFormat::Unknown: break;
+        }
+        return LoadResult::failure("not a BMP, GIF, JPEG or WMF picture");
+    }
 };
 
 } // namespace
 
-std::unique_ptr<PictureLoader> createPlatformPictureLoader() { return std::make_unique<WinPictureLoader>(); }
+std::unique_ptr<PictureLoader> createPlatformPictureLoader()
+{
+    return std::make_unique<loading::DecodingLoader>(std::make_unique<WinDecoders>());
+}
 
 } // namespace velmora

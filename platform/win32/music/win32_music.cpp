@@ -2,6 +2,7 @@
 // any script reaches the file system intact, whatever the system's ANSI code page is;
 // the command strings themselves are the module's, unchanged.
 #include "platform/win32/music/win32_music.h"
+#include "platform/win32/win_text.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -12,30 +13,10 @@
 
 namespace velmora::music::win32 {
 
+using velmora::win32::narrow;
+using velmora::win32::widen;
+
 namespace {
-
-std::wstring widen(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    if (n <= 0)
-        return {};
-    std::wstring wide(std::size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string narrow(const wchar_t* text)
-{
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1)
-        return {};
-    std::string utf8(std::size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), n, nullptr, nullptr);
-    utf8.resize(std::size_t(n - 1));
-    return utf8;
-}
 
 // Copies UTF-8 text into a NUL-terminated buffer, cutting only between characters.
 void copyOut(const std::string& text, std::span<char> out)

@@ -1,7 +1,7 @@
 // EndShow's steps in their fixed order: password, music, system state, screen saving.
-#include "platform/win32/show_exit.h"
+#include "show/show_exit.h"
 
-namespace velmora::win32 {
+namespace velmora::show {
 
 bool ShowExit::EndShow(const std::function<void()>& stopShow)
 {
@@ -35,4 +35,4 @@ void ShowExit::Form_QueryUnload()
     }
 }
 
-} // namespace velmora::win32
+} // namespace velmora::show

@@ -1,5 +1,5 @@
-// EndShow and Form_QueryUnload of the Windows show over the few system calls they make,
-// so the order of the steps and the password rules can be checked with a recording fake.
+// EndShow and Form_QueryUnload over the few system calls they make: the order of the steps
+// and the password rules, the same for every shell (Linux has no password and no flags).
 #pragma once
 
 #include "startup/main_logic.h"
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace velmora::win32 {
+namespace velmora::show {
 
 enum class PasswordVerdict {
     Accepted,    // the service says the show may end (right password, or none set)
@@ -51,4 +51,4 @@ private:
     StartupState& state_;
 };
 
-} // namespace velmora::win32
+} // namespace velmora::show

@@ -1,7 +1,7 @@
 // EndShow's order and password rules against a recording system: the password only in
 // mode "S" off the NT family, a refusal that leaves the show running with the cursor hidden,
 // a missing password service that never locks the user in.
-#include "platform/win32/show_exit.h"
+#include "show/show_exit.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 namespace {
 
 using namespace velmora;
-using velmora::win32::PasswordVerdict;
+using velmora::show::PasswordVerdict;
 
-class RecordingSystem final : public win32::ShowExitSystem {
+class RecordingSystem final : public show::ShowExitSystem {
 public:
     bool nt = true;
     PasswordVerdict verdict = PasswordVerdict::Accepted;
@@ -39,7 +39,7 @@ public:
 struct Exit {
     RecordingSystem system;
     StartupState state;
-    win32::ShowExit exit{system, state};
+    show::ShowExit exit{system, state};
 
     explicit Exit(std::string mode)
     {

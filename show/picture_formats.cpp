@@ -1,5 +1,7 @@
-// Portable helpers of the platform picture loaders (see picture_loader_common.h).
-#include "platform/picture_loader_common.h"
+// Limits, sniffing, orientation and the metafile check shared by all decoders.
+#include "show/picture_formats.h"
+
+#include "startup/rounding.h"
 
 #include <algorithm>
 #include <cassert>
@@ -187,16 +189,6 @@ std::uint32_t u32(const std::uint8_t* p)
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
 
-void put16(std::vector<std::uint8_t>& out, int v)
-{
-    out.push_back(std::uint8_t(v & 0xFF));
-    out.push_back(std::uint8_t((v >> 8) & 0xFF));
-}
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    put16(out, int(v & 0xFFFF));
-    put16(out, int(v >> 16));
-}
 void set32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i) {
@@ -211,6 +203,18 @@ constexpr std::uint16_t kCreatePen = 0x02FA;
 constexpr int kAnisotropic = 8;
 
 } // namespace
+
+void putWmfWord(std::vector<std::uint8_t>& out, int value)
+{
+    out.push_back(std::uint8_t(value & 0xFF));
+    out.push_back(std::uint8_t((value >> 8) & 0xFF));
+}
+
+void putWmfDword(std::vector<std::uint8_t>& out, std::uint32_t value)
+{
+    putWmfWord(out, int(value & 0xFFFF));
+    putWmfWord(out, int(value >> 16));
+}
 
 bool isWmfDrawingRecord(std::uint16_t function)
 {
@@ -253,8 +257,8 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
         plan.windowY = top;
         plan.windowWidth = right - left;
         plan.windowHeight = bottom - top;
-        plan.size.width = int(std::lround(std::abs(double(right - left)) * 96.0 / inch));
-        plan.size.height = int(std::lround(std::abs(double(bottom - top)) * 96.0 / inch));
+        plan.size.width = int(roundHalfEven(std::abs(double(right - left)) * 96.0 / inch));
+        plan.size.height = int(roundHalfEven(std::abs(double(bottom - top)) * 96.0 / inch));
         at = 22;
     }
     if (size - at < 18) {
@@ -324,18 +328,18 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     std::vector<std::uint8_t>& out = plan.cleaned;
     out.assign(header, header + 18);
     out[0] = 1; // in memory
-    put16(out, 4);
-    put16(out, 0);
-    put16(out, kSetMapMode);
-    put16(out, kAnisotropic);
-    put32(out, 5);
-    put16(out, kSetWindowOrg);
-    put16(out, plan.windowY);
-    put16(out, plan.windowX);
-    put32(out, 5);
-    put16(out, kSetWindowExt);
-    put16(out, plan.windowHeight);
-    put16(out, plan.windowWidth);
+    putWmfWord(out, 4);
+    putWmfWord(out, 0);
+    putWmfWord(out, kSetMapMode);
+    putWmfWord(out, kAnisotropic);
+    putWmfDword(out, 5);
+    putWmfWord(out, kSetWindowOrg);
+    putWmfWord(out, plan.windowY);
+    putWmfWord(out, plan.windowX);
+    putWmfDword(out, 5);
+    putWmfWord(out, kSetWindowExt);
+    putWmfWord(out, plan.windowHeight);
+    putWmfWord(out, plan.windowWidth);
     // A pen wider than twice the picture paints nothing more than one that wide, but some
     // renderers take time with the square of the width: such pens are narrowed.
     const int widestPen = 2 * std::max(std::abs(plan.windowWidth), std::abs(plan.windowHeight));
@@ -347,8 +351,8 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
             out[copied + 9] = std::uint8_t((widestPen >> 8) & 0xFF);
         }
     }
-    put32(out, 3);
-    put16(out, 0);
+    putWmfDword(out, 3);
+    putWmfWord(out, 0);
     set32(out, 6, std::uint32_t(out.size() / 2)); // mtSize in words
     set32(out, 12, maxRecordWords);               // mtMaxRecord
     out[16] = 0;

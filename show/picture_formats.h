@@ -1,0 +1,84 @@
+// What every platform's decoders share: the size limits, the choice of a reduced decode, the
+// decode deadline, EXIF orientation, format sniffing and the metafile record check that
+// decides which records of a WMF may be played.
+#pragma once
+
+#include "show/picture_loader.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora::loading {
+
+// A header claiming more than this is refused before any pixel memory is taken.
+inline constexpr int kMaxSide = 16384;
+inline constexpr long long kMaxPixels = 100'000'000;
+// Whole files are read into memory; nothing the limits allow needs more.
+inline constexpr std::size_t kMaxFileBytes = std::size_t(512) << 20;
+// Progressive JPEGs need a handful of scans; thousands are a known way to burn CPU.
+inline constexpr int kMaxJpegScans = 200;
+// Metafiles: more records than this is not a picture anyone draws.
+inline constexpr std::size_t kMaxWmfRecords = 500'000;
+
+// Empty when width x height may be decoded, else the reason.
+std::string checkPictureSize(long long width, long long height);
+
+class Deadline {
+public:
+    explicit Deadline(int limitMs)
+        : unlimited_(limitMs <= 0),
+          end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs > 0 ? limitMs : 0))
+    {
+    }
+    bool passed() const { return !unlimited_ && std::chrono::steady_clock::now() >= end_; }
+
+private:
+    bool unlimited_;
+    std::chrono::steady_clock::time_point end_;
+};
+
+// The smallest size a reduced decode must reach for a picture whose upright own size is
+// `upright`: the request's box in each direction, never more than the picture itself.
+PictureSize neededSize(PictureSize upright, const LoadRequest& request);
+
+// EXIF orientation 1..8; other values count as 1.
+bool swapsAxes(int orientation);
+PictureSize orientedSize(PictureSize stored, int orientation);
+// The picture turned and mirrored so that it shows the right way up.
+Picture applyOrientation(const Picture& stored, int orientation);
+
+enum class PictureFormat { Unknown, Bmp, Gif, Jpeg, Wmf };
+// By content, not by name: a misnamed file still loads, random bytes do not.
+PictureFormat sniffFormat(const std::uint8_t* data, std::size_t size);
+
+// The EXIF orientation tag (1..8) of a JPEG's first EXIF block, 1 when absent or broken.
+// For decoders whose metadata readers do not answer; every offset is checked.
+int jpegExifOrientation(const std::uint8_t* data, std::size_t size);
+
+// The number of scans (SOS markers) in a JPEG, walking its markers and entropy data; for
+// decoders that offer no hook to stop a scan flood while it decodes.
+int countJpegScans(const std::uint8_t* data, std::size_t size);
+
+// A metafile checked record by record and rebuilt as a standard metafile (no placeable
+// header) holding only drawing and state records, with the picture's window set first.
+struct WmfPlan {
+    PictureSize size;           // own size in pixels (96 per inch for placeable files)
+    int windowX = 0;            // window origin and extent in the file's logical units
+    int windowY = 0;
+    int windowWidth = 0;
+    int windowHeight = 0;
+    std::vector<std::uint8_t> cleaned;
+    std::size_t recordsKept = 0;
+    std::size_t recordsDropped = 0; // escapes and anything else not known to be drawing
+};
+// Empty string on success, else the reason the file is refused.
+std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan);
+bool isWmfDrawingRecord(std::uint16_t function);
+// Little-endian words and double words, as a metafile stores them.
+void putWmfWord(std::vector<std::uint8_t>& out, int value);
+void putWmfDword(std::vector<std::uint8_t>& out, std::uint32_t value);
+
+} // namespace velmora::loading
