@@ -22,6 +22,7 @@
 #include <cstring>
 #include <memory>
 #include <ostream>
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 #include <vector>
@@ -148,8 +149,19 @@ bool captureRoot(::Display* display, int x, int y, int width, int height, Pictur
 constexpr int GrabberLimitMs = 10000;
 
 volatile std::sig_atomic_t stopRequested = 0;
+// The signal may land on any thread (the audio device has its own): the handler also writes
+// to this pipe, which the main loop's poll watches, so the show ends at once either way.
+int stopPipe[2] = {-1, -1};
 
-void requestStop(int) { stopRequested = 1; }
+void requestStop(int)
+{
+    stopRequested = 1;
+    if (stopPipe[1] >= 0) {
+        const int saved = errno;
+        [[maybe_unused]] const ssize_t n = write(stopPipe[1], "x", 1);
+        errno = saved;
+    }
+}
 
 int endOnLostConnection(::Display*)
 {
@@ -387,6 +399,9 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
     }
     platform.setSize(attributes.width, attributes.height);
 
+    if (stopPipe[0] < 0 && pipe2(stopPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        stopPipe[0] = stopPipe[1] = -1; // the flag alone then, checked at each wake-up
+    }
     struct sigaction action{};
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
@@ -415,8 +430,8 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
         }
         XFlush(dpy);
         if (XPending(dpy) == 0) {
-            pollfd connection{ConnectionNumber(dpy), POLLIN, 0};
-            if (poll(&connection, 1, wait) < 0 && errno != EINTR) {
+            pollfd watched[2] = {{ConnectionNumber(dpy), POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
+            if (poll(watched, stopPipe[0] >= 0 ? 2 : 1, wait) < 0 && errno != EINTR) {
                 break;
             }
         }
