@@ -302,8 +302,8 @@ std::optional<PixelLayout> layoutFor(::Display* display, const XWindowAttributes
 }
 
 // The desktop as the daemon's grabber draws it into a pixmap of the window's size.
-void grabThroughDaemon(::Display* dpy, Window window, const XWindowAttributes& attributes, Picture& target,
-                       std::ostream& messages)
+void grabThroughDaemon(::Display* dpy, Window window, const XWindowAttributes& attributes, PixelLayout layout,
+                       Picture& target, std::ostream& messages)
 {
     const std::string grabber = findImageGrabber();
     if (grabber.empty()) {
@@ -317,7 +317,10 @@ void grabThroughDaemon(::Display* dpy, Window window, const XWindowAttributes& a
         ErrorTrap trap;
         if (XImage* image = XGetImage(dpy, pixmap, 0, 0, unsigned(attributes.width), unsigned(attributes.height),
                                       AllPlanes, ZPixmap)) {
-            unpackPixels(reinterpret_cast<const std::uint8_t*>(image->data), image->bytes_per_line, layoutOf(*image),
+            // A pixmap has no visual, so its image carries no colour masks: the window's apply.
+            layout.bitsPerPixel = image->bits_per_pixel;
+            layout.msbFirst = image->byte_order == MSBFirst;
+            unpackPixels(reinterpret_cast<const std::uint8_t*>(image->data), image->bytes_per_line, layout,
                          attributes.width, attributes.height, target);
             XDestroyImage(image);
         }
@@ -382,7 +385,7 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
             // a user who does not want the desktop shown gets the show on black.
             const auto& daemon = startup.run().daemon;
             if (daemon && daemon->grabDesktopImages) {
-                grabThroughDaemon(dpy, window, attributes, platform.desktop_, messages);
+                grabThroughDaemon(dpy, window, attributes, *layout, platform.desktop_, messages);
             }
         } else {
             int rootX = 0;

@@ -3,7 +3,9 @@
 # for a user: the daemon refuses to run hacks as root, so the test makes an ordinary user
 # with its own home. Checks: the folder given by an option in the user's programs line is
 # shown; -fps draws a figure and velmora is not restarted; with only the daemon's
-# imageDirectory set, that folder is shown; deactivating ends velmora and leaves no process.
+# imageDirectory set, that folder is shown; an empty folder shows the desktop through the
+# daemon's grabber only when grabDesktopImages allows it; deactivating ends velmora and
+# leaves no process.
 # Usage: daemon_e2e.sh VELMORA [SLIDESCREEN_SECONDS]
 #   With a second argument, also prints the daemon's CPU share for velmora and for
 #   slidescreen, each measured for that many seconds (a measurement, never asserted).
@@ -21,9 +23,11 @@ command -v xscreensaver >/dev/null || { echo "SKIP: the xscreensaver daemon is n
 id -u "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
 home=$(mktemp -d /tmp/velmora-daemon-XXXXXX)
 chmod 755 "$home"
-mkdir "$home/red" "$home/blue"
+mkdir "$home/red" "$home/blue" "$home/empty"
 convert -size 64x48 xc:'#ff0000' "$home/red/red.bmp"
 convert -size 64x48 xc:'#0000ff' "$home/blue/blue.bmp"
+convert -size 8x8 xc:'#00ff00' "$home/green.png"
+convert -size 8x8 xc:black "$home/black.png"
 chown -R "$user" "$home"
 
 daemon_pid=""
@@ -39,6 +43,7 @@ stop_daemon() {
 }
 cleanup() {
   stop_daemon
+  display -window root "$home/black.png" 2>/dev/null || true
   rm -rf "$home"
 }
 trap cleanup EXIT
@@ -92,9 +97,12 @@ screen_is() {
   means=$(convert "$home/shot.png" -format '%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]' info:)
   case "$1" in
     r) awk -v m="$means" 'BEGIN { split(m, c, " "); exit !(c[1] > 0.6 && c[2] < 0.3 && c[3] < 0.3) }' ;;
+    g) awk -v m="$means" 'BEGIN { split(m, c, " "); exit !(c[2] > 0.6 && c[1] < 0.3 && c[3] < 0.3) }' ;;
     b) awk -v m="$means" 'BEGIN { split(m, c, " "); exit !(c[3] > 0.6 && c[1] < 0.3 && c[2] < 0.3) }' ;;
+    dark) awk -v m="$means" 'BEGIN { split(m, c, " "); exit !(c[1] + c[2] + c[3] < 0.6) }' ;;
   esac
 }
+show_drawn() { shot && [ "$(convert "$home/shot.png" -format '%[fx:maxima > 0.5]' info:)" = 1 ]; }
 # The figure's black box with white digits in the bottom-left corner, over a red picture.
 fps_figure_shown() {
   shot || return 1
@@ -142,6 +150,18 @@ deactivate velmora
 echo "== the daemon's image folder, nothing else"
 start_saver "$velmora -root" "imageDirectory:\t$home/blue\n"
 wait_for 30 "the daemon's imageDirectory is shown" screen_is b
+
+echo "== a folder without pictures: the desktop through the daemon's grabber, if allowed"
+stop_daemon
+# display(1) ends with 1 even when it has set the background: the screen tells.
+display -window root "$home/green.png" || true
+wait_for 10 "the desktop is green before blanking" screen_is g
+start_saver "$velmora -root --folder $home/empty" "grabDesktopImages:\tTrue\n"
+wait_for 30 "the desktop copy comes from the daemon's grabber" screen_is g
+start_saver "$velmora -root --folder $home/empty" "grabDesktopImages:\tFalse\n"
+# Once the show has drawn (effects turn some black tiles bright), the screen must still be dark.
+wait_for 30 "the show draws on black" show_drawn
+screen_is dark || { echo "FAIL: the desktop is shown although grabDesktopImages is off"; exit 1; }
 
 if [ "$measure_seconds" -gt 0 ]; then
   echo "== slidescreen, for comparison"
