@@ -127,13 +127,14 @@ ParsedRenderOptions parseRenderArguments(const std::vector<std::string>& args)
                 return fail("--ini needs a settings file");
             }
             o.iniFile = value;
-        } else if (name.size() > 2 && name.compare(0, 2, "--") == 0 && name != "--size" && name != "--seconds" &&
-                   name != "--seed" && name != "--render" && name != "--fps") {
-            if (auto why = posix::setOverride(std::string_view(name).substr(2), value, o.overrides))
-                return fail(std::move(*why));
         } else if (name == "--fps") {
             if (!parseNumber(value, o.fps) || o.fps < 1 || o.fps > MaxFps) {
                 return fail("--fps takes a whole number from 1 to 60");
+            }
+        } else if (name.size() > 2 && name.compare(0, 2, "--") == 0) {
+            // The settings for the run, as the show takes them (unknown names are refused there).
+            if (auto why = posix::setOverride(std::string_view(name).substr(2), value, o.overrides)) {
+                return fail(std::move(*why));
             }
         } else {
             return fail("unknown option " + name);
