@@ -20,7 +20,11 @@ user=velmora-e2e
 command -v xscreensaver >/dev/null || { echo "SKIP: the xscreensaver daemon is not installed"; exit 77; }
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: making the test's own user needs root"; exit 77; }
 
-id -u "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
+made_user=""
+if ! id -u "$user" >/dev/null 2>&1; then
+  useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
+  made_user=yes
+fi
 home=$(mktemp -d /tmp/velmora-daemon-XXXXXX)
 chmod 755 "$home"
 mkdir "$home/red" "$home/blue" "$home/empty"
@@ -45,6 +49,7 @@ cleanup() {
   stop_daemon
   display -window root "$home/black.png" 2>/dev/null || true
   rm -rf "$home"
+  [ -z "$made_user" ] || userdel "$user" 2>/dev/null || true
 }
 trap cleanup EXIT
 
