@@ -71,7 +71,10 @@ std::optional<std::string> setOverride(std::string_view name, const std::string&
         return "--" + std::string(name) + " takes " + std::string(zero) + " or " + std::string(one);
     };
     if (name == "folder") {
-        o.folder = absolutePath(value);
+        // The daemon's settings window offers a file chooser: a picture stands for its folder.
+        std::error_code ec;
+        const std::string path = absolutePath(value);
+        o.folder = fs::is_regular_file(path, ec) ? fs::path(path).parent_path().string() : path;
     } else if (name == "order") {
         return pick(o.imageOrder, "sequential", "random");
     } else if (name == "size") {

@@ -18,7 +18,7 @@ namespace velmora::posix {
 // Settings given on the command line: each replaces the settings file's value for this
 // run only; the file is never written.
 struct SettingsOverrides {
-    std::optional<std::string> folder;                     // --folder PATH (absolute)
+    std::optional<std::string> folder;                     // --folder PATH (absolute; a file: its folder)
     std::optional<std::int16_t> imageOrder;                // --order sequential|random
     std::optional<std::int16_t> imageSize;                 // --size original|screen
     std::optional<std::int16_t> filterMode;                // --filters same|mixed

@@ -164,6 +164,8 @@ TEST_F(TempFolder, TheDaemonsFolderOnlyWhenNeitherTheOptionsNorTheFileNameOne)
     EXPECT_EQ(load(run), std::pair(root + "/mine", 2));
     ASSERT_FALSE(posix::setOverride("kinds", "gif", run.overrides));
     EXPECT_EQ(load(run), std::pair(root + "/mine", 1));
+    ASSERT_FALSE(posix::setOverride("folder", root + "/daemon/d.jpg", run.overrides)); // a picture: its folder
+    EXPECT_EQ(run.overrides.folder, root + "/daemon");
     ASSERT_FALSE(posix::setOverride("folder", root + "/daemon", run.overrides));
     run.daemon.reset();
     EXPECT_EQ(load(run), std::pair(root + "/daemon", 0)); // only GIFs asked for: the desktop copy
