@@ -1,4 +1,4 @@
-// Byte-level INI handling; the bytes are code page 932 and are never converted here.
+// Byte-level INI handling; the bytes (code page 932 or UTF-8) are never converted here.
 #include "startup/ini_document.h"
 
 #include "startup/text_units.h"
@@ -74,6 +74,12 @@ bool sameIniName(std::string_view a, std::string_view b)
 IniDocument IniDocument::parse(std::string_view bytes)
 {
     IniDocument doc;
+    // The UTF-8 byte-order mark some editors put first would hide the first section.
+    constexpr std::string_view mark = "\xEF\xBB\xBF";
+    if (bytes.substr(0, mark.size()) == mark) {
+        doc.utf8Mark_ = true;
+        bytes.remove_prefix(mark.size());
+    }
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         const auto nl = bytes.find('\n', pos);
@@ -89,7 +95,7 @@ IniDocument IniDocument::parse(std::string_view bytes)
 
 std::string IniDocument::bytes() const
 {
-    std::string out;
+    std::string out = utf8Mark_ ? "\xEF\xBB\xBF" : "";
     for (const auto& line : lines_) {
         out += line.text;
         out += line.ending;

@@ -28,6 +28,10 @@ public:
 
     std::string bytes() const;
 
+    // Whether the file began with the UTF-8 byte-order mark (kept out of the first line,
+    // and written back by bytes()).
+    bool hasUtf8Mark() const { return utf8Mark_; }
+
     // Whether text can be stored as a value without changing the file's structure.
     static bool storableValue(std::string_view value);
 
@@ -43,6 +47,7 @@ private:
     std::string newLineEnding() const;
 
     std::vector<Line> lines_;
+    bool utf8Mark_ = false;
 };
 
 // True when two names are equal apart from ASCII letter case; the second byte of a

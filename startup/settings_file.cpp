@@ -53,34 +53,80 @@ void readNumber(const IniDocument& doc, std::string_view key, std::int16_t defau
 
 // Whether ReadIni gives these value bytes back unchanged: no line break or NUL, within the
 // length limit, no blanks at either end and no pair of quotes around the whole.
-bool readsBackUnchanged(const std::string& bytes)
+bool readsBackUnchanged(const std::string& bytes, std::size_t limit)
 {
     if (bytes.empty())
         return true;
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
     const bool quoted = bytes.size() >= 2 && (bytes.front() == '"' || bytes.front() == '\'') && bytes.back() == bytes.front();
-    return bytes.size() <= kValueLimit && IniDocument::storableValue(bytes) && !blank(bytes.front()) &&
+    return bytes.size() <= limit && IniDocument::storableValue(bytes) && !blank(bytes.front()) &&
            !blank(bytes.back()) && !quoted;
 }
 
-// Text values that code page 932 cannot hold, or that the reader would cut, are refused.
-std::optional<std::string> storableText(const std::string& utf8, FileSystem& fs, TextCodec& codec)
+// Every key of the file, in code page 932: the ones that tell the file's encoding.
+std::vector<std::string> allKeys()
 {
-    auto fits = [&](const std::string& text) -> std::optional<std::string> {
-        auto bytes = codec.toCp932(text);
-        if (bytes && readsBackUnchanged(*bytes))
-            return bytes;
-        return std::nullopt;
-    };
-    if (utf8.empty())
-        return std::string();
-    if (auto bytes = fits(utf8))
-        return bytes;
-    if (auto alias = fs.shortPath(utf8))
-        if (auto bytes = fits(*alias))
-            return bytes;
-    return std::nullopt;
+    std::vector<std::string> keys{std::string(SettingsKey::ImageOrder), std::string(SettingsKey::ImageSize),
+                                  std::string(SettingsKey::FilterMode), std::string(SettingsKey::ImageFolder),
+                                  std::string(SettingsKey::BgmKind),    std::string(SettingsKey::BgmRepeat),
+                                  std::string(SettingsKey::BgmFile)};
+    for (int i = 0; i < 4; ++i)
+        keys.push_back(imageKindKey(i));
+    return keys;
 }
+
+// How one file spells its keys and text values: code page 932 as the Windows profile
+// functions do, or UTF-8 as Linux editors do (there the Windows 255-byte cut does not apply).
+class FileSpelling {
+public:
+    FileSpelling(SettingsEncoding encoding, TextCodec& codec) : utf8_(encoding == SettingsEncoding::Utf8), codec_(codec) {}
+
+    std::string key(std::string_view cp932Key) const
+    {
+        return utf8_ ? codec_.fromCp932(cp932Key).value_or(std::string(cp932Key)) : std::string(cp932Key);
+    }
+
+    // A text value as UTF-8; "" when missing or not convertible.
+    std::string text(const IniDocument& doc, std::string_view cp932Key) const
+    {
+        if (!utf8_) {
+            const std::string bytes = ReadIni(doc, SettingsSection, cp932Key);
+            return bytes.empty() ? std::string() : codec_.fromCp932(bytes).value_or(std::string());
+        }
+        std::string value = doc.value(SettingsSection, key(cp932Key)).value_or(std::string());
+        if (const auto nul = value.find('\0'); nul != std::string::npos)
+            value.resize(nul);
+        return value;
+    }
+
+    // The bytes that store a UTF-8 text so that it reads back unchanged; nullopt when the
+    // file's encoding cannot hold it (the short path is tried for code page 932).
+    std::optional<std::string> storable(const std::string& utf8, FileSystem& fs) const
+    {
+        if (utf8.empty())
+            return std::string();
+        if (utf8_)
+            return readsBackUnchanged(utf8, std::string::npos) ? std::optional(utf8) : std::nullopt;
+        auto fits = [&](const std::string& text) -> std::optional<std::string> {
+            auto bytes = codec_.toCp932(text);
+            if (bytes && readsBackUnchanged(*bytes, kValueLimit))
+                return bytes;
+            return std::nullopt;
+        };
+        if (auto bytes = fits(utf8))
+            return bytes;
+        if (auto alias = fs.shortPath(utf8))
+            if (auto bytes = fits(*alias))
+                return bytes;
+        return std::nullopt;
+    }
+
+    const char* encodingName() const { return utf8_ ? "UTF-8" : "code page 932"; }
+
+private:
+    bool utf8_;
+    TextCodec& codec_;
+};
 
 std::string joinFile(const std::string& folder, char separator)
 {
@@ -94,7 +140,10 @@ std::string imageKindKey(int index)
     return std::string(SettingsKey::ImageKindsPrefix) + static_cast<char>('0' + index);
 }
 
-std::string SettingsLocation::besideProgramFile(char separator) const { return joinFile(programFolder, separator); }
+std::string SettingsLocation::besideProgramFile(char separator) const
+{
+    return programFolder.empty() ? std::string() : joinFile(programFolder, separator);
+}
 
 std::string SettingsLocation::perUserFile(char separator) const
 {
@@ -106,9 +155,23 @@ std::string settingsFileToRead(const SettingsLocation& location, FileSystem& fs)
     if (!location.explicitFile.empty())
         return location.explicitFile;
     const std::string perUser = location.perUserFile(fs.separator());
-    if (!perUser.empty() && fs.fileExists(perUser))
+    if (!perUser.empty() && (fs.fileExists(perUser) || location.programFolder.empty()))
         return perUser;
     return location.besideProgramFile(fs.separator());
+}
+
+SettingsEncoding detectSettingsEncoding(const IniDocument& doc, TextCodec& codec)
+{
+    if (doc.hasUtf8Mark())
+        return SettingsEncoding::Utf8;
+    int cp932 = 0;
+    int utf8 = 0;
+    for (const std::string& key : allKeys()) {
+        cp932 += doc.value(SettingsSection, key).has_value();
+        if (const auto spelled = codec.fromCp932(key))
+            utf8 += doc.value(SettingsSection, *spelled).has_value();
+    }
+    return utf8 > cp932 ? SettingsEncoding::Utf8 : SettingsEncoding::Cp932;
 }
 
 std::string ReadIni(const IniDocument& doc, std::string_view section, std::string_view key)
@@ -124,16 +187,19 @@ void LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& c
                   Catalogue& catalogue)
 {
     const IniDocument doc = readDocument(fs, settingsFileToRead(location, fs));
+    const FileSpelling spelling(detectSettingsEncoding(doc, codec), codec);
+    const auto number = [&](std::string_view key, std::int16_t defaultValue, auto convert, std::int16_t& target) {
+        readNumber(doc, spelling.key(key), defaultValue, convert, target);
+    };
 
-    readNumber(doc, SettingsKey::ImageOrder, 0, integerPartToInt16, settings.ImageOrder);
-    readNumber(doc, SettingsKey::ImageSize, 1, roundToInt16, settings.ImageSize);
-    readNumber(doc, SettingsKey::FilterMode, 1, roundToInt16, settings.FilterMode);
+    number(SettingsKey::ImageOrder, 0, integerPartToInt16, settings.ImageOrder);
+    number(SettingsKey::ImageSize, 1, roundToInt16, settings.ImageSize);
+    number(SettingsKey::FilterMode, 1, roundToInt16, settings.FilterMode);
     for (int i = 0; i < 4; ++i)
-        readNumber(doc, imageKindKey(i), 1, integerPartToInt16, settings.ImageKinds[std::size_t(i)]);
+        number(imageKindKey(i), 1, integerPartToInt16, settings.ImageKinds[std::size_t(i)]);
 
     catalogue.ImageCount = 0;
-    const std::string folder = ReadIni(doc, SettingsSection, SettingsKey::ImageFolder);
-    settings.ImageFolder = folder.empty() ? std::string() : codec.fromCp932(folder).value_or(std::string());
+    settings.ImageFolder = spelling.text(doc, SettingsKey::ImageFolder);
     if (!settings.ImageFolder.empty()) {
         if (FolderExists(fs, settings.ImageFolder))
             BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue);
@@ -141,11 +207,10 @@ void LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& c
             settings.ImageFolder.clear();
     }
 
-    readNumber(doc, SettingsKey::BgmKind, 0, integerPartToInt16, settings.BgmKind);
-    readNumber(doc, SettingsKey::BgmRepeat, 0, integerPartToInt16, settings.BgmRepeat);
+    number(SettingsKey::BgmKind, 0, integerPartToInt16, settings.BgmKind);
+    number(SettingsKey::BgmRepeat, 0, integerPartToInt16, settings.BgmRepeat);
 
-    const std::string file = ReadIni(doc, SettingsSection, SettingsKey::BgmFile);
-    settings.BgmFile = file.empty() ? std::string() : codec.fromCp932(file).value_or(std::string());
+    settings.BgmFile = spelling.text(doc, SettingsKey::BgmFile);
     if (!settings.BgmFile.empty() && FileExists(fs, settings.BgmFile))
         return;
     // A music file that is gone switches the file music off; a CD choice stays.
@@ -171,19 +236,12 @@ SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const Se
         targets.push_back(location.explicitFile);
     } else {
         const std::string perUser = location.perUserFile(sep);
-        if (perUser.empty() || !fs.fileExists(perUser))
-            targets.push_back(location.besideProgramFile(sep));
+        const std::string beside = location.besideProgramFile(sep);
+        if (!beside.empty() && (perUser.empty() || !fs.fileExists(perUser)))
+            targets.push_back(beside);
         if (!perUser.empty())
             targets.push_back(perUser);
     }
-
-    const auto folderBytes = storableText(settings.ImageFolder, fs, codec);
-    const auto musicBytes = storableText(settings.BgmFile, fs, codec);
-    std::string valueError;
-    if (!folderBytes)
-        valueError = "the picture folder's path cannot be stored in code page 932";
-    else if (!musicBytes)
-        valueError = "the music file's path cannot be stored in code page 932";
 
     SaveResult result;
     const std::string readFile = settingsFileToRead(location, fs);
@@ -199,20 +257,30 @@ SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const Se
         if (status == ReadStatus::Missing && target != readFile)
             doc = readDocument(fs, readFile); // carry the old file's other lines over
 
+        // A file keeps its encoding; a new one is code page 932, as Windows writes it.
+        const FileSpelling spelling(detectSettingsEncoding(doc, codec), codec);
+        const auto folderBytes = spelling.storable(settings.ImageFolder, fs);
+        const auto musicBytes = spelling.storable(settings.BgmFile, fs);
+        std::string valueError;
+        if (!folderBytes)
+            valueError = std::string("the picture folder's path cannot be stored in ") + spelling.encodingName();
+        else if (!musicBytes)
+            valueError = std::string("the music file's path cannot be stored in ") + spelling.encodingName();
+
         const auto setNumber = [&](std::string_view key, std::int16_t value) {
-            doc.setValue(SettingsSection, key, numberText(value));
+            doc.setValue(SettingsSection, spelling.key(key), numberText(value));
         };
         setNumber(SettingsKey::ImageOrder, settings.ImageOrder);
         setNumber(SettingsKey::ImageSize, settings.ImageSize);
         setNumber(SettingsKey::FilterMode, settings.FilterMode);
         if (folderBytes)
-            doc.setValue(SettingsSection, SettingsKey::ImageFolder, *folderBytes);
+            doc.setValue(SettingsSection, spelling.key(SettingsKey::ImageFolder), *folderBytes);
         for (int i = 0; i < 4; ++i)
             setNumber(imageKindKey(i), settings.ImageKinds[std::size_t(i)]);
         setNumber(SettingsKey::BgmKind, settings.BgmKind);
         setNumber(SettingsKey::BgmRepeat, settings.BgmRepeat);
         if (musicBytes)
-            doc.setValue(SettingsSection, SettingsKey::BgmFile, *musicBytes);
+            doc.setValue(SettingsSection, spelling.key(SettingsKey::BgmFile), *musicBytes);
 
         if (target == location.perUserFile(sep) && !fs.makeFolders(location.perUserFolder)) {
             result.error = "the per-user settings folder cannot be created";

@@ -1,5 +1,6 @@
 // The settings file "ヴェルモラ.ini": where it lives, LoadSettings and SaveSettings.
-// Keys and text values are stored in code page 932, numbers as " 1" / "-1".
+// Keys and text values are stored in code page 932 (or UTF-8, when a file is already
+// written so), numbers as " 1" / "-1".
 #pragma once
 
 #include "startup/file_system.h"
@@ -32,7 +33,7 @@ std::string imageKindKey(int index); // "画像種類_" and the digit
 // Where the file is. Normally the file beside the program, or the per-user one when that
 // exists or the program's folder cannot be written. An explicit file replaces both.
 struct SettingsLocation {
-    std::string programFolder; // the folder of the running program
+    std::string programFolder; // the folder of the running program; empty = none (Linux)
     std::string perUserFolder; // %APPDATA%\Velmora or $XDG_CONFIG_HOME/velmora; empty = none
     std::string explicitFile;  // a file named by the user (--ini); empty = none
 
@@ -41,8 +42,14 @@ struct SettingsLocation {
 };
 
 // The file LoadSettings reads: the explicit file, else the per-user file when it
-// exists, else the file beside the program.
+// exists (or there is no program folder, as on Linux), else the file beside the program.
 std::string settingsFileToRead(const SettingsLocation& location, FileSystem& fs);
+
+// A file's encoding, told by its keys: UTF-8 when more of the keys are spelled in UTF-8
+// than in code page 932 (or the file starts with the UTF-8 mark), else code page 932.
+// LoadSettings reads a file in its encoding and SaveSettings keeps it.
+enum class SettingsEncoding { Cp932, Utf8 };
+SettingsEncoding detectSettingsEncoding(const IniDocument& doc, TextCodec& codec);
 
 // What GetPrivateProfileStringA would give through a 256-byte buffer: the value up to a
 // NUL, at most 255 bytes (never ending in half a double-byte character); "" when missing.
@@ -66,8 +73,8 @@ struct DialogValues {
     std::string repeatText;    // the repeat box's text: becomes BgmRepeat when numeric, else 0
 };
 
-// Writes every setting, keeping every other line of the file. A text value that code page
-// 932 cannot hold is stored as its short path when the platform has one, else left out of
+// Writes every setting, keeping every other line of the file and its encoding (a new file
+// is code page 932). A text value that the file's encoding cannot hold is stored as its short path when the platform has one, else left out of
 // the file (its old line stays) and reported. A failed save is always reported.
 SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const SettingsLocation& location,
                         FileSystem& fs, TextCodec& codec);

@@ -6,8 +6,9 @@
 #include "platform/picture_loader_factory.h"
 #include "show/show_form.h"
 #include "show/show_platform.h"
+#include "platform/linux/startup_linux.h"
+#include "startup/main_logic.h"
 #include "startup/random.h"
-#include "startup/settings.h"
 
 #include <stb_image_write.h>
 
@@ -33,37 +34,17 @@ constexpr int MaxHeight = 4320;
 constexpr double MaxSeconds = 3600;
 constexpr int MaxFps = 60;
 
-// The platform's own decoders (JPEG, GIF, BMP, WMF).
-std::unique_ptr<PictureLoader> makePictureLoader() { return createPlatformPictureLoader(); }
-
-bool hasPictureExtension(const fs::path& path)
-{
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return ext == ".bmp" || ext == ".gif" || ext == ".jpg" || ext == ".wmf";
-}
-
-// The pictures of `folder`, sorted, shown in that order.
-Catalogue listPictures(const std::string& folder)
-{
-    Catalogue catalogue;
-    std::vector<std::string> paths;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        if (it->is_regular_file(typeError) && hasPictureExtension(it->path())) {
-            paths.push_back(it->path().string());
-        }
-    }
-    std::sort(paths.begin(), paths.end());
-    catalogue.ImageCount = int(paths.size());
-    catalogue.ImageList.insert(catalogue.ImageList.end(), paths.begin(), paths.end());
-    catalogue.ShowOrder.resize(paths.size() + 1);
-    for (std::size_t i = 0; i <= paths.size(); ++i) {
-        catalogue.ShowOrder[i] = int(i);
-    }
-    return catalogue;
-}
+// Main's platform for frames on disk: the settings as the show reads them, and no window
+// to share with anyone (frames are written even while a show runs).
+class RenderStartup final : public posix::PosixStartup {
+public:
+    using PosixStartup::PosixStartup;
+    bool windowExists(std::string_view) override { return false; }
+    void openPreview(std::int32_t) override {}
+    void openDialog(StartupState&) override {}
+    void openShow(StartupState&) override {}
+    std::int32_t showCursor(bool) override { return 0; }
+};
 
 bool writePng(const std::string& path, const Picture& picture)
 {
@@ -106,8 +87,6 @@ ParsedRenderOptions fail(std::string why)
 
 } // namespace
 
-std::string samplePictureFolder() { return VELMORA_SAMPLES_DIR; }
-
 ParsedRenderOptions parseRenderArguments(const std::vector<std::string>& args)
 {
     ParsedRenderOptions parsed;
@@ -122,6 +101,8 @@ ParsedRenderOptions parseRenderArguments(const std::vector<std::string>& args)
         const std::string& value = args[++i];
         if (name == "--render") {
             o.outputDir = value;
+        } else if (name == "--size" && (value == "original" || value == "screen")) {
+            posix::setOverride("size", value, o.overrides);
         } else if (name == "--size") {
             const std::size_t x = value.find_first_of("xX");
             if (x == std::string::npos || !parseNumber(value.substr(0, x), o.width) ||
@@ -141,11 +122,19 @@ ParsedRenderOptions parseRenderArguments(const std::vector<std::string>& args)
             if (!parseNumber(value, o.seed)) {
                 return fail("--seed takes a whole number from 0");
             }
-        } else if (name == "--folder") {
-            o.folder = value;
+        } else if (name == "--ini") {
+            if (value.empty()) {
+                return fail("--ini needs a settings file");
+            }
+            o.iniFile = value;
         } else if (name == "--fps") {
             if (!parseNumber(value, o.fps) || o.fps < 1 || o.fps > MaxFps) {
                 return fail("--fps takes a whole number from 1 to 60");
+            }
+        } else if (name.size() > 2 && name.compare(0, 2, "--") == 0) {
+            // The settings for the run, as the show takes them (unknown names are refused there).
+            if (auto why = posix::setOverride(std::string_view(name).substr(2), value, o.overrides)) {
+                return fail(std::move(*why));
             }
         } else {
             return fail("unknown option " + name);
@@ -171,22 +160,20 @@ RenderResult renderShow(const RenderOptions& options, std::ostream& log)
         return result;
     }
 
-    const std::string folder = options.folder.empty() ? samplePictureFolder() : options.folder;
-    if (!fs::is_directory(folder, ec)) {
-        log << "velmora: no folder " << folder << "; the show filters a black screen\n";
-    }
-    const Catalogue catalogue = listPictures(folder);
-    result.picturesFound = catalogue.ImageCount;
-
-    Settings settings; // the defaults: in order, scaled to the screen, a new effect per tile
+    // The settings as the show reads them, and the show order from Main with the seed.
     Random random(options.seed);
+    RenderStartup startup(posix::RunSettings{posix::settingsLocation(options.iniFile), options.overrides, {}}, log);
+    StartupState state;
+    Main("", startup, random, state);
+    result.picturesFound = state.catalogue.ImageCount;
+
     filters::FilterEngine engine;
     engine.random = &random;
     show::SimulatedPlatform platform;
     SilentMusic music;
-    const std::unique_ptr<PictureLoader> loader = makePictureLoader();
+    const std::unique_ptr<PictureLoader> loader = createPlatformPictureLoader();
 
-    show::ShowForm form(settings, catalogue, {platform, *loader, music, random, engine});
+    show::ShowForm form(state.settings, state.catalogue, {platform, *loader, music, random, engine}, true);
     form.Form_Load(options.width, options.height);
 
     const long long shots = std::max(1LL, std::llround(options.seconds * options.fps));

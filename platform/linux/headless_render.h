@@ -1,6 +1,9 @@
 // The show without a window: runs it on simulated time and writes numbered PNG frames.
-// `velmora --render DIR --size WxH --seconds N [--seed S] [--folder PATH] [--fps F]`
+// `velmora --render DIR --size WxH --seconds N [--seed S] [--fps F] [--ini PATH] [settings]`
+// It reads the settings as the show does (the settings file, then --folder, --order, ...).
 #pragma once
+
+#include "platform/linux/run_settings.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -15,8 +18,9 @@ struct RenderOptions {
     int height = 0;
     double seconds = 0;
     std::uint64_t seed = 1;
-    std::string folder; // empty: the sample pictures
     int fps = 10;       // frames written per simulated second
+    std::string iniFile;                  // --ini PATH; empty: the usual place
+    posix::SettingsOverrides overrides;   // --folder, --order, --size original|screen, ...
 };
 
 struct ParsedRenderOptions {
@@ -25,7 +29,8 @@ struct ParsedRenderOptions {
     RenderOptions options;
 };
 
-// Parses the arguments that follow the program name, starting with "--render".
+// Parses the arguments that follow the program name ("--render" among them). --size takes
+// WxH for the frames, or original|screen for the picture size setting.
 ParsedRenderOptions parseRenderArguments(const std::vector<std::string>& args);
 
 struct RenderResult {
@@ -36,11 +41,8 @@ struct RenderResult {
 };
 
 // Runs the show for options.seconds of simulated time and writes frame-00000.png, ... into
-// options.outputDir (created if missing). The same options give the same frames.
-// Progress and notes go to `log`.
+// options.outputDir (created if missing). The same options and settings give the same
+// frames. Notes (a missing folder, settings file problems) go to `log`.
 RenderResult renderShow(const RenderOptions& options, std::ostream& log);
-
-// The folder of sample pictures that ships with the program.
-std::string samplePictureFolder();
 
 } // namespace velmora::headless

@@ -10,6 +10,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -17,27 +18,50 @@
 
 namespace {
 
+// The process's exit codes (README lists them).
+constexpr int ExitDone = 0;     // the show or mode ran and ended
+constexpr int ExitFailed = 1;   // no display, no window to draw in, frames not written
+constexpr int ExitRefused = 2;  // a bad command line, or a show or settings window already open
+
 constexpr const char* Usage =
-    "usage: velmora [-s] [--ini PATH]                     the show, full screen\n"
-    "       velmora (--window-id ID | --root) [--ini PATH]  the show in an X window (screen-saver daemon)\n"
-    "       velmora --render DIR --size WxH --seconds N [--seed S] [--folder PATH] [--fps F]\n"
-    "Add --timing to report the time to the first frame.\n";
+    "usage: velmora [options] [-s]        the show, full screen\n"
+    "       velmora -window [options]     the show in a window of its own\n"
+    "       velmora -root [options]       the show on the root window, or in the window of the\n"
+    "                                     screen-saver daemon (XSCREENSAVER_WINDOW)\n"
+    "       velmora -window-id ID [options]  the show in the X window ID (decimal or 0x hex)\n"
+    "       velmora --render DIR --size WxH --seconds N [--seed S] [--fps F] [settings]\n"
+    "options (one dash or two, anywhere on the line):\n"
+    "  -display NAME            the X display instead of $DISPLAY\n"
+    "  -fps                     show the frames drawn per second in a corner\n"
+    "  -ini PATH                this settings file instead of ~/.config/velmora/ヴェルモラ.ini\n"
+    "  -timing                  report the time to the first frame on stderr\n"
+    "  -help, -version\n"
+    "settings for this run only (the settings file is not changed):\n"
+    "  -folder PATH             the pictures of this folder\n"
+    "  -order sequential|random\n"
+    "  -size original|screen    the pictures at their own size or scaled to the screen\n"
+    "  -filters same|mixed      one effect per picture, or a new effect for every tile\n"
+    "  -kinds bmp,gif,jpg,wmf   the picture kinds shown\n"
+    "  -music none|cd|FILE      background music: none, an audio CD, or an MP3 or WAV file\n"
+    "  -repeat-track N          the CD track to repeat (0: none)\n"
+    "Windows screen-saver letters: /s (the show), /c (settings), /p ID (preview), /a ID.\n"
+    "Exit codes: 0 done, 1 could not run, 2 bad command line or already running.\n";
 
 int renderHeadless(const std::vector<std::string>& args)
 {
     const auto parsed = velmora::headless::parseRenderArguments(args);
     if (!parsed.ok) {
         std::cerr << "velmora: " << parsed.error << '\n' << Usage;
-        return 2;
+        return ExitRefused;
     }
     const auto result = velmora::headless::renderShow(parsed.options, std::cerr);
     if (!result.ok) {
         std::cerr << "velmora: " << result.error << '\n';
-        return 1;
+        return ExitFailed;
     }
     std::cout << "velmora: wrote " << result.framesWritten << " frames of " << result.picturesFound << " pictures to "
               << parsed.options.outputDir << '\n';
-    return 0;
+    return ExitDone;
 }
 
 } // namespace
@@ -48,33 +72,44 @@ int main(int argc, char** argv)
     shell::monotonicMilliseconds(); // the clock of --timing starts here
 
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (!args.empty() && args.front() == "--render") {
+    const auto parsed = shell::parseShellOptions(args, std::getenv("XSCREENSAVER_WINDOW"));
+    if (parsed.ok && parsed.options.help) {
+        std::cout << Usage;
+        return ExitDone;
+    }
+    if (parsed.ok && parsed.options.version) {
+        std::cout << "velmora " << VELMORA_VERSION << '\n';
+        return ExitDone;
+    }
+    if (std::find(args.begin(), args.end(), "--render") != args.end()) {
         return renderHeadless(args);
     }
-    if (!args.empty() && (args.front() == "--help" || args.front() == "-h")) {
-        std::cout << Usage;
-        return 0;
-    }
-    const auto parsed = shell::parseShellOptions(args, std::getenv("XSCREENSAVER_WINDOW"));
     if (!parsed.ok) {
         std::cerr << "velmora: " << parsed.error << '\n' << Usage;
-        return 2;
+        return ExitRefused;
     }
     const shell::ShellOptions& options = parsed.options;
+    if (!options.display.empty()) {
+        // Xlib and SDL both take the display from here.
+        setenv("DISPLAY", options.display.c_str(), 1);
+    }
 
     StartupState state;
     shell::LinuxStartupPlatform startup(options, std::cerr);
     const StartupOutcome outcome = Main(options.commandLine, startup, sharedRandom(), state);
+    if (outcome == StartupOutcome::AnotherInstance) {
+        return ExitRefused; // silently, as on Windows
+    }
     if (outcome != StartupOutcome::ShowOpened) {
-        return 0; // every other mode has done all it does (or ends silently, as a second show)
+        return ExitDone; // every other mode has done all it does
     }
 
-    int exitCode = 0;
+    int exitCode = ExitDone;
     {
         shell::ShowSession session(state);
-        exitCode = options.target == shell::Target::FullScreen
+        exitCode = options.target == shell::Target::FullScreen || options.target == shell::Target::OwnWindow
                        ? shell::runFullScreen(options, state, startup, session, std::cerr)
-                       : shell::runDisplayHack(options, session, std::cerr);
+                       : shell::runDisplayHack(options, startup, session, std::cerr);
     }
     SDL_Quit(); // after the music has closed its device
     return exitCode;

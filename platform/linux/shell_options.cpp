@@ -1,27 +1,93 @@
-// Argument reading for the Linux program; the screen-saver command line is kept as one
-// string, as Main expects it.
+// Argument reading for the Linux program: one table of options, values checked as they are
+// read; the screen-saver words are kept as one string, as Main expects them.
 #include "platform/linux/shell_options.h"
 
 #include <SDL2/SDL_keycode.h>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 
 namespace velmora::shell {
 
 namespace {
 
+enum class Opt { Ini, WindowId, Display, Setting, Root, Window, Fps, Timing, Help, Version };
+
+struct OptionSpec {
+    std::string_view name;
+    Opt id;
+    bool takesValue;
+};
+
+// Every option, once. The daemon's spelling has one dash, ours two; both are accepted.
+constexpr OptionSpec Options[] = {
+    {"ini", Opt::Ini, true},         {"window-id", Opt::WindowId, true}, {"display", Opt::Display, true},
+    {"folder", Opt::Setting, true},  {"order", Opt::Setting, true},      {"size", Opt::Setting, true},
+    {"filters", Opt::Setting, true}, {"kinds", Opt::Setting, true},      {"music", Opt::Setting, true},
+    {"repeat-track", Opt::Setting, true},
+    {"root", Opt::Root, false},      {"window", Opt::Window, false},     {"fps", Opt::Fps, false},
+    {"timing", Opt::Timing, false},  {"help", Opt::Help, false},         {"h", Opt::Help, false},
+    {"version", Opt::Version, false},
+};
+
+// The option an argument names ("-fps", "--ini=PATH"), with the value written after "=".
+std::optional<std::pair<OptionSpec, std::optional<std::string>>> findOption(std::string_view arg)
+{
+    if (arg.size() < 2 || arg[0] != '-')
+        return std::nullopt;
+    arg.remove_prefix(arg[1] == '-' ? 2 : 1);
+    std::optional<std::string> inlineValue;
+    if (const auto eq = arg.find('='); eq != std::string_view::npos) {
+        inlineValue = std::string(arg.substr(eq + 1));
+        arg = arg.substr(0, eq);
+    }
+    for (const OptionSpec& spec : Options)
+        if (spec.name == arg && (spec.takesValue || !inlineValue))
+            return std::pair{spec, inlineValue};
+    return std::nullopt;
+}
+
+// "/s", "-S", "/c:1234": a Windows screen-saver mode letter as the first word of its line.
+std::optional<char> modeWord(std::string_view arg)
+{
+    if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-') || (arg.size() > 2 && arg[2] != ':'))
+        return std::nullopt;
+    const char letter = char(std::toupper(static_cast<unsigned char>(arg[1])));
+    if (letter != 'S' && letter != 'C' && letter != 'P' && letter != 'A')
+        return std::nullopt;
+    return letter;
+}
+
+bool isHandleNumber(std::string_view word)
+{
+    if (!word.empty() && word[0] == '-')
+        word.remove_prefix(1);
+    return !word.empty() && std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Stores one option's value; the error text when the value is not one it takes.
+std::optional<std::string> applyValue(Opt id, std::string_view name, const std::string& value, ShellOptions& o,
+                                      std::optional<std::uint64_t>& explicitWindow)
+{
+    switch (id) {
+    case Opt::Ini: o.iniFile = value; return std::nullopt;
+    case Opt::Display: o.display = value; return std::nullopt;
+    case Opt::WindowId:
+        if ((explicitWindow = parseWindowId(value)))
+            return std::nullopt;
+        return "--window-id takes a window id, decimal or 0x hex: " + value;
+    case Opt::Setting: return posix::setOverride(name, value, o.overrides);
+    default: break;
+    }
+    return "unexpected value for an option";
+}
+
 ParsedOptions failure(std::string why)
 {
     ParsedOptions parsed;
     parsed.error = std::move(why);
     return parsed;
-}
-
-// The daemon's own spelling of an option has one dash; ours has two. Both are accepted, as
-// a Windows screen-saver line never starts with either word.
-bool isOption(const std::string& arg, std::string_view name)
-{
-    return arg == std::string("--").append(name) || arg == std::string("-").append(name);
 }
 
 } // namespace
@@ -49,33 +115,59 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
 {
     ParsedOptions parsed;
     ShellOptions& o = parsed.options;
-    bool root = false;
+    std::optional<Target> drawOn; // -root or -window, the last one given
     std::optional<std::uint64_t> explicitWindow;
+    std::string error; // the first one; --help and --version still win over it
+    const auto fail = [&](std::string why) {
+        if (error.empty())
+            error = std::move(why);
+    };
+    bool modeSeen = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (isOption(arg, "ini") || isOption(arg, "window-id")) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                return failure(arg + " needs a value");
+        if (const auto found = findOption(arg)) {
+            const auto& [spec, inlineValue] = *found;
+            if (!spec.takesValue) {
+                switch (spec.id) {
+                case Opt::Root: drawOn = Target::XRoot; break;
+                case Opt::Window: drawOn = Target::OwnWindow; break;
+                case Opt::Fps: o.fps = true; break;
+                case Opt::Timing: o.timing = true; break;
+                case Opt::Help: o.help = true; break;
+                case Opt::Version: o.version = true; break;
+                default: break;
+                }
+                continue;
             }
-            const std::string& value = args[++i];
-            if (isOption(arg, "ini")) {
-                o.iniFile = value;
-            } else if (!(explicitWindow = parseWindowId(value))) {
-                return failure("--window-id takes a window id, decimal or 0x hex: " + value);
+            std::string value;
+            if (inlineValue) {
+                value = *inlineValue;
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
             }
-        } else if (isOption(arg, "root")) {
-            root = true;
-        } else if (arg == "--timing") {
-            o.timing = true;
-        } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            return failure("unknown option " + arg);
-        } else {
-            if (!o.commandLine.empty()) {
-                o.commandLine += ' ';
+            if (value.empty()) {
+                fail("--" + std::string(spec.name) + " needs a value");
+            } else if (auto why = applyValue(spec.id, spec.name, value, o, explicitWindow)) {
+                fail(std::move(*why));
             }
-            o.commandLine += arg;
+            continue;
         }
+        if (const auto letter = modeWord(arg); letter && !modeSeen) {
+            modeSeen = true;
+            o.commandLine = arg;
+            // "/p 1234": the handle may follow as a word of its own.
+            if (i + 1 < args.size() && arg.size() == 2 && *letter != 'S' && isHandleNumber(args[i + 1]))
+                o.commandLine += ' ' + args[++i];
+            continue;
+        }
+        fail("unknown option " + arg);
     }
+    if (o.help || o.version) {
+        parsed.ok = true;
+        return parsed;
+    }
+    if (!error.empty())
+        return failure(error);
 
     if (explicitWindow) {
         o.target = Target::XWindow;
@@ -87,8 +179,9 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
         }
         o.target = Target::XWindow;
         o.windowId = *fromDaemon;
-    } else if (root) {
-        o.target = Target::XRoot;
+        o.fromDaemon = true;
+    } else if (drawOn) {
+        o.target = *drawOn;
     }
     parsed.ok = true;
     return parsed;

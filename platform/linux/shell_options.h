@@ -1,6 +1,9 @@
-// The Linux program's arguments: its own options (--ini, --window-id, --root, --timing)
-// and, left over, the screen-saver command line that Main reads ("-s", "/c", nothing).
+// The Linux program's arguments: the display-hack flags every screen-saver daemon passes,
+// the settings as options for one run, and, left over, the Windows screen-saver letters
+// that Main reads ("-s", "/c", "/p 1234", nothing).
 #pragma once
+
+#include "platform/linux/run_settings.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,6 +16,7 @@ namespace velmora::shell {
 // Where the show draws.
 enum class Target {
     FullScreen, // an SDL window of our own covering the current display
+    OwnWindow,  // an ordinary window of our own (-window), resizable
     XWindow,    // a window that the screen-saver daemon (or a caller) owns
     XRoot,      // the X root window
 };
@@ -21,8 +25,14 @@ struct ShellOptions {
     std::string iniFile;            // --ini PATH; empty: the usual places
     Target target = Target::FullScreen;
     std::uint64_t windowId = 0;     // for Target::XWindow
+    bool fromDaemon = false;        // the window came from XSCREENSAVER_WINDOW
+    std::string display;            // --display NAME; empty: $DISPLAY
+    bool fps = false;               // --fps: frames per second drawn in a corner
     bool timing = false;            // --timing: report start-to-first-frame on stderr
-    std::string commandLine;        // what is left, joined by single spaces
+    bool help = false;              // --help: print the usage, run nothing
+    bool version = false;           // --version: print the version, run nothing
+    posix::SettingsOverrides overrides; // --folder, --order, ... over the settings file
+    std::string commandLine;        // the Windows screen-saver words, joined by single spaces
 };
 
 struct ParsedOptions {
@@ -31,10 +41,13 @@ struct ParsedOptions {
     ShellOptions options;
 };
 
-// Reads the arguments after the program name. `screenSaverWindow` is the value of
+// Reads the arguments after the program name. Every option takes one dash or two
+// ("-fps", "--fps") and may stand anywhere; a value follows as the next word or after "=".
+// Words that are not options must be a Windows screen-saver letter ("/s", "-S", "/c:1234",
+// "/p" or "/a" and a number); anything else is an error. `screenSaverWindow` is the value of
 // XSCREENSAVER_WINDOW (nullptr when unset): the daemon's window, used unless --window-id
-// names one. A malformed value in the environment is an error too, rather than a silent
-// full-screen show covering the daemon's lock.
+// names one. A malformed value there is an error too, rather than a full-screen show
+// covering the daemon's lock. --help and --version win over any error.
 ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char* screenSaverWindow);
 
 // An X window id: decimal, or hex with 0x / 0X. nullopt for anything else, 0 included.

@@ -2,6 +2,7 @@
 // show changed, and an event wait that sleeps until the next timer is due.
 #include "platform/linux/shell_sdl.h"
 
+#include "platform/linux/shell_fps.h"
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/shell_x11.h"
 #include "show/show_exit.h"
@@ -10,6 +11,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
 
@@ -26,34 +28,66 @@ public:
 
     void present(const Picture& display, const show::Rect& area) override
     {
-        SDL_Surface* surface = window_ != nullptr ? SDL_GetWindowSurface(window_) : nullptr;
-        if (surface == nullptr) {
-            return;
+        const show::Rect r = show::intersect(area, show::boundsOf(display));
+        put(display, r, r.x, r.y);
+        // The show draws over the corner: the figure goes back on top.
+        if (badge_ != nullptr && !show::intersect(r, badgeArea()).empty()) {
+            presentBadge();
         }
-        const show::Rect r =
-            show::intersect(show::intersect(area, show::boundsOf(display)), {0, 0, surface->w, surface->h});
-        if (r.empty()) {
-            return;
+    }
+
+    void showFps(const FpsBadge* badge) { badge_ = badge; }
+    void presentBadge()
+    {
+        if (const show::Rect at = badgeArea(); !at.empty()) {
+            put(badge_->picture(), {0, 0, at.width, at.height}, at.x, at.y);
         }
-        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
-            return;
-        }
-        auto* target = static_cast<std::uint8_t*>(surface->pixels) + std::size_t(r.y) * std::size_t(surface->pitch) +
-                       std::size_t(r.x) * surface->format->BytesPerPixel;
-        // The picture's bytes are blue, green, red, unused: SDL's XRGB8888 on little-endian.
-        SDL_ConvertPixels(r.width, r.height, SDL_PIXELFORMAT_XRGB8888, display.pixel(r.x, r.y), display.width() * 4,
-                          surface->format->format, target, surface->pitch);
-        if (SDL_MUSTLOCK(surface)) {
-            SDL_UnlockSurface(surface);
-        }
-        const SDL_Rect rect{r.x, r.y, r.width, r.height};
-        SDL_UpdateWindowSurfaceRects(window_, &rect, 1);
     }
 
     std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
 
 private:
+    show::Rect badgeArea() const
+    {
+        int w = 0;
+        int h = 0;
+        if (window_ != nullptr) {
+            SDL_GetWindowSize(window_, &w, &h);
+        }
+        return badge_->placeIn(w, h);
+    }
+
+    // Draws `area` of `picture` (inside it) at (dx, dy) of the window's surface.
+    void put(const Picture& picture, const show::Rect& area, int dx, int dy)
+    {
+        SDL_Surface* surface = window_ != nullptr ? SDL_GetWindowSurface(window_) : nullptr;
+        if (surface == nullptr) {
+            return;
+        }
+        // Clipped to the surface, the source moving with the destination.
+        const show::Rect to = show::intersect({dx, dy, area.width, area.height}, {0, 0, surface->w, surface->h});
+        if (to.empty()) {
+            return;
+        }
+        const int sx = area.x + (to.x - dx);
+        const int sy = area.y + (to.y - dy);
+        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
+            return;
+        }
+        auto* target = static_cast<std::uint8_t*>(surface->pixels) + std::size_t(to.y) * std::size_t(surface->pitch) +
+                       std::size_t(to.x) * surface->format->BytesPerPixel;
+        // The picture's bytes are blue, green, red, unused: SDL's XRGB8888 on little-endian.
+        SDL_ConvertPixels(to.width, to.height, SDL_PIXELFORMAT_XRGB8888, picture.pixel(sx, sy), picture.width() * 4,
+                          surface->format->format, target, surface->pitch);
+        if (SDL_MUSTLOCK(surface)) {
+            SDL_UnlockSurface(surface);
+        }
+        const SDL_Rect rect{to.x, to.y, to.width, to.height};
+        SDL_UpdateWindowSurfaceRects(window_, &rect, 1);
+    }
+
     SDL_Window* window_ = nullptr;
+    const FpsBadge* badge_ = nullptr;
 };
 
 // EndShow's system side on Linux: no password service and no screen-saving flag; the
@@ -118,6 +152,11 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         return 1;
     }
     const int refresh = SDL_GetDesktopDisplayMode(display, &mode) == 0 ? mode.refresh_rate : 0;
+    // -window: an ordinary window of two thirds of the display, in its middle.
+    const bool windowed = options.target == Target::OwnWindow;
+    if (windowed) {
+        bounds = {bounds.x + bounds.w / 6, bounds.y + bounds.h / 6, bounds.w * 2 / 3, bounds.h * 2 / 3};
+    }
 
     // The desktop as it is before our window covers it.
     Picture desktop;
@@ -137,7 +176,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
 
     std::unique_ptr<SDL_Window, WindowCloser> window(
         SDL_CreateWindow(std::string(ShowWindowTitle).c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
-                         SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP));
+                         windowed ? SDL_WINDOW_RESIZABLE : SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP));
     if (!window) {
         messages << "velmora: cannot open the show window (" << SDL_GetError() << ")\n";
         exit.stopAndRestore([&] { form->stopShow(); });
@@ -146,6 +185,11 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     }
     const std::int64_t created = monotonicMilliseconds();
     platform.setWindow(window.get());
+    std::unique_ptr<FpsBadge> badge;
+    if (options.fps) {
+        badge = std::make_unique<FpsBadge>();
+        platform.showFps(badge.get());
+    }
     SDL_RaiseWindow(window.get());
     SDL_ShowCursor(startup.cursorVisible() ? SDL_ENABLE : SDL_DISABLE);
     SDL_SetWindowKeyboardGrab(window.get(), startup.systemKeysEnabled() ? SDL_FALSE : SDL_TRUE);
@@ -156,7 +200,9 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     // Full-screen state is asked of the window manager only now: without one (Xvfb) the
     // request waits for an answer that never comes, and the first frame need not wait too.
     // The borderless window already covers the display.
-    SDL_SetWindowFullscreen(window.get(), SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (!windowed) {
+        SDL_SetWindowFullscreen(window.get(), SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
     if (options.timing) {
         messages << "velmora: video ready after " << initialised << " ms, show composed after " << loaded
                  << " ms, window after " << created << " ms, first frame after " << firstFrame << " ms\n";
@@ -175,6 +221,13 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
                 ending = form->Display_MouseMove(float(event.motion.x), float(event.motion.y));
                 break;
             case SDL_WINDOWEVENT:
+                if (windowed && event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && event.window.data1 > 0 &&
+                    event.window.data2 > 0 &&
+                    (event.window.data1 != form->buffers().Display.width() ||
+                     event.window.data2 != form->buffers().Display.height())) {
+                    // The same show laid out for the new size; the music and the order go on.
+                    form->Form_Resize(event.window.data1, event.window.data2);
+                }
                 if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
                     event.window.event == SDL_WINDOWEVENT_SHOWN) {
                     platform.present(form->buffers().Display, show::boundsOf(form->buffers().Display));
@@ -185,6 +238,12 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         }
         if (!ending) {
             wait = ticker.run(monotonicMilliseconds());
+            if (badge) {
+                if (badge->update(monotonicMilliseconds(), ticker.framesRun())) {
+                    platform.presentBadge();
+                }
+                wait = wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
+            }
         }
     }
 

@@ -10,13 +10,10 @@
 #include <SDL2/SDL.h>
 
 #include <chrono>
-#include <filesystem>
 #include <ostream>
 #include <system_error>
 
 namespace velmora::shell {
-
-namespace fs = std::filesystem;
 
 std::int64_t monotonicMilliseconds()
 {
@@ -24,31 +21,11 @@ std::int64_t monotonicMilliseconds()
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - origin).count();
 }
 
-std::string findSampleFolder()
-{
-    std::error_code ec;
-    std::vector<fs::path> candidates;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const fs::path dir = exe.parent_path();
-        candidates.push_back(dir / "samples");
-        candidates.push_back(dir / ".." / "share" / "velmora" / "samples");
-        // A build inside a checkout (build/linux/platform/linux/velmora), wherever it was moved.
-        for (fs::path up = dir; up.has_relative_path() && candidates.size() < 8; up = up.parent_path()) {
-            candidates.push_back(up / "resources" / "samples");
-        }
-    }
-    candidates.emplace_back(VELMORA_SAMPLES_DIR);
-    for (const fs::path& candidate : candidates) {
-        if (fs::is_directory(candidate, ec)) {
-            return fs::weakly_canonical(candidate, ec).string();
-        }
-    }
-    return {};
-}
-
 LinuxStartupPlatform::LinuxStartupPlatform(const ShellOptions& options, std::ostream& messages)
-    : PosixStartup(posix::settingsLocation(options.iniFile)), options_(options), messages_(messages)
+    : PosixStartup(posix::RunSettings{posix::settingsLocation(options.iniFile), options.overrides,
+                                      options.fromDaemon ? posix::readDaemonPreferences() : std::nullopt},
+                   messages),
+      options_(options), messages_(messages)
 {
 }
 
@@ -59,18 +36,6 @@ bool LinuxStartupPlatform::windowExists(std::string_view titleUtf8)
         return false;
     }
     return x11WindowTitled(titleUtf8);
-}
-
-void LinuxStartupPlatform::loadSettings(Settings& settings, Catalogue& catalogue)
-{
-    PosixStartup::loadSettings(settings, catalogue);
-    // A folder set up but empty gives the desktop copy; no folder at all gives the samples.
-    if (settings.ImageFolder.empty()) {
-        if (const std::string samples = findSampleFolder(); !samples.empty()) {
-            posix::PosixFileSystem files;
-            BuildImageList(samples, settings.ImageKinds, files, catalogue);
-        }
-    }
 }
 
 void LinuxStartupPlatform::openPreview(std::int32_t)

@@ -18,19 +18,14 @@
 
 namespace velmora::shell {
 
-// The sample pictures shipped with the program: beside it ("samples"), in an installed
-// share/velmora/samples, or in the source tree it was built from. Empty when none is found.
-std::string findSampleFolder();
-
-// Main's platform for the Linux program: the settings as PosixStartup reads them, plus the
-// sample pictures, the single-instance look-up on X, the cursor and the modes not built here.
+// Main's platform for the Linux program: the settings as PosixStartup reads them (the file,
+// the options, the daemon's folder or the samples), plus the single-instance look-up on X,
+// the cursor and the modes not built here.
 class LinuxStartupPlatform final : public posix::PosixStartup {
 public:
     LinuxStartupPlatform(const ShellOptions& options, std::ostream& messages);
 
     bool windowExists(std::string_view titleUtf8) override;
-    // The INI's settings and folder; with no folder set up, the sample pictures.
-    void loadSettings(Settings& settings, Catalogue& catalogue) override;
     void openPreview(std::int32_t parentWindow) override;
     void openDialog(StartupState& state) override;
     void openShow(StartupState&) override { showRequested_ = true; }

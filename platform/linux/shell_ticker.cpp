@@ -60,6 +60,7 @@ int ShowTicker::run(std::int64_t now)
         }
         if (now >= frame_.due && work <= now) {
             form_.frame();
+            ++framesRun_;
             frame_.due = frame_.due + frameMs_ > now ? frame_.due + frameMs_ : now + frameMs_;
         }
     }

@@ -20,6 +20,8 @@ public:
     int run(std::int64_t now);
 
     int frameIntervalMs() const { return frameMs_; }
+    // Frame ticks run so far (the -fps figure counts these).
+    std::int64_t framesRun() const { return framesRun_; }
 
 private:
     struct Slot {
@@ -36,6 +38,7 @@ private:
     Slot timer1_;
     Slot timer2_;
     Slot frame_;
+    std::int64_t framesRun_ = 0;
 };
 
 // The frame interval for a display refresh rate in Hz (0 or less: unknown). The core's

@@ -2,8 +2,11 @@
 // The project's headers come first: Xlib defines macros (None, Status) that would clash.
 #include "platform/linux/shell_x11.h"
 
+#include "platform/linux/shell_fps.h"
+#include "platform/linux/shell_grabber.h"
 #include "platform/linux/shell_pixels.h"
 #include "platform/linux/shell_session.h"
+#include "platform/linux/startup_linux.h"
 #include "platform/linux/shell_ticker.h"
 #include "show/show_form.h"
 #include "show/show_platform.h"
@@ -19,6 +22,7 @@
 #include <cstring>
 #include <memory>
 #include <ostream>
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 #include <vector>
@@ -141,9 +145,23 @@ bool captureRoot(::Display* display, int x, int y, int width, int height, Pictur
     return true;
 }
 
-volatile std::sig_atomic_t stopRequested = 0;
+// The grabber may fetch a picture from far away; the show starts without it after this.
+constexpr int GrabberLimitMs = 10000;
 
-void requestStop(int) { stopRequested = 1; }
+volatile std::sig_atomic_t stopRequested = 0;
+// The signal may land on any thread (the audio device has its own): the handler also writes
+// to this pipe, which the main loop's poll watches, so the show ends at once either way.
+int stopPipe[2] = {-1, -1};
+
+void requestStop(int)
+{
+    stopRequested = 1;
+    if (stopPipe[1] >= 0) {
+        const int saved = errno;
+        [[maybe_unused]] const ssize_t n = write(stopPipe[1], "x", 1);
+        errno = saved;
+    }
+}
 
 int endOnLostConnection(::Display*)
 {
@@ -162,6 +180,33 @@ public:
     void present(const Picture& picture, const show::Rect& area) override
     {
         const show::Rect r = show::intersect(area, show::boundsOf(picture));
+        put(picture, r, r.x, r.y);
+        // The show draws over the corner: the figure goes back on top.
+        if (badge_ != nullptr && !show::intersect(r, badgeArea()).empty()) {
+            presentBadge();
+        }
+    }
+
+    void showFps(const FpsBadge* badge) { badge_ = badge; }
+    void presentBadge()
+    {
+        const show::Rect at = badgeArea();
+        put(badge_->picture(), {0, 0, at.width, at.height}, at.x, at.y);
+    }
+    void setSize(int width, int height)
+    {
+        width_ = width;
+        height_ = height;
+    }
+
+    std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
+
+private:
+    show::Rect badgeArea() const { return badge_->placeIn(width_, height_); }
+
+    // Draws `area` of `picture` (inside it) at (dx, dy) of the window.
+    void put(const Picture& picture, const show::Rect& r, int dx, int dy)
+    {
         if (r.empty()) {
             return;
         }
@@ -200,13 +245,13 @@ public:
         if (XInitImage(&image) == 0) {
             return;
         }
-        XPutImage(display_, window_, gc_, &image, sx, sy, r.x, r.y, unsigned(r.width), unsigned(r.height));
+        XPutImage(display_, window_, gc_, &image, sx, sy, dx, dy, unsigned(r.width), unsigned(r.height));
         image.data = nullptr;
     }
 
-    std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
-
-private:
+    const FpsBadge* badge_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
     ::Display* display_;
     Window window_;
     GC gc_;
@@ -245,6 +290,35 @@ std::optional<PixelLayout> layoutFor(::Display* display, const XWindowAttributes
     return layout;
 }
 
+// The desktop as the daemon's grabber draws it into a pixmap of the window's size.
+void grabThroughDaemon(::Display* dpy, Window window, const XWindowAttributes& attributes, PixelLayout layout,
+                       Picture& target, std::ostream& messages)
+{
+    const std::string grabber = findImageGrabber();
+    if (grabber.empty()) {
+        messages << "velmora: the daemon's image grabber (xscreensaver-getimage) is not installed\n";
+        return;
+    }
+    const Pixmap pixmap = XCreatePixmap(dpy, window, unsigned(attributes.width), unsigned(attributes.height),
+                                        unsigned(attributes.depth));
+    XSync(dpy, False);
+    if (runImageGrabber(grabber, window, pixmap, GrabberLimitMs)) {
+        ErrorTrap trap;
+        if (XImage* image = XGetImage(dpy, pixmap, 0, 0, unsigned(attributes.width), unsigned(attributes.height),
+                                      AllPlanes, ZPixmap)) {
+            // A pixmap has no visual, so its image carries no colour masks: the window's apply.
+            layout.bitsPerPixel = image->bits_per_pixel;
+            layout.msbFirst = image->byte_order == MSBFirst;
+            unpackPixels(reinterpret_cast<const std::uint8_t*>(image->data), image->bytes_per_line, layout,
+                         attributes.width, attributes.height, target);
+            XDestroyImage(image);
+        }
+    } else {
+        messages << "velmora: the daemon's image grabber gave no picture\n";
+    }
+    XFreePixmap(dpy, pixmap);
+}
+
 } // namespace
 
 bool x11WindowTitled(std::string_view titleUtf8)
@@ -265,7 +339,8 @@ bool captureRootWindow(int x, int y, int width, int height, Picture& target)
     return display && captureRoot(display.get(), x, y, width, height, target);
 }
 
-int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostream& messages)
+int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& startup, ShowSession& session,
+                   std::ostream& messages)
 {
     const DisplayHandle display(XOpenDisplay(nullptr));
     if (!display) {
@@ -294,13 +369,31 @@ int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostre
 
     HackPlatform platform(dpy, window, gc, attributes.depth, *layout);
     if (session.state().catalogue.ImageCount == 0) {
-        int rootX = 0;
-        int rootY = 0;
-        Window child = 0;
-        XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &rootX, &rootY, &child);
-        captureRoot(dpy, rootX, rootY, attributes.width, attributes.height, platform.desktop); // where the window lies, before the first frame
+        if (options.fromDaemon) {
+            // The daemon's window already covers the desktop: its grabber has the copy, and
+            // a user who does not want the desktop shown gets the show on black.
+            const auto& daemon = startup.run().daemon;
+            if (daemon && daemon->grabDesktopImages) {
+                grabThroughDaemon(dpy, window, attributes, *layout, platform.desktop, messages);
+            }
+        } else {
+            int rootX = 0;
+            int rootY = 0;
+            Window child = 0;
+            XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &rootX, &rootY, &child);
+            captureRoot(dpy, rootX, rootY, attributes.width, attributes.height, platform.desktop);
+        }
     }
+    std::unique_ptr<FpsBadge> badge;
+    if (options.fps) {
+        badge = std::make_unique<FpsBadge>();
+        platform.showFps(badge.get());
+    }
+    platform.setSize(attributes.width, attributes.height);
 
+    if (stopPipe[0] < 0 && pipe2(stopPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
+        stopPipe[0] = stopPipe[1] = -1; // the flag alone then, checked at each wake-up
+    }
     struct sigaction action{};
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
@@ -320,11 +413,17 @@ int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostre
 
     bool windowGone = false;
     while (!stopRequested && !windowGone) {
-        const int wait = ticker.run(monotonicMilliseconds());
+        int wait = ticker.run(monotonicMilliseconds());
+        if (badge) {
+            if (badge->update(monotonicMilliseconds(), ticker.framesRun())) {
+                platform.presentBadge();
+            }
+            wait = wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
+        }
         XFlush(dpy);
         if (XPending(dpy) == 0) {
-            pollfd connection{ConnectionNumber(dpy), POLLIN, 0};
-            if (poll(&connection, 1, wait) < 0 && errno != EINTR) {
+            pollfd watched[2] = {{ConnectionNumber(dpy), POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
+            if (poll(watched, stopPipe[0] >= 0 ? 2 : 1, wait) < 0 && errno != EINTR) {
                 break;
             }
         }
@@ -358,6 +457,7 @@ int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostre
             // The same show laid out for the new size: the music and the show order go on.
             width = newWidth;
             height = newHeight;
+            platform.setSize(width, height);
             form->Form_Resize(width, height);
         } else if (exposed) {
             platform.present(form->buffers().Display, show::boundsOf(form->buffers().Display));

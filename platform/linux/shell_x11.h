@@ -4,6 +4,7 @@
 
 #include "filters/picture.h"
 #include "platform/linux/shell_options.h"
+#include "platform/linux/startup_linux.h"
 
 #include <iosfwd>
 #include <string_view>
@@ -22,7 +23,10 @@ bool captureRootWindow(int x, int y, int width, int height, Picture& target);
 // Runs the show inside an X window that someone else owns (the daemon's, a caller's, or the
 // root window) until that window goes away or the process is told to end. It only draws:
 // input and locking belong to the window's owner. A change of the window's size lays the
-// show out again at the new size; the music goes on. Returns the process's exit code.
-int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostream& messages);
+// show out again at the new size; the music goes on. Without pictures, the desktop copy
+// comes from the root window, or under the daemon from its grabber when the user allows it.
+// Returns the process's exit code.
+int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& startup, ShowSession& session,
+                   std::ostream& messages);
 
 } // namespace velmora::shell

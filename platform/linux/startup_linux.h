@@ -2,11 +2,14 @@
 // places the settings file may live.
 #pragma once
 
+#include "platform/linux/run_settings.h"
 #include "startup/file_system.h"
 #include "startup/main_logic.h"
 #include "startup/settings_file.h"
 #include "startup/text_codec.h"
 
+#include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace velmora::posix {
@@ -35,24 +38,45 @@ public:
 // and "*.*" matching every name.
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 
-// The running program's folder, and $XDG_CONFIG_HOME/velmora (default ~/.config/velmora).
-// An explicit file (the program's --ini PATH) replaces both.
+// $XDG_CONFIG_HOME/velmora (default ~/.config/velmora): on Linux the settings file is the
+// user's, never one in the program's (system) folder. An explicit file (--ini) replaces it.
 SettingsLocation settingsLocation(const std::string& explicitFile = {});
 
+// What is wrong with an explicit settings file, or empty: a missing file or a folder is
+// read as no file at all, but the user who named it is told.
+std::string explicitFileProblem(const std::string& path);
+
+// Everything that decides one run's settings besides the settings file itself.
+struct RunSettings {
+    SettingsLocation location;
+    SettingsOverrides overrides;
+    // The daemon's preferences when the screen-saver daemon runs the program: with no folder
+    // from the options or the file, its image folder is shown.
+    std::optional<DaemonPreferences> daemon;
+};
+
+// LoadSettings for one run: the file, the options over it, then, with no folder set up,
+// the daemon's image folder or the sample pictures. Problems go to `messages`.
+void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, Settings& settings,
+                     Catalogue& catalogue, std::ostream& messages);
+
 // Main's platform calls that every Linux program answers alike: settings through the
-// POSIX file system and iconv, and no Windows 95/98 services. The program supplies the
+// POSIX file system and iconv (loadRunSettings), and no Windows 95/98 services. The program supplies the
 // single-instance lookup, the cursor and the three windows.
 class PosixStartup : public StartupPlatform {
 public:
-    explicit PosixStartup(SettingsLocation location) : location_(std::move(location)) {}
+    explicit PosixStartup(SettingsLocation location);
+    PosixStartup(RunSettings run, std::ostream& messages);
     void loadSettings(Settings& settings, Catalogue& catalogue) override;
     bool isWinNT() override { return true; }        // so the password service is never asked for
     void changePassword(std::int32_t) override {}   // unreachable: isWinNT() is true
     void enableSystemKeys(bool) override {}         // no system key combinations to hold back
-    const SettingsLocation& location() const { return location_; }
+    const SettingsLocation& location() const { return run_.location; }
+    const RunSettings& run() const { return run_; }
 
 private:
-    SettingsLocation location_;
+    RunSettings run_;
+    std::ostream& messages_;
     PosixFileSystem fs_;
     IconvCodec codec_;
 };

@@ -1,23 +1,16 @@
 // Where the Linux program's settings file lives, and the settings load behind Main.
 #include "platform/linux/startup_linux.h"
 
+#include "startup/catalogue.h"
+
 #include <cstdlib>
-#include <unistd.h>
+#include <iostream>
+#include <ostream>
+#include <sys/stat.h>
 
 namespace velmora::posix {
 
 namespace {
-
-std::string programFolder()
-{
-    std::string buffer(4096, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0)
-        return ".";
-    buffer.resize(std::size_t(n));
-    const auto slash = buffer.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : buffer.substr(0, slash);
-}
 
 std::string perUserFolder()
 {
@@ -35,16 +28,53 @@ SettingsLocation settingsLocation(const std::string& explicitFile)
 {
     SettingsLocation location;
     location.explicitFile = explicitFile;
-    if (explicitFile.empty()) {
-        location.programFolder = programFolder();
+    if (explicitFile.empty())
         location.perUserFolder = perUserFolder();
-    }
     return location;
 }
 
+std::string explicitFileProblem(const std::string& path)
+{
+    struct stat info {};
+    if (path.empty())
+        return {};
+    if (::stat(path.c_str(), &info) != 0)
+        return "the settings file " + path + " does not exist; the defaults apply";
+    if (S_ISDIR(info.st_mode))
+        return path + " is a folder, not a settings file; the defaults apply";
+    return {};
+}
+
+void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, Settings& settings,
+                     Catalogue& catalogue, std::ostream& messages)
+{
+    if (const std::string problem = explicitFileProblem(run.location.explicitFile); !problem.empty())
+        messages << "velmora: " << problem << '\n';
+    LoadSettings(run.location, fs, codec, settings, catalogue);
+    applyOverrides(run.overrides, fs, settings, catalogue, messages);
+    if (!settings.ImageFolder.empty())
+        return; // a folder set up, even an empty one (that shows the desktop)
+
+    // The folder is the daemon's for this run only; the file is never written.
+    if (run.daemon && !run.daemon->imageDirectory.empty() && FolderExists(fs, run.daemon->imageDirectory)) {
+        settings.ImageFolder = run.daemon->imageDirectory;
+        BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue);
+        return;
+    }
+    // No folder at all gives the samples, and the folder stays "none".
+    if (const std::string samples = findSampleFolder(); !samples.empty())
+        BuildImageList(samples, settings.ImageKinds, fs, catalogue);
+}
+
+PosixStartup::PosixStartup(SettingsLocation location) : PosixStartup(RunSettings{std::move(location), {}, {}}, std::clog)
+{
+}
+
+PosixStartup::PosixStartup(RunSettings run, std::ostream& messages) : run_(std::move(run)), messages_(messages) {}
+
 void PosixStartup::loadSettings(Settings& settings, Catalogue& catalogue)
 {
-    LoadSettings(location_, fs_, codec_, settings, catalogue);
+    loadRunSettings(run_, fs_, codec_, settings, catalogue, messages_);
 }
 
 } // namespace velmora::posix

@@ -1,5 +1,6 @@
 // The Linux shell's own logic, without a display: argument reading, key mapping, pixel
 // layouts and the timer driver that lets the process sleep.
+#include "platform/linux/shell_fps.h"
 #include "platform/linux/shell_options.h"
 #include "platform/linux/shell_pixels.h"
 #include "platform/linux/shell_ticker.h"
@@ -68,20 +69,60 @@ struct TickerRig {
 
 } // namespace
 
-TEST(ShellOptions, OwnOptionsAreTakenOutAndTheRestIsTheScreenSaverLine)
+TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain)
 {
-    auto p = parse({"/p", "--ini", "/tmp/v.ini", "1234", "--timing"});
-    ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.options.commandLine, "/p 1234");
-    EXPECT_EQ(p.options.iniFile, "/tmp/v.ini");
-    EXPECT_TRUE(p.options.timing);
-    EXPECT_EQ(p.options.target, Target::FullScreen);
+    struct Case {
+        std::vector<std::string> args;
+        const char* commandLine;
+    };
+    const Case cases[] = {
+        {{"/p", "1234", "--ini", "/tmp/v.ini", "-fps"}, "/p 1234"},
+        {{"-fps", "/p", "1234", "--ini=/tmp/v.ini"}, "/p 1234"},
+        {{"/c:99", "-ini", "/tmp/v.ini", "--fps"}, "/c:99"},
+        {{"-root", "-S", "-fps", "-ini", "/tmp/v.ini"}, "-S"},
+        {{"--fps", "--ini", "/tmp/v.ini"}, ""},
+    };
+    for (const Case& c : cases) {
+        const auto p = parse(c.args);
+        ASSERT_TRUE(p.ok) << c.args.front() << ": " << p.error;
+        EXPECT_EQ(p.options.commandLine, c.commandLine) << c.args.front();
+        EXPECT_EQ(p.options.iniFile, "/tmp/v.ini") << c.args.front();
+        EXPECT_TRUE(p.options.fps) << c.args.front();
+    }
+    // Anything else (a handle away from its letter too) is refused with a reason (the program then prints the usage, exit 2)...
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--fullscreen"}, {"-x"}, {"/x"}, {"s"}, {"-s", "/c"}, {"-s", "extra"}, {"/p", "-fps", "1234"},
+                                               {"--ini"}, {"--ini", ""}, {"-fps=1"}, {"--order", "shuffled"},
+                                               {"--kinds", "jpg,png"}, {"--repeat-track", "100"}, {"-window-id"}}) {
+        const auto p = parse(bad);
+        EXPECT_FALSE(p.ok) << bad.front();
+        EXPECT_FALSE(p.error.empty()) << bad.front();
+    }
+    // ...unless --help or --version asks for nothing to run.
+    EXPECT_TRUE(parse({"-bogus", "-help"}).options.help);
+    EXPECT_TRUE(parse({"/s", "--version", "--order"}).options.version);
+}
 
-    EXPECT_EQ(parse({}).options.commandLine, "");
-    EXPECT_EQ(parse({"-s"}).options.commandLine, "-s");
-    EXPECT_FALSE(parse({"--ini"}).ok);
-    EXPECT_FALSE(parse({"--ini", ""}).ok);
-    EXPECT_FALSE(parse({"--fullscreen"}).ok);
+TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
+{
+    const auto p = parse({"-order", "random", "--size=original", "--filters", "same", "-kinds", "jpg,wmf", "--music",
+                          "cd", "-repeat-track", "3", "--folder", "/srv/pictures/../photos"});
+    ASSERT_TRUE(p.ok) << p.error;
+    const posix::SettingsOverrides& o = p.options.overrides;
+    EXPECT_EQ(o.imageOrder, 1);
+    EXPECT_EQ(o.imageSize, 0);
+    EXPECT_EQ(o.filterMode, 0);
+    EXPECT_EQ(o.imageKinds, (std::array<std::int16_t, 4>{0, 0, 1, 1}));
+    EXPECT_EQ(o.bgmKind, 1);
+    EXPECT_FALSE(o.bgmFile.has_value());
+    EXPECT_EQ(o.bgmRepeat, 3);
+    EXPECT_EQ(o.folder, "/srv/photos");
+
+    const auto file = parse({"--music", "song.mp3"}).options.overrides;
+    EXPECT_EQ(file.bgmKind, 2);
+    ASSERT_TRUE(file.bgmFile.has_value());
+    EXPECT_EQ(file.bgmFile->front(), '/'); // made absolute: the daemon starts us elsewhere
+    EXPECT_FALSE(parse({}).options.overrides.folder.has_value());
 }
 
 TEST(ShellOptions, WindowComesFromTheOptionThenTheDaemonThenRoot)
@@ -94,7 +135,11 @@ TEST(ShellOptions, WindowComesFromTheOptionThenTheDaemonThenRoot)
     EXPECT_EQ(parse({"--root"}, "0x400001").options.windowId, 0x400001u); // the daemon's window wins over root
     EXPECT_EQ(parse({"--window-id", "12"}, "0x400001").options.windowId, 12u);
     EXPECT_EQ(parse({"-root"}).options.target, Target::XRoot);
+    EXPECT_EQ(parse({"-root", "--window"}).options.target, Target::OwnWindow);
+    EXPECT_EQ(parse({"-display", ":5", "-window"}).options.display, ":5");
     EXPECT_EQ(parse({}, "").options.target, Target::FullScreen);
+    EXPECT_TRUE(parse({}, "0x400001").options.fromDaemon);
+    EXPECT_FALSE(parse({"--window-id", "12"}, "0x400001").options.fromDaemon);
 
     for (const char* bad : {"", "0", "0x", "-5", "+5", "12abc", "0x2000_0000", "99999999999999999999", "0x20000000"}) {
         EXPECT_FALSE(parseWindowId(bad).has_value()) << bad;
@@ -211,4 +256,30 @@ TEST(ShowTicker, PollsMusicOncePerSecondAndDropsTicksMissedWhileStalled)
     EXPECT_EQ(frameIntervalFor(0), show::FrameIntervalMs);
     EXPECT_EQ(frameIntervalFor(30), 33);
     EXPECT_EQ(frameIntervalFor(144), show::FrameIntervalMs);
+}
+
+TEST(FpsBadge, CountsTheFramesOfEachSecondAndDrawsTheFigureInTheBottomLeftCorner)
+{
+    FpsBadge badge;
+    EXPECT_TRUE(badge.update(5000, 100)); // shown from the first frame on
+    EXPECT_FALSE(badge.update(5900, 150));
+    EXPECT_TRUE(badge.update(6250, 175)); // 75 frames in 1.25 s
+    EXPECT_EQ(badge.text(), "FPS: 60.0");
+    EXPECT_TRUE(badge.update(7250, 175)); // a pause between pictures runs no frames
+    EXPECT_EQ(badge.text(), "FPS: 0.0");
+
+    int white = 0;
+    const Picture& p = badge.picture();
+    for (int y = 0; y < p.height(); ++y)
+        for (int x = 0; x < p.width(); ++x)
+            white += p.pixel(x, y)[0] == 255 && p.pixel(x, y)[1] == 255 && p.pixel(x, y)[2] == 255;
+    EXPECT_GT(white, 40);
+    EXPECT_LT(white, p.width() * p.height() / 2); // text on black, not a white box
+
+    const show::Rect at = badge.placeIn(1920, 1080);
+    EXPECT_EQ(at.x, 0);
+    EXPECT_EQ(at.y + at.height, 1080);
+    const show::Rect tiny = badge.placeIn(40, 10); // a small preview: clipped, never outside
+    EXPECT_EQ(tiny.width, 40);
+    EXPECT_EQ(tiny.y, 0);
 }

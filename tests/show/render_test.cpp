@@ -49,6 +49,8 @@ TEST(Render, TheSameSeedWritesTheSameFramesAndAMissingFolderStillRenders)
 {
     const fs::path root = fs::temp_directory_path() / ("velmora-render-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::remove_all(root);
+    // The renderer reads the user's settings file: keep the developer's own out of the test.
+    ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
     std::ostringstream log;
     RenderOptions options;
     options.width = 96;
@@ -68,10 +70,40 @@ TEST(Render, TheSameSeedWritesTheSameFramesAndAMissingFolderStillRenders)
         EXPECT_EQ(fileBytes(root / "a" / name), fileBytes(root / "b" / name)) << name;
     }
 
-    options.folder = (root / "no such folder").string();
+    // A folder that is not there is reported, and the samples are shown as with no folder.
+    const int samples = renderShow(options, log).picturesFound;
+    options.overrides.folder = (root / "no such folder").string();
     options.outputDir = (root / "c").string();
-    const RenderResult empty = renderShow(options, log);
-    EXPECT_TRUE(empty.ok);
-    EXPECT_EQ(empty.picturesFound, 0);
+    const RenderResult missing = renderShow(options, log);
+    EXPECT_TRUE(missing.ok);
+    EXPECT_EQ(missing.picturesFound, samples);
+    EXPECT_NE(log.str().find("no such folder"), std::string::npos);
+    fs::remove_all(root);
+}
+
+TEST(Render, FollowsTheSettingsFileAndTheOptionsOverIt)
+{
+    const fs::path root = fs::temp_directory_path() / ("velmora-render-ini-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    fs::remove_all(root);
+    fs::create_directories(root / "pictures");
+    for (const char* name : {"1-sunset.jpg", "3-rings.gif", "5-mosaic.bmp"})
+        fs::copy_file(fs::path(VELMORA_SOURCE_DIR) / "resources" / "samples" / name, root / "pictures" / name);
+    // Written as a Linux editor writes it: UTF-8.
+    std::ofstream(root / "v.ini") << "[Section]\n画像のﾌｫﾙﾀﾞ=" << (root / "pictures").string() << "\n画像種類_1=0\n";
+
+    const auto parsed = parseRenderArguments(args({"--render", "out", "--size", "64x48", "--seconds", "1", "--ini", ""}));
+    EXPECT_FALSE(parsed.ok); // an empty --ini names nothing
+
+    std::ostringstream log;
+    RenderOptions options = parseRenderArguments(args({"--render", "x", "--size", "64x48", "--seconds", "1"})).options;
+    options.outputDir = (root / "frames").string();
+    options.iniFile = (root / "v.ini").string();
+    EXPECT_EQ(renderShow(options, log).picturesFound, 2); // the GIF is switched off in the file
+
+    options.overrides = parseRenderArguments(args({"--render", "x", "--size", "64x48", "--seconds", "1", "--kinds",
+                                                   "bmp,gif,jpg,wmf", "--size", "original"}))
+                            .options.overrides;
+    EXPECT_EQ(renderShow(options, log).picturesFound, 3);
+    EXPECT_EQ(options.overrides.imageSize, 0);
     fs::remove_all(root);
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -148,4 +149,55 @@ TEST_F(TempFolder, ExplicitSettingsFileRoundTripsThroughIconv)
     EXPECT_EQ(reread.BgmRepeat, 4);
     EXPECT_EQ(reread.ImageFolder, folder);
     EXPECT_EQ(catalogue.ImageCount, 1);
+}
+
+TEST_F(TempFolder, TheDaemonsFolderOnlyWhenNeitherTheOptionsNorTheFileNameOne)
+{
+    ::mkdir((root + "/daemon").c_str(), 0755);
+    ::mkdir((root + "/mine").c_str(), 0755);
+    touch("daemon/d.jpg");
+    touch("mine/m1.jpg");
+    touch("mine/m2.gif");
+    ::setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1); // no settings file there
+
+    const auto prefs = posix::parseDaemonPreferences(
+        "# comment\nimageDirectory:\t~/daemon\r\ngrabDesktopImages:  True\nprograms: \\\n  velmora -root \\n\\\n", root);
+    EXPECT_EQ(prefs.imageDirectory, root + "/daemon");
+    EXPECT_TRUE(prefs.grabDesktopImages);
+    EXPECT_FALSE(posix::parseDaemonPreferences("grabDesktopImages: False\n", root).grabDesktopImages);
+
+    posix::IconvCodec codec;
+    const auto load = [&](const posix::RunSettings& run) {
+        Settings settings;
+        Catalogue catalogue;
+        std::ostringstream messages;
+        posix::loadRunSettings(run, fs, codec, settings, catalogue, messages);
+        return std::pair{settings.ImageFolder, catalogue.ImageCount};
+    };
+    posix::RunSettings run{posix::settingsLocation(), {}, prefs};
+    EXPECT_EQ(load(run), std::pair(root + "/daemon", 1));
+
+    // The settings file's folder wins over the daemon's, and an option over both.
+    const std::string ini = touch("v.ini", "[Section]\n画像のﾌｫﾙﾀﾞ=" + root + "/mine\n");
+    run.location = posix::settingsLocation(ini);
+    EXPECT_EQ(load(run), std::pair(root + "/mine", 2));
+    ASSERT_FALSE(posix::setOverride("kinds", "gif", run.overrides));
+    EXPECT_EQ(load(run), std::pair(root + "/mine", 1));
+    ASSERT_FALSE(posix::setOverride("folder", root + "/daemon/d.jpg", run.overrides)); // a picture: its folder
+    EXPECT_EQ(run.overrides.folder, root + "/daemon");
+    ASSERT_FALSE(posix::setOverride("folder", root + "/daemon", run.overrides));
+    run.daemon.reset();
+    EXPECT_EQ(load(run), std::pair(root + "/daemon", 0)); // only GIFs asked for: the desktop copy
+
+    // Outside the daemon, no folder at all gives the samples but still no folder.
+    const auto samples = load(posix::RunSettings{posix::settingsLocation(root + "/missing.ini"), {}, {}});
+    EXPECT_EQ(samples.first, "");
+    EXPECT_GT(samples.second, 0);
+}
+
+TEST(SettingsLocation, AnExplicitFileThatIsMissingOrAFolderIsNamed)
+{
+    EXPECT_NE(posix::explicitFileProblem("/no/such/velmora.ini").find("does not exist"), std::string::npos);
+    EXPECT_NE(posix::explicitFileProblem("/tmp").find("is a folder"), std::string::npos);
+    EXPECT_EQ(posix::explicitFileProblem(""), "");
 }

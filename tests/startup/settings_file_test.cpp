@@ -199,3 +199,43 @@ TEST_F(SettingsFixture, PathsCodePage932CannotHoldAreNeverWrittenGarbled)
     EXPECT_FALSE(SaveSettings(settings, {"D:\\trailing ", "0"}, location, fs, codec).ok);
     EXPECT_FALSE(SaveSettings(settings, {std::string(300, 'a'), "0"}, location, fs, codec).ok);
 }
+
+TEST_F(SettingsFixture, AUtf8FileIsReadAndRewrittenInUtf8)
+{
+    // As a Linux editor writes it, with a mark before the first line and a path that code
+    // page 932 cannot hold: the keys tell the encoding, and a save keeps it.
+    fs.addFolder("D:\\Café 写真");
+    fs.addFile("D:\\Café 写真\\a.jpg");
+    fs.addFile(kBeside, "\xEF\xBB\xBF[Section]\n画像のﾌｫﾙﾀﾞ=D:\\Café 写真\nﾌｨﾙﾀ区分=0\n画像のｻｲｽﾞ=0\n");
+    load();
+    EXPECT_EQ(settings.ImageFolder, "D:\\Café 写真");
+    EXPECT_EQ(catalogue.ImageCount, 1);
+    EXPECT_EQ(settings.FilterMode, 0);
+    EXPECT_EQ(settings.ImageSize, 0);
+
+    settings.BgmKind = 1;
+    ASSERT_TRUE(SaveSettings(settings, {"D:\\Café 写真", "2"}, location, fs, codec).ok);
+    const std::string saved = *fs.contents(kBeside);
+    EXPECT_EQ(saved.rfind("\xEF\xBB\xBF[Section]\n画像のﾌｫﾙﾀﾞ=D:\\Café 写真\nﾌｨﾙﾀ区分= 0\n", 0), 0u);
+    EXPECT_NE(saved.find("BGM区分= 1\n"), std::string::npos);
+    EXPECT_EQ(saved.find(cp932("BGM区分")), std::string::npos); // no key in the other spelling
+
+    // Without the mark the keys decide, and a code-page-932 file stays code page 932.
+    EXPECT_EQ(detectSettingsEncoding(IniDocument::parse("[Section]\nBGM区分=1\n"), codec), SettingsEncoding::Utf8);
+    EXPECT_EQ(detectSettingsEncoding(IniDocument::parse("[Section]\n" + cp932("BGM区分") + "=1\n"), codec),
+              SettingsEncoding::Cp932);
+    EXPECT_EQ(detectSettingsEncoding(IniDocument::parse("[Section]\nother=1\n"), codec), SettingsEncoding::Cp932);
+}
+
+TEST_F(SettingsFixture, WithoutAProgramFolderOnlyThePerUserFileIsUsed)
+{
+    const SettingsLocation perUserOnly{{}, kAppData, {}};
+    store(cp932("画像のｻｲｽﾞ") + "=0\r\n"); // beside the program: never read
+    load();
+    Settings fromPerUser;
+    LoadSettings(perUserOnly, fs, codec, fromPerUser, catalogue);
+    EXPECT_EQ(fromPerUser.ImageSize, 1);
+    EXPECT_EQ(settingsFileToRead(perUserOnly, fs), kPerUser);
+    ASSERT_TRUE(SaveSettings(settings, {}, perUserOnly, fs, codec).ok);
+    EXPECT_NE(fs.contents(kPerUser), nullptr);
+}

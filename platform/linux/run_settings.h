@@ -1,0 +1,60 @@
+// The settings of one Linux run: the settings file, the command-line options over it, and
+// where the pictures come from when neither names a folder (the screen-saver daemon's own
+// image folder, or the sample pictures).
+#pragma once
+
+#include "startup/file_system.h"
+#include "startup/settings.h"
+
+#include <array>
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmora::posix {
+
+// Settings given on the command line: each replaces the settings file's value for this
+// run only; the file is never written.
+struct SettingsOverrides {
+    std::optional<std::string> folder;                     // --folder PATH (absolute; a file: its folder)
+    std::optional<std::int16_t> imageOrder;                // --order sequential|random
+    std::optional<std::int16_t> imageSize;                 // --size original|screen
+    std::optional<std::int16_t> filterMode;                // --filters same|mixed
+    std::optional<std::array<std::int16_t, 4>> imageKinds; // --kinds bmp,gif,jpg,wmf
+    std::optional<std::int16_t> bgmKind;                   // --music none|cd|FILE
+    std::optional<std::string> bgmFile;                    // with --music FILE (absolute)
+    std::optional<std::int16_t> bgmRepeat;                 // --repeat-track N
+};
+
+// Stores the value of one setting option, named without its dashes ("folder", "order",
+// "size", "filters", "kinds", "music", "repeat-track"); the reason when the value is not
+// one the option takes. Paths are made absolute.
+std::optional<std::string> setOverride(std::string_view name, const std::string& value, SettingsOverrides& overrides);
+
+// The image preferences of the X screen-saver daemon (~/.xscreensaver).
+struct DaemonPreferences {
+    std::string imageDirectory;     // "imageDirectory", "~/" expanded; empty = none
+    bool grabDesktopImages = false; // "grabDesktopImages"; the daemon's default is off
+};
+
+// Reads the daemon's preference lines ("name:<blanks>value"). Lines it does not know are
+// skipped; `home` expands a leading "~/".
+DaemonPreferences parseDaemonPreferences(std::string_view text, const std::string& home);
+
+// ~/.xscreensaver of the user; nullopt when there is no such file.
+std::optional<DaemonPreferences> readDaemonPreferences();
+
+// Puts the options over the settings LoadSettings read, and rebuilds the catalogue when the
+// folder or the kinds changed. A folder or music file that is not there is reported on
+// `messages` and treated as the settings file would treat it (no folder, no file music).
+void applyOverrides(const SettingsOverrides& overrides, FileSystem& fs, Settings& settings, Catalogue& catalogue,
+                    std::ostream& messages);
+
+// The sample pictures shipped with the program, found from the program's own place: beside
+// it ("samples"), in <prefix>/share/velmora/samples for an installed one, or in the source
+// tree around a build. Empty when none is found.
+std::string findSampleFolder();
+
+} // namespace velmora::posix
