@@ -97,4 +97,9 @@ public:
 
 std::unique_ptr<PictureLoader> createPlatformPictureLoader() { return std::make_unique<LinuxPictureLoader>(); }
 
+LoadResult decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request)
+{
+    return decode::decodePicture(bytes.data(), bytes.size(), request);
+}
+
 } // namespace velmora

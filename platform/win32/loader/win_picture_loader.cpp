@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <vector>
 
 // The codecs' own scaling interface; mingw-w64's wincodec.h does not declare it. COM
@@ -189,7 +190,7 @@ std::string wicReason(const char* what, HRESULT hr)
     return text;
 }
 
-LoadResult decodeWithWic(const std::vector<std::uint8_t>& bytes, PictureFormat format, const LoadRequest& request,
+LoadResult decodeWithWic(std::span<const std::uint8_t> bytes, PictureFormat format, const LoadRequest& request,
                          bool sizeOnly)
 {
     const loading::Deadline deadline(request.timeLimitMs);
@@ -375,7 +376,7 @@ int CALLBACK playRecord(HDC dc, HANDLETABLE* table, const ENHMETARECORD* record,
     return 1;
 }
 
-LoadResult decodeWmf(const std::vector<std::uint8_t>& bytes, const LoadRequest& request, bool sizeOnly)
+LoadResult decodeWmf(std::span<const std::uint8_t> bytes, const LoadRequest& request, bool sizeOnly)
 {
     const loading::Deadline deadline(request.timeLimitMs);
     loading::WmfPlan plan;
@@ -429,7 +430,7 @@ LoadResult decodeWmf(const std::vector<std::uint8_t>& bytes, const LoadRequest& 
     return result;
 }
 
-LoadResult loadBytes(const std::vector<std::uint8_t>& bytes, const LoadRequest& request, bool sizeOnly)
+LoadResult loadBytes(std::span<const std::uint8_t> bytes, const LoadRequest& request, bool sizeOnly)
 {
     const PictureFormat format = loading::sniffFormat(bytes.data(), bytes.size());
     switch (format) {
@@ -475,5 +476,10 @@ public:
 } // namespace
 
 std::unique_ptr<PictureLoader> createPlatformPictureLoader() { return std::make_unique<WinPictureLoader>(); }
+
+LoadResult decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request)
+{
+    return loadBytes(bytes, request, false);
+}
 
 } // namespace velmora
