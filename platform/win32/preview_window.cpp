@@ -8,7 +8,6 @@
 #include "platform/win32/show_window.h"
 
 #include <algorithm>
-#include <cassert>
 #include <memory>
 #include <span>
 #include <type_traits>
