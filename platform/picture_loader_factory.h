@@ -4,10 +4,16 @@
 
 #include "show/picture_loader.h"
 
+#include <cstdint>
 #include <memory>
+#include <span>
 
 namespace velmora {
 
 std::unique_ptr<PictureLoader> createPlatformPictureLoader();
+
+// The same decoders for a picture already in memory (a resource built into the program):
+// what load() gives for a file with these bytes.
+LoadResult decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request);
 
 } // namespace velmora

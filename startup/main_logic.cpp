@@ -35,12 +35,10 @@ StartupOutcome Main(std::string_view commandLine, StartupPlatform& platform, Ran
     const std::string& mode = state.modeLetter;
 
     if (mode == "P") {
-        // A handle that does not fit 32 bits opens nothing.
-        if (const auto parent = previewHandle(commandLine)) {
-            platform.openPreview(*parent);
-            return StartupOutcome::PreviewOpened;
-        }
-        return StartupOutcome::Ended;
+        // A handle that does not fit 32 bits names no window, just as 0 does: the platform
+        // refuses both alike.
+        platform.openPreview(previewHandle(commandLine).value_or(0));
+        return StartupOutcome::PreviewOpened;
     }
 
     state.settings = settingsBeforeLoading();

@@ -32,7 +32,7 @@ public:
     virtual bool isWinNT() = 0;
     // The Windows 95/98 password-change service; only called when isWinNT() is false.
     virtual void changePassword(std::int32_t parentWindow) = 0;
-    virtual void openPreview(std::int32_t parentWindow) = 0; // modeless
+    virtual void openPreview(std::int32_t parentWindow) = 0; // modeless; refuses a handle naming no window
     virtual void openDialog(StartupState& state) = 0;        // modal: returns when it closes
     virtual void openShow(StartupState& state) = 0;          // modeless
     // The system's cursor-display counter call; returns the new counter.
@@ -43,7 +43,7 @@ public:
 enum class StartupOutcome {
     Ended,           // the mode ran to its end inside Main (or the letter was unknown)
     AnotherInstance, // a show or settings window of the system exists
-    PreviewOpened,   // the preview form is open: run the message loop
+    PreviewOpened,   // the preview was set up: run the message loop if its form opened
     ShowOpened,      // the show form is open: run the message loop
 };
 

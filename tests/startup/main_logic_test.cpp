@@ -71,6 +71,7 @@ TEST(Main, EachCommandLineMakesExactlyItsCalls)
         {"/c:1234", true, StartupOutcome::Ended, {find1, find2, "load", "dialog"}},
         {"/p 1234", true, StartupOutcome::PreviewOpened, {find1, find2, "preview 1234"}}, // no settings read
         {"/p", true, StartupOutcome::PreviewOpened, {find1, find2, "preview 0"}},
+        {"/p 4294967296", true, StartupOutcome::PreviewOpened, {find1, find2, "preview 0"}}, // fits no handle
         {"/a 1234", true, StartupOutcome::Ended, {find1, find2, "load", "isnt"}},
         {"/a 1234", false, StartupOutcome::Ended, {find1, find2, "load", "isnt", "password 1234"}},
         {"/a abc", false, StartupOutcome::Ended, {find1, find2, "load", "isnt"}},

@@ -78,4 +78,10 @@ std::unique_ptr<PictureLoader> createPlatformPictureLoader()
     return std::make_unique<loading::DecodingLoader>(std::make_unique<LinuxDecoders>());
 }
 
+LoadResult decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request)
+{
+    LinuxDecoders decoders;
+    return loading::loadPicture(decoders, bytes.data(), bytes.size(), request);
+}
+
 } // namespace velmora

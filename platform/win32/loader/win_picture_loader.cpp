@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <vector>
 
 // The codecs' own scaling interface; mingw-w64's wincodec.h does not declare it. COM
@@ -450,6 +451,12 @@ private:
 std::unique_ptr<PictureLoader> createPlatformPictureLoader()
 {
     return std::make_unique<loading::DecodingLoader>(std::make_unique<WinDecoders>());
+}
+
+LoadResult decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request)
+{
+    WinDecoders decoders;
+    return loading::loadPicture(decoders, bytes.data(), bytes.size(), request);
 }
 
 } // namespace velmora

@@ -1,0 +1,316 @@
+// The preview with real windows under Wine. velmora.scr /p started the way the
+// display-properties dialog starts it: where its window sits in the host, how the process
+// ends, and the handles that name no window. What the window draws is read off the screen
+// with the host in this program, as Wine shows a window painted by another process only
+// inside that process's own top-level windows.
+#include "platform/picture_loader_factory.h"
+#include "platform/win32/preview_window.h"
+#include "platform/win32/resource_ids.h"
+#include "tests/loaders/loader_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+
+namespace {
+
+using velmora::Picture;
+
+constexpr DWORD kAnotherInstance = 2; // velmora.scr's exit codes
+constexpr DWORD kNoPreviewHost = 3;
+// Caps for conditions polled for; Wine under load starts a process in well under this.
+constexpr ULONGLONG kCapMs = 20000;
+
+std::wstring scrPath()
+{
+    std::wstring path = L"Z:" VELMORA_SCR_PATH;
+    for (auto& c : path)
+        if (c == L'/')
+            c = L'\\';
+    return path;
+}
+
+// Handles the host's messages while the test waits, as the dialog would.
+void pumpMessages()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+template <class Condition>
+bool pollUntil(Condition condition, ULONGLONG capMs = kCapMs)
+{
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        pumpMessages();
+        if (condition())
+            return true;
+        if (GetTickCount64() - start > capMs)
+            return false;
+        Sleep(20);
+    }
+}
+
+// One velmora.scr process; still running at the end of a test, it is killed.
+class ScrProcess {
+public:
+    explicit ScrProcess(const std::wstring& arguments)
+    {
+        std::wstring line = L"\"" + scrPath() + L"\" " + arguments;
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &info_))
+            CloseHandle(info_.hThread);
+    }
+    ~ScrProcess()
+    {
+        if (info_.hProcess == nullptr)
+            return;
+        if (running())
+            TerminateProcess(info_.hProcess, 1);
+        CloseHandle(info_.hProcess);
+    }
+    ScrProcess(const ScrProcess&) = delete;
+    ScrProcess& operator=(const ScrProcess&) = delete;
+
+    bool started() const { return info_.hProcess != nullptr; }
+    bool running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
+    // The exit code once the process has ended within the cap; nothing otherwise.
+    std::optional<DWORD> exitCode(ULONGLONG capMs = kCapMs) const
+    {
+        if (!pollUntil([&] { return !running(); }, capMs))
+            return std::nullopt;
+        DWORD code = 0;
+        GetExitCodeProcess(info_.hProcess, &code);
+        return code;
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+// A borderless top-level window with the given client size, like the dialog's monitor picture.
+class HostWindow {
+public:
+    HostWindow(int width, int height)
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)); // anything but the preview's
+        wc.lpszClassName = L"VelmoraPreviewHost";
+        RegisterClassW(&wc);
+        hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"Preview host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 40, 40, width,
+                               height, nullptr, nullptr, wc.hInstance, nullptr);
+        UpdateWindow(hwnd);
+    }
+    ~HostWindow() { destroy(); }
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+
+    void destroy()
+    {
+        if (hwnd != nullptr)
+            DestroyWindow(hwnd);
+        hwnd = nullptr;
+    }
+    std::wstring handleText() const { return std::to_wstring(reinterpret_cast<INT_PTR>(hwnd)); }
+
+    HWND hwnd = nullptr;
+};
+
+// The host's client area as the screen shows it: the preview's window belongs to another
+// process, so only the screen has both.
+Picture captureClient(HWND window)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    Picture shot(client.right, client.bottom);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (memory != nullptr && dib != nullptr && bits != nullptr) {
+        HGDIOBJ old = SelectObject(memory, dib);
+        BitBlt(memory, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        std::memcpy(shot.data(), bits, shot.byteCount());
+        SelectObject(memory, old);
+    }
+    if (dib != nullptr)
+        DeleteObject(dib);
+    if (memory != nullptr)
+        DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    for (std::size_t i = 3; i < shot.byteCount(); i += 4)
+        shot.data()[i] = 0;
+    return shot;
+}
+
+// What the preview must show in a host of the given size: the committed picture, decoded
+// as velmora.scr decodes its copy of it, at the top-left, and the background elsewhere.
+Picture expectedPreview(int width, int height)
+{
+    const auto bytes = loader_test::readBytes(loader_test::sourceFile("resources/preview.jpg"));
+    const velmora::LoadResult picture = velmora::decodePlatformPicture(bytes, velmora::LoadRequest{0, 0, 0});
+    EXPECT_TRUE(picture.ok) << picture.error;
+    Picture expected(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* px = expected.pixel(x, y);
+            if (x < picture.picture.width() && y < picture.picture.height()) {
+                std::memcpy(px, picture.picture.pixel(x, y), 4);
+            } else {
+                const COLORREF c = velmora::win32::PreviewBackground;
+                px[0] = GetBValue(c);
+                px[1] = GetGValue(c);
+                px[2] = GetRValue(c);
+                px[3] = 0;
+            }
+        }
+    }
+    return expected;
+}
+
+int pixelsDiffering(const Picture& a, const Picture& b)
+{
+    if (a.width() != b.width() || a.height() != b.height())
+        return -1;
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            count += std::memcmp(a.pixel(x, y), b.pixel(x, y), 3) != 0;
+    return count;
+}
+
+// Waits for the preview's window to show in `host` and checks it is a borderless child at
+// (0, 0) with the host's size; returns it.
+HWND expectChildFilling(const HostWindow& host, int width, int height)
+{
+    HWND child = nullptr;
+    // A window being created is in the host's list before it is shown.
+    EXPECT_TRUE(pollUntil([&] { return (child = GetWindow(host.hwnd, GW_CHILD)) != nullptr && IsWindowVisible(child); }))
+        << "no child window appeared in the host";
+    if (child == nullptr)
+        return nullptr;
+    const LONG style = GetWindowLongW(child, GWL_STYLE);
+    EXPECT_NE(style & WS_CHILD, 0);
+    EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME), 0);
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(HWND_DESKTOP, host.hwnd, reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right - rect.left, width);
+    EXPECT_EQ(rect.bottom - rect.top, height);
+    return child;
+}
+
+DWORD processOf(HWND window)
+{
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    return id;
+}
+
+} // namespace
+
+TEST(PreviewWindow, PaintsThePictureAtItsOwnSizeTopLeftAndItsBackgroundElsewhere)
+{
+    // The embedded picture is the committed one.
+    const HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(VELMORA_PREVIEW_PICTURE), RT_RCDATA);
+    ASSERT_NE(resource, nullptr);
+    EXPECT_EQ(SizeofResource(nullptr, resource),
+              loader_test::readBytes(loader_test::sourceFile("resources/preview.jpg")).size());
+
+    for (const SIZE size : {SIZE{152, 112}, SIZE{300, 200}}) {
+        HostWindow host(size.cx, size.cy);
+        ASSERT_NE(host.hwnd, nullptr);
+        ASSERT_TRUE(velmora::win32::openPreviewWindow(std::int32_t(reinterpret_cast<INT_PTR>(host.hwnd))));
+        expectChildFilling(host, size.cx, size.cy);
+        const Picture expected = expectedPreview(size.cx, size.cy);
+        int differing = -1;
+        pollUntil([&] { return (differing = pixelsDiffering(captureClient(host.hwnd), expected)) == 0; });
+        EXPECT_EQ(differing, 0) << "pixels of the " << size.cx << " x " << size.cy << " host unlike the preview";
+    }
+}
+
+TEST(Preview, FillsAHostOfThePictureSizeAndEndsWithTheHost)
+{
+    HostWindow host(152, 112);
+    ASSERT_NE(host.hwnd, nullptr);
+    ScrProcess preview(L"/p " + host.handleText());
+    ASSERT_TRUE(preview.started());
+    const HWND child = expectChildFilling(host, 152, 112);
+    ASSERT_NE(child, nullptr);
+    EXPECT_NE(processOf(child), GetCurrentProcessId());
+    EXPECT_TRUE(preview.running());
+
+    host.destroy(); // the dialog closing takes the preview's window with it
+    EXPECT_EQ(preview.exitCode(), 0u);
+}
+
+TEST(Preview, FillsALargerHostAndEndsWhenClosed)
+{
+    HostWindow host(300, 200);
+    ASSERT_NE(host.hwnd, nullptr);
+    ScrProcess preview(L"/p:" + host.handleText());
+    ASSERT_TRUE(preview.started());
+    const HWND child = expectChildFilling(host, 300, 200);
+    ASSERT_NE(child, nullptr);
+
+    PostMessageW(child, WM_CLOSE, 0, 0);
+    EXPECT_EQ(preview.exitCode(), 0u);
+    EXPECT_EQ(GetWindow(host.hwnd, GW_CHILD), nullptr);
+}
+
+TEST(Preview, AHandleThatNamesNoWindowEndsAtOnce)
+{
+    HWND stale = nullptr;
+    {
+        HostWindow gone(10, 10);
+        stale = gone.hwnd;
+    }
+    ASSERT_FALSE(IsWindow(stale));
+    const std::wstring staleText = std::to_wstring(reinterpret_cast<INT_PTR>(stale));
+    for (const std::wstring& arguments : {std::wstring(L"/p 0"), std::wstring(L"/p"), L"/p:" + staleText,
+                                          L"/p " + staleText, std::wstring(L"/p 4294967296")}) {
+        ScrProcess preview(arguments);
+        ASSERT_TRUE(preview.started());
+        EXPECT_EQ(preview.exitCode(), kNoPreviewHost) << "velmora.scr " << std::string(arguments.begin(), arguments.end());
+    }
+}
+
+TEST(Preview, APreviewStartedWhileTheShowRunsEndsAtOnce)
+{
+    ScrProcess show(L"/s");
+    ASSERT_TRUE(show.started());
+    HWND showWindow = nullptr;
+    ASSERT_TRUE(pollUntil([&] { return (showWindow = FindWindowW(nullptr, L"Velmora_Main")) != nullptr; }));
+
+    HostWindow host(152, 112);
+    ASSERT_NE(host.hwnd, nullptr);
+    ScrProcess preview(L"/p " + host.handleText());
+    ASSERT_TRUE(preview.started());
+    EXPECT_EQ(preview.exitCode(), kAnotherInstance);
+    EXPECT_EQ(GetWindow(host.hwnd, GW_CHILD), nullptr);
+
+    PostMessageW(showWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(show.exitCode(), 0u);
+}
