@@ -1,11 +1,15 @@
-// Filter types 1 to 18 against their plain transcriptions on random pictures, the failure
-// path, the yield hook and re-entrancy, and a sweep of every type in the table.
+// Filter types 1 to 18 against their plain transcriptions on random pictures, worked examples
+// that pin those transcriptions, the failure path, the yield hook and re-entrancy, and a sweep
+// of every type in the table.
 #include "filters/engine.h"
+#include "filters/filter_procs.h"
 #include "filters/filter_table.h"
+#include "filter_test_support.h"
 #include "reference_filters.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cfenv>
 #include <climits>
 #include <cmath>
@@ -13,16 +17,9 @@
 
 using namespace velmora;
 using namespace velmora::filters;
+using namespace velmora::filters::testing;
 
 namespace {
-
-Picture randomPicture(int w, int h, std::uint64_t seed, int levels = 256)
-{
-    Random random(seed);
-    Picture p(w, h);
-    for (std::size_t i = 0; i < p.byteCount(); ++i) p.data()[i] = std::uint8_t(random.below(std::uint64_t(levels)));
-    return p;
-}
 
 void countRow(void* rows) { ++*static_cast<int*>(rows); }
 
@@ -68,7 +65,7 @@ TEST(FilterTypes, MatchThePlainVersionsBitForBitIncludingTheirYields)
                 engine.yieldContext = &rows;
                 Picture got = in;
                 const FilterResult result = Fil_Run(engine, type, got.view(), std::int32_t(param));
-                SCOPED_TRACE(testing::Message() << "type " << type << " param " << param << " size " << w << "x" << h);
+                SCOPED_TRACE(::testing::Message() << "type " << type << " param " << param << " size " << w << "x" << h);
                 if (!want) {
                     ASSERT_EQ(result.status, FilterStatus::Failed);
                     ASSERT_EQ(got, in);
@@ -81,6 +78,101 @@ TEST(FilterTypes, MatchThePlainVersionsBitForBitIncludingTheirYields)
             }
         }
     }
+}
+
+TEST(FilterTypes, WorkedExamplesOnAPointInAFlatGroundGiveTheHandComputedCentre)
+{
+    // A 3 x 3 picture of one colour with another in the middle; the centre after the filter,
+    // worked out by hand, so the plain versions above are checked as well.
+    using BGR = std::array<int, 3>;
+    const std::int32_t teal = 120 * 256 + 120 * 65536, blue120 = 120 * 65536, grey180 = 180 * 0x010101;
+    const struct {
+        int type;
+        std::int32_t param;
+        BGR ground, centre, want;
+    } cases[] = {
+        {1, 0, {50, 50, 50}, {100, 100, 100}, {200, 200, 200}},     // sharpen: 24 * 100 - 2 * 400, over 8
+        {1, 0, {200, 200, 200}, {100, 100, 100}, {0, 0, 0}},        // clamped below
+        {6, 1, {50, 50, 50}, {100, 100, 100}, {255, 255, 255}},     // clamped above
+        {6, 1, {200, 200, 200}, {100, 100, 100}, {0, 0, 0}},
+        {3, 0, {16, 16, 16}, {255, 255, 255}, {16, 16, 16}},        // blur: the eight neighbours only
+        {5, 0, {10, 10, 10}, {60, 60, 60}, {20, 20, 20}},           // cross blur: five values
+        {2, 0, {0, 0, 0}, {10, 20, 31}, {245, 235, 224}},
+        {12, 0, {0, 0, 0}, {10, 20, 31}, {20, 20, 20}},
+        {12, 0, {0, 0, 0}, {255, 255, 254}, {254, 254, 254}},       // 764 \ 3
+        {14, 40, {0, 0, 0}, {100, 183, 0}, {140, 255, 0}},
+        {14, -20, {0, 0, 0}, {255, 100, 0}, {204, 80, 0}},
+        {14, -150, {0, 0, 0}, {100, 183, 0}, {0, 0, 0}},            // a negative factor clamps to 0
+        {16, 1, {1, 2, 3}, {1, 2, 3}, {2, 3, 1}},
+        {16, 2, {1, 2, 3}, {1, 2, 3}, {3, 1, 2}},
+        {16, 3, {1, 2, 3}, {1, 2, 3}, {2, 1, 3}},
+        {16, 4, {1, 2, 3}, {1, 2, 3}, {3, 2, 1}},
+        {16, 5, {1, 2, 3}, {1, 2, 3}, {1, 3, 2}},
+        {16, 6, {1, 2, 3}, {1, 2, 3}, {1, 2, 3}},                   // no such order: unchanged
+        {7, 0xFFFFFF, {60, 70, 80}, {60, 70, 80}, {255, 255, 255}}, // flat: only the offset is left
+        {9, teal, {60, 70, 80}, {60, 70, 80}, {120, 120, 0}},
+        {11, teal, {60, 70, 80}, {60, 70, 80}, {120, 120, 0}},
+        {8, blue120, {50, 50, 50}, {100, 100, 100}, {170, 50, 50}}, // |own - lower right + offset|
+        {10, blue120, {50, 50, 50}, {100, 100, 100}, {70, 50, 50}}, // |lower right - own + offset|
+        {13, 10, {200, 200, 200}, {200, 200, 200}, {150, 150, 150}}, // emboss halves and lifts by 50
+        {13, 10, {0, 0, 0}, {0, 0, 0}, {50, 50, 50}},
+        {13, 10, {255, 255, 255}, {255, 255, 255}, {177, 177, 177}},
+        {18, grey180, {0, 0, 0}, {179, 179, 179}, {0, 0, 0}},
+        {18, grey180, {0, 0, 0}, {0, 0, 180}, {255, 255, 255}},     // any channel at its threshold
+        {28, 0, {100, 77, 0}, {200, 77, 255}, {255, 77, 255}},      // a flat channel is not stretched
+        {30, -10, {200, 100, 0}, {200, 100, 0}, {190, 100, 10}},
+        {30, -100, {128, 1, 254}, {128, 1, 254}, {127, 127, 127}},  // every channel becomes the grey
+        {31, 200, {64, 0, 255}, {64, 0, 255}, {128, 0, 255}},       // gamma 2: black and white stay
+    };
+    for (const auto& c : cases) {
+        Picture p = flatPicture(3, 3, std::uint8_t(c.ground[0]), std::uint8_t(c.ground[1]), std::uint8_t(c.ground[2]));
+        p.setPixel(1, 1, std::uint8_t(c.centre[0]), std::uint8_t(c.centre[1]), std::uint8_t(c.centre[2]), 0x5A);
+        const Picture in = p;
+        ASSERT_TRUE(runFilter(c.type, p, c.param).ok()) << "type " << c.type;
+        EXPECT_EQ((BGR{channel(p, 1, 1, 0), channel(p, 1, 1, 1), channel(p, 1, 1, 2)}), c.want)
+            << "type " << c.type << " param " << c.param;
+        Random unused;
+        if (c.type <= 18) {
+            EXPECT_EQ(p, *reference::run(c.type, in, c.param, unused)) << "type " << c.type;
+        }
+    }
+
+    // Contrast uses the single-precision factor: nine pixels of grey 101 and one of 106 have
+    // the mean 101, and k = 0.8999999762 maps 106 to 105.4999999, which rounds to 105.
+    Picture contrast = flatPicture(5, 2, 101, 101, 101);
+    contrast.setPixel(4, 1, 106, 106, 106, 0x5A);
+    ASSERT_TRUE(runFilter(17, contrast, -10).ok());
+    EXPECT_EQ(channel(contrast, 4, 1, 2), 105);
+    // Mosaic means truncate: blue 0, 0, 1, 1 gives 0.
+    Picture mosaic = flatPicture(2, 2, 0, 0, 0);
+    mosaic.setPixel(0, 1, 1, 1, 1, 0x5A);
+    mosaic.setPixel(1, 1, 1, 1, 1, 0x5A);
+    ASSERT_TRUE(runFilter(15, mosaic, 2).ok());
+    EXPECT_EQ(channel(mosaic, 0, 0, 0), 0);
+}
+
+TEST(FilterMath, SpillClampMovesHalfOfEachExcessOntoTheOtherChannels)
+{
+    struct Case {
+        std::array<std::int32_t, 3> in, out;
+    };
+    for (const Case& c : std::vector<Case>{{{300, 100, 100}, {255, 122, 122}},
+                                           {{-10, 50, 260}, {0, 45, 255}},
+                                           {{300, 300, 100}, {255, 255, 186}},
+                                           {{-30, -30, 100}, {0, 0, 44}},
+                                           {{280, 280, 280}, {255, 255, 255}},
+                                           {{-5, -3, 0}, {0, 0, 0}}}) {
+        std::array<std::int32_t, 3> v = c.in;
+        ASSERT_TRUE(Spill_Clamp(v[0], v[1], v[2]));
+        EXPECT_EQ(v, c.out) << c.in[0] << "," << c.in[1] << "," << c.in[2];
+    }
+    // Extreme Longs settle or report an overflow; they never hang.
+    std::int32_t b = 2147483647, g = -2147483647 - 1, r = 128;
+    if (Spill_Clamp(b, g, r)) {
+        EXPECT_TRUE(b >= 0 && b <= 255 && g >= 0 && g <= 255 && r >= 0 && r <= 255);
+    }
+    b = 2147483647, g = 2147483000, r = 0;
+    EXPECT_FALSE(Spill_Clamp(b, g, r));
 }
 
 TEST(Scatter, MatchesThePlainVersionForEverySeedAndInEveryRoundingMode)
@@ -133,9 +225,12 @@ TEST(FailurePath, FailingParamsLeaveThePictureAndTheEngineReady)
         int type;
         std::int32_t param;
     };
+    // Divisors of 0 (sharpeners, mosaic, error diffusion), factors past the Long range, and
+    // gamma at 0 or below.
     const Picture in = randomPicture(9, 8, 3);
     FilterEngine engine;
-    for (const Case& c : std::vector<Case>{{1, -8}, {6, -1}, {15, 0}, {14, INT_MAX}, {17, INT_MAX - 99}, {14, 900000000}, {17, INT_MAX - 200}}) {
+    for (const Case& c : std::vector<Case>{{1, -8}, {6, -1}, {15, 0}, {14, INT_MAX}, {17, INT_MAX - 99}, {14, 900000000},
+                                           {17, INT_MAX - 200}, {21, 0}, {22, 0}, {23, 0}, {31, 0}, {31, -1}, {31, INT_MIN}}) {
         Picture p = in;
         const FilterResult result = Fil_Run(engine, c.type, p.view(), c.param);
         EXPECT_EQ(result.status, FilterStatus::Failed) << c.type;
@@ -195,7 +290,9 @@ TEST(YieldHook, ARunStartedFromTheHookIsRefusedAndItsPictureUntouched)
 TEST(AllTypes, KeepChannelFourAndReleaseTheArrays)
 {
     // Every type in the table, whoever wrote it; unknown types pass the picture unchanged.
-    for (int type = 0; type <= FilterTypeCount + 1; ++type) {
+    std::vector<int> types{-1, 1000};
+    for (int type = 0; type <= FilterTypeCount + 1; ++type) types.push_back(type);
+    for (int type : types) {
         for (int size = 1; size <= 7; ++size) {
             const Picture in = randomPicture(size, 8 - size, std::uint64_t(type * 31 + size));
             FilterEngine engine;
@@ -203,11 +300,12 @@ TEST(AllTypes, KeepChannelFourAndReleaseTheArrays)
             engine.random = &random;
             Picture p = in;
             const FilterResult result = Fil_Run(engine, type, p.view(), 3);
-            SCOPED_TRACE(testing::Message() << "type " << type << " size " << size);
+            SCOPED_TRACE(::testing::Message() << "type " << type << " size " << size);
             EXPECT_NE(result.status, FilterStatus::Busy);
             for (int y = 0; y < p.height(); ++y)
                 for (int x = 0; x < p.width(); ++x) EXPECT_EQ(p.pixel(x, y)[3], in.pixel(x, y)[3]);
             if (findFilterType(type) == nullptr) {
+                EXPECT_TRUE(result.ok());
                 EXPECT_EQ(p, in);
             }
             EXPECT_FALSE(engine.Fil_Busy);

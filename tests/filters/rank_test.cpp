@@ -1,5 +1,5 @@
-// Filter types 25 to 27: the single bright pixel, and the vectorised rows against a plain
-// nine-value loop on pictures of awkward sizes.
+// Filter types 25 to 27: the vectorised rows against a plain nine-value loop on pictures of
+// awkward sizes.
 #include "filters/engine.h"
 #include "filter_test_support.h"
 
@@ -33,31 +33,6 @@ Picture referenceRank(int type, const Picture& source)
 }
 
 } // namespace
-
-TEST(RankFilters, SingleBrightPixelGrowsUnderMaxVanishesUnderMinAndOutlinesUnderEdgeMin)
-{
-    Picture p = flatPicture(7, 7, 10, 20, 30);
-    p.setPixel(3, 3, 200, 210, 220, 0x5A);
-
-    Picture max = p;
-    ASSERT_TRUE(runFilter(25, max, 0).ok());
-    Picture min = p;
-    ASSERT_TRUE(runFilter(26, min, 0).ok());
-    Picture edge = p;
-    ASSERT_TRUE(runFilter(27, edge, 0).ok());
-
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 7; ++x) {
-            const bool inSquare = x >= 2 && x <= 4 && y >= 2 && y <= 4;
-            const bool frame = x == 0 || y == 0 || x == 6 || y == 6;
-            EXPECT_EQ(max.pixelValue(x, y), inSquare ? 0x5ADCD2C8u : 0x5A1E140Au) << x << "," << y;
-            EXPECT_EQ(min.pixelValue(x, y), 0x5A1E140Au) << x << "," << y;
-            // Edge-min: the bright pixel stands out by its lift over the ground, flat ground is
-            // black, and the one-pixel frame keeps the picture's own colour.
-            const std::uint32_t expected = (x == 3 && y == 3) ? 0x5ABEBEBEu : frame ? 0x5A1E140Au : 0x5A000000u;
-            EXPECT_EQ(edge.pixelValue(x, y), expected) << x << "," << y;
-        }
-}
 
 TEST(RankFilters, MatchThePlainLoopOnRandomPicturesOfEverySmallAndOddSize)
 {
