@@ -83,16 +83,6 @@ TEST(Catalogue, LargeFoldersAreListedInFull)
                                [](const std::string& a, const std::string& b) { return utf16Less(a, b); }));
 }
 
-TEST(Catalogue, OrdinalOrderIsByUtf16CodeUnit)
-{
-    EXPECT_TRUE(utf16Less("ab", "abc"));
-    EXPECT_FALSE(utf16Less("abc", "abc"));
-    EXPECT_TRUE(utf16Less("Z", "a"));
-    // U+1F600 is stored as surrogates 0xD83D 0xDE00, below U+FF21 (0xFF21).
-    EXPECT_TRUE(utf16Less("\xf0\x9f\x98\x80", "\xef\xbc\xa1"));
-    EXPECT_TRUE(utf16Less("\xed\x9f\xbf", "\xf0\x9f\x98\x80")); // U+D7FF before any surrogate
-}
-
 TEST(Catalogue, OrdinalOrderAndTextConversionsAgreeWithUtf16AndStayStrictOnBrokenText)
 {
     // Fragments with their UTF-16 units; the last two are not valid UTF-8.
@@ -161,18 +151,6 @@ TEST(Catalogue, PathHelpers)
     EXPECT_FALSE(FileExists(fs, "D:\\Empty"));
 }
 
-TEST(ShowOrder, SequentialAndSinglePictureOrders)
-{
-    Catalogue c;
-    c.ImageCount = 3;
-    Random random(1);
-    MakeShowOrder(0, random, c);
-    EXPECT_EQ(c.ShowOrder, (std::vector<int>{0, 1, 2, 3}));
-    c.ImageCount = 1;
-    MakeShowOrder(1, random, c);
-    EXPECT_EQ(c.ShowOrder, (std::vector<int>{0, 1}));
-}
-
 TEST(ShowOrder, RandomOrderIsAUniformPermutation)
 {
     Catalogue c;
@@ -192,4 +170,8 @@ TEST(ShowOrder, RandomOrderIsAUniformPermutation)
         chiSquare += (n - expected) * (n - expected) / expected;
     }
     EXPECT_LT(chiSquare, 20.5); // 5 degrees of freedom, p = 0.001
+
+    c.ImageCount = 1;
+    MakeShowOrder(1, random, c);
+    EXPECT_EQ(c.ShowOrder, (std::vector<int>{0, 1}));
 }
