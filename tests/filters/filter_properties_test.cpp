@@ -149,6 +149,14 @@ TEST(FilterTypes, WorkedExamplesOnAPointInAFlatGroundGiveTheHandComputedCentre)
     contrast.setPixel(4, 1, 106, 106, 106, 0x5A);
     ASSERT_TRUE(runFilter(17, contrast, -10).ok());
     EXPECT_EQ(channel(contrast, 4, 1, 2), 105);
+    // Blurs work in place, reading the pixels they have just written: a single point smears
+    // toward the lower right, and its own place, whose neighbours were all 0, becomes 17.
+    Picture point = flatPicture(7, 7, 0, 0, 0);
+    point.setPixel(3, 3, 255, 255, 255, 0x5A);
+    ASSERT_TRUE(runFilter(3, point, 0).ok());
+    EXPECT_EQ(channel(point, 2, 2, 0), 31);
+    EXPECT_EQ(channel(point, 3, 3, 0), 17);
+    EXPECT_EQ(channel(point, 4, 4, 0), 5);
     // Mosaic means truncate: blue 0, 0, 1, 1 gives 0.
     Picture mosaic = flatPicture(2, 2, 0, 0, 0);
     mosaic.setPixel(0, 1, 1, 1, 1, 0x5A);
