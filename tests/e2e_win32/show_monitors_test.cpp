@@ -24,17 +24,13 @@ long long areaOf(const std::vector<Rect>& rects)
     return total;
 }
 
-TEST(CoverLayout, MonitorsBesideTheShowAreCoveredWholeAndItsOwnMonitorNot)
+TEST(CoverLayout, MonitorsBesideTheShowAreCoveredWholeOnceAndItsOwnMonitorNot)
 {
-    EXPECT_TRUE(coverAreas({show}, show).empty());
     const Rect right{1920, 0, 1280, 1024};
     const Rect leftAbove{-1280, -200, 1280, 1024}; // left of the primary, negative coordinates
+    EXPECT_TRUE(coverAreas({show}, show).empty());
     EXPECT_EQ(coverAreas({show, right, leftAbove}, show), (std::vector<Rect>{right, leftAbove}));
-}
-
-TEST(CoverLayout, MirroredMonitorsGetOneCoverOrNone)
-{
-    const Rect right{1920, 0, 1280, 1024};
+    // Mirrored monitors get one cover or none.
     EXPECT_TRUE(coverAreas({show, show}, show).empty());
     EXPECT_EQ(coverAreas({show, right, right}, show), (std::vector<Rect>{right}));
 }

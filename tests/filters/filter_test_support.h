@@ -1,4 +1,4 @@
-// Pictures and a one-call filter runner for the tests of filter types 19 to 31.
+// Pictures and a one-call filter runner for the filter tests.
 #pragma once
 
 #include "filters/engine.h"
@@ -9,13 +9,14 @@
 
 namespace velmora::filters::testing {
 
-// Every byte random, the reserved one included, so a filter that touches it is caught.
-inline Picture randomPicture(int w, int h, std::uint64_t seed)
+// Every byte random, the reserved one included, so a filter that touches it is caught. Few
+// levels make flat and clamped neighbourhoods common.
+inline Picture randomPicture(int w, int h, std::uint64_t seed, int levels = 256)
 {
     Random random(seed);
     Picture p(w, h);
     for (std::size_t i = 0; i < p.byteCount(); ++i) {
-        p.data()[i] = std::uint8_t(random.below(256));
+        p.data()[i] = std::uint8_t(random.below(std::uint64_t(levels)));
     }
     return p;
 }

@@ -18,18 +18,11 @@ std::string writeTemporary(const std::string& name, const std::vector<std::uint8
 
 // A binary PPM as a picture; pixels written (1, 2, 3) are "do not compare".
 velmora::Picture readPpm(const std::string& path);
-inline bool isDontCare(const velmora::Picture& p, int x, int y)
-{
-    const std::uint8_t* px = p.pixel(x, y);
-    return px[2] == 1 && px[1] == 2 && px[0] == 3;
-}
 
-// The largest difference of any channel at any compared pixel; -1 when the sizes differ.
-int largestDifference(const velmora::Picture& actual, const velmora::Picture& expected);
-// The largest difference of any channel between the means of `block` x `block` squares:
-// blind to how a JPEG decoder widens subsampled colour, not to a wrong or turned picture.
-int largestBlockDifference(const velmora::Picture& actual, const velmora::Picture& expected, int block);
-// How many compared pixels differ by more than `tolerance` in some channel.
-int pixelsBeyond(const velmora::Picture& actual, const velmora::Picture& expected, int tolerance);
+// The largest difference of any channel between the means of `block` x `block` squares, or
+// at every compared pixel for a block of 1; -1 when the sizes differ. Squares of 4 or 8 are
+// blind to how a JPEG decoder rounds and widens subsampled colour, not to a wrong or turned
+// picture.
+int largestDifference(const velmora::Picture& actual, const velmora::Picture& expected, int block = 1);
 
 } // namespace loader_test

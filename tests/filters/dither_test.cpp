@@ -1,4 +1,6 @@
-// Filter types 19 and 20: the carried remainder of Fil_Mono_Sharp and the Bayer levels.
+// The dithers, types 19 to 23, by worked examples: the carried remainder of Fil_Mono_Sharp,
+// the Bayer levels, and the flat and huge pictures of error diffusion (whose random pictures
+// are compared with a plain version with the other types).
 #include "filters/engine.h"
 #include "filter_test_support.h"
 
@@ -57,4 +59,27 @@ TEST(MonoBayer, DarkestLevelLightsOneCellInSixteenAndBrightestLightsAll)
     Picture bright = flatPicture(8, 8, 240, 240, 241, 0x11); // grey 240: level 16
     ASSERT_TRUE(runFilter(20, bright, 0).ok());
     EXPECT_EQ(bright, flatPicture(8, 8, 255, 255, 255, 0x11));
+}
+
+TEST(ErrorDiffusion, FlatBlackAndWhiteBothBecomeWhite)
+{
+    // Every level reaches the mean.
+    for (int type : {21, 22, 23})
+        for (std::uint8_t level : {std::uint8_t(0), std::uint8_t(255)}) {
+            Picture p = flatPicture(6, 5, level, level, level, 0x33);
+            ASSERT_TRUE(runFilter(type, p, 15).ok());
+            EXPECT_EQ(p, flatPicture(6, 5, 255, 255, 255, 0x33)) << "type " << type;
+        }
+}
+
+TEST(ErrorDiffusion, MeanGreyOfAPictureBeyond32BitSumsIsRight)
+{
+    // 2900 x 3000 pixels of grey 250 sum to 2,175,000,000: past 2^31. With the right mean (250)
+    // the first pixel is white and its error makes the second black, as on a small picture.
+    Picture big = flatPicture(2900, 3000, 250, 250, 250);
+    Picture small = flatPicture(2900, 2, 250, 250, 250);
+    ASSERT_TRUE(runFilter(21, big, 15).ok());
+    ASSERT_TRUE(runFilter(21, small, 15).ok());
+    for (int x = 0; x < 2900; ++x) ASSERT_EQ(big.pixelValue(x, 0), small.pixelValue(x, 0)) << x;
+    EXPECT_EQ(channel(big, 1, 0, 0), 0);
 }
