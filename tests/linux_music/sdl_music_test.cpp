@@ -71,8 +71,13 @@ TEST_F(SdlMusicTest, AWavLoopsUntilStopped)
     settings.BgmKind = 2;
     settings.BgmFile = kAudio + "/tone.wav"; // 0.3 s
     music.start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(900));
-    EXPECT_TRUE(devices.sound.isPlaying());
+    ASSERT_TRUE(eventually([&] { return devices.sound.isPlaying(); }));
+    // Watched through three lengths of the tone: a sound that plays once stops in between.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(900);
+    while (std::chrono::steady_clock::now() < until) {
+        ASSERT_TRUE(devices.sound.isPlaying());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     music.stop();
     EXPECT_FALSE(devices.sound.isPlaying());
 }
