@@ -2,6 +2,7 @@
 // libjpeg-turbo, giflib, SDL2 and libwmf on Linux). Link velmora_loader to get it.
 #pragma once
 
+#include "show/decoding_loader.h"
 #include "show/picture_loader.h"
 
 #include <memory>
@@ -9,5 +10,7 @@
 namespace velmora {
 
 std::unique_ptr<PictureLoader> createPlatformPictureLoader();
+// The same decoders on their own, for a caller that has read the file itself.
+std::unique_ptr<loading::PictureDecoders> createPlatformDecoders();
 
 } // namespace velmora

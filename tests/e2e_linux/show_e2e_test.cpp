@@ -18,6 +18,7 @@
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -323,6 +324,38 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
     EXPECT_TRUE(show.waitForExit(1000ms));
     EXPECT_EQ(show.exitCode(), 0);
     EXPECT_EQ(readFile(ini_), iniBefore);
+}
+
+// A picture that became a FIFO after the folder was scanned is a picture that fails to load:
+// the next round shows black, and the show goes on and still ends on a key.
+TEST_F(LinuxShow, APictureSwappedForAFifoFailsToLoadAndTheShowGoesOn)
+{
+    writeBmp(dir_ / "pictures" / "second.bmp", 64, 48);
+    Program show({"-s", "--ini", ini_});
+    ASSERT_TRUE(waitForShow(show));
+    fs::remove(dir_ / "pictures" / "second.bmp");
+    ASSERT_EQ(mkfifo((dir_ / "pictures" / "second.bmp").c_str(), 0600), 0);
+    // After the 48 tiles of the first picture the reveal shows the failed one: black.
+    const auto blackScreen = [&] {
+        const Picture shot = screenshot(0, 0, screenW_, screenH_);
+        int black = 0, all = 0;
+        for (int y = 3; y < screenH_; y += 23) {
+            for (int x = 3; x < screenW_; x += 23, ++all) {
+                black += (shot.pixelValue(x, y) & 0xFFFFFF) == 0;
+            }
+        }
+        return black >= all * 9 / 10;
+    };
+    const auto end = std::chrono::steady_clock::now() + 60s;
+    while (show.running() && !blackScreen() && std::chrono::steady_clock::now() < end) {
+        sleepFor(25ms);
+    }
+    ASSERT_TRUE(blackScreen());
+    ASSERT_TRUE(waitForScreenChanges(2));
+    ASSERT_TRUE(show.running());
+    xdotool("key x");
+    EXPECT_TRUE(show.waitForExit(1000ms));
+    EXPECT_EQ(show.exitCode(), 0);
 }
 
 

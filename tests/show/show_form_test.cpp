@@ -481,12 +481,24 @@ TEST(ShowForm, AnAllocationFailureCostsOnlyThatPicture)
     // Files hold "BM" and a name; decoding "huge" and reading "vast" run out of memory.
     class Decoders final : public loading::PictureDecoders {
     public:
-        bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string&) override
+        loading::OpenedFile openFile(const std::string& path) override
         {
             if (path == "vast") throw std::bad_alloc();
-            bytes.assign({'B', 'M'});
-            bytes.insert(bytes.end(), path.begin(), path.end());
-            return true;
+            struct Bytes final : loading::RegularFile {
+                std::string text;
+                std::size_t at = 0;
+                std::uint64_t size() const override { return text.size(); }
+                long long read(std::uint8_t* buffer, std::size_t count) override
+                {
+                    const std::size_t n = std::min(count, text.size() - at);
+                    std::copy_n(text.data() + at, n, buffer);
+                    at += n;
+                    return (long long)n;
+                }
+            };
+            auto file = std::make_unique<Bytes>();
+            file->text = "BM" + path;
+            return {std::move(file), {}};
         }
         LoadResult decode(loading::PictureFormat format, const std::uint8_t* data, std::size_t size,
                           const LoadRequest&) override
