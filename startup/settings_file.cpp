@@ -120,10 +120,18 @@ std::string ReadIni(const IniDocument& doc, std::string_view section, std::strin
     return value;
 }
 
-void LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
-                  Catalogue& catalogue)
+std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
+                         Catalogue& catalogue)
 {
-    const IniDocument doc = readDocument(fs, settingsFileToRead(location, fs));
+    const std::string file = settingsFileToRead(location, fs);
+    const FileRead read = fs.readFile(file, SettingsFileLimit);
+    const IniDocument doc = read.status == ReadStatus::Ok ? IniDocument::parse(read.bytes) : IniDocument();
+    std::string problem;
+    if (read.status == ReadStatus::Failed) {
+        problem = "the settings file " + file +
+                  (read.tooLarge ? " is larger than 16 MB" : " cannot be read") +
+                  ": the defaults are used and the file is never replaced";
+    }
 
     readNumber(doc, SettingsKey::ImageOrder, 0, integerPartToInt16, settings.ImageOrder);
     readNumber(doc, SettingsKey::ImageSize, 1, roundToInt16, settings.ImageSize);
@@ -144,14 +152,15 @@ void LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& c
     readNumber(doc, SettingsKey::BgmKind, 0, integerPartToInt16, settings.BgmKind);
     readNumber(doc, SettingsKey::BgmRepeat, 0, integerPartToInt16, settings.BgmRepeat);
 
-    const std::string file = ReadIni(doc, SettingsSection, SettingsKey::BgmFile);
-    settings.BgmFile = file.empty() ? std::string() : codec.fromCp932(file).value_or(std::string());
+    const std::string music = ReadIni(doc, SettingsSection, SettingsKey::BgmFile);
+    settings.BgmFile = music.empty() ? std::string() : codec.fromCp932(music).value_or(std::string());
     if (!settings.BgmFile.empty() && FileExists(fs, settings.BgmFile))
-        return;
+        return problem;
     // A music file that is gone switches the file music off; a CD choice stays.
     settings.BgmFile.clear();
     if (settings.BgmKind == 2)
         settings.BgmKind = 0;
+    return problem;
 }
 
 SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const SettingsLocation& location,

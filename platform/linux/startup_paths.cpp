@@ -1,6 +1,7 @@
 // Where the Linux program's settings file lives, and the settings load behind Main.
 #include "platform/linux/startup_linux.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -44,7 +45,8 @@ SettingsLocation settingsLocation(const std::string& explicitFile)
 
 void PosixStartup::loadSettings(Settings& settings, Catalogue& catalogue)
 {
-    LoadSettings(location_, fs_, codec_, settings, catalogue);
+    if (const std::string problem = LoadSettings(location_, fs_, codec_, settings, catalogue); !problem.empty())
+        std::fprintf(stderr, "velmora: %s\n", problem.c_str());
 }
 
 } // namespace velmora::posix
