@@ -5,6 +5,7 @@
 #include "filters/engine.h"
 #include "music/background_music.h"
 #include "platform/picture_loader_factory.h"
+#include "platform/win32/key_catcher.h"
 #include "platform/win32/music/win32_music.h"
 #include "show/show_exit.h"
 #include "platform/win32/show_monitors.h"
@@ -84,6 +85,7 @@ private:
     void onTimer(UINT_PTR id);
     void onDisplayChange(int width, int height);
     void syncTimers();
+    void takeKeyboardFocus();
     static void pumpFromFilter(void* context);
     void pumpMessages();
     void EndShow();
@@ -167,7 +169,7 @@ bool ShowHost::open(int width, int height)
     }
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
-    SetForegroundWindow(hwnd_); // keys must reach the show
+    takeKeyboardFocus();
     UpdateWindow(hwnd_);
 
     covers_ = std::make_unique<MonitorCovers>(hwnd_);
@@ -240,6 +242,16 @@ LRESULT ShowHost::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     default:
         return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+// Keys must reach the show whatever had the focus before.
+void ShowHost::takeKeyboardFocus()
+{
+    SetForegroundWindow(hwnd_);
+    SetFocus(hwnd_);
+    if (runningUnderWine()) {
+        catchKeysFor(hwnd_);
     }
 }
 
