@@ -41,8 +41,10 @@ void xdotool(const std::string& arguments)
 
 class Program {
 public:
-    // `withoutDisplay`: the program's environment lacks DISPLAY.
-    explicit Program(const std::vector<std::string>& args, bool withoutDisplay = false)
+    // `withoutDisplay`: the program's environment lacks DISPLAY. `extraEnvironment`: more
+    // NAME=VALUE entries for it.
+    explicit Program(const std::vector<std::string>& args, bool withoutDisplay = false,
+                     std::vector<std::string> extraEnvironment = {})
     {
         std::vector<char*> argv{const_cast<char*>(VELMORA_PROGRAM)};
         for (const std::string& a : args) {
@@ -54,6 +56,9 @@ public:
             if (!withoutDisplay || std::string_view(*e).substr(0, 8) != "DISPLAY=") {
                 env.push_back(*e);
             }
+        }
+        for (std::string& entry : extraEnvironment) {
+            env.push_back(entry.data());
         }
         env.push_back(nullptr);
         if (posix_spawn(&pid_, VELMORA_PROGRAM, nullptr, nullptr, argv.data(), env.data()) != 0) {
@@ -360,6 +365,23 @@ TEST_F(LinuxShow, APictureSwappedForAFifoFailsToLoadAndTheShowGoesOn)
     EXPECT_EQ(show.exitCode(), 0);
 }
 
+// Storage at 1 MB/s under a 20 MB first picture: the show opens on black at once instead of
+// waiting for it, and a key ends the show while the picture is still being read.
+TEST_F(LinuxShow, SlowStorageNeitherKeepsTheScreenEmptyNorHoldsUpAKey)
+{
+    writeBmp(dir_ / "pictures" / "a-large.bmp", 3200, 2200);
+    Program show({"-s", "--ini", ini_}, false,
+                 {"LD_PRELOAD=" VELMORA_SLOW_STORAGE, "VELMORA_SLOW_PREFIX=" + (dir_ / "pictures").string(),
+                  "VELMORA_SLOW_RATE=1000000"});
+    ASSERT_TRUE(waitForShow(show));
+    // Black but for the grid: the picture has not come yet.
+    const Picture shot = screenshot(0, 0, screenW_, screenH_);
+    EXPECT_GE(blackShare(shot, gridW() / 2), 0.99);
+    ASSERT_TRUE(show.running());
+    xdotool("key x");
+    EXPECT_TRUE(show.waitForExit(1000ms));
+    EXPECT_EQ(show.exitCode(), 0);
+}
 
 TEST_F(LinuxShow, StraightMovementKeepsTheShowAndDiagonalMovementEndsIt)
 {
