@@ -94,6 +94,7 @@ private:
 
     StartupState& state_;
     std::unique_ptr<PictureLoader> loader_;
+    show::PictureWorker pictures_; // reads and decodes off the window's thread
     music::win32::Win32MusicDevices devices_;
     music::BackgroundMusic music_;
     Win32ShowPlatform platform_;
@@ -115,9 +116,10 @@ private:
 ShowHost::ShowHost(StartupState& state)
     : state_(state),
       loader_(createPlatformPictureLoader()),
+      pictures_(createPlatformPictureLoader()),
       music_(state.settings, devices_.mci, devices_.sound),
       form_(state.settings, state.catalogue,
-            show::ShowServices{platform_, *loader_, music_, sharedRandom(), filters::sharedFilterEngine()},
+            show::ShowServices{platform_, *loader_, music_, sharedRandom(), filters::sharedFilterEngine(), &pictures_},
             state.commandLine.empty()),
       exit_(exitSystem_, state)
 {
