@@ -2,6 +2,7 @@
 // libjpeg-turbo, giflib, SDL2 and libwmf on Linux). Link velmora_loader to get it.
 #pragma once
 
+#include "show/decoding_loader.h"
 #include "show/picture_loader.h"
 
 #include <cstdint>
@@ -11,6 +12,8 @@
 namespace velmora {
 
 std::unique_ptr<PictureLoader> createPlatformPictureLoader();
+// The same decoders on their own, for a caller that has read the file itself.
+std::unique_ptr<loading::PictureDecoders> createPlatformDecoders();
 
 // The same decoders for a picture already in memory (a resource built into the program):
 // what load() gives for a file with these bytes.

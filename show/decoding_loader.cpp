@@ -1,6 +1,7 @@
 // The loader front end: one path from a file to an upright picture for every platform.
 #include "show/decoding_loader.h"
 
+#include <algorithm>
 #include <cassert>
 #include <new>
 #include <utility>
@@ -29,7 +30,64 @@ int orientationOf(PictureFormat format, const std::uint8_t* data, std::size_t si
     return format == PictureFormat::Jpeg ? jpegExifOrientation(data, size) : 1;
 }
 
+// Reads until `bytes` is full or the file ends early (it shrank since it was opened).
+bool readInto(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t from)
+{
+    std::size_t done = from;
+    while (done < bytes.size()) {
+        const long long got = file.read(bytes.data() + done, bytes.size() - done);
+        if (got < 0) {
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += std::size_t(got);
+    }
+    bytes.resize(done);
+    return true;
+}
+
+bool readWhole(PictureDecoders& decoders, const std::string& path, std::vector<std::uint8_t>& bytes,
+               std::string& why)
+{
+    OpenedFile opened = decoders.openFile(path);
+    if (!opened.file) {
+        why = opened.error.empty() ? "cannot open the file" : opened.error;
+        return false;
+    }
+    why = readPictureBytes(*opened.file, bytes);
+    return why.empty();
+}
+
 } // namespace
+
+std::string readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds)
+{
+    const std::uint64_t size = file.size();
+    if (size > kMaxFileBytes) {
+        return "file is too large";
+    }
+    // Enough for every sniff; the kind decides how large the rest may be.
+    bytes.resize(std::size_t(std::min<std::uint64_t>(size, 32)));
+    if (!readInto(file, bytes, 0)) {
+        return "cannot read the file";
+    }
+    const PictureFormat format = sniffFormat(bytes.data(), bytes.size());
+    if (format == PictureFormat::Unknown && !otherKinds) {
+        return unknownFormatReason(bytes.size());
+    }
+    if (size > maxFileBytes(format)) {
+        return "file is too large for its kind of picture";
+    }
+    if (bytes.size() < size && bytes.size() == 32) {
+        bytes.resize(std::size_t(size));
+        if (!readInto(file, bytes, 32)) {
+            return "cannot read the file";
+        }
+    }
+    return {};
+}
 
 LoadResult loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size,
                        const LoadRequest& request)
@@ -95,7 +153,7 @@ LoadResult DecodingLoader::load(const std::string& path, const LoadRequest& requ
     try {
         std::vector<std::uint8_t> bytes;
         std::string why;
-        if (!decoders_->readFile(path, bytes, why)) {
+        if (!readWhole(*decoders_, path, bytes, why)) {
             return LoadResult::failure(why);
         }
         return loadPicture(*decoders_, bytes.data(), bytes.size(), request);
@@ -109,10 +167,8 @@ SizeResult DecodingLoader::ownSize(const std::string& path)
     try {
         std::vector<std::uint8_t> bytes;
         std::string why;
-        if (!decoders_->readFile(path, bytes, why)) {
-            SizeResult r;
-            r.error = why;
-            return r;
+        if (!readWhole(*decoders_, path, bytes, why)) {
+            return sizeFailure(why.c_str());
         }
         return pictureSize(*decoders_, bytes.data(), bytes.size());
     } catch (const std::bad_alloc&) {

@@ -14,13 +14,34 @@
 
 namespace velmora::loading {
 
-// What a platform supplies: reading a file and one decoder per format. Decoders may throw
-// std::bad_alloc; the front end turns it into a failed load.
+// A file the platform opened without waiting on anything (no FIFO writer, no terminal, no
+// device) and found to be a regular file; only such files are read.
+class RegularFile {
+public:
+    virtual ~RegularFile() = default;
+    // The size the file had when it was opened; reading never goes past it.
+    virtual std::uint64_t size() const = 0;
+    // Up to `count` bytes from the current position: the number read, 0 at the end, -1 on failure.
+    virtual long long read(std::uint8_t* buffer, std::size_t count) = 0;
+};
+
+struct OpenedFile {
+    std::unique_ptr<RegularFile> file; // null when refused, with the reason in `error`
+    std::string error;
+};
+
+// The whole picture file in `bytes`, refused from its size alone when it is larger than a
+// picture of its sniffed kind can be. With `otherKinds` false a file of no known kind is
+// refused after its first bytes; with true it is read within the general limit. Returns an
+// empty string or the reason.
+std::string readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds = false);
+
+// What a platform supplies: opening a regular file and one decoder per format. Decoders may
+// throw std::bad_alloc; the front end turns it into a failed load.
 class PictureDecoders {
 public:
     virtual ~PictureDecoders() = default;
-    // The whole file, at most kMaxFileBytes; false with a reason otherwise.
-    virtual bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& why) = 0;
+    virtual OpenedFile openFile(const std::string& path) = 0;
     // The picture as stored (no EXIF turn) with its stored own size, possibly reduced as long
     // as it covers the request's box. `format` is never Unknown.
     virtual LoadResult decode(PictureFormat format, const std::uint8_t* data, std::size_t size,

@@ -77,6 +77,15 @@ Picture applyOrientation(const Picture& stored, int orientation)
     return turned;
 }
 
+std::size_t maxFileBytes(PictureFormat format)
+{
+    // An uncompressed bitmap is at most 4 bytes a pixel, plus headers, palette and profile.
+    if (format == PictureFormat::Bmp) {
+        return std::size_t(4 * kMaxPixels) + (std::size_t(1) << 20);
+    }
+    return kMaxFileBytes;
+}
+
 PictureFormat sniffFormat(const std::uint8_t* data, std::size_t size)
 {
     if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {

@@ -51,6 +51,9 @@ PictureSize orientedSize(PictureSize stored, int orientation);
 Picture applyOrientation(const Picture& stored, int orientation);
 
 enum class PictureFormat { Unknown, Bmp, Gif, Jpeg, Wmf };
+// The largest file that can hold a picture of this kind within the size limits; a larger
+// file is refused from its size before it is read. Unknown: any file a tool may read whole.
+std::size_t maxFileBytes(PictureFormat format);
 // By content, not by name: a misnamed file still loads, random bytes do not.
 PictureFormat sniffFormat(const std::uint8_t* data, std::size_t size);
 

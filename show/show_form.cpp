@@ -46,6 +46,12 @@ ShowForm::ShowForm(const Settings& settings, const Catalogue& catalogue, ShowSer
                    bool commandLineEmpty)
     : settings_(settings), catalogue_(catalogue), services_(services), input_(commandLineEmpty)
 {
+    if (services_.pictures != nullptr) {
+        source_ = services_.pictures;
+    } else {
+        ownSource_ = std::make_unique<LoadWhenTaken>(services_.loader);
+        source_ = ownSource_.get();
+    }
 }
 
 void ShowForm::Form_Load(int screenWidth, int screenHeight)
@@ -57,10 +63,12 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     // 1. Geometry.
     sizeBuffers(screenWidth, screenHeight);
 
-    // 2. First picture, or the desktop as it is before the show covers it.
+    // 2. First picture, or the desktop as it is before the show covers it. A first picture
+    // still coming after a short wait follows once it is ready (FirstPicture below).
+    bool waiting = false;
     if (catalogue_.ImageCount != 0) {
         s.PicCounter = 0;
-        LoadNextPicture();
+        waiting = !LoadNextPicture(FirstPictureWaitMs);
     } else if (!services_.platform.copyDesktop(b.Master)) {
         fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
     }
@@ -86,7 +94,7 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     // 9. Start.
     timer3_.enabled = true;
     timer4_.enabled = false;
-    s.phase = ShowPhase::Tiles;
+    s.phase = waiting ? ShowPhase::FirstPicture : ShowPhase::Tiles;
     markDirty(boundsOf(b.Display));
 }
 
@@ -138,7 +146,8 @@ void ShowForm::Form_Resize(int screenWidth, int screenHeight)
     }
     sizeBuffers(screenWidth, screenHeight);
     if (catalogue_.ImageCount != 0) {
-        composePicture(masterPosition_);
+        fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
+        placePicture(); // the picture in memory, composed for the new size
     } else if (!services_.platform.copyDesktop(b.Master)) {
         fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
     }
@@ -164,7 +173,7 @@ void ShowForm::Form_Resize(int screenWidth, int screenHeight)
     dirty_ = boundsOf(b.Display); // anything still marked lay in the old layout
 }
 
-void ShowForm::LoadNextPicture()
+bool ShowForm::LoadNextPicture(int waitMs)
 {
     ShowState& s = state_;
     s.PicCounter += 1;
@@ -173,52 +182,93 @@ void ShowForm::LoadNextPicture()
     if (s.PicCounter >= catalogue_.ImageCount) {
         s.PicCounter = 0;
     }
-    composePicture(position);
+    return composePicture(position, waitMs);
+}
+
+int ShowForm::positionAfter(int position) const { return position >= catalogue_.ImageCount ? 1 : position + 1; }
+
+// Asks the source for the picture at `position` of the show order unless it is already asked
+// for or ready. Only one picture is asked for at a time.
+void ShowForm::askFor(int position)
+{
+    if ((ready_ && readyPosition_ == position) || askedPosition_ == position) {
+        return;
+    }
+    ready_.reset();
+    readyPosition_ = 0;
+    const bool known = position >= 1 && std::size_t(position) < catalogue_.ShowOrder.size();
+    const int index = known ? catalogue_.ShowOrder[std::size_t(position)] : 0;
+    if (index < 1 || std::size_t(index) >= catalogue_.ImageList.size()) {
+        ready_ = LoadResult::failure("no such picture");
+        readyPosition_ = position;
+        askedPosition_ = 0;
+        return;
+    }
+    LoadRequest request;
+    if (settings_.ImageSize != 0) {
+        request.fitWidth = buffers_.Master.width();
+        request.fitHeight = buffers_.Master.height();
+    }
+    source_->request(catalogue_.ImageList[std::size_t(index)], request);
+    askedPosition_ = position;
+}
+
+// Whether the picture at `position` is ready in `ready_`, asking for it if need be.
+bool ShowForm::pictureReady(int position, int waitMs)
+{
+    askFor(position);
+    if (askedPosition_ == position) {
+        if (std::optional<LoadResult> taken = source_->take(waitMs)) {
+            ready_ = std::move(taken);
+            readyPosition_ = std::exchange(askedPosition_, 0);
+        }
+    }
+    return ready_ && readyPosition_ == position;
 }
 
 // Master cleared to black, then the picture at `position` of the show order placed on it;
-// Master stays black when there is no such picture or it does not load.
-void ShowForm::composePicture(int position)
+// Master stays black when there is no such picture or it does not load. Returns false, with
+// Master black, while the picture is still being prepared.
+bool ShowForm::composePicture(int position, int waitMs)
 {
-    ShowState& s = state_;
     ShowBuffers& b = buffers_;
     masterPosition_ = position;
     fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
+    b.Pic_Orgn = Picture(); // the last picture's memory is free before the next one is placed
+    orgnOwn_ = {};
+    if (!pictureReady(position, waitMs)) {
+        return false;
+    }
+    LoadResult loaded = std::move(*ready_);
+    ready_.reset();
+    readyPosition_ = 0;
+    if (loaded.ok && !loaded.picture.empty()) {
+        b.Pic_Orgn = std::move(loaded.picture);
+        // Placement follows the picture's own size even when the decoder delivered it reduced.
+        orgnOwn_ = loaded.ownSize;
+        if (orgnOwn_.width <= 0 || orgnOwn_.height <= 0) {
+            orgnOwn_ = {b.Pic_Orgn.width(), b.Pic_Orgn.height()};
+        }
+        placePicture();
+    }
+    // The next picture is read and decoded while this one is filtered.
+    if (catalogue_.ImageCount > 1) {
+        askFor(positionAfter(position));
+    }
+    return true;
+}
 
-    if (position < 1 || std::size_t(position) >= catalogue_.ShowOrder.size()) {
-        return;
-    }
-    const int index = catalogue_.ShowOrder[std::size_t(position)];
-    if (index < 1 || std::size_t(index) >= catalogue_.ImageList.size()) {
-        return;
-    }
-
-    const bool fullScreen = settings_.ImageSize != 0;
-    LoadRequest request;
-    if (fullScreen) {
-        request.fitWidth = b.Master.width();
-        request.fitHeight = b.Master.height();
-    }
-    b.Pic_Orgn = Picture(); // the last picture's memory is free before the next one is read
-    LoadResult loaded;
-    try {
-        loaded = services_.loader.load(catalogue_.ImageList[std::size_t(index)], request);
-    } catch (const std::bad_alloc&) {
-        // Loaders report running out of memory as a failure; one that does not still only
-        // costs this picture.
-        loaded = LoadResult{};
-    }
-    if (!loaded.ok || loaded.picture.empty()) {
+// Pic_Orgn placed on Master (already black) as the size setting says.
+void ShowForm::placePicture()
+{
+    ShowState& s = state_;
+    ShowBuffers& b = buffers_;
+    if (b.Pic_Orgn.empty()) {
         return; // Master stays black for this round
     }
-    b.Pic_Orgn = std::move(loaded.picture);
-    // Placement follows the picture's own size even when the decoder delivered it reduced.
-    PictureSize own = loaded.ownSize;
-    if (own.width <= 0 || own.height <= 0) {
-        own = {b.Pic_Orgn.width(), b.Pic_Orgn.height()};
-    }
-    const float w0 = float(own.width);
-    const float h0 = float(own.height);
+    const bool fullScreen = settings_.ImageSize != 0;
+    const float w0 = float(orgnOwn_.width);
+    const float h0 = float(orgnOwn_.height);
 
     float dW = w0;
     float dH = h0;
@@ -311,12 +361,27 @@ void ShowForm::Timer3_Timer()
     case ShowPhase::NotLoaded:
     case ShowPhase::Stopped:
         return;
+    case ShowPhase::FirstPicture:
+        // The show is on the screen; its first picture comes when the source has it.
+        if (!pictureReady(masterPosition_, 0)) {
+            return;
+        }
+        composePicture(masterPosition_, 0);
+        buffers_.Display = buffers_.Master;
+        DrawGrid();
+        markDirty(boundsOf(buffers_.Display));
+        s.phase = ShowPhase::Tiles;
+        return;
     case ShowPhase::PauseBeforeReveal:
         if (now < s.pauseEndMs) {
             return;
         }
-        // With 0 or 1 pictures Master keeps its image, which is filtered again.
+        // With 0 or 1 pictures Master keeps its image, which is filtered again. The pause
+        // lasts until the next picture is ready; input is served meanwhile.
         if (catalogue_.ImageCount > 1) {
+            if (!pictureReady(positionAfter(s.PicCounter), 0)) {
+                return;
+            }
             LoadNextPicture();
         }
         RevealPicture();

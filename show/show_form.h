@@ -8,12 +8,14 @@
 #include "show/drawing.h"
 #include "show/input_rules.h"
 #include "show/picture_loader.h"
+#include "show/picture_source.h"
 #include "show/show_platform.h"
 #include "startup/random.h"
 #include "startup/settings.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace velmora::show {
@@ -27,6 +29,9 @@ inline constexpr int Timer3IntervalMs = FrameIntervalMs;
 inline constexpr int Timer4IntervalMs = FrameIntervalMs;
 inline constexpr int PicturePauseMs = 1000;   // before and after each reveal
 inline constexpr int RevealStepsPerFrame = 5; // 1200 steps / 5 = 240 frames, about 4 s
+// How long Form_Load waits for the first picture before the show opens on black and shows
+// the picture when it comes, so slow storage never keeps the screen empty.
+inline constexpr int FirstPictureWaitMs = 500;
 
 inline constexpr int GridColumns = 8;
 inline constexpr int GridRows = 6;
@@ -44,6 +49,8 @@ struct ShowServices {
     ShowMusic& music;
     Random& random;                  // tile and effect orders, flip directions
     filters::FilterEngine& filters;  // Fil_Run on Pic_D
+    // Where pictures are read and decoded; none: `loader`, when a picture is taken.
+    PictureSource* pictures = nullptr;
 };
 
 // The show window's picture buffers.
@@ -58,6 +65,7 @@ struct ShowBuffers {
 // Where the slide cycle is. Tiles covers both of its states (Timer3 waiting, Timer4 flipping).
 enum class ShowPhase {
     NotLoaded,
+    FirstPicture, // the show is open on black, waiting for its first picture
     Tiles,
     PauseBeforeReveal,
     Reveal,
@@ -142,7 +150,9 @@ public:
     void stopShow();
 
     // The procedures of the cycle, public so that tests and tools can drive them directly.
-    void LoadNextPicture();
+    // LoadNextPicture composes the next picture on Master, once its source has it ready:
+    // returns false when it is still coming (Master then stays black).
+    bool LoadNextPicture(int waitMs = 0);
     void DrawGrid();
     // The parts of the grid lines inside `area`. Only the tile just drawn can have lost its
     // lines, so after a flip this leaves Display exactly as the whole grid would.
@@ -159,7 +169,11 @@ public:
 private:
     void sizeBuffers(int width, int height);
     void layOutTiles();
-    void composePicture(int position);
+    bool composePicture(int position, int waitMs);
+    void placePicture();
+    void askFor(int position);
+    bool pictureReady(int position, int waitMs);
+    int positionAfter(int position) const;
     void startTile();
     void changePictureDone();
     void RevealPicture();
@@ -179,6 +193,12 @@ private:
     ShowTimer timer4_{false, Timer4IntervalMs};
     Rect dirty_;
     int masterPosition_ = 0; // position in ShowOrder of the picture composed on Master
+    PictureSize orgnOwn_;    // Pic_Orgn's own size, whatever size it was decoded at
+    std::unique_ptr<PictureSource> ownSource_; // when the services bring none
+    PictureSource* source_ = nullptr;
+    int askedPosition_ = 0;  // asked of the source and not yet taken; 0: none
+    int readyPosition_ = 0;  // `ready_` holds this picture; 0: none
+    std::optional<LoadResult> ready_;
 };
 
 } // namespace velmora::show

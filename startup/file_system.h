@@ -33,6 +33,7 @@ enum class ReadStatus { Ok, Missing, Failed };
 struct FileRead {
     ReadStatus status = ReadStatus::Missing;
     std::string bytes;
+    bool tooLarge = false; // Failed because the file is larger than the limit
 };
 
 class FileSystem {
@@ -69,7 +70,8 @@ public:
 
     virtual bool fileExists(const std::string& path) = 0;
 
-    // The whole file; files larger than `limit` bytes read as Failed.
+    // The whole file, when it is a regular file; files larger than `limit` bytes read as
+    // Failed with `tooLarge` set.
     virtual FileRead readFile(const std::string& path, std::size_t limit) = 0;
 
     // Replaces the file's contents as one step, so a failure leaves the old file intact.

@@ -183,10 +183,18 @@ std::string ReadIni(const IniDocument& doc, std::string_view section, std::strin
     return value;
 }
 
-void LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
-                  Catalogue& catalogue)
+std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
+                         Catalogue& catalogue)
 {
-    const IniDocument doc = readDocument(fs, settingsFileToRead(location, fs));
+    const std::string file = settingsFileToRead(location, fs);
+    const FileRead read = fs.readFile(file, SettingsFileLimit);
+    const IniDocument doc = read.status == ReadStatus::Ok ? IniDocument::parse(read.bytes) : IniDocument();
+    std::string problem;
+    if (read.status == ReadStatus::Failed) {
+        problem = "the settings file " + file +
+                  (read.tooLarge ? " is larger than 16 MB" : " cannot be read") +
+                  ": the defaults are used and the file is never replaced";
+    }
     const FileSpelling spelling(detectSettingsEncoding(doc, codec), codec);
     const auto number = [&](std::string_view key, std::int16_t defaultValue, auto convert, std::int16_t& target) {
         readNumber(doc, spelling.key(key), defaultValue, convert, target);
@@ -212,11 +220,12 @@ void LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& c
 
     settings.BgmFile = spelling.text(doc, SettingsKey::BgmFile);
     if (!settings.BgmFile.empty() && FileExists(fs, settings.BgmFile))
-        return;
+        return problem;
     // A music file that is gone switches the file music off; a CD choice stays.
     settings.BgmFile.clear();
     if (settings.BgmKind == 2)
         settings.BgmKind = 0;
+    return problem;
 }
 
 SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const SettingsLocation& location,

@@ -57,8 +57,9 @@ std::string ReadIni(const IniDocument& doc, std::string_view section, std::strin
 
 // Fills every setting from the file and builds the catalogue. A missing or unreadable
 // file gives the defaults; a value that is not a number or does not fit 16 bits leaves
-// that setting as it was.
-void LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
+// that setting as it was. Returns why a file that exists was not read (too large, not
+// readable), for the shells that can tell someone; empty otherwise.
+std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
                   Catalogue& catalogue);
 
 struct SaveResult {
@@ -79,7 +80,8 @@ struct DialogValues {
 SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const SettingsLocation& location,
                         FileSystem& fs, TextCodec& codec);
 
-// The largest settings file read; anything larger is treated as unreadable.
-inline constexpr std::size_t SettingsFileLimit = 4 * 1024 * 1024;
+// The largest settings file read; anything larger is treated as unreadable (and so never
+// replaced). Far above what a hand-edited file with long comments reaches.
+inline constexpr std::size_t SettingsFileLimit = 16 * 1024 * 1024;
 
 } // namespace velmora

@@ -1,42 +1,41 @@
-// Picture files for velmora-fx: decoding through stb_image, and uncompressed 32-bit BMP or
-// PNG output. Reading is kept to one function so that it can move to the show's loaders.
+// Picture files for velmora-fx: the show's decoders, or stb_image for other kinds, and
+// uncompressed 32-bit BMP or PNG output.
 #include "platform/fx/picture_files.h"
 #include "show/picture_formats.h"
 #include "platform/picture_loader_factory.h"
+#include "platform/regular_file.h"
 
 #include <stb_image.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <limits>
 #include <vector>
 
 namespace velmora::fx {
 
-namespace {
-
-// The kind of picture the file holds, from its first bytes.
-loading::PictureFormat formatOf(const std::string& path)
-{
-    std::ifstream in(utf8Path(path), std::ios::binary);
-    std::uint8_t head[32] = {};
-    in.read(reinterpret_cast<char*>(head), sizeof head);
-    return loading::sniffFormat(head, std::size_t(in.gcount()));
-}
-
-} // namespace
-
 LoadResult readPicture(const std::string& path)
 {
-    // The show's kinds go through the show's own loader, so the tool reads exactly what the
-    // show would (and refuses what it refuses); other kinds (PNG) still come through stb.
-    if (formatOf(path) != loading::PictureFormat::Unknown) {
-        LoadResult loaded = createPlatformPictureLoader()->load(path, LoadRequest{0, 0, 0});
+    // The same opening rules as the show: only a regular file, never waiting on a FIFO or a
+    // device, and refused from its size before it is read.
+    loading::OpenedFile opened = openRegularFile(path);
+    std::vector<std::uint8_t> bytes;
+    std::string why = opened.file ? loading::readPictureBytes(*opened.file, bytes, true) : opened.error;
+    if (!why.empty()) {
+        return LoadResult::failure("cannot read " + path + ": " + why);
+    }
+    // The show's kinds go through the show's own decoders, so the tool reads exactly what the
+    // show would (and refuses what it refuses); other kinds (PNG) come through stb.
+    if (loading::sniffFormat(bytes.data(), bytes.size()) != loading::PictureFormat::Unknown) {
+        LoadResult loaded = loading::loadPicture(*createPlatformDecoders(), bytes.data(), bytes.size(),
+                                                 LoadRequest{0, 0, 0});
         if (!loaded.ok) {
             return LoadResult::failure("cannot read " + path + ": " + loaded.error);
         }
@@ -47,10 +46,10 @@ LoadResult readPicture(const std::string& path)
         return loaded;
     }
     int width = 0, height = 0, channels = 0;
-    stbi_uc* rgba = stbi_load(path.c_str(), &width, &height, &channels, 4);
+    stbi_uc* rgba = stbi_load_from_memory(bytes.data(), int(bytes.size()), &width, &height, &channels, 4);
     if (rgba == nullptr) {
-        const char* why = stbi_failure_reason();
-        return LoadResult::failure(std::string("cannot read ") + path + ": " + (why ? why : "unknown error"));
+        const char* reason = stbi_failure_reason();
+        return LoadResult::failure(std::string("cannot read ") + path + ": " + (reason ? reason : "unknown error"));
     }
     LoadResult result;
     result.ok = true;
@@ -68,14 +67,14 @@ LoadResult readPicture(const std::string& path)
     return result;
 }
 
-bool isPngName(const std::string& path)
+OutputKind outputKindOf(const std::string& path)
 {
     if (path.size() < 4) {
-        return false;
+        return OutputKind::None;
     }
     std::string tail = path.substr(path.size() - 4);
     std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return tail == ".png";
+    return tail == ".png" ? OutputKind::Png : tail == ".bmp" ? OutputKind::Bmp : OutputKind::None;
 }
 
 namespace {
@@ -150,8 +149,10 @@ std::string writePng(const std::string& path, const Picture& picture)
 
 } // namespace
 
-std::string writePicture(const std::string& path, const Picture& picture, bool png)
+std::string writePicture(const std::string& path, const Picture& picture, OutputKind kind)
 {
+    assert(kind != OutputKind::None);
+    const bool png = kind == OutputKind::Png;
     if (picture.empty()) {
         return "empty picture";
     }

@@ -16,16 +16,17 @@ inline std::filesystem::path utf8Path(const std::string& path)
     return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
-// The picture in `path` as 32-bit top-down pixels. BMP, GIF, JPEG and WMF come through the
-// platform's picture loader (reserved byte 255); other kinds through stb (the file's alpha,
-// if any, in the reserved byte).
+// The picture in `path` (a regular file only) as 32-bit top-down pixels. BMP, GIF, JPEG and
+// WMF come through the platform's picture decoders (reserved byte 255); other kinds through
+// stb (the file's alpha, if any, in the reserved byte).
 LoadResult readPicture(const std::string& path);
 
-// True when `path` ends in ".png", in any case.
-bool isPngName(const std::string& path);
+// What a file name's extension asks for: ".png" or ".bmp" in any case, else None.
+enum class OutputKind { None, Bmp, Png };
+OutputKind outputKindOf(const std::string& path);
 
 // Writes `picture` to `path` as PNG or as an uncompressed 32-bit BMP (bottom-up, the reserved
 // byte kept). Returns an empty string, or a short reason.
-std::string writePicture(const std::string& path, const Picture& picture, bool png);
+std::string writePicture(const std::string& path, const Picture& picture, OutputKind kind);
 
 } // namespace velmora::fx

@@ -33,27 +33,65 @@ int fail(const std::string& message, int code = 1)
     return code;
 }
 
+namespace fs = std::filesystem;
+
+// OUT may be a new name or an existing regular file, and never IN itself: anything else
+// (a directory, a FIFO, a device, a symbolic link, whatever it points to) would be destroyed
+// by the rename that writes it. Empty when OUT may be written, else the reason.
+std::string checkOutput(const std::string& in, const std::string& out)
+{
+    if (velmora::fx::outputKindOf(out) == velmora::fx::OutputKind::None) {
+        return "OUT must end in .bmp or .png";
+    }
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(velmora::fx::utf8Path(out), ec);
+    if (status.type() == fs::file_type::not_found) {
+        return {};
+    }
+    if (ec) {
+        return "cannot inspect " + out;
+    }
+    if (status.type() == fs::file_type::symlink) {
+        return out + " is a symbolic link; name the file itself";
+    }
+    if (status.type() != fs::file_type::regular) {
+        return out + " exists and is not a regular file";
+    }
+    if (fs::equivalent(velmora::fx::utf8Path(in), velmora::fx::utf8Path(out), ec) && !ec) {
+        return "IN and OUT are the same file";
+    }
+    return {};
+}
+
 // Writes to a name beside OUT and renames it on success, so OUT is never half written and
 // no output exists after a failure.
 std::string writeAtomically(const std::string& out, const velmora::Picture& picture)
 {
-    namespace fs = std::filesystem;
+    const fs::path target = velmora::fx::utf8Path(out);
     const std::string temporary = out + ".velmora-fx-partial";
-    std::string error = velmora::fx::writePicture(temporary, picture, velmora::fx::isPngName(out));
+    const fs::path partial = velmora::fx::utf8Path(temporary);
     std::error_code ec;
+    // A partial file left by a run that was killed goes; anything else of that name stays.
+    const fs::file_type left = fs::symlink_status(partial, ec).type();
+    if (left == fs::file_type::regular) {
+        fs::remove(partial, ec);
+    } else if (left != fs::file_type::not_found) {
+        return temporary + " exists and is not a regular file";
+    }
+    std::string error = velmora::fx::writePicture(temporary, picture, velmora::fx::outputKindOf(out));
     if (error.empty()) {
-        fs::rename(velmora::fx::utf8Path(temporary), velmora::fx::utf8Path(out), ec);
-        if (ec) {
-            // Some systems refuse to rename over an existing file.
-            fs::remove(velmora::fx::utf8Path(out), ec);
-            fs::rename(velmora::fx::utf8Path(temporary), velmora::fx::utf8Path(out), ec);
+        fs::rename(partial, target, ec);
+        if (ec && fs::symlink_status(target).type() == fs::file_type::regular) {
+            // Some systems refuse to rename over an existing file; only a regular file is removed.
+            fs::remove(target, ec);
+            fs::rename(partial, target, ec);
         }
         if (ec) {
             error = "cannot write " + out;
         }
     }
     if (!error.empty()) {
-        fs::remove(velmora::fx::utf8Path(temporary), ec);
+        fs::remove(partial, ec);
     }
     return error;
 }
@@ -88,6 +126,9 @@ int run(int argc, char** argv)
         engine.random = &seeded;
     }
 
+    if (const std::string why = checkOutput(in, out); !why.empty()) {
+        return fail(why, 2);
+    }
     LoadResult loaded = fx::readPicture(in);
     if (!loaded.ok) {
         return fail(loaded.error);

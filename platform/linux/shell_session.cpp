@@ -60,14 +60,18 @@ std::int32_t LinuxStartupPlatform::showCursor(bool show)
 }
 
 ShowSession::ShowSession(StartupState& state)
-    : state_(state), loader_(createPlatformPictureLoader()), music_(state.settings, devices_.mci, devices_.sound)
+    : state_(state),
+      loader_(createPlatformPictureLoader()),
+      pictures_(createPlatformPictureLoader()),
+      music_(state.settings, devices_.mci, devices_.sound)
 {
     engine_.random = &sharedRandom();
 }
 
 std::unique_ptr<show::ShowForm> ShowSession::makeForm(show::ShowPlatform& platform)
 {
-    const show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_};
+    // Pictures are read and decoded on the worker, so slow storage never stalls drawing or input.
+    const show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_, &pictures_};
     return std::make_unique<show::ShowForm>(state_.settings, state_.catalogue, services,
                                             state_.commandLine.empty());
 }

@@ -8,6 +8,7 @@
 #include "platform/linux/shell_options.h"
 #include "platform/linux/startup_linux.h"
 #include "show/picture_loader.h"
+#include "show/picture_source.h"
 #include "show/show_form.h"
 #include "startup/main_logic.h"
 
@@ -60,6 +61,7 @@ private:
     StartupState& state_;
     filters::FilterEngine engine_;
     std::unique_ptr<PictureLoader> loader_;
+    show::PictureWorker pictures_;
     music::linux_audio::LinuxMusicDevices devices_;
     music::BackgroundMusic music_;
 };

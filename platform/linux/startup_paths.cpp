@@ -50,7 +50,8 @@ void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, S
 {
     if (const std::string problem = explicitFileProblem(run.location.explicitFile); !problem.empty())
         messages << "velmora: " << problem << '\n';
-    LoadSettings(run.location, fs, codec, settings, catalogue);
+    if (const std::string problem = LoadSettings(run.location, fs, codec, settings, catalogue); !problem.empty())
+        messages << "velmora: " << problem << '\n';
     applyOverrides(run.overrides, fs, settings, catalogue, messages);
     if (!settings.ImageFolder.empty())
         return; // a folder set up, even an empty one (that shows the desktop)

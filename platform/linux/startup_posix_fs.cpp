@@ -4,6 +4,7 @@
 #include "platform/linux/startup_linux.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -174,15 +175,19 @@ bool PosixFileSystem::fileExists(const std::string& path)
 FileRead PosixFileSystem::readFile(const std::string& path, std::size_t limit)
 {
     FileRead result;
-    Fd f{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    Fd f{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (f.fd < 0) {
         result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
         return result;
     }
     struct stat st;
     result.status = ReadStatus::Failed;
-    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode) || std::size_t(st.st_size) > limit)
+    if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode))
         return result;
+    if (std::uint64_t(st.st_size) > limit) {
+        result.tooLarge = true;
+        return result;
+    }
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(f.fd, buffer, sizeof buffer);
@@ -193,8 +198,10 @@ FileRead PosixFileSystem::readFile(const std::string& path, std::size_t limit)
         if (n == 0)
             break;
         result.bytes.append(buffer, std::size_t(n));
-        if (result.bytes.size() > limit)
+        if (result.bytes.size() > limit) {
+            result.tooLarge = true; // it grew while it was read
             return result;
+        }
     }
     result.status = ReadStatus::Ok;
     return result;

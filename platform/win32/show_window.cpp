@@ -5,6 +5,7 @@
 #include "filters/engine.h"
 #include "music/background_music.h"
 #include "platform/picture_loader_factory.h"
+#include "platform/win32/key_catcher.h"
 #include "platform/win32/music/win32_music.h"
 #include "show/show_exit.h"
 #include "platform/win32/show_monitors.h"
@@ -84,6 +85,7 @@ private:
     void onTimer(UINT_PTR id);
     void onDisplayChange(int width, int height);
     void syncTimers();
+    void takeKeyboardFocus();
     static void pumpFromFilter(void* context);
     void pumpMessages();
     void EndShow();
@@ -92,6 +94,7 @@ private:
 
     StartupState& state_;
     std::unique_ptr<PictureLoader> loader_;
+    show::PictureWorker pictures_; // reads and decodes off the window's thread
     music::win32::Win32MusicDevices devices_;
     music::BackgroundMusic music_;
     Win32ShowPlatform platform_;
@@ -113,9 +116,10 @@ private:
 ShowHost::ShowHost(StartupState& state)
     : state_(state),
       loader_(createPlatformPictureLoader()),
+      pictures_(createPlatformPictureLoader()),
       music_(state.settings, devices_.mci, devices_.sound),
       form_(state.settings, state.catalogue,
-            show::ShowServices{platform_, *loader_, music_, sharedRandom(), filters::sharedFilterEngine()},
+            show::ShowServices{platform_, *loader_, music_, sharedRandom(), filters::sharedFilterEngine(), &pictures_},
             state.commandLine.empty()),
       exit_(exitSystem_, state)
 {
@@ -167,7 +171,7 @@ bool ShowHost::open(int width, int height)
     }
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
-    SetForegroundWindow(hwnd_); // keys must reach the show
+    takeKeyboardFocus();
     UpdateWindow(hwnd_);
 
     covers_ = std::make_unique<MonitorCovers>(hwnd_);
@@ -240,6 +244,16 @@ LRESULT ShowHost::handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     default:
         return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+// Keys must reach the show whatever had the focus before.
+void ShowHost::takeKeyboardFocus()
+{
+    SetForegroundWindow(hwnd_);
+    SetFocus(hwnd_);
+    if (runningUnderWine()) {
+        catchKeysFor(hwnd_);
     }
 }
 

@@ -136,8 +136,13 @@ FileRead Win32FileSystem::readFile(const std::string& path, std::size_t limit)
     }
     result.status = ReadStatus::Failed;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(f.h, &size) || size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > limit)
+    // A pipe or a device is no settings file, and reading one could wait for ever.
+    if (GetFileType(f.h) != FILE_TYPE_DISK || !GetFileSizeEx(f.h, &size) || size.QuadPart < 0)
         return result;
+    if (static_cast<unsigned long long>(size.QuadPart) > limit) {
+        result.tooLarge = true;
+        return result;
+    }
     result.bytes.resize(static_cast<std::size_t>(size.QuadPart));
     std::size_t done = 0;
     while (done < result.bytes.size()) {

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -40,8 +41,10 @@ void xdotool(const std::string& arguments)
 
 class Program {
 public:
-    // `withoutDisplay`: the program's environment lacks DISPLAY.
-    explicit Program(const std::vector<std::string>& args, bool withoutDisplay = false)
+    // `withoutDisplay`: the program's environment lacks DISPLAY. `extraEnvironment`: more
+    // NAME=VALUE entries for it.
+    explicit Program(const std::vector<std::string>& args, bool withoutDisplay = false,
+                     std::vector<std::string> extraEnvironment = {})
     {
         std::vector<char*> argv{const_cast<char*>(VELMORA_PROGRAM)};
         for (const std::string& a : args) {
@@ -53,6 +56,9 @@ public:
             if (!withoutDisplay || std::string_view(*e).substr(0, 8) != "DISPLAY=") {
                 env.push_back(*e);
             }
+        }
+        for (std::string& entry : extraEnvironment) {
+            env.push_back(entry.data());
         }
         env.push_back(nullptr);
         if (posix_spawn(&pid_, VELMORA_PROGRAM, nullptr, nullptr, argv.data(), env.data()) != 0) {
@@ -330,6 +336,57 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
     EXPECT_EQ(readFile(ini_), iniBefore);
 }
 
+// A picture that became a FIFO after the folder was scanned is a picture that fails to load:
+// its next round shows black, and the show goes on and still ends on a key.
+TEST_F(LinuxShow, APictureSwappedForAFifoFailsToLoadAndTheShowGoesOn)
+{
+    writeBmp(dir_ / "pictures" / "second.bmp", 64, 48);
+    Program show({"-s", "--ini", ini_});
+    ASSERT_TRUE(waitForShow(show));
+    // The second picture is already read while the first is filtered; the first is read
+    // again while the second is, and by then it is a FIFO.
+    fs::remove(dir_ / "pictures" / "pattern.bmp");
+    ASSERT_EQ(mkfifo((dir_ / "pictures" / "pattern.bmp").c_str(), 0600), 0);
+    // After the second picture's round the reveal shows the failed one: black.
+    const auto blackScreen = [&] {
+        const Picture shot = screenshot(0, 0, screenW_, screenH_);
+        int black = 0, all = 0;
+        for (int y = 3; y < screenH_; y += 23) {
+            for (int x = 3; x < screenW_; x += 23, ++all) {
+                black += (shot.pixelValue(x, y) & 0xFFFFFF) == 0;
+            }
+        }
+        return black >= all * 9 / 10;
+    };
+    const auto end = std::chrono::steady_clock::now() + 80s;
+    while (show.running() && !blackScreen() && std::chrono::steady_clock::now() < end) {
+        sleepFor(25ms);
+    }
+    ASSERT_TRUE(blackScreen());
+    ASSERT_TRUE(waitForScreenChanges(2));
+    ASSERT_TRUE(show.running());
+    xdotool("key x");
+    EXPECT_TRUE(show.waitForExit(1000ms));
+    EXPECT_EQ(show.exitCode(), 0);
+}
+
+// Storage at 1 MB/s under a 20 MB first picture: the show opens on black at once instead of
+// waiting for it, and a key ends the show while the picture is still being read.
+TEST_F(LinuxShow, SlowStorageNeitherKeepsTheScreenEmptyNorHoldsUpAKey)
+{
+    writeBmp(dir_ / "pictures" / "a-large.bmp", 3200, 2200);
+    Program show({"-s", "--ini", ini_}, false,
+                 {"LD_PRELOAD=" VELMORA_SLOW_STORAGE, "VELMORA_SLOW_PREFIX=" + (dir_ / "pictures").string(),
+                  "VELMORA_SLOW_RATE=1000000"});
+    ASSERT_TRUE(waitForShow(show));
+    // Black but for the grid: the picture has not come yet.
+    const Picture shot = screenshot(0, 0, screenW_, screenH_);
+    EXPECT_GE(blackShare(shot, gridW() / 2), 0.99);
+    ASSERT_TRUE(show.running());
+    xdotool("key x");
+    EXPECT_TRUE(show.waitForExit(1000ms));
+    EXPECT_EQ(show.exitCode(), 0);
+}
 
 TEST_F(LinuxShow, StraightMovementKeepsTheShowAndDiagonalMovementEndsIt)
 {

@@ -12,6 +12,11 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#endif
+
 using namespace velmora;
 namespace fs = std::filesystem;
 
@@ -81,6 +86,16 @@ Picture readOutput(const std::string& path)
 int runTool(const std::string& args, const std::string& errorFile)
 {
     return std::system((toolPath() + " " + args + " 2> " + errorFile).c_str());
+}
+
+// The tool's exit status from std::system's result.
+int exitCode(int status)
+{
+#ifdef _WIN32
+    return status;
+#else
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 std::vector<std::string> linesOf(const std::string& path)
@@ -163,4 +178,48 @@ TEST_F(FxTool, FailuresSayWhyOnOneLineAndLeaveNoOutput)
     int files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
     EXPECT_EQ(files, 2 + runs);
+}
+
+// OUT is written by replacing it, so anything but a new name or a regular file other than IN
+// is refused (exit 2) before IN is read, and everything on disk stays as it was. A FIFO as IN
+// fails at once instead of waiting for a writer.
+TEST_F(FxTool, RefusesToDestroyAnythingButARegularOut)
+{
+    const std::string in = file("in.bmp");
+    writeBmp(in, picture, 24, false);
+    const auto bytesOf = [](const std::string& path) {
+        std::ifstream f(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    };
+    const std::string original = bytesOf(in);
+    fs::create_directory(file("folder.bmp"));
+    std::vector<std::string> outs{file("folder.bmp"), in, file("out.jpg"), file("out")};
+#ifndef _WIN32
+    fs::create_hard_link(in, file("same.bmp"));
+    fs::create_symlink("in.bmp", file("link.bmp"));
+    fs::create_symlink("folder.bmp", file("dirlink.bmp"));
+    ASSERT_EQ(mkfifo(file("pipe.bmp").c_str(), 0600), 0);
+    outs.insert(outs.end(), {file("same.bmp"), file("link.bmp"), file("dirlink.bmp"), file("pipe.bmp")});
+#endif
+    int runs = 0;
+    for (const std::string& out : outs) {
+        const std::string errors = file("err-" + std::to_string(++runs) + ".txt");
+        EXPECT_EQ(exitCode(runTool("2 0 " + in + " " + out, errors)), 2) << out;
+        const std::vector<std::string> lines = linesOf(errors);
+        ASSERT_EQ(lines.size(), 1u) << out;
+        EXPECT_EQ(lines[0].rfind("velmora-fx: ", 0), 0u) << lines[0];
+    }
+    EXPECT_EQ(bytesOf(in), original);
+    EXPECT_TRUE(fs::is_directory(file("folder.bmp")) && fs::is_empty(file("folder.bmp")));
+    EXPECT_FALSE(fs::exists(file("out.jpg")) || fs::exists(file("out")));
+#ifndef _WIN32
+    EXPECT_TRUE(fs::is_symlink(file("link.bmp")) && fs::is_symlink(file("dirlink.bmp")));
+    EXPECT_TRUE(fs::is_fifo(file("pipe.bmp")));
+    EXPECT_EQ(exitCode(runTool("2 0 " + file("pipe.bmp") + " " + file("out.bmp"), file("err-fifo.txt"))), 1);
+    EXPECT_FALSE(fs::exists(file("out.bmp")));
+#endif
+    // A regular OUT is still replaced.
+    std::ofstream(file("old.bmp")) << "old";
+    EXPECT_EQ(exitCode(runTool("0 0 " + in + " " + file("old.bmp"), file("err-old.txt"))), 0);
+    EXPECT_EQ(readOutput(file("old.bmp")), picture);
 }

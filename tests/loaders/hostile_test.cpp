@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 using namespace velmora;
 using namespace loader_test;
 
@@ -135,4 +141,38 @@ TEST(Hostile, RandomBytesBehindEachSignatureFailCleanly)
             expectCleanResult(*loader, writeTemporary("random", bytes), "random round " + std::to_string(round));
         }
     }
+}
+
+// Only regular files are read, and never more than a picture of their kind can need: a FIFO
+// or a device is refused at once (opening it would wait for a writer, reading it never ends),
+// and an enormous sparse file is refused from its size without reading it.
+TEST(Hostile, OnlyRegularFilesOfAPlausibleSizeAreRead)
+{
+    auto loader = createPlatformPictureLoader();
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "velmora-loader-folder.jpg";
+    std::filesystem::create_directories(folder);
+    EXPECT_FALSE(loader->load(folder.string(), {}).ok);
+#ifndef _WIN32
+    const std::string fifo = writeTemporary("fifo.jpg", {});
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+        const LoadResult r = loader->load(path, {});
+        EXPECT_EQ(r.error, "not a regular file") << path;
+        EXPECT_EQ(loader->ownSize(path).error, "not a regular file") << path;
+    }
+    std::filesystem::remove(fifo);
+#endif
+    const auto sparse = [](const std::string& name, std::vector<std::uint8_t> head, std::uintmax_t size) {
+        const std::string path = writeTemporary(name, head);
+        std::filesystem::resize_file(std::filesystem::path(path), size);
+        return path;
+    };
+    const std::string jpeg = sparse("sparse.jpg", {0xFF, 0xD8, 0xFF, 0xE0}, std::uintmax_t(600) << 20);
+    EXPECT_EQ(loader->load(jpeg, {}).error, "file is too large");
+    // No bitmap within the pixel limit is 450 MB long.
+    const std::string bmp = sparse("sparse.bmp", {'B', 'M'}, std::uintmax_t(450) << 20);
+    EXPECT_EQ(loader->load(bmp, {}).error, "file is too large for its kind of picture");
+    std::filesystem::remove(std::filesystem::path(jpeg));
+    std::filesystem::remove(std::filesystem::path(bmp));
 }

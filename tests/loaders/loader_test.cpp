@@ -219,7 +219,7 @@ TEST(Loader, FxToolConvertsWhatTheLoaderReadsAndRefusesWithOneLine)
     EXPECT_EQ(bmp[18] | bmp[19] << 8, 48); // turned upright: 48 wide, 64 high
     EXPECT_EQ(bmp[22] | bmp[23] << 8, 64);
 
-    EXPECT_NE(std::system((tool + " 0 0 " + hostile("huge.bmp") + " " + out + "x 2> " + err).c_str()), 0);
+    EXPECT_NE(std::system((tool + " 0 0 " + hostile("huge.bmp") + " " + out + "-refused.bmp 2> " + err).c_str()), 0);
     const std::vector<std::uint8_t> message = readBytes(err);
     const std::string text(message.begin(), message.end());
     EXPECT_NE(text.find("16384"), std::string::npos) << text;

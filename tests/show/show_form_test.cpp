@@ -406,7 +406,7 @@ TEST(ShowForm, ResizingLaysTheSameShowOutAgainWithoutRestartingTheMusic)
     EXPECT_EQ(form.takeDirtyRect(), (Rect{0, 0, 1024, 768}));
     EXPECT_EQ(show.music.starts, 1);
     EXPECT_EQ(show.music.stops, 0);
-    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "a"}));
+    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a"})); // composed again from memory
     EXPECT_EQ(form.state().PicCounter, 1);
     EXPECT_EQ(form.state().EffectCounter, effectCounter);
     EXPECT_TRUE(form.timer(3).enabled && !form.timer(4).enabled);
@@ -418,7 +418,7 @@ TEST(ShowForm, ResizingLaysTheSameShowOutAgainWithoutRestartingTheMusic)
     }
     EXPECT_EQ(tiles.size(), 48u);
     while (form.state().phase != ShowPhase::PauseAfterReveal) show.frame();
-    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "a", "b"}));
+    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b"}));
 }
 
 TEST(ShowForm, ResizingDuringAPictureChangeKeepsItsCourse)
@@ -442,7 +442,7 @@ TEST(ShowForm, ResizingDuringAPictureChangeKeepsItsCourse)
     const ShowBuffers& b = form.buffers();
     EXPECT_EQ(differencesOffGrid(form.state(), b.Display, 0, 0, b.Master, 0, 0, boundsOf(b.Master)), 0);
     EXPECT_EQ(b.Master.pixelValue(48, 36), 0x0000FAu);
-    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "a", "b", "b"}));
+    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b"}));
 
     // Sizes a window can pass through on its way, and back.
     for (const auto& [w, h] : std::vector<std::pair<int, int>>{{0, 0}, {-3, 1 << 30}, {5, 3}, {192, 144}}) {
@@ -481,12 +481,24 @@ TEST(ShowForm, AnAllocationFailureCostsOnlyThatPicture)
     // Files hold "BM" and a name; decoding "huge" and reading "vast" run out of memory.
     class Decoders final : public loading::PictureDecoders {
     public:
-        bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string&) override
+        loading::OpenedFile openFile(const std::string& path) override
         {
             if (path == "vast") throw std::bad_alloc();
-            bytes.assign({'B', 'M'});
-            bytes.insert(bytes.end(), path.begin(), path.end());
-            return true;
+            struct Bytes final : loading::RegularFile {
+                std::string text;
+                std::size_t at = 0;
+                std::uint64_t size() const override { return text.size(); }
+                long long read(std::uint8_t* buffer, std::size_t count) override
+                {
+                    const std::size_t n = std::min(count, text.size() - at);
+                    std::copy_n(text.data() + at, n, buffer);
+                    at += n;
+                    return (long long)n;
+                }
+            };
+            auto file = std::make_unique<Bytes>();
+            file->text = "BM" + path;
+            return {std::move(file), {}};
         }
         LoadResult decode(loading::PictureFormat format, const std::uint8_t* data, std::size_t size,
                           const LoadRequest&) override
@@ -563,4 +575,69 @@ TEST(ShowInput, ArrowKeysChangeTracksOnlyWhenTheMusicTakesThem)
     const Picture last = form.buffers().Display;
     for (int i = 0; i < 50; ++i) show.frame();
     EXPECT_EQ(form.buffers().Display, last);
+}
+
+// Pictures prepared elsewhere (a worker reading slow storage) meet the show only through its
+// state: the show opens on black and takes its first picture when it comes, the next picture
+// is asked for as soon as the current one is placed, and the pause before a reveal lasts until
+// it is ready. Ticks never wait, so input is served all along.
+TEST(ShowForm, PicturesStillBeingPreparedHoldTheCycleNotTheTicks)
+{
+    class GatedSource final : public PictureSource {
+    public:
+        explicit GatedSource(PictureLoader& loader) : loader_(loader) {}
+        void request(const std::string& path, const LoadRequest& request) override
+        {
+            asked.push_back(path);
+            pending_ = {path, request};
+        }
+        std::optional<LoadResult> take(int) override
+        {
+            if (!pending_ || !open) return std::nullopt;
+            open = false;
+            const auto [path, request] = *std::exchange(pending_, std::nullopt);
+            return loader_.load(path, request);
+        }
+        bool open = false; // the next take gets the picture
+        std::vector<std::string> asked;
+
+    private:
+        PictureLoader& loader_;
+        std::optional<std::pair<std::string, LoadRequest>> pending_;
+    };
+
+    Show show;
+    show.addPicture("a", solid(96, 72, 200, 0, 0));
+    show.addPicture("b", solid(96, 72, 0, 0, 200));
+    GatedSource source(show.loader);
+    ShowForm form(show.settings, show.catalogue,
+                  ShowServices{show.platform, show.loader, show.music, show.random, show.engine, &source});
+    show.form.reset();
+    form.Form_Load(96, 72);
+    EXPECT_EQ(form.state().phase, ShowPhase::FirstPicture);
+    EXPECT_EQ(form.buffers().Display.pixelValue(5, 5), 0u);
+    const auto frame = [&] {
+        show.platform.now += FrameIntervalMs;
+        form.frame();
+    };
+    for (int i = 0; i < 100; ++i) frame();
+    EXPECT_EQ(form.state().phase, ShowPhase::FirstPicture);
+    EXPECT_TRUE(form.timer(3).enabled);
+
+    source.open = true;
+    frame();
+    EXPECT_EQ(form.state().phase, ShowPhase::Tiles);
+    EXPECT_EQ(form.buffers().Display.pixelValue(5, 5), 0xC80000u);
+    EXPECT_EQ(source.asked, (std::vector<std::string>{"a", "b"})); // b is read while a is filtered
+
+    while (form.state().phase != ShowPhase::PauseBeforeReveal) frame();
+    for (int i = 0; i < 500; ++i) frame(); // far past the pause's end
+    EXPECT_EQ(form.state().phase, ShowPhase::PauseBeforeReveal);
+    EXPECT_EQ(form.nextWorkAt(show.platform.now), show.platform.now); // polled every frame
+    source.open = true;
+    frame();
+    EXPECT_EQ(form.state().phase, ShowPhase::Reveal);
+    EXPECT_EQ(form.buffers().Master.pixelValue(5, 5), 0x0000C8u);
+    EXPECT_EQ(source.asked, (std::vector<std::string>{"a", "b", "a"}));
+    EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b"}));
 }

@@ -57,7 +57,9 @@ public:
         auto it = files_.find(path);
         if (it == files_.end())
             return {ReadStatus::Missing, {}};
-        if (it->second.bytes.size() > limit || unreadable.count(path))
+        if (it->second.bytes.size() > limit)
+            return {ReadStatus::Failed, {}, true};
+        if (unreadable.count(path))
             return {ReadStatus::Failed, {}};
         return {ReadStatus::Ok, it->second.bytes};
     }

@@ -201,3 +201,32 @@ TEST(SettingsLocation, AnExplicitFileThatIsMissingOrAFolderIsNamed)
     EXPECT_NE(posix::explicitFileProblem("/tmp").find("is a folder"), std::string::npos);
     EXPECT_EQ(posix::explicitFileProblem(""), "");
 }
+
+// A settings file of a few megabytes (long comments, say) is read whole; one past the limit
+// is reported and, like any file that cannot be read, never replaced.
+TEST_F(TempFolder, LargeSettingsFilesAreReadAndTooLargeOnesReportedAndKept)
+{
+    posix::IconvCodec codec;
+    const std::string file = root + "/large.ini";
+    ::mkdir((root + "/pictures").c_str(), 0755);
+    touch("pictures/a.jpg");
+    std::string text;
+    while (text.size() < std::size_t(5) << 20)
+        text += "; " + std::string(78, 'x') + "\r\n";
+    text += "[Section]\r\n" + *codec.toCp932("画像のﾌｫﾙﾀﾞ=" + root + "/pictures") + "\r\n";
+    std::ofstream(file, std::ios::binary) << text;
+    Settings settings;
+    Catalogue catalogue;
+    EXPECT_EQ(LoadSettings(posix::settingsLocation(file), fs, codec, settings, catalogue), "");
+    EXPECT_EQ(settings.ImageFolder, root + "/pictures");
+    EXPECT_EQ(catalogue.ImageCount, 1);
+
+    ::truncate(file.c_str(), off_t(SettingsFileLimit) + 1);
+    const std::string problem = LoadSettings(posix::settingsLocation(file), fs, codec, settings, catalogue);
+    EXPECT_NE(problem.find("larger than 16 MB"), std::string::npos) << problem;
+    EXPECT_EQ(settings.ImageFolder, "");
+    EXPECT_FALSE(SaveSettings(settings, {"", "0"}, posix::settingsLocation(file), fs, codec).ok);
+    struct stat st;
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, off_t(SettingsFileLimit) + 1);
+}

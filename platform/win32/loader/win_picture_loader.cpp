@@ -2,6 +2,7 @@
 // GIF (first frame) and JPEG, converted to 32-bit BGR; metafiles checked record by record and
 // played through GDI into a DIB section at their own size.
 #include "platform/picture_loader_factory.h"
+#include "platform/regular_file.h"
 #include "platform/win32/win_text.h"
 #include "show/decoding_loader.h"
 
@@ -80,44 +81,6 @@ private:
     HDC dc_;
     HGDIOBJ previous_;
 };
-
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& why)
-{
-    const std::wstring wide = win32::widen(path);
-    HANDLE file = wide.empty() ? INVALID_HANDLE_VALUE
-                               : CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        why = "cannot open the file";
-        return false;
-    }
-    std::unique_ptr<void, decltype(&CloseHandle)> closer(file, &CloseHandle);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) {
-        why = "cannot read the file";
-        return false;
-    }
-    if (std::uint64_t(size.QuadPart) > loading::kMaxFileBytes) {
-        why = "file is too large";
-        return false;
-    }
-    bytes.resize(std::size_t(size.QuadPart));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD got = 0;
-        const DWORD want = DWORD(std::min<std::size_t>(bytes.size() - done, 1u << 24));
-        if (!ReadFile(file, bytes.data() + done, want, &got, nullptr)) {
-            why = "cannot read the file";
-            return false;
-        }
-        if (got == 0) {
-            break; // the file shrank while we read it
-        }
-        done += got;
-    }
-    bytes.resize(done);
-    return true;
-}
 
 // ---- WIC -------------------------------------------------------------------------------
 
@@ -410,10 +373,7 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadReque
 
 class WinDecoders final : public loading::PictureDecoders {
 public:
-    bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& why) override
-    {
-        return readWholeFile(path, bytes, why);
-    }
+    loading::OpenedFile openFile(const std::string& path) override { return openRegularFile(path); }
 
     LoadResult decode(PictureFormat format, const std::uint8_t* data, std::size_t size,
                       const LoadRequest& request) override
@@ -448,9 +408,11 @@ private:
 
 } // namespace
 
+std::unique_ptr<loading::PictureDecoders> createPlatformDecoders() { return std::make_unique<WinDecoders>(); }
+
 std::unique_ptr<PictureLoader> createPlatformPictureLoader()
 {
-    return std::make_unique<loading::DecodingLoader>(std::make_unique<WinDecoders>());
+    return std::make_unique<loading::DecodingLoader>(createPlatformDecoders());
 }
 
 LoadResult decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request)

@@ -1,0 +1,116 @@
+// The two picture sources: loading on the caller's thread when taken, or on a worker.
+#include "show/picture_source.h"
+
+#include <cassert>
+#include <chrono>
+#include <new>
+#include <utility>
+
+namespace velmora::show {
+
+namespace {
+
+LoadResult guardedLoad(PictureLoader& loader, const std::string& path, const LoadRequest& request)
+{
+    try {
+        return loader.load(path, request);
+    } catch (const std::bad_alloc&) {
+        // Loaders report running out of memory as a failure; one that does not still only
+        // costs this picture.
+        return LoadResult::failure("out of memory");
+    }
+}
+
+} // namespace
+
+void LoadWhenTaken::request(const std::string& path, const LoadRequest& request)
+{
+    path_ = path;
+    request_ = request;
+}
+
+std::optional<LoadResult> LoadWhenTaken::take(int)
+{
+    if (!path_) {
+        return std::nullopt;
+    }
+    const std::string path = *std::exchange(path_, std::nullopt);
+    return guardedLoad(loader_, path, request_);
+}
+
+struct PictureWorker::Shared {
+    std::unique_ptr<PictureLoader> loader; // used by the worker thread only
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::uint64_t generation = 0; // of the last request; older results are dropped
+    std::optional<std::pair<std::string, LoadRequest>> job;
+    std::optional<LoadResult> result;
+    bool stop = false;
+};
+
+PictureWorker::PictureWorker(std::unique_ptr<PictureLoader> loader) : shared_(std::make_shared<Shared>())
+{
+    assert(loader != nullptr);
+    shared_->loader = std::move(loader);
+    std::thread(&PictureWorker::run, shared_).detach();
+}
+
+PictureWorker::~PictureWorker()
+{
+    {
+        const std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->stop = true;
+        shared_->job.reset();
+    }
+    shared_->changed.notify_all();
+}
+
+void PictureWorker::request(const std::string& path, const LoadRequest& request)
+{
+    {
+        const std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->generation += 1;
+        shared_->job.emplace(path, request);
+        shared_->result.reset();
+    }
+    shared_->changed.notify_all();
+}
+
+std::optional<LoadResult> PictureWorker::take(int waitMs)
+{
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    if (waitMs > 0) {
+        shared_->changed.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return shared_->result.has_value(); });
+    }
+    return std::exchange(shared_->result, std::nullopt);
+}
+
+void PictureWorker::run(std::shared_ptr<Shared> shared)
+{
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    for (;;) {
+        shared->changed.wait(lock, [&] { return shared->stop || shared->job.has_value(); });
+        if (shared->stop) {
+            return;
+        }
+        const std::uint64_t generation = shared->generation;
+        const auto [path, request] = *std::exchange(shared->job, std::nullopt);
+        lock.unlock();
+        LoadResult loaded = guardedLoad(*shared->loader, path, request);
+        lock.lock();
+        if (generation == shared->generation && !shared->stop) {
+            shared->result = std::move(loaded);
+            lock.unlock();
+            shared->changed.notify_all();
+            lock.lock();
+        }
+        // A result nobody asks for any more frees its memory here, off the window's thread.
+        else {
+            lock.unlock();
+            loaded = LoadResult{};
+            lock.lock();
+        }
+    }
+}
+
+} // namespace velmora::show

@@ -1,0 +1,61 @@
+// Where the show's pictures come from. The show asks for one picture at a time and takes it
+// when it is ready, so a shell can read and decode on a worker thread while the show's ticks
+// and input go on; the show only asks and polls, and never waits on storage itself.
+#pragma once
+
+#include "show/picture_loader.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace velmora::show {
+
+class PictureSource {
+public:
+    virtual ~PictureSource() = default;
+    // Starts preparing the picture in `path`; whatever was asked before and not taken is
+    // forgotten.
+    virtual void request(const std::string& path, const LoadRequest& request) = 0;
+    // The result of the last request once it is ready (and then forgotten); nullopt while it
+    // is still being prepared, after waiting at most `waitMs` for it.
+    virtual std::optional<LoadResult> take(int waitMs = 0) = 0;
+};
+
+// Loads when the result is taken: the same pictures at the same moments as loading directly,
+// and nothing runs elsewhere. For the headless renderer, the tests and shells without a worker.
+class LoadWhenTaken final : public PictureSource {
+public:
+    explicit LoadWhenTaken(PictureLoader& loader) : loader_(loader) {}
+    void request(const std::string& path, const LoadRequest& request) override;
+    std::optional<LoadResult> take(int waitMs = 0) override;
+
+private:
+    PictureLoader& loader_;
+    std::optional<std::string> path_;
+    LoadRequest request_;
+};
+
+// Reads and decodes on a thread of its own, one picture at a time. The thread is never
+// waited for: when the worker goes, a load in progress finishes on its own and is dropped,
+// so ending the show never waits on slow storage.
+class PictureWorker final : public PictureSource {
+public:
+    explicit PictureWorker(std::unique_ptr<PictureLoader> loader);
+    ~PictureWorker() override;
+    PictureWorker(const PictureWorker&) = delete;
+    PictureWorker& operator=(const PictureWorker&) = delete;
+
+    void request(const std::string& path, const LoadRequest& request) override;
+    std::optional<LoadResult> take(int waitMs = 0) override;
+
+private:
+    struct Shared;
+    static void run(std::shared_ptr<Shared> shared);
+    std::shared_ptr<Shared> shared_;
+};
+
+} // namespace velmora::show

@@ -1,0 +1,123 @@
+/* Slow storage without FUSE, for the end-to-end tests and the slow-storage measurements:
+ * preloaded into velmora (LD_PRELOAD), it makes every read() of a regular file under
+ * VELMORA_SLOW_PREFIX wait as storage of VELMORA_SLOW_RATE bytes a second would, 64 KiB at a
+ * time. With VELMORA_FRAME_LOG set it also writes, at exit, the time in milliseconds of every
+ * frame put on the screen ("P ms"), and of every entry to and return from the show's event
+ * wait ("W ms", "E ms"). */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
+
+typedef ssize_t (*read_fn)(int, void*, size_t);
+
+static double now_ms(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (double)t.tv_sec * 1000.0 + (double)t.tv_nsec / 1e6;
+}
+
+static int slowed(int fd)
+{
+    const char* prefix = getenv("VELMORA_SLOW_PREFIX");
+    if (prefix == NULL || *prefix == '\0') {
+        return 0;
+    }
+    char link[64];
+    char target[PATH_MAX];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = readlink(link, target, sizeof target - 1);
+    if (n <= 0) {
+        return 0;
+    }
+    target[n] = '\0';
+    return strncmp(target, prefix, strlen(prefix)) == 0;
+}
+
+ssize_t read(int fd, void* buffer, size_t count)
+{
+    static read_fn real = NULL;
+    if (real == NULL) {
+        real = (read_fn)dlsym(RTLD_NEXT, "read");
+    }
+    if (count > 0 && slowed(fd)) {
+        const char* rate = getenv("VELMORA_SLOW_RATE");
+        const double bytesPerSecond = rate != NULL ? atof(rate) : 3e6;
+        if (count > 65536) {
+            count = 65536;
+        }
+        const double seconds = (double)count / (bytesPerSecond > 0 ? bytesPerSecond : 3e6);
+        struct timespec pause = {(time_t)seconds, (long)((seconds - (double)(time_t)seconds) * 1e9)};
+        nanosleep(&pause, NULL);
+    }
+    return real(fd, buffer, count);
+}
+
+/* ---- frame and event-wait times ---- */
+
+enum { MaxMarks = 1 << 20 };
+static char kinds[MaxMarks];
+static double marks[MaxMarks];
+static int markCount = 0;
+
+static void mark(char kind)
+{
+    if (getenv("VELMORA_FRAME_LOG") != NULL && markCount < MaxMarks) {
+        kinds[markCount] = kind;
+        marks[markCount++] = now_ms();
+    }
+}
+
+__attribute__((destructor)) static void writeMarks(void)
+{
+    const char* path = getenv("VELMORA_FRAME_LOG");
+    FILE* out = path != NULL ? fopen(path, "w") : NULL;
+    if (out == NULL) {
+        return;
+    }
+    for (int i = 0; i < markCount; ++i) {
+        fprintf(out, "%c %.3f\n", kinds[i], marks[i]);
+    }
+    fclose(out);
+}
+
+typedef struct SDL_Window SDL_Window;
+typedef struct SDL_Rect SDL_Rect;
+typedef union SDL_Event SDL_Event;
+
+int SDL_UpdateWindowSurfaceRects(SDL_Window* window, const SDL_Rect* rects, int count)
+{
+    static int (*real)(SDL_Window*, const SDL_Rect*, int) = NULL;
+    if (real == NULL) {
+        real = (int (*)(SDL_Window*, const SDL_Rect*, int))dlsym(RTLD_NEXT, "SDL_UpdateWindowSurfaceRects");
+    }
+    mark('P');
+    return real(window, rects, count);
+}
+
+int SDL_UpdateWindowSurface(SDL_Window* window)
+{
+    static int (*real)(SDL_Window*) = NULL;
+    if (real == NULL) {
+        real = (int (*)(SDL_Window*))dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface");
+    }
+    mark('P');
+    return real(window);
+}
+
+int SDL_WaitEventTimeout(SDL_Event* event, int timeout)
+{
+    static int (*real)(SDL_Event*, int) = NULL;
+    if (real == NULL) {
+        real = (int (*)(SDL_Event*, int))dlsym(RTLD_NEXT, "SDL_WaitEventTimeout");
+    }
+    mark('W');
+    const int got = real(event, timeout);
+    mark('E');
+    return got;
+}
