@@ -9,8 +9,6 @@ namespace velmora {
 
 namespace {
 
-constexpr std::uint32_t kExcluded = AttrDirectory | AttrHidden | AttrSystem;
-
 // Next code point of UTF-8 text as a UTF-16 sort rank. Supplementary characters rank
 // between U+D7FF and U+E000 (where their surrogates sort), in code point order; a byte
 // that is not valid UTF-8 ranks above everything, by its value.
@@ -104,7 +102,7 @@ void AddFiles(const std::string& pattern, FileSystem& fs, Catalogue& catalogue)
 {
     const std::string prefix = DirPart(pattern, fs.separator()) + fs.separator();
     for (const auto& found : fs.findFiles(pattern)) {
-        if ((found.attributes & kExcluded) != 0 || found.name.empty())
+        if (!IsCatalogueFile(found))
             continue;
         ++catalogue.ImageCount;
         catalogue.ImageList.resize(std::size_t(catalogue.ImageCount) + 1);

@@ -3,6 +3,7 @@
 // them, and the mouse handed to the form's events. Everything scales with the window's DPI.
 #include "platform/win32/dialog_window.h"
 
+#include "platform/picture_loader_factory.h"
 #include "platform/win32/dialog_resources.h"
 #include "platform/win32/show_window.h"
 #include "platform/win32/startup_win32.h"
@@ -272,6 +273,8 @@ public:
 
     // dialog::DialogPlatform
     void pumpMessages() override;
+    void busyPointer(bool busy) override;
+    PictureLoader& pictureLoader() override { return *loader_; }
     std::optional<dialog::ScreenPoint> cursorPosition() override;
     void zoomOpen(dialog::ScreenPoint from) override;
     void zoomClose(dialog::ScreenPoint to) override;
@@ -306,6 +309,7 @@ private:
 
     Win32FileSystem fs_;
     Cp932Codec codec_;
+    std::unique_ptr<PictureLoader> loader_ = createPlatformPictureLoader();
     dialog::SettingsForm form_;
     HWND hwnd_ = nullptr;
     HWND list_ = nullptr;
@@ -783,6 +787,11 @@ void DialogWindow::pumpMessages()
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+}
+
+void DialogWindow::busyPointer(bool busy)
+{
+    SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
 std::optional<dialog::ScreenPoint> DialogWindow::cursorPosition()
