@@ -270,6 +270,7 @@ public:
     void run();
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK listProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     // dialog::DialogPlatform
     void pumpMessages() override;
@@ -315,6 +316,7 @@ private:
     dialog::SettingsForm form_;
     HWND hwnd_ = nullptr;
     HWND list_ = nullptr;
+    WNDPROC listBaseProc_ = nullptr;
     HWND repeat_ = nullptr;
     std::array<HWND, L::FilterButtons + 1> filterButtons_{};
     UINT dpi_ = BaseDpi;
@@ -387,6 +389,30 @@ LRESULT CALLBACK DialogWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam
     if (self == nullptr)
         return DefWindowProcW(hwnd, message, wParam, lParam);
     return self->handle(message, wParam, lParam);
+}
+
+// The list holds no strings, so its window text is made its entries, one a line: what the
+// list shows can then be read from outside (accessibility tools, the end-to-end tests).
+LRESULT CALLBACK DialogWindow::listProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_GETTEXT || message == WM_GETTEXTLENGTH) {
+        std::wstring text;
+        for (const auto& name : self->form_.List_1) {
+            text += widen(name);
+            text += L"\r\n";
+        }
+        if (message == WM_GETTEXTLENGTH)
+            return LRESULT(text.size());
+        if (wParam == 0 || lParam == 0)
+            return 0;
+        const std::size_t n = std::min<std::size_t>(text.size(), std::size_t(wParam) - 1);
+        auto* out = reinterpret_cast<wchar_t*>(lParam);
+        text.copy(out, n);
+        out[n] = L'\0';
+        return LRESULT(n);
+    }
+    return CallWindowProcW(self->listBaseProc_, hwnd, message, wParam, lParam);
 }
 
 LRESULT DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
@@ -463,6 +489,9 @@ void DialogWindow::createControls()
                   WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_NODATA |
                       LBS_OWNERDRAWFIXED,
                   ListId);
+    SetWindowLongPtrW(list_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    listBaseProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogWindow::listProc)));
     repeat_ = child(L"COMBOBOX", WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, RepeatId);
     for (int i = 1; i <= L::FilterButtons; ++i)
         filterButtons_[std::size_t(i)] = child(L"BUTTON", BS_PUSHBUTTON, FilterButtonId + i, std::to_wstring(i).c_str());
