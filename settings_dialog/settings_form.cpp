@@ -150,6 +150,8 @@ void SettingsForm::toggleKind(int index)
     kind = std::int16_t(kind ^ 1);
     Img_Kind[std::size_t(index)] = faceFor(kind);
     platform_.pumpMessages();
+    if (ended)
+        return; // the window went away while it was served
 
     settings_.ImageFolder = Folder_Path;
     if (settings_.ImageFolder.empty() || !FolderExists(store_.fs, settings_.ImageFolder))
