@@ -260,8 +260,8 @@ Hit hitTest(int x, int y)
     return {};
 }
 
-// COM on the window's thread for the window's lifetime: the folder browser needs it, and
-// starting and stopping it around each browse costs a noticeable moment after the OK.
+// COM on the window's thread for the window's lifetime: the folder browser's new style (the
+// box a path can be typed into) needs a single-threaded apartment.
 class ComApartment {
 public:
     ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
