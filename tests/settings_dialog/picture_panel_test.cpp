@@ -284,3 +284,19 @@ TEST_F(PanelFixture, AFilterThatCannotRunShowsTheThumbnailUnfiltered)
     form->Cmd_Fil_Click(2); // and the dialog goes on
     EXPECT_TRUE(same(form->Display, filtered(2, 0)));
 }
+
+TEST_F(PanelFixture, ALongFolderPathThatCodePage932CannotHoldIsListedWholeAndSavedShort)
+{
+    const std::string folder = "C:\\" + std::string(280, 'x') + "\\사진";
+    fs.addFolder(folder);
+    fs.addFile(folder + "\\a.jpg");
+    fs.shortNames[folder] = "C:\\XXXXXX~1\\1A2B~1";
+    open();
+    platform.folderAnswer = folder;
+    click(0);
+    EXPECT_EQ(form->List_1, (std::vector<std::string>{"a.jpg"}));
+    EXPECT_EQ(form->Folder_Path, folder);
+    EXPECT_EQ(form->FolderFiles, (std::vector<std::string>{folder + "\\a.jpg"}));
+    click(2);
+    EXPECT_NE(file().find(cp932("画像のﾌｫﾙﾀﾞ") + "=C:\\XXXXXX~1\\1A2B~1\r\n"), std::string::npos) << file();
+}
