@@ -176,6 +176,15 @@ assert kinds == sorted(kinds, key=["bmp", "gif", "jpg"].index), kinds
 PY
 echo "ok: the browser's folder is listed: $(echo "$got" | tail -n +2 | tr '\n' ' ')"
 
+# A cancelled browser keeps the folder and its list.
+click_at 71 63
+browser=$(wait_window 'Browse for Folder')
+xdotool windowfocus --sync "$browser" key Escape
+wait_gone 'Browse for Folder'
+sleep 0.5
+[ "$(read_list)" = "$got" ] || fail "the list changed after the browser was cancelled: $(read_list)"
+echo "ok: cancelling the browser keeps the list"
+
 # Untick "*.gif": the sorted catalogue without them (ordinal: capitals first).
 click_at 226 230
 expect_list E.jpg b.bmp broken.bmp c.jpg 景色.jpg
