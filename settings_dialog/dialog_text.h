@@ -28,6 +28,17 @@ inline constexpr std::array<std::string_view, 5> Button{"ﾌｫﾙﾀﾞで指�
 inline constexpr std::string_view CountSuffix = "枚";
 inline constexpr std::string_view RepeatLabel = "曲目をﾘﾋﾟｰﾄ";
 
+// The folder browser's prompt.
+inline constexpr std::string_view FolderPrompt = "ﾌｫﾙﾀﾞをｸﾘｯｸして選択状態にしてから ＯＫ を押してください";
+// The music-file dialog: its one filter entry and its title.
+inline constexpr std::string_view MusicFilterName = "BGMﾌｧｲﾙ (MP3 WAV)";
+inline constexpr std::string_view MusicPatterns = "*.MP3;*.WAV";
+inline constexpr std::string_view MusicTitle = "ﾌｧｲﾙを開く";
+
+// A folder scan that cannot go on: said once, the list keeps what was found.
+inline constexpr std::string_view FolderUnreadable = "ﾌｫﾙﾀﾞを読めません。";
+inline constexpr std::string_view ScanOutOfMemory = "ﾒﾓﾘが足りないため、ﾌｫﾙﾀﾞの読み込みを中止しました。";
+
 // Shown when the settings file cannot be written; the dialog stays open.
 inline constexpr std::string_view SaveFailed = "設定を保存できませんでした。";
 

@@ -1,10 +1,17 @@
 // The settings window's behaviour: Form_Load's filling, the option groups, the push
-// buttons and the save.
+// buttons, the picture and music panels, the filter preview and the save.
 #include "settings_dialog/settings_form.h"
 
+#include "filters/engine.h"
 #include "settings_dialog/dialog_text.h"
+#include "show/drawing.h"
+#include "show/effect_table.h"
+#include "startup/catalogue.h"
+#include "startup/number_text.h"
 
+#include <algorithm>
 #include <cassert>
+#include <new>
 
 namespace velmora::dialog {
 
@@ -32,7 +39,34 @@ Face faceFor(int value)
     }
 }
 
+// The three attribute passes of a folder scan, in order: plain files, then archived, then
+// read-only ones.
+constexpr std::array<int, 3> ScanPasses{0, int(AttrArchive), int(AttrReadOnly)};
+
+// The pass that takes a file the catalogue accepts: a read-only file (archived or not) in
+// the read-only pass, so no file the catalogue lists is missing from the scan.
+int scanPassOf(std::uint32_t attributes)
+{
+    if ((attributes & AttrReadOnly) != 0)
+        return int(AttrReadOnly);
+    return (attributes & AttrArchive) != 0 ? int(AttrArchive) : 0;
+}
+
 } // namespace
+
+PictureSize thumbnailSize(int w, int h)
+{
+    assert(w > 0 && h > 0);
+    PictureSize size{100, 100};
+    if (w > h)
+        size.height = int(roundHalfEven(double(h) * 100 / w));
+    else
+        size.width = int(roundHalfEven(double(w) * 100 / h));
+    // A sliver of a picture still gets a visible (and filterable) line.
+    size.width = std::max(size.width, 1);
+    size.height = std::max(size.height, 1);
+    return size;
+}
 
 std::string repeatText(int value) { return value == 0 ? std::string() : std::to_string(value); }
 
@@ -87,19 +121,202 @@ void SettingsForm::fillMusicArea()
 
 void SettingsForm::fillPictureArea()
 {
+    lbl_Kei.clear();
+    showCatalogue();
+    lbl_PreSize.clear();
+    Folder_Path = settings_.ImageFolder;
+    for (std::size_t i = 0; i < Img_Kind.size(); ++i)
+        Img_Kind[i] = faceFor(settings_.ImageKinds[i]);
+}
+
+// List_1 from the catalogue's names, the count when there are any.
+void SettingsForm::showCatalogue()
+{
+    ++listGeneration_;
     List_1.clear();
     List_1_Selected.reset();
-    lbl_Kei.clear();
     const char separator = store_.fs.separator();
     if (catalogue_.ImageCount != 0) {
         for (int i = 1; i <= catalogue_.ImageCount; ++i)
             List_1.push_back(nameOf(catalogue_.ImageList[std::size_t(i)], separator));
         lbl_Kei = std::to_string(List_1.size());
     }
-    lbl_PreSize.clear();
-    Folder_Path = settings_.ImageFolder;
-    for (std::size_t i = 0; i < Img_Kind.size(); ++i)
-        Img_Kind[i] = faceFor(settings_.ImageKinds[i]);
+}
+
+void SettingsForm::toggleKind(int index)
+{
+    assert(index >= 0 && index < int(Img_Kind.size()));
+    auto& kind = settings_.ImageKinds[std::size_t(index)];
+    kind = std::int16_t(kind ^ 1);
+    Img_Kind[std::size_t(index)] = faceFor(kind);
+    platform_.pumpMessages();
+
+    settings_.ImageFolder = Folder_Path;
+    if (settings_.ImageFolder.empty() || !FolderExists(store_.fs, settings_.ImageFolder))
+        return;
+    lbl_Kei.clear();
+    BuildImageList(settings_.ImageFolder, settings_.ImageKinds, store_.fs, catalogue_);
+    showCatalogue();
+}
+
+void SettingsForm::ChooseFolder()
+{
+    // A cancelled browser keeps the folder and its list (no scan of the drive's root).
+    const std::optional<std::string> chosen = platform_.browseForFolder(text::FolderPrompt);
+    if (!chosen || ended)
+        return;
+    Folder_Path = *chosen;
+    scanFolder(Folder_Path);
+}
+
+// The files a search found for one pattern, read once and reused by the later passes.
+struct SettingsForm::Listing {
+    std::string pattern;
+    std::vector<FoundFile> found;
+};
+
+void SettingsForm::scanFolder(const std::string& folder)
+{
+    const unsigned generation = ++listGeneration_;
+    List_1.clear();
+    List_1_Selected.reset();
+    FolderFiles.clear();
+    lbl_Kei = std::to_string(0);
+    scanning_ = true;
+    struct ScanEnd {
+        bool& flag;
+        ~ScanEnd() { flag = false; }
+    } scanEnd{scanning_};
+
+    // A folder that cannot be read would fail every search of every pass: said once.
+    if (!FolderExists(store_.fs, folder)) {
+        std::string message(text::FolderUnreadable);
+        message += "\n\n" + folder;
+        platform_.messageBox(message);
+        return;
+    }
+    std::vector<Listing> listings;
+    const char separator = store_.fs.separator();
+    for (const int pass : ScanPasses) {
+        for (std::size_t kind = 0; kind < PicturePatterns.size(); ++kind) {
+            if (settings_.ImageKinds[kind] != 1)
+                continue;
+            if (!CollectFiles(folder + separator + std::string(PicturePatterns[kind]), pass, listings, generation))
+                return;
+        }
+    }
+    lbl_Kei = std::to_string(List_1.size());
+}
+
+// Adds the pattern's files of this pass to FolderFiles and List_1, the count running up
+// and the window served after each. False when the scan must stop.
+bool SettingsForm::CollectFiles(const std::string& pattern, int attribute, std::vector<Listing>& listings,
+                                unsigned generation)
+{
+    const char separator = store_.fs.separator();
+    try {
+        auto listing = std::find_if(listings.begin(), listings.end(),
+                                    [&](const Listing& l) { return l.pattern == pattern; });
+        if (listing == listings.end()) {
+            listings.push_back({pattern, store_.fs.findFiles(pattern)});
+            listing = listings.end() - 1;
+        }
+        const std::string prefix = DirPart(pattern, separator) + separator;
+        for (std::size_t i = 0; i < listing->found.size(); ++i) {
+            const FoundFile& found = listing->found[i];
+            if (!IsCatalogueFile(found) || scanPassOf(found.attributes) != attribute)
+                continue;
+            FolderFiles.push_back(prefix + found.name);
+            List_1.push_back(found.name);
+            lbl_Kei = std::to_string(List_1.size());
+            platform_.pumpMessages();
+            if (!scanGoesOn(generation))
+                return false;
+        }
+    } catch (const std::bad_alloc&) {
+        // Lasting: the next file would fail the same way. The files found so far stay.
+        lbl_Kei = std::to_string(List_1.size());
+        platform_.messageBox(text::ScanOutOfMemory);
+        return false;
+    }
+    return true;
+}
+
+void SettingsForm::ClearSelection()
+{
+    ++listGeneration_;
+    List_1.clear();
+    List_1_Selected.reset();
+    Folder_Path.clear();
+    lbl_Kei.clear();
+    clearThumbnail(); // the kind flags and the size label stay
+}
+
+void SettingsForm::clearThumbnail()
+{
+    Display = Picture();
+    Pic_K = Picture();
+    Pic_D = Picture();
+    Cmd_Fil_Enabled.fill(false);
+}
+
+void SettingsForm::List_1_Click()
+{
+    if (!List_1_Selected || *List_1_Selected < 0 || std::size_t(*List_1_Selected) >= List_1.size())
+        return;
+    const std::string path = Folder_Path + store_.fs.separator() + List_1[std::size_t(*List_1_Selected)];
+    platform_.busyPointer(true);
+    // The decoder may deliver the picture reduced, as long as it covers the thumbnail.
+    LoadRequest request;
+    request.fitWidth = 100;
+    request.fitHeight = 100;
+    LoadResult decoded = platform_.pictureLoader().load(path, request);
+    if (!decoded.ok || decoded.picture.empty()) {
+        // Nothing of the previous picture stays under the new name.
+        clearThumbnail();
+        lbl_PreSize = decoded.ok ? std::string("picture holds no image") : decoded.error;
+        platform_.busyPointer(false);
+        return;
+    }
+    PictureSize own = decoded.ownSize;
+    if (own.width <= 0 || own.height <= 0)
+        own = {decoded.picture.width(), decoded.picture.height()};
+    lbl_PreSize = std::to_string(own.width) + " * " + std::to_string(own.height);
+
+    const PictureSize thumb = thumbnailSize(own.width, own.height);
+    Pic_K.resize(thumb.width, thumb.height);
+    show::stretchCopy(Pic_K, 0, 0, thumb.width, thumb.height, decoded.picture, 0, 0, decoded.picture.width(),
+                      decoded.picture.height());
+    Display = Pic_K;
+    Cmd_Fil_Enabled.fill(true);
+    Cmd_Fil_Enabled[0] = false;
+    platform_.busyPointer(false);
+}
+
+void SettingsForm::Cmd_Fil_Click(int index)
+{
+    if (Pic_K.empty())
+        return; // no thumbnail: the buttons are disabled
+    Pic_D = Pic_K; // every click starts from the unfiltered thumbnail
+    if (const show::Effect* effect = show::effectRow(index); effect != nullptr) {
+        const filters::FilterResult result =
+            filters::Fil_Run(filters::sharedFilterEngine(), effect->type, Pic_D.view(), effect->param);
+        if (!result.ok()) {
+            // A filter that cannot run on this thumbnail shows it unfiltered.
+            Pic_D = Pic_K;
+        }
+    }
+    Display = Pic_D;
+}
+
+void SettingsForm::ChooseMusicFile()
+{
+    const std::optional<std::string> chosen =
+        platform_.openFile(text::MusicFilterName, text::MusicPatterns, text::MusicTitle);
+    if (!chosen || ended)
+        return; // a cancelled dialog changes nothing
+    settings_.BgmFile = *chosen;
+    lbl_Fname = *chosen;
 }
 
 void SettingsForm::chooseTwo(std::array<Face, 2>& images, std::int16_t& setting, int index)
@@ -138,6 +355,15 @@ void SettingsForm::lbl_Button_MouseUp(int index)
     Img_Button[std::size_t(index)].face = ButtonFace::Released;
     platform_.pumpMessages(); // the released face is drawn before the action
     switch (index) {
+    case 0: // "ﾌｫﾙﾀﾞで指定..."
+        ChooseFolder();
+        break;
+    case 1: // "ｸﾘｱ"
+        ClearSelection();
+        break;
+    case 4: // "ﾌｧｲﾙ名"
+        ChooseMusicFile();
+        break;
     case 2: // "設定"
         if (SaveSettings())
             unloadAndEnd();

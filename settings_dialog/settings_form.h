@@ -3,6 +3,8 @@
 // the mouse; the form edits the settings at once and writes them only on "設定".
 #pragma once
 
+#include "filters/picture.h"
+#include "show/picture_loader.h"
 #include "startup/file_system.h"
 #include "startup/settings.h"
 #include "startup/settings_file.h"
@@ -32,8 +34,13 @@ struct ScreenPoint {
 class DialogPlatform {
 public:
     virtual ~DialogPlatform() = default;
-    // Processes pending window messages (the form yields before a button acts).
+    // Processes pending window messages (the form yields before a button acts and once per
+    // file of a folder scan). Any event may arrive in it.
     virtual void pumpMessages() = 0;
+    // The hourglass pointer while a picture loads.
+    virtual void busyPointer(bool busy) = 0;
+    // The platform's picture decoders.
+    virtual PictureLoader& pictureLoader() = 0;
     // The mouse position on the screen; nullopt when the system cannot say.
     virtual std::optional<ScreenPoint> cursorPosition() = 0;
     // The caption animations between the point and the window's rectangle.
@@ -83,6 +90,14 @@ public:
     void lbl_Kbn_MouseDown(int index) { chooseTwo(Img_Kbn, settings_.FilterMode, index); }
     void Img_BGM_MouseDown(int index) { chooseMusic(index); }
     void lbl_BGM_MouseDown(int index) { chooseMusic(index); }
+    // Picture-kind check boxes 0..3: the flag flips and, with a folder, the list is rebuilt
+    // from the sorted catalogue.
+    void Img_Kind_MouseDown(int index) { toggleKind(index); }
+    void lbl_Kind_MouseDown(int index) { toggleKind(index); }
+    // The entry List_1_Selected: its size, its thumbnail, the filter buttons.
+    void List_1_Click();
+    // Filter button 1..48: row `index` of the show's effect table on the unfiltered thumbnail.
+    void Cmd_Fil_Click(int index);
     // Push buttons 0..4. The release acts wherever the pointer then is.
     void lbl_Button_MouseDown(int index);
     void lbl_Button_MouseUp(int index);
@@ -90,6 +105,13 @@ public:
     void cancelPress();
     // The close box: unloads without saving.
     void Form_QueryClose();
+
+    // Push button 0: the folder browser, then the folder's files in scan order.
+    void ChooseFolder();
+    // Push button 1 "ｸﾘｱ".
+    void ClearSelection();
+    // Push button 4: the music-file dialog.
+    void ChooseMusicFile();
 
     // Writes every setting. False when the file could not be (fully) written; the user has
     // then been told and the dialog stays open.
@@ -110,8 +132,14 @@ public:
     std::string lbl_Fname;                // the music file
     RepeatBox BGM_Repeat;
     std::array<bool, 49> Cmd_Fil_Enabled{}; // 1..48; index 0 unused
+    Picture Display;                      // the preview box; empty shows nothing
+    Picture Pic_K;                        // the unfiltered thumbnail
+    Picture Pic_D;                        // the filter's working copy of Pic_K
+    std::vector<std::string> FolderFiles; // full paths found by the last folder scan
     bool loaded = false;
     bool ended = false;
+    // True while ChooseFolder reads a folder (its list is then still growing).
+    bool scanning() const { return scanning_; }
 
     ScreenPoint Point() const { return point_; }
     const Settings& settings() const { return settings_; }
@@ -119,6 +147,14 @@ public:
 private:
     void chooseTwo(std::array<Face, 2>& images, std::int16_t& setting, int index);
     void chooseMusic(int index);
+    void toggleKind(int index);
+    void scanFolder(const std::string& folder);
+    struct Listing;
+    bool CollectFiles(const std::string& pattern, int attribute, std::vector<Listing>& listings,
+                      unsigned generation);
+    bool scanGoesOn(unsigned generation) const { return generation == listGeneration_ && !ended; }
+    void showCatalogue();
+    void clearThumbnail();
     void fillMusicArea();
     void fillPictureArea();
     void unloadAndEnd();
@@ -129,7 +165,15 @@ private:
     SettingsStore store_;
     ScreenPoint point_;
     int pressed_ = -1; // the push button under a held mouse button
+    // Counts every replacement of List_1, so a scan that a nested event (a new scan, a kind
+    // box, "ｸﾘｱ") overtook stops instead of writing into the new list.
+    unsigned listGeneration_ = 0;
+    bool scanning_ = false;
 };
+
+// The thumbnail's size for a picture of w x h: the longer side 100, the other in proportion,
+// rounded; at least one pixel.
+PictureSize thumbnailSize(int w, int h);
 
 // The repeat box's "##" format: 0 is the empty text, other values their digits.
 std::string repeatText(int value);

@@ -105,7 +105,7 @@ void AddFiles(const std::string& pattern, FileSystem& fs, Catalogue& catalogue)
 {
     const std::string prefix = DirPart(pattern, fs.separator()) + fs.separator();
     for (const auto& found : fs.findFiles(pattern)) {
-        if ((found.attributes & AttrNotPlainFile) != 0 || found.name.empty())
+        if (!IsCatalogueFile(found))
             continue;
         ++catalogue.ImageCount;
         catalogue.ImageList.resize(std::size_t(catalogue.ImageCount) + 1);

@@ -34,6 +34,13 @@ void MakeShowOrder(std::int16_t imageOrder, Random& random, Catalogue& catalogue
 bool FolderExists(FileSystem& fs, const std::string& path);
 bool FileExists(FileSystem& fs, const std::string& path);
 
+// Whether a search result is a file the catalogue takes: anything but a folder, a hidden
+// or a system file (read-only and archive files alike, whatever their other bits).
+inline bool IsCatalogueFile(const FoundFile& found)
+{
+    return !found.name.empty() && (found.attributes & AttrNotPlainFile) == 0;
+}
+
 // Trailing blanks removed and the separator appended when missing.
 std::string AddSeparator(std::string_view path, char separator);
 

@@ -3,6 +3,7 @@
 // them, and the mouse handed to the form's events. Everything scales with the window's DPI.
 #include "platform/win32/dialog_window.h"
 
+#include "platform/picture_loader_factory.h"
 #include "platform/win32/dialog_resources.h"
 #include "platform/win32/show_window.h"
 #include "platform/win32/startup_win32.h"
@@ -269,9 +270,12 @@ public:
     void run();
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK listProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     // dialog::DialogPlatform
     void pumpMessages() override;
+    void busyPointer(bool busy) override;
+    PictureLoader& pictureLoader() override { return *loader_; }
     std::optional<dialog::ScreenPoint> cursorPosition() override;
     void zoomOpen(dialog::ScreenPoint from) override;
     void zoomClose(dialog::ScreenPoint to) override;
@@ -287,6 +291,8 @@ private:
     void applyDpi(UINT dpi);
     void placeControls();
     void syncControls();
+    void syncPanels(bool listChanged);
+    void drawThumbnail(HDC dc);
     void onMouseDown(int x, int y);
     void onMouseUp();
     bool onSetCursor(HWND over);
@@ -306,9 +312,11 @@ private:
 
     Win32FileSystem fs_;
     Cp932Codec codec_;
+    std::unique_ptr<PictureLoader> loader_ = createPlatformPictureLoader();
     dialog::SettingsForm form_;
     HWND hwnd_ = nullptr;
     HWND list_ = nullptr;
+    WNDPROC listBaseProc_ = nullptr;
     HWND repeat_ = nullptr;
     std::array<HWND, L::FilterButtons + 1> filterButtons_{};
     UINT dpi_ = BaseDpi;
@@ -318,6 +326,7 @@ private:
     OwnedCursor cursor_;
     int pressedButton_ = -1;
     bool closed_ = false;
+    ULONGLONG lastScanPump_ = 0; // when a folder scan last served the window
 };
 
 DialogWindow::DialogWindow(StartupState& state)
@@ -380,6 +389,30 @@ LRESULT CALLBACK DialogWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam
     if (self == nullptr)
         return DefWindowProcW(hwnd, message, wParam, lParam);
     return self->handle(message, wParam, lParam);
+}
+
+// The list holds no strings, so its window text is made its entries, one a line: what the
+// list shows can then be read from outside (accessibility tools, the end-to-end tests).
+LRESULT CALLBACK DialogWindow::listProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_GETTEXT || message == WM_GETTEXTLENGTH) {
+        std::wstring text;
+        for (const auto& name : self->form_.List_1) {
+            text += widen(name);
+            text += L"\r\n";
+        }
+        if (message == WM_GETTEXTLENGTH)
+            return LRESULT(text.size());
+        if (wParam == 0 || lParam == 0)
+            return 0;
+        const std::size_t n = std::min<std::size_t>(text.size(), std::size_t(wParam) - 1);
+        auto* out = reinterpret_cast<wchar_t*>(lParam);
+        text.copy(out, n);
+        out[n] = L'\0';
+        return LRESULT(n);
+    }
+    return CallWindowProcW(self->listBaseProc_, hwnd, message, wParam, lParam);
 }
 
 LRESULT DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
@@ -456,6 +489,9 @@ void DialogWindow::createControls()
                   WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_NODATA |
                       LBS_OWNERDRAWFIXED,
                   ListId);
+    SetWindowLongPtrW(list_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    listBaseProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogWindow::listProc)));
     repeat_ = child(L"COMBOBOX", WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, RepeatId);
     for (int i = 1; i <= L::FilterButtons; ++i)
         filterButtons_[std::size_t(i)] = child(L"BUTTON", BS_PUSHBUTTON, FilterButtonId + i, std::to_wstring(i).c_str());
@@ -516,18 +552,34 @@ void DialogWindow::placeControls()
         place(filterButtons_[std::size_t(i)], L::FilterButton(i));
 }
 
-// Puts the form's list, repeat box and enabled flags into the real controls.
+// Puts the form's list, repeat box and enabled flags into the real controls; the repeat
+// box's entries once, at load.
 void DialogWindow::syncControls()
 {
-    SendMessageW(list_, LB_SETCOUNT, form_.List_1.size(), 0);
-
     SendMessageW(repeat_, CB_RESETCONTENT, 0, 0);
     for (const auto& entry : form_.BGM_Repeat.entries)
         SendMessageW(repeat_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(entry).c_str()));
     SetWindowTextW(repeat_, widen(form_.BGM_Repeat.text).c_str());
+    syncPanels(true);
+}
+
+// After an event: the list's length (when the form replaced the list), the enabled states,
+// and a repaint of the canvas.
+void DialogWindow::syncPanels(bool listChanged)
+{
+    if (listChanged) {
+        SendMessageW(list_, LB_SETCOUNT, form_.List_1.size(), 0);
+        SendMessageW(list_, LB_SETCURSEL, WPARAM(form_.List_1_Selected.value_or(-1)), 0);
+        InvalidateRect(list_, nullptr, TRUE);
+    }
     EnableWindow(repeat_, form_.BGM_Repeat.enabled);
-    for (int i = 1; i <= L::FilterButtons; ++i)
-        EnableWindow(filterButtons_[std::size_t(i)], form_.Cmd_Fil_Enabled[std::size_t(i)]);
+    for (int i = 1; i <= L::FilterButtons; ++i) {
+        const HWND button = filterButtons_[std::size_t(i)];
+        const bool enabled = form_.Cmd_Fil_Enabled[std::size_t(i)];
+        if ((IsWindowEnabled(button) != FALSE) != enabled)
+            EnableWindow(button, enabled);
+    }
+    InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void DialogWindow::onMouseDown(int x, int y)
@@ -547,6 +599,11 @@ void DialogWindow::onMouseDown(int x, int y)
         hit.onLabel ? form_.lbl_BGM_MouseDown(hit.index) : form_.Img_BGM_MouseDown(hit.index);
         EnableWindow(repeat_, form_.BGM_Repeat.enabled);
         break;
+    case Hit::PictureKind:
+        hit.onLabel ? form_.lbl_Kind_MouseDown(hit.index) : form_.Img_Kind_MouseDown(hit.index);
+        if (!closed_)
+            syncPanels(true);
+        return;
     case Hit::PushButton:
         if (GetKeyState(VK_LBUTTON) < 0 && form_.Img_Button[std::size_t(hit.index)].enabled) {
             form_.lbl_Button_MouseDown(hit.index);
@@ -554,7 +611,6 @@ void DialogWindow::onMouseDown(int x, int y)
             SetCapture(hwnd_); // the release comes here wherever the pointer then is
         }
         break;
-    case Hit::PictureKind:   // the picture kinds act with the picture panel
     case Hit::Nothing:
         return;
     }
@@ -570,6 +626,9 @@ void DialogWindow::onMouseUp()
     ReleaseCapture();
     InvalidateRect(hwnd_, nullptr, FALSE);
     form_.lbl_Button_MouseUp(button); // may end the window
+    // The folder, "ｸﾘｱ" and music buttons change the list and the panels.
+    if (!closed_)
+        syncPanels(button == 0 || button == 1);
 }
 
 bool DialogWindow::onSetCursor(HWND over)
@@ -591,6 +650,21 @@ bool DialogWindow::onSetCursor(HWND over)
 
 void DialogWindow::onCommand(int id, int code, HWND)
 {
+    if (id == ListId && code == LBN_SELCHANGE) {
+        const LRESULT selected = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+        if (selected < 0 || std::size_t(selected) >= form_.List_1.size())
+            return;
+        form_.List_1_Selected = int(selected);
+        form_.List_1_Click();
+        syncPanels(false);
+        return;
+    }
+    if (id > FilterButtonId && id <= FilterButtonId + L::FilterButtons && code == BN_CLICKED) {
+        form_.Cmd_Fil_Click(id - FilterButtonId);
+        const RECT box = scaled(L::Display);
+        InvalidateRect(hwnd_, &box, FALSE);
+        return;
+    }
     if (id != RepeatId)
         return;
     // The form keeps the box's text: it becomes BgmRepeat on save.
@@ -648,12 +722,34 @@ void DialogWindow::paint(HDC target)
     drawText(dc.get(), form_.lbl_Kei, L::Kei, Ink, DT_RIGHT);
     drawText(dc.get(), T::CountSuffix, L::KeiSuffix, Ink, 0);
     drawText(dc.get(), form_.lbl_PreSize, L::PreSize, Ink, 0);
-    drawField(dc.get(), L::Display, {}, 0);
+    drawThumbnail(dc.get());
     drawField(dc.get(), L::FolderPath, form_.Folder_Path, DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS);
     drawText(dc.get(), T::RepeatLabel, L::RepeatLabel, form_.BGM_Repeat.enabled ? Ink : Muted, 0);
     drawField(dc.get(), L::Fname, form_.lbl_Fname, DT_WORDBREAK | DT_EDITCONTROL | DT_PATH_ELLIPSIS);
 
     BitBlt(target, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
+}
+
+// The preview box: the form's Display picture at the box's corner in its own size (one
+// canvas pixel per picture pixel, scaled like the canvas), or the empty 100 x 100 box.
+void DialogWindow::drawThumbnail(HDC dc)
+{
+    const Picture& picture = form_.Display;
+    if (picture.empty()) {
+        drawField(dc, L::Display, {}, 0);
+        return;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = picture.width();
+    info.bmiHeader.biHeight = -picture.height(); // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const int previous = SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, scale(L::Display.x), scale(L::Display.y), scale(picture.width()), scale(picture.height()), 0,
+                  0, picture.width(), picture.height(), picture.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    SetStretchBltMode(dc, previous);
 }
 
 // The stripe copied column by column from the box's corner, the last row and column
@@ -774,6 +870,17 @@ void DialogWindow::drawListItem(const DRAWITEMSTRUCT& item)
 
 void DialogWindow::pumpMessages()
 {
+    if (form_.scanning()) {
+        // A folder scan yields once per file: the window is served (and the count and the
+        // list redrawn) about 30 times a second, which keeps a large folder quick.
+        const ULONGLONG now = GetTickCount64();
+        if (now - lastScanPump_ < 30)
+            return;
+        lastScanPump_ = now;
+        SendMessageW(list_, LB_SETCOUNT, form_.List_1.size(), 0);
+        const RECT count = scaled(L::Kei);
+        InvalidateRect(hwnd_, &count, FALSE);
+    }
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -783,6 +890,11 @@ void DialogWindow::pumpMessages()
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+}
+
+void DialogWindow::busyPointer(bool busy)
+{
+    SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
 std::optional<dialog::ScreenPoint> DialogWindow::cursorPosition()
@@ -814,29 +926,49 @@ void DialogWindow::messageBox(std::string_view text)
     MessageBoxW(hwnd_, widen(text).c_str(), L"ヴェルモラ", MB_OK | MB_ICONWARNING);
 }
 
+// COM for the calling thread for the lifetime of the object (the folder browser's new style
+// needs it).
+class ComApartment {
+public:
+    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT result_;
+};
+
+// An item list the shell allocated, freed with the shell's allocator.
+struct ItemListFree {
+    void operator()(ITEMIDLIST* item) const { CoTaskMemFree(item); }
+};
+using ItemList = std::unique_ptr<ITEMIDLIST, ItemListFree>;
+
 std::optional<std::string> DialogWindow::browseForFolder(std::string_view prompt)
 {
+    const ComApartment com;
     const std::wstring title = widen(prompt);
-    wchar_t displayName[MAX_PATH] = {};
+    wchar_t displayName[MAX_PATH] = {}; // the chosen item's display name, which the call limits itself
     BROWSEINFOW request{};
     request.hwndOwner = hwnd_;
     request.pszDisplayName = displayName;
     request.lpszTitle = title.c_str();
     // A box the user can type a path into, as well as the tree.
     request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    std::optional<std::string> chosen;
-    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&request); item != nullptr) {
-        std::wstring path(32768, L'\0');
-        if (SHGetPathFromIDListEx(item, path.data(), DWORD(path.size()), GPFIDL_DEFAULT)) {
-            path.resize(wcslen(path.c_str()));
-            chosen = narrow(path);
-        }
-        CoTaskMemFree(item);
-    }
-    if (SUCCEEDED(com))
-        CoUninitialize();
-    return chosen;
+    const ItemList item(SHBrowseForFolderW(&request));
+    if (item == nullptr)
+        return std::nullopt; // cancelled
+    // Long paths: the largest path the wide calls take.
+    std::wstring path(32768, L'\0');
+    if (!SHGetPathFromIDListEx(item.get(), path.data(), DWORD(path.size()), GPFIDL_DEFAULT))
+        return std::nullopt; // not a file-system folder
+    path.resize(wcslen(path.c_str()));
+    return narrow(path);
 }
 
 std::optional<std::string> DialogWindow::openFile(std::string_view filterName, std::string_view patterns,
@@ -858,7 +990,7 @@ std::optional<std::string> DialogWindow::openFile(std::string_view filterName, s
     request.lpstrFile = file.data();
     request.nMaxFile = DWORD(file.size());
     request.lpstrTitle = caption.c_str();
-    request.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    request.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameW(&request))
         return std::nullopt;
     file.resize(wcslen(file.c_str()));

@@ -1,74 +1,10 @@
 // The settings window's model: what Form_Load shows, the option groups, and what the push
 // buttons and the close box do to the settings file.
-#include "settings_dialog/settings_form.h"
-
-#include "fake_file_system.h"
-#include "platform_codec.h"
-
-#include <gtest/gtest.h>
+#include "dialog_fixture.h"
 
 using namespace velmora;
 using namespace velmora::dialog;
-using velmora::testing::FakeFileSystem;
-
-namespace {
-
-const std::string kProgram = "C:\\Program";
-const std::string kAppData = "C:\\AppData\\Velmora";
-const std::string kIni = kProgram + "\\ヴェルモラ.ini";
-
-class RecordingPlatform final : public DialogPlatform {
-public:
-    std::vector<std::string> calls;
-    std::vector<std::string> messages;
-
-    void pumpMessages() override { calls.push_back("pump"); }
-    std::optional<ScreenPoint> cursorPosition() override { return ScreenPoint{300, 200}; }
-    void zoomOpen(ScreenPoint p) override { calls.push_back("zoomOpen " + where(p)); }
-    void zoomClose(ScreenPoint p) override { calls.push_back("zoomClose " + where(p)); }
-    void messageBox(std::string_view text) override { messages.emplace_back(text); }
-    std::optional<std::string> browseForFolder(std::string_view) override { return std::nullopt; }
-    std::optional<std::string> openFile(std::string_view, std::string_view, std::string_view) override
-    {
-        return std::nullopt;
-    }
-    void endProgram() override { calls.push_back("end"); }
-
-private:
-    static std::string where(ScreenPoint p) { return std::to_string(p.x) + "," + std::to_string(p.y); }
-};
-
-struct DialogFixture : ::testing::Test {
-    FakeFileSystem fs;
-    velmora::testing::PlatformCodec codec;
-    SettingsLocation location{kProgram, kAppData, {}};
-    Settings settings;
-    Catalogue catalogue;
-    RecordingPlatform platform;
-    std::optional<SettingsForm> form;
-
-    DialogFixture()
-    {
-        fs.addFolder(kProgram);
-        fs.addFolder("C:\\AppData");
-    }
-    std::string cp932(const char* utf8) { return codec.toCp932(utf8).value(); }
-    // Main's part: the settings read, then the window loaded.
-    void open()
-    {
-        LoadSettings(location, fs, codec, settings, catalogue);
-        form.emplace(settings, catalogue, platform, SettingsStore{location, fs, codec});
-        form->Form_Load();
-    }
-    void click(int button)
-    {
-        form->lbl_Button_MouseDown(button);
-        form->lbl_Button_MouseUp(button);
-    }
-    std::string file() const { return fs.contents(kIni) ? *fs.contents(kIni) : std::string("<none>"); }
-};
-
-} // namespace
+using namespace velmora::dialog::testing;
 
 TEST_F(DialogFixture, WithoutASettingsFileTheDefaultsAreSelected)
 {

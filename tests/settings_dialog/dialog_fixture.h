@@ -1,0 +1,127 @@
+// The settings window's model under test: an in-memory file system, pictures by path and a
+// platform that records what the form asks of it.
+#pragma once
+
+#include "settings_dialog/settings_form.h"
+
+#include "fake_file_system.h"
+#include "platform_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+namespace velmora::dialog::testing {
+
+using velmora::testing::FakeFileSystem;
+
+inline const std::string kProgram = "C:\\Program";
+inline const std::string kAppData = "C:\\AppData\\Velmora";
+inline const std::string kIni = kProgram + "\\ヴェルモラ.ini";
+
+// Pictures by path; a missing path fails as a broken file would.
+class FakeLoader final : public PictureLoader {
+public:
+    std::map<std::string, LoadResult> pictures;
+    std::vector<LoadRequest> requests;
+
+    LoadResult load(const std::string& path, const LoadRequest& request) override
+    {
+        requests.push_back(request);
+        auto it = pictures.find(path);
+        if (it == pictures.end())
+            return LoadResult::failure("picture data is broken");
+        LoadResult copy;
+        copy.ok = true;
+        copy.picture = it->second.picture;
+        copy.ownSize = it->second.ownSize;
+        return copy;
+    }
+    SizeResult ownSize(const std::string&) override { return {}; }
+};
+
+// A picture whose pixel (x, y) holds x in blue, y in green and a little of both in red.
+inline Picture gradient(int w, int h)
+{
+    Picture p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* px = p.pixel(x, y);
+            px[0] = std::uint8_t(x);
+            px[1] = std::uint8_t(y);
+            px[2] = std::uint8_t(60 + (x * 7 + y * 3) % 120);
+        }
+    return p;
+}
+
+class RecordingPlatform final : public DialogPlatform {
+public:
+    std::vector<std::string> calls;
+    std::vector<std::string> messages;
+    std::vector<std::string> prompts;
+    std::optional<std::string> folderAnswer;
+    std::optional<std::string> fileAnswer;
+    std::function<void()> onPump;
+    FakeLoader loader;
+
+    void pumpMessages() override
+    {
+        calls.push_back("pump");
+        if (onPump)
+            onPump();
+    }
+    void busyPointer(bool busy) override { calls.push_back(busy ? "hourglass" : "arrow"); }
+    PictureLoader& pictureLoader() override { return loader; }
+    std::optional<ScreenPoint> cursorPosition() override { return ScreenPoint{300, 200}; }
+    void zoomOpen(ScreenPoint p) override { calls.push_back("zoomOpen " + where(p)); }
+    void zoomClose(ScreenPoint p) override { calls.push_back("zoomClose " + where(p)); }
+    void messageBox(std::string_view text) override { messages.emplace_back(text); }
+    std::optional<std::string> browseForFolder(std::string_view prompt) override
+    {
+        prompts.emplace_back(prompt);
+        return folderAnswer;
+    }
+    std::optional<std::string> openFile(std::string_view filter, std::string_view patterns,
+                                        std::string_view title) override
+    {
+        prompts.push_back(std::string(filter) + "|" + std::string(patterns) + "|" + std::string(title));
+        return fileAnswer;
+    }
+    void endProgram() override { calls.push_back("end"); }
+
+private:
+    static std::string where(ScreenPoint p) { return std::to_string(p.x) + "," + std::to_string(p.y); }
+};
+
+struct DialogFixture : ::testing::Test {
+    FakeFileSystem fs;
+    velmora::testing::PlatformCodec codec;
+    SettingsLocation location{kProgram, kAppData, {}};
+    Settings settings;
+    Catalogue catalogue;
+    RecordingPlatform platform;
+    std::optional<SettingsForm> form;
+
+    DialogFixture()
+    {
+        fs.addFolder(kProgram);
+        fs.addFolder("C:\\AppData");
+    }
+    std::string cp932(const char* utf8) { return codec.toCp932(utf8).value(); }
+    // Main's part: the settings read, then the window loaded.
+    void open()
+    {
+        LoadSettings(location, fs, codec, settings, catalogue);
+        form.emplace(settings, catalogue, platform, SettingsStore{location, fs, codec});
+        form->Form_Load();
+    }
+    void click(int button)
+    {
+        form->lbl_Button_MouseDown(button);
+        form->lbl_Button_MouseUp(button);
+    }
+    std::string file() const { return fs.contents(kIni) ? *fs.contents(kIni) : std::string("<none>"); }
+};
+
+} // namespace velmora::dialog::testing

@@ -1,0 +1,286 @@
+// The settings window's picture, music and filter-preview panels: the folder scan, the kind
+// boxes, "ｸﾘｱ", the thumbnail, the music file and the 48 effect buttons.
+#include "dialog_fixture.h"
+
+#include "filters/engine.h"
+
+using namespace velmora;
+using namespace velmora::dialog;
+using namespace velmora::dialog::testing;
+
+namespace {
+
+const std::string kPics = "C:\\Pics";
+
+struct PanelFixture : DialogFixture {
+    PanelFixture() { fs.addFolder(kPics); }
+    // A thumbnail of a w x h gradient picture, through a click on its list entry.
+    void showPicture(const std::string& name, int w, int h)
+    {
+        platform.loader.pictures[kPics + "\\" + name].picture = gradient(w, h);
+        form->List_1.push_back(name);
+        form->List_1_Selected = int(form->List_1.size()) - 1;
+        form->Folder_Path = kPics;
+        form->List_1_Click();
+    }
+    // What Fil_Run makes of the thumbnail with (type, param), on an engine of the test's own.
+    Picture filtered(int type, std::int32_t param)
+    {
+        Picture p = form->Pic_K;
+        filters::FilterEngine engine;
+        EXPECT_TRUE(filters::Fil_Run(engine, type, p.view(), param).ok()) << type;
+        return p;
+    }
+    static bool same(const Picture& a, const Picture& b)
+    {
+        return a.width() == b.width() && a.height() == b.height() &&
+               std::equal(a.data(), a.data() + a.byteCount(), b.data());
+    }
+};
+
+} // namespace
+
+TEST_F(PanelFixture, AChosenFolderIsListedPassByPassWithTheCountRunningUpAndTheSettingsUntouched)
+{
+    // The fake lists a folder in name order; the passes put plain files first, then archived,
+    // then read-only ones (read-only and archived together included), each pass kind by kind.
+    fs.addFile(kPics + "\\a.jpg", {}, AttrReadOnly | AttrArchive);
+    fs.addFile(kPics + "\\b.bmp", {}, AttrArchive);
+    fs.addFile(kPics + "\\c.gif", {}, 0);
+    fs.addFile(kPics + "\\d.bmp", {}, 0);
+    fs.addFile(kPics + "\\e.jpg", {}, AttrReadOnly);
+    fs.addFile(kPics + "\\hidden.bmp", {}, AttrHidden);
+    fs.addFile(kPics + "\\system.gif", {}, AttrSystem | AttrArchive);
+    fs.addFile(kPics + "\\f.wmf", {}, 0x80 | AttrArchive); // any other bit is no reason to skip
+    fs.addFile(kPics + "\\notes.txt", {}, 0);
+    open();
+    std::vector<std::string> counts;
+    platform.onPump = [&] { counts.push_back(form->lbl_Kei + ":" + std::to_string(form->List_1.size())); };
+    platform.folderAnswer = kPics;
+
+    click(0);
+    EXPECT_EQ(platform.prompts,
+              (std::vector<std::string>{"ﾌｫﾙﾀﾞをｸﾘｯｸして選択状態にしてから ＯＫ を押してください"}));
+    EXPECT_EQ(form->List_1, (std::vector<std::string>{"d.bmp", "c.gif", "b.bmp", "f.wmf", "a.jpg", "e.jpg"}));
+    EXPECT_EQ(form->FolderFiles.front(), kPics + "\\d.bmp");
+    EXPECT_EQ(form->Folder_Path, kPics);
+    EXPECT_EQ(form->lbl_Kei, "6");
+    // One yield before the button acts, then one per file with the count already shown.
+    EXPECT_EQ(counts, (std::vector<std::string>{":0", "1:1", "2:2", "3:3", "4:4", "5:5", "6:6"}));
+    EXPECT_TRUE(platform.messages.empty());
+    // Neither the folder setting nor the show's catalogue changes until a kind box or a save.
+    EXPECT_EQ(settings.ImageFolder, "");
+    EXPECT_EQ(catalogue.ImageCount, 0);
+    EXPECT_FALSE(form->scanning());
+}
+
+TEST_F(PanelFixture, CancelledDialogsChangeNothing)
+{
+    fs.addFile(kPics + "\\a.bmp");
+    fs.addFile("C:\\m.mp3");
+    fs.addFile(kIni, "[Section]\r\n" + cp932("画像のﾌｫﾙﾀﾞ") + "=C:\\Pics\r\n" + cp932("BGM区分") + "=2\r\n" +
+                         cp932("BGMﾌｧｲﾙ") + "=C:\\m.mp3\r\n");
+    open();
+    const auto list = form->List_1;
+    click(0); // the browser answers nothing: no scan, above all not of the drive's root
+    click(4);
+    ASSERT_EQ(platform.prompts.size(), 2u);
+    EXPECT_EQ(platform.prompts[1], "BGMﾌｧｲﾙ (MP3 WAV)|*.MP3;*.WAV|ﾌｧｲﾙを開く");
+    EXPECT_EQ(form->Folder_Path, kPics);
+    EXPECT_EQ(form->List_1, list);
+    EXPECT_EQ(form->lbl_Kei, "1");
+    EXPECT_EQ(form->lbl_Fname, "C:\\m.mp3");
+    EXPECT_EQ(settings.BgmFile, "C:\\m.mp3");
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(PanelFixture, AChosenMusicFileIsShownAndSavedWithTheRepeatBoxText)
+{
+    open();
+    form->lbl_BGM_MouseDown(1); // audio CD: only the repeat box
+    EXPECT_TRUE(form->BGM_Repeat.enabled);
+    EXPECT_FALSE(form->Img_Button[4].enabled);
+    form->BGM_Repeat.text = "12";
+    form->Img_BGM_MouseDown(2); // file: only the file button; the repeat text stays
+    EXPECT_FALSE(form->BGM_Repeat.enabled);
+    EXPECT_TRUE(form->Img_Button[4].enabled);
+    platform.fileAnswer = "C:\\Music\\曲.mp3";
+    click(4);
+    EXPECT_EQ(form->lbl_Fname, "C:\\Music\\曲.mp3");
+    click(2);
+    EXPECT_NE(file().find(cp932("BGMﾘﾋﾟｰﾄ") + "= 12\r\n"), std::string::npos) << file();
+    EXPECT_NE(file().find(cp932("BGMﾌｧｲﾙ") + "=" + cp932("C:\\Music\\曲.mp3") + "\r\n"), std::string::npos) << file();
+}
+
+TEST_F(PanelFixture, AnUnreadableFolderIsReportedOnceAndLeavesAnEmptyList)
+{
+    open();
+    platform.folderAnswer = "C:\\Gone";
+    click(0);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_NE(platform.messages[0].find("C:\\Gone"), std::string::npos);
+    EXPECT_TRUE(form->List_1.empty());
+    EXPECT_EQ(form->lbl_Kei, "0");
+    EXPECT_EQ(form->Folder_Path, "C:\\Gone");
+}
+
+TEST_F(PanelFixture, AnEventDuringTheScanThatReplacesTheListStopsTheScan)
+{
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"})
+        fs.addFile(kPics + "\\" + name);
+    open();
+    platform.folderAnswer = kPics;
+    platform.onPump = [&] {
+        if (form->List_1.size() == 2)
+            form->ClearSelection(); // "ｸﾘｱ" pressed while the count runs up
+    };
+    click(0);
+    EXPECT_TRUE(form->List_1.empty());
+    EXPECT_EQ(form->lbl_Kei, "");
+    EXPECT_FALSE(form->scanning());
+
+    // "ｷｬﾝｾﾙ" in the middle ends the dialog and the scan with it.
+    open();
+    bool pressed = false;
+    platform.onPump = [&] {
+        if (form->List_1.size() == 1 && !pressed) {
+            pressed = true;
+            click(3);
+        }
+    };
+    click(0);
+    EXPECT_TRUE(form->ended);
+    EXPECT_EQ(form->List_1.size(), 1u);
+}
+
+TEST_F(PanelFixture, KindBoxesFlipTheFlagAndWithAFolderRebuildTheSortedList)
+{
+    open();
+    // No folder: only the box.
+    form->Img_Kind_MouseDown(1);
+    EXPECT_EQ(settings.ImageKinds[1], 0);
+    EXPECT_EQ(form->Img_Kind[1], Face::Off);
+    EXPECT_TRUE(form->List_1.empty());
+    EXPECT_EQ(form->lbl_Kei, "");
+    form->lbl_Kind_MouseDown(1);
+    EXPECT_EQ(settings.ImageKinds[1], 1);
+
+    fs.addFile(kPics + "\\c.gif");
+    fs.addFile(kPics + "\\b.jpg");
+    fs.addFile(kPics + "\\a.BMP");
+    fs.addFile(kPics + "\\B.gif");
+    platform.folderAnswer = kPics;
+    click(0);
+    EXPECT_EQ(form->List_1, (std::vector<std::string>{"a.BMP", "B.gif", "c.gif", "b.jpg"})); // scan order
+    form->lbl_Kind_MouseDown(1); // untick "*.gif"
+    EXPECT_EQ(form->List_1, (std::vector<std::string>{"a.BMP", "b.jpg"}));
+    EXPECT_EQ(form->lbl_Kei, "2");
+    EXPECT_EQ(settings.ImageFolder, kPics); // the folder label becomes the setting
+    EXPECT_EQ(catalogue.ImageCount, 2);
+    form->Img_Kind_MouseDown(1); // ticked again: sorted, so "B.gif" first
+    EXPECT_EQ(form->List_1, (std::vector<std::string>{"B.gif", "a.BMP", "b.jpg", "c.gif"}));
+}
+
+TEST_F(PanelFixture, ClearEmptiesTheSelectionDisablesTheButtonsAndSavesAnEmptyFolder)
+{
+    fs.addFile(kIni, "[Section]\r\n" + cp932("画像のﾌｫﾙﾀﾞ") + "=C:\\Pics\r\n");
+    fs.addFile(kPics + "\\a.bmp");
+    open();
+    showPicture("a.bmp", 640, 480);
+    ASSERT_TRUE(form->Cmd_Fil_Enabled[1] && form->Cmd_Fil_Enabled[48]);
+    click(1);
+    EXPECT_TRUE(form->List_1.empty());
+    EXPECT_EQ(form->Folder_Path, "");
+    EXPECT_EQ(form->lbl_Kei, "");
+    EXPECT_TRUE(form->Display.empty());
+    EXPECT_EQ(form->lbl_PreSize, "640 * 480"); // stays, as do the kinds
+    for (int i = 1; i <= 48; ++i)
+        EXPECT_FALSE(form->Cmd_Fil_Enabled[std::size_t(i)]) << i;
+    click(2);
+    EXPECT_NE(file().find(cp932("画像のﾌｫﾙﾀﾞ") + "=\r\n"), std::string::npos) << file();
+}
+
+TEST_F(PanelFixture, TheThumbnailFitsTheShownSizeIntoAHundredSquareWithNearestPixels)
+{
+    open();
+    struct Case {
+        int w, h, tw, th;
+    };
+    for (const Case c : {Case{640, 480, 100, 75}, Case{480, 640, 75, 100}, Case{300, 300, 100, 100},
+                         Case{1, 500, 1, 100}, Case{500, 1, 100, 1}, Case{1, 1, 100, 100}}) {
+        showPicture("p.bmp", c.w, c.h);
+        EXPECT_EQ(form->lbl_PreSize, std::to_string(c.w) + " * " + std::to_string(c.h));
+        ASSERT_EQ(form->Display.width(), c.tw) << c.w << "x" << c.h;
+        ASSERT_EQ(form->Display.height(), c.th) << c.w << "x" << c.h;
+    }
+    // 640 x 480 to 100 x 75: each thumbnail pixel takes the source pixel under its centre.
+    showPicture("p.bmp", 640, 480);
+    EXPECT_EQ(form->Display.pixel(0, 0)[0], 3);        // column (0 + 0.5) * 6.4
+    EXPECT_EQ(form->Display.pixel(99, 74)[0], 636 % 256); // column 99.5 * 6.4
+    EXPECT_EQ(form->Display.pixel(99, 74)[1], 476 % 256); // row 74.5 * 6.4
+    EXPECT_EQ(platform.loader.requests.back().fitWidth, 100);
+    EXPECT_EQ(form->Cmd_Fil_Enabled[48], true);
+
+    // A JPEG turned by its orientation and delivered reduced: its size as shown.
+    platform.loader.pictures[kPics + "\\turned.jpg"].ownSize = {3000, 4000};
+    showPicture("turned.jpg", 150, 200);
+    EXPECT_EQ(form->lbl_PreSize, "3000 * 4000");
+    EXPECT_EQ(form->Display.width(), 75);
+}
+
+TEST_F(PanelFixture, APictureThatDoesNotLoadClearsTheThumbnailAndSaysWhy)
+{
+    open();
+    showPicture("good.bmp", 640, 480);
+    form->List_1.push_back("broken.jpg");
+    form->List_1_Selected = int(form->List_1.size()) - 1;
+    form->List_1_Click();
+    EXPECT_EQ(form->lbl_PreSize, "picture data is broken");
+    EXPECT_TRUE(form->Display.empty());
+    for (int i = 1; i <= 48; ++i)
+        EXPECT_FALSE(form->Cmd_Fil_Enabled[std::size_t(i)]) << i;
+    form->Cmd_Fil_Click(1); // none can arrive; one that did would find nothing to filter
+    EXPECT_TRUE(form->Display.empty());
+    EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(), "hourglass"),
+              std::count(platform.calls.begin(), platform.calls.end(), "arrow"));
+}
+
+TEST_F(PanelFixture, EachButtonRunsItsRowOnTheUnfilteredThumbnail)
+{
+    open();
+    showPicture("p.bmp", 640, 480);
+    const Picture thumbnail = form->Pic_K;
+    form->Cmd_Fil_Click(7);
+    ASSERT_TRUE(same(form->Display, filtered(7, 0xFFFFFF)));
+    form->Cmd_Fil_Click(8); // only button 8's effect, on the thumbnail as it was
+    EXPECT_TRUE(same(form->Display, filtered(8, 0x787800)));
+    EXPECT_TRUE(same(form->Pic_K, thumbnail));
+
+    // 32 to 35: type 16 with 2 to 5; 36: type 1 with 2. Each differs from its neighbour.
+    const std::array<std::pair<int, int>, 5> rows{{{16, 2}, {16, 3}, {16, 4}, {16, 5}, {1, 2}}};
+    for (int button = 32; button <= 36; ++button) {
+        form->Cmd_Fil_Click(button);
+        const auto [type, param] = rows[std::size_t(button - 32)];
+        EXPECT_TRUE(same(form->Display, filtered(type, param))) << button;
+        if (button > 32) {
+            const auto [before, beforeParam] = rows[std::size_t(button - 33)];
+            EXPECT_FALSE(same(form->Display, filtered(before, beforeParam))) << button;
+        }
+    }
+}
+
+TEST_F(PanelFixture, AFilterThatCannotRunShowsTheThumbnailUnfiltered)
+{
+    open();
+    showPicture("p.bmp", 640, 480);
+    form->Cmd_Fil_Click(1);
+    ASSERT_FALSE(same(form->Display, form->Pic_K));
+    // The shared engine in the middle of another run refuses this one.
+    filters::FilterEngine& shared = filters::sharedFilterEngine();
+    shared.Fil_Busy = true;
+    form->Cmd_Fil_Click(2);
+    shared.Fil_Busy = false;
+    EXPECT_TRUE(same(form->Display, form->Pic_K));
+    form->Cmd_Fil_Click(2); // and the dialog goes on
+    EXPECT_TRUE(same(form->Display, filtered(2, 0)));
+}
