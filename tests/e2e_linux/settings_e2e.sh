@@ -6,6 +6,7 @@
 #   keep      an explicit UTF-8 file (--ini) keeps its encoding and a stored value the
 #             window does not touch (画像ﾁｪﾝｼﾞ= 2); the per-user file is not written
 #   cancel    "ｷｬﾝｾﾙ" after changes writes nothing
+#   close     the close box after changes writes nothing
 #   panels    a list entry shows its thumbnail; filter buttons show their effect on it
 #             (velmora-fx on the same thumbnail); optionally a screenshot of the window
 # Usage: settings_e2e.sh CASE VELMORA VELMORA_FX [SCREENSHOT]
@@ -38,6 +39,7 @@ fail() { echo "FAIL: $*"; [ -s "$work/velmora.log" ] && cat "$work/velmora.log";
 title="ヴェルモラの設定"
 origin_x=0
 origin_y=0
+window_id=""
 
 # Starts the window and waits (with a cap) until it is mapped; its canvas origin on the screen.
 start_dialog() {
@@ -51,6 +53,7 @@ start_dialog() {
     sleep 0.1
   done
   [ -n "$id" ] || fail "no window titled $title after 30 s"
+  window_id=$id
   eval "$(xdotool getwindowgeometry --shell "$id")"
   origin_x=$X
   origin_y=$Y
@@ -149,6 +152,15 @@ cancel)
   cmp -s "$user_file" "$work/before.ini" || fail "\"ｷｬﾝｾﾙ\" changed the settings file"
   [ "$(ls "$(dirname "$user_file")")" = "ヴェルモラ.ini" ] || fail "\"ｷｬﾝｾﾙ\" left another file"
   echo "ok: \"ｷｬﾝｾﾙ\" wrote nothing"
+  ;;
+close)
+  start_dialog -c
+  click_at 600 78   # "ﾗﾝﾀﾞﾑ"
+  click_at 570 262  # "一画面で同一ﾌｨﾙﾀ"
+  python3 "$here/close_window.py" "$window_id"
+  wait_ended "the close box"
+  [ -e "$user_file" ] && fail "the close box wrote the settings file"
+  echo "ok: the close box wrote nothing"
   ;;
 panels)
   mkdir "$work/Pics"
