@@ -661,8 +661,15 @@ std::optional<std::string> runChooser(GtkFileChooserNative* chooser)
 std::optional<std::string> SettingsWindow::browseForFolder(std::string_view prompt)
 {
     const std::string title(prompt);
-    return runChooser(gtk_file_chooser_native_new(title.c_str(), GTK_WINDOW(window_),
-                                                  GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, nullptr, nullptr));
+    // "OK", as the prompt asks the user to press; opened on the folder shown, when there is one.
+    GtkFileChooserNative* chooser = gtk_file_chooser_native_new(title.c_str(), GTK_WINDOW(window_),
+                                                                GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_OK", nullptr);
+    const std::string& shown = form_.Folder_Path;
+    if (!shown.empty() && g_file_test(shown.c_str(), G_FILE_TEST_IS_DIR))
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), shown.c_str());
+    else if (const gchar* home = g_get_home_dir(); home != nullptr)
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), home);
+    return runChooser(chooser);
 }
 
 std::optional<std::string> SettingsWindow::openFile(std::string_view filterName, std::string_view patterns,

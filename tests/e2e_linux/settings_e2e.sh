@@ -7,6 +7,8 @@
 #             window does not touch (画像ﾁｪﾝｼﾞ= 2); the per-user file is not written
 #   cancel    "ｷｬﾝｾﾙ" after changes writes nothing
 #   close     the close box after changes writes nothing
+#   choosers  the system's folder chooser lists the folder in scan order; a second one
+#             cancelled keeps it; the music file comes from the system's file chooser
 #   panels    a list entry shows its thumbnail; filter buttons show their effect on it
 #             (velmora-fx on the same thumbnail); optionally a screenshot of the window
 # Usage: settings_e2e.sh CASE VELMORA VELMORA_FX [SCREENSHOT]
@@ -88,6 +90,31 @@ if got != want:
 PY
 }
 
+# Waits for a chooser titled $1, types the path $2 into its location box and accepts it.
+choose_path() {
+  local id=""
+  for _ in $(seq 1 100); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  [ -n "$id" ] || fail "no chooser titled $1"
+  xdotool windowfocus --sync "$id"
+  if [ -z "$2" ]; then
+    xdotool key Escape
+  else
+    xdotool key ctrl+l
+    xdotool type --delay 20 "$2"
+    sleep 0.3 # the location box completes the name as it is typed
+    xdotool key Return
+  fi
+  for _ in $(seq 1 100); do
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  fail "the chooser $1 is still open"
+}
+
 # Polls until the preview box on the screen shows exactly the picture (a BMP) at its corner.
 expect_preview() {
   local picture="$1" what="$2"
@@ -161,6 +188,31 @@ close)
   wait_ended "the close box"
   [ -e "$user_file" ] && fail "the close box wrote the settings file"
   echo "ok: the close box wrote nothing"
+  ;;
+choosers)
+  export GSETTINGS_BACKEND=memory # the chooser keeps its own settings; no session bus here
+  mkdir "$work/Pics" "$work/Music"
+  convert -size 480x640 gradient:'#ffff00-#0000ff' -type TrueColor "BMP3:$work/Pics/z.bmp"
+  convert -size 64x48 xc:'#808080' "$work/Pics/a.jpg"
+  cp "$work/Pics/a.jpg" "$work/Music/song.mp3" # the chooser only looks at the name
+  start_dialog -c
+  click_at 71 63 # "ﾌｫﾙﾀﾞで指定..."
+  choose_path "ﾌｫﾙﾀﾞをｸﾘｯｸして選択状態にしてから ＯＫ を押してください" "$work/Pics"
+  # Scan order: the bitmap before the JPEG, though "a.jpg" sorts first.
+  click_at 60 90
+  python3 "$checks" thumbnail "$work/Pics/z.bmp" "$work/thumb.bmp"
+  expect_preview "$work/thumb.bmp" "the 75 x 100 thumbnail of the first entry, z.bmp"
+  click_at 71 63
+  choose_path "ﾌｫﾙﾀﾞをｸﾘｯｸして選択状態にしてから ＯＫ を押してください" ""
+  click_at 142 422 # "MP3、MAV"
+  click_at 267 423 # "ﾌｧｲﾙ名"
+  choose_path "ﾌｧｲﾙを開く" "$work/Music/song.mp3"
+  click_at 591 339 # "設定"
+  wait_ended '"設定"'
+  expect_file "$user_file" cp932 "[Section]" "画像ﾁｪﾝｼﾞ= 0" "画像のｻｲｽﾞ= 1" "ﾌｨﾙﾀ区分= 1" "画像のﾌｫﾙﾀﾞ=$work/Pics" \
+    "画像種類_0= 1" "画像種類_1= 1" "画像種類_2= 1" "画像種類_3= 1" "BGM区分= 2" "BGMﾘﾋﾟｰﾄ= 0" \
+    "BGMﾌｧｲﾙ=$work/Music/song.mp3"
+  echo "ok: the chosen folder and music file were saved; the cancelled chooser kept the folder"
   ;;
 panels)
   mkdir "$work/Pics"
