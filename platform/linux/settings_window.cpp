@@ -111,6 +111,8 @@ private:
     static gboolean onButtonPress(GtkWidget*, GdkEventButton* event, gpointer self);
     static gboolean onButtonRelease(GtkWidget*, GdkEventButton* event, gpointer self);
     static gboolean onGrabBroken(GtkWidget*, GdkEvent*, gpointer self);
+    static gboolean onMotion(GtkWidget*, GdkEventMotion* event, gpointer self);
+    static void onListRealized(GtkWidget* list, gpointer self);
     static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
     static void onDestroy(GtkWidget*, gpointer self);
     static void onListSelection(GtkTreeSelection*, gpointer self);
@@ -124,6 +126,8 @@ private:
     std::array<Picture, SkinCount> skin_;
     std::array<Surface, SkinCount> skinSurfaces_;
     PangoFontDescription* font_ = nullptr;
+    GdkCursor* skinCursor_ = nullptr; // the form's own pointer over its controls; null: the default
+    bool canvasCursorSet_ = false;
     GtkWidget* window_ = nullptr;
     GtkWidget* canvas_ = nullptr;
     GtkListStore* listStore_ = nullptr;
@@ -152,6 +156,8 @@ SettingsWindow::~SettingsWindow()
         gtk_widget_destroy(window_);
     if (listStore_ != nullptr)
         g_object_unref(listStore_);
+    if (skinCursor_ != nullptr)
+        g_object_unref(skinCursor_);
     pango_font_description_free(font_);
 }
 
@@ -167,6 +173,11 @@ void SettingsWindow::loadSkin()
             continue;
         skin_[i] = std::move(loaded.picture);
         skinSurfaces_[i] = surfaceOf(skin_[i]);
+    }
+    // The cursor file carries its hot spot, which the pixbuf hands on to the cursor.
+    if (GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file((folder + "/cursor.cur").c_str(), nullptr); pixbuf != nullptr) {
+        skinCursor_ = gdk_cursor_new_from_pixbuf(gdk_display_get_default(), pixbuf, -1, -1);
+        g_object_unref(pixbuf);
     }
 }
 
@@ -207,7 +218,8 @@ void SettingsWindow::createWidgets()
 
     canvas_ = gtk_drawing_area_new();
     gtk_widget_set_size_request(canvas_, L::CanvasWidth, L::CanvasHeight);
-    gtk_widget_add_events(canvas_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
+    gtk_widget_add_events(canvas_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+    g_signal_connect(canvas_, "motion-notify-event", G_CALLBACK(&SettingsWindow::onMotion), this);
     g_signal_connect(canvas_, "draw", G_CALLBACK(&SettingsWindow::onDraw), this);
     g_signal_connect(canvas_, "button-press-event", G_CALLBACK(&SettingsWindow::onButtonPress), this);
     g_signal_connect(canvas_, "button-release-event", G_CALLBACK(&SettingsWindow::onButtonRelease), this);
@@ -230,6 +242,7 @@ void SettingsWindow::createWidgets()
     gtk_tree_view_append_column(GTK_TREE_VIEW(list_), column);
     g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(list_)), "changed",
                      G_CALLBACK(&SettingsWindow::onListSelection), this);
+    g_signal_connect_after(list_, "realize", G_CALLBACK(&SettingsWindow::onListRealized), this);
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
     gtk_container_add(GTK_CONTAINER(scroller), list_);
@@ -360,6 +373,25 @@ gboolean SettingsWindow::onGrabBroken(GtkWidget*, GdkEvent*, gpointer self)
 }
 
 // The close box: the form unloads without saving and ends the window itself.
+// The form's pointer over the choices and push buttons, the default elsewhere.
+gboolean SettingsWindow::onMotion(GtkWidget* canvas, GdkEventMotion* event, gpointer self)
+{
+    auto* window = static_cast<SettingsWindow*>(self);
+    const bool over = dialog::hitTest(int(event->x), int(event->y)).target != Hit::Nothing;
+    if (window->skinCursor_ != nullptr && over != window->canvasCursorSet_) {
+        gdk_window_set_cursor(gtk_widget_get_window(canvas), over ? window->skinCursor_ : nullptr);
+        window->canvasCursorSet_ = over;
+    }
+    return FALSE;
+}
+
+void SettingsWindow::onListRealized(GtkWidget* list, gpointer self)
+{
+    auto* window = static_cast<SettingsWindow*>(self);
+    if (window->skinCursor_ != nullptr)
+        gdk_window_set_cursor(gtk_tree_view_get_bin_window(GTK_TREE_VIEW(list)), window->skinCursor_);
+}
+
 gboolean SettingsWindow::onDelete(GtkWidget*, GdkEvent*, gpointer self)
 {
     static_cast<SettingsWindow*>(self)->form_.Form_QueryClose();
