@@ -229,6 +229,23 @@ constexpr std::array<int, SkinCount> SkinResource{IDB_SKIN_OPTION_OFF,     IDB_S
 using dialog::Hit;
 using dialog::hitTest;
 
+// COM on the window's thread for the window's lifetime: the folder browser needs it, and
+// starting and stopping it around each browse costs a noticeable moment after the OK.
+class ComApartment {
+public:
+    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT result_;
+};
+
 class DialogWindow final : public dialog::DialogPlatform {
 public:
     explicit DialogWindow(StartupState& state);
@@ -266,7 +283,7 @@ private:
     void onMouseUp();
     bool onSetCursor(HWND over);
     void onCommand(int id, int code, HWND control);
-    void paint(HDC target);
+    void paint(HDC target, const RECT& area);
     void TileBackground(HDC dc, const L::Rect& box);
     void drawPanel(HDC dc, const L::Rect& box);
     void drawSkin(HDC dc, SkinPicture picture, const L::Rect& at);
@@ -279,6 +296,7 @@ private:
     RECT scaled(const L::Rect& r) const { return {scale(r.x), scale(r.y), scale(r.x + r.w), scale(r.y + r.h)}; }
     int unscale(int value) const { return MulDiv(value, BaseDpi, int(dpi_)); }
 
+    ComApartment com_;
     Win32FileSystem fs_;
     Cp932Codec codec_;
     std::unique_ptr<PictureLoader> loader_ = createPlatformPictureLoader();
@@ -390,7 +408,7 @@ LRESULT DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: {
         PAINTSTRUCT ps;
         if (HDC dc = BeginPaint(hwnd_, &ps); dc != nullptr) {
-            paint(dc);
+            paint(dc, ps.rcPaint);
             EndPaint(hwnd_, &ps);
         }
         return 0;
@@ -636,7 +654,9 @@ void DialogWindow::onCommand(int id, int code, HWND)
     }
 }
 
-void DialogWindow::paint(HDC target)
+// Draws the canvas into a memory bitmap and puts `area` of it on the window. Drawing is
+// clipped to `area`, so the small repaints of a folder scan (the count) stay cheap.
+void DialogWindow::paint(HDC target, const RECT& area)
 {
     RECT client;
     GetClientRect(hwnd_, &client);
@@ -644,6 +664,7 @@ void DialogWindow::paint(HDC target)
     MemoryDc dc(target, canvas.get());
     if (dc.get() == nullptr || canvas.get() == nullptr)
         return;
+    IntersectClipRect(dc.get(), area.left, area.top, area.right, area.bottom);
     Selected font(dc.get(), font_.get());
     SetBkMode(dc.get(), TRANSPARENT);
 
@@ -684,7 +705,8 @@ void DialogWindow::paint(HDC target)
     drawText(dc.get(), T::RepeatLabel, L::RepeatLabel, form_.BGM_Repeat.enabled ? Ink : Muted, 0);
     drawField(dc.get(), L::Fname, form_.lbl_Fname, DT_WORDBREAK | DT_EDITCONTROL | DT_PATH_ELLIPSIS);
 
-    BitBlt(target, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
+    BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, dc.get(), area.left, area.top,
+           SRCCOPY);
 }
 
 // The preview box: the form's Display picture at the box's corner in its own size (one
@@ -835,7 +857,8 @@ void DialogWindow::pumpMessages()
             return;
         lastScanPump_ = now;
         SendMessageW(list_, LB_SETCOUNT, form_.List_1.size(), 0);
-        const RECT count = scaled(L::Kei);
+        // The count is drawn right-aligned and may reach left of its label.
+        const RECT count = scaled({L::Kei.x - 30, L::Kei.y, L::Kei.w + 30, L::Kei.h});
         InvalidateRect(hwnd_, &count, FALSE);
     }
     MSG msg;
@@ -883,23 +906,6 @@ void DialogWindow::messageBox(std::string_view text)
     MessageBoxW(hwnd_, widen(text).c_str(), L"ヴェルモラ", MB_OK | MB_ICONWARNING);
 }
 
-// COM for the calling thread for the lifetime of the object (the folder browser's new style
-// needs it).
-class ComApartment {
-public:
-    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComApartment()
-    {
-        if (SUCCEEDED(result_))
-            CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT result_;
-};
-
 // An item list the shell allocated, freed with the shell's allocator.
 struct ItemListFree {
     void operator()(ITEMIDLIST* item) const { CoTaskMemFree(item); }
@@ -908,7 +914,6 @@ using ItemList = std::unique_ptr<ITEMIDLIST, ItemListFree>;
 
 std::optional<std::string> DialogWindow::browseForFolder(std::string_view prompt)
 {
-    const ComApartment com;
     const std::wstring title = widen(prompt);
     wchar_t displayName[MAX_PATH] = {}; // the chosen item's display name, which the call limits itself
     BROWSEINFOW request{};

@@ -1,8 +1,15 @@
-// Reads the settings window's picture list from outside, for the end-to-end tests:
-//   dialog_probe  ->  the list's entry count on the first line, then one name a line (UTF-8).
+// Reads the settings window's picture list from outside, for the end-to-end tests and the
+// measurements:
+//   dialog_probe               the list's entry count on the first line, then one name a line (UTF-8)
+//   dialog_probe wait-count N  waits until the list holds N entries
+//   dialog_probe wait-preview  waits until the filter buttons are enabled (a thumbnail is shown)
+//   dialog_probe wait-closed T waits until no window titled T is left (a system dialog closed)
+// The waits print the Unix time in milliseconds when they saw it (exit 1 after 120 s).
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -19,15 +26,50 @@ HWND findList(HWND dialog)
     return nullptr;
 }
 
+long long unixMilliseconds()
+{
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<long long>(ticks / 10000 - 11644473600000ULL);
+}
+
+template <typename Seen>
+int waitFor(Seen seen)
+{
+    const ULONGLONG until = GetTickCount64() + 120000;
+    while (GetTickCount64() < until) {
+        if (seen()) {
+            std::printf("%lld\n", unixMilliseconds());
+            return 0;
+        }
+        Sleep(1);
+    }
+    return 1;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     const HWND dialog = FindWindowW(nullptr, L"ヴェルモラの設定");
     const HWND list = dialog != nullptr ? findList(dialog) : nullptr;
     if (list == nullptr) {
         std::fprintf(stderr, "dialog_probe: no settings window with a list\n");
         return 1;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "wait-closed") == 0) {
+        wchar_t title[256] = {};
+        MultiByteToWideChar(CP_ACP, 0, argv[2], -1, title, 256);
+        return waitFor([&] { return FindWindowW(nullptr, title) == nullptr; });
+    }
+    if (argc == 3 && std::strcmp(argv[1], "wait-count") == 0) {
+        const long want = std::atol(argv[2]);
+        return waitFor([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == want; });
+    }
+    if (argc == 2 && std::strcmp(argv[1], "wait-preview") == 0) {
+        const HWND first = FindWindowExW(dialog, nullptr, L"Button", L"1");
+        return waitFor([&] { return first != nullptr && IsWindowEnabled(first); });
     }
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
     const LRESULT length = SendMessageW(list, WM_GETTEXTLENGTH, 0, 0);
