@@ -1,4 +1,4 @@
-// The Linux velmora program: the full-screen show, the screen-saver daemon's display hack,
+// The Linux velmora program: the full-screen show, the settings window (-c, --settings), the screen-saver daemon's display hack,
 // and the headless renderer (--render).
 #include "platform/linux/headless_render.h"
 #include "platform/linux/shell_options.h"
@@ -44,6 +44,7 @@ constexpr const char* Usage =
     "  -kinds bmp,gif,jpg,wmf   the picture kinds shown\n"
     "  -music none|cd|FILE      background music: none, an audio CD, or an MP3 or WAV file\n"
     "  -repeat-track N          the CD track to repeat (0: none)\n"
+    "  -settings                the settings window (the same as /c); it writes the settings file\n"
     "Windows screen-saver letters: /s (the show), /c (settings), /p ID (preview), /a ID.\n"
     "Exit codes: 0 done, 1 could not run, 2 bad command line or already running.\n";
 
@@ -101,7 +102,8 @@ int main(int argc, char** argv)
         return ExitRefused; // silently, as on Windows
     }
     if (outcome != StartupOutcome::ShowOpened) {
-        return ExitDone; // every other mode has done all it does
+        // every other mode has done all it does
+        return startup.dialogOpened() ? ExitDone : ExitFailed;
     }
 
     int exitCode = ExitDone;

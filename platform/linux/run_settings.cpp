@@ -171,21 +171,23 @@ void applyOverrides(const SettingsOverrides& overrides, FileSystem& fs, Settings
         settings.BgmRepeat = *overrides.bgmRepeat;
 }
 
-std::string findSampleFolder()
+std::string findResourceFolder(std::string_view name)
 {
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec)
         return {};
     const fs::path dir = exe.parent_path();
-    std::vector<fs::path> candidates{dir / "samples", dir / ".." / "share" / "velmora" / "samples"};
+    std::vector<fs::path> candidates{dir / name, dir / ".." / "share" / "velmora" / name};
     // A build inside a checkout (build/linux/platform/linux/velmora), wherever it was moved.
     for (fs::path up = dir; up.has_relative_path() && candidates.size() < 8; up = up.parent_path())
-        candidates.push_back(up / "resources" / "samples");
+        candidates.push_back(up / "resources" / name);
     for (const fs::path& candidate : candidates)
         if (fs::is_directory(candidate, ec))
             return fs::weakly_canonical(candidate, ec).string();
     return {};
 }
+
+std::string findSampleFolder() { return findResourceFolder("samples"); }
 
 } // namespace velmora::posix

@@ -52,6 +52,11 @@ std::optional<DaemonPreferences> readDaemonPreferences();
 void applyOverrides(const SettingsOverrides& overrides, FileSystem& fs, Settings& settings, Catalogue& catalogue,
                     std::ostream& messages);
 
+// A folder of resources/ shipped with the program ("samples", "skin"), found from the
+// program's own place: beside it, in <prefix>/share/velmora for an installed one, or in the
+// source tree around a build. Empty when none is found.
+std::string findResourceFolder(std::string_view name);
+
 // The sample pictures shipped with the program, found from the program's own place: beside
 // it ("samples"), in <prefix>/share/velmora/samples for an installed one, or in the source
 // tree around a build. Empty when none is found.

@@ -12,7 +12,7 @@ namespace velmora::shell {
 
 namespace {
 
-enum class Opt { Ini, WindowId, Display, Setting, Root, Window, Fps, Timing, Help, Version };
+enum class Opt { Ini, WindowId, Display, Setting, Root, Window, Fps, Timing, Help, Version, SettingsWindow };
 
 struct OptionSpec {
     std::string_view name;
@@ -28,7 +28,7 @@ constexpr OptionSpec Options[] = {
     {"repeat-track", Opt::Setting, true},
     {"root", Opt::Root, false},      {"window", Opt::Window, false},     {"fps", Opt::Fps, false},
     {"timing", Opt::Timing, false},  {"help", Opt::Help, false},         {"h", Opt::Help, false},
-    {"version", Opt::Version, false},
+    {"version", Opt::Version, false}, {"settings", Opt::SettingsWindow, false},
 };
 
 // The option an argument names ("-fps", "--ini=PATH"), with the value written after "=".
@@ -123,6 +123,7 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
             error = std::move(why);
     };
     bool modeSeen = false;
+    bool settingsWindow = false; // --settings: the settings window, the mode letter C
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (const auto found = findOption(arg)) {
@@ -135,6 +136,7 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
                 case Opt::Timing: o.timing = true; break;
                 case Opt::Help: o.help = true; break;
                 case Opt::Version: o.version = true; break;
+                case Opt::SettingsWindow: settingsWindow = true; break;
                 default: break;
                 }
                 continue;
@@ -168,6 +170,11 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
     }
     if (!error.empty())
         return failure(error);
+    if (settingsWindow) {
+        if (modeSeen && modeWord(o.commandLine.substr(0, o.commandLine.find(' '))) != 'C')
+            return failure("--settings and " + o.commandLine + " ask for two things");
+        o.commandLine = "/c";
+    }
 
     if (explicitWindow) {
         o.target = Target::XWindow;

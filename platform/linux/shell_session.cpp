@@ -1,10 +1,12 @@
 // Main's Linux platform and the show's services.
 #include "platform/linux/shell_session.h"
 
+#include "platform/linux/settings_window.h"
 #include "platform/linux/shell_x11.h"
 #include "platform/linux/startup_linux.h"
 #include "platform/picture_loader_factory.h"
 #include "startup/catalogue.h"
+#include "startup/command_line.h"
 #include "startup/settings_file.h"
 
 #include <SDL2/SDL.h>
@@ -43,11 +45,22 @@ void LinuxStartupPlatform::openPreview(std::int32_t)
     messages_ << "velmora: there is no display-settings preview on Linux; nothing to do.\n";
 }
 
-void LinuxStartupPlatform::openDialog(StartupState&)
+void LinuxStartupPlatform::loadSettings(Settings& settings, Catalogue& catalogue)
 {
+    if (modeLetter(options_.commandLine) != "C") {
+        PosixStartup::loadSettings(settings, catalogue);
+        return;
+    }
+    if (const std::string problem = posix::explicitFileProblem(location().explicitFile); !problem.empty())
+        messages_ << "velmora: " << problem << '\n';
     posix::PosixFileSystem files;
-    messages_ << "velmora: the settings dialog is not available on Linux; the settings are read from "
-              << settingsFileToRead(location(), files) << '\n';
+    posix::IconvCodec codec;
+    LoadSettings(location(), files, codec, settings, catalogue);
+}
+
+void LinuxStartupPlatform::openDialog(StartupState& state)
+{
+    dialogOpened_ = runSettingsWindow(state, location(), messages_);
 }
 
 std::int32_t LinuxStartupPlatform::showCursor(bool show)

@@ -27,6 +27,9 @@ public:
     LinuxStartupPlatform(const ShellOptions& options, std::ostream& messages);
 
     bool windowExists(std::string_view titleUtf8) override;
+    // The settings window edits the file: it gets the file's own values, without this run's
+    // options or the folders shown when the file names none.
+    void loadSettings(Settings& settings, Catalogue& catalogue) override;
     void openPreview(std::int32_t parentWindow) override;
     void openDialog(StartupState& state) override;
     void openShow(StartupState&) override { showRequested_ = true; }
@@ -36,6 +39,8 @@ public:
     void enableSystemKeys(bool enable) override { systemKeysEnabled_ = enable; }
 
     bool showRequested() const { return showRequested_; }
+    // False when the settings window was asked for and could not be opened.
+    bool dialogOpened() const { return dialogOpened_; }
     bool cursorVisible() const { return cursorCounter_ >= 0; }
     bool systemKeysEnabled() const { return systemKeysEnabled_; }
 
@@ -43,6 +48,7 @@ private:
     const ShellOptions& options_;
     std::ostream& messages_;
     bool showRequested_ = false;
+    bool dialogOpened_ = true;
     bool systemKeysEnabled_ = true;
     std::int32_t cursorCounter_ = 0; // as the system's display counter: shown while >= 0
 };

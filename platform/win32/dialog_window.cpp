@@ -8,6 +8,7 @@
 #include "platform/win32/show_window.h"
 #include "platform/win32/startup_win32.h"
 #include "settings_dialog/dialog_layout.h"
+#include "settings_dialog/dialog_mouse.h"
 #include "settings_dialog/dialog_text.h"
 #include "settings_dialog/settings_form.h"
 
@@ -225,40 +226,8 @@ constexpr std::array<int, SkinCount> SkinResource{IDB_SKIN_OPTION_OFF,     IDB_S
                                                   IDB_SKIN_CHECK_ON,       IDB_SKIN_BUTTON_PRESSED, IDB_SKIN_BUTTON_RELEASED,
                                                   IDB_SKIN_HEADER_95,      IDB_SKIN_HEADER_109,     IDB_SKIN_STRIPE};
 
-// What the mouse is over on the canvas.
-struct Hit {
-    enum Target { Nothing, Order, Size, FilterMode, Music, PictureKind, PushButton } target = Nothing;
-    int index = 0;
-    bool onLabel = false;
-};
-
-Hit hitTest(int x, int y)
-{
-    const auto inGroup = [&](const auto& choices, Hit::Target target) -> std::optional<Hit> {
-        for (std::size_t i = 0; i < choices.size(); ++i) {
-            if (choices[i].face.contains(x, y))
-                return Hit{target, int(i), false};
-            if (choices[i].label.contains(x, y))
-                return Hit{target, int(i), true};
-        }
-        return std::nullopt;
-    };
-    if (auto hit = inGroup(L::RdmSeq, Hit::Order))
-        return *hit;
-    if (auto hit = inGroup(L::Size, Hit::Size))
-        return *hit;
-    if (auto hit = inGroup(L::Kbn, Hit::FilterMode))
-        return *hit;
-    if (auto hit = inGroup(L::Bgm, Hit::Music))
-        return *hit;
-    if (auto hit = inGroup(L::Kind, Hit::PictureKind))
-        return *hit;
-    for (std::size_t i = 0; i < L::Button.size(); ++i) {
-        if (L::Button[i].contains(x, y))
-            return Hit{Hit::PushButton, int(i), true};
-    }
-    return {};
-}
+using dialog::Hit;
+using dialog::hitTest;
 
 // COM on the window's thread for the window's lifetime: the folder browser's new style (the
 // box a path can be typed into) needs a single-threaded apartment.
@@ -603,25 +572,13 @@ void DialogWindow::syncPanels(bool listChanged)
 void DialogWindow::onMouseDown(int x, int y)
 {
     const Hit hit = hitTest(unscale(x), unscale(y));
-    switch (hit.target) {
-    case Hit::Order:
-        hit.onLabel ? form_.lbl_Rdm_Seq_MouseDown(hit.index) : form_.Img_SR_MouseDown(hit.index);
-        break;
-    case Hit::Size:
-        hit.onLabel ? form_.lbl_Size_MouseDown(hit.index) : form_.Img_Size_MouseDown(hit.index);
-        break;
-    case Hit::FilterMode:
-        hit.onLabel ? form_.lbl_Kbn_MouseDown(hit.index) : form_.Img_Kbn_MouseDown(hit.index);
-        break;
-    case Hit::Music:
-        hit.onLabel ? form_.lbl_BGM_MouseDown(hit.index) : form_.Img_BGM_MouseDown(hit.index);
-        EnableWindow(repeat_, form_.BGM_Repeat.enabled);
-        break;
-    case Hit::PictureKind:
-        hit.onLabel ? form_.lbl_Kind_MouseDown(hit.index) : form_.Img_Kind_MouseDown(hit.index);
+    if (dialog::pressChoice(form_, hit)) {
+        // The kind boxes rebuild the list; the music choice enables the repeat box.
         if (!closed_)
-            syncPanels(true);
+            syncPanels(hit.target == Hit::PictureKind);
         return;
+    }
+    switch (hit.target) {
     case Hit::PushButton:
         if (GetKeyState(VK_LBUTTON) < 0 && form_.Img_Button[std::size_t(hit.index)].enabled) {
             form_.lbl_Button_MouseDown(hit.index);
@@ -629,7 +586,7 @@ void DialogWindow::onMouseDown(int x, int y)
             SetCapture(hwnd_); // the release comes here wherever the pointer then is
         }
         break;
-    case Hit::Nothing:
+    default:
         return;
     }
     InvalidateRect(hwnd_, nullptr, FALSE);

@@ -81,6 +81,9 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
         {{"/c:99", "-ini", "/tmp/v.ini", "--fps"}, "/c:99"},
         {{"-root", "-S", "-fps", "-ini", "/tmp/v.ini"}, "-S"},
         {{"--fps", "--ini", "/tmp/v.ini"}, ""},
+        // The settings window by name is the letter C, alone or with it.
+        {{"--fps", "--settings", "--ini", "/tmp/v.ini"}, "/c"},
+        {{"-c", "-settings", "--ini", "/tmp/v.ini", "-fps"}, "/c"},
     };
     for (const Case& c : cases) {
         const auto p = parse(c.args);
@@ -93,7 +96,8 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--fullscreen"}, {"-x"}, {"/x"}, {"s"}, {"-s", "/c"}, {"-s", "extra"}, {"/p", "-fps", "1234"},
                                                {"--ini"}, {"--ini", ""}, {"-fps=1"}, {"--order", "shuffled"},
-                                               {"--kinds", "jpg,png"}, {"--repeat-track", "100"}, {"-window-id"}}) {
+                                               {"--kinds", "jpg,png"}, {"--repeat-track", "100"}, {"-window-id"},
+                                               {"-s", "--settings"}, {"--settings=1"}}) {
         const auto p = parse(bad);
         EXPECT_FALSE(p.ok) << bad.front();
         EXPECT_FALSE(p.error.empty()) << bad.front();

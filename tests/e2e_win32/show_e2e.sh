@@ -197,6 +197,10 @@ mouse)
   expect_end "a one-pixel diagonal movement"
   ;;
 no-arguments)
+  # The moves below reach 300 pixels left of the pointer: start it in the middle, wherever
+  # the test before left it.
+  eval "$(xdotool getdisplaygeometry --shell)"
+  xdotool mousemove $((WIDTH / 2)) $((HEIGHT / 2)) # no --sync: it may be there already
   start_show
   eval "$(xdotool getmouselocation --shell)"
   for point in "$((X + 100)) $((Y + 100))" "$((X - 300)) $((Y + 50))" "10 10"; do
