@@ -129,7 +129,8 @@ bool ShowForm::startScan()
         return false;
     }
     const std::int64_t spent = services_.platform.nowMilliseconds() - start;
-    return catalogueArrived(std::move(*found), int(std::clamp<std::int64_t>(FirstPictureWaitMs - spent, 0, FirstPictureWaitMs)));
+    const int left = int(std::clamp<std::int64_t>(FirstPictureWaitMs - spent, 0, FirstPictureWaitMs));
+    return catalogueArrived(std::move(*found), left);
 }
 
 // The scanned catalogue gets its show order and its first picture is asked for; with no

@@ -668,7 +668,7 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
             const std::string ending = pattern.substr(pattern.rfind('*') + 1); // "/p/*.bmp": ".bmp"
             std::vector<FoundFile> found;
             for (const auto& name : names)
-                if (name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+                if (name.size() > ending.size() && name.substr(name.size() - ending.size()) == ending)
                     found.push_back({name, AttrArchive});
             return found;
         }
@@ -703,6 +703,7 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
         filters::FilterEngine engine;
         std::shared_ptr<HeldFolder> folder = std::make_shared<HeldFolder>();
         std::unique_ptr<PictureWorker> worker;
+        FakeLoader unused; // the worker has the loader
         std::unique_ptr<ShowForm> form;
 
         Run(const std::map<std::string, std::uint32_t>& pictures, std::vector<std::string> names)
@@ -710,15 +711,15 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
             engine.random = &random;
             auto loader = std::make_unique<FakeLoader>();
             for (const auto& [path, rgb] : pictures)
-                loader->pictures[path] = solid(96, 72, std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb));
+                loader->pictures[path] =
+                    solid(96, 72, std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb));
             worker = std::make_unique<PictureWorker>(std::move(loader));
             folder->names = std::move(names);
             Settings settings;
             settings.ImageOrder = 1; // random: the show order is drawn once the folder is known
-            FakeLoader unused;
-            form = std::make_unique<ShowForm>(
-                settings, Catalogue{},
-                ShowServices{platform, unused, music, random, engine, worker.get(), CatalogueScan{"/p", {1, 1, 1, 1}}, folder});
+            const ShowServices services{
+                platform, unused, music, random, engine, worker.get(), CatalogueScan{"/p", {1, 1, 1, 1}}, folder};
+            form = std::make_unique<ShowForm>(settings, Catalogue{}, services);
             form->Form_Load(96, 72);
             platform.covered = true;
         }
@@ -728,8 +729,8 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
             for (int i = 0; i < 20000 && form->state().phase == phase; ++i) {
                 platform.now += FrameIntervalMs;
                 form->frame();
-                const bool waitingForWorker = phase == ShowPhase::FirstPicture || phase == ShowPhase::PauseBeforeReveal;
-                if (waitingForWorker && form->state().phase == phase) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                const bool waits = phase == ShowPhase::FirstPicture || phase == ShowPhase::PauseBeforeReveal;
+                if (waits && form->state().phase == phase) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
     };
@@ -768,12 +769,14 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
         const std::uint32_t master = run.form->buffers().Master.pixelValue(5, 5);
         for (const auto& [path, rgb] : colours)
             if (rgb == master) shown.push_back(path);
-        for (ShowPhase phase : {ShowPhase::Reveal, ShowPhase::PauseAfterReveal, ShowPhase::Tiles, ShowPhase::PauseBeforeReveal})
+        for (ShowPhase phase :
+             {ShowPhase::Reveal, ShowPhase::PauseAfterReveal, ShowPhase::Tiles, ShowPhase::PauseBeforeReveal})
             run.frameWhile(phase);
         ASSERT_EQ(run.form->state().phase, ShowPhase::Reveal);
     }
     std::vector<std::string> expected;
-    for (int k = 1; k <= 5; ++k) expected.push_back(sorted.ImageList[std::size_t(sorted.ShowOrder[std::size_t((k - 1) % 4 + 1)])]);
+    for (int k = 1; k <= 5; ++k)
+        expected.push_back(sorted.ImageList[std::size_t(sorted.ShowOrder[std::size_t((k - 1) % 4 + 1)])]);
     EXPECT_EQ(shown, expected);
 
     // A folder found empty shows the desktop as it was before the window covered it.

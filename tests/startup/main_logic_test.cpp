@@ -78,7 +78,8 @@ TEST(Main, EachCommandLineMakesExactlyItsCalls)
     } cases[] = {
         {"/s", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "cursor off", "keys off", "show S"}},
         {"-S", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "cursor off", "keys off", "show S"}},
-        {"", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "show "}}, // cursor stays, system not told
+        // An empty line: the cursor stays and the system is not told.
+        {"", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "show "}},
         {"/x", true, StartupOutcome::Ended, {find1, find2, "load"}},
         {"s", true, StartupOutcome::Ended, {find1, find2, "load"}}, // one character: not empty, no letter
         {"/c:1234", true, StartupOutcome::Ended, {find1, find2, "load", "dialog"}},
