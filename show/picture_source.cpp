@@ -38,6 +38,14 @@ std::optional<LoadResult> LoadWhenTaken::take(int)
     return guardedLoad(loader_, path, request_);
 }
 
+std::optional<Catalogue> LoadWhenTaken::takeCatalogue(int)
+{
+    if (!scan_) {
+        return std::nullopt;
+    }
+    return std::exchange(scan_, nullptr)();
+}
+
 struct PictureWorker::Shared {
     std::unique_ptr<PictureLoader> loader; // used by the worker thread only
     std::mutex mutex;
@@ -45,6 +53,8 @@ struct PictureWorker::Shared {
     std::uint64_t generation = 0; // of the last request; older results are dropped
     std::optional<std::pair<std::string, LoadRequest>> job;
     std::optional<LoadResult> result;
+    std::function<Catalogue()> scan; // runs before any picture job
+    std::optional<Catalogue> catalogue;
     bool stop = false;
 };
 
@@ -85,13 +95,52 @@ std::optional<LoadResult> PictureWorker::take(int waitMs)
     return std::exchange(shared_->result, std::nullopt);
 }
 
+void PictureWorker::requestCatalogue(std::function<Catalogue()> scan)
+{
+    assert(scan);
+    {
+        const std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->scan = std::move(scan);
+        shared_->catalogue.reset();
+    }
+    shared_->changed.notify_all();
+}
+
+std::optional<Catalogue> PictureWorker::takeCatalogue(int waitMs)
+{
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    if (waitMs > 0) {
+        shared_->changed.wait_for(lock, std::chrono::milliseconds(waitMs),
+                                  [&] { return shared_->catalogue.has_value(); });
+    }
+    return std::exchange(shared_->catalogue, std::nullopt);
+}
+
 void PictureWorker::run(std::shared_ptr<Shared> shared)
 {
     std::unique_lock<std::mutex> lock(shared->mutex);
     for (;;) {
-        shared->changed.wait(lock, [&] { return shared->stop || shared->job.has_value(); });
+        shared->changed.wait(lock, [&] { return shared->stop || shared->scan || shared->job.has_value(); });
         if (shared->stop) {
             return;
+        }
+        if (shared->scan) {
+            const std::function<Catalogue()> scan = std::exchange(shared->scan, nullptr);
+            lock.unlock();
+            Catalogue found;
+            try {
+                found = scan();
+            } catch (const std::bad_alloc&) {
+                found = Catalogue{}; // no memory for the list: the show goes on without pictures
+            }
+            lock.lock();
+            if (!shared->stop) {
+                shared->catalogue = std::move(found);
+                lock.unlock();
+                shared->changed.notify_all();
+                lock.lock();
+            }
+            continue;
         }
         const std::uint64_t generation = shared->generation;
         const auto [path, request] = *std::exchange(shared->job, std::nullopt);

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "show/picture_loader.h"
+#include "startup/settings.h"
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -23,6 +25,12 @@ public:
     // The result of the last request once it is ready (and then forgotten); nullopt while it
     // is still being prepared, after waiting at most `waitMs` for it.
     virtual std::optional<LoadResult> take(int waitMs = 0) = 0;
+
+    // Starts building the show's catalogue with `scan`, before any picture asked for later.
+    virtual void requestCatalogue(std::function<Catalogue()> scan) = 0;
+    // The catalogue once built (and then forgotten); nullopt while the scan still runs,
+    // after waiting at most `waitMs` for it.
+    virtual std::optional<Catalogue> takeCatalogue(int waitMs = 0) = 0;
 };
 
 // Loads when the result is taken: the same pictures at the same moments as loading directly,
@@ -32,16 +40,19 @@ public:
     explicit LoadWhenTaken(PictureLoader& loader) : loader_(loader) {}
     void request(const std::string& path, const LoadRequest& request) override;
     std::optional<LoadResult> take(int waitMs = 0) override;
+    void requestCatalogue(std::function<Catalogue()> scan) override { scan_ = std::move(scan); }
+    std::optional<Catalogue> takeCatalogue(int waitMs = 0) override;
 
 private:
     PictureLoader& loader_;
+    std::function<Catalogue()> scan_;
     std::optional<std::string> path_;
     LoadRequest request_;
 };
 
-// Reads and decodes on a thread of its own, one picture at a time. The thread is never
-// waited for: when the worker goes, a load in progress finishes on its own and is dropped,
-// so ending the show never waits on slow storage.
+// Scans, reads and decodes on a thread of its own, one job at a time. The thread is never
+// waited for: when the worker goes, a load or scan in progress finishes on its own and is
+// dropped, so ending the show never waits on slow storage.
 class PictureWorker final : public PictureSource {
 public:
     explicit PictureWorker(std::unique_ptr<PictureLoader> loader);
@@ -51,6 +62,8 @@ public:
 
     void request(const std::string& path, const LoadRequest& request) override;
     std::optional<LoadResult> take(int waitMs = 0) override;
+    void requestCatalogue(std::function<Catalogue()> scan) override;
+    std::optional<Catalogue> takeCatalogue(int waitMs = 0) override;
 
 private:
     struct Shared;

@@ -64,9 +64,12 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     sizeBuffers(screenWidth, screenHeight);
 
     // 2. First picture, or the desktop as it is before the show covers it. A first picture
-    // still coming after a short wait follows once it is ready (FirstPicture below).
+    // (or a catalogue) still coming after a short wait follows once it is ready (FirstPicture
+    // below).
     bool waiting = false;
-    if (catalogue_.ImageCount != 0) {
+    if (services_.catalogueScan) {
+        waiting = !startScan();
+    } else if (catalogue_.ImageCount != 0) {
         s.PicCounter = 0;
         waiting = !LoadNextPicture(FirstPictureWaitMs);
     } else if (!services_.platform.copyDesktop(b.Master)) {
@@ -82,9 +85,12 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     // 5. Grid.
     DrawGrid();
 
-    // 6. Orders.
-    MakeTileOrder();
-    MakeEffectOrder();
+    // 6. Orders; while the catalogue is scanned they wait for it, so that the random draws
+    // come in the same order as ever: the show order first.
+    if (!scanning_) {
+        MakeTileOrder();
+        MakeEffectOrder();
+    }
     s.EffectCounter = 1;
     s.TileCounter = 0;
 
@@ -96,6 +102,61 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     timer4_.enabled = false;
     s.phase = waiting ? ShowPhase::FirstPicture : ShowPhase::Tiles;
     markDirty(boundsOf(b.Display));
+}
+
+// The catalogue is scanned on the picture source, with the desktop kept as it is now (before
+// the window covers it) for a folder found empty. Master is black until the scan is done;
+// returns true when the first picture or the desktop is on Master within the first wait.
+bool ShowForm::startScan()
+{
+    assert(services_.scanFiles != nullptr);
+    const std::int64_t start = services_.platform.nowMilliseconds();
+    ShowBuffers& b = buffers_;
+    try {
+        desktopAtStart_.resize(b.Master.width(), b.Master.height());
+        if (!services_.platform.copyDesktop(desktopAtStart_)) {
+            desktopAtStart_ = Picture();
+        }
+    } catch (const std::bad_alloc&) {
+        desktopAtStart_ = Picture(); // an empty folder then shows black
+    }
+    fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
+    source_->requestCatalogue(
+        [scan = *services_.catalogueScan, files = services_.scanFiles] { return BuildImageList(scan, *files); });
+    scanning_ = true;
+    std::optional<Catalogue> found = source_->takeCatalogue(FirstPictureWaitMs);
+    if (!found) {
+        return false;
+    }
+    const std::int64_t spent = services_.platform.nowMilliseconds() - start;
+    const int left = int(std::clamp<std::int64_t>(FirstPictureWaitMs - spent, 0, FirstPictureWaitMs));
+    return catalogueArrived(std::move(*found), left);
+}
+
+// The scanned catalogue gets its show order and its first picture is asked for; with no
+// pictures the desktop kept at the start goes on Master. Returns whether Master is ready.
+bool ShowForm::catalogueArrived(Catalogue found, int waitMs)
+{
+    scanning_ = false;
+    catalogue_ = std::move(found);
+    Picture desktop = std::exchange(desktopAtStart_, Picture());
+    if (catalogue_.ImageCount != 0) {
+        MakeShowOrder(settings_.ImageOrder, services_.random, catalogue_);
+        state_.PicCounter = 0;
+        return LoadNextPicture(waitMs);
+    }
+    catalogue_.ShowOrder.clear();
+    blockCopy(buffers_.Master, 0, 0, desktop.width(), desktop.height(), desktop, 0, 0);
+    return true;
+}
+
+// Master, now ready, goes on the screen under the grid and the tiles begin.
+void ShowForm::showFirstPicture()
+{
+    buffers_.Display = buffers_.Master;
+    DrawGrid();
+    markDirty(boundsOf(buffers_.Display));
+    state_.phase = ShowPhase::Tiles;
 }
 
 void ShowForm::sizeBuffers(int width, int height)
@@ -145,7 +206,7 @@ void ShowForm::Form_Resize(int screenWidth, int screenHeight)
         return;
     }
     sizeBuffers(screenWidth, screenHeight);
-    if (catalogue_.ImageCount != 0) {
+    if (catalogue_.ImageCount != 0 || scanning_) {
         fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
         placePicture(); // the picture in memory, composed for the new size
     } else if (!services_.platform.copyDesktop(b.Master)) {
@@ -362,15 +423,26 @@ void ShowForm::Timer3_Timer()
     case ShowPhase::Stopped:
         return;
     case ShowPhase::FirstPicture:
-        // The show is on the screen; its first picture comes when the source has it.
+        // The show is on the screen; its catalogue and then its first picture come when the
+        // source has them.
+        if (scanning_) {
+            std::optional<Catalogue> found = source_->takeCatalogue(0);
+            if (!found) {
+                return;
+            }
+            const bool ready = catalogueArrived(std::move(*found), 0);
+            MakeTileOrder();
+            MakeEffectOrder();
+            if (ready) {
+                showFirstPicture();
+            }
+            return;
+        }
         if (!pictureReady(masterPosition_, 0)) {
             return;
         }
         composePicture(masterPosition_, 0);
-        buffers_.Display = buffers_.Master;
-        DrawGrid();
-        markDirty(boundsOf(buffers_.Display));
-        s.phase = ShowPhase::Tiles;
+        showFirstPicture();
         return;
     case ShowPhase::PauseBeforeReveal:
         if (now < s.pauseEndMs) {

@@ -10,6 +10,7 @@
 #include "show/picture_loader.h"
 #include "show/picture_source.h"
 #include "show/show_platform.h"
+#include "startup/catalogue.h"
 #include "startup/random.h"
 #include "startup/settings.h"
 
@@ -51,6 +52,10 @@ struct ShowServices {
     filters::FilterEngine& filters;  // Fil_Run on Pic_D
     // Where pictures are read and decoded; none: `loader`, when a picture is taken.
     PictureSource* pictures = nullptr;
+    // A catalogue still to scan: the show opens first and scans on the picture source, in
+    // `scanFiles` (used from the source's thread only). The catalogue given is then empty.
+    std::optional<CatalogueScan> catalogueScan = {};
+    std::shared_ptr<FileSystem> scanFiles = {};
 };
 
 // The show window's picture buffers.
@@ -65,7 +70,7 @@ struct ShowBuffers {
 // Where the slide cycle is. Tiles covers both of its states (Timer3 waiting, Timer4 flipping).
 enum class ShowPhase {
     NotLoaded,
-    FirstPicture, // the show is open on black, waiting for its first picture
+    FirstPicture, // the show is open on black, waiting for its catalogue or first picture
     Tiles,
     PauseBeforeReveal,
     Reveal,
@@ -168,6 +173,9 @@ public:
 
 private:
     void sizeBuffers(int width, int height);
+    bool startScan();
+    bool catalogueArrived(Catalogue found, int waitMs);
+    void showFirstPicture();
     void layOutTiles();
     bool composePicture(int position, int waitMs);
     void placePicture();
@@ -199,6 +207,8 @@ private:
     int askedPosition_ = 0;  // asked of the source and not yet taken; 0: none
     int readyPosition_ = 0;  // `ready_` holds this picture; 0: none
     std::optional<LoadResult> ready_;
+    bool scanning_ = false;   // the catalogue is being scanned
+    Picture desktopAtStart_;  // while scanning: the desktop before the window covered it
 };
 
 } // namespace velmora::show

@@ -139,6 +139,24 @@ void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>
         SortImageList(catalogue);
 }
 
+void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>& kinds, FileSystem& fs,
+                    Catalogue& catalogue, CatalogueScan* later)
+{
+    if (later == nullptr) {
+        BuildImageList(folder, kinds, fs, catalogue);
+        return;
+    }
+    catalogue = Catalogue{};
+    *later = CatalogueScan{folder, kinds};
+}
+
+Catalogue BuildImageList(const CatalogueScan& scan, FileSystem& fs)
+{
+    Catalogue catalogue;
+    BuildImageList(scan.folder, scan.kinds, fs, catalogue);
+    return catalogue;
+}
+
 void SortImageList(Catalogue& catalogue)
 {
     assert(catalogue.ImageCount >= 0 && std::size_t(catalogue.ImageCount) < catalogue.ImageList.size());

@@ -20,6 +20,20 @@ inline constexpr std::array<std::string_view, 4> PicturePatterns{"*.bmp", "*.gif
 void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>& kinds, FileSystem& fs,
                     Catalogue& catalogue);
 
+// A catalogue left to build: what BuildImageList is given. The show builds it off the
+// window's thread, since one listing of a large folder on slow storage can take a minute.
+struct CatalogueScan {
+    std::string folder; // empty: no pictures
+    std::array<std::int16_t, 4> kinds{};
+};
+
+// BuildImageList now, or, when `later` is given, an empty catalogue and the scan kept there.
+void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>& kinds, FileSystem& fs,
+                    Catalogue& catalogue, CatalogueScan* later);
+
+// The catalogue the scan finds (sorted; no show order yet).
+Catalogue BuildImageList(const CatalogueScan& scan, FileSystem& fs);
+
 // Appends the files matching one pattern (a folder, a separator and a wildcard name):
 // every entry that is not a folder, not hidden and not a system file. BuildImageList takes
 // all kinds from one listing of the folder instead.

@@ -42,7 +42,11 @@ StartupOutcome Main(std::string_view commandLine, StartupPlatform& platform, Ran
     }
 
     state.settings = settingsBeforeLoading();
-    platform.loadSettings(state.settings, state.catalogue);
+    const bool show = mode == "S" || commandLine.empty();
+    if (show)
+        state.catalogueScan = platform.loadSettingsForShow(state.settings, state.catalogue);
+    else
+        platform.loadSettings(state.settings, state.catalogue);
 
     if (mode == "A") {
         // A handle that is not a number calls nothing.
@@ -55,10 +59,11 @@ StartupOutcome Main(std::string_view commandLine, StartupPlatform& platform, Ran
         platform.openDialog(state);
         return StartupOutcome::Ended;
     }
-    if (mode != "S" && !commandLine.empty())
+    if (!show)
         return StartupOutcome::Ended;
 
-    if (state.catalogue.ImageCount != 0)
+    // A catalogue left to the show gets its show order there, once it is scanned.
+    if (state.catalogue.ImageCount != 0 && !state.catalogueScan)
         MakeShowOrder(state.settings.ImageOrder, random, state.catalogue);
     else
         state.catalogue.ShowOrder.clear();

@@ -2,10 +2,12 @@
 // password change, settings dialog, show) over a small platform interface.
 #pragma once
 
+#include "startup/catalogue.h"
 #include "startup/random.h"
 #include "startup/settings.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,9 @@ inline constexpr std::string_view DialogWindowTitle = "ヴェルモラの設定"
 struct StartupState {
     Settings settings;
     Catalogue catalogue;
+    // Set when the show builds the catalogue itself, once its window is up; the catalogue
+    // and its show order are then still empty here.
+    std::optional<CatalogueScan> catalogueScan;
     std::string commandLine;
     std::string modeLetter;  // "S", "P", "C", "A", another letter or empty
     std::int32_t CursorState = 0;
@@ -29,6 +34,13 @@ public:
     virtual ~StartupPlatform() = default;
     virtual bool windowExists(std::string_view titleUtf8) = 0;
     virtual void loadSettings(Settings& settings, Catalogue& catalogue) = 0;
+    // The show's settings: a platform may leave the folder scan to the show (returning it),
+    // so that a large folder on slow storage never keeps the screen empty.
+    virtual std::optional<CatalogueScan> loadSettingsForShow(Settings& settings, Catalogue& catalogue)
+    {
+        loadSettings(settings, catalogue);
+        return std::nullopt;
+    }
     virtual bool isWinNT() = 0;
     // The Windows 95/98 password-change service; only called when isWinNT() is false.
     virtual void changePassword(std::int32_t parentWindow) = 0;

@@ -184,7 +184,7 @@ std::string ReadIni(const IniDocument& doc, std::string_view section, std::strin
 }
 
 std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
-                         Catalogue& catalogue)
+                         Catalogue& catalogue, CatalogueScan* later)
 {
     const std::string file = settingsFileToRead(location, fs);
     const FileRead read = fs.readFile(file, SettingsFileLimit);
@@ -207,10 +207,12 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
         number(imageKindKey(i), 1, integerPartToInt16, settings.ImageKinds[std::size_t(i)]);
 
     catalogue.ImageCount = 0;
+    if (later)
+        *later = CatalogueScan{};
     settings.ImageFolder = spelling.text(doc, SettingsKey::ImageFolder);
     if (!settings.ImageFolder.empty()) {
         if (FolderExists(fs, settings.ImageFolder))
-            BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue);
+            BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
         else
             settings.ImageFolder.clear();
     }

@@ -3,6 +3,7 @@
 // written so), numbers as " 1" / "-1".
 #pragma once
 
+#include "startup/catalogue.h"
 #include "startup/file_system.h"
 #include "startup/ini_document.h"
 #include "startup/settings.h"
@@ -55,12 +56,13 @@ SettingsEncoding detectSettingsEncoding(const IniDocument& doc, TextCodec& codec
 // NUL, at most 255 bytes (never ending in half a double-byte character); "" when missing.
 std::string ReadIni(const IniDocument& doc, std::string_view section, std::string_view key);
 
-// Fills every setting from the file and builds the catalogue. A missing or unreadable
-// file gives the defaults; a value that is not a number or does not fit 16 bits leaves
-// that setting as it was. Returns why a file that exists was not read (too large, not
-// readable), for the shells that can tell someone; empty otherwise.
+// Fills every setting from the file and builds the catalogue (or, given `later`, leaves
+// the catalogue empty and keeps its scan there). A missing or unreadable file gives the
+// defaults; a value that is not a number or does not fit 16 bits leaves that setting as it
+// was. Returns why a file that exists was not read (too large, not readable), for the
+// shells that can tell someone; empty otherwise.
 std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
-                  Catalogue& catalogue);
+                         Catalogue& catalogue, CatalogueScan* later = nullptr);
 
 struct SaveResult {
     bool ok = false;

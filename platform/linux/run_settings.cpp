@@ -136,7 +136,7 @@ std::optional<DaemonPreferences> readDaemonPreferences()
 }
 
 void applyOverrides(const SettingsOverrides& overrides, FileSystem& fs, Settings& settings, Catalogue& catalogue,
-                    std::ostream& messages)
+                    std::ostream& messages, CatalogueScan* later)
 {
     if (overrides.imageOrder)
         settings.ImageOrder = *overrides.imageOrder;
@@ -155,8 +155,10 @@ void applyOverrides(const SettingsOverrides& overrides, FileSystem& fs, Settings
     }
     if (overrides.folder || overrides.imageKinds) {
         catalogue = Catalogue{};
+        if (later)
+            *later = CatalogueScan{};
         if (!settings.ImageFolder.empty())
-            BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue);
+            BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
     }
     if (overrides.bgmKind) {
         settings.BgmKind = *overrides.bgmKind;

@@ -3,6 +3,7 @@
 // image folder, or the sample pictures).
 #pragma once
 
+#include "startup/catalogue.h"
 #include "startup/file_system.h"
 #include "startup/settings.h"
 
@@ -46,11 +47,11 @@ DaemonPreferences parseDaemonPreferences(std::string_view text, const std::strin
 // ~/.xscreensaver of the user; nullopt when there is no such file.
 std::optional<DaemonPreferences> readDaemonPreferences();
 
-// Puts the options over the settings LoadSettings read, and rebuilds the catalogue when the
-// folder or the kinds changed. A folder or music file that is not there is reported on
+// Puts the options over the settings LoadSettings read, and rebuilds the catalogue (or the
+// scan kept in `later`) when the folder or the kinds changed. A folder or music file that is not there is reported on
 // `messages` and treated as the settings file would treat it (no folder, no file music).
 void applyOverrides(const SettingsOverrides& overrides, FileSystem& fs, Settings& settings, Catalogue& catalogue,
-                    std::ostream& messages);
+                    std::ostream& messages, CatalogueScan* later = nullptr);
 
 // A folder of resources/ shipped with the program ("samples", "skin"), found from the
 // program's own place: beside it, in <prefix>/share/velmora for an installed one, or in the

@@ -158,7 +158,8 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         bounds = {bounds.x + bounds.w / 6, bounds.y + bounds.h / 6, bounds.w * 2 / 3, bounds.h * 2 / 3};
     }
 
-    // The desktop as it is before our window covers it.
+    // The desktop as it is before our window covers it: with no pictures, or with the folder
+    // still to be listed, which may turn out to have none.
     Picture desktop;
     if (state.catalogue.ImageCount == 0) {
         captureRootWindow(bounds.x, bounds.y, bounds.w, bounds.h, desktop);

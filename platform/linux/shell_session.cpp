@@ -84,7 +84,8 @@ ShowSession::ShowSession(StartupState& state)
 std::unique_ptr<show::ShowForm> ShowSession::makeForm(show::ShowPlatform& platform)
 {
     // Pictures are read and decoded on the worker, so slow storage never stalls drawing or input.
-    const show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_, &pictures_};
+    const show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_, &pictures_,
+                                      state_.catalogueScan, std::make_shared<posix::PosixFileSystem>()};
     return std::make_unique<show::ShowForm>(state_.settings, state_.catalogue, services,
                                             state_.commandLine.empty());
 }

@@ -32,6 +32,11 @@ public:
     void loadSettings(Settings& settings, Catalogue& catalogue) override;
     void openPreview(std::int32_t parentWindow) override;
     void openDialog(StartupState& state) override;
+    // The folder is scanned by the show once its window is up.
+    std::optional<CatalogueScan> loadSettingsForShow(Settings& settings, Catalogue& catalogue) override
+    {
+        return loadSettingsWithoutScan(settings, catalogue);
+    }
     void openShow(StartupState&) override { showRequested_ = true; }
     std::int32_t showCursor(bool show) override;
     // The system's own key combinations go to the show's window while they are "disabled":

@@ -56,9 +56,10 @@ struct RunSettings {
 };
 
 // LoadSettings for one run: the file, the options over it, then, with no folder set up,
-// the daemon's image folder or the sample pictures. Problems go to `messages`.
+// the daemon's image folder or the sample pictures. Problems go to `messages`. Given
+// `later`, the catalogue is left empty and the folder scan kept there instead.
 void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, Settings& settings,
-                     Catalogue& catalogue, std::ostream& messages);
+                     Catalogue& catalogue, std::ostream& messages, CatalogueScan* later = nullptr);
 
 // Main's platform calls that every Linux program answers alike: settings through the
 // POSIX file system and iconv (loadRunSettings), and no Windows 95/98 services. The program supplies the
@@ -68,6 +69,8 @@ public:
     explicit PosixStartup(SettingsLocation location);
     PosixStartup(RunSettings run, std::ostream& messages);
     void loadSettings(Settings& settings, Catalogue& catalogue) override;
+    // The settings without the folder scan, which is returned for the show to run.
+    CatalogueScan loadSettingsWithoutScan(Settings& settings, Catalogue& catalogue);
     bool isWinNT() override { return true; }        // so the password service is never asked for
     void changePassword(std::int32_t) override {}   // unreachable: isWinNT() is true
     void enableSystemKeys(bool) override {}         // no system key combinations to hold back

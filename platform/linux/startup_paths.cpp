@@ -46,25 +46,25 @@ std::string explicitFileProblem(const std::string& path)
 }
 
 void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, Settings& settings,
-                     Catalogue& catalogue, std::ostream& messages)
+                     Catalogue& catalogue, std::ostream& messages, CatalogueScan* later)
 {
     if (const std::string problem = explicitFileProblem(run.location.explicitFile); !problem.empty())
         messages << "velmora: " << problem << '\n';
-    if (const std::string problem = LoadSettings(run.location, fs, codec, settings, catalogue); !problem.empty())
+    if (const std::string problem = LoadSettings(run.location, fs, codec, settings, catalogue, later); !problem.empty())
         messages << "velmora: " << problem << '\n';
-    applyOverrides(run.overrides, fs, settings, catalogue, messages);
+    applyOverrides(run.overrides, fs, settings, catalogue, messages, later);
     if (!settings.ImageFolder.empty())
         return; // a folder set up, even an empty one (that shows the desktop)
 
     // The folder is the daemon's for this run only; the file is never written.
     if (run.daemon && !run.daemon->imageDirectory.empty() && FolderExists(fs, run.daemon->imageDirectory)) {
         settings.ImageFolder = run.daemon->imageDirectory;
-        BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue);
+        BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
         return;
     }
     // No folder at all gives the samples, and the folder stays "none".
     if (const std::string samples = findSampleFolder(); !samples.empty())
-        BuildImageList(samples, settings.ImageKinds, fs, catalogue);
+        BuildImageList(samples, settings.ImageKinds, fs, catalogue, later);
 }
 
 PosixStartup::PosixStartup(SettingsLocation location) : PosixStartup(RunSettings{std::move(location), {}, {}}, std::clog)
@@ -76,6 +76,13 @@ PosixStartup::PosixStartup(RunSettings run, std::ostream& messages) : run_(std::
 void PosixStartup::loadSettings(Settings& settings, Catalogue& catalogue)
 {
     loadRunSettings(run_, fs_, codec_, settings, catalogue, messages_);
+}
+
+CatalogueScan PosixStartup::loadSettingsWithoutScan(Settings& settings, Catalogue& catalogue)
+{
+    CatalogueScan scan;
+    loadRunSettings(run_, fs_, codec_, settings, catalogue, messages_, &scan);
+    return scan;
 }
 
 } // namespace velmora::posix

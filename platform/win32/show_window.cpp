@@ -119,7 +119,8 @@ ShowHost::ShowHost(StartupState& state)
       pictures_(createPlatformPictureLoader()),
       music_(state.settings, devices_.mci, devices_.sound),
       form_(state.settings, state.catalogue,
-            show::ShowServices{platform_, *loader_, music_, sharedRandom(), filters::sharedFilterEngine(), &pictures_},
+            show::ShowServices{platform_, *loader_, music_, sharedRandom(), filters::sharedFilterEngine(), &pictures_,
+                               state.catalogueScan, std::make_shared<Win32FileSystem>()},
             state.commandLine.empty()),
       exit_(exitSystem_, state)
 {

@@ -90,6 +90,13 @@ void Win32Startup::loadSettings(Settings& settings, Catalogue& catalogue)
     LoadSettings(settingsLocation(), fs_, codec_, settings, catalogue);
 }
 
+std::optional<CatalogueScan> Win32Startup::loadSettingsForShow(Settings& settings, Catalogue& catalogue)
+{
+    CatalogueScan scan;
+    LoadSettings(settingsLocation(), fs_, codec_, settings, catalogue, &scan);
+    return scan;
+}
+
 void Win32Startup::changePassword(std::int32_t parentWindow)
 {
     // Only the 95/98 family has the service; where mpr.dll lacks it, nothing happens.

@@ -51,6 +51,8 @@ class Win32Startup : public StartupPlatform {
 public:
     bool windowExists(std::string_view titleUtf8) override;
     void loadSettings(Settings& settings, Catalogue& catalogue) override;
+    // The folder is scanned by the show once its window is up.
+    std::optional<CatalogueScan> loadSettingsForShow(Settings& settings, Catalogue& catalogue) override;
     bool isWinNT() override { return IsWinNT(); }
     void changePassword(std::int32_t parentWindow) override;
     std::int32_t showCursor(bool show) override;

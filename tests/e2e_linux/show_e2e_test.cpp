@@ -386,6 +386,22 @@ TEST_F(LinuxShow, SlowStorageNeitherKeepsTheScreenEmptyNorHoldsUpAKey)
     xdotool("key x");
     EXPECT_TRUE(show.waitForExit(1000ms));
     EXPECT_EQ(show.exitCode(), 0);
+
+    // A folder whose listing takes a minute (3000 entries at 20 ms each): the window is up
+    // long before that, and a key still ends the show.
+    fs::create_directory(dir_ / "many");
+    for (int i = 0; i < 3000; ++i) {
+        std::ofstream(dir_ / "many" / ("p" + std::to_string(i) + ".jpg"));
+    }
+    writeIni(dir_ / "many");
+    Program listing({"-s", "--ini", ini_}, false,
+                    {"LD_PRELOAD=" VELMORA_SLOW_STORAGE, "VELMORA_SLOW_PREFIX=" + (dir_ / "many").string(),
+                     "VELMORA_SLOW_ENTRY_MS=20"});
+    ASSERT_TRUE(waitForShow(listing));
+    EXPECT_GE(blackShare(screenshot(0, 0, screenW_, screenH_), gridW() / 2), 0.99);
+    xdotool("key x");
+    EXPECT_TRUE(listing.waitForExit(1000ms));
+    EXPECT_EQ(listing.exitCode(), 0);
 }
 
 TEST_F(LinuxShow, StraightMovementKeepsTheShowAndDiagonalMovementEndsIt)

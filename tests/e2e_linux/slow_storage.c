@@ -1,15 +1,20 @@
 /* Slow storage without FUSE, for the end-to-end tests and the slow-storage measurements:
  * preloaded into velmora (LD_PRELOAD), it makes every read() of a regular file under
  * VELMORA_SLOW_PREFIX wait as storage of VELMORA_SLOW_RATE bytes a second would, 64 KiB at a
- * time. With VELMORA_FRAME_LOG set it also writes, at exit, the time in milliseconds of every
+ * time. With VELMORA_SLOW_ENTRY_MS set, every folder entry read (readdir) and every stat of a
+ * path under the prefix waits that many milliseconds, as a network share answers a listing.
+ * With VELMORA_FRAME_LOG set it also writes, at exit, the time in milliseconds of every
  * frame put on the screen ("P ms"), and of every entry to and return from the show's event
  * wait ("W ms", "E ms"). */
 #define _GNU_SOURCE
+#include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -37,6 +42,63 @@ static int slowed(int fd)
     }
     target[n] = '\0';
     return strncmp(target, prefix, strlen(prefix)) == 0;
+}
+
+static int underPrefix(const char* path)
+{
+    const char* prefix = getenv("VELMORA_SLOW_PREFIX");
+    return prefix != NULL && *prefix != '\0' && path != NULL && strncmp(path, prefix, strlen(prefix)) == 0;
+}
+
+static void pause_ms(double ms)
+{
+    if (ms > 0) {
+        struct timespec pause = {(time_t)(ms / 1000), (long)((ms - 1000.0 * (double)(time_t)(ms / 1000)) * 1e6)};
+        nanosleep(&pause, NULL);
+    }
+}
+
+static double entryDelayMs(void)
+{
+    const char* delay = getenv("VELMORA_SLOW_ENTRY_MS");
+    return delay != NULL ? atof(delay) : 0.0;
+}
+
+struct dirent* readdir(DIR* dir)
+{
+    static struct dirent* (*real)(DIR*) = NULL;
+    if (real == NULL) {
+        real = (struct dirent * (*)(DIR*)) dlsym(RTLD_NEXT, "readdir");
+    }
+    if (entryDelayMs() > 0 && slowed(dirfd(dir))) {
+        pause_ms(entryDelayMs());
+    }
+    return real(dir);
+}
+
+/* A stat relative to a folder (the listing's own) or by path; either names a path under the prefix. */
+int fstatat(int dirFd, const char* path, struct stat* info, int flags)
+{
+    static int (*real)(int, const char*, struct stat*, int) = NULL;
+    if (real == NULL) {
+        real = (int (*)(int, const char*, struct stat*, int))dlsym(RTLD_NEXT, "fstatat");
+    }
+    if (entryDelayMs() > 0 && (path[0] == '/' ? underPrefix(path) : dirFd != AT_FDCWD && slowed(dirFd))) {
+        pause_ms(entryDelayMs());
+    }
+    return real(dirFd, path, info, flags);
+}
+
+int stat(const char* path, struct stat* info)
+{
+    static int (*real)(const char*, struct stat*) = NULL;
+    if (real == NULL) {
+        real = (int (*)(const char*, struct stat*))dlsym(RTLD_NEXT, "stat");
+    }
+    if (entryDelayMs() > 0 && underPrefix(path)) {
+        pause_ms(entryDelayMs());
+    }
+    return real(path, info);
 }
 
 ssize_t read(int fd, void* buffer, size_t count)

@@ -8,11 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <new>
 #include <optional>
 #include <set>
+#include <thread>
 
 using namespace velmora;
 using namespace velmora::show;
@@ -598,6 +602,8 @@ TEST(ShowForm, PicturesStillBeingPreparedHoldTheCycleNotTheTicks)
             const auto [path, request] = *std::exchange(pending_, std::nullopt);
             return loader_.load(path, request);
         }
+        void requestCatalogue(std::function<Catalogue()>) override {}
+        std::optional<Catalogue> takeCatalogue(int) override { return std::nullopt; }
         bool open = false; // the next take gets the picture
         std::vector<std::string> asked;
 
@@ -640,4 +646,143 @@ TEST(ShowForm, PicturesStillBeingPreparedHoldTheCycleNotTheTicks)
     EXPECT_EQ(form.buffers().Master.pixelValue(5, 5), 0x0000C8u);
     EXPECT_EQ(source.asked, (std::vector<std::string>{"a", "b", "a"}));
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrder)
+{
+    // One folder whose listing waits until released, as on slow storage.
+    class HeldFolder final : public FileSystem {
+    public:
+        std::vector<std::string> names;
+        void release()
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            released_ = true;
+            changed_.notify_all();
+        }
+        char separator() const override { return '/'; }
+        std::vector<FoundFile> findFiles(const std::string& pattern) override
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return released_; });
+            const std::string ending = pattern.substr(pattern.rfind('*') + 1); // "/p/*.bmp": ".bmp"
+            std::vector<FoundFile> found;
+            for (const auto& name : names)
+                if (name.size() > ending.size() && name.substr(name.size() - ending.size()) == ending)
+                    found.push_back({name, AttrArchive});
+            return found;
+        }
+        bool canOpenForReading(const std::string&) override { return false; }
+        bool fileExists(const std::string&) override { return false; }
+        FileRead readFile(const std::string&, std::size_t) override { return {}; }
+        bool replaceFile(const std::string&, std::string_view) override { return false; }
+        bool makeFolders(const std::string&) override { return false; }
+
+    private:
+        std::mutex mutex_;
+        std::condition_variable changed_;
+        bool released_ = false;
+    };
+    // The desktop as the shell sees it: covered by the show once its window is up.
+    class CoveredDesktop final : public SimulatedPlatform {
+    public:
+        bool covered = false;
+        bool copyDesktop(Picture& target) override
+        {
+            target = solid(target.width(), target.height(), covered ? 0 : 10, 90, 160);
+            return true;
+        }
+    };
+    const std::map<std::string, std::uint32_t> colours{
+        {"/p/a.bmp", 0xC80000u}, {"/p/b.gif", 0x00C800u}, {"/p/c.jpg", 0x0000C8u}, {"/p/d.wmf", 0x646464u}};
+
+    struct Run {
+        CoveredDesktop platform;
+        CountingMusic music;
+        Random random{7};
+        filters::FilterEngine engine;
+        std::shared_ptr<HeldFolder> folder = std::make_shared<HeldFolder>();
+        std::unique_ptr<PictureWorker> worker;
+        FakeLoader unused; // the worker has the loader
+        std::unique_ptr<ShowForm> form;
+
+        Run(const std::map<std::string, std::uint32_t>& pictures, std::vector<std::string> names)
+        {
+            engine.random = &random;
+            auto loader = std::make_unique<FakeLoader>();
+            for (const auto& [path, rgb] : pictures)
+                loader->pictures[path] =
+                    solid(96, 72, std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb));
+            worker = std::make_unique<PictureWorker>(std::move(loader));
+            folder->names = std::move(names);
+            Settings settings;
+            settings.ImageOrder = 1; // random: the show order is drawn once the folder is known
+            const ShowServices services{
+                platform, unused, music, random, engine, worker.get(), CatalogueScan{"/p", {1, 1, 1, 1}}, folder};
+            form = std::make_unique<ShowForm>(settings, Catalogue{}, services);
+            form->Form_Load(96, 72);
+            platform.covered = true;
+        }
+        // Frames until the show leaves `phase`; generous cap, the worker runs meanwhile.
+        void frameWhile(ShowPhase phase)
+        {
+            for (int i = 0; i < 20000 && form->state().phase == phase; ++i) {
+                platform.now += FrameIntervalMs;
+                form->frame();
+                const bool waits = phase == ShowPhase::FirstPicture || phase == ShowPhase::PauseBeforeReveal;
+                if (waits && form->state().phase == phase) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+    };
+
+    Run run(colours, {"c.jpg", "d.wmf", "a.bmp", "notes.txt", "b.gif"});
+    for (int i = 0; i < 50; ++i) {
+        run.platform.now += FrameIntervalMs;
+        run.form->frame();
+    }
+    EXPECT_EQ(run.form->state().phase, ShowPhase::FirstPicture);
+    EXPECT_EQ(run.form->buffers().Display.pixelValue(5, 5), 0u);
+    EXPECT_EQ(run.music.starts, 1);
+    EXPECT_TRUE(run.form->Form_KeyDown(65)); // a key ends the show while the folder is held
+
+    run.folder->release();
+    run.frameWhile(ShowPhase::FirstPicture);
+    ASSERT_EQ(run.form->state().phase, ShowPhase::Tiles);
+
+    // The draws come in the order of a show whose folder was scanned before it opened:
+    // the show order, then the tile and effect orders.
+    Random same(7);
+    Catalogue sorted;
+    sorted.ImageList = {"", "/p/a.bmp", "/p/b.gif", "/p/c.jpg", "/p/d.wmf"};
+    sorted.ImageCount = 4;
+    MakeShowOrder(1, same, sorted);
+    Show before(7);
+    for (int k = 1; k <= 4; ++k) before.addPicture(sorted.ImageList[std::size_t(sorted.ShowOrder[std::size_t(k)])], {});
+    before.random = same;
+    before.start(96, 72);
+    EXPECT_EQ(run.form->state().TileOrder, before.state().TileOrder);
+    EXPECT_EQ(run.form->state().EffectOrder, before.state().EffectOrder);
+
+    // Every picture of the folder in that order, then the first again.
+    std::vector<std::string> shown;
+    for (int k = 1; k <= 5; ++k) {
+        const std::uint32_t master = run.form->buffers().Master.pixelValue(5, 5);
+        for (const auto& [path, rgb] : colours)
+            if (rgb == master) shown.push_back(path);
+        for (ShowPhase phase :
+             {ShowPhase::Reveal, ShowPhase::PauseAfterReveal, ShowPhase::Tiles, ShowPhase::PauseBeforeReveal})
+            run.frameWhile(phase);
+        ASSERT_EQ(run.form->state().phase, ShowPhase::Reveal);
+    }
+    std::vector<std::string> expected;
+    for (int k = 1; k <= 5; ++k)
+        expected.push_back(sorted.ImageList[std::size_t(sorted.ShowOrder[std::size_t((k - 1) % 4 + 1)])]);
+    EXPECT_EQ(shown, expected);
+
+    // A folder found empty shows the desktop as it was before the window covered it.
+    Run empty({}, {"notes.txt"});
+    empty.folder->release();
+    empty.frameWhile(ShowPhase::FirstPicture);
+    ASSERT_EQ(empty.form->state().phase, ShowPhase::Tiles);
+    EXPECT_EQ(empty.form->buffers().Display.pixelValue(5, 5), 0x0A5AA0u);
 }

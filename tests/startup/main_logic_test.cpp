@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,18 @@ public:
         catalogue.ImageCount = pictures;
         catalogue.ImageList.resize(std::size_t(pictures) + 1);
     }
+    // The show's settings: the folder left to the show when `deferScan` is set.
+    std::optional<CatalogueScan> loadSettingsForShow(Settings& settings, Catalogue& catalogue) override
+    {
+        loadSettings(settings, catalogue);
+        calls.back() = "load for show";
+        if (!deferScan)
+            return std::nullopt;
+        settings.ImageOrder = 1; // random: an order made here would draw
+        catalogue = Catalogue{};
+        return CatalogueScan{"C:\\Pics", settings.ImageKinds};
+    }
+    bool deferScan = false;
     bool isWinNT() override
     {
         calls.push_back("isnt");
@@ -63,9 +76,10 @@ TEST(Main, EachCommandLineMakesExactlyItsCalls)
         StartupOutcome outcome;
         Calls calls;
     } cases[] = {
-        {"/s", true, StartupOutcome::ShowOpened, {find1, find2, "load", "cursor off", "keys off", "show S"}},
-        {"-S", true, StartupOutcome::ShowOpened, {find1, find2, "load", "cursor off", "keys off", "show S"}},
-        {"", true, StartupOutcome::ShowOpened, {find1, find2, "load", "show "}}, // cursor stays, system not told
+        {"/s", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "cursor off", "keys off", "show S"}},
+        {"-S", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "cursor off", "keys off", "show S"}},
+        // An empty line: the cursor stays and the system is not told.
+        {"", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "show "}},
         {"/x", true, StartupOutcome::Ended, {find1, find2, "load"}},
         {"s", true, StartupOutcome::Ended, {find1, find2, "load"}}, // one character: not empty, no letter
         {"/c:1234", true, StartupOutcome::Ended, {find1, find2, "load", "dialog"}},
@@ -101,6 +115,18 @@ TEST(Main, ShowKeepsTheCursorCounterAndAnOrderOnlyWhenThereArePictures)
     StartupState none;
     Main("/s", empty, random, none);
     EXPECT_TRUE(none.catalogue.ShowOrder.empty());
+
+    // A folder left to the show gets its order there: nothing is drawn here.
+    RecordingPlatform later;
+    later.pictures = 3;
+    later.deferScan = true;
+    StartupState deferred;
+    Random untouched(7), fresh(7);
+    Main("", later, untouched, deferred);
+    ASSERT_TRUE(deferred.catalogueScan.has_value());
+    EXPECT_EQ(deferred.catalogueScan->folder, "C:\\Pics");
+    EXPECT_TRUE(deferred.catalogue.ShowOrder.empty());
+    EXPECT_EQ(untouched.nextBits(), fresh.nextBits());
 }
 
 TEST(Main, AnOpenShowOrDialogWindowStopsEveryModeBeforeAnythingElse)

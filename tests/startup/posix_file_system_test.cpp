@@ -172,6 +172,14 @@ TEST_F(TempFolder, TheDaemonsFolderOnlyWhenNeitherTheOptionsNorTheFileNameOne)
         Catalogue catalogue;
         std::ostringstream messages;
         posix::loadRunSettings(run, fs, codec, settings, catalogue, messages);
+        // The show's way: the same settings, and a scan left for later that finds the same.
+        Settings showSettings;
+        Catalogue empty;
+        CatalogueScan later;
+        posix::loadRunSettings(run, fs, codec, showSettings, empty, messages, &later);
+        EXPECT_EQ(empty.ImageCount, 0);
+        EXPECT_EQ(showSettings.ImageFolder, settings.ImageFolder);
+        EXPECT_EQ(BuildImageList(later, fs).ImageList, catalogue.ImageList);
         return std::pair{settings.ImageFolder, catalogue.ImageCount};
     };
     posix::RunSettings run{posix::settingsLocation(), {}, prefs};
