@@ -180,6 +180,10 @@ desktop)
   expect_end "a key press"
   ;;
 mouse)
+  # The moves below reach 200 pixels left of the pointer and 150 above it: start it in the
+  # middle, wherever the test before left it.
+  eval "$(xdotool getdisplaygeometry --shell)"
+  xdotool mousemove $((WIDTH / 2)) $((HEIGHT / 2)) # no --sync: it may be there already
   start_show /s
   eval "$(xdotool getmouselocation --shell)"
   x0=$X
