@@ -151,7 +151,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     SDL_SetWindowKeyboardGrab(window.get(), startup.systemKeysEnabled() ? SDL_FALSE : SDL_TRUE);
 
     ShowTicker ticker(*form, frameIntervalFor(refresh));
-    int wait = ticker.run(monotonicMilliseconds());
+    ticker.run(monotonicMilliseconds());
     const std::int64_t firstFrame = monotonicMilliseconds();
     // Full-screen state is asked of the window manager only now: without one (Xvfb) the
     // request waits for an answer that never comes, and the first frame need not wait too.
@@ -165,6 +165,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     bool ending = false;
     while (!ending) {
         SDL_Event event;
+        const int wait = ticker.waitFrom(monotonicMilliseconds());
         const bool got = wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0;
         for (bool more = got; more && !ending; more = SDL_PollEvent(&event) != 0) {
             switch (event.type) {
@@ -184,8 +185,11 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
             }
         }
         if (!ending) {
-            wait = ticker.run(monotonicMilliseconds());
+            ticker.run(monotonicMilliseconds());
         }
+    }
+    if (options.timing) {
+        ticker.frameIntervals().print(messages, ticker.frameIntervalMs());
     }
 
     exit.EndShow([&] { form->stopShow(); });

@@ -320,9 +320,10 @@ int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostre
 
     bool windowGone = false;
     while (!stopRequested && !windowGone) {
-        const int wait = ticker.run(monotonicMilliseconds());
+        ticker.run(monotonicMilliseconds());
         XFlush(dpy);
         if (XPending(dpy) == 0) {
+            const int wait = ticker.waitFrom(monotonicMilliseconds());
             pollfd connection{ConnectionNumber(dpy), POLLIN, 0};
             if (poll(&connection, 1, wait) < 0 && errno != EINTR) {
                 break;
@@ -364,6 +365,9 @@ int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostre
         }
     }
     form->stopShow();
+    if (options.timing) {
+        ticker.frameIntervals().print(messages, ticker.frameIntervalMs());
+    }
     XFreeGC(dpy, gc);
     return 0;
 }
