@@ -108,6 +108,9 @@ int ShowTicker::run(std::int64_t now)
             }
             lastFrame_ = now;
             form_.frame();
+            if (nextFrameWork(now) > now) {
+                lastFrame_ = -1; // the frame began a pause between pictures
+            }
             // Frames keep to one timeline: a late wake-up is made up by a shorter wait for the
             // next frame. Only after a stall of a whole frame or more does the timeline start
             // again from now, so missed frames are dropped rather than run in a burst.

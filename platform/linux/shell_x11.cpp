@@ -11,6 +11,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 #include <algorithm>
 #include <atomic>
@@ -151,11 +154,146 @@ int endOnLostConnection(::Display*)
     _exit(0);
 }
 
+// An image in memory that the X server shares (MIT-SHM), the size of the window's picture:
+// a presented rectangle is copied into it once and the server reads it from there, where
+// XPutImage would send every byte through the connection. Only for a server on this machine
+// that takes pixels in our byte order; anything else keeps to XPutImage.
+class SharedImage {
+public:
+    SharedImage(::Display* display, Visual* visual, int depth) : display_(display), visual_(visual), depth_(depth)
+    {
+        int major = 0;
+        int minor = 0;
+        Bool pixmaps = False;
+        available_ = XShmQueryVersion(display, &major, &minor, &pixmaps) != 0 && ImageByteOrder(display) == LSBFirst;
+        if (available_) {
+            completionType_ = XShmGetEventBase(display) + ShmCompletion;
+        }
+    }
+    ~SharedImage() { release(); }
+    SharedImage(const SharedImage&) = delete;
+    SharedImage& operator=(const SharedImage&) = delete;
+
+    // The shared image for a width x height picture, made on first use and again for a new
+    // size; nullptr when the server cannot share memory with us (then never asked again).
+    XImage* imageFor(int width, int height)
+    {
+        if (image_ != nullptr && image_->width == width && image_->height == height) {
+            waitUntilRead();
+            return image_;
+        }
+        release();
+        if (!available_ || !create(width, height)) {
+            available_ = false;
+            return nullptr;
+        }
+        return image_;
+    }
+
+    // Hands the server `area` of the image, drawn at the same place in `window`.
+    void put(Window window, GC gc, const show::Rect& area)
+    {
+        XShmPutImage(display_, window, gc, image_, area.x, area.y, area.x, area.y, unsigned(area.width),
+                     unsigned(area.height), True);
+        reading_ = true;
+    }
+
+    // The server's note that it has read the image: it may be written again.
+    bool isCompletion(const XEvent& event) const { return available_ && event.type == completionType_; }
+    void completed() { reading_ = false; }
+
+private:
+    bool create(int width, int height)
+    {
+        image_ = XShmCreateImage(display_, visual_, unsigned(depth_), ZPixmap, nullptr, &segment_, unsigned(width),
+                                 unsigned(height));
+        if (image_ == nullptr) {
+            return false;
+        }
+        segment_.shmid = shmget(IPC_PRIVATE, std::size_t(image_->bytes_per_line) * std::size_t(image_->height),
+                                IPC_CREAT | 0600);
+        if (segment_.shmid < 0) {
+            XDestroyImage(image_);
+            image_ = nullptr;
+            return false;
+        }
+        void* memory = shmat(segment_.shmid, nullptr, 0);
+        if (memory == reinterpret_cast<void*>(-1)) {
+            shmctl(segment_.shmid, IPC_RMID, nullptr);
+            XDestroyImage(image_);
+            image_ = nullptr;
+            return false;
+        }
+        segment_.shmaddr = image_->data = static_cast<char*>(memory);
+        segment_.readOnly = False;
+        // A server elsewhere (a remote display) refuses the attach: known only after a round trip.
+        const int before = lastXError.exchange(0);
+        const Bool attached = XShmAttach(display_, &segment_);
+        XSync(display_, False);
+        const int error = lastXError.exchange(before);
+        // Marked for removal now: the segment goes away once both sides have detached, even
+        // if this process is killed.
+        shmctl(segment_.shmid, IPC_RMID, nullptr);
+        if (attached == 0 || error != 0) {
+            shmdt(segment_.shmaddr);
+            image_->data = nullptr;
+            XDestroyImage(image_);
+            image_ = nullptr;
+            return false;
+        }
+        attached_ = true;
+        return true;
+    }
+
+    // The image must not change while the server may still be reading the last put.
+    void waitUntilRead()
+    {
+        if (!reading_) {
+            return;
+        }
+        XEvent event;
+        XIfEvent(display_, &event, &SharedImage::matchesCompletion, reinterpret_cast<XPointer>(this));
+        reading_ = false;
+    }
+
+    static Bool matchesCompletion(::Display*, XEvent* event, XPointer self)
+    {
+        return reinterpret_cast<const SharedImage*>(self)->isCompletion(*event) ? True : False;
+    }
+
+    void release()
+    {
+        if (image_ == nullptr) {
+            return;
+        }
+        if (attached_) {
+            waitUntilRead();
+            XShmDetach(display_, &segment_);
+            XSync(display_, False);
+            attached_ = false;
+        }
+        shmdt(segment_.shmaddr);
+        image_->data = nullptr;
+        XDestroyImage(image_);
+        image_ = nullptr;
+    }
+
+    ::Display* display_;
+    Visual* visual_;
+    int depth_;
+    bool available_ = false;
+    int completionType_ = -1;
+    XShmSegmentInfo segment_{};
+    XImage* image_ = nullptr;
+    bool attached_ = false;
+    bool reading_ = false;
+};
+
 // Draws into a window we do not own, with the pixel layout of its visual.
 class HackPlatform final : public show::CapturedDesktopPlatform {
 public:
-    HackPlatform(::Display* display, Window window, GC gc, int depth, PixelLayout layout)
-        : display_(display), window_(window), gc_(gc), depth_(depth), layout_(layout)
+    HackPlatform(::Display* display, Window window, GC gc, Visual* visual, int depth, PixelLayout layout)
+        : display_(display), window_(window), gc_(gc), depth_(depth), layout_(layout), shared_(display, visual, depth)
     {
     }
 
@@ -165,6 +303,27 @@ public:
         if (r.empty()) {
             return;
         }
+        if (XImage* image = shared_.imageFor(picture.width(), picture.height())) {
+            const int bytesPerPixel = image->bits_per_pixel / 8;
+            auto* out = reinterpret_cast<std::uint8_t*>(image->data) + std::size_t(r.y) * std::size_t(image->bytes_per_line) +
+                        std::size_t(r.x) * std::size_t(bytesPerPixel);
+            if (image->bits_per_pixel == layout_.bitsPerPixel && packPixels(picture, r, layout_, out, image->bytes_per_line)) {
+                shared_.put(window_, gc_, r);
+                return;
+            }
+        }
+        putImage(picture, r);
+    }
+
+    bool isShmCompletion(const XEvent& event) const { return shared_.isCompletion(event); }
+    void shmCompleted() { shared_.completed(); }
+
+    std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
+
+private:
+    // Through the connection: for a server that cannot share memory with us.
+    void putImage(const Picture& picture, const show::Rect& r)
+    {
         XImage image{};
         image.format = ZPixmap;
         image.byte_order = layout_.msbFirst ? MSBFirst : LSBFirst;
@@ -204,15 +363,13 @@ public:
         image.data = nullptr;
     }
 
-    std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
-
-private:
     ::Display* display_;
     Window window_;
     GC gc_;
     int depth_;
     PixelLayout layout_;
     std::vector<std::uint8_t> scratch_;
+    SharedImage shared_;
 };
 
 // The pixel layout the server uses for this visual and depth; nullopt when it is no
@@ -292,7 +449,7 @@ int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostre
     XSelectInput(dpy, window, StructureNotifyMask | ExposureMask);
     GC gc = XCreateGC(dpy, window, 0, nullptr);
 
-    HackPlatform platform(dpy, window, gc, attributes.depth, *layout);
+    HackPlatform platform(dpy, window, gc, attributes.visual, attributes.depth, *layout);
     if (session.state().catalogue.ImageCount == 0) {
         int rootX = 0;
         int rootY = 0;
@@ -335,6 +492,10 @@ int runDisplayHack(const ShellOptions& options, ShowSession& session, std::ostre
         while (XPending(dpy) > 0) {
             XEvent event;
             XNextEvent(dpy, &event);
+            if (platform.isShmCompletion(event)) {
+                platform.shmCompleted();
+                continue;
+            }
             if (event.xany.window != window) {
                 continue;
             }
