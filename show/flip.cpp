@@ -57,13 +57,15 @@ std::vector<Strip> flipStrips(FlipForm form, int direction, int step, int tileW,
 namespace {
 
 // One strip ready to draw: where it lands on Display (clipped to the tile and the buffer),
-// and for each of its columns the source column, -1 where that lies outside the source tile.
+// and for each of its columns the source column's byte offset, -1 where that column lies
+// outside the source tile.
 struct PlacedStrip {
     Rect area;
     Rect target; // unclipped, absolute
     int sourceY = 0;
     int sourceH = 0;
     int firstColumn = 0; // into the shared column table
+    bool wholeSource = true; // no column lies outside the source tile
 };
 
 } // namespace
@@ -82,9 +84,11 @@ void drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt 
     const ImageAt& from = step > HalfFlipStep ? newImage : oldImage;
     const Rect limit = intersect({from.x, from.y, tile.width, tile.height}, boundsOf(from.picture));
 
-    std::vector<PlacedStrip> placed;
-    std::vector<int> columns;
-    placed.reserve(strips.size());
+    // Kept between steps: a step runs every frame and needs the same few kilobytes each time.
+    thread_local std::vector<PlacedStrip> placed;
+    thread_local std::vector<int> columns;
+    placed.clear();
+    columns.clear();
     for (const Strip& strip : strips) {
         const Rect target{tile.x + strip.target.x, tile.y + strip.target.y, strip.target.width, strip.target.height};
         const Rect area = intersect(target, box);
@@ -95,7 +99,9 @@ void drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt 
         const int sourceX = from.x + strip.source.x;
         for (int x = area.x; x < area.right(); ++x) {
             const int sx = sourceX + stretchSample(x - target.x, target.width, strip.source.width);
-            columns.push_back(sx >= limit.x && sx < limit.right() ? sx : -1);
+            const bool inside = sx >= limit.x && sx < limit.right();
+            columns.push_back(inside ? sx * 4 : -1);
+            p.wholeSource = p.wholeSource && inside;
         }
         placed.push_back(p);
     }
@@ -123,9 +129,15 @@ void drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt 
             const std::uint8_t* in = from.picture.pixel(0, sy);
             const int* column = columns.data() + p.firstColumn;
             std::uint8_t* out = row + std::size_t(p.area.x) * 4;
+            if (p.wholeSource) {
+                for (int i = 0; i < p.area.width; ++i) {
+                    std::memcpy(out + std::size_t(i) * 4, in + column[i], 4);
+                }
+                continue;
+            }
             for (int i = 0; i < p.area.width; ++i, out += 4) {
                 if (column[i] >= 0) {
-                    std::memcpy(out, in + std::size_t(column[i]) * 4, 4);
+                    std::memcpy(out, in + column[i], 4);
                 } else {
                     std::memset(out, 0, 4);
                 }
