@@ -245,20 +245,15 @@ private:
         return true;
     }
 
-    // The image must not change while the server may still be reading the last put.
+    // The image must not change while the server may still be reading the last put. Its note
+    // normally came long ago; if not, a round trip settles it either way (a put that failed,
+    // into a window already gone, sends no note at all, so waiting for one could hang).
     void waitUntilRead()
     {
-        if (!reading_) {
-            return;
+        if (reading_) {
+            XSync(display_, False);
+            reading_ = false;
         }
-        XEvent event;
-        XIfEvent(display_, &event, &SharedImage::matchesCompletion, reinterpret_cast<XPointer>(this));
-        reading_ = false;
-    }
-
-    static Bool matchesCompletion(::Display*, XEvent* event, XPointer self)
-    {
-        return reinterpret_cast<const SharedImage*>(self)->isCompletion(*event) ? True : False;
     }
 
     void release()
