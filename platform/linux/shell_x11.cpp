@@ -165,7 +165,12 @@ public:
         int major = 0;
         int minor = 0;
         Bool pixmaps = False;
-        available_ = XShmQueryVersion(display, &major, &minor, &pixmaps) != 0 && ImageByteOrder(display) == LSBFirst;
+        int opcode = 0;
+        int eventBase = 0;
+        int errorBase = 0;
+        // Asked by name first: Xlib's own query prints a warning when the extension is missing.
+        available_ = XQueryExtension(display, "MIT-SHM", &opcode, &eventBase, &errorBase) != 0 &&
+                     XShmQueryVersion(display, &major, &minor, &pixmaps) != 0 && ImageByteOrder(display) == LSBFirst;
         if (available_) {
             completionType_ = XShmGetEventBase(display) + ShmCompletion;
         }
