@@ -445,8 +445,8 @@ bool ShowForm::revealStep(bool paintedOverInFrame)
     const Rect tile = currentTile();
     s.FlipStep += 1;
     if (s.FlipStep > LastFlipStep) {
-        drawFlipStep(b.Display, tile, {b.Pic_Dmy, s.PointX, s.PointY}, {b.Master, s.PointX, s.PointY},
-                     FlipForm::Reveal, s.FlipDir, s.FlipStep);
+        // The final copy: Master is Display's size, so it covers the whole tile and the black
+        // fill of a drawing step would only be painted over.
         blockCopy(b.Display, s.PointX, s.PointY, s.TileW, s.TileH, b.Master, s.PointX, s.PointY);
         DrawGrid(tile);
         markDirty(tile);
