@@ -39,13 +39,6 @@ void putColour(std::uint8_t* p, ColourRef colour)
     p[3] = 0;
 }
 
-// The source index a target index i of an n-wide target samples from an m-wide source:
-// the source pixel under the target pixel's centre.
-int sampleIndex(int i, int n, int m)
-{
-    return int((2 * std::int64_t(i) + 1) * m / (2 * std::int64_t(n)));
-}
-
 } // namespace
 
 void blockCopy(Picture& target, int dx, int dy, int width, int height, const Picture& source, int sx,
@@ -104,11 +97,11 @@ void stretchCopy(Picture& target, int dx, int dy, int dw, int dh, const Picture&
     // Source column of every target column in the area; -1 where it lies outside the source.
     std::vector<int> columns(std::size_t(area.width));
     for (int i = 0; i < area.width; ++i) {
-        const int x = sx + sampleIndex(area.x - dx + i, dw, sw);
+        const int x = sx + stretchSample(area.x - dx + i, dw, sw);
         columns[std::size_t(i)] = (x >= limit.x && x < limit.right()) ? x : -1;
     }
     for (int row = 0; row < area.height; ++row) {
-        const int y = sy + sampleIndex(area.y - dy + row, dh, sh);
+        const int y = sy + stretchSample(area.y - dy + row, dh, sh);
         if (y < limit.y || y >= limit.bottom()) {
             continue;
         }

@@ -39,6 +39,13 @@ inline constexpr ColourRef Black = 0;
 void blockCopy(Picture& target, int dx, int dy, int width, int height, const Picture& source, int sx,
                int sy);
 
+// The source index that target index i of an n-long target samples from an m-long source, as
+// the stretched copy below takes it: the source pixel under the target pixel's centre.
+inline int stretchSample(int i, int n, int m)
+{
+    return int((2 * std::int64_t(i) + 1) * m / (2 * std::int64_t(n)));
+}
+
 // Copies the source area (sx, sy, sw, sh) onto the target area (dx, dy, dw, dh), as StretchBlt
 // in COLORONCOLOR mode: every target pixel takes the one source pixel its centre falls on.
 // Target pixels outside `target`, outside `clip` (when given) or whose source pixel lies

@@ -231,7 +231,7 @@ void ShowForm::Form_Resize(int screenWidth, int screenHeight)
         break;
     default: break;
     }
-    dirty_ = boundsOf(b.Display); // anything still marked lay in the old layout
+    dirty_.assign(1, boundsOf(b.Display)); // anything still marked lay in the old layout
 }
 
 bool ShowForm::LoadNextPicture(int waitMs)
@@ -460,7 +460,7 @@ void ShowForm::Timer3_Timer()
         [[fallthrough]];
     case ShowPhase::Reveal:
         for (int i = 0; i < RevealStepsPerFrame; ++i) {
-            if (revealStep()) {
+            if (revealStep(i + 1 < RevealStepsPerFrame)) {
                 s.phase = ShowPhase::PauseAfterReveal;
                 s.pauseEndMs = now + PicturePauseMs;
                 break;
@@ -560,8 +560,10 @@ void ShowForm::RevealPicture()
 }
 
 // One step of the reveal: a drawing step of the current tile, or its final copy and the move
-// to the next tile. Returns true when the last tile is done.
-bool ShowForm::revealStep()
+// to the next tile. Returns true when the last tile is done. `paintedOverInFrame`: another step
+// follows before the frame is presented; a drawing step (1..24) is then not drawn at all, since
+// the next step covers the whole tile again (black, then its strips or the final copy).
+bool ShowForm::revealStep(bool paintedOverInFrame)
 {
     ShowState& s = state_;
     ShowBuffers& b = buffers_;
@@ -579,13 +581,18 @@ bool ShowForm::revealStep()
     }
     const Rect tile = currentTile();
     s.FlipStep += 1;
-    drawFlipStep(b.Display, tile, {b.Pic_Dmy, s.PointX, s.PointY}, {b.Master, s.PointX, s.PointY},
-                 FlipForm::Reveal, s.FlipDir, s.FlipStep);
     if (s.FlipStep > LastFlipStep) {
+        // The final copy: Master is Display's size, so it covers the whole tile and the black
+        // fill of a drawing step would only be painted over.
         blockCopy(b.Display, s.PointX, s.PointY, s.TileW, s.TileH, b.Master, s.PointX, s.PointY);
+        DrawGrid(tile);
+        markDirty(tile);
+    } else if (!paintedOverInFrame) {
+        drawFlipStep(b.Display, tile, {b.Pic_Dmy, s.PointX, s.PointY}, {b.Master, s.PointX, s.PointY},
+                     FlipForm::Reveal, s.FlipDir, s.FlipStep);
+        DrawGrid(tile);
+        markDirty(tile);
     }
-    DrawGrid(tile);
-    markDirty(tile);
     const bool done = s.FlipStep > LastFlipStep && s.revealIndex >= TileCount;
     if (done) {
         revealMargins();
@@ -674,16 +681,54 @@ void ShowForm::frame()
     presentFrame();
 }
 
-void ShowForm::markDirty(const Rect& area) { dirty_ = unite(dirty_, intersect(area, boundsOf(buffers_.Display))); }
+namespace {
 
-Rect ShowForm::takeDirtyRect() { return std::exchange(dirty_, Rect{}); }
+constexpr std::size_t MaxDirtyAreas = 4;
+
+long long pixelCount(const Rect& r) { return r.empty() ? 0 : (long long)r.width * r.height; }
+
+} // namespace
+
+void ShowForm::markDirty(const Rect& area)
+{
+    const Rect r = intersect(area, boundsOf(buffers_.Display));
+    if (r.empty()) {
+        return;
+    }
+    for (Rect& d : dirty_) {
+        const Rect both = unite(d, r);
+        if (pixelCount(both) <= pixelCount(d) + pixelCount(r)) {
+            d = both; // overlapping or side by side: one rectangle costs no more
+            return;
+        }
+    }
+    if (dirty_.size() < MaxDirtyAreas) {
+        dirty_.push_back(r);
+        return;
+    }
+    Rect all = r;
+    for (const Rect& d : dirty_) {
+        all = unite(all, d);
+    }
+    dirty_.assign(1, all);
+}
+
+Rect ShowForm::takeDirtyRect()
+{
+    Rect all;
+    for (const Rect& d : dirty_) {
+        all = unite(all, d);
+    }
+    dirty_.clear();
+    return all;
+}
 
 void ShowForm::presentFrame()
 {
-    const Rect area = takeDirtyRect();
-    if (!area.empty()) {
+    for (const Rect& area : dirty_) {
         services_.platform.present(buffers_.Display, area);
     }
+    dirty_.clear();
 }
 
 bool ShowForm::Display_MouseMove(float x, float y) { return input_.Display_MouseMove(x, y) == InputAction::EndShow; }

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace velmora::show {
 
@@ -139,9 +140,9 @@ public:
     // (whichever is enabled), then presents what changed. Timer1 and Timer2 stay the shell's.
     void frame();
 
-    // The part of Display changed since the last call (empty when nothing did).
+    // The part of Display changed since the last call (empty when nothing did), as one rectangle.
     Rect takeDirtyRect();
-    // Presents the changed part of Display through the platform, if any. Once per frame.
+    // Presents the changed parts of Display through the platform, if any. Once per frame.
     void presentFrame();
 
     // Input. Each returns true when the shell must run EndShow; the track keys go to the
@@ -185,7 +186,7 @@ private:
     void startTile();
     void changePictureDone();
     void RevealPicture();
-    bool revealStep();
+    bool revealStep(bool paintedOverInFrame);
     void revealMargins();
     void markDirty(const Rect& area);
     void makePermutation(std::array<int, TileCount + 1>& order, int n);
@@ -199,7 +200,9 @@ private:
     ShowBuffers buffers_;
     ShowTimer timer3_{false, Timer3IntervalMs};
     ShowTimer timer4_{false, Timer4IntervalMs};
-    Rect dirty_;
+    // Changed areas kept apart while their union would be mostly unchanged pixels (a reveal
+    // frame that ends one tile and starts another far away); at most a few.
+    std::vector<Rect> dirty_;
     int masterPosition_ = 0; // position in ShowOrder of the picture composed on Master
     PictureSize orgnOwn_;    // Pic_Orgn's own size, whatever size it was decoded at
     std::unique_ptr<PictureSource> ownSource_; // when the services bring none

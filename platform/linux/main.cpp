@@ -34,7 +34,7 @@ constexpr const char* Usage =
     "  -display NAME            the X display instead of $DISPLAY\n"
     "  -fps                     show the frames drawn per second in a corner\n"
     "  -ini PATH                this settings file instead of ~/.config/velmora/ヴェルモラ.ini\n"
-    "  -timing                  report the time to the first frame on stderr\n"
+    "  -timing                  report the time to the first frame and, at the end, the frame intervals on stderr\n"
     "  -help, -version\n"
     "settings for this run only (the settings file is not changed):\n"
     "  -folder PATH             the pictures of this folder\n"

@@ -28,7 +28,7 @@ struct ShellOptions {
     bool fromDaemon = false;        // the window came from XSCREENSAVER_WINDOW
     std::string display;            // --display NAME; empty: $DISPLAY
     bool fps = false;               // --fps: frames per second drawn in a corner
-    bool timing = false;            // --timing: report start-to-first-frame on stderr
+    bool timing = false;            // --timing: start-to-first-frame and the frame intervals on stderr
     bool help = false;              // --help: print the usage, run nothing
     bool version = false;           // --version: print the version, run nothing
     posix::SettingsOverrides overrides; // --folder, --order, ... over the settings file

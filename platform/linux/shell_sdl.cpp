@@ -10,10 +10,12 @@
 #include "show/show_platform.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 
 #include <algorithm>
 #include <memory>
 #include <ostream>
+#include <poll.h>
 
 namespace velmora::shell {
 
@@ -196,7 +198,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     SDL_SetWindowKeyboardGrab(window.get(), startup.systemKeysEnabled() ? SDL_FALSE : SDL_TRUE);
 
     ShowTicker ticker(*form, frameIntervalFor(refresh));
-    int wait = ticker.run(monotonicMilliseconds());
+    ticker.run(monotonicMilliseconds());
     const std::int64_t firstFrame = monotonicMilliseconds();
     // Full-screen state is asked of the window manager only now: without one (Xvfb) the
     // request waits for an answer that never comes, and the first frame need not wait too.
@@ -209,10 +211,37 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
                  << " ms, window after " << created << " ms, first frame after " << firstFrame << " ms\n";
     }
 
+    // The X connection, to sleep on it ourselves: SDL's own wait reads the connection several
+    // times per wake-up even when only a timer is due, which was most of a frame's system calls.
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    ::Display* x11 = SDL_GetWindowWMInfo(window.get(), &wm) == SDL_TRUE && wm.subsystem == SDL_SYSWM_X11
+                         ? wm.info.x11.display
+                         : nullptr;
+
     bool ending = false;
     while (!ending) {
         SDL_Event event;
-        const bool got = wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0;
+        int wait = ticker.waitFrom(monotonicMilliseconds());
+        if (badge) {
+            wait = wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
+        }
+        bool got = false;
+        if (x11 == nullptr) {
+            got = wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0;
+        } else {
+            // Events Xlib has already read (during a present's round trip) are not on the
+            // connection any more, and events SDL made itself are in its own queue: with either
+            // there is no sleep. After the sleep SDL looks once (a signal becomes SDL_QUIT there,
+            // whichever thread took it).
+            XFlush(x11);
+            pollfd connection{ConnectionNumber(x11), POLLIN, 0};
+            if (XEventsQueued(x11, QueuedAlready) == 0 &&
+                SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0) {
+                poll(&connection, 1, wait);
+            }
+            got = SDL_PollEvent(&event) != 0;
+        }
         for (bool more = got; more && !ending; more = SDL_PollEvent(&event) != 0) {
             switch (event.type) {
             case SDL_QUIT: ending = true; break;
@@ -238,14 +267,14 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
             }
         }
         if (!ending) {
-            wait = ticker.run(monotonicMilliseconds());
-            if (badge) {
-                if (badge->update(monotonicMilliseconds(), ticker.framesRun())) {
-                    platform.presentBadge();
-                }
-                wait = wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
+            ticker.run(monotonicMilliseconds());
+            if (badge && badge->update(monotonicMilliseconds(), ticker.framesRun())) {
+                platform.presentBadge();
             }
         }
+    }
+    if (options.timing) {
+        ticker.frameIntervals().print(messages, ticker.frameIntervalMs());
     }
 
     exit.EndShow([&] { form->stopShow(); });

@@ -4,9 +4,28 @@
 
 #include "show/show_form.h"
 
+#include <array>
 #include <cstdint>
+#include <iosfwd>
 
 namespace velmora::shell {
+
+// How far apart the frames of the running show came (pauses between pictures left out):
+// a count per whole millisecond, for --timing.
+class FrameIntervals {
+public:
+    void add(std::int64_t intervalMs);
+    int count() const { return total_; }
+    // Frames that came at least one and a half intervals after the one before: a frame lost.
+    int lateCount(int frameIntervalMs) const;
+    // One line: "frame intervals (ms x count): 16 x 3700, 17 x 12, ..., N frames, L late".
+    void print(std::ostream& out, int frameIntervalMs) const;
+
+private:
+    static constexpr int Longest = 1000; // the last slot counts everything from here on
+    std::array<int, Longest + 1> counts_{};
+    int total_ = 0;
+};
 
 class ShowTicker {
 public:
@@ -19,9 +38,14 @@ public:
     // between pictures it sleeps until the pause ends instead of ticking every frame.
     int run(std::int64_t now);
 
+    // The wait until the next timer as run() last worked it out, from a later `now`: the
+    // shell asks this just before it sleeps, so the time run() itself took is not slept too.
+    int waitFrom(std::int64_t now) const;
+
     int frameIntervalMs() const { return frameMs_; }
     // Frame ticks run so far (the -fps figure counts these).
     std::int64_t framesRun() const { return framesRun_; }
+    const FrameIntervals& frameIntervals() const { return intervals_; }
 
 private:
     struct Slot {
@@ -39,6 +63,9 @@ private:
     Slot timer2_;
     Slot frame_;
     std::int64_t framesRun_ = 0;
+    std::int64_t next_ = -1;       // when run() is next wanted, -1: only an event
+    std::int64_t lastFrame_ = -1;  // the last frame of an unbroken run of frames
+    FrameIntervals intervals_;
 };
 
 // The frame interval for a display refresh rate in Hz (0 or less: unknown). The core's

@@ -14,6 +14,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 #include <algorithm>
 #include <atomic>
@@ -169,18 +172,156 @@ int endOnLostConnection(::Display*)
     _exit(0);
 }
 
+// An image in memory that the X server shares (MIT-SHM), the size of the window's picture:
+// a presented rectangle is copied into it once and the server reads it from there, where
+// XPutImage would send every byte through the connection. Only for a server on this machine
+// that takes pixels in our byte order; anything else keeps to XPutImage.
+class SharedImage {
+public:
+    SharedImage(::Display* display, Visual* visual, int depth) : display_(display), visual_(visual), depth_(depth)
+    {
+        int major = 0;
+        int minor = 0;
+        Bool pixmaps = False;
+        int opcode = 0;
+        int eventBase = 0;
+        int errorBase = 0;
+        // Asked by name first: Xlib's own query prints a warning when the extension is missing.
+        available_ = XQueryExtension(display, "MIT-SHM", &opcode, &eventBase, &errorBase) != 0 &&
+                     XShmQueryVersion(display, &major, &minor, &pixmaps) != 0 && ImageByteOrder(display) == LSBFirst;
+        if (available_) {
+            completionType_ = XShmGetEventBase(display) + ShmCompletion;
+        }
+    }
+    ~SharedImage() { release(); }
+    SharedImage(const SharedImage&) = delete;
+    SharedImage& operator=(const SharedImage&) = delete;
+
+    // The shared image for a width x height picture, made on first use and again for a new
+    // size; nullptr when the server cannot share memory with us (then never asked again).
+    XImage* imageFor(int width, int height)
+    {
+        if (image_ != nullptr && image_->width == width && image_->height == height) {
+            waitUntilRead();
+            return image_;
+        }
+        release();
+        if (!available_ || !create(width, height)) {
+            available_ = false;
+            return nullptr;
+        }
+        return image_;
+    }
+
+    // Hands the server `area` of the image, drawn at the same place in `window`.
+    void put(Window window, GC gc, const show::Rect& area)
+    {
+        XShmPutImage(display_, window, gc, image_, area.x, area.y, area.x, area.y, unsigned(area.width),
+                     unsigned(area.height), True);
+        reading_ = true;
+    }
+
+    // The server's note that it has read the image: it may be written again.
+    bool isCompletion(const XEvent& event) const { return available_ && event.type == completionType_; }
+    void completed() { reading_ = false; }
+
+private:
+    bool create(int width, int height)
+    {
+        image_ = XShmCreateImage(display_, visual_, unsigned(depth_), ZPixmap, nullptr, &segment_, unsigned(width),
+                                 unsigned(height));
+        if (image_ == nullptr) {
+            return false;
+        }
+        segment_.shmid = shmget(IPC_PRIVATE, std::size_t(image_->bytes_per_line) * std::size_t(image_->height),
+                                IPC_CREAT | 0600);
+        if (segment_.shmid < 0) {
+            XDestroyImage(image_);
+            image_ = nullptr;
+            return false;
+        }
+        void* memory = shmat(segment_.shmid, nullptr, 0);
+        if (memory == reinterpret_cast<void*>(-1)) {
+            shmctl(segment_.shmid, IPC_RMID, nullptr);
+            XDestroyImage(image_);
+            image_ = nullptr;
+            return false;
+        }
+        segment_.shmaddr = image_->data = static_cast<char*>(memory);
+        segment_.readOnly = False;
+        // A server elsewhere (a remote display) refuses the attach: known only after a round trip.
+        const int before = lastXError.exchange(0);
+        const Bool attached = XShmAttach(display_, &segment_);
+        XSync(display_, False);
+        const int error = lastXError.exchange(before);
+        // Marked for removal now: the segment goes away once both sides have detached, even
+        // if this process is killed.
+        shmctl(segment_.shmid, IPC_RMID, nullptr);
+        if (attached == 0 || error != 0) {
+            shmdt(segment_.shmaddr);
+            image_->data = nullptr;
+            XDestroyImage(image_);
+            image_ = nullptr;
+            return false;
+        }
+        attached_ = true;
+        return true;
+    }
+
+    // The image must not change while the server may still be reading the last put. Its note
+    // normally came long ago; if not, a round trip settles it either way (a put that failed,
+    // into a window already gone, sends no note at all, so waiting for one could hang).
+    void waitUntilRead()
+    {
+        if (reading_) {
+            XSync(display_, False);
+            reading_ = false;
+        }
+    }
+
+    void release()
+    {
+        if (image_ == nullptr) {
+            return;
+        }
+        if (attached_) {
+            waitUntilRead();
+            XShmDetach(display_, &segment_);
+            XSync(display_, False);
+            attached_ = false;
+        }
+        shmdt(segment_.shmaddr);
+        image_->data = nullptr;
+        XDestroyImage(image_);
+        image_ = nullptr;
+    }
+
+    ::Display* display_;
+    Visual* visual_;
+    int depth_;
+    bool available_ = false;
+    int completionType_ = -1;
+    XShmSegmentInfo segment_{};
+    XImage* image_ = nullptr;
+    bool attached_ = false;
+    bool reading_ = false;
+};
+
 // Draws into a window we do not own, with the pixel layout of its visual.
 class HackPlatform final : public show::CapturedDesktopPlatform {
 public:
-    HackPlatform(::Display* display, Window window, GC gc, int depth, PixelLayout layout)
-        : display_(display), window_(window), gc_(gc), depth_(depth), layout_(layout)
+    HackPlatform(::Display* display, Window window, GC gc, Visual* visual, int depth, PixelLayout layout)
+        : display_(display), window_(window), gc_(gc), depth_(depth), layout_(layout), shared_(display, visual, depth)
     {
     }
 
     void present(const Picture& picture, const show::Rect& area) override
     {
         const show::Rect r = show::intersect(area, show::boundsOf(picture));
-        put(picture, r, r.x, r.y);
+        if (r.empty()) {
+            return;
+        }
+        putShown(picture, r);
         // The show draws over the corner: the figure goes back on top.
         if (badge_ != nullptr && !show::intersect(r, badgeArea()).empty()) {
             presentBadge();
@@ -191,7 +332,7 @@ public:
     void presentBadge()
     {
         const show::Rect at = badgeArea();
-        put(badge_->picture(), {0, 0, at.width, at.height}, at.x, at.y);
+        putImage(badge_->picture(), {0, 0, at.width, at.height}, at.x, at.y);
     }
     void setSize(int width, int height)
     {
@@ -199,13 +340,32 @@ public:
         height_ = height;
     }
 
+    bool isShmCompletion(const XEvent& event) const { return shared_.isCompletion(event); }
+    void shmCompleted() { shared_.completed(); }
+
     std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
 
 private:
     show::Rect badgeArea() const { return badge_->placeIn(width_, height_); }
 
-    // Draws `area` of `picture` (inside it) at (dx, dy) of the window.
-    void put(const Picture& picture, const show::Rect& r, int dx, int dy)
+    // The show's picture, through shared memory when the server shares it with us.
+    void putShown(const Picture& picture, const show::Rect& r)
+    {
+        if (XImage* image = shared_.imageFor(picture.width(), picture.height())) {
+            const int bytesPerPixel = image->bits_per_pixel / 8;
+            auto* out = reinterpret_cast<std::uint8_t*>(image->data) + std::size_t(r.y) * std::size_t(image->bytes_per_line) +
+                        std::size_t(r.x) * std::size_t(bytesPerPixel);
+            if (image->bits_per_pixel == layout_.bitsPerPixel && packPixels(picture, r, layout_, out, image->bytes_per_line)) {
+                shared_.put(window_, gc_, r);
+                return;
+            }
+        }
+        putImage(picture, r, r.x, r.y);
+    }
+
+    // Draws `r` of `picture` (inside it) at (dx, dy) of the window through the connection: for
+    // a server that cannot share memory with us, and for the small -fps figure.
+    void putImage(const Picture& picture, const show::Rect& r, int dx, int dy)
     {
         if (r.empty()) {
             return;
@@ -258,6 +418,7 @@ private:
     int depth_;
     PixelLayout layout_;
     std::vector<std::uint8_t> scratch_;
+    SharedImage shared_;
 };
 
 // The pixel layout the server uses for this visual and depth; nullopt when it is no
@@ -367,7 +528,7 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
     XSelectInput(dpy, window, StructureNotifyMask | ExposureMask);
     GC gc = XCreateGC(dpy, window, 0, nullptr);
 
-    HackPlatform platform(dpy, window, gc, attributes.depth, *layout);
+    HackPlatform platform(dpy, window, gc, attributes.visual, attributes.depth, *layout);
     if (session.state().catalogue.ImageCount == 0) {
         if (options.fromDaemon) {
             // The daemon's window already covers the desktop: its grabber has the copy, and
@@ -413,15 +574,16 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
 
     bool windowGone = false;
     while (!stopRequested && !windowGone) {
-        int wait = ticker.run(monotonicMilliseconds());
-        if (badge) {
-            if (badge->update(monotonicMilliseconds(), ticker.framesRun())) {
-                platform.presentBadge();
-            }
-            wait = wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
+        ticker.run(monotonicMilliseconds());
+        if (badge && badge->update(monotonicMilliseconds(), ticker.framesRun())) {
+            platform.presentBadge();
         }
         XFlush(dpy);
         if (XPending(dpy) == 0) {
+            int wait = ticker.waitFrom(monotonicMilliseconds());
+            if (badge) {
+                wait = wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
+            }
             pollfd watched[2] = {{ConnectionNumber(dpy), POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
             if (poll(watched, stopPipe[0] >= 0 ? 2 : 1, wait) < 0 && errno != EINTR) {
                 break;
@@ -433,6 +595,10 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
         while (XPending(dpy) > 0) {
             XEvent event;
             XNextEvent(dpy, &event);
+            if (platform.isShmCompletion(event)) {
+                platform.shmCompleted();
+                continue;
+            }
             if (event.xany.window != window) {
                 continue;
             }
@@ -464,6 +630,9 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
         }
     }
     form->stopShow();
+    if (options.timing) {
+        ticker.frameIntervals().print(messages, ticker.frameIntervalMs());
+    }
     XFreeGC(dpy, gc);
     return 0;
 }

@@ -8,6 +8,8 @@
 #include <SDL2/SDL_keycode.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 using namespace velmora;
 using namespace velmora::shell;
 
@@ -242,6 +244,38 @@ TEST(ShowTicker, SleepsThroughThePauseBetweenPicturesAndWakesForItsEnd)
     }
     EXPECT_EQ(rig.form->state().phase, show::ShowPhase::Reveal);
     EXPECT_GT(rig.platform.presentCount, presentsBefore);
+}
+
+TEST(ShowTicker, FramesKeepToOneTimelineWakingEarlyRatherThanLate)
+{
+    TickerRig rig;
+    ShowTicker ticker(*rig.form, 16);
+    auto runAt = [&](std::int64_t now) {
+        rig.platform.now = now;
+        return ticker.run(now);
+    };
+    // The first frame at once; the shell is asked to wake a millisecond before the next is due.
+    EXPECT_EQ(runAt(0), 15);
+    // Woken at that time, the frame runs then rather than a whole interval later.
+    EXPECT_EQ(runAt(15), 16);
+    EXPECT_EQ(ticker.frameIntervals().count(), 1);
+    // Woken 5 ms late: the wait for the next frame is shorter, so it is back on the timeline
+    // (due at 48); the time the frame itself took comes off the wait as well.
+    EXPECT_EQ(runAt(37), 10);
+    EXPECT_EQ(ticker.waitFrom(40), 7);
+    EXPECT_EQ(runAt(47), 16);
+    // Too early for a frame: nothing runs and the wait still aims at the timeline.
+    EXPECT_EQ(runAt(52), 11);
+    EXPECT_EQ(ticker.frameIntervals().count(), 3);
+    // A stall of more than a frame starts the timeline again from now, without a burst.
+    EXPECT_EQ(runAt(200), 15);
+    EXPECT_EQ(runAt(201), 14);
+    EXPECT_EQ(ticker.frameIntervals().count(), 4);
+    EXPECT_EQ(ticker.frameIntervals().lateCount(16), 1); // 15, 22, 10 and the stall's 153
+    std::ostringstream line;
+    ticker.frameIntervals().print(line, 16);
+    EXPECT_EQ(line.str(), "velmora: frame intervals (ms x count): 10 x 1, 15 x 1, 22 x 1, 153 x 1; 4 intervals, "
+                          "1 of 24 ms or more\n");
 }
 
 TEST(ShowTicker, PollsMusicOncePerSecondAndDropsTicksMissedWhileStalled)

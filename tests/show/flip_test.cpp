@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace velmora;
 using namespace velmora::show;
 
@@ -82,19 +84,59 @@ TEST(Flip, StripCountsAndTheFarSideDifferBetweenTheForms)
     EXPECT_EQ(rows.front().target, (Rect{10, 4 * 5, 108, 8}));
 }
 
-TEST(Flip, StripsNeverDrawOutsideTheirTile)
+// A picture whose every pixel differs from its neighbours, so a wrong sample shows.
+static Picture patterned(int w, int h, std::uint32_t seed)
 {
-    // A tile whose size is no multiple of 12, between two neighbours that must stay intact.
-    const Picture oldImage = solid(400, 90, 80);
-    const Picture newImage = solid(131, 90, 160);
-    for (int direction = 1; direction <= 4; ++direction) {
-        for (int step = 1; step <= 24; ++step) {
-            Picture display = solid(400, 90, 7);
-            drawFlipStep(display, {131, 0, 131, 90}, {oldImage, 131, 0}, {newImage, 0, 0}, FlipForm::Filter,
-                         direction, step);
-            for (int y = 0; y < 90; ++y) {
-                ASSERT_EQ(display.pixelValue(130, y), 0x070707u);
-                ASSERT_EQ(display.pixelValue(262, y), 0x070707u);
+    Picture p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t v = (std::uint32_t(x) * 2654435761u) ^ (std::uint32_t(y) * 40503u) ^ seed;
+            p.setPixel(x, y, std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16));
+        }
+    return p;
+}
+
+TEST(Flip, EachStepDrawsExactlyABlackTileAndOneStretchedCopyPerStrip)
+{
+    struct Case {
+        int displayW, displayH;
+        Rect tile;
+        int oldX, oldY;   // tile corner in the old image (display-sized)
+        int newW, newH;   // the new image, its tile at (0, 0)
+    };
+    const Case cases[] = {
+        {400, 90, {131, 0, 131, 90}, 131, 0, 131, 90},  // no multiple of 12, between two neighbours
+        {240, 180, {0, 0, 240, 180}, 0, 0, 240, 180},    // 1920 x 1080's tile
+        {300, 100, {250, 60, 80, 70}, 250, 60, 80, 70},  // past the display's corner
+        {200, 100, {24, 12, 100, 50}, 24, 12, 60, 30},   // a new image smaller than the tile
+    };
+    for (const Case& c : cases) {
+        const Picture oldImage = patterned(c.displayW, c.displayH, 1);
+        const Picture newImage = patterned(c.newW, c.newH, 2);
+        const Picture before = patterned(c.displayW, c.displayH, 3);
+        for (FlipForm form : {FlipForm::Filter, FlipForm::Reveal}) {
+            for (int direction = 1; direction <= 4; ++direction) {
+                for (int step = 0; step <= 26; ++step) {
+                    // The drawing as the animation is described: the tile black, then each strip
+                    // stretched into it on its own, clipped to the tile and the source's tile.
+                    Picture expected = before;
+                    fillBox(expected, c.tile.x, c.tile.y, c.tile.right(), c.tile.bottom(), Black);
+                    for (const Strip& strip : flipStrips(form, direction, step, c.tile.width, c.tile.height)) {
+                        const Picture& from = strip.newImage ? newImage : oldImage;
+                        const int fx = strip.newImage ? 0 : c.oldX;
+                        const int fy = strip.newImage ? 0 : c.oldY;
+                        stretchCopy(expected, c.tile.x + strip.target.x, c.tile.y + strip.target.y,
+                                    strip.target.width, strip.target.height, from, fx + strip.source.x,
+                                    fy + strip.source.y, strip.source.width, strip.source.height, c.tile,
+                                    {fx, fy, c.tile.width, c.tile.height});
+                    }
+                    Picture display = before;
+                    drawFlipStep(display, c.tile, {oldImage, c.oldX, c.oldY}, {newImage, 0, 0}, form, direction,
+                                 step);
+                    ASSERT_TRUE(std::equal(display.data(), display.data() + display.byteCount(), expected.data()))
+                        << "tile " << c.tile.x << "," << c.tile.y << " form " << int(form) << " direction "
+                        << direction << " step " << step;
+                }
             }
         }
     }
