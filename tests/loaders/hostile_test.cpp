@@ -76,6 +76,8 @@ TEST(Hostile, CraftedFilesAreRefusedWithAReason)
         EXPECT_FALSE(r.error.empty()) << name;
         EXPECT_TRUE(r.picture.empty()) << name;
     }
+    // A picture past the size limit says which limit.
+    EXPECT_NE(loader->load(hostile("huge.bmp"), {}).error.find("16384"), std::string::npos);
     // Headers that claim too much are refused by the size query too.
     for (const char* name : {"huge.jpg", "huge.gif", "huge.bmp", "huge.wmf"}) {
         const SizeResult s = loader->ownSize(hostile(name));
