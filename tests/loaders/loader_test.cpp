@@ -196,17 +196,6 @@ TEST(Loader, MetafileShapesAreFilledAsWindowsFillsThem)
     EXPECT_EQ(colour(41, 41), white);
 }
 
-TEST(Loader, MissingFilesAndFoldersFailWithAReason)
-{
-    auto loader = createPlatformPictureLoader();
-    for (const std::string& path : {fixture("no-such-file.jpg"), fixture("")}) {
-        const LoadResult r = loader->load(path, {});
-        EXPECT_FALSE(r.ok);
-        EXPECT_FALSE(r.error.empty());
-        EXPECT_FALSE(loader->ownSize(path).ok);
-    }
-}
-
 #ifdef VELMORA_FX_PATH
 // The tool's failures (one line, no output) are its own suite's; here only that it reads
 // through this loader, which turns photos upright.
