@@ -239,3 +239,14 @@ TEST_F(SettingsFixture, WithoutAProgramFolderOnlyThePerUserFileIsUsed)
     ASSERT_TRUE(SaveSettings(settings, {}, perUserOnly, fs, codec).ok);
     EXPECT_NE(fs.contents(kPerUser), nullptr);
 }
+
+// Each platform's own code page 932 conversion, which every key and path goes through.
+TEST(Cp932, ConvertsBothWaysAndRefusesWhatItCannotHold)
+{
+    velmora::testing::PlatformCodec codec;
+    EXPECT_EQ(codec.toCp932("ｱ画\\~"), "\xb1\x89\xe6\\~");
+    EXPECT_EQ(codec.fromCp932("\x81\x60"), "\xef\xbd\x9e"); // the wave dash is U+FF5E here
+    EXPECT_EQ(codec.toCp932("é"), std::nullopt);
+    EXPECT_EQ(codec.toCp932("\xf0\x9f\x98\x80"), std::nullopt);
+    EXPECT_EQ(codec.fromCp932("\x81"), std::nullopt);
+}

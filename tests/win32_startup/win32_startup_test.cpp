@@ -1,5 +1,5 @@
 // The Win32 start-up pieces on a real (Wine) file system: the settings file under its
-// Japanese name, attribute scans with SetFileAttributesW, code page 932 and the argument string.
+// Japanese name, attribute scans with SetFileAttributesW and the argument string.
 #include "platform/win32/startup_win32.h"
 #include "startup/catalogue.h"
 
@@ -145,16 +145,6 @@ TEST_F(TempFolder, PathOutsideCodePage932IsStoredShortOrReported)
         EXPECT_TRUE(FolderExists(fs, reread.ImageFolder)) << reread.ImageFolder;
     else
         EXPECT_EQ(reread.ImageFolder, "");
-}
-
-TEST(Cp932, ConvertsBothWaysAndRefusesWhatItCannotHold)
-{
-    Cp932Codec codec;
-    EXPECT_EQ(codec.toCp932("ｱ画\\~"), "\xb1\x89\xe6\\~");
-    EXPECT_EQ(codec.fromCp932("\x81\x60"), "\xef\xbd\x9e"); // the wave dash is U+FF5E here
-    EXPECT_EQ(codec.toCp932("é"), std::nullopt);
-    EXPECT_EQ(codec.toCp932("\xf0\x9f\x98\x80"), std::nullopt);
-    EXPECT_EQ(codec.fromCp932("\x81"), std::nullopt);
 }
 
 TEST(ArgumentString, FollowsTheProgramNameQuotedOrNot)
