@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <filesystem>
+
 using namespace velmora;
 using namespace velmora::win32;
 
@@ -27,18 +29,10 @@ struct TempFolder : ::testing::Test {
     }
     ~TempFolder() override
     {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((root + L"\\*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring path = root + L"\\" + data.cFileName;
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-                RemoveDirectoryW(path.c_str());
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryW(root.c_str());
+        std::error_code ignored; // read-only files first made deletable
+        for (const auto& entry : std::filesystem::directory_iterator(root, ignored))
+            SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        std::filesystem::remove_all(root, ignored);
     }
     std::wstring touch(const std::wstring& name, DWORD attributes)
     {
