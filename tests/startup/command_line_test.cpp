@@ -9,19 +9,6 @@
 
 using namespace velmora;
 
-TEST(CommandLine, ModeLetterIsTheUpperCasedSecondCharacter)
-{
-    const struct {
-        const char* line;
-        const char* letter;
-    } cases[] = {
-        {"/s", "S"}, {"/S", "S"}, {"-s", "S"}, {"xs", "S"}, {"s", ""}, {"", ""}, {"/c:1234", "C"},
-        {"/p 1234", "P"}, {"/a", "A"}, {"/x", "X"}, {"\xc3\x9fs", "S"}, // a two-byte first character
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(modeLetter(c.line), c.letter) << c.line;
-}
-
 TEST(CommandLine, PreviewHandleTakesTheLeadingNumberFromTheFourthCharacter)
 {
     EXPECT_EQ(handleText("/p 1234"), "1234");
