@@ -9,6 +9,13 @@
 
 using namespace velmora;
 
+// Main's own table has the usual lines; here the first character is no slash or two bytes.
+TEST(CommandLine, ModeLetterIsTheUpperCasedSecondCharacterWhateverTheFirst)
+{
+    for (const char* line : {"xs", "\xc3\x9fs"})
+        EXPECT_EQ(modeLetter(line), "S") << line;
+}
+
 TEST(CommandLine, PreviewHandleTakesTheLeadingNumberFromTheFourthCharacter)
 {
     EXPECT_EQ(handleText("/p 1234"), "1234");

@@ -65,8 +65,6 @@ TEST(Main, EachCommandLineMakesExactlyItsCalls)
     } cases[] = {
         {"/s", true, StartupOutcome::ShowOpened, {find1, find2, "load", "cursor off", "keys off", "show S"}},
         {"-S", true, StartupOutcome::ShowOpened, {find1, find2, "load", "cursor off", "keys off", "show S"}},
-        // The mode is the second character, upper-cased, whatever the first one (two bytes here).
-        {"\xc3\x9fs", true, StartupOutcome::ShowOpened, {find1, find2, "load", "cursor off", "keys off", "show S"}},
         {"", true, StartupOutcome::ShowOpened, {find1, find2, "load", "show "}}, // cursor stays, system not told
         {"/x", true, StartupOutcome::Ended, {find1, find2, "load"}},
         {"s", true, StartupOutcome::Ended, {find1, find2, "load"}}, // one character: not empty, no letter
