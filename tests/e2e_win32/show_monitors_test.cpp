@@ -7,6 +7,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -16,41 +17,41 @@ using velmora::win32::Rect;
 
 const Rect show{0, 0, 1920, 1080};
 
-long long areaOf(const std::vector<Rect>& rects)
-{
-    long long total = 0;
-    for (const Rect& r : rects)
-        total += (long long)r.width * r.height;
-    return total;
-}
+long long areaOf(const Rect& r) { return (long long)r.width * r.height; }
 
-TEST(CoverLayout, MonitorsBesideTheShowAreCoveredWholeOnceAndItsOwnMonitorNot)
+// Every arrangement: the monitors outside the show are covered exactly once, whole, and
+// nothing over the show. Beside it (negative coordinates too), mirrored, or overlapping it
+// after the primary grew while the show ran.
+TEST(CoverLayout, EveryMonitorIsCoveredOnceExactlyWhereTheShowIsNot)
 {
     const Rect right{1920, 0, 1280, 1024};
-    const Rect leftAbove{-1280, -200, 1280, 1024}; // left of the primary, negative coordinates
-    EXPECT_TRUE(coverAreas({show}, show).empty());
-    EXPECT_EQ(coverAreas({show, right, leftAbove}, show), (std::vector<Rect>{right, leftAbove}));
-    // Mirrored monitors get one cover or none.
-    EXPECT_TRUE(coverAreas({show, show}, show).empty());
-    EXPECT_EQ(coverAreas({show, right, right}, show), (std::vector<Rect>{right}));
-}
-
-TEST(CoverLayout, AMonitorOverlappingTheShowIsCoveredOnlyOutsideIt)
-{
-    // The primary grew while the show ran, and a second monitor overlaps it partly.
-    for (const Rect& monitor : {Rect{0, 0, 2560, 1440}, Rect{1000, 500, 1920, 1080}, Rect{-100, -100, 2120, 1280}}) {
-        const std::vector<Rect> covers = coverAreas({monitor}, show);
-        const Rect inside = velmora::show::intersect(monitor, show);
-        EXPECT_EQ(areaOf(covers), (long long)monitor.width * monitor.height - (long long)inside.width * inside.height);
+    const Rect leftAbove{-1280, -200, 1280, 1024};
+    const std::vector<std::vector<Rect>> arrangements{
+        {show}, {show, right, leftAbove}, {show, show}, {show, right, right},
+        {{0, 0, 2560, 1440}}, {{1000, 500, 1920, 1080}}, {{-100, -100, 2120, 1280}}};
+    for (const std::vector<Rect>& monitors : arrangements) {
+        const std::vector<Rect> covers = coverAreas(monitors, show);
+        long long bare = 0, covered = 0;
+        std::vector<Rect> seen; // a mirrored monitor counts once
+        for (const Rect& m : monitors)
+            if (std::find(seen.begin(), seen.end(), m) == seen.end()) {
+                seen.push_back(m);
+                bare += areaOf(m) - areaOf(velmora::show::intersect(m, show));
+            }
         for (const Rect& c : covers) {
+            covered += areaOf(c);
+            EXPECT_FALSE(c.empty());
             EXPECT_TRUE(velmora::show::intersect(c, show).empty()) << "a cover lies over the show";
-            EXPECT_EQ(velmora::show::intersect(c, monitor), c) << "a cover leaves its monitor";
+            EXPECT_TRUE(std::any_of(monitors.begin(), monitors.end(),
+                                    [&](const Rect& m) { return velmora::show::intersect(c, m) == c; }))
+                << "a cover leaves its monitor";
             for (const Rect& other : covers) {
                 if (&other != &c) {
                     EXPECT_TRUE(velmora::show::intersect(c, other).empty()) << "covers overlap";
                 }
             }
         }
+        EXPECT_EQ(covered, bare) << monitors.size() << " monitors";
     }
 }
 

@@ -98,12 +98,14 @@ int exitCode(int status)
 #endif
 }
 
-std::vector<std::string> linesOf(const std::string& path)
+// A failure says why on exactly one line that names the tool.
+void expectOneLineReason(const std::string& errorFile, const std::string& what)
 {
-    std::ifstream in(path);
+    std::ifstream in(errorFile);
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    ASSERT_EQ(lines.size(), 1u) << what;
+    EXPECT_EQ(lines[0].rfind("velmora-fx: ", 0), 0u) << lines[0];
 }
 
 class FxTool : public testing::Test {
@@ -169,9 +171,7 @@ TEST_F(FxTool, FailuresSayWhyOnOneLineAndLeaveNoOutput)
                                     std::string("2 0 ") + in + " " + file("no/such/dir/out.bmp")}) {
         const std::string errors = file("err-" + std::to_string(++runs) + ".txt");
         EXPECT_NE(runTool(args, errors), 0) << args;
-        const std::vector<std::string> lines = linesOf(errors);
-        ASSERT_EQ(lines.size(), 1u) << args;
-        EXPECT_EQ(lines[0].rfind("velmora-fx: ", 0), 0u) << lines[0];
+        expectOneLineReason(errors, args);
         EXPECT_FALSE(fs::exists(out)) << args;
     }
     // Only the input files and the messages remain: no partial output either.
@@ -205,9 +205,7 @@ TEST_F(FxTool, RefusesToDestroyAnythingButARegularOut)
     for (const std::string& out : outs) {
         const std::string errors = file("err-" + std::to_string(++runs) + ".txt");
         EXPECT_EQ(exitCode(runTool("2 0 " + in + " " + out, errors)), 2) << out;
-        const std::vector<std::string> lines = linesOf(errors);
-        ASSERT_EQ(lines.size(), 1u) << out;
-        EXPECT_EQ(lines[0].rfind("velmora-fx: ", 0), 0u) << lines[0];
+        expectOneLineReason(errors, out);
     }
     EXPECT_EQ(bytesOf(in), original);
     EXPECT_TRUE(fs::is_directory(file("folder.bmp")) && fs::is_empty(file("folder.bmp")));

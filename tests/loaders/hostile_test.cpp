@@ -76,6 +76,8 @@ TEST(Hostile, CraftedFilesAreRefusedWithAReason)
         EXPECT_FALSE(r.error.empty()) << name;
         EXPECT_TRUE(r.picture.empty()) << name;
     }
+    // A picture past the size limit says which limit.
+    EXPECT_NE(loader->load(hostile("huge.bmp"), {}).error.find("16384"), std::string::npos);
     // Headers that claim too much are refused by the size query too.
     for (const char* name : {"huge.jpg", "huge.gif", "huge.bmp", "huge.wmf"}) {
         const SizeResult s = loader->ownSize(hostile(name));
@@ -143,7 +145,7 @@ TEST(Hostile, RandomBytesBehindEachSignatureFailCleanly)
     }
 }
 
-// Only regular files are read, and never more than a picture of their kind can need: a FIFO
+// Only regular files that exist are read, and never more than a picture of their kind can need: a FIFO
 // or a device is refused at once (opening it would wait for a writer, reading it never ends),
 // and an enormous sparse file is refused from its size without reading it.
 TEST(Hostile, OnlyRegularFilesOfAPlausibleSizeAreRead)
@@ -151,7 +153,11 @@ TEST(Hostile, OnlyRegularFilesOfAPlausibleSizeAreRead)
     auto loader = createPlatformPictureLoader();
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "velmora-loader-folder.jpg";
     std::filesystem::create_directories(folder);
-    EXPECT_FALSE(loader->load(folder.string(), {}).ok);
+    for (const std::string& path : {folder.string(), fixture("no-such-file.jpg")}) {
+        const LoadResult r = loader->load(path, {});
+        EXPECT_TRUE(!r.ok && !r.error.empty()) << path;
+        EXPECT_FALSE(loader->ownSize(path).ok) << path;
+    }
 #ifndef _WIN32
     const std::string fifo = writeTemporary("fifo.jpg", {});
     std::filesystem::remove(fifo);

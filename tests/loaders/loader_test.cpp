@@ -196,33 +196,16 @@ TEST(Loader, MetafileShapesAreFilledAsWindowsFillsThem)
     EXPECT_EQ(colour(41, 41), white);
 }
 
-TEST(Loader, MissingFilesAndFoldersFailWithAReason)
-{
-    auto loader = createPlatformPictureLoader();
-    for (const std::string& path : {fixture("no-such-file.jpg"), fixture("")}) {
-        const LoadResult r = loader->load(path, {});
-        EXPECT_FALSE(r.ok);
-        EXPECT_FALSE(r.error.empty());
-        EXPECT_FALSE(loader->ownSize(path).ok);
-    }
-}
-
 #ifdef VELMORA_FX_PATH
-TEST(Loader, FxToolConvertsWhatTheLoaderReadsAndRefusesWithOneLine)
+// The tool's failures (one line, no output) are its own suite's; here only that it reads
+// through this loader, which turns photos upright.
+TEST(Loader, FxToolReadsThroughThisLoader)
 {
     const std::string out = writeTemporary("fx-out.bmp", {});
-    const std::string err = writeTemporary("fx-err.txt", {});
-    const std::string tool = VELMORA_FX_PATH;
-    ASSERT_EQ(std::system((tool + " 0 0 " + fixture("orient6.jpg") + " " + out + " 2> " + err).c_str()), 0);
+    ASSERT_EQ(std::system((std::string(VELMORA_FX_PATH) + " 0 0 " + fixture("orient6.jpg") + " " + out).c_str()), 0);
     const std::vector<std::uint8_t> bmp = readBytes(out);
     ASSERT_GE(bmp.size(), 26u);
     EXPECT_EQ(bmp[18] | bmp[19] << 8, 48); // turned upright: 48 wide, 64 high
     EXPECT_EQ(bmp[22] | bmp[23] << 8, 64);
-
-    EXPECT_NE(std::system((tool + " 0 0 " + hostile("huge.bmp") + " " + out + "-refused.bmp 2> " + err).c_str()), 0);
-    const std::vector<std::uint8_t> message = readBytes(err);
-    const std::string text(message.begin(), message.end());
-    EXPECT_NE(text.find("16384"), std::string::npos) << text;
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
 }
 #endif

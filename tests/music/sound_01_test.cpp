@@ -63,16 +63,6 @@ TEST_F(MusicTest, RepliesAreTheDeviceTextTheErrorTextOrTheFixedTexts)
     EXPECT_EQ(reply, "Error (文字列が取れません)");
 }
 
-TEST_F(MusicTest, MciPlayBuildsTheFourShapesOfThePlayCommand)
-{
-    module.MciPlay("cdaudio", "", "");
-    module.MciPlay("cdaudio", "02:00:00:00", "");
-    module.MciPlay("cdaudio", "", "04:00:00:00");
-    module.MciPlay("cdaudio", "02:00:00:00", "04:00:00:00");
-    EXPECT_THAT(mci.sent, ElementsAre("play cdaudio", "play cdaudio from 02:00:00:00", "play cdaudio to 04:00:00:00",
-                                      "play cdaudio from 02:00:00:00 to 04:00:00:00"));
-}
-
 TEST_F(MusicTest, AnMp3OpensByItsShortPathAndRestartsWithinOnePollAfterItEnds)
 {
     useFile("C:\\My Music\\Long tune.Mp3");

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -32,10 +33,8 @@ public:
         auto it = pictures.find(path);
         if (it == pictures.end())
             return LoadResult::failure("picture data is broken");
-        LoadResult copy;
+        LoadResult copy = it->second;
         copy.ok = true;
-        copy.picture = it->second.picture;
-        copy.ownSize = it->second.ownSize;
         return copy;
     }
     SizeResult ownSize(const std::string&) override { return {}; }
@@ -122,6 +121,11 @@ struct DialogFixture : ::testing::Test {
         form->lbl_Button_MouseUp(button);
     }
     std::string file() const { return fs.contents(kIni) ? *fs.contents(kIni) : std::string("<none>"); }
+    // How many of the 48 filter buttons can be pressed.
+    long filterButtonsEnabled() const
+    {
+        return std::count(form->Cmd_Fil_Enabled.begin() + 1, form->Cmd_Fil_Enabled.end(), true);
+    }
 };
 
 } // namespace velmora::dialog::testing

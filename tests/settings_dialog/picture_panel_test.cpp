@@ -187,15 +187,14 @@ TEST_F(PanelFixture, ClearEmptiesTheSelectionDisablesTheButtonsAndSavesAnEmptyFo
     fs.addFile(kPics + "\\a.bmp");
     open();
     showPicture("a.bmp", 640, 480);
-    ASSERT_TRUE(form->Cmd_Fil_Enabled[1] && form->Cmd_Fil_Enabled[48]);
+    ASSERT_EQ(filterButtonsEnabled(), 48);
     click(1);
     EXPECT_TRUE(form->List_1.empty());
     EXPECT_EQ(form->Folder_Path, "");
     EXPECT_EQ(form->lbl_Kei, "");
     EXPECT_TRUE(form->Display.empty());
     EXPECT_EQ(form->lbl_PreSize, "640 * 480"); // stays, as do the kinds
-    for (int i = 1; i <= 48; ++i)
-        EXPECT_FALSE(form->Cmd_Fil_Enabled[std::size_t(i)]) << i;
+    EXPECT_EQ(filterButtonsEnabled(), 0);
     click(2);
     EXPECT_NE(file().find(cp932("画像のﾌｫﾙﾀﾞ") + "=\r\n"), std::string::npos) << file();
 }
@@ -219,7 +218,7 @@ TEST_F(PanelFixture, TheThumbnailFitsTheShownSizeIntoAHundredSquareWithNearestPi
     EXPECT_EQ(form->Display.pixel(99, 74)[0], 636 % 256); // column 99.5 * 6.4
     EXPECT_EQ(form->Display.pixel(99, 74)[1], 476 % 256); // row 74.5 * 6.4
     EXPECT_EQ(platform.loader.requests.back().fitWidth, 100);
-    EXPECT_EQ(form->Cmd_Fil_Enabled[48], true);
+    EXPECT_EQ(filterButtonsEnabled(), 48);
 
     // A JPEG turned by its orientation and delivered reduced: its size as shown.
     platform.loader.pictures[kPics + "\\turned.jpg"].ownSize = {3000, 4000};
@@ -237,8 +236,7 @@ TEST_F(PanelFixture, APictureThatDoesNotLoadClearsTheThumbnailAndSaysWhy)
     form->List_1_Click();
     EXPECT_EQ(form->lbl_PreSize, "picture data is broken");
     EXPECT_TRUE(form->Display.empty());
-    for (int i = 1; i <= 48; ++i)
-        EXPECT_FALSE(form->Cmd_Fil_Enabled[std::size_t(i)]) << i;
+    EXPECT_EQ(filterButtonsEnabled(), 0);
     form->Cmd_Fil_Click(1); // none can arrive; one that did would find nothing to filter
     EXPECT_TRUE(form->Display.empty());
     EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(), "hourglass"),

@@ -23,8 +23,7 @@ TEST_F(DialogFixture, WithoutASettingsFileTheDefaultsAreSelected)
     EXPECT_EQ(form->BGM_Repeat.entries[30], "30");
     EXPECT_TRUE(form->List_1.empty());
     EXPECT_EQ(form->lbl_Kei, "");
-    for (int i = 1; i <= 48; ++i)
-        EXPECT_FALSE(form->Cmd_Fil_Enabled[std::size_t(i)]) << i;
+    EXPECT_EQ(filterButtonsEnabled(), 0);
     // The window opens from the mouse position.
     EXPECT_EQ(platform.calls, (std::vector<std::string>{"zoomOpen 300,200"}));
 }

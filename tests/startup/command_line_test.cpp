@@ -9,17 +9,11 @@
 
 using namespace velmora;
 
-TEST(CommandLine, ModeLetterIsTheUpperCasedSecondCharacter)
+// Main's own table has the usual lines; here the first character is no slash or two bytes.
+TEST(CommandLine, ModeLetterIsTheUpperCasedSecondCharacterWhateverTheFirst)
 {
-    const struct {
-        const char* line;
-        const char* letter;
-    } cases[] = {
-        {"/s", "S"}, {"/S", "S"}, {"-s", "S"}, {"xs", "S"}, {"s", ""}, {"", ""}, {"/c:1234", "C"},
-        {"/p 1234", "P"}, {"/a", "A"}, {"/x", "X"}, {"\xc3\x9fs", "S"}, // a two-byte first character
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(modeLetter(c.line), c.letter) << c.line;
+    for (const char* line : {"xs", "\xc3\x9fs"})
+        EXPECT_EQ(modeLetter(line), "S") << line;
 }
 
 TEST(CommandLine, PreviewHandleTakesTheLeadingNumberFromTheFourthCharacter)

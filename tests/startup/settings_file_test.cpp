@@ -71,33 +71,30 @@ TEST_F(SettingsFixture, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldVal
     EXPECT_EQ(settings.BgmRepeat, 5);
 }
 
-TEST_F(SettingsFixture, MissingFolderAndMusicFileAreDropped)
-{
-    store(cp932("画像のﾌｫﾙﾀﾞ") + "=D:\\gone\r\n" + cp932("BGM区分") + "=2\r\n" + cp932("BGMﾌｧｲﾙ") + "=D:\\gone.mp3\r\n");
-    load();
-    EXPECT_EQ(settings.ImageFolder, "");
-    EXPECT_EQ(settings.BgmKind, 0);
-
-    store(cp932("BGM区分") + "=1\r\n" + cp932("BGMﾌｧｲﾙ") + "=D:\\gone.mp3\r\n");
-    load();
-    EXPECT_EQ(settings.BgmKind, 1); // the CD choice stays
-    EXPECT_EQ(settings.BgmFile, "");
-}
-
-TEST_F(SettingsFixture, ExistingFolderIsScannedAndJapaneseTextIsDecoded)
+TEST_F(SettingsFixture, StoredPathsAreDecodedAndKeptWhereTheyExistAndDroppedWhereNot)
 {
     fs.addFolder("D:\\写真");
     fs.addFile("D:\\写真\\b.jpg");
     fs.addFile("D:\\写真\\a.gif");
     fs.addFile("D:\\曲.mp3");
-    store(cp932("画像のﾌｫﾙﾀﾞ") + "=" + cp932("D:\\写真") + "\r\n" + cp932("BGM区分") + "=2\r\n" + cp932("BGMﾌｧｲﾙ") +
-          "=" + cp932("D:\\曲.mp3") + "\r\n");
-    load();
+    const auto loadStored = [&](const char* folder, const char* kind, const char* music) {
+        store(cp932("画像のﾌｫﾙﾀﾞ") + "=" + cp932(folder) + "\r\n" + cp932("BGM区分") + "=" + kind + "\r\n" +
+              cp932("BGMﾌｧｲﾙ") + "=" + cp932(music) + "\r\n");
+        load();
+    };
+    loadStored("D:\\写真", "2", "D:\\曲.mp3");
     EXPECT_EQ(settings.ImageFolder, "D:\\写真");
     EXPECT_EQ(settings.BgmFile, "D:\\曲.mp3");
     EXPECT_EQ(settings.BgmKind, 2);
     ASSERT_EQ(catalogue.ImageCount, 2);
     EXPECT_EQ(catalogue.ImageList[1], "D:\\写真\\a.gif");
+
+    loadStored("D:\\gone", "2", "D:\\gone.mp3");
+    EXPECT_EQ(settings.ImageFolder, "");
+    EXPECT_EQ(settings.BgmKind, 0); // file music without its file: none
+    loadStored("D:\\gone", "1", "D:\\gone.mp3");
+    EXPECT_EQ(settings.BgmKind, 1); // the CD choice stays
+    EXPECT_EQ(settings.BgmFile, "");
 }
 
 TEST_F(SettingsFixture, ReadIniStopsAt255BytesWithoutHalvingACharacter)
@@ -238,4 +235,15 @@ TEST_F(SettingsFixture, WithoutAProgramFolderOnlyThePerUserFileIsUsed)
     EXPECT_EQ(settingsFileToRead(perUserOnly, fs), kPerUser);
     ASSERT_TRUE(SaveSettings(settings, {}, perUserOnly, fs, codec).ok);
     EXPECT_NE(fs.contents(kPerUser), nullptr);
+}
+
+// Each platform's own code page 932 conversion, which every key and path goes through.
+TEST(Cp932, ConvertsBothWaysAndRefusesWhatItCannotHold)
+{
+    velmora::testing::PlatformCodec codec;
+    EXPECT_EQ(codec.toCp932("ｱ画\\~"), "\xb1\x89\xe6\\~");
+    EXPECT_EQ(codec.fromCp932("\x81\x60"), "\xef\xbd\x9e"); // the wave dash is U+FF5E here
+    EXPECT_EQ(codec.toCp932("é"), std::nullopt);
+    EXPECT_EQ(codec.toCp932("\xf0\x9f\x98\x80"), std::nullopt);
+    EXPECT_EQ(codec.fromCp932("\x81"), std::nullopt);
 }
