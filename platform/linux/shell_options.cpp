@@ -14,14 +14,14 @@ namespace {
 
 enum class Opt { Ini, WindowId, Display, Setting, Root, Window, Fps, Timing, Help, Version, SettingsWindow };
 
-struct OptionSpec {
+struct OptionRule {
     std::string_view name;
     Opt id;
     bool takesValue;
 };
 
 // Every option, once. The daemon's spelling has one dash, ours two; both are accepted.
-constexpr OptionSpec Options[] = {
+constexpr OptionRule Options[] = {
     {"ini", Opt::Ini, true},         {"window-id", Opt::WindowId, true}, {"display", Opt::Display, true},
     {"folder", Opt::Setting, true},  {"order", Opt::Setting, true},      {"size", Opt::Setting, true},
     {"filters", Opt::Setting, true}, {"kinds", Opt::Setting, true},      {"music", Opt::Setting, true},
@@ -32,7 +32,7 @@ constexpr OptionSpec Options[] = {
 };
 
 // The option an argument names ("-fps", "--ini=PATH"), with the value written after "=".
-std::optional<std::pair<OptionSpec, std::optional<std::string>>> findOption(std::string_view arg)
+std::optional<std::pair<OptionRule, std::optional<std::string>>> findOption(std::string_view arg)
 {
     if (arg.size() < 2 || arg[0] != '-')
         return std::nullopt;
@@ -42,9 +42,9 @@ std::optional<std::pair<OptionSpec, std::optional<std::string>>> findOption(std:
         inlineValue = std::string(arg.substr(eq + 1));
         arg = arg.substr(0, eq);
     }
-    for (const OptionSpec& spec : Options)
-        if (spec.name == arg && (spec.takesValue || !inlineValue))
-            return std::pair{spec, inlineValue};
+    for (const OptionRule& rule : Options)
+        if (rule.name == arg && (rule.takesValue || !inlineValue))
+            return std::pair{rule, inlineValue};
     return std::nullopt;
 }
 
@@ -127,9 +127,9 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (const auto found = findOption(arg)) {
-            const auto& [spec, inlineValue] = *found;
-            if (!spec.takesValue) {
-                switch (spec.id) {
+            const auto& [rule, inlineValue] = *found;
+            if (!rule.takesValue) {
+                switch (rule.id) {
                 case Opt::Root: drawOn = Target::XRoot; break;
                 case Opt::Window: drawOn = Target::OwnWindow; break;
                 case Opt::Fps: o.fps = true; break;
@@ -148,8 +148,8 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
                 value = args[++i];
             }
             if (value.empty()) {
-                fail("--" + std::string(spec.name) + " needs a value");
-            } else if (auto why = applyValue(spec.id, spec.name, value, o, explicitWindow)) {
+                fail("--" + std::string(rule.name) + " needs a value");
+            } else if (auto why = applyValue(rule.id, rule.name, value, o, explicitWindow)) {
                 fail(std::move(*why));
             }
             continue;
