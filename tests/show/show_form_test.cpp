@@ -58,11 +58,13 @@ public:
     SizeResult ownSize(const std::string&) override { return {}; }
 };
 
+// The desktop as the shell sees it: covered by the show once its window is up.
 class DesktopPlatform final : public SimulatedPlatform {
 public:
+    bool covered = false;
     bool copyDesktop(Picture& target) override
     {
-        target = solid(target.width(), target.height(), 10, 90, 160);
+        target = solid(target.width(), target.height(), covered ? 0 : 10, 90, 160);
         return true;
     }
 };
@@ -658,32 +660,17 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
         std::condition_variable changed_;
         bool released_ = false;
     };
-    // The desktop as the shell sees it: covered by the show once its window is up.
-    class CoveredDesktop final : public SimulatedPlatform {
-    public:
-        bool covered = false;
-        bool copyDesktop(Picture& target) override
-        {
-            target = solid(target.width(), target.height(), covered ? 0 : 10, 90, 160);
-            return true;
-        }
-    };
     const std::map<std::string, std::uint32_t> colours{
         {"/p/a.bmp", 0xC80000u}, {"/p/b.gif", 0x00C800u}, {"/p/c.jpg", 0x0000C8u}, {"/p/d.wmf", 0x646464u}};
 
     struct Run {
-        CoveredDesktop platform;
-        CountingMusic music;
-        Random random{7};
-        filters::FilterEngine engine;
+        Show show{7}; // its loader unused: the worker has one
         std::shared_ptr<HeldFolder> folder = std::make_shared<HeldFolder>();
         std::unique_ptr<PictureWorker> worker;
-        FakeLoader unused; // the worker has the loader
         std::unique_ptr<ShowForm> form;
 
         Run(const std::map<std::string, std::uint32_t>& pictures, std::vector<std::string> names)
         {
-            engine.random = &random;
             auto loader = std::make_unique<FakeLoader>();
             for (const auto& [path, rgb] : pictures)
                 loader->pictures[path] =
@@ -692,17 +679,17 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
             folder->names = std::move(names);
             Settings settings;
             settings.ImageOrder = 1; // random: the show order is drawn once the folder is known
-            const ShowServices services{
-                platform, unused, music, random, engine, worker.get(), CatalogueScan{"/p", {1, 1, 1, 1}}, folder};
+            const ShowServices services{show.platform, show.loader, show.music, show.random, show.engine,
+                                        worker.get(), CatalogueScan{"/p", {1, 1, 1, 1}}, folder};
             form = std::make_unique<ShowForm>(settings, Catalogue{}, services);
             form->Form_Load(96, 72);
-            platform.covered = true;
+            show.platform.covered = true;
         }
         // Frames until the show leaves `phase`; generous cap, the worker runs meanwhile.
         void frameWhile(ShowPhase phase)
         {
             for (int i = 0; i < 20000 && form->state().phase == phase; ++i) {
-                platform.now += FrameIntervalMs;
+                show.platform.now += FrameIntervalMs;
                 form->frame();
                 const bool waits = phase == ShowPhase::FirstPicture || phase == ShowPhase::PauseBeforeReveal;
                 if (waits && form->state().phase == phase) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -712,12 +699,12 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
 
     Run run(colours, {"c.jpg", "d.wmf", "a.bmp", "notes.txt", "b.gif"});
     for (int i = 0; i < 50; ++i) {
-        run.platform.now += FrameIntervalMs;
+        run.show.platform.now += FrameIntervalMs;
         run.form->frame();
     }
     EXPECT_EQ(run.form->state().phase, ShowPhase::FirstPicture);
     EXPECT_EQ(run.form->buffers().Display.pixelValue(5, 5), 0u);
-    EXPECT_EQ(run.music.starts, 1);
+    EXPECT_EQ(run.show.music.starts, 1);
     EXPECT_TRUE(run.form->Form_KeyDown(65)); // a key ends the show while the folder is held
 
     run.folder->release();
