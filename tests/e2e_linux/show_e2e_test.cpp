@@ -266,6 +266,15 @@ protected:
         return true;
     }
 
+    // A key ends the running show at once, and it exits with 0.
+    static void endsOnAKey(Program& show)
+    {
+        ASSERT_TRUE(show.running());
+        xdotool("key x");
+        EXPECT_TRUE(show.waitForExit(1000ms));
+        EXPECT_EQ(show.exitCode(), 0);
+    }
+
     int gridW() const { return int(velmora::roundHalfEven(screenW_ / 8.0)); }
 
     Picture screenshot(int x, int y, int w, int h)
@@ -333,10 +342,7 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
     EXPECT_TRUE(second.waitForExit(10000ms));
     EXPECT_EQ(second.exitCode(), 2);
 
-    ASSERT_TRUE(show.running());
-    xdotool("key x");
-    EXPECT_TRUE(show.waitForExit(1000ms));
-    EXPECT_EQ(show.exitCode(), 0);
+    endsOnAKey(show);
     EXPECT_EQ(readFile(ini_), iniBefore);
 }
 
@@ -354,10 +360,7 @@ TEST_F(LinuxShow, APictureSwappedForAFifoFailsToLoadAndTheShowGoesOn)
     // After the second picture's round the reveal shows the failed one: black.
     ASSERT_TRUE(eventually([&] { return colourShare(screenshot(0, 0, screenW_, screenH_), 0, 23) >= 0.9; }, 80s));
     ASSERT_TRUE(waitForScreenChanges(2));
-    ASSERT_TRUE(show.running());
-    xdotool("key x");
-    EXPECT_TRUE(show.waitForExit(1000ms));
-    EXPECT_EQ(show.exitCode(), 0);
+    endsOnAKey(show);
 }
 
 // Storage at 1 MB/s under a 20 MB first picture: the show opens on black at once instead of
@@ -372,10 +375,7 @@ TEST_F(LinuxShow, SlowStorageNeitherKeepsTheScreenEmptyNorHoldsUpAKey)
     // Black but for the grid: the picture has not come yet.
     const Picture shot = screenshot(0, 0, screenW_, screenH_);
     EXPECT_GE(blackShare(shot, gridW() / 2), 0.99);
-    ASSERT_TRUE(show.running());
-    xdotool("key x");
-    EXPECT_TRUE(show.waitForExit(1000ms));
-    EXPECT_EQ(show.exitCode(), 0);
+    endsOnAKey(show);
 
     // A folder whose listing takes a minute (3000 entries at 20 ms each): the window is up
     // long before that, and a key still ends the show.
@@ -389,9 +389,7 @@ TEST_F(LinuxShow, SlowStorageNeitherKeepsTheScreenEmptyNorHoldsUpAKey)
                      "VELMORA_SLOW_ENTRY_MS=20"});
     ASSERT_TRUE(waitForShow(listing));
     EXPECT_GE(blackShare(screenshot(0, 0, screenW_, screenH_), gridW() / 2), 0.99);
-    xdotool("key x");
-    EXPECT_TRUE(listing.waitForExit(1000ms));
-    EXPECT_EQ(listing.exitCode(), 0);
+    endsOnAKey(listing);
 }
 
 // In mode "S" straight moves keep the show and a diagonal one ends it; without arguments no
