@@ -77,13 +77,10 @@ public:
 
     bool running()
     {
-        if (pid_ <= 0 || exited_) {
-            return false;
+        if (pid_ > 0 && !exited_) {
+            exited_ = waitpid(pid_, &status_, WNOHANG) == pid_;
         }
-        if (waitpid(pid_, &status_, WNOHANG) == pid_) {
-            exited_ = true;
-        }
-        return !exited_;
+        return pid_ > 0 && !exited_;
     }
     // True when the process ended within `limit`.
     bool waitForExit(std::chrono::milliseconds limit)
@@ -142,6 +139,18 @@ double blackShare(const Picture& p, int at, bool row = false)
         black += (p.pixelValue(row ? i : at, row ? at : i) & 0xFFFFFF) == 0;
     }
     return double(black) / all;
+}
+
+// Share of the points of a `step` grid whose colour is `rgb`.
+double colourShare(const Picture& p, std::uint32_t rgb, int step)
+{
+    int same = 0, all = 0;
+    for (int y = 3; y < p.height(); y += step) {
+        for (int x = 3; x < p.width(); x += step, ++all) {
+            same += (p.pixelValue(x, y) & 0xFFFFFF) == rgb;
+        }
+    }
+    return double(same) / all;
 }
 
 TEST(LinuxShowWithoutDisplay, EndsWithAReasonInsteadOfShowingWhereNobodySees)
@@ -216,16 +225,12 @@ protected:
     // grid's first line is there), for at most 20 s.
     bool waitForShow(Program& program)
     {
-        const auto end = std::chrono::steady_clock::now() + 20s;
         bool viewable = false;
-        while (program.running() && std::chrono::steady_clock::now() < end) {
+        return eventually([&] {
             viewable = viewable || showWindowViewable();
-            if (viewable && blackShare(screenshot(0, 0, screenW_, screenH_), gridW()) >= 0.8) {
-                return true;
-            }
-            sleepFor(25ms);
-        }
-        return false;
+            return !program.running() ||
+                   (viewable && blackShare(screenshot(0, 0, screenW_, screenH_), gridW()) >= 0.8);
+        }) && program.running();
     }
 
     // Waits until the screen has changed `times` times, at most 20 s. The show handles all the
@@ -246,18 +251,28 @@ protected:
         return times == 0;
     }
 
-    // Polls `condition` every 50 ms for at most 20 s.
+    // Polls `condition` every `step` for at most `cap`.
     template <typename Condition>
-    static bool eventually(Condition condition)
+    static bool eventually(Condition condition, std::chrono::milliseconds cap = 20s,
+                           std::chrono::milliseconds step = 25ms)
     {
-        const auto end = std::chrono::steady_clock::now() + 20s;
+        const auto end = std::chrono::steady_clock::now() + cap;
         while (!condition()) {
             if (std::chrono::steady_clock::now() >= end) {
                 return false;
             }
-            sleepFor(50ms);
+            sleepFor(step);
         }
         return true;
+    }
+
+    // A key ends the running show at once, and it exits with 0.
+    static void endsOnAKey(Program& show)
+    {
+        ASSERT_TRUE(show.running());
+        xdotool("key x");
+        EXPECT_TRUE(show.waitForExit(1000ms));
+        EXPECT_EQ(show.exitCode(), 0);
     }
 
     int gridW() const { return int(velmora::roundHalfEven(screenW_ / 8.0)); }
@@ -315,11 +330,9 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
     EXPECT_GE(unchangedAndChangedTiles(first).first, 40);
 
     // About four tiles turn a second; a loaded machine gets more time.
-    std::pair<int, int> tiles{48, 0};
-    for (int i = 0; i < 24 && tiles.second < 6; ++i) {
-        sleepFor(500ms);
-        tiles = unchangedAndChangedTiles(screenshot(0, 0, screenW_, screenH_));
-    }
+    std::pair<int, int> tiles;
+    eventually([&] { return (tiles = unchangedAndChangedTiles(screenshot(0, 0, screenW_, screenH_))).second >= 6; },
+               12s, 500ms);
     const auto [unchanged, changed] = tiles;
     EXPECT_GE(changed, 6);
     EXPECT_GE(unchanged, 10);
@@ -329,10 +342,7 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
     EXPECT_TRUE(second.waitForExit(10000ms));
     EXPECT_EQ(second.exitCode(), 2);
 
-    ASSERT_TRUE(show.running());
-    xdotool("key x");
-    EXPECT_TRUE(show.waitForExit(1000ms));
-    EXPECT_EQ(show.exitCode(), 0);
+    endsOnAKey(show);
     EXPECT_EQ(readFile(ini_), iniBefore);
 }
 
@@ -348,26 +358,9 @@ TEST_F(LinuxShow, APictureSwappedForAFifoFailsToLoadAndTheShowGoesOn)
     fs::remove(dir_ / "pictures" / "pattern.bmp");
     ASSERT_EQ(mkfifo((dir_ / "pictures" / "pattern.bmp").c_str(), 0600), 0);
     // After the second picture's round the reveal shows the failed one: black.
-    const auto blackScreen = [&] {
-        const Picture shot = screenshot(0, 0, screenW_, screenH_);
-        int black = 0, all = 0;
-        for (int y = 3; y < screenH_; y += 23) {
-            for (int x = 3; x < screenW_; x += 23, ++all) {
-                black += (shot.pixelValue(x, y) & 0xFFFFFF) == 0;
-            }
-        }
-        return black >= all * 9 / 10;
-    };
-    const auto end = std::chrono::steady_clock::now() + 80s;
-    while (show.running() && !blackScreen() && std::chrono::steady_clock::now() < end) {
-        sleepFor(25ms);
-    }
-    ASSERT_TRUE(blackScreen());
+    ASSERT_TRUE(eventually([&] { return colourShare(screenshot(0, 0, screenW_, screenH_), 0, 23) >= 0.9; }, 80s));
     ASSERT_TRUE(waitForScreenChanges(2));
-    ASSERT_TRUE(show.running());
-    xdotool("key x");
-    EXPECT_TRUE(show.waitForExit(1000ms));
-    EXPECT_EQ(show.exitCode(), 0);
+    endsOnAKey(show);
 }
 
 // Storage at 1 MB/s under a 20 MB first picture: the show opens on black at once instead of
@@ -382,10 +375,7 @@ TEST_F(LinuxShow, SlowStorageNeitherKeepsTheScreenEmptyNorHoldsUpAKey)
     // Black but for the grid: the picture has not come yet.
     const Picture shot = screenshot(0, 0, screenW_, screenH_);
     EXPECT_GE(blackShare(shot, gridW() / 2), 0.99);
-    ASSERT_TRUE(show.running());
-    xdotool("key x");
-    EXPECT_TRUE(show.waitForExit(1000ms));
-    EXPECT_EQ(show.exitCode(), 0);
+    endsOnAKey(show);
 
     // A folder whose listing takes a minute (3000 entries at 20 ms each): the window is up
     // long before that, and a key still ends the show.
@@ -399,37 +389,34 @@ TEST_F(LinuxShow, SlowStorageNeitherKeepsTheScreenEmptyNorHoldsUpAKey)
                      "VELMORA_SLOW_ENTRY_MS=20"});
     ASSERT_TRUE(waitForShow(listing));
     EXPECT_GE(blackShare(screenshot(0, 0, screenW_, screenH_), gridW() / 2), 0.99);
-    xdotool("key x");
-    EXPECT_TRUE(listing.waitForExit(1000ms));
-    EXPECT_EQ(listing.exitCode(), 0);
+    endsOnAKey(listing);
 }
 
-TEST_F(LinuxShow, StraightMovementKeepsTheShowAndDiagonalMovementEndsIt)
+// In mode "S" straight moves keep the show and a diagonal one ends it; without arguments no
+// move does, but a click ends it.
+TEST_F(LinuxShow, MovementAndClicksEndTheShowAsTheModeSays)
 {
-    xdotool("mousemove 200 500");
-    Program show({"-s", "--ini", ini_});
-    ASSERT_TRUE(waitForShow(show));
-    for (int x : {260, 600, 1000}) {
-        xdotool("mousemove --sync " + std::to_string(x) + " 500");
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> moves; // xdotool mousemove arguments, the first sets the start
+        const char* ending;
+    };
+    const Case cases[] = {
+        {{"-s", "--ini", ini_}, {"200 500", "260 500", "600 500", "1000 500"}, "mousemove 1001 301"},
+        {{"--ini", ini_}, {"100 100", "250 190", "400 280", "550 370", "700 460"}, "click 1"},
+    };
+    for (const Case& c : cases) {
+        xdotool("mousemove " + c.moves.front());
+        Program show(c.args);
+        ASSERT_TRUE(waitForShow(show));
+        for (std::size_t i = 1; i < c.moves.size(); ++i) {
+            xdotool("mousemove --sync " + c.moves[i]);
+        }
+        ASSERT_TRUE(waitForScreenChanges(2));
+        EXPECT_TRUE(show.running()) << c.ending;
+        xdotool(c.ending);
+        EXPECT_TRUE(show.waitForExit(1000ms)) << c.ending;
     }
-    ASSERT_TRUE(waitForScreenChanges(2));
-    EXPECT_TRUE(show.running());
-    xdotool("mousemove 1001 301");
-    EXPECT_TRUE(show.waitForExit(1000ms));
-}
-
-TEST_F(LinuxShow, WithoutArgumentsMovementIsIgnoredButAClickEndsIt)
-{
-    xdotool("mousemove 100 100");
-    Program show({"--ini", ini_});
-    ASSERT_TRUE(waitForShow(show));
-    for (int step = 1; step <= 4; ++step) {
-        xdotool("mousemove --sync " + std::to_string(100 + 150 * step) + " " + std::to_string(100 + 90 * step));
-    }
-    ASSERT_TRUE(waitForScreenChanges(2));
-    EXPECT_TRUE(show.running());
-    xdotool("click 1");
-    EXPECT_TRUE(show.waitForExit(1000ms));
 }
 
 // With no folder set up the show has the sample pictures; a folder with none gives the desktop.
@@ -450,13 +437,7 @@ TEST_F(LinuxShow, NoFolderShowsTheSamplesAndAnEmptyFolderTheDesktopAsItWas)
         EXPECT_TRUE(waitForShow(show));
         const Picture shot = screenshot(0, 0, screenW_, screenH_);
         EXPECT_GE(blackShare(shot, gridW()), 0.8);
-        int desktop = 0, all = 0;
-        for (int y = 3; y < screenH_; y += 17) {
-            for (int x = 3; x < screenW_; x += 17, ++all) {
-                desktop += (shot.pixelValue(x, y) & 0xFFFFFF) == 0x3366CC;
-            }
-        }
-        return double(desktop) / all;
+        return colourShare(shot, 0x3366CC, 17);
     };
     const double withSamples = desktopShare({});
     const double withEmptyFolder = desktopShare(dir_ / "empty");
@@ -484,13 +465,7 @@ TEST_F(LinuxShow, DrawsIntoAGivenWindowFollowsItsSizeAndEndsWithIt)
     Picture shot;
     const bool drawnIn = eventually([&] {
         shot = screenshot(40, 40, 400, 300);
-        int drawn = 0, all = 0;
-        for (int y = 0; y < 300; y += 4) {
-            for (int x = 0; x < 400; x += 4, ++all) {
-                drawn += (shot.pixelValue(x, y) & 0xFFFFFF) != 0xFFFFFF;
-            }
-        }
-        return drawn >= all * 9 / 10 && blackShare(shot, 50) >= 0.9;
+        return colourShare(shot, 0xFFFFFF, 4) <= 0.1 && blackShare(shot, 50) >= 0.9;
     });
     ASSERT_TRUE(hack.running());
     EXPECT_TRUE(drawnIn);

@@ -54,55 +54,45 @@ struct Exit {
 
 using Calls = std::vector<std::string>;
 
-TEST(ShowExit, OnTheNtFamilyTheShowEndsWithoutAPasswordAndRestoresTheSystemInOrder)
+// How each mode and system ends the show: the password only in mode "S" off the NT family,
+// a refusal keeps the show with the cursor hidden (the next input asks again), a missing
+// password service never locks the user in; the unload toggles the cursor once more in "S".
+TEST(ShowExit, TheModeAndSystemDecideThePasswordAndTheOrderOfTheRestore)
 {
-    Exit e("S");
-    EXPECT_TRUE(e.end());
-    EXPECT_EQ(e.system.calls, (Calls{"music stopped", "keys on", "cursor+", "screen saving on"}));
-    EXPECT_EQ(e.state.CursorState, 0);
-
-    e.exit.Form_QueryUnload(); // the unload toggles the counter once more
-    EXPECT_EQ(e.system.calls.back(), "cursor-");
-}
-
-TEST(ShowExit, WithoutTheScreenSaverLetterOnlyTheMusicAndScreenSavingAreTouched)
-{
-    for (const char* mode : {"", "C"}) {
-        Exit e(mode);
-        e.system.nt = false; // even on 95/98: the password belongs to mode "S" only
+    const Calls restore{"music stopped", "keys on", "cursor+", "screen saving on"};
+    const Calls asked{"cursor+", "password", "music stopped", "keys on", "cursor-", "screen saving on"};
+    const Calls plain{"music stopped", "screen saving on"};
+    struct Case {
+        const char* mode;
+        bool nt;
+        PasswordVerdict verdict;
+        const Calls& calls;
+        std::int32_t cursorState;
+    };
+    const Case cases[] = {
+        {"S", true, PasswordVerdict::Refused, restore, 0},       {"", false, PasswordVerdict::Refused, plain, -1},
+        {"C", false, PasswordVerdict::Refused, plain, -1},       {"S", false, PasswordVerdict::Unavailable, asked, -1},
+        {"S", false, PasswordVerdict::Accepted, asked, -1},
+    };
+    for (const Case& c : cases) {
+        Exit e(c.mode);
+        e.system.nt = c.nt;
+        e.system.verdict = c.verdict;
         EXPECT_TRUE(e.end());
-        EXPECT_EQ(e.system.calls, (Calls{"music stopped", "screen saving on"})) << "mode '" << mode << "'";
+        EXPECT_EQ(e.system.calls, c.calls) << "mode '" << c.mode << "' nt " << c.nt;
+        EXPECT_EQ(e.state.CursorState, c.cursorState) << "mode '" << c.mode << "' nt " << c.nt;
         e.exit.Form_QueryUnload();
-        EXPECT_EQ(e.system.calls.size(), 2u);
+        EXPECT_EQ(e.system.calls.size(), c.calls.size() + (*c.mode == 'S' ? 1 : 0));
+        const char* unloaded = c.cursorState == 0 ? "cursor-" : "cursor+";
+        EXPECT_EQ(e.system.calls.back(), *c.mode == 'S' ? unloaded : "screen saving on");
     }
-}
 
-TEST(ShowExit, OnWindows9xARefusedPasswordLeavesTheShowRunningWithTheCursorHidden)
-{
-    Exit e("S");
-    e.system.nt = false;
-    e.system.verdict = PasswordVerdict::Refused;
-    EXPECT_FALSE(e.end());
-    EXPECT_EQ(e.system.calls, (Calls{"cursor+", "password", "cursor-"}));
-    EXPECT_EQ(e.state.CursorState, -1);
-
-    // The next input asks again, and the right password then ends the show.
-    e.system.calls.clear();
-    e.system.verdict = PasswordVerdict::Accepted;
-    EXPECT_TRUE(e.end());
-    EXPECT_EQ(e.system.calls,
-              (Calls{"cursor+", "password", "music stopped", "keys on", "cursor-", "screen saving on"}));
-}
-
-TEST(ShowExit, AMissingPasswordServiceEndsTheShow)
-{
-    Exit e("S");
-    e.system.nt = false;
-    e.system.verdict = PasswordVerdict::Unavailable;
-    EXPECT_TRUE(e.end());
-    EXPECT_EQ(e.system.calls.front(), "cursor+");
-    EXPECT_EQ(e.system.calls[1], "password");
-    EXPECT_EQ(e.system.calls.back(), "screen saving on");
+    Exit refused("S");
+    refused.system.nt = false;
+    refused.system.verdict = PasswordVerdict::Refused;
+    EXPECT_FALSE(refused.end());
+    EXPECT_EQ(refused.system.calls, (Calls{"cursor+", "password", "cursor-"}));
+    EXPECT_EQ(refused.state.CursorState, -1);
 }
 
 } // namespace
