@@ -10,15 +10,8 @@ case_name="$1"
 scr="$2"
 screenshot_out="${3:-}"
 here="$(cd "$(dirname "$0")" && pwd)"
-title='ヴェルモラの設定'
-
-if [ -z "${DISPLAY:-}" ]; then
-  echo "no X display: skipped"
-  exit 77
-fi
-export WINEPREFIX="${WINEPREFIX:-$(cd "$here/../.." && pwd)/build/wine-prefix}"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+. "$here/wine_e2e_lib.sh"
+title="$dialog_title"
 
 work="$(mktemp -d)"
 dialog_pid=""
@@ -39,14 +32,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-
-for per_user in "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Velmora/ヴェルモラ.ini; do
-  [ ! -e "$per_user" ] || fail "the Wine prefix has a per-user settings file, read before ours: $per_user"
-done
+expect_no_per_user_settings
 
 cp "$scr" "$work/velmora.scr"
 # A settings file with lines of its own (a comment, a foreign key, another section) that a
@@ -60,41 +46,9 @@ with open(sys.argv[1] + "/ヴェルモラ.ini", "wb") as f:
 PY
 cp "$work/ヴェルモラ.ini" "$work/settings-before"
 
-scale_num=1
-scale_den=1
-# Canvas coordinates of settings_dialog/dialog_layout.h (at 96 DPI) to the screen.
-at() {
-  echo $((origin_x + $1 * scale_num / scale_den)) $((origin_y + $2 * scale_num / scale_den))
-}
-click_at() {
-  # shellcheck disable=SC2046
-  xdotool mousemove $(at "$1" "$2") click 1
-  sleep 0.2
-}
-
-start_dialog() {
-  (cd "$work" && exec wine ./velmora.scr /c) &
-  dialog_pid=$!
-  window=""
-  for _ in $(seq 1 300); do
-    window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n1 || true)
-    [ -z "$window" ] || break
-    kill -0 "$dialog_pid" 2>/dev/null || fail "velmora.scr /c ended before its window appeared"
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "no window titled $title after 30 s"
-  # Mapped and painted: the geometry is the canvas (no window manager decorates it).
-  for _ in $(seq 1 100); do
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    [ "$WIDTH" -gt 1 ] && break
-    sleep 0.1
-  done
-  sleep 0.5
-  origin_x=$X
-  origin_y=$Y
-  canvas_w=$WIDTH
-  canvas_h=$HEIGHT
-  echo "ok: the window '$title' appeared, canvas ${canvas_w}x${canvas_h} at $X,$Y"
+start_dialog_and_say() {
+  start_dialog
+  echo "ok: the window '$title' appeared, canvas ${canvas_w}x${canvas_h} at $origin_x,$origin_y"
 }
 
 expect_canvas() {
@@ -170,7 +124,7 @@ choose_options() {
 
 case "$case_name" in
 save)
-  start_dialog
+  start_dialog_and_say
   expect_canvas
   # As the file says: sequential, full screen, random filters, no music.
   expect_faces 564 52 on 564 72 off 564 128 off 564 148 on 564 256 off 564 276 on 136 396 on 136 376 off 136 416 off ||
@@ -197,14 +151,14 @@ PY
   echo "ok: the settings file holds the expected bytes"
   ;;
 cancel)
-  start_dialog
+  start_dialog_and_say
   choose_options
   click_at 691 339 # "ｷｬﾝｾﾙ"
   expect_end '"ｷｬﾝｾﾙ"'
   expect_unchanged '"ｷｬﾝｾﾙ"'
   ;;
 close)
-  start_dialog
+  start_dialog_and_say
   choose_options
   # The system menu's close (what the close box sends) ...
   xdotool windowfocus --sync "$window" key alt+F4
@@ -213,14 +167,14 @@ close)
   # ... and the close box itself, on a frame Wine draws (no window manager draws one here).
   frame_set=1
   wine reg add "$frame_key" /v Managed /d N /f >/dev/null 2>&1
-  start_dialog
+  start_dialog_and_say
   choose_options
   xdotool mousemove $((origin_x + canvas_w - 11)) $((origin_y + 12)) click 1
   expect_end "the close box"
   expect_unchanged "the close box"
   ;;
 release-outside)
-  start_dialog
+  start_dialog_and_say
   click_at 585 78 # "ﾗﾝﾀﾞﾑ"
   # shellcheck disable=SC2046
   xdotool mousemove $(at 591 339) mousedown 1
@@ -235,7 +189,7 @@ release-outside)
   echo "ok: the release outside the button saved"
   ;;
 second-start)
-  start_dialog
+  start_dialog_and_say
   for mode in /s /c; do
     started=$(date +%s%N)
     rc=0
@@ -254,7 +208,7 @@ dpi144)
   wine reg add "$dpi_key" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
   scale_num=3
   scale_den=2
-  start_dialog
+  start_dialog_and_say
   expect_canvas
   choose_options
   expect_faces 564 52 off 564 72 on 564 128 on 564 148 off 564 256 on 564 276 off 136 396 off 136 376 on 136 416 off ||
@@ -269,7 +223,7 @@ dpi144)
 save-fails)
   # Neither place can take the file: beside the program a folder holds its name, and the
   # per-user folder cannot be made because a file holds that name.
-  start_dialog
+  start_dialog_and_say
   rm "$work/ヴェルモラ.ini"
   mkdir "$work/ヴェルモラ.ini"
   roaming=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming | head -n1)

@@ -12,15 +12,8 @@ fx="$2"
 probe="$3"
 screenshot_out="${4:-}"
 here="$(cd "$(dirname "$0")" && pwd)"
-title='ヴェルモラの設定'
-
-if [ -z "${DISPLAY:-}" ]; then
-  echo "no X display: skipped"
-  exit 77
-fi
-export WINEPREFIX="${WINEPREFIX:-$(cd "$here/../.." && pwd)/build/wine-prefix}"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+. "$here/wine_e2e_lib.sh"
+title="$dialog_title"
 
 # An ASCII name under /tmp: the folder browser is driven through its tree by typing names.
 work="$(mktemp -d /tmp/velmora-panels-XXXXXX)"
@@ -35,14 +28,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-
-for per_user in "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Velmora/ヴェルモラ.ini; do
-  [ ! -e "$per_user" ] || fail "the Wine prefix has a per-user settings file, read before ours: $per_user"
-done
+expect_no_per_user_settings
 
 cp "$scr" "$work/velmora.scr"
 cp "$fx" "$work/velmora-fx.exe"
@@ -58,33 +44,9 @@ head -c 5000 /dev/urandom >"$work/Pics/broken.bmp"
 printf 'not really music' >"$work/Music/song.mp3"
 windows_path() { echo "Z:${1//\//\\}"; }
 
-at() { echo $((origin_x + $1)) $((origin_y + $2)); }
-click_at() {
-  # shellcheck disable=SC2046
-  xdotool mousemove $(at "$1" "$2") click 1
-  sleep 0.2
-}
-
-start_dialog() {
-  (cd "$work" && exec wine ./velmora.scr /c) &
-  dialog_pid=$!
-  window=""
-  for _ in $(seq 1 300); do
-    window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n1 || true)
-    [ -z "$window" ] || break
-    kill -0 "$dialog_pid" 2>/dev/null || fail "velmora.scr /c ended before its window appeared"
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "no window titled $title after 30 s"
-  for _ in $(seq 1 100); do
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    [ "$WIDTH" -gt 1 ] && break
-    sleep 0.1
-  done
-  sleep 0.5
-  origin_x=$X
-  origin_y=$Y
-  [ "$WIDTH" -eq 753 ] || fail "the canvas is $WIDTH wide: this test runs at 96 DPI"
+start_panels_dialog() {
+  start_dialog
+  [ "$canvas_w" -eq 753 ] || fail "the canvas is $canvas_w wide: this test runs at 96 DPI"
 }
 
 wait_window() {
@@ -139,7 +101,7 @@ expect_preview() {
   fail "the preview does not show $what"
 }
 
-start_dialog
+start_panels_dialog
 
 # The folder browser: from the desktop to "/" (drive Z:), then down the tree by typing names.
 click_at 71 63 # "ﾌｫﾙﾀﾞで指定..."

@@ -12,13 +12,7 @@ screenshot_out="${4:-}"
 here="$(cd "$(dirname "$0")" && pwd)"
 check="$here/screen_check.py"
 
-if [ -z "${DISPLAY:-}" ]; then
-  echo "no X display: skipped"
-  exit 77
-fi
-export WINEPREFIX="${WINEPREFIX:-$(cd "$here/../.." && pwd)/build/wine-prefix}"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+. "$here/wine_e2e_lib.sh"
 
 work="$(mktemp -d)"
 show_pid=""
@@ -36,15 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-
-# A per-user settings file would be read instead of the one written here.
-for per_user in "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Velmora/ヴェルモラ.ini; do
-  [ ! -e "$per_user" ] || fail "the Wine prefix has a per-user settings file, read before ours: $per_user"
-done
+expect_no_per_user_settings
 
 # The program in a folder of its own with the settings file beside it, naming a folder
 # with one picture the size of the screen (drawn 1:1, so every pixel is known); for the
