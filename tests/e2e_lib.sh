@@ -1,0 +1,129 @@
+# Shared by the end-to-end scripts of both platforms (sourced, not run): the display check,
+# a work folder removed at the end, failure, the one polling helper, windows by title, the
+# program under test ($app_pid) and its end, clicks at canvas coordinates, and the settings
+# window's faces and preview box.
+
+[ -n "${DISPLAY:-}" ] || { echo "SKIP: no X display"; exit 77; }
+command -v xdotool >/dev/null || { echo "SKIP: xdotool is not installed"; exit 77; }
+
+check="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/e2e_check.py"
+# An ASCII name under /tmp: the Windows folder browser is driven by typing the names.
+work=$(mktemp -d /tmp/velmora-e2e-XXXXXX)
+app_pid=""
+app_log="$work/program.log"
+on_exit=() # commands the script adds, run before the program is stopped and $work removed
+e2e_cleanup() {
+  local command
+  for command in "${on_exit[@]}"; do eval "$command" || true; done
+  stop_app
+  rm -rf "$work"
+}
+trap e2e_cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ ! -s "$app_log" ] || tail -n 30 "$app_log"
+  exit 1
+}
+
+# Runs the command (in this shell) until it succeeds, every 0.1 s, for at most CAP seconds;
+# false after that.
+eventually() {
+  local cap="$1" end
+  shift
+  end=$((SECONDS + cap))
+  until "$@"; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.1
+  done
+}
+
+# The program, in $work, in the background: $app_pid.
+start_app() {
+  (cd "$work" && exec "$@") >"$app_log" 2>&1 &
+  app_pid=$!
+}
+app_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
+stop_app() {
+  if [ -n "$app_pid" ] && ! app_ended; then
+    kill "$app_pid" 2>/dev/null || true
+    wait "$app_pid" 2>/dev/null || true
+  fi
+  app_pid=""
+}
+
+# Waits (at most 30 s) for the program to end after WHAT; it must end with exit code 0.
+expect_exit() {
+  eventually 30 app_ended || fail "the program still runs 30 s after $1"
+  local rc=0
+  wait "$app_pid" || rc=$?
+  app_pid=""
+  [ "$rc" -eq 0 ] || fail "the program ended with exit code $rc after $1"
+  echo "ok: $1 ended the program"
+}
+
+# The visible window titled exactly NAME in $found.
+window_shown() { found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1) && [ -n "$found" ]; }
+window_gone() { ! window_shown "$1"; }
+shown_or_ended() { window_shown "$1" || { [ -n "$app_pid" ] && app_ended && fail "the program ended before '$1' appeared"; }; }
+wait_window() { eventually 30 shown_or_ended "$1" || fail "no window '$1' after 30 s"; }
+wait_gone() { eventually 30 window_gone "$1" || fail "the window '$1' is still open after 30 s"; }
+
+dialog_title='ヴェルモラの設定'
+scale_num=1
+scale_den=1
+# Canvas coordinates of settings_dialog/dialog_layout.h (at 96 DPI) on the screen.
+at() { echo $((origin_x + $1 * scale_num / scale_den)) $((origin_y + $2 * scale_num / scale_den)); }
+click_at() {
+  # shellcheck disable=SC2046
+  xdotool mousemove $(at "$1" "$2") click 1
+  sleep 0.2 # two quick clicks on one spot would be a double click
+}
+
+# Starts the settings window (the command in $work) and waits until it is mapped: $window,
+# its canvas at origin_x, origin_y, canvas_w x canvas_h (no window manager decorates it).
+start_dialog() {
+  start_app "$@"
+  wait_window "$dialog_title"
+  window=$found
+  mapped() { eval "$(xdotool getwindowgeometry --shell "$window")" && [ "$WIDTH" -gt 1 ]; }
+  eventually 10 mapped || fail "the window was never mapped"
+  origin_x=$X origin_y=$Y canvas_w=$WIDTH canvas_h=$HEIGHT
+  echo "ok: the window '$dialog_title' appeared, canvas ${canvas_w}x${canvas_h} at $origin_x,$origin_y"
+}
+
+shot() { import -window root -depth 8 "ppm:$work/$1.ppm"; }
+shot_dialog() { # the window's canvas into the PNG $1, when a name is given
+  [ -z "$1" ] || import -window root -crop "${canvas_w}x${canvas_h}+${origin_x}+${origin_y}" +repage "$1"
+}
+
+# Polls until the option faces show as given: pairs of face corner (canvas, 96 DPI) and
+# "on" or "off".
+faces_show() { shot screen && python3 "$check" faces "$work/screen.ppm" "$origin_x" "$origin_y" "$scale_num" "$scale_den" "$@"; }
+expect_faces() { eventually 10 faces_show "$@" >/dev/null || faces_show "$@"; }
+
+# Polls until the preview box shows exactly the BMP $1 at its corner; $2 says what that is.
+preview_shows() { shot screen && python3 "$check" preview "$work/screen.ppm" "$origin_x" "$origin_y" "$@"; }
+expect_preview() {
+  eventually 10 preview_shows "$1" || { preview_shows "$1" --explain || true; fail "the preview does not show $2"; }
+  echo "ok: the preview shows $2"
+}
+
+# With the BMP $1 selected in the list: its thumbnail, then filter buttons 7 and 8 (only 8's
+# effect shows) and 32 against velmora-fx (the command after $1, run in $work) on the same
+# thumbnail.
+expect_thumbnail_and_filters() {
+  local picture="$1"
+  shift
+  python3 "$check" thumbnail "$picture" "$work/thumb.bmp"
+  expect_preview "$work/thumb.bmp" "the thumbnail of $(basename "$picture")"
+  (cd "$work" && "$@" 8 7895040 thumb.bmp fx8.bmp && "$@" 16 2 thumb.bmp fx16.bmp) >/dev/null || fail "velmora-fx failed"
+  # Effects that left the thumbnail as it was would prove nothing.
+  ! cmp -s "$work/thumb.bmp" "$work/fx8.bmp" && ! cmp -s "$work/thumb.bmp" "$work/fx16.bmp" ||
+    fail "velmora-fx left the thumbnail as it was"
+  click_at 362 206 # 7
+  click_at 362 230 # 8
+  expect_preview "$work/fx8.bmp" "button 8's effect (type 8) on the unfiltered thumbnail"
+  click_at 450 230 # 32
+  expect_preview "$work/fx16.bmp" "button 32's effect (type 16 with 2)"
+}
