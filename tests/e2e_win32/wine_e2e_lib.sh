@@ -1,9 +1,10 @@
-# Shared by the Wine end-to-end scripts (sourced, not run): the common helpers, Wine's
-# environment, the per-user settings check and the refused second start.
+# Shared by the Wine end-to-end scripts (sourced, not run): the common helpers, the project's
+# Wine prefix, the per-user settings check and the refused second start.
 . "$(dirname "${BASH_SOURCE[0]}")/../e2e_lib.sh"
-export WINEPREFIX="${WINEPREFIX:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/build/wine-prefix}"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+export WINEPREFIX="${WINEPREFIX:-$root/build/wine-prefix}"
+. "$root/scripts/lib.sh"
+prepare_wine
 
 # A per-user settings file would be read instead of the one a test writes beside the program.
 for per_user in "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Velmora/ヴェルモラ.ini; do
