@@ -47,6 +47,7 @@ TEST_F(SdlMusicTest, AnMp3PlaysEndsAndIsRestartedFromTheBeginningByThePoll)
     music.start();
     ASSERT_EQ(module.ApiResult, 0) << module.MciText;
     EXPECT_EQ(status("mode"), "playing");
+    EXPECT_TRUE(music.timer1Enabled() && !music.timer2Enabled() && !music.handlesTrackKeys());
     const int length = std::atoi(status("length").c_str());
     EXPECT_NEAR(length, 630, 100);
 

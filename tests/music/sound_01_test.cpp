@@ -1,5 +1,7 @@
 // The music module and the show's wiring against a scripted MCI device: reply and
-// error-text rules, the exact command strings, MP3 restart, CD repeat, keys and end.
+// error-text rules, which files start what, and the CD's exact commands: repeat, keys, end.
+// An MP3's open (short path, or quoted with blanks), restart and close run against the real
+// devices in linux_music and win32_music.
 #include "music/background_music.h"
 #include "fake_devices.h"
 
@@ -22,12 +24,6 @@ struct MusicTest : ::testing::Test {
     BackgroundMusic music{settings, mci, sound};
     Sound_01& module = music.module();
 
-    void useFile(const std::string& path)
-    {
-        settings.BgmKind = 2;
-        settings.BgmFile = path;
-        mci.shortNames[path] = path;
-    }
     void useCd(int repeat)
     {
         settings.BgmKind = 1;
@@ -63,46 +59,10 @@ TEST_F(MusicTest, RepliesAreTheDeviceTextTheErrorTextOrTheFixedTexts)
     EXPECT_EQ(reply, "Error (文字列が取れません)");
 }
 
-TEST_F(MusicTest, AnMp3OpensByItsShortPathAndRestartsWithinOnePollAfterItEnds)
-{
-    useFile("C:\\My Music\\Long tune.Mp3");
-    mci.shortNames[settings.BgmFile] = "C:\\MYMUSI~1\\LONGTU~1.MP3";
-    settings.BgmRepeat = 3; // a CD setting: files ignore it
-    music.start();
-    EXPECT_TRUE(music.timer1Enabled());
-    EXPECT_FALSE(music.timer2Enabled() || music.handlesTrackKeys());
-    EXPECT_THAT(mci.takeSent(), ElementsAre("open C:\\MYMUSI~1\\LONGTU~1.MP3 type MPEGVideo Alias MP3Play", "play MP3Play"));
-
-    music.timer1Tick();
-    EXPECT_THAT(mci.takeSent(), ElementsAre("status MP3Play mode"));
-    mci.mp3Mode = "stopped"; // the file has ended
-    music.timer1Tick();
-    EXPECT_THAT(mci.takeSent(), ElementsAre("status MP3Play mode", "stop MP3Play", "play MP3Play from 0"));
-
-    music.stop();
-    EXPECT_THAT(mci.takeSent(), ElementsAre("stop MP3Play", "close MP3Play"));
-    EXPECT_FALSE(music.timer1Enabled());
-}
-
-TEST_F(MusicTest, AnMp3ThatCannotOpenStaysSilentAndABlankPathIsQuoted)
-{
-    useFile("/home/me/My Music/tune.mp3"); // no short names: the path comes back as it is
-    mci.mp3Openable = false;
-    music.start();
-    EXPECT_THAT(mci.takeSent(), ElementsAre("open \"/home/me/My Music/tune.mp3\" type MPEGVideo Alias MP3Play"));
-    music.timer1Tick(); // the poll still runs; its commands fail quietly
-    EXPECT_TRUE(music.timer1Enabled());
-    EXPECT_FALSE(mci.mp3Open);
-
-    settings.BgmFile = "C:\\gone.mp3"; // no short path for a missing file: nothing to open
-    mci.sent.clear();
-    module.Mp3Open();
-    EXPECT_THAT(mci.sent, IsEmpty());
-}
-
 TEST_F(MusicTest, AWavLoopsByItselfOnlyWhenThereIsAWaveDevice)
 {
-    useFile("C:\\Music\\Rain.wAv");
+    settings.BgmKind = 2;
+    settings.BgmFile = "C:\\Music\\Rain.wAv";
     music.start();
     EXPECT_THAT(sound.played, ElementsAre("C:\\Music\\Rain.wAv"));
     EXPECT_FALSE(music.timer1Enabled() || music.timer2Enabled());
