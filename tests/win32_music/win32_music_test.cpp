@@ -58,17 +58,12 @@ TEST_F(Win32MusicTest, AnMp3PlaysByItsShortPathAndIsRestartedAfterItEnds)
     EXPECT_TRUE(mode().starts_with("Error:")) << mode();
 }
 
-TEST_F(Win32MusicTest, AWavPlaysThroughPlaySoundWhenThereIsAWaveDevice)
+TEST_F(Win32MusicTest, AWavPlaysWhereThereIsAWaveDeviceAndBadFilesAClosedDeviceAndNoCdDriveStayQuiet)
 {
-    if (devices.sound.waveDeviceCount() == 0)
-        GTEST_SKIP() << "no wave output device in this Wine prefix";
-    EXPECT_TRUE(devices.sound.playLooping(audioFile("tone.wav")));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    devices.sound.stop();
-}
-
-TEST_F(Win32MusicTest, BadFilesAClosedDeviceAndNoCdDriveStayQuiet)
-{
+    if (devices.sound.waveDeviceCount() != 0) {
+        EXPECT_TRUE(devices.sound.playLooping(audioFile("tone.wav")));
+        devices.sound.stop();
+    }
     settings.BgmKind = 2;
     for (const char* name : {"corrupt.mp3", "missing.mp3", "corrupt.wav", "missing.wav"}) {
         settings.BgmFile = audioFile(name);
