@@ -18,7 +18,6 @@
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -344,23 +343,6 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
 
     endsOnAKey(show);
     EXPECT_EQ(readFile(ini_), iniBefore);
-}
-
-// A picture that became a FIFO after the folder was scanned is a picture that fails to load:
-// its next round shows black, and the show goes on and still ends on a key.
-TEST_F(LinuxShow, APictureSwappedForAFifoFailsToLoadAndTheShowGoesOn)
-{
-    writeBmp(dir_ / "pictures" / "second.bmp", 64, 48);
-    Program show({"-s", "--ini", ini_});
-    ASSERT_TRUE(waitForShow(show));
-    // The second picture is already read while the first is filtered; the first is read
-    // again while the second is, and by then it is a FIFO.
-    fs::remove(dir_ / "pictures" / "pattern.bmp");
-    ASSERT_EQ(mkfifo((dir_ / "pictures" / "pattern.bmp").c_str(), 0600), 0);
-    // After the second picture's round the reveal shows the failed one: black.
-    ASSERT_TRUE(eventually([&] { return colourShare(screenshot(0, 0, screenW_, screenH_), 0, 23) >= 0.9; }, 80s));
-    ASSERT_TRUE(waitForScreenChanges(2));
-    endsOnAKey(show);
 }
 
 // Storage at 1 MB/s under a 20 MB first picture: the show opens on black at once instead of
