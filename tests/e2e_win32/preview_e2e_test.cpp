@@ -5,6 +5,7 @@
 // inside that process's own top-level windows.
 #include "platform/picture_loader_factory.h"
 #include "platform/win32/preview_window.h"
+#include "platform/win32/show_surface.h"
 #include "tests/loaders/loader_test_support.h"
 
 #include <gtest/gtest.h>
@@ -133,29 +134,14 @@ Picture captureClient(HWND window)
     GetClientRect(window, &client);
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
-    Picture shot(client.right, client.bottom);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
+    Picture shot;
+    velmora::win32::DibSurface copy;
     HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (memory != nullptr && dib != nullptr && bits != nullptr) {
-        HGDIOBJ old = SelectObject(memory, dib);
-        BitBlt(memory, 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+    if (copy.create(client.right, client.bottom) && screen != nullptr) {
+        BitBlt(copy.dc(), 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
         GdiFlush();
-        std::memcpy(shot.data(), bits, shot.byteCount());
-        SelectObject(memory, old);
+        copy.copyTo(shot);
     }
-    if (dib != nullptr)
-        DeleteObject(dib);
-    if (memory != nullptr)
-        DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     for (std::size_t i = 3; i < shot.byteCount(); i += 4)
         shot.data()[i] = 0;
