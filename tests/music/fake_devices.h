@@ -1,6 +1,6 @@
 // Scripted stand-ins for the MCI device and the sound player: they log every request and
 // answer like a CD drive whose disc the test sets up. The MPEG-video device is tested on the
-// real ones (linux_music, win32_music).
+// real ones (music_devices_test).
 #pragma once
 
 #include "music/mci_device.h"

@@ -1,7 +1,7 @@
 // The music module and the show's wiring against a scripted MCI device: reply and
 // error-text rules, which files start what, and the CD's exact commands: repeat, keys, end.
 // An MP3's open (short path, or quoted with blanks), restart and close run against the real
-// devices in linux_music and win32_music.
+// devices in music_devices_test.
 #include "music/background_music.h"
 #include "fake_devices.h"
 
