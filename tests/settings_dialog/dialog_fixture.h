@@ -5,6 +5,7 @@
 #include "settings_dialog/settings_form.h"
 
 #include "settings_fixture.h"
+#include "tests/show/fake_loader.h"
 
 #include <gtest/gtest.h>
 
@@ -16,25 +17,6 @@ namespace velmora::dialog::testing {
 
 using namespace velmora::testing;
 inline const std::string kIni = kBeside;
-
-// Pictures by path; a missing path fails as a broken file would.
-class FakeLoader final : public PictureLoader {
-public:
-    std::map<std::string, LoadResult> pictures;
-    std::vector<LoadRequest> requests;
-
-    LoadResult load(const std::string& path, const LoadRequest& request) override
-    {
-        requests.push_back(request);
-        auto it = pictures.find(path);
-        if (it == pictures.end())
-            return LoadResult::failure("picture data is broken");
-        LoadResult copy = it->second;
-        copy.ok = true;
-        return copy;
-    }
-    SizeResult ownSize(const std::string&) override { return {}; }
-};
 
 // A picture whose pixel (x, y) holds x in blue, y in green and a little of both in red.
 inline Picture gradient(int w, int h)

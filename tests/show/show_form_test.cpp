@@ -530,7 +530,7 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
     folder->names = {"c.jpg", "d.wmf", "a.bmp", "notes.txt", "b.gif"};
     auto loader = std::make_unique<FakeLoader>();
     for (const auto& [path, rgb] : colours)
-        loader->pictures[path] = solid(96, 72, std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb));
+        loader->pictures[path].picture = solid(96, 72, std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb));
     PictureWorker worker(std::move(loader));
     Settings settings;
     settings.ImageOrder = 1; // random: the show order is drawn once the folder is known

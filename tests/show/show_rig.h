@@ -3,6 +3,7 @@
 #pragma once
 
 #include "show/show_form.h"
+#include "fake_loader.h"
 
 #include <map>
 #include <memory>
@@ -10,6 +11,8 @@
 #include <vector>
 
 namespace velmora::show::testing {
+
+using velmora::testing::FakeLoader;
 
 inline Picture solid(int w, int h, std::uint8_t red, std::uint8_t green, std::uint8_t blue)
 {
@@ -26,25 +29,6 @@ inline Picture pattern(int w, int h)
         for (int x = 0; x < w; ++x) p.setPixel(x, y, std::uint8_t(x * 5), std::uint8_t(y * 3), std::uint8_t(x ^ y));
     return p;
 }
-
-class FakeLoader final : public PictureLoader {
-public:
-    std::map<std::string, Picture> pictures; // a name not here fails to load
-    std::vector<std::string> loads;
-
-    LoadResult load(const std::string& path, const LoadRequest&) override
-    {
-        loads.push_back(path);
-        const auto it = pictures.find(path);
-        if (it == pictures.end()) return LoadResult::failure("missing");
-        LoadResult r;
-        r.ok = true;
-        r.picture = it->second;
-        r.ownSize = {r.picture.width(), r.picture.height()};
-        return r;
-    }
-    SizeResult ownSize(const std::string&) override { return {}; }
-};
 
 class DesktopPlatform final : public SimulatedPlatform {
 public:
@@ -88,7 +72,7 @@ struct Show {
         catalogue.ImageCount += 1;
         catalogue.ImageList.push_back(name);
         catalogue.ShowOrder.push_back(catalogue.ImageCount);
-        if (!picture.empty()) loader.pictures[name] = picture;
+        if (!picture.empty()) loader.pictures[name].picture = picture;
     }
     ShowForm& start(int w, int h, bool commandLineEmpty = false)
     {
