@@ -385,7 +385,7 @@ TEST(ShowForm, AnAllocationFailureCostsOnlyThatPicture)
 
 TEST(ShowInput, OnlyADiagonalMoveFromTheFirstPositionEndsTheShow)
 {
-    // Straight and diagonal moves, and moves and clicks without arguments, are driven on the
+    // Straight and diagonal moves, and moves and a click without arguments, are driven on the
     // real windows (show_e2e.sh mouse and no-arguments, LinuxShow.MovementAndClicks...).
     InputRules rules;
     EXPECT_EQ(rules.Display_MouseMove(100, 100), InputAction::None); // only recorded
