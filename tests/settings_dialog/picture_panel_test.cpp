@@ -195,7 +195,7 @@ TEST_F(PanelFixture, ClearEmptiesTheSelectionDisablesTheButtonsAndSavesAnEmptyFo
 }
 
 // The thumbnail's pixels, and buttons 7, 8 and 32 on it, are compared with velmora-fx on the
-// real windows (settings_e2e.sh's panels case, dialog_panels_e2e.sh).
+// real windows (the panels case of settings_e2e.sh and of dialog_e2e.sh).
 TEST_F(PanelFixture, TheThumbnailFitsTheShownSizeIntoAHundredSquare)
 {
     open();

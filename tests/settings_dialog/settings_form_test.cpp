@@ -1,6 +1,6 @@
 // The settings window's model: what Form_Load shows and the push buttons' press rules. What
 // the buttons and the close box write is checked on the real windows (settings_e2e.sh on
-// Linux, dialog_e2e.sh under Wine: save, cancel, close, release outside, a failed save).
+// Linux, dialog_e2e.sh under Wine: save and its release outside, cancel, close, save-fails).
 #include "dialog_fixture.h"
 
 using namespace velmora;
