@@ -5,7 +5,6 @@
 #include "show/show_form.h"
 #include "fake_loader.h"
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
