@@ -4,6 +4,7 @@
 #include "platform/linux/shell_options.h"
 #include "platform/linux/shell_pixels.h"
 #include "platform/linux/shell_ticker.h"
+#include "tests/show/show_rig.h"
 
 #include <SDL2/SDL_keycode.h>
 #include <gtest/gtest.h>
@@ -20,52 +21,12 @@ ParsedOptions parse(std::vector<std::string> args, const char* env = nullptr)
     return parseShellOptions(args, env);
 }
 
-class OnePictureLoader final : public PictureLoader {
-public:
-    LoadResult load(const std::string&, const LoadRequest&) override
-    {
-        LoadResult r;
-        r.ok = true;
-        r.picture = Picture(64, 48);
-        r.ownSize = {64, 48};
-        return r;
-    }
-    SizeResult ownSize(const std::string&) override { return {true, {}, {64, 48}}; }
-};
-
-class PollingMusic final : public ShowMusic {
-public:
-    int mp3Polls = 0;
-    void start() override {}
-    bool timer1Enabled() const override { return true; }
-    void timer1Tick() override { ++mp3Polls; }
-    bool timer2Enabled() const override { return false; }
-    void timer2Tick() override {}
-    bool handlesTrackKeys() const override { return false; }
-    void previousTrack() override {}
-    void nextTrack() override {}
-    void stop() override {}
-};
-
-struct TickerRig {
-    Settings settings;
-    Catalogue catalogue;
-    show::SimulatedPlatform platform;
-    OnePictureLoader loader;
-    PollingMusic music;
-    Random random{7};
-    filters::FilterEngine engine;
-    std::unique_ptr<show::ShowForm> form;
-
+// One picture, on a clock the test moves.
+struct TickerRig : show::testing::Show {
     TickerRig()
     {
-        catalogue.ImageCount = 1;
-        catalogue.ImageList.push_back("one.bmp");
-        catalogue.ShowOrder = {0, 1};
-        engine.random = &random;
-        form = std::make_unique<show::ShowForm>(settings, catalogue,
-                                                show::ShowServices{platform, loader, music, random, engine});
-        form->Form_Load(64, 48);
+        addPicture("one.bmp", Picture(64, 48));
+        start(64, 48);
     }
 };
 
@@ -286,11 +247,11 @@ TEST(ShowTicker, PollsMusicOncePerSecondAndDropsTicksMissedWhileStalled)
         rig.platform.now = now;
         ticker.run(now);
     }
-    EXPECT_EQ(rig.music.mp3Polls, 2); // first poll one interval after start, at 1000 and 2000 ms in
+    EXPECT_EQ(rig.music.timer1Ticks, 2); // first poll one interval after start, at 1000 and 2000 ms in
     // A ten-second stall gives one poll, not ten.
     rig.platform.now = 13'000;
     ticker.run(13'000);
-    EXPECT_EQ(rig.music.mp3Polls, 3);
+    EXPECT_EQ(rig.music.timer1Ticks, 3);
     EXPECT_EQ(frameIntervalFor(0), show::FrameIntervalMs);
     EXPECT_EQ(frameIntervalFor(30), 33);
     EXPECT_EQ(frameIntervalFor(144), show::FrameIntervalMs);

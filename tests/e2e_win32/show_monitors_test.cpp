@@ -81,7 +81,7 @@ struct Owner {
     ~Owner() { DestroyWindow(hwnd); }
 };
 
-TEST(MonitorCovers, CoverWindowsSitOnTopOfTheirAreasAndGoWhenReplaced)
+TEST(MonitorCovers, CoverWindowsSitOnTopOfTheirAreasGoWhenReplacedAndHandInputToTheShow)
 {
     Owner owner;
     ASSERT_NE(owner.hwnd, nullptr);
@@ -102,17 +102,11 @@ TEST(MonitorCovers, CoverWindowsSitOnTopOfTheirAreasAndGoWhenReplaced)
     ASSERT_EQ(covers.cover({{1920, 0, 1024, 768}}), 1u);
     for (HWND old : before)
         EXPECT_FALSE(IsWindow(old)) << "a replaced cover was left behind";
-    covers.clear();
-    EXPECT_TRUE(covers.windows().empty());
-}
 
-TEST(MonitorCovers, EveryInputOnACoverReachesTheShowWindowInItsCoordinates)
-{
-    Owner owner;
-    velmora::win32::MonitorCovers covers(owner.hwnd);
+    // Every input on a cover reaches the show window in its coordinates.
     ASSERT_EQ(covers.cover({{1920, 40, 800, 600}}), 1u);
     HWND cover = covers.windows()[0];
-
+    Owner::received.clear();
     SendMessageW(cover, WM_MOUSEMOVE, 0, MAKELPARAM(5, 7));
     SendMessageW(cover, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 7));
     SendMessageW(cover, WM_KEYDOWN, VK_SPACE, 0x00390001);
@@ -134,6 +128,8 @@ TEST(MonitorCovers, EveryInputOnACoverReachesTheShowWindowInItsCoordinates)
     ASSERT_EQ(Owner::received.size(), 1u);
     EXPECT_EQ(GET_X_LPARAM(Owner::received[0].lParam), -630);
     EXPECT_EQ(GET_Y_LPARAM(Owner::received[0].lParam), 20);
+    covers.clear();
+    EXPECT_TRUE(covers.windows().empty());
 }
 
 } // namespace

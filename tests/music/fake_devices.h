@@ -1,5 +1,6 @@
 // Scripted stand-ins for the MCI device and the sound player: they log every request and
-// answer like an MPEG-video device and a CD drive whose disc the test sets up.
+// answer like a CD drive whose disc the test sets up. The MPEG-video device is tested on the
+// real ones (music_devices_test).
 #pragma once
 
 #include "music/mci_device.h"
@@ -19,9 +20,6 @@ public:
     bool disc = true; // without one every cdaudio request fails with 263
     int tracks = 5, track = 1;
     std::string cdMode = "stopped";
-    bool mp3Openable = true, mp3Open = false;
-    std::string mp3Mode = "stopped";
-    std::map<std::string, std::string> shortNames; // long path -> short path
     std::map<std::uint32_t, std::string> errorTexts{{263, "invalid device name"}};
     std::vector<std::string> sent;
 
@@ -38,11 +36,7 @@ public:
         const auto it = errorTexts.find(code);
         return it != errorTexts.end() && copyOut(it->second, text);
     }
-    std::string shortPathName(const std::string& longPath) override
-    {
-        const auto it = shortNames.find(longPath);
-        return it == shortNames.end() ? std::string() : it->second;
-    }
+    std::string shortPathName(const std::string& longPath) override { return longPath; }
     std::vector<std::string> takeSent() { return std::exchange(sent, {}); }
 
 private:
@@ -58,21 +52,7 @@ private:
 
     std::uint32_t answer(const std::string& command, std::string& text)
     {
-        if (command.find("cdaudio") != std::string::npos)
-            return disc ? answerCd(command, text) : 263;
-        if (command.starts_with("open ") && command.ends_with(" type MPEGVideo Alias MP3Play"))
-            return (mp3Open = mp3Openable) ? 0 : 275;
-        if (!mp3Open)
-            return 263;
-        if (command == "status MP3Play mode")
-            text = mp3Mode;
-        else if (command == "play MP3Play" || command == "play MP3Play from 0")
-            mp3Mode = "playing";
-        else if (command == "stop MP3Play")
-            mp3Mode = "stopped";
-        else if (command == "close MP3Play")
-            mp3Open = false;
-        return 0;
+        return command.find("cdaudio") != std::string::npos && disc ? answerCd(command, text) : 263;
     }
 
     // Positions are tmsf texts "TT:00:00:00"; a track the disc lacks is out of range (282).

@@ -4,8 +4,8 @@
 
 #include "settings_dialog/settings_form.h"
 
-#include "fake_file_system.h"
-#include "platform_codec.h"
+#include "settings_fixture.h"
+#include "tests/show/fake_loader.h"
 
 #include <gtest/gtest.h>
 
@@ -15,30 +15,8 @@
 
 namespace velmora::dialog::testing {
 
-using velmora::testing::FakeFileSystem;
-
-inline const std::string kProgram = "C:\\Program";
-inline const std::string kAppData = "C:\\AppData\\Velmora";
-inline const std::string kIni = kProgram + "\\ヴェルモラ.ini";
-
-// Pictures by path; a missing path fails as a broken file would.
-class FakeLoader final : public PictureLoader {
-public:
-    std::map<std::string, LoadResult> pictures;
-    std::vector<LoadRequest> requests;
-
-    LoadResult load(const std::string& path, const LoadRequest& request) override
-    {
-        requests.push_back(request);
-        auto it = pictures.find(path);
-        if (it == pictures.end())
-            return LoadResult::failure("picture data is broken");
-        LoadResult copy = it->second;
-        copy.ok = true;
-        return copy;
-    }
-    SizeResult ownSize(const std::string&) override { return {}; }
-};
+using namespace velmora::testing;
+inline const std::string kIni = kBeside;
 
 // A picture whose pixel (x, y) holds x in blue, y in green and a little of both in red.
 inline Picture gradient(int w, int h)
@@ -73,8 +51,8 @@ public:
     void busyPointer(bool busy) override { calls.push_back(busy ? "hourglass" : "arrow"); }
     PictureLoader& pictureLoader() override { return loader; }
     std::optional<ScreenPoint> cursorPosition() override { return ScreenPoint{300, 200}; }
-    void zoomOpen(ScreenPoint p) override { calls.push_back("zoomOpen " + where(p)); }
-    void zoomClose(ScreenPoint p) override { calls.push_back("zoomClose " + where(p)); }
+    void zoomOpen(ScreenPoint) override {}
+    void zoomClose(ScreenPoint) override {}
     void messageBox(std::string_view text) override { messages.emplace_back(text); }
     std::optional<std::string> browseForFolder(std::string_view prompt) override
     {
@@ -88,26 +66,12 @@ public:
         return fileAnswer;
     }
     void endProgram() override { calls.push_back("end"); }
-
-private:
-    static std::string where(ScreenPoint p) { return std::to_string(p.x) + "," + std::to_string(p.y); }
 };
 
-struct DialogFixture : ::testing::Test {
-    FakeFileSystem fs;
-    velmora::testing::PlatformCodec codec;
-    SettingsLocation location{kProgram, kAppData, {}};
-    Settings settings;
-    Catalogue catalogue;
+struct DialogFixture : SettingsFixture {
     RecordingPlatform platform;
     std::optional<SettingsForm> form;
 
-    DialogFixture()
-    {
-        fs.addFolder(kProgram);
-        fs.addFolder("C:\\AppData");
-    }
-    std::string cp932(const char* utf8) { return codec.toCp932(utf8).value(); }
     // Main's part: the settings read, then the window loaded.
     void open()
     {

@@ -1,5 +1,6 @@
-// The catalogue: kinds, ordinal order, which attributes are taken, separators, and a
-// show order that is a uniform permutation.
+// The catalogue: kinds, ordinal order, separators, and a show order that is a uniform
+// permutation. Which attributes are taken is checked on real file systems (the Win32 and
+// POSIX start-up tests) and by the settings window's scan (picture_panel_test).
 #include "startup/catalogue.h"
 #include "startup/text_units.h"
 
@@ -40,24 +41,6 @@ TEST(Catalogue, SortsOrdinallyAcrossKinds)
 
     BuildImageList("D:\\P", {0, 1, 1, 2}, fs, c); // only flags of exactly 1 count
     EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\P\\B.jpg", "D:\\P\\b.jpg", "D:\\P\\c.gif"}));
-}
-
-TEST(Catalogue, TakesEveryFileThatIsNotAFolderHiddenOrSystem)
-{
-    FakeFileSystem fs;
-    fs.addFolder("D:\\P");
-    fs.addFile("D:\\P\\archived.jpg", "", AttrArchive);
-    fs.addFile("D:\\P\\plain.jpg", "", 0);
-    fs.addFile("D:\\P\\readonly.jpg", "", AttrReadOnly);
-    fs.addFile("D:\\P\\readonly-archived.jpg", "", AttrReadOnly | AttrArchive);
-    fs.addFile("D:\\P\\compressed.jpg", "", AttrArchive | 0x800);
-    fs.addFile("D:\\P\\hidden.jpg", "", AttrHidden);
-    fs.addFile("D:\\P\\system.jpg", "", AttrSystem | AttrArchive);
-    fs.addFile("D:\\P\\folder.jpg", "", AttrDirectory);
-    Catalogue c;
-    BuildImageList("D:\\P", kAll, fs, c);
-    EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\P\\archived.jpg", "D:\\P\\compressed.jpg", "D:\\P\\plain.jpg",
-                                                   "D:\\P\\readonly-archived.jpg", "D:\\P\\readonly.jpg"}));
 }
 
 TEST(Catalogue, LargeFoldersAreListedInFull)

@@ -2,41 +2,23 @@
 // foreign lines kept, and where the file goes when the program's folder is closed.
 #include "startup/settings_file.h"
 
-#include "fake_file_system.h"
-#include "platform_codec.h"
+#include "settings_fixture.h"
 
 #include <gtest/gtest.h>
 
 using namespace velmora;
-using velmora::testing::FakeFileSystem;
+using namespace velmora::testing;
 
 namespace {
 
-const std::string kProgram = "C:\\Windows\\System32";
-const std::string kAppData = "C:\\Users\\u\\AppData\\Roaming\\Velmora";
-const std::string kBeside = kProgram + "\\ヴェルモラ.ini";
-const std::string kPerUser = kAppData + "\\ヴェルモラ.ini";
-
-struct SettingsFixture : ::testing::Test {
-    FakeFileSystem fs;
-    velmora::testing::PlatformCodec codec;
-    SettingsLocation location{kProgram, kAppData, {}};
-    Settings settings;
-    Catalogue catalogue;
-
-    SettingsFixture()
-    {
-        fs.addFolder(kProgram);
-        fs.addFolder("C:\\Users\\u\\AppData\\Roaming");
-    }
-    std::string cp932(const char* utf8) { return codec.toCp932(utf8).value(); }
+struct SettingsFile : SettingsFixture {
     void store(std::string lines) { fs.addFile(kBeside, "[Section]\r\n" + lines); }
     void load() { LoadSettings(location, fs, codec, settings, catalogue); }
 };
 
 } // namespace
 
-TEST_F(SettingsFixture, NoFileGivesTheDefaults)
+TEST_F(SettingsFile, NoFileGivesTheDefaults)
 {
     settings.ImageSize = 7;
     settings.BgmKind = 2;
@@ -52,7 +34,7 @@ TEST_F(SettingsFixture, NoFileGivesTheDefaults)
     EXPECT_EQ(catalogue.ImageCount, 0);
 }
 
-TEST_F(SettingsFixture, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
+TEST_F(SettingsFile, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
 {
     const auto line = [&](const char* key, const char* value) { return cp932(key) + "=" + value + "\r\n"; };
     store(line("画像のｻｲｽﾞ", "2.5") + line("ﾌｨﾙﾀ区分", "1.5") + line("画像ﾁｪﾝｼﾞ", "-0.5") +
@@ -71,7 +53,7 @@ TEST_F(SettingsFixture, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldVal
     EXPECT_EQ(settings.BgmRepeat, 5);
 }
 
-TEST_F(SettingsFixture, StoredPathsAreDecodedAndKeptWhereTheyExistAndDroppedWhereNot)
+TEST_F(SettingsFile, StoredPathsAreDecodedAndKeptWhereTheyExistAndDroppedWhereNot)
 {
     fs.addFolder("D:\\写真");
     fs.addFile("D:\\写真\\b.jpg");
@@ -97,7 +79,7 @@ TEST_F(SettingsFixture, StoredPathsAreDecodedAndKeptWhereTheyExistAndDroppedWher
     EXPECT_EQ(settings.BgmFile, "");
 }
 
-TEST_F(SettingsFixture, ReadIniStopsAt255BytesWithoutHalvingACharacter)
+TEST_F(SettingsFile, ReadIniStopsAt255BytesWithoutHalvingACharacter)
 {
     const std::string ascii(300, 'a');
     const std::string kanji = std::string(254, 'a') + "\x8e\xca"; // the double byte would straddle 255
@@ -107,7 +89,7 @@ TEST_F(SettingsFixture, ReadIniStopsAt255BytesWithoutHalvingACharacter)
     EXPECT_EQ(ReadIni(doc, "Section", "N"), "ab");
 }
 
-TEST_F(SettingsFixture, SavedFileMatchesByteForByte)
+TEST_F(SettingsFile, SavedFileMatchesByteForByte)
 {
     fs.addFolder("D:\\Pics");
     settings.ImageOrder = 1;
@@ -129,7 +111,7 @@ TEST_F(SettingsFixture, SavedFileMatchesByteForByte)
     EXPECT_EQ(settings.ImageFolder, "D:\\Pics");
 }
 
-TEST_F(SettingsFixture, RoundTripKeepsForeignLinesAndLineEndings)
+TEST_F(SettingsFile, RoundTripKeepsForeignLinesAndLineEndings)
 {
     fs.addFile(kBeside, "; written by hand\n[Other]\nX=1\n[section]\n" + cp932("画像のｻｲｽﾞ") + " = 0\nmine=keep\n");
     settings.ImageSize = 1;
@@ -144,7 +126,7 @@ TEST_F(SettingsFixture, RoundTripKeepsForeignLinesAndLineEndings)
     EXPECT_EQ(reread.BgmRepeat, 0); // "x" is not numeric
 }
 
-TEST_F(SettingsFixture, ClosedProgramFolderFallsBackToThePerUserFileWhichThenWins)
+TEST_F(SettingsFile, ClosedProgramFolderFallsBackToThePerUserFileWhichThenWins)
 {
     store(cp932("画像のｻｲｽﾞ") + "=0\r\nforeign=kept\r\n");
     fs.refuseWritesIn(kProgram);
@@ -160,25 +142,20 @@ TEST_F(SettingsFixture, ClosedProgramFolderFallsBackToThePerUserFileWhichThenWin
     EXPECT_EQ(settingsFileToRead(location, fs), kPerUser);
 }
 
-TEST_F(SettingsFixture, SaveFailuresAreReported)
+// A save where nothing can be written is reported (dialog_e2e.sh, save-fails); a file that
+// exists but cannot be read is never overwritten.
+TEST_F(SettingsFile, AFileThatCannotBeReadIsNeverOverwritten)
 {
-    fs.refuseWritesIn(kProgram);
-    fs.refuseWritesIn("C:\\Users\\u\\AppData\\Roaming");
-    auto result = SaveSettings(settings, {}, location, fs, codec);
-    EXPECT_FALSE(result.ok);
-    EXPECT_FALSE(result.error.empty());
-
-    // A file that exists but cannot be read is never overwritten.
     FakeFileSystem other;
     other.addFolder(kProgram);
     other.addFile(kBeside, "precious");
     other.unreadable.insert(kBeside);
-    result = SaveSettings(settings, {}, SettingsLocation{kProgram, {}, {}}, other, codec);
+    const auto result = SaveSettings(settings, {}, SettingsLocation{kProgram, {}, {}}, other, codec);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(*other.contents(kBeside), "precious");
 }
 
-TEST_F(SettingsFixture, PathsCodePage932CannotHoldAreNeverWrittenGarbled)
+TEST_F(SettingsFile, PathsCodePage932CannotHoldAreNeverWrittenGarbled)
 {
     store(cp932("画像のﾌｫﾙﾀﾞ") + "=D:\\old\r\n");
     auto result = SaveSettings(settings, {"D:\\Café", "0"}, location, fs, codec);
@@ -197,7 +174,7 @@ TEST_F(SettingsFixture, PathsCodePage932CannotHoldAreNeverWrittenGarbled)
     EXPECT_FALSE(SaveSettings(settings, {std::string(300, 'a'), "0"}, location, fs, codec).ok);
 }
 
-TEST_F(SettingsFixture, AUtf8FileIsReadAndRewrittenInUtf8)
+TEST_F(SettingsFile, AUtf8FileIsReadAndRewrittenInUtf8)
 {
     // As a Linux editor writes it, with a mark before the first line and a path that code
     // page 932 cannot hold: the keys tell the encoding, and a save keeps it.
@@ -216,25 +193,8 @@ TEST_F(SettingsFixture, AUtf8FileIsReadAndRewrittenInUtf8)
     EXPECT_EQ(saved.rfind("\xEF\xBB\xBF[Section]\n画像のﾌｫﾙﾀﾞ=D:\\Café 写真\nﾌｨﾙﾀ区分= 0\n", 0), 0u);
     EXPECT_NE(saved.find("BGM区分= 1\n"), std::string::npos);
     EXPECT_EQ(saved.find(cp932("BGM区分")), std::string::npos); // no key in the other spelling
-
-    // Without the mark the keys decide, and a code-page-932 file stays code page 932.
-    EXPECT_EQ(detectSettingsEncoding(IniDocument::parse("[Section]\nBGM区分=1\n"), codec), SettingsEncoding::Utf8);
-    EXPECT_EQ(detectSettingsEncoding(IniDocument::parse("[Section]\n" + cp932("BGM区分") + "=1\n"), codec),
-              SettingsEncoding::Cp932);
-    EXPECT_EQ(detectSettingsEncoding(IniDocument::parse("[Section]\nother=1\n"), codec), SettingsEncoding::Cp932);
-}
-
-TEST_F(SettingsFixture, WithoutAProgramFolderOnlyThePerUserFileIsUsed)
-{
-    const SettingsLocation perUserOnly{{}, kAppData, {}};
-    store(cp932("画像のｻｲｽﾞ") + "=0\r\n"); // beside the program: never read
-    load();
-    Settings fromPerUser;
-    LoadSettings(perUserOnly, fs, codec, fromPerUser, catalogue);
-    EXPECT_EQ(fromPerUser.ImageSize, 1);
-    EXPECT_EQ(settingsFileToRead(perUserOnly, fs), kPerUser);
-    ASSERT_TRUE(SaveSettings(settings, {}, perUserOnly, fs, codec).ok);
-    EXPECT_NE(fs.contents(kPerUser), nullptr);
+    // Without the mark the keys decide: settings_e2e.sh's "keep" case (UTF-8 stays UTF-8) and
+    // dialog_e2e.sh's "save" case (code page 932 stays code page 932) check it on real files.
 }
 
 // Each platform's own code page 932 conversion, which every key and path goes through.
