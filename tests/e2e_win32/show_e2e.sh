@@ -122,7 +122,7 @@ no-arguments)
 music)
   # An MP3 plays with the show (the process holds the file open), and with file music the
   # arrow keys end the show like any other key.
-  export ALSA_CONFIG_PATH="$here/../win32_music/alsa-null.conf" # no sound card needed
+  export ALSA_CONFIG_PATH="$here/../music/alsa-null.conf" # no sound card needed
   sox -q -n -r 44100 -c 2 "$work/tone.wav" synth 30 sine 440
   lame --quiet "$work/tone.wav" "$work/tone.mp3"
   write_settings pictures 2 tone.mp3
