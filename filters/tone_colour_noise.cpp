@@ -98,8 +98,8 @@ void rowMinMax(const std::uint8_t* row, int w, std::array<std::uint8_t, 3>& lo, 
 
 #if VELMORA_NOISE_AVX2
 // One row of noise for 0 <= param <= 126, eight pixels a step; returns the pixels done, or 0
-// when a draw of the row lands exactly on a half (about one draw in 2^24), whose rounding
-// depends on the pixel: the caller then does the whole row the plain way. `draws` holds the
+// when a draw of the row is 2^23 (one in 2^24), whose noise ends in exactly a half and so
+// rounds by the pixel's parity: the caller then does the whole row the plain way. `draws` holds the
 // row's three per pixel (blue, green, red). The rounded noise of a draw k is
 // (k x (2 x param + 1) + 2^23 - 1) / 2^24 in 0..2 x param + 1; less param it fits a signed
 // byte, so the pixels take it with a saturating signed add around 128, which clamps to 0..255.
