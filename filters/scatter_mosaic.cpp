@@ -41,13 +41,14 @@ void scatterRows(FilterEngine& e, Offset offset)
     // read of a pixel just written is forwarded from its store.
     constexpr std::uint32_t channel4 = std::endian::native == std::endian::little ? 0xFF000000u : 0x000000FFu;
     std::uint8_t* const pixels = e.Pix_Work.data();
+    // A row's draws (x then y offset of each pixel) made in one call before the row is moved.
+    std::vector<std::uint32_t> draws(std::size_t(W) * 2);
     for (std::int64_t y = 0; y < H; ++y) {
-        // The generator's state is worked on in a copy taken back before the row's yield, so
-        // it stays in registers (a pixel store could otherwise alias it).
-        Random row = random;
+        random.fillSingleBits(draws);
+        const std::uint32_t* k = draws.data();
         for (std::int64_t x = 0; x < W; ++x) {
-            std::int64_t dx = offset(row.nextSingleBits());
-            std::int64_t dy = offset(row.nextSingleBits());
+            std::int64_t dx = offset(k[2 * x]);
+            std::int64_t dy = offset(k[2 * x + 1]);
             // An offset that would leave the picture is dropped, not clamped.
             dx &= -std::int64_t(std::uint64_t(x + dx) < std::uint64_t(W));
             dy &= -std::int64_t(std::uint64_t(y + dy) < std::uint64_t(H));
@@ -60,7 +61,6 @@ void scatterRows(FilterEngine& e, Offset offset)
             moved = (moved & ~channel4) | (kept & channel4);
             std::memcpy(to, &moved, 4);
         }
-        random = row;
         e.yieldRow();
     }
 }

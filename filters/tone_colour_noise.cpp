@@ -3,6 +3,7 @@
 #include "filters/filter_math.h"
 #include "filters/filter_procs.h"
 #include "startup/rounding.h"
+#include "startup/simd_level.h"
 
 #include <algorithm>
 #include <array>
@@ -13,6 +14,10 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define VELMORA_NOISE_AVX2 1
 #endif
 
 namespace velmora::filters {
@@ -90,6 +95,52 @@ void rowMinMax(const std::uint8_t* row, int w, std::array<std::uint8_t, 3>& lo, 
         }
     }
 }
+
+#if VELMORA_NOISE_AVX2
+// One row of noise for 0 <= param <= 126, eight pixels a step; returns the pixels done, or 0
+// when a draw of the row is 2^23 (one in 2^24), whose noise ends in exactly a half and so
+// rounds by the pixel's parity: the caller then does the whole row the plain way. `draws` holds the
+// row's three per pixel (blue, green, red). The rounded noise of a draw k is
+// (k x (2 x param + 1) + 2^23 - 1) / 2^24 in 0..2 x param + 1; less param it fits a signed
+// byte, so the pixels take it with a saturating signed add around 128, which clamps to 0..255.
+__attribute__((target("avx2"))) int noiseRowAvx2(const std::uint8_t* src, std::uint8_t* dst, const std::uint32_t* draws,
+                                                 int w, std::int32_t p)
+{
+    const __m256i span = _mm256_set1_epi32(2 * p + 1);
+    const __m256i justBelowHalf = _mm256_set1_epi32(0x7FFFFF);
+    const __m256i fraction = _mm256_set1_epi32(0xFFFFFF);
+    const __m256i half = _mm256_set1_epi32(0x800000);
+    // After the packs the 32-bit groups of four draws lie as 0-3, 8-11, 16-19, -, 4-7, 12-15,
+    // 20-23, -: put them in order, 12 draws (four pixels) per 128-bit half...
+    const __m256i inOrder = _mm256_setr_epi32(0, 4, 1, 0, 5, 2, 6, 0);
+    // ...and give each pixel its three, channel 4 none.
+    const __m256i toPixels = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5,
+                                              -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i amplitude = _mm256_set1_epi8(std::int8_t(p));
+    const __m256i bias = _mm256_set1_epi8(std::int8_t(-128));
+    const __m256i channel4 = _mm256_set1_epi32(std::int32_t(0xFF000000u));
+    __m256i ties = _mm256_setzero_si256();
+    int x = 0;
+    for (; x + 8 <= w; x += 8) {
+        const std::uint32_t* k = draws + 3 * std::ptrdiff_t(x);
+        __m256i rounded[3];
+        for (int i = 0; i < 3; ++i) {
+            const __m256i t = _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(k + 8 * i)), span);
+            ties = _mm256_or_si256(ties, _mm256_cmpeq_epi32(_mm256_and_si256(t, fraction), half));
+            rounded[i] = _mm256_srli_epi32(_mm256_add_epi32(t, justBelowHalf), 24);
+        }
+        const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(rounded[0], rounded[1]),
+                                                  _mm256_packs_epi32(rounded[2], rounded[2]));
+        const __m256i noise = _mm256_sub_epi8(
+            _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(bytes, inOrder), toPixels), amplitude);
+        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * std::ptrdiff_t(x)));
+        const __m256i out = _mm256_xor_si256(_mm256_adds_epi8(_mm256_xor_si256(pixels, bias), noise), bias);
+        const __m256i kept = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + 4 * std::ptrdiff_t(x)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * std::ptrdiff_t(x)), _mm256_blendv_epi8(out, kept, channel4));
+    }
+    return _mm256_testz_si256(ties, ties) ? x : 0;
+}
+#endif
 
 #if defined(__SSE2__)
 // One row of noise for 0 <= param <= 127, four pixels a step; returns the pixels done. `draws`
@@ -172,35 +223,40 @@ FilterResult Fil_Noise(FilterEngine& e)
     // same value comes from integers in units of 2^-24 (the draw's resolution).
     const bool exactInIntegers = p >= -(std::int64_t(1) << 20) && p <= (std::int64_t(1) << 20);
 
-    // Amplitudes whose products fit 32 bits go four pixels at a time where the machine can.
+    // Small amplitudes go eight pixels a step with AVX2, four with SSE2 (whose products need
+    // the draws in four slots per pixel).
+    bool wide = false;
     bool narrow = false;
-#if defined(__SSE2__)
-    narrow = p >= 0 && p <= 127;
+#if VELMORA_NOISE_AVX2
+    wide = p >= 0 && p <= 126 && simdLevel() >= SimdLevel::avx2;
 #endif
-    // A row's draws, four slots per pixel (blue, green, red, unused), taken before the row is
-    // worked: the same order, and a tight loop for the generator.
-    std::vector<std::uint32_t> draws(std::size_t(W) * 4);
+#if defined(__SSE2__)
+    narrow = !wide && p >= 0 && p <= 127;
+#endif
+    // A row's draws, three per pixel in scan order, made in one call before the row is worked.
+    std::vector<std::uint32_t> draws(std::size_t(W) * 3);
+    std::vector<std::uint32_t> slots(narrow ? std::size_t(W) * 4 : 0);
     for (int y = 1; y <= e.H; ++y) {
         const std::uint8_t* src = e.Pix_Orgn.at(1, y);
         std::uint8_t* dst = e.Pix_Work.at(1, y);
-        // The generator's state is worked on in a copy taken back before the row's yield, so
-        // it stays in registers.
-        Random row = random;
-        for (std::size_t i = 0; i < draws.size(); i += 4) {
-            draws[i] = row.nextSingleBits();
-            draws[i + 1] = row.nextSingleBits();
-            draws[i + 2] = row.nextSingleBits();
-        }
-        random = row;
+        random.fillSingleBits(draws);
         std::ptrdiff_t x = 0;
+#if VELMORA_NOISE_AVX2
+        if (wide) {
+            x = noiseRowAvx2(src, dst, draws.data(), W, std::int32_t(p));
+        }
+#endif
 #if defined(__SSE2__)
         if (narrow) {
-            x = noiseRowNarrow(src, dst, draws.data(), W, std::int32_t(p));
+            for (std::size_t i = 0; i < std::size_t(W); ++i) {
+                std::copy_n(&draws[3 * i], 3, &slots[4 * i]);
+            }
+            x = noiseRowNarrow(src, dst, slots.data(), W, std::int32_t(p));
         }
 #endif
         for (; x < W; ++x) {
             for (int c = 0; c < 3; ++c) {
-                const std::int64_t k = draws[std::size_t(4 * x + c)];
+                const std::int64_t k = draws[std::size_t(3 * x + c)];
                 const std::int64_t v = src[4 * x + c];
                 if (exactInIntegers) {
                     dst[4 * x + c] = std::uint8_t(clampToChannel(roundHalfEvenShift24(k * span + (v - p) * 16777216)));
