@@ -60,6 +60,22 @@ bool readWhole(PictureDecoders& decoders, const std::string& path, std::vector<s
     return why.empty();
 }
 
+// A decoder's picture checked and made upright, with its own size: the reason when it cannot be.
+std::string finishPicture(LoadResult& r, int orientation)
+{
+    if (std::string why = checkPictureSize(r.picture.width(), r.picture.height()); !why.empty()) {
+        return why;
+    }
+    if (r.ownSize.width <= 0 || r.ownSize.height <= 0) {
+        r.ownSize = {r.picture.width(), r.picture.height()};
+    }
+    r.ownSize = orientedSize(r.ownSize, orientation);
+    if (orientation != 1) {
+        r.picture = applyOrientation(r.picture, orientation);
+    }
+    return {};
+}
+
 } // namespace
 
 std::string readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds)
@@ -103,6 +119,18 @@ LoadResult loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std:
         if (swapsAxes(orientation)) {
             std::swap(stored.fitWidth, stored.fitHeight);
         }
+        if (request.coarse) {
+            // A coarse picture is turned upright like the whole one; one that cannot be is
+            // left out, and the whole picture still comes.
+            stored.coarse = [&](LoadResult coarse) {
+                try {
+                    if (finishPicture(coarse, orientation).empty()) {
+                        request.coarse(std::move(coarse));
+                    }
+                } catch (const std::bad_alloc&) {
+                }
+            };
+        }
         LoadResult r = decoders.decode(format, data, size, stored);
         if (!r.ok) {
             if (r.error.empty()) {
@@ -110,15 +138,8 @@ LoadResult loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std:
             }
             return r;
         }
-        if (std::string why = checkPictureSize(r.picture.width(), r.picture.height()); !why.empty()) {
+        if (std::string why = finishPicture(r, orientation); !why.empty()) {
             return LoadResult::failure(why);
-        }
-        if (r.ownSize.width <= 0 || r.ownSize.height <= 0) {
-            r.ownSize = {r.picture.width(), r.picture.height()};
-        }
-        r.ownSize = orientedSize(r.ownSize, orientation);
-        if (orientation != 1) {
-            r.picture = applyOrientation(r.picture, orientation);
         }
         return r;
     } catch (const std::bad_alloc&) {

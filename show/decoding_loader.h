@@ -43,7 +43,8 @@ public:
     virtual ~PictureDecoders() = default;
     virtual OpenedFile openFile(const std::string& path) = 0;
     // The picture as stored (no EXIF turn) with its stored own size, possibly reduced as long
-    // as it covers the request's box. `format` is never Unknown.
+    // as it covers the request's box. `format` is never Unknown. A coarse picture given to the
+    // request's `coarse` first is as stored too; the front end turns it.
     virtual LoadResult decode(PictureFormat format, const std::uint8_t* data, std::size_t size,
                               const LoadRequest& request) = 0;
     virtual SizeResult storedSize(PictureFormat format, const std::uint8_t* data, std::size_t size) = 0;

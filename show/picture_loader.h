@@ -4,6 +4,7 @@
 
 #include "filters/picture.h"
 
+#include <functional>
 #include <string>
 
 namespace velmora {
@@ -12,6 +13,23 @@ struct PictureSize {
     int width = 0;
     int height = 0;
     bool operator==(const PictureSize&) const = default;
+};
+
+struct LoadResult {
+    bool ok = false;
+    std::string error;     // short reason when !ok
+    Picture picture;       // the decoded pixels, possibly reduced
+    PictureSize ownSize;   // the picture's own size (after EXIF orientation), whatever was decoded
+    // A coarse first look at the picture (see LoadRequest::coarse), handed out by a picture
+    // source ahead of the whole picture, which follows as the next result of the same request.
+    bool coarse = false;
+
+    static LoadResult failure(std::string why)
+    {
+        LoadResult r;
+        r.error = std::move(why);
+        return r;
+    }
 };
 
 struct LoadRequest {
@@ -23,20 +41,12 @@ struct LoadRequest {
     // A decode still running after this long is abandoned and counts as a failure, so one
     // hostile or enormous file cannot stall the show. 0 means no limit.
     int timeLimitMs = 8000;
-};
-
-struct LoadResult {
-    bool ok = false;
-    std::string error;     // short reason when !ok
-    Picture picture;       // the decoded pixels, possibly reduced
-    PictureSize ownSize;   // the picture's own size (after EXIF orientation), whatever was decoded
-
-    static LoadResult failure(std::string why)
-    {
-        LoadResult r;
-        r.error = std::move(why);
-        return r;
-    }
+    // When set, a loader that can see the picture coarsely long before it has all of it (the
+    // first scans of a progressive JPEG) hands that coarse picture here first, ok and upright,
+    // at any size (placed by its own size as any result is), on the thread that loads; then it
+    // goes on, and load() returns the whole picture exactly as without this. Loaders with no
+    // such stage never call it.
+    std::function<void(LoadResult)> coarse = {};
 };
 
 struct SizeResult {

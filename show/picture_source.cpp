@@ -51,7 +51,12 @@ struct PictureWorker::Shared {
     std::mutex mutex;
     std::condition_variable changed;
     std::uint64_t generation = 0; // of the last request; older results are dropped
-    std::optional<std::pair<std::string, LoadRequest>> job;
+    struct Job {
+        std::string path;
+        LoadRequest request;
+        bool coarseFirst = false;
+    };
+    std::optional<Job> job;
     std::optional<LoadResult> result;
     std::function<Catalogue()> scan; // runs before any picture job
     std::optional<Catalogue> catalogue;
@@ -75,12 +80,20 @@ PictureWorker::~PictureWorker()
     shared_->changed.notify_all();
 }
 
-void PictureWorker::request(const std::string& path, const LoadRequest& request)
+void PictureWorker::request(const std::string& path, const LoadRequest& request) { ask(path, request, false); }
+
+void PictureWorker::requestCoarseFirst(const std::string& path, const LoadRequest& request)
+{
+    ask(path, request, true);
+}
+
+void PictureWorker::ask(const std::string& path, const LoadRequest& request, bool coarseFirst)
 {
     {
         const std::lock_guard<std::mutex> lock(shared_->mutex);
         shared_->generation += 1;
-        shared_->job.emplace(path, request);
+        shared_->job.emplace(Shared::Job{path, request, coarseFirst});
+        shared_->job->request.coarse = nullptr; // the worker's own, below, or none
         shared_->result.reset();
     }
     shared_->changed.notify_all();
@@ -143,9 +156,24 @@ void PictureWorker::run(std::shared_ptr<Shared> shared)
             continue;
         }
         const std::uint64_t generation = shared->generation;
-        const auto [path, request] = *std::exchange(shared->job, std::nullopt);
+        Shared::Job job = *std::exchange(shared->job, std::nullopt);
+        if (job.coarseFirst) {
+            // The coarse picture becomes the result at once unless the request is gone; the
+            // whole picture replaces it below if it has not been taken by then.
+            job.request.coarse = [&state = *shared, generation](LoadResult coarse) {
+                coarse.coarse = true;
+                {
+                    const std::lock_guard<std::mutex> held(state.mutex);
+                    if (generation != state.generation || state.stop) {
+                        return;
+                    }
+                    state.result = std::move(coarse);
+                }
+                state.changed.notify_all();
+            };
+        }
         lock.unlock();
-        LoadResult loaded = guardedLoad(*shared->loader, path, request);
+        LoadResult loaded = guardedLoad(*shared->loader, job.path, job.request);
         lock.lock();
         if (generation == shared->generation && !shared->stop) {
             shared->result = std::move(loaded);

@@ -25,6 +25,14 @@ public:
     // The result of the last request once it is ready (and then forgotten); nullopt while it
     // is still being prepared, after waiting at most `waitMs` for it.
     virtual std::optional<LoadResult> take(int waitMs = 0) = 0;
+    // As request(), for a picture to be shown as soon as anything of it is there: a source may
+    // hand out a coarse picture first (LoadResult::coarse), when its loader gives one before the
+    // whole picture; the whole one is then the next result of this request. This one gives the
+    // whole picture only.
+    virtual void requestCoarseFirst(const std::string& path, const LoadRequest& request)
+    {
+        this->request(path, request);
+    }
 
     // Starts building the show's catalogue with `scan`, before any picture asked for later.
     virtual void requestCatalogue(std::function<Catalogue()> scan) = 0;
@@ -62,11 +70,15 @@ public:
 
     void request(const std::string& path, const LoadRequest& request) override;
     std::optional<LoadResult> take(int waitMs = 0) override;
+    // The loader's coarse picture is held as the result until it is taken or the whole picture
+    // replaces it.
+    void requestCoarseFirst(const std::string& path, const LoadRequest& request) override;
     void requestCatalogue(std::function<Catalogue()> scan) override;
     std::optional<Catalogue> takeCatalogue(int waitMs = 0) override;
 
 private:
     struct Shared;
+    void ask(const std::string& path, const LoadRequest& request, bool coarseFirst);
     static void run(std::shared_ptr<Shared> shared);
     std::shared_ptr<Shared> shared_;
 };

@@ -150,7 +150,7 @@ bool ShowForm::catalogueArrived(Catalogue found, int waitMs)
     return true;
 }
 
-// Master, now ready, goes on the screen under the grid and the tiles begin.
+// Master, now ready (or refined), goes on the screen under the grid and the tiles begin.
 void ShowForm::showFirstPicture()
 {
     buffers_.Display = buffers_.Master;
@@ -250,7 +250,7 @@ int ShowForm::positionAfter(int position) const { return position >= catalogue_.
 
 // Asks the source for the picture at `position` of the show order unless it is already asked
 // for or ready. Only one picture is asked for at a time.
-void ShowForm::askFor(int position)
+void ShowForm::askFor(int position, bool coarseFirst)
 {
     if ((ready_ && readyPosition_ == position) || askedPosition_ == position) {
         return;
@@ -270,18 +270,28 @@ void ShowForm::askFor(int position)
         request.fitWidth = buffers_.Master.width();
         request.fitHeight = buffers_.Master.height();
     }
-    source_->request(catalogue_.ImageList[std::size_t(index)], request);
+    const std::string& path = catalogue_.ImageList[std::size_t(index)];
+    if (coarseFirst) {
+        source_->requestCoarseFirst(path, request);
+    } else {
+        source_->request(path, request);
+    }
     askedPosition_ = position;
 }
 
-// Whether the picture at `position` is ready in `ready_`, asking for it if need be.
+// Whether the picture at `position` is ready in `ready_`, asking for it if need be: coarse first
+// while the show waits for its first picture. A coarse picture counts as ready; the whole one
+// stays asked for.
 bool ShowForm::pictureReady(int position, int waitMs)
 {
-    askFor(position);
+    askFor(position, state_.phase == ShowPhase::NotLoaded || state_.phase == ShowPhase::FirstPicture);
     if (askedPosition_ == position) {
         if (std::optional<LoadResult> taken = source_->take(waitMs)) {
             ready_ = std::move(taken);
-            readyPosition_ = std::exchange(askedPosition_, 0);
+            readyPosition_ = position;
+            if (!ready_->coarse) {
+                askedPosition_ = 0;
+            }
         }
     }
     return ready_ && readyPosition_ == position;
@@ -289,7 +299,9 @@ bool ShowForm::pictureReady(int position, int waitMs)
 
 // Master cleared to black, then the picture at `position` of the show order placed on it;
 // Master stays black when there is no such picture or it does not load. Returns false, with
-// Master black, while the picture is still being prepared.
+// Master black, while the picture is still being prepared. A coarse picture is placed as any
+// other (by the picture's own size, so it covers the same box), and the whole one is awaited
+// (`refining_`) before anything else is asked for.
 bool ShowForm::composePicture(int position, int waitMs)
 {
     ShowBuffers& b = buffers_;
@@ -303,6 +315,7 @@ bool ShowForm::composePicture(int position, int waitMs)
     LoadResult loaded = std::move(*ready_);
     ready_.reset();
     readyPosition_ = 0;
+    refining_ = loaded.coarse;
     if (loaded.ok && !loaded.picture.empty()) {
         b.Pic_Orgn = std::move(loaded.picture);
         // Placement follows the picture's own size even when the decoder delivered it reduced.
@@ -313,8 +326,8 @@ bool ShowForm::composePicture(int position, int waitMs)
         placePicture();
     }
     // The next picture is read and decoded while this one is filtered.
-    if (catalogue_.ImageCount > 1) {
-        askFor(positionAfter(position));
+    if (catalogue_.ImageCount > 1 && !refining_) {
+        askFor(positionAfter(position), false);
     }
     return true;
 }
@@ -474,6 +487,16 @@ void ShowForm::Timer3_Timer()
         changePictureDone();
         break;
     case ShowPhase::Tiles:
+        // A coarse first picture is refined before its first tile is filtered: the tiles wait
+        // for the whole picture (its decode ends within the load's time limit, failed or not),
+        // then it is composed and shown as the first picture is.
+        if (refining_) {
+            if (!pictureReady(masterPosition_, 0)) {
+                return;
+            }
+            composePicture(masterPosition_, 0);
+            showFirstPicture();
+        }
         s.TileCounter += 1;
         if (s.TileCounter > TileCount) {
             s.phase = ShowPhase::PauseBeforeReveal;

@@ -157,7 +157,9 @@ public:
 
     // The procedures of the cycle, public so that tests and tools can drive them directly.
     // LoadNextPicture composes the next picture on Master, once its source has it ready:
-    // returns false when it is still coming (Master then stays black).
+    // returns false when it is still coming (Master then stays black). The first picture may
+    // come coarse first (PictureSource::requestCoarseFirst): it is shown so, and composed and
+    // shown again, whole, before its first tile is filtered.
     bool LoadNextPicture(int waitMs = 0);
     void DrawGrid();
     // The parts of the grid lines inside `area`. Only the tile just drawn can have lost its
@@ -180,7 +182,7 @@ private:
     void layOutTiles();
     bool composePicture(int position, int waitMs);
     void placePicture();
-    void askFor(int position);
+    void askFor(int position, bool coarseFirst);
     bool pictureReady(int position, int waitMs);
     int positionAfter(int position) const;
     void startTile();
@@ -207,9 +209,10 @@ private:
     PictureSize orgnOwn_;    // Pic_Orgn's own size, whatever size it was decoded at
     std::unique_ptr<PictureSource> ownSource_; // when the services bring none
     PictureSource* source_ = nullptr;
-    int askedPosition_ = 0;  // asked of the source and not yet taken; 0: none
+    int askedPosition_ = 0;  // asked of the source and not yet taken whole; 0: none
     int readyPosition_ = 0;  // `ready_` holds this picture; 0: none
     std::optional<LoadResult> ready_;
+    bool refining_ = false;   // Master holds a coarse picture; the whole one is still asked for
     bool scanning_ = false;   // the catalogue is being scanned
     Picture desktopAtStart_;  // while scanning: the desktop before the window covered it
 };

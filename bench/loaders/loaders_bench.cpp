@@ -1,13 +1,14 @@
 // A 6000 x 4000 photo for a 1920 x 1080 screen: time and peak memory of the full decode
 // against the reduced one, and of the reduced decode of the same photo stored progressive
-// (4:2:0 and 4:4:4); and the cost of a metafile drawn by the helper program. Peak memory is
-// the process's, so run one benchmark per process:
+// (4:2:0 and 4:4:4), also asked for a coarse picture first; and the cost of a metafile drawn by
+// the helper program. Peak memory is the process's, so run one benchmark per process:
 //   loaders_bench --benchmark_filter=Full   and   loaders_bench --benchmark_filter=Reduced$ ...
 #include "platform/picture_loader_factory.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -124,6 +125,41 @@ void reducedProgressive(benchmark::State& state, Layout layout)
 void BM_ReducedDecodeProgressive420(benchmark::State& state) { reducedProgressive(state, Layout::Progressive420); }
 void BM_ReducedDecodeProgressive444(benchmark::State& state) { reducedProgressive(state, Layout::Progressive444); }
 
+// The same reduced decode asked for a coarse picture first, as the show asks for its first
+// picture: the benchmark's time is the whole load; coarse_ms is when the coarse picture came
+// (processor time from the load's start), kept alive as the show keeps it.
+void coarseFirst(benchmark::State& state, Layout layout)
+{
+    const std::string& path = photoPath(layout);
+    auto loader = velmora::createPlatformPictureLoader();
+    velmora::LoadRequest request;
+    request.fitWidth = 1920;
+    request.fitHeight = 1080;
+    request.timeLimitMs = 0;
+    velmora::Picture coarse;
+    std::clock_t start = 0;
+    double coarseMs = 0;
+    request.coarse = [&](velmora::LoadResult r) {
+        coarseMs += double(std::clock() - start) * 1000.0 / CLOCKS_PER_SEC;
+        coarse = std::move(r.picture);
+    };
+    for (auto _ : state) {
+        coarse = velmora::Picture();
+        start = std::clock();
+        velmora::LoadResult r = loader->load(path, request);
+        if (!r.ok || coarse.empty()) {
+            state.SkipWithError(r.ok ? "no coarse picture" : r.error.c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(r.picture.data());
+    }
+    state.counters["coarse_ms"] = coarseMs / double(state.iterations());
+    state.counters["coarse_width"] = coarse.width();
+    state.counters["peak_rss_MB"] = peakMegabytes();
+}
+void BM_CoarseFirstProgressive420(benchmark::State& state) { coarseFirst(state, Layout::Progressive420); }
+void BM_CoarseFirstProgressive444(benchmark::State& state) { coarseFirst(state, Layout::Progressive444); }
+
 // A small metafile: almost all of its time is starting the helper program that draws it.
 void BM_MetafileDecode(benchmark::State& state)
 {
@@ -144,5 +180,7 @@ BENCHMARK(BM_MetafileDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ReducedDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ReducedDecodeProgressive420)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ReducedDecodeProgressive444)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_CoarseFirstProgressive420)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_CoarseFirstProgressive444)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace

@@ -20,6 +20,14 @@ LoadResult checkDecoder(const std::uint8_t* data, std::size_t size, Decode decod
         request.fitWidth = 16;
         request.fitHeight = 12;
     }
+    // Every other pair asks for a coarse picture first (a progressive JPEG's first scans).
+    if (size % 4 >= 2) {
+        request.coarse = [](LoadResult coarse) {
+            if (!coarse.ok || coarse.picture.empty() || coarse.ownSize.width <= 0) {
+                std::abort(); // a coarse picture comes with pixels and the picture's own size
+            }
+        };
+    }
     LoadResult r = decode(data, size, request);
     if (r.ok && (r.picture.empty() || r.ownSize.width <= 0)) {
         std::abort(); // success must come with pixels

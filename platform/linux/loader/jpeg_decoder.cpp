@@ -1,11 +1,14 @@
 // JPEG through libjpeg-turbo: DCT scaling for reduced decodes, a scan-count and time limit
-// through the progress hook. The picture comes as stored; the front end turns it upright.
+// through the progress hook, and for a progressive file asked for it a coarse picture from its
+// first scans before the whole decode. The picture comes as stored; the front end turns it
+// upright.
 #include "platform/linux/loader/decoders.h"
 #include "show/picture_formats.h"
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include <jpeglib.h>
@@ -111,27 +114,17 @@ void cmykToBgrx(std::uint8_t* row, int width, bool inverted)
     }
 }
 
-// Runs the decode; on a libjpeg error it returns false with s.reason set.
-bool runDecode(JpegSession& s, const std::uint8_t* data, std::size_t size, const LoadRequest& request,
-               Picture& picture, PictureSize& ownSize)
+// Asks libjpeg for BGRX, or CMYK (made BGRX by readRows); returns whether it is CMYK.
+bool askOutputColour(JpegSession& s)
 {
-    if (setjmp(s.jump) != 0) {
-        return false;
-    }
-    setUp(s, data, size);
-    jpeg_read_header(&s.info, TRUE);
-    if (std::string why = loading::checkPictureSize(s.info.image_width, s.info.image_height); !why.empty()) {
-        std::snprintf(s.reason, sizeof s.reason, "%s", why.c_str());
-        return false;
-    }
-    const PictureSize stored{int(s.info.image_width), int(s.info.image_height)};
-    ownSize = stored;
-    const PictureSize need = loading::neededSize(stored, request);
-    s.info.scale_num = unsigned(scaleNumerator(stored.width, stored.height, need));
-    s.info.scale_denom = 8;
     const bool cmyk = s.info.jpeg_color_space == JCS_CMYK || s.info.jpeg_color_space == JCS_YCCK;
     s.info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
-    jpeg_start_decompress(&s.info);
+    return cmyk;
+}
+
+// The output pass begun by jpeg_start_decompress or jpeg_start_output, read into `picture`.
+void readRows(JpegSession& s, Picture& picture, bool cmyk)
+{
     if (s.info.output_components != 4) {
         stopDecode(&s, "JPEG colour layout not supported");
     }
@@ -150,6 +143,93 @@ bool runDecode(JpegSession& s, const std::uint8_t* data, std::size_t size, const
             row[i] = 0;
         }
     }
+}
+
+// Whether a scan has begun that gives every component its DC term (its mean colour).
+bool everyDcKnown(const jpeg_decompress_struct& info)
+{
+    if (info.coef_bits == nullptr) {
+        return false;
+    }
+    for (int c = 0; c < info.num_components; ++c) {
+        if (info.coef_bits[c][0] < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A progressive file's coarse picture: its scans up to the one that gives every component its
+// DC term, put out at 1/8 scale (one pixel a block) by libjpeg's buffered-image mode. Output
+// scaling is fixed for all of a decode's passes, so the whole picture is decoded afresh after
+// this. Returns false on any libjpeg error (s.reason set) or when the DC terms never come.
+bool runCoarse(JpegSession& s, const std::uint8_t* data, std::size_t size, Picture& picture)
+{
+    if (setjmp(s.jump) != 0) {
+        return false;
+    }
+    setUp(s, data, size);
+    jpeg_read_header(&s.info, TRUE);
+    s.info.scale_num = 1;
+    s.info.scale_denom = 8;
+    s.info.buffered_image = TRUE;
+    s.info.do_block_smoothing = FALSE; // one pixel a block: only the DC term is used
+    const bool cmyk = askOutputColour(s);
+    jpeg_start_decompress(&s.info);
+    while (!everyDcKnown(s.info)) {
+        const int got = jpeg_consume_input(&s.info);
+        if (got == JPEG_REACHED_EOI || got == JPEG_SUSPENDED) {
+            return false;
+        }
+    }
+    // The output pass reads that scan as far as it needs; the scans after it are not read.
+    jpeg_start_output(&s.info, s.info.input_scan_number);
+    readRows(s, picture, cmyk);
+    return true;
+}
+
+// Hands `coarse` a progressive file's coarse picture. Its coefficients are freed before the
+// whole decode takes its own; a failure here only means no coarse picture.
+void offerCoarse(const std::uint8_t* data, std::size_t size, PictureSize stored, const loading::Deadline* deadline,
+                 const std::function<void(LoadResult)>& coarse)
+{
+    LoadResult result;
+    {
+        JpegSession session;
+        session.deadline = deadline;
+        if (!runCoarse(session, data, size, result.picture)) {
+            return;
+        }
+    }
+    result.ok = true;
+    result.ownSize = stored;
+    coarse(std::move(result));
+}
+
+// Runs the decode; on a libjpeg error it returns false with s.reason set.
+bool runDecode(JpegSession& s, const std::uint8_t* data, std::size_t size, const LoadRequest& request,
+               Picture& picture, PictureSize& ownSize)
+{
+    if (setjmp(s.jump) != 0) {
+        return false;
+    }
+    setUp(s, data, size);
+    jpeg_read_header(&s.info, TRUE);
+    if (std::string why = loading::checkPictureSize(s.info.image_width, s.info.image_height); !why.empty()) {
+        std::snprintf(s.reason, sizeof s.reason, "%s", why.c_str());
+        return false;
+    }
+    const PictureSize stored{int(s.info.image_width), int(s.info.image_height)};
+    ownSize = stored;
+    if (request.coarse && s.info.progressive_mode) {
+        offerCoarse(data, size, stored, s.deadline, request.coarse);
+    }
+    const PictureSize need = loading::neededSize(stored, request);
+    s.info.scale_num = unsigned(scaleNumerator(stored.width, stored.height, need));
+    s.info.scale_denom = 8;
+    const bool cmyk = askOutputColour(s);
+    jpeg_start_decompress(&s.info);
+    readRows(s, picture, cmyk);
     return true;
 }
 
