@@ -10,6 +10,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
@@ -71,6 +73,11 @@ int main(int argc, char** argv)
 {
     using namespace velmora;
     shell::monotonicMilliseconds(); // the clock of --timing starts here
+    // Picture-sized buffers come from and go back to the system: otherwise glibc raises its
+    // threshold after the first large free and keeps a freed picture or desktop copy in the
+    // heap, adding up to a whole screen buffer to the peak while the next picture decodes.
+    // Tile-sized buffers, made once a tile, stay below the threshold.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = shell::parseShellOptions(args, std::getenv("XSCREENSAVER_WINDOW"));
