@@ -200,7 +200,7 @@ TEST(RandomFilters, MatchThePlainVersionsForEverySeedInEveryRoundingModeOnEveryP
         {4, {12, 6, 3, 0, 1, -1, -12, 1000, (1 << 28) - 1, 1 << 28, -(1 << 28), INT_MAX, INT_MIN}},
         {29, {50, 100, 0, 126, 127, 128, -1, -50, 255, 1 << 20, -(1 << 20)}}};
     const int modes[] = {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO};
-    for (SimdLevel level : {SimdLevel::avx2, SimdLevel::baseline}) {
+    for (SimdLevel level : {SimdLevel::avx2, SimdLevel::sse41, SimdLevel::baseline}) {
         capSimdLevel(level);
         for (const auto& [type, params] : cases)
             for (std::uint64_t seed = 1; seed <= 6; ++seed) {
@@ -237,7 +237,7 @@ TEST(RandomFilters, NoiseRoundsADrawOnAHalfToEvenOnEveryPath)
     Random probe(11);
     probe.discard(kTie);
     ASSERT_EQ(probe.nextSingleBits(), 1u << 23);
-    for (SimdLevel level : {SimdLevel::avx2, SimdLevel::baseline}) {
+    for (SimdLevel level : {SimdLevel::avx2, SimdLevel::sse41, SimdLevel::baseline}) {
         capSimdLevel(level);
         for (int parity = 0; parity < 2; ++parity) {
             Picture in = randomPicture(16, 3, 8, 128);

@@ -31,7 +31,7 @@ double chiSquare(const std::vector<int>& counts, double total)
 
 TEST(Random, BulkDrawsAreTheSingleDrawsOnEveryPathAndAcrossAChangeOfKeys)
 {
-    for (SimdLevel level : {SimdLevel::baseline, SimdLevel::avx2}) {
+    for (SimdLevel level : {SimdLevel::baseline, SimdLevel::sse41, SimdLevel::avx2}) {
         const SimdCeiling ceiling(level);
         // Far in, so the runs cross the point (2^31 draws) where the keys change.
         for (std::uint64_t start : {std::uint64_t(0), (std::uint64_t(1) << 31) - 37}) {
