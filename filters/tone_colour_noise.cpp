@@ -141,8 +141,8 @@ __attribute__((target("avx2"))) int noiseRowAvx2(const std::uint8_t* src, std::u
     return _mm256_testz_si256(ties, ties) ? x : 0;
 }
 
-// noiseRowAvx2 four pixels a step, for processors without AVX2: the same rounding and the
-// same tie rule. Within 128 bits the packs leave the draws in order.
+// The AVX2 row four pixels a step, for processors without AVX2: the same rounding and the
+// same tie rule. Within 128 bits the packs leave the draws in order, so no permute is needed.
 __attribute__((target("sse4.1"))) int noiseRowSse41(const std::uint8_t* src, std::uint8_t* dst, const std::uint32_t* draws,
                                                    int w, std::int32_t p)
 {
