@@ -1,6 +1,6 @@
-// The filter types against their plain transcriptions on random pictures, worked examples
-// that pin those transcriptions, the failure path, the yields and re-entrancy, and a sweep of
-// every type in the table.
+// Every filter type against its plain transcription on random pictures of every size and
+// param worth trying (bytes, failures and yields), worked examples that pin the
+// transcriptions, the random filters on every vector level, a failure part way and re-entry.
 #include "filters/engine.h"
 #include "filters/filter_procs.h"
 #include "filters/filter_table.h"
