@@ -17,7 +17,7 @@
 #endif
 #if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
-#define VELMORA_NOISE_AVX2 1
+#define VELMORA_NOISE_X86 1
 #endif
 
 namespace velmora::filters {
@@ -96,7 +96,7 @@ void rowMinMax(const std::uint8_t* row, int w, std::array<std::uint8_t, 3>& lo, 
     }
 }
 
-#if VELMORA_NOISE_AVX2
+#if VELMORA_NOISE_X86
 // One row of noise for 0 <= param <= 126, eight pixels a step; returns the pixels done, or 0
 // when a draw of the row is 2^23 (one in 2^24), whose noise ends in exactly a half and so
 // rounds by the pixel's parity: the caller then does the whole row the plain way. `draws` holds the
@@ -139,6 +139,40 @@ __attribute__((target("avx2"))) int noiseRowAvx2(const std::uint8_t* src, std::u
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * std::ptrdiff_t(x)), _mm256_blendv_epi8(out, kept, channel4));
     }
     return _mm256_testz_si256(ties, ties) ? x : 0;
+}
+
+// The AVX2 row four pixels a step, for processors without AVX2: the same rounding and the
+// same tie rule. Within 128 bits the packs leave the draws in order, so no permute is needed.
+__attribute__((target("sse4.1"))) int noiseRowSse41(const std::uint8_t* src, std::uint8_t* dst, const std::uint32_t* draws,
+                                                   int w, std::int32_t p)
+{
+    const __m128i span = _mm_set1_epi32(2 * p + 1);
+    const __m128i justBelowHalf = _mm_set1_epi32(0x7FFFFF);
+    const __m128i fraction = _mm_set1_epi32(0xFFFFFF);
+    const __m128i half = _mm_set1_epi32(0x800000);
+    const __m128i toPixels = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i amplitude = _mm_set1_epi8(std::int8_t(p));
+    const __m128i bias = _mm_set1_epi8(std::int8_t(-128));
+    const __m128i channel4 = _mm_set1_epi32(std::int32_t(0xFF000000u));
+    __m128i ties = _mm_setzero_si128();
+    int x = 0;
+    for (; x + 4 <= w; x += 4) {
+        const std::uint32_t* k = draws + 3 * std::ptrdiff_t(x);
+        __m128i rounded[3];
+        for (int i = 0; i < 3; ++i) {
+            const __m128i t = _mm_mullo_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(k + 4 * i)), span);
+            ties = _mm_or_si128(ties, _mm_cmpeq_epi32(_mm_and_si128(t, fraction), half));
+            rounded[i] = _mm_srli_epi32(_mm_add_epi32(t, justBelowHalf), 24);
+        }
+        const __m128i bytes =
+            _mm_packus_epi16(_mm_packs_epi32(rounded[0], rounded[1]), _mm_packs_epi32(rounded[2], rounded[2]));
+        const __m128i noise = _mm_sub_epi8(_mm_shuffle_epi8(bytes, toPixels), amplitude);
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * std::ptrdiff_t(x)));
+        const __m128i out = _mm_xor_si128(_mm_adds_epi8(_mm_xor_si128(pixels, bias), noise), bias);
+        const __m128i kept = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * std::ptrdiff_t(x)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * std::ptrdiff_t(x)), _mm_blendv_epi8(out, kept, channel4));
+    }
+    return _mm_testz_si128(ties, ties) ? x : 0;
 }
 #endif
 
@@ -223,15 +257,18 @@ FilterResult Fil_Noise(FilterEngine& e)
     // same value comes from integers in units of 2^-24 (the draw's resolution).
     const bool exactInIntegers = p >= -(std::int64_t(1) << 20) && p <= (std::int64_t(1) << 20);
 
-    // Small amplitudes go eight pixels a step with AVX2, four with SSE2 (whose products need
-    // the draws in four slots per pixel).
+    // Small amplitudes go eight pixels a step with AVX2, four with SSE4.1 or SSE2 (whose
+    // products need the draws in four slots per pixel).
     bool wide = false;
+    bool sse41 = false;
     bool narrow = false;
-#if VELMORA_NOISE_AVX2
-    wide = p >= 0 && p <= 126 && simdLevel() >= SimdLevel::avx2;
+#if VELMORA_NOISE_X86
+    const SimdLevel level = simdLevel();
+    wide = p >= 0 && p <= 126 && level >= SimdLevel::avx2;
+    sse41 = !wide && p >= 0 && p <= 126 && level >= SimdLevel::sse41;
 #endif
 #if defined(__SSE2__)
-    narrow = !wide && p >= 0 && p <= 127;
+    narrow = !wide && !sse41 && p >= 0 && p <= 127;
 #endif
     // A row's draws, three per pixel in scan order, made in one call before the row is worked.
     std::vector<std::uint32_t> draws(std::size_t(W) * 3);
@@ -241,9 +278,11 @@ FilterResult Fil_Noise(FilterEngine& e)
         std::uint8_t* dst = e.Pix_Work.at(1, y);
         random.fillSingleBits(draws);
         std::ptrdiff_t x = 0;
-#if VELMORA_NOISE_AVX2
+#if VELMORA_NOISE_X86
         if (wide) {
             x = noiseRowAvx2(src, dst, draws.data(), W, std::int32_t(p));
+        } else if (sse41) {
+            x = noiseRowSse41(src, dst, draws.data(), W, std::int32_t(p));
         }
 #endif
 #if defined(__SSE2__)

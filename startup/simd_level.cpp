@@ -13,6 +13,9 @@ SimdLevel detected()
     if (__builtin_cpu_supports("avx2")) {
         return SimdLevel::avx2;
     }
+    if (__builtin_cpu_supports("sse4.1")) {
+        return SimdLevel::sse41;
+    }
 #endif
     return SimdLevel::baseline;
 }

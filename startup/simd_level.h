@@ -6,6 +6,7 @@ namespace velmora {
 
 enum class SimdLevel {
     baseline, // what the build targets (SSE2 on x86-64) and plain C++ elsewhere
+    sse41,    // 32-bit products and byte shuffles, four lanes
     avx2,
 };
 

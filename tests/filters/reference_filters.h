@@ -21,27 +21,6 @@ namespace reference {
 
 using velmora::Picture;
 
-struct Arrays {
-    int W, H;
-    std::vector<std::int64_t> work, orgn;
-
-    explicit Arrays(const Picture& p) : W(p.width()), H(p.height())
-    {
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x)
-                for (int c = 0; c < 4; ++c) work.push_back(p.pixel(x, y)[c]);
-        orgn = work;
-    }
-    std::int64_t& Work(int c, int x, int y) { return work.at(std::size_t((c - 1) + 4 * ((x - 1) + W * (y - 1)))); }
-    std::int64_t Orgn(int c, int x, int y) { return orgn.at(std::size_t((c - 1) + 4 * ((x - 1) + W * (y - 1)))); }
-    Picture picture() const
-    {
-        Picture p(W, H);
-        for (std::size_t i = 0; i < work.size(); ++i) p.data()[i] = std::uint8_t(work[i]);
-        return p;
-    }
-};
-
 struct Overflow {};
 inline std::int64_t L(std::int64_t v)
 {
@@ -224,14 +203,15 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
     if (type >= 25 && type <= 27) return later::referenceRank(type, in);
     if (type == 31 && param <= 0) return std::nullopt;
     if (type >= 28 && type <= 31) return later::referencePoint(type, in, int(param), &rnd);
-    Arrays a(in);
-    const int W = a.W, H = a.H;
+    Picture original = in, result = in;
+    velmora::filters::testing::Pixels work{result}, O{original};
+    const int W = in.width(), H = in.height();
     int yields = 0;
     auto S8 = [&](int c, int x, int y) {
         std::int64_t s = 0;
         for (int j = -1; j <= 1; ++j)
             for (int i = -1; i <= 1; ++i)
-                if (i != 0 || j != 0) s += a.Work(c, x + i, y + j);
+                if (i != 0 || j != 0) s += work(c, x + i, y + j);
         return s;
     };
     auto inPlace = [&](auto formula) {
@@ -239,7 +219,7 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
             for (int x = 2; x <= W - 1; ++x) {
                 std::int64_t v[3];
                 for (int c = 1; c <= 3; ++c) v[c - 1] = formula(c, x, y);
-                for (int c = 1; c <= 3; ++c) a.Work(c, x, y) = v[c - 1];
+                for (int c = 1; c <= 3; ++c) work(c, x, y) = v[c - 1];
             }
             ++yields;
         }
@@ -256,11 +236,10 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
     auto sourceRows = [&](int y0, int y1, int x0, int x1, auto formula) {
         for (int y = y0; y <= y1; ++y) {
             for (int x = x0; x <= x1; ++x)
-                for (int c = 1; c <= 3; ++c) a.Work(c, x, y) = clamp255(formula(c, x, y));
+                for (int c = 1; c <= 3; ++c) work(c, x, y) = clamp255(formula(c, x, y));
             ++yields;
         }
     };
-    auto O = [&](int c, int x, int y) { return a.Orgn(c, x, y); };
     std::vector<std::int64_t> gray(766);
     try {
         switch (type) {
@@ -270,11 +249,11 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
             const std::int64_t k = L(param + (type == 1 ? 24 : 9)), d = L(param + (type == 1 ? 8 : 1));
             if (d == 0) return std::nullopt;
             inPlace([&](int c, int x, int y) {
-                return clamp255(L(L(a.Work(c, x, y) * k) - w * S8(c, x, y)) / d);
+                return clamp255(L(L(work(c, x, y) * k) - w * S8(c, x, y)) / d);
             });
             break;
         }
-        case 2: perPixel([&](int x, int y) { for (int c = 1; c <= 3; ++c) a.Work(c, x, y) = 255 - a.Work(c, x, y); }); break;
+        case 2: perPixel([&](int x, int y) { for (int c = 1; c <= 3; ++c) work(c, x, y) = 255 - work(c, x, y); }); break;
         case 3: inPlace([&](int c, int x, int y) { return S8(c, x, y) / 8; }); break;
         case 4: {
             const std::int64_t half = cLng(double(param) / 2);
@@ -286,14 +265,14 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
                 if (x + dx > W) dx = 0;
                 if (y + dy < 1) dy = 0;
                 if (y + dy > H) dy = 0;
-                for (int c = 1; c <= 3; ++c) a.Work(c, x, y) = a.Work(c, int(x + dx), int(y + dy));
+                for (int c = 1; c <= 3; ++c) work(c, x, y) = work(c, int(x + dx), int(y + dy));
             });
             break;
         }
         case 5:
             inPlace([&](int c, int x, int y) {
-                return (a.Work(c, x - 1, y) + a.Work(c, x, y) + a.Work(c, x, y - 1) + a.Work(c, x, y + 1) +
-                        a.Work(c, x + 1, y)) / 5;
+                return (work(c, x - 1, y) + work(c, x, y) + work(c, x, y - 1) + work(c, x, y + 1) +
+                        work(c, x + 1, y)) / 5;
             });
             break;
         case 7:
@@ -309,7 +288,7 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
         case 10:
             sourceRows(1, H - 1, 1, W - 1, [&](int c, int x, int y) {
                 // These two read Pix_Work, as written: the pixel and its lower-right neighbour.
-                const std::int64_t own = a.Work(c, x, y), next = a.Work(c, x + 1, y + 1);
+                const std::int64_t own = work(c, x, y), next = work(c, x + 1, y + 1);
                 const std::int64_t d = type == 8 ? own - next : next - own;
                 return std::abs(d + off[c]);
             });
@@ -325,8 +304,8 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
         case 12:
             for (int i = 0; i <= 765; ++i) gray[std::size_t(i)] = i / 3;
             perPixel([&](int x, int y) {
-                const std::int64_t v = gray[std::size_t(a.Work(2, x, y) + a.Work(3, x, y) + a.Work(1, x, y))];
-                for (int c = 1; c <= 3; ++c) a.Work(c, x, y) = v;
+                const std::int64_t v = gray[std::size_t(work(2, x, y) + work(3, x, y) + work(1, x, y))];
+                for (int c = 1; c <= 3; ++c) work(c, x, y) = v;
             });
             break;
         case 13:
@@ -339,7 +318,7 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
         case 14: {
             const float k = percent(param);
             for (int i = 0; i <= 255; ++i) gray[std::size_t(i)] = clamp255(cLng(double(k) * i));
-            perPixel([&](int x, int y) { for (int c = 1; c <= 3; ++c) a.Work(c, x, y) = gray[std::size_t(O(c, x, y))]; });
+            perPixel([&](int x, int y) { for (int c = 1; c <= 3; ++c) work(c, x, y) = gray[std::size_t(O(c, x, y))]; });
             break;
         }
         case 15: {
@@ -358,7 +337,7 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
                     if (count > 0)
                         for (auto& s : sum) s /= count;
                 }
-                for (int c = 0; c < 3; ++c) a.Work(c + 1, x, y) = sum[c];
+                for (int c = 0; c < 3; ++c) work(c + 1, x, y) = sum[c];
             });
             break;
         }
@@ -367,7 +346,7 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
                 const std::int64_t B = O(1, x, y), G = O(2, x, y), R = O(3, x, y);
                 const std::int64_t orders[6][3] = {{B, G, R}, {G, R, B}, {R, B, G}, {G, B, R}, {R, G, B}, {B, R, G}};
                 if (param >= 1 && param <= 5)
-                    for (int c = 0; c < 3; ++c) a.Work(c + 1, x, y) = orders[param][c];
+                    for (int c = 0; c < 3; ++c) work(c + 1, x, y) = orders[param][c];
             });
             break;
         case 17: {
@@ -383,14 +362,14 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
                 std::int32_t b = std::int32_t(gray[std::size_t(O(1, x, y))]), g = std::int32_t(gray[std::size_t(O(2, x, y))]),
                              r = std::int32_t(gray[std::size_t(O(3, x, y))]);
                 if (!velmora::filters::Spill_Clamp(b, g, r)) throw Overflow{};
-                a.Work(1, x, y) = b, a.Work(2, x, y) = g, a.Work(3, x, y) = r;
+                work(1, x, y) = b, work(2, x, y) = g, work(3, x, y) = r;
             });
             break;
         }
         case 18:
             perPixel([&](int x, int y) {
                 const bool white = O(3, x, y) >= red || O(2, x, y) >= green || O(1, x, y) >= blue;
-                for (int c = 1; c <= 3; ++c) a.Work(c, x, y) = white ? 255 : 0;
+                for (int c = 1; c <= 3; ++c) work(c, x, y) = white ? 255 : 0;
             });
             break;
         default: break;
@@ -399,7 +378,7 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
         return std::nullopt;
     }
     if (rows) *rows = yields;
-    return a.picture();
+    return result;
 }
 
 } // namespace reference

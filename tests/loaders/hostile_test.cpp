@@ -2,7 +2,6 @@
 // reason, never a crash, a hang or a huge allocation. The sanitizers watch the rest.
 #include "platform/picture_loader_factory.h"
 #include "tests/loaders/loader_test_support.h"
-#include "startup/random.h"
 
 #include <gtest/gtest.h>
 
@@ -124,25 +123,6 @@ TEST(Hostile, ScanFloodJpegIsRefused)
     const LoadResult r = loader->load(writeTemporary("flood.jpg", flood), {});
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.find("scans"), std::string::npos) << r.error;
-}
-
-TEST(Hostile, RandomBytesBehindEachSignatureFailCleanly)
-{
-    const std::vector<std::vector<std::uint8_t>> signatures = {
-        {0xFF, 0xD8, 0xFF, 0xE0}, {'G', 'I', 'F', '8', '9', 'a'}, {'B', 'M'}, {0xD7, 0xCD, 0xC6, 0x9A},
-        {1, 0, 9, 0, 0, 3}};
-    auto loader = createPlatformPictureLoader();
-    Random random(20240601);
-    for (const auto& signature : signatures) {
-        for (int round = 0; round < 25; ++round) {
-            std::vector<std::uint8_t> bytes = signature;
-            const std::size_t length = std::size_t(random.below(600));
-            for (std::size_t i = 0; i < length; ++i) {
-                bytes.push_back(std::uint8_t(random.below(256)));
-            }
-            expectCleanResult(*loader, writeTemporary("random", bytes), "random round " + std::to_string(round));
-        }
-    }
 }
 
 // Only regular files that exist are read, and never more than a picture of their kind can need: a FIFO
