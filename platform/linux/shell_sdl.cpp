@@ -31,9 +31,12 @@ namespace {
 class SdlPlatform final : public show::CapturedDesktopPlatform {
 public:
     explicit SdlPlatform(Picture captured) { desktop = std::move(captured); }
+    // The window to present into; none before the window is destroyed (the presenter lets go
+    // of its shared memory while the X connection is still open).
     void setWindow(SDL_Window* window, ::Display* x11, Window xWindow)
     {
         window_ = window;
+        presenter_.reset();
         XWindowAttributes attributes{};
         if (x11 == nullptr || XGetWindowAttributes(x11, xWindow, &attributes) == 0) {
             return;
@@ -321,6 +324,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
 
     exit.EndShow([&] { form->stopShow(); });
     SDL_SetWindowKeyboardGrab(window.get(), SDL_FALSE);
+    platform.setWindow(nullptr, nullptr, 0);
     window.reset();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return 0;
