@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace velmora::show {
 
@@ -56,17 +57,61 @@ std::vector<Strip> flipStrips(FlipForm form, int direction, int step, int tileW,
 
 namespace {
 
-// One strip ready to draw: where it lands on Display (clipped to the tile and the buffer),
-// and for each of its columns the source column's byte offset, -1 where that column lies
-// outside the source tile.
+// One strip ready to draw: where it lands on Display (clipped to the tile and the buffer), for
+// each of its columns the source column's byte offset (-1 where that column lies outside the
+// source tile), and for each of its rows the source row (-1 outside).
 struct PlacedStrip {
     Rect area;
-    Rect target; // unclipped, absolute
-    int sourceY = 0;
-    int sourceH = 0;
-    int firstColumn = 0; // into the shared column table
+    int firstColumn = 0;     // into the shared column table
+    int firstRow = 0;        // into the shared row table
     bool wholeSource = true; // no column lies outside the source tile
+    int spanFirst = 0;       // the byte offsets of its leftmost and rightmost source columns
+    int spanLast = 0;
 };
+
+// stretchSample(i, n, m) for i = first, first + 1, ..., first + count - 1, each plus `origin`,
+// into `out`: the same values by stepping the fraction instead of dividing for each one.
+template <typename Put>
+void sampleRun(int first, int count, int n, int m, Put put)
+{
+    const std::int64_t den = 2 * std::int64_t(n);
+    const std::int64_t num = (2 * std::int64_t(first) + 1) * m;
+    std::int64_t q = num / den;
+    std::int64_t r = num % den;
+    const std::int64_t stepQ = 2 * std::int64_t(m) / den;
+    const std::int64_t stepR = 2 * std::int64_t(m) % den;
+    for (int i = 0; i < count; ++i) {
+        put(int(q));
+        q += stepQ;
+        r += stepR;
+        if (r >= den) {
+            r -= den;
+            q += 1;
+        }
+    }
+}
+
+// Rows this far below the one being drawn are asked of memory ahead: between frames the
+// caches go to other programs, and a tile's rows lie a screen's width apart, too far for the
+// processor to see the pattern by itself.
+constexpr int PrefetchRows = 4;
+constexpr int CacheLine = 64;
+
+void prefetchSpan(const std::uint8_t* first, const std::uint8_t* last, bool forWriting)
+{
+    for (const std::uint8_t* p = first; p <= last; p += CacheLine) {
+        if (forWriting) {
+            __builtin_prefetch(p, 1);
+        } else {
+            __builtin_prefetch(p, 0);
+        }
+    }
+    if (forWriting) {
+        __builtin_prefetch(last, 1);
+    } else {
+        __builtin_prefetch(last, 0);
+    }
+}
 
 } // namespace
 
@@ -87,22 +132,35 @@ void drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt 
     // Kept between steps: a step runs every frame and needs the same few kilobytes each time.
     thread_local std::vector<PlacedStrip> placed;
     thread_local std::vector<int> columns;
+    thread_local std::vector<int> rows;
     placed.clear();
     columns.clear();
+    rows.clear();
     for (const Strip& strip : strips) {
         const Rect target{tile.x + strip.target.x, tile.y + strip.target.y, strip.target.width, strip.target.height};
         const Rect area = intersect(target, box);
         if (area.empty() || limit.empty()) {
             continue;
         }
-        PlacedStrip p{area, target, from.y + strip.source.y, strip.source.height, int(columns.size())};
+        PlacedStrip p{area, int(columns.size()), int(rows.size())};
+        p.spanFirst = std::numeric_limits<int>::max();
+        p.spanLast = -1;
         const int sourceX = from.x + strip.source.x;
-        for (int x = area.x; x < area.right(); ++x) {
-            const int sx = sourceX + stretchSample(x - target.x, target.width, strip.source.width);
+        sampleRun(area.x - target.x, area.width, target.width, strip.source.width, [&](int sample) {
+            const int sx = sourceX + sample;
             const bool inside = sx >= limit.x && sx < limit.right();
             columns.push_back(inside ? sx * 4 : -1);
             p.wholeSource = p.wholeSource && inside;
-        }
+            if (inside) {
+                p.spanFirst = std::min(p.spanFirst, sx * 4);
+                p.spanLast = std::max(p.spanLast, sx * 4 + 3);
+            }
+        });
+        const int sourceY = from.y + strip.source.y;
+        sampleRun(area.y - target.y, area.height, target.height, strip.source.height, [&](int sample) {
+            const int sy = sourceY + sample;
+            rows.push_back(sy >= limit.y && sy < limit.bottom() ? sy : -1);
+        });
         placed.push_back(p);
     }
 
@@ -112,6 +170,17 @@ void drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt 
         }
     };
     for (int y = box.y; y < box.bottom(); ++y) {
+        if (const int ahead = y + PrefetchRows; PrefetchRows > 0 && ahead < box.bottom()) {
+            prefetchSpan(display.pixel(box.x, ahead), display.pixel(box.right() - 1, ahead) + 3, true);
+            for (const PlacedStrip& p : placed) {
+                if (ahead >= p.area.y && ahead < p.area.bottom() && p.spanLast >= 0) {
+                    if (const int sy = rows[std::size_t(p.firstRow + ahead - p.area.y)]; sy >= 0) {
+                        const std::uint8_t* in = from.picture.pixel(0, sy);
+                        prefetchSpan(in + p.spanFirst, in + p.spanLast, false);
+                    }
+                }
+            }
+        }
         std::uint8_t* row = display.pixel(0, y);
         int x = box.x;
         for (const PlacedStrip& p : placed) {
@@ -121,8 +190,8 @@ void drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt 
             assert(p.area.x >= x);
             black(row, x, p.area.x);
             x = p.area.right();
-            const int sy = p.sourceY + stretchSample(y - p.target.y, p.target.height, p.sourceH);
-            if (sy < limit.y || sy >= limit.bottom()) {
+            const int sy = rows[std::size_t(p.firstRow + y - p.area.y)];
+            if (sy < 0) {
                 black(row, p.area.x, x);
                 continue;
             }

@@ -561,9 +561,13 @@ void ShowForm::Timer4_Timer()
     ShowBuffers& b = buffers_;
     const Rect tile = currentTile();
     s.FlipStep += 2;
-    // Steps outside 1..24 only fill the tile black, as the final tick does before its copy.
-    drawFlipStep(b.Display, tile, {b.Master, s.PointX, s.PointY}, {b.Pic_D, 0, 0}, FlipForm::Filter, s.FlipDir,
-                 s.FlipStep);
+    // The final tick's exact copy covers the whole tile, so the black fill of a step past the
+    // last one is drawn only when Pic_D could not be made.
+    const bool copyCoversTile = b.Pic_D.width() >= s.TileW && b.Pic_D.height() >= s.TileH;
+    if (s.FlipStep <= LastFlipStep || !copyCoversTile) {
+        drawFlipStep(b.Display, tile, {b.Master, s.PointX, s.PointY}, {b.Pic_D, 0, 0}, FlipForm::Filter, s.FlipDir,
+                     s.FlipStep);
+    }
     if (s.FlipStep > LastFlipStep) {
         blockCopy(b.Display, s.PointX, s.PointY, s.TileW, s.TileH, b.Pic_D, 0, 0);
         DrawGrid(tile);

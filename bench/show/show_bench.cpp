@@ -8,7 +8,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 using namespace velmora;
 using namespace velmora::show;
@@ -167,5 +169,31 @@ void BM_FlipStep(benchmark::State& state)
     }
 }
 BENCHMARK(BM_FlipStep)->Unit(benchmark::kMicrosecond);
+
+// The same step as the running show meets it: a frame later, with the caches taken by others
+// in between (64 MiB written before each step, outside the timing).
+void BM_FlipStepCold(benchmark::State& state)
+{
+    Picture display(ScreenW, ScreenH);
+    Picture oldImage(ScreenW, ScreenH);
+    Picture newImage(ScreenW / 8, ScreenH / 6);
+    for (int y = 0; y < ScreenH; ++y)
+        for (int x = 0; x < ScreenW; ++x) oldImage.setPixel(x, y, std::uint8_t(x), std::uint8_t(y), std::uint8_t(x ^ y));
+    std::vector<std::uint8_t> others(64u << 20);
+    const Rect tile{ScreenW / 8 * 3, ScreenH / 6 * 2, ScreenW / 8, ScreenH / 6};
+    int i = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::fill(others.begin(), others.end(), std::uint8_t(i));
+        benchmark::DoNotOptimize(others.data());
+        state.ResumeTiming();
+        const int step = i % 24 + 1;
+        const int direction = i / 24 % 4 + 1;
+        drawFlipStep(display, tile, {oldImage, tile.x, tile.y}, {newImage, 0, 0}, FlipForm::Filter, direction, step);
+        benchmark::DoNotOptimize(display.data());
+        ++i;
+    }
+}
+BENCHMARK(BM_FlipStepCold)->Unit(benchmark::kMicrosecond);
 
 } // namespace

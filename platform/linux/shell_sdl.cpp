@@ -8,6 +8,8 @@
 #include "show/show_exit.h"
 #include "show/show_form.h"
 #include "show/show_platform.h"
+// Xlib last among the project's headers: its macros (None, Status) would clash.
+#include "platform/linux/shell_present.h"
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
@@ -21,17 +23,40 @@ namespace velmora::shell {
 
 namespace {
 
-// Presents through the window's own surface: SDL_UpdateWindowSurfaceRects hands the server
-// just the changed rectangle, where a renderer would redraw the whole window every frame.
+// Presents into the window through the X server's shared memory (or the connection), just
+// the changed rectangle. SDL's own window surface does the same but waits for the server
+// after every update (a round trip per frame); here the server's note that it has read the
+// image is collected with the next frame's events. The surface remains for a video driver
+// other than X.
 class SdlPlatform final : public show::CapturedDesktopPlatform {
 public:
     explicit SdlPlatform(Picture captured) { desktop = std::move(captured); }
-    void setWindow(SDL_Window* window) { window_ = window; }
+    // The window to present into; none before the window is destroyed (the presenter lets go
+    // of its shared memory while the X connection is still open).
+    void setWindow(SDL_Window* window, ::Display* x11, Window xWindow)
+    {
+        window_ = window;
+        presenter_.reset();
+        XWindowAttributes attributes{};
+        if (x11 == nullptr || XGetWindowAttributes(x11, xWindow, &attributes) == 0) {
+            return;
+        }
+        if (const auto layout = layoutFor(x11, attributes)) {
+            presenter_ = std::make_unique<XPresenter>(x11, xWindow, attributes.visual, attributes.depth, *layout);
+        }
+    }
 
     void present(const Picture& display, const show::Rect& area) override
     {
         const show::Rect r = show::intersect(area, show::boundsOf(display));
-        put(display, r, r.x, r.y);
+        if (r.empty()) {
+            return;
+        }
+        if (presenter_ != nullptr) {
+            presenter_->present(display, r);
+        } else {
+            putOnSurface(display, r, r.x, r.y);
+        }
         // The show draws over the corner: the figure goes back on top.
         if (badge_ != nullptr && !show::intersect(r, badgeArea()).empty()) {
             presentBadge();
@@ -41,10 +66,18 @@ public:
     void showFps(const FpsBadge* badge) { badge_ = badge; }
     void presentBadge()
     {
-        if (const show::Rect at = badgeArea(); !at.empty()) {
-            put(badge_->picture(), {0, 0, at.width, at.height}, at.x, at.y);
+        const show::Rect at = badgeArea();
+        if (at.empty()) {
+            return;
+        }
+        if (presenter_ != nullptr) {
+            presenter_->putImage(badge_->picture(), {0, 0, at.width, at.height}, at.x, at.y);
+        } else {
+            putOnSurface(badge_->picture(), {0, 0, at.width, at.height}, at.x, at.y);
         }
     }
+
+    bool takeEvent(const XEvent& event) { return presenter_ != nullptr && presenter_->takeEvent(event); }
 
     std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
 
@@ -59,8 +92,8 @@ private:
         return badge_->placeIn(w, h);
     }
 
-    // Draws `area` of `picture` (inside it) at (dx, dy) of the window's surface.
-    void put(const Picture& picture, const show::Rect& area, int dx, int dy)
+    // Draws `area` of `picture` (inside it) at (dx, dy) of the window's SDL surface.
+    void putOnSurface(const Picture& picture, const show::Rect& area, int dx, int dy)
     {
         SDL_Surface* surface = window_ != nullptr ? SDL_GetWindowSurface(window_) : nullptr;
         if (surface == nullptr) {
@@ -90,7 +123,13 @@ private:
 
     SDL_Window* window_ = nullptr;
     const FpsBadge* badge_ = nullptr;
+    std::unique_ptr<XPresenter> presenter_;
 };
+
+Bool isPresenterNote(::Display*, XEvent* event, XPointer platform)
+{
+    return reinterpret_cast<SdlPlatform*>(platform)->takeEvent(*event) ? True : False;
+}
 
 // EndShow's system side on Linux: no password service and no screen-saving flag; the
 // cursor and the system keys are the start-up platform's.
@@ -187,7 +226,14 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         return 1;
     }
     const std::int64_t created = monotonicMilliseconds();
-    platform.setWindow(window.get());
+    // The X connection and window: the show presents into the window itself, and the shell
+    // sleeps on the connection (SDL's own wait reads it several times per wake-up even when
+    // only a timer is due, which was most of a frame's system calls).
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    const bool onX = SDL_GetWindowWMInfo(window.get(), &wm) == SDL_TRUE && wm.subsystem == SDL_SYSWM_X11;
+    ::Display* x11 = onX ? wm.info.x11.display : nullptr;
+    platform.setWindow(window.get(), x11, onX ? wm.info.x11.window : 0);
     std::unique_ptr<FpsBadge> badge;
     if (options.fps) {
         badge = std::make_unique<FpsBadge>();
@@ -211,14 +257,6 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
                  << " ms, window after " << created << " ms, first frame after " << firstFrame << " ms\n";
     }
 
-    // The X connection, to sleep on it ourselves: SDL's own wait reads the connection several
-    // times per wake-up even when only a timer is due, which was most of a frame's system calls.
-    SDL_SysWMinfo wm;
-    SDL_VERSION(&wm.version);
-    ::Display* x11 = SDL_GetWindowWMInfo(window.get(), &wm) == SDL_TRUE && wm.subsystem == SDL_SYSWM_X11
-                         ? wm.info.x11.display
-                         : nullptr;
-
     bool ending = false;
     while (!ending) {
         SDL_Event event;
@@ -230,15 +268,22 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         if (x11 == nullptr) {
             got = wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0;
         } else {
-            // Events Xlib has already read (during a present's round trip) are not on the
-            // connection any more, and events SDL made itself are in its own queue: with either
-            // there is no sleep. After the sleep SDL looks once (a signal becomes SDL_QUIT there,
-            // whichever thread took it).
+            // Events Xlib has already read are not on the connection any more, and events SDL
+            // made itself are in its own queue: with either there is no sleep. With a frame due
+            // within an interval the connection is not watched: the server's note that it has
+            // read the last frame (and any input) is taken at that frame, one wake-up a frame.
+            // After the sleep SDL looks once (a signal becomes SDL_QUIT there, whichever thread
+            // took it).
             XFlush(x11);
             pollfd connection{ConnectionNumber(x11), POLLIN, 0};
             if (XEventsQueued(x11, QueuedAlready) == 0 &&
                 SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0) {
-                poll(&connection, 1, wait);
+                const bool frameSoon = wait >= 0 && wait <= ticker.frameIntervalMs();
+                poll(frameSoon ? nullptr : &connection, frameSoon ? 0 : 1, wait);
+            }
+            // The notes are the presenter's: taken out before SDL reads the rest.
+            XEvent note;
+            while (XCheckIfEvent(x11, &note, isPresenterNote, reinterpret_cast<XPointer>(&platform)) == True) {
             }
             got = SDL_PollEvent(&event) != 0;
         }
@@ -279,6 +324,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
 
     exit.EndShow([&] { form->stopShow(); });
     SDL_SetWindowKeyboardGrab(window.get(), SDL_FALSE);
+    platform.setWindow(nullptr, nullptr, 0);
     window.reset();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return 0;

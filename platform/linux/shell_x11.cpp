@@ -10,13 +10,11 @@
 #include "platform/linux/shell_ticker.h"
 #include "show/show_form.h"
 #include "show/show_platform.h"
+#include "platform/linux/shell_present.h" // Xlib: after the show's headers
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XShm.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
 
 #include <algorithm>
 #include <atomic>
@@ -172,146 +170,11 @@ int endOnLostConnection(::Display*)
     _exit(0);
 }
 
-// An image in memory that the X server shares (MIT-SHM), the size of the window's picture:
-// a presented rectangle is copied into it once and the server reads it from there, where
-// XPutImage would send every byte through the connection. Only for a server on this machine
-// that takes pixels in our byte order; anything else keeps to XPutImage.
-class SharedImage {
-public:
-    SharedImage(::Display* display, Visual* visual, int depth) : display_(display), visual_(visual), depth_(depth)
-    {
-        int major = 0;
-        int minor = 0;
-        Bool pixmaps = False;
-        int opcode = 0;
-        int eventBase = 0;
-        int errorBase = 0;
-        // Asked by name first: Xlib's own query prints a warning when the extension is missing.
-        available_ = XQueryExtension(display, "MIT-SHM", &opcode, &eventBase, &errorBase) != 0 &&
-                     XShmQueryVersion(display, &major, &minor, &pixmaps) != 0 && ImageByteOrder(display) == LSBFirst;
-        if (available_) {
-            completionType_ = XShmGetEventBase(display) + ShmCompletion;
-        }
-    }
-    ~SharedImage() { release(); }
-    SharedImage(const SharedImage&) = delete;
-    SharedImage& operator=(const SharedImage&) = delete;
-
-    // The shared image for a width x height picture, made on first use and again for a new
-    // size; nullptr when the server cannot share memory with us (then never asked again).
-    XImage* imageFor(int width, int height)
-    {
-        if (image_ != nullptr && image_->width == width && image_->height == height) {
-            waitUntilRead();
-            return image_;
-        }
-        release();
-        if (!available_ || !create(width, height)) {
-            available_ = false;
-            return nullptr;
-        }
-        return image_;
-    }
-
-    // Hands the server `area` of the image, drawn at the same place in `window`.
-    void put(Window window, GC gc, const show::Rect& area)
-    {
-        XShmPutImage(display_, window, gc, image_, area.x, area.y, area.x, area.y, unsigned(area.width),
-                     unsigned(area.height), True);
-        reading_ = true;
-    }
-
-    // The server's note that it has read the image: it may be written again.
-    bool isCompletion(const XEvent& event) const { return available_ && event.type == completionType_; }
-    void completed() { reading_ = false; }
-
-private:
-    bool create(int width, int height)
-    {
-        image_ = XShmCreateImage(display_, visual_, unsigned(depth_), ZPixmap, nullptr, &segment_, unsigned(width),
-                                 unsigned(height));
-        if (image_ == nullptr) {
-            return false;
-        }
-        segment_.shmid = shmget(IPC_PRIVATE, std::size_t(image_->bytes_per_line) * std::size_t(image_->height),
-                                IPC_CREAT | 0600);
-        if (segment_.shmid < 0) {
-            XDestroyImage(image_);
-            image_ = nullptr;
-            return false;
-        }
-        void* memory = shmat(segment_.shmid, nullptr, 0);
-        if (memory == reinterpret_cast<void*>(-1)) {
-            shmctl(segment_.shmid, IPC_RMID, nullptr);
-            XDestroyImage(image_);
-            image_ = nullptr;
-            return false;
-        }
-        segment_.shmaddr = image_->data = static_cast<char*>(memory);
-        segment_.readOnly = False;
-        // A server elsewhere (a remote display) refuses the attach: known only after a round trip.
-        const int before = lastXError.exchange(0);
-        const Bool attached = XShmAttach(display_, &segment_);
-        XSync(display_, False);
-        const int error = lastXError.exchange(before);
-        // Marked for removal now: the segment goes away once both sides have detached, even
-        // if this process is killed.
-        shmctl(segment_.shmid, IPC_RMID, nullptr);
-        if (attached == 0 || error != 0) {
-            shmdt(segment_.shmaddr);
-            image_->data = nullptr;
-            XDestroyImage(image_);
-            image_ = nullptr;
-            return false;
-        }
-        attached_ = true;
-        return true;
-    }
-
-    // The image must not change while the server may still be reading the last put. Its note
-    // normally came long ago; if not, a round trip settles it either way (a put that failed,
-    // into a window already gone, sends no note at all, so waiting for one could hang).
-    void waitUntilRead()
-    {
-        if (reading_) {
-            XSync(display_, False);
-            reading_ = false;
-        }
-    }
-
-    void release()
-    {
-        if (image_ == nullptr) {
-            return;
-        }
-        if (attached_) {
-            waitUntilRead();
-            XShmDetach(display_, &segment_);
-            XSync(display_, False);
-            attached_ = false;
-        }
-        shmdt(segment_.shmaddr);
-        image_->data = nullptr;
-        XDestroyImage(image_);
-        image_ = nullptr;
-    }
-
-    ::Display* display_;
-    Visual* visual_;
-    int depth_;
-    bool available_ = false;
-    int completionType_ = -1;
-    XShmSegmentInfo segment_{};
-    XImage* image_ = nullptr;
-    bool attached_ = false;
-    bool reading_ = false;
-};
-
 // Draws into a window we do not own, with the pixel layout of its visual.
 class HackPlatform final : public show::CapturedDesktopPlatform {
 public:
-    HackPlatform(::Display* display, Window window, GC gc, Visual* visual, int depth, PixelLayout layout)
-        : display_(display), window_(window), gc_(gc), depth_(depth), layout_(layout), shared_(display, visual, depth)
+    HackPlatform(::Display* display, Window window, Visual* visual, int depth, PixelLayout layout)
+        : presenter_(display, window, visual, depth, layout)
     {
     }
 
@@ -321,7 +184,7 @@ public:
         if (r.empty()) {
             return;
         }
-        putShown(picture, r);
+        presenter_.present(picture, r);
         // The show draws over the corner: the figure goes back on top.
         if (badge_ != nullptr && !show::intersect(r, badgeArea()).empty()) {
             presentBadge();
@@ -332,7 +195,7 @@ public:
     void presentBadge()
     {
         const show::Rect at = badgeArea();
-        putImage(badge_->picture(), {0, 0, at.width, at.height}, at.x, at.y);
+        presenter_.putImage(badge_->picture(), {0, 0, at.width, at.height}, at.x, at.y);
     }
     void setSize(int width, int height)
     {
@@ -340,116 +203,18 @@ public:
         height_ = height;
     }
 
-    bool isShmCompletion(const XEvent& event) const { return shared_.isCompletion(event); }
-    void shmCompleted() { shared_.completed(); }
+    bool takeEvent(const XEvent& event) { return presenter_.takeEvent(event); }
 
     std::int64_t nowMilliseconds() override { return monotonicMilliseconds(); }
 
 private:
     show::Rect badgeArea() const { return badge_->placeIn(width_, height_); }
 
-    // The show's picture, through shared memory when the server shares it with us.
-    void putShown(const Picture& picture, const show::Rect& r)
-    {
-        if (XImage* image = shared_.imageFor(picture.width(), picture.height())) {
-            const int bytesPerPixel = image->bits_per_pixel / 8;
-            auto* out = reinterpret_cast<std::uint8_t*>(image->data) + std::size_t(r.y) * std::size_t(image->bytes_per_line) +
-                        std::size_t(r.x) * std::size_t(bytesPerPixel);
-            if (image->bits_per_pixel == layout_.bitsPerPixel && packPixels(picture, r, layout_, out, image->bytes_per_line)) {
-                shared_.put(window_, gc_, r);
-                return;
-            }
-        }
-        putImage(picture, r, r.x, r.y);
-    }
-
-    // Draws `r` of `picture` (inside it) at (dx, dy) of the window through the connection: for
-    // a server that cannot share memory with us, and for the small -fps figure.
-    void putImage(const Picture& picture, const show::Rect& r, int dx, int dy)
-    {
-        if (r.empty()) {
-            return;
-        }
-        XImage image{};
-        image.format = ZPixmap;
-        image.byte_order = layout_.msbFirst ? MSBFirst : LSBFirst;
-        image.bitmap_unit = 32;
-        image.bitmap_bit_order = LSBFirst;
-        image.bitmap_pad = 32;
-        image.depth = depth_;
-        image.bits_per_pixel = layout_.bitsPerPixel;
-        image.red_mask = layout_.redMask;
-        image.green_mask = layout_.greenMask;
-        image.blue_mask = layout_.blueMask;
-        int sx = r.x;
-        int sy = r.y;
-        if (layout_.sameAsPicture()) {
-            // The picture's memory is already in the server's layout: no copy at all.
-            image.width = picture.width();
-            image.height = picture.height();
-            image.bytes_per_line = picture.width() * 4;
-            image.data = const_cast<char*>(reinterpret_cast<const char*>(picture.data()));
-        } else {
-            const int stride = ((r.width * layout_.bitsPerPixel + 31) / 32) * 4;
-            scratch_.resize(std::size_t(stride) * std::size_t(r.height));
-            if (!packPixels(picture, r, layout_, scratch_.data(), stride)) {
-                return;
-            }
-            image.width = r.width;
-            image.height = r.height;
-            image.bytes_per_line = stride;
-            image.data = reinterpret_cast<char*>(scratch_.data());
-            sx = 0;
-            sy = 0;
-        }
-        if (XInitImage(&image) == 0) {
-            return;
-        }
-        XPutImage(display_, window_, gc_, &image, sx, sy, dx, dy, unsigned(r.width), unsigned(r.height));
-        image.data = nullptr;
-    }
-
     const FpsBadge* badge_ = nullptr;
     int width_ = 0;
     int height_ = 0;
-    ::Display* display_;
-    Window window_;
-    GC gc_;
-    int depth_;
-    PixelLayout layout_;
-    std::vector<std::uint8_t> scratch_;
-    SharedImage shared_;
+    XPresenter presenter_;
 };
-
-// The pixel layout the server uses for this visual and depth; nullopt when it is no
-// true-colour visual (a palette would need colour allocation the show has no use for).
-std::optional<PixelLayout> layoutFor(::Display* display, const XWindowAttributes& attributes)
-{
-    const Visual* visual = attributes.visual;
-    if (visual == nullptr || (visual->c_class != TrueColor && visual->c_class != DirectColor)) {
-        return std::nullopt;
-    }
-    PixelLayout layout;
-    layout.redMask = std::uint32_t(visual->red_mask);
-    layout.greenMask = std::uint32_t(visual->green_mask);
-    layout.blueMask = std::uint32_t(visual->blue_mask);
-    layout.bitsPerPixel = 0;
-    int count = 0;
-    if (XPixmapFormatValues* formats = XListPixmapFormats(display, &count)) {
-        for (int i = 0; i < count; ++i) {
-            if (formats[i].depth == attributes.depth) {
-                layout.bitsPerPixel = formats[i].bits_per_pixel;
-            }
-        }
-        XFree(formats);
-    }
-    // The image is handed over in our own byte order; Xlib swaps when the server differs.
-    layout.msbFirst = false;
-    if (!layout.supported()) {
-        return std::nullopt;
-    }
-    return layout;
-}
 
 // The desktop as the daemon's grabber draws it into a pixmap of the window's size.
 void grabThroughDaemon(::Display* dpy, Window window, const XWindowAttributes& attributes, PixelLayout layout,
@@ -526,9 +291,8 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
         return 1;
     }
     XSelectInput(dpy, window, StructureNotifyMask | ExposureMask);
-    GC gc = XCreateGC(dpy, window, 0, nullptr);
 
-    HackPlatform platform(dpy, window, gc, attributes.visual, attributes.depth, *layout);
+    HackPlatform platform(dpy, window, attributes.visual, attributes.depth, *layout);
     if (session.state().catalogue.ImageCount == 0) {
         if (options.fromDaemon) {
             // The daemon's window already covers the desktop: its grabber has the copy, and
@@ -579,24 +343,30 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
             platform.presentBadge();
         }
         XFlush(dpy);
-        if (XPending(dpy) == 0) {
+        if (XEventsQueued(dpy, QueuedAlready) == 0) {
             int wait = ticker.waitFrom(monotonicMilliseconds());
             if (badge) {
                 wait = wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
             }
-            pollfd watched[2] = {{ConnectionNumber(dpy), POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
-            if (poll(watched, stopPipe[0] >= 0 ? 2 : 1, wait) < 0 && errno != EINTR) {
+            // With a frame due within an interval the connection is not watched: the server's
+            // note that it has read the frame (and any rare event of the window) is collected
+            // at that frame, so each frame is one wake-up.
+            const bool frameSoon = wait >= 0 && wait <= ticker.frameIntervalMs();
+            pollfd watched[2] = {{stopPipe[0], POLLIN, 0}, {ConnectionNumber(dpy), POLLIN, 0}};
+            pollfd* first = stopPipe[0] >= 0 ? watched : watched + 1;
+            const nfds_t count = nfds_t(watched + (frameSoon ? 1 : 2) - first);
+            if (poll(count > 0 ? first : nullptr, count, wait) < 0 && errno != EINTR) {
                 break;
             }
         }
         bool exposed = false;
         int newWidth = width;
         int newHeight = height;
-        while (XPending(dpy) > 0) {
+        XEventsQueued(dpy, QueuedAfterReading); // one read of whatever the server sent
+        while (XEventsQueued(dpy, QueuedAlready) > 0) {
             XEvent event;
             XNextEvent(dpy, &event);
-            if (platform.isShmCompletion(event)) {
-                platform.shmCompleted();
+            if (platform.takeEvent(event)) {
                 continue;
             }
             if (event.xany.window != window) {
@@ -633,7 +403,6 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
     if (options.timing) {
         ticker.frameIntervals().print(messages, ticker.frameIntervalMs());
     }
-    XFreeGC(dpy, gc);
     return 0;
 }
 
