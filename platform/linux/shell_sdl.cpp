@@ -246,10 +246,11 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     ShowTicker ticker(*form, frameIntervalFor(refresh));
     ticker.run(monotonicMilliseconds());
     const std::int64_t firstFrame = monotonicMilliseconds();
-    // Full-screen state is asked of the window manager only now: without one (Xvfb) the
-    // request waits for an answer that never comes, and the first frame need not wait too.
-    // The borderless window already covers the display.
-    if (!windowed) {
+    // Full-screen state is asked of the window manager only now, so the first frame need not
+    // wait for its answer, and only of one that runs: without one (a bare X server) the request
+    // waits for an answer that never comes, stalling the frames. The borderless window already
+    // covers the display.
+    if (!windowed && (x11 == nullptr || windowManagerRunning(x11))) {
         SDL_SetWindowFullscreen(window.get(), SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
     if (options.timing) {

@@ -104,6 +104,26 @@ bool titledBelow(::Display* display, Window window, std::string_view title, Atom
     return found;
 }
 
+// The window a property of type WINDOW names, or None.
+Window windowProperty(::Display* display, Window window, Atom property)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    Window named = None;
+    if (XGetWindowProperty(display, window, property, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
+                           &data) == Success &&
+        type == XA_WINDOW && format == 32 && count == 1) {
+        named = *reinterpret_cast<Window*>(data);
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return named;
+}
+
 PixelLayout layoutOf(const XImage& image)
 {
     PixelLayout layout;
@@ -404,6 +424,19 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
         ticker.frameIntervals().print(messages, ticker.frameIntervalMs());
     }
     return 0;
+}
+
+bool windowManagerRunning(::Display* display)
+{
+    // A window manager that takes full-screen requests names its check window on the root
+    // window, and that window names itself; a stale name may point at a window gone since.
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) {
+        return false;
+    }
+    ErrorTrap trap;
+    const Window named = windowProperty(display, DefaultRootWindow(display), check);
+    return named != None && windowProperty(display, named, check) == named && lastXError == 0;
 }
 
 } // namespace velmora::shell

@@ -9,6 +9,8 @@
 #include <iosfwd>
 #include <string_view>
 
+struct _XDisplay; // Xlib's Display
+
 namespace velmora::shell {
 
 class ShowSession;
@@ -19,6 +21,10 @@ bool x11WindowTitled(std::string_view titleUtf8);
 // Copies the root window's area (x, y, width x height) into `target`, resized to match.
 // False, with `target` untouched, when there is no display or the area cannot be read.
 bool captureRootWindow(int x, int y, int width, int height, Picture& target);
+
+// Whether a window manager runs on the display: only one answers a request for the
+// full-screen state, which otherwise waits for an answer that never comes.
+bool windowManagerRunning(_XDisplay* display);
 
 // Runs the show inside an X window that someone else owns (the daemon's, a caller's, or the
 // root window) until that window goes away or the process is told to end. It only draws:
