@@ -43,16 +43,16 @@ std::size_t fillWordsScalar(std::uint32_t* out, std::size_t n, std::uint32_t j0,
 __attribute__((target("avx2"))) std::size_t fillWordsAvx2(std::uint32_t* out, std::size_t n, std::uint32_t j0,
                                                          std::uint32_t k1, std::uint32_t k2)
 {
-    constexpr std::uint32_t gamma = 0x9E3779B9u;
+    constexpr std::uint32_t gamma = Random::WeylStep;
     // Lane m holds (j0 + 2m) x gamma + k1, and every step moves the eight on by 16 words.
     __m256i weyl = _mm256_add_epi32(
         _mm256_set1_epi32(std::int32_t(j0 * gamma + k1)),
         _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(std::int32_t(2 * gamma))));
     const __m256i step = _mm256_set1_epi32(std::int32_t(16 * gamma));
     const __m256i key2 = _mm256_set1_epi32(std::int32_t(k2));
-    const __m256i c1 = _mm256_set1_epi32(std::int32_t(0xED5AD4BBu));
-    const __m256i c2 = _mm256_set1_epi32(std::int32_t(0xAC4C1B51u));
-    const __m256i c3 = _mm256_set1_epi32(std::int32_t(0x31848BABu));
+    const __m256i c1 = _mm256_set1_epi32(std::int32_t(Random::HashMul1));
+    const __m256i c2 = _mm256_set1_epi32(std::int32_t(Random::HashMul2));
+    const __m256i c3 = _mm256_set1_epi32(std::int32_t(Random::HashMul3));
     std::size_t m = 0;
     for (; m + 8 <= n; m += 8) {
         __m256i x = _mm256_xor_si256(weyl, key2);
@@ -71,14 +71,14 @@ __attribute__((target("avx2"))) std::size_t fillWordsAvx2(std::uint32_t* out, st
 __attribute__((target("sse4.1"))) std::size_t fillWordsSse41(std::uint32_t* out, std::size_t n, std::uint32_t j0,
                                                             std::uint32_t k1, std::uint32_t k2)
 {
-    constexpr std::uint32_t gamma = 0x9E3779B9u;
+    constexpr std::uint32_t gamma = Random::WeylStep;
     __m128i weyl = _mm_add_epi32(_mm_set1_epi32(std::int32_t(j0 * gamma + k1)),
                                  _mm_mullo_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(std::int32_t(2 * gamma))));
     const __m128i step = _mm_set1_epi32(std::int32_t(8 * gamma));
     const __m128i key2 = _mm_set1_epi32(std::int32_t(k2));
-    const __m128i c1 = _mm_set1_epi32(std::int32_t(0xED5AD4BBu));
-    const __m128i c2 = _mm_set1_epi32(std::int32_t(0xAC4C1B51u));
-    const __m128i c3 = _mm_set1_epi32(std::int32_t(0x31848BABu));
+    const __m128i c1 = _mm_set1_epi32(std::int32_t(Random::HashMul1));
+    const __m128i c2 = _mm_set1_epi32(std::int32_t(Random::HashMul2));
+    const __m128i c3 = _mm_set1_epi32(std::int32_t(Random::HashMul3));
     std::size_t m = 0;
     for (; m + 4 <= n; m += 4) {
         __m128i x = _mm_xor_si128(weyl, key2);

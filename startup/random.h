@@ -47,15 +47,20 @@ public:
     void discard(std::uint64_t n) { counter_ += n; }
 
     // Word j for the keys of its block of 2^32 words; the vector paths compute the same.
+    // The Weyl step and triple32's multipliers, shared by every vector width's copy of the hash.
+    static constexpr std::uint32_t WeylStep = 0x9E3779B9u;
+    static constexpr std::uint32_t HashMul1 = 0xED5AD4BBu;
+    static constexpr std::uint32_t HashMul2 = 0xAC4C1B51u;
+    static constexpr std::uint32_t HashMul3 = 0x31848BABu;
     static std::uint32_t hashWord(std::uint32_t j, std::uint32_t k1, std::uint32_t k2)
     {
-        std::uint32_t x = (j * 0x9E3779B9u + k1) ^ k2;
+        std::uint32_t x = (j * WeylStep + k1) ^ k2;
         x ^= x >> 17;
-        x *= 0xED5AD4BBu;
+        x *= HashMul1;
         x ^= x >> 11;
-        x *= 0xAC4C1B51u;
+        x *= HashMul2;
         x ^= x >> 15;
-        x *= 0x31848BABu;
+        x *= HashMul3;
         x ^= x >> 14;
         return x;
     }
