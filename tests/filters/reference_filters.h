@@ -35,19 +35,11 @@ inline std::int64_t cLng(double v)
     return std::int64_t(r);
 }
 inline float percent(std::int64_t param) { return float(double(L(param + 100)) / 100.0); }
-inline void split(std::int64_t colour, std::int64_t& r, std::int64_t& g, std::int64_t& b)
-{
-    r = colour % 256;
-    g = (colour >> 8) & 255;
-    b = (colour >> 16) & 255;
-}
-
-// Types 21 to 31 (19 and 20 have worked examples instead), each written pixel by pixel.
-namespace later {
 
 using namespace velmora::filters::testing;
 using velmora::Random;
 
+// Types 21 to 31 (19 and 20 have worked examples instead), each written pixel by pixel.
 struct Target {
     int row, dx, weight;
 };
@@ -63,10 +55,8 @@ inline Picture referenceDiffusion(int type, const Picture& source, int param)
     const int D = type == 21 ? 16 : type == 22 ? 32 : 42;
     const int R = type == 23 ? 3 : 2;
 
-    Picture original = source;
-    Picture result = source;
-    Pixels orgn{original};
-    Pixels work{result};
+    Picture original = source, result = source;
+    Pixels orgn{original}, work{result};
     const int W = source.width(), H = source.height();
     std::vector<std::vector<int>> buf(std::size_t(R) + 1, std::vector<int>(std::size_t(W) + 1, 0));
     long long sum = 0;
@@ -95,10 +85,8 @@ inline Picture referenceDiffusion(int type, const Picture& source, int param)
 // Every pixel and channel on its own: four quadrant means, four deviations, first smallest wins.
 inline Picture referenceQuadSmooth(const Picture& source)
 {
-    Picture original = source;
-    Picture result = source;
-    Pixels orgn{original};
-    Pixels work{result};
+    Picture original = source, result = source;
+    Pixels orgn{original}, work{result};
     const int left[4] = {-2, 0, -2, 0};
     const int top[4] = {-2, -2, 0, 0};
     for (int y = 3; y <= source.height() - 2; ++y)
@@ -129,10 +117,8 @@ inline Picture referenceQuadSmooth(const Picture& source)
 // Type 25, 26 or 27 with one nine-value loop per pixel and channel.
 inline Picture referenceRank(int type, const Picture& source)
 {
-    Picture original = source;
-    Picture result = source;
-    Pixels orgn{original};
-    Pixels work{result};
+    Picture original = source, result = source;
+    Pixels orgn{original}, work{result};
     for (int y = 2; y <= source.height() - 1; ++y)
         for (int x = 2; x <= source.width() - 1; ++x)
             for (int c = 1; c <= 3; ++c) {
@@ -148,12 +134,7 @@ inline Picture referenceRank(int type, const Picture& source)
 }
 
 // round(x) with halves to even, then clamped; x may be far outside 0..255.
-inline int roundClamp(double x)
-{
-    if (x <= 0) return 0;
-    if (x >= 255) return 255;
-    return int(std::nearbyint(x));
-}
+inline int roundClamp(double x) { return int(std::nearbyint(std::clamp(x, 0.0, 255.0))); }
 
 // Types 28 (with flat channels unchanged), 29, 30 and 31, each pixel and channel on its own.
 inline Picture referencePoint(int type, const Picture& source, int param, Random* random = nullptr)
@@ -190,39 +171,28 @@ inline Picture referencePoint(int type, const Picture& source, int param, Random
     return result;
 }
 
-} // namespace later
-
 // The picture after filter `type` with `param`, or nothing where the arithmetic fails.
 // `rows` counts the yields to the message loop (types 1 to 18 only).
 inline std::optional<Picture> run(int type, const Picture& in, std::int64_t param, velmora::Random& rnd,
                                   int* rows = nullptr)
 {
     if (type >= 21 && type <= 23)
-        return param == 0 ? std::nullopt : std::optional(later::referenceDiffusion(type, in, int(param)));
-    if (type == 24) return later::referenceQuadSmooth(in);
-    if (type >= 25 && type <= 27) return later::referenceRank(type, in);
+        return param == 0 ? std::nullopt : std::optional(referenceDiffusion(type, in, int(param)));
+    if (type == 24) return referenceQuadSmooth(in);
+    if (type >= 25 && type <= 27) return referenceRank(type, in);
     if (type == 31 && param <= 0) return std::nullopt;
-    if (type >= 28 && type <= 31) return later::referencePoint(type, in, int(param), &rnd);
+    if (type >= 28 && type <= 31) return referencePoint(type, in, int(param), &rnd);
     Picture original = in, result = in;
-    velmora::filters::testing::Pixels work{result}, O{original};
+    Pixels work{result}, O{original};
     const int W = in.width(), H = in.height();
     int yields = 0;
-    auto S8 = [&](int c, int x, int y) {
+    // The eight neighbours' sum in either array.
+    auto S8 = [](Pixels& P, int c, int x, int y) {
         std::int64_t s = 0;
         for (int j = -1; j <= 1; ++j)
             for (int i = -1; i <= 1; ++i)
-                if (i != 0 || j != 0) s += work(c, x + i, y + j);
+                if (i != 0 || j != 0) s += P(c, x + i, y + j);
         return s;
-    };
-    auto inPlace = [&](auto formula) {
-        for (int y = 2; y <= H - 1; ++y) {
-            for (int x = 2; x <= W - 1; ++x) {
-                std::int64_t v[3];
-                for (int c = 1; c <= 3; ++c) v[c - 1] = formula(c, x, y);
-                for (int c = 1; c <= 3; ++c) work(c, x, y) = v[c - 1];
-            }
-            ++yields;
-        }
     };
     auto perPixel = [&](auto body) {
         for (int y = 1; y <= H; ++y) {
@@ -230,17 +200,18 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
             ++yields;
         }
     };
-    std::int64_t red, green, blue;
-    split(param, red, green, blue);
+    const std::int64_t red = param % 256, green = (param >> 8) & 255, blue = (param >> 16) & 255;
     const std::int64_t off[4] = {0, blue, green, red};
-    auto sourceRows = [&](int y0, int y1, int x0, int x1, auto formula) {
+    // Each channel of each pixel of a rectangle, row by row, clamped; in place, so the
+    // formulas that read `work` see the values written before them.
+    auto eachChannel = [&](int y0, int y1, int x0, int x1, auto formula) {
         for (int y = y0; y <= y1; ++y) {
             for (int x = x0; x <= x1; ++x)
                 for (int c = 1; c <= 3; ++c) work(c, x, y) = clamp255(formula(c, x, y));
             ++yields;
         }
     };
-    std::vector<std::int64_t> gray(766);
+    std::vector<std::int64_t> gray(256);
     try {
         switch (type) {
         case 1:
@@ -248,13 +219,13 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
             const std::int64_t w = type == 1 ? 2 : 1;
             const std::int64_t k = L(param + (type == 1 ? 24 : 9)), d = L(param + (type == 1 ? 8 : 1));
             if (d == 0) return std::nullopt;
-            inPlace([&](int c, int x, int y) {
-                return clamp255(L(L(work(c, x, y) * k) - w * S8(c, x, y)) / d);
+            eachChannel(2, H - 1, 2, W - 1, [&](int c, int x, int y) {
+                return clamp255(L(L(work(c, x, y) * k) - w * S8(work, c, x, y)) / d);
             });
             break;
         }
         case 2: perPixel([&](int x, int y) { for (int c = 1; c <= 3; ++c) work(c, x, y) = 255 - work(c, x, y); }); break;
-        case 3: inPlace([&](int c, int x, int y) { return S8(c, x, y) / 8; }); break;
+        case 3: eachChannel(2, H - 1, 2, W - 1, [&](int c, int x, int y) { return S8(work, c, x, y) / 8; }); break;
         case 4: {
             const std::int64_t half = cLng(double(param) / 2);
             auto draw = [&] { return double(float(std::int64_t(rnd.next() * 16777216.0) / 16777216.0)); };
@@ -270,23 +241,17 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
             break;
         }
         case 5:
-            inPlace([&](int c, int x, int y) {
+            eachChannel(2, H - 1, 2, W - 1, [&](int c, int x, int y) {
                 return (work(c, x - 1, y) + work(c, x, y) + work(c, x, y - 1) + work(c, x, y + 1) +
                         work(c, x + 1, y)) / 5;
             });
             break;
         case 7:
-            sourceRows(2, H - 1, 2, W - 1, [&](int c, int x, int y) {
-                std::int64_t s = 0;
-                for (int j = -1; j <= 1; ++j)
-                    for (int i = -1; i <= 1; ++i)
-                        if (i || j) s += O(c, x + i, y + j);
-                return 8 * O(c, x, y) - s + off[c];
-            });
+            eachChannel(2, H - 1, 2, W - 1, [&](int c, int x, int y) { return 8 * O(c, x, y) - S8(O, c, x, y) + off[c]; });
             break;
         case 8:
         case 10:
-            sourceRows(1, H - 1, 1, W - 1, [&](int c, int x, int y) {
+            eachChannel(1, H - 1, 1, W - 1, [&](int c, int x, int y) {
                 // These two read Pix_Work, as written: the pixel and its lower-right neighbour.
                 const std::int64_t own = work(c, x, y), next = work(c, x + 1, y + 1);
                 const std::int64_t d = type == 8 ? own - next : next - own;
@@ -295,21 +260,20 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
             break;
         case 9:
         case 11:
-            sourceRows(2, H - 1, 2, W - 1, [&](int c, int x, int y) {
+            eachChannel(2, H - 1, 2, W - 1, [&](int c, int x, int y) {
                 const std::int64_t lr = (O(c, x - 1, y - 1) - O(c, x + 1, y - 1)) + (O(c, x - 1, y) - O(c, x + 1, y)) +
                                         (O(c, x - 1, y + 1) - O(c, x + 1, y + 1));
                 return (type == 9 ? lr : -lr) + off[c];
             });
             break;
         case 12:
-            for (int i = 0; i <= 765; ++i) gray[std::size_t(i)] = i / 3;
             perPixel([&](int x, int y) {
-                const std::int64_t v = gray[std::size_t(work(2, x, y) + work(3, x, y) + work(1, x, y))];
+                const std::int64_t v = (work(2, x, y) + work(3, x, y) + work(1, x, y)) / 3;
                 for (int c = 1; c <= 3; ++c) work(c, x, y) = v;
             });
             break;
         case 13:
-            sourceRows(2, H - 1, 2, W - 1, [&](int c, int x, int y) {
+            eachChannel(2, H - 1, 2, W - 1, [&](int c, int x, int y) {
                 const std::int64_t e = 2 * O(c, x - 1, y - 1) + O(c, x - 1, y) + O(c, x, y - 1) - O(c, x, y + 1) -
                                        O(c, x + 1, y) - 2 * O(c, x + 1, y + 1);
                 return (O(c, x, y) + e) / 2 + 50;
@@ -350,11 +314,10 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
             });
             break;
         case 17: {
-            for (int i = 0; i <= 765; ++i) gray[std::size_t(i)] = i / 3;
-            std::int64_t sum = 0, count = 0;
+            std::int64_t sum = 0;
             for (int y = 1; y <= H; ++y)
-                for (int x = 1; x <= W; ++x) sum += gray[std::size_t(O(2, x, y) + O(3, x, y) + O(1, x, y))], ++count;
-            const std::int64_t mean = sum / count;
+                for (int x = 1; x <= W; ++x) sum += (O(2, x, y) + O(3, x, y) + O(1, x, y)) / 3;
+            const std::int64_t mean = sum / (std::int64_t(W) * H);
             const float k = percent(param);
             for (int i = 0; i <= 255; ++i) gray[std::size_t(i)] = cLng(double(k) * double(i - mean) + double(mean));
             ++yields;
