@@ -114,7 +114,8 @@ TEST(FilterTypes, MatchThePlainVersionsBitForBitIncludingTheirYields)
 TEST(FilterTypes, WorkedExamplesOnAPointInAFlatGroundGiveTheHandComputedCentre)
 {
     // A 3 x 3 picture of one colour with another in the middle; the centre after the filter,
-    // worked out by hand, so the plain versions above are checked as well.
+    // worked out by hand. The sweep above holds the plain versions to the engine, so these
+    // check them as well.
     using BGR = std::array<int, 3>;
     const std::int32_t teal = 120 * 256 + 120 * 65536, blue120 = 120 * 65536, grey180 = 180 * 0x010101;
     const struct {
@@ -158,14 +159,9 @@ TEST(FilterTypes, WorkedExamplesOnAPointInAFlatGroundGiveTheHandComputedCentre)
     for (const auto& c : cases) {
         Picture p = flatPicture(3, 3, std::uint8_t(c.ground[0]), std::uint8_t(c.ground[1]), std::uint8_t(c.ground[2]));
         p.setPixel(1, 1, std::uint8_t(c.centre[0]), std::uint8_t(c.centre[1]), std::uint8_t(c.centre[2]), 0x5A);
-        const Picture in = p;
         ASSERT_TRUE(runFilter(c.type, p, c.param).ok()) << "type " << c.type;
         EXPECT_EQ((BGR{channel(p, 1, 1, 0), channel(p, 1, 1, 1), channel(p, 1, 1, 2)}), c.want)
             << "type " << c.type << " param " << c.param;
-        Random unused;
-        if (c.type <= 18) {
-            EXPECT_EQ(p, *reference::run(c.type, in, c.param, unused)) << "type " << c.type;
-        }
     }
 
     // Contrast uses the single-precision factor: nine pixels of grey 101 and one of 106 have
