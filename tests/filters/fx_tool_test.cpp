@@ -43,17 +43,16 @@ Picture fixturePicture(const std::string& name)
     return p;
 }
 
-// Reads the tool's output: a 54-byte header and bottom-up 32-bit rows.
+// Reads the tool's output: a 54-byte header and bottom-up 32-bit rows. A file of any other
+// size gives an empty picture, which no expected one equals.
 Picture readOutput(const std::string& path)
 {
     const std::vector<std::uint8_t> f = loader_test::readBytes(path);
-    EXPECT_GE(f.size(), 54u);
     if (f.size() < 54) return {};
     const auto le = [&](std::size_t at) { return int(f[at] | f[at + 1] << 8 | f[at + 2] << 16 | f[at + 3] << 24); };
     EXPECT_EQ(f[28], 32);
     EXPECT_EQ(le(30), 0); // uncompressed
     Picture p(le(18), le(22));
-    EXPECT_EQ(f.size(), 54 + p.byteCount());
     if (f.size() != 54 + p.byteCount()) return {};
     for (int y = 0; y < p.height(); ++y)
         std::copy_n(&f[54 + std::size_t(p.height() - 1 - y) * std::size_t(p.width()) * 4], p.width() * 4, p.pixel(0, y));
