@@ -104,9 +104,8 @@ TEST_F(FxTool, FiltersBmpFilesLikeTheEngine)
             // Fresh names for every run: under Wine a finished run may still hold its files a moment.
             const std::string run = name + "-" + std::to_string(type);
             const std::string out = file("out-" + run + ".bmp");
-            ASSERT_EQ(runTool(std::to_string(type) + " " + std::to_string(param) + " " + loader_test::fixture(name) + " " +
-                                  out + " --seed 77",
-                              file("err-" + run + ".txt")), 0);
+            const std::string args = std::to_string(type) + " " + std::to_string(param) + " " + loader_test::fixture(name);
+            ASSERT_EQ(runTool(args + " " + out + " --seed 77", file("err-" + run + ".txt")), 0);
             Picture want = picture;
             Random random(77);
             ASSERT_TRUE(filters::testing::runFilter(type, want, param, &random).ok());
