@@ -10,17 +10,33 @@ using namespace velmora;
 using namespace velmora::filters;
 using namespace velmora::filters::testing;
 
-TEST(MonoSharp, FlatGreyBecomesAPatternAndTheCarryCrossesRowEnds)
+TEST(Dithers, FlatPicturesBecomeTheirPatterns)
 {
-    // Grey 100: white (carry -38), black (carry 15), white (carry -35), ... With three pixels
-    // a row, the fourth pixel starts row 2 black only because the carry went on from row 1.
-    Picture p = flatPicture(3, 3, 100, 100, 100, 0x77);
-    ASSERT_TRUE(runFilter(19, p, 0).ok());
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 3; ++x) {
-            const std::uint32_t tone = (x + y) % 2 == 0 ? 0xFFFFFFu : 0u;
-            EXPECT_EQ(p.pixelValue(x, y), 0x77000000u | tone) << x << "," << y;
-        }
+    // Mono sharp at grey 100: white (carry -38), black (carry 15), white (carry -35), ...
+    // With rows of odd length, a row starts with the tone of the one before it ended only
+    // because the carry goes on. Bayer at grey 15 (level 1) lights one cell in sixteen.
+    // All white: mono sharp at 252..255 (the negative carry truncates to 0), at 0 (and error
+    // diffusion at 0 and 255) the mean is the level and every pixel reaches it; Bayer at grey
+    // 240 is level 16.
+    const auto alternate = [](int x, int y) { return (x + y) % 2 == 0; };
+    const auto oneInSixteen = [](int x, int y) { return x % 4 == 0 && y % 4 == 0; };
+    const auto all = [](int, int) { return true; };
+    const struct {
+        int type;
+        std::uint8_t blue, green, red;
+        bool (*white)(int x, int y);
+    } cases[] = {{19, 100, 100, 100, alternate}, {20, 10, 15, 20, oneInSixteen},
+                 {19, 0, 0, 0, all},       {19, 252, 252, 252, all}, {19, 255, 255, 255, all}, {20, 240, 240, 241, all},
+                 {21, 0, 0, 0, all},       {21, 255, 255, 255, all}, {22, 0, 0, 0, all},       {22, 255, 255, 255, all},
+                 {23, 0, 0, 0, all},       {23, 255, 255, 255, all}};
+    for (const auto& c : cases) {
+        Picture p = flatPicture(7, 5, c.blue, c.green, c.red, 0x77);
+        ASSERT_TRUE(runFilter(c.type, p, 15).ok());
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x)
+                EXPECT_EQ(p.pixelValue(x, y), 0x77000000u | (c.white(x, y) ? 0xFFFFFFu : 0u))
+                    << "type " << c.type << " level " << int(c.blue) << " at " << x << "," << y;
+    }
 }
 
 TEST(MonoSharp, InteriorPixelsAreSharpenedBeforeTheThreshold)
@@ -33,34 +49,6 @@ TEST(MonoSharp, InteriorPixelsAreSharpenedBeforeTheThreshold)
     ASSERT_TRUE(runFilter(19, p, 0).ok());
     const int expected[5] = {0, 255, 0, 255, 255};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(channel(p, i % 3, i / 3, 0), expected[i]) << i;
-}
-
-TEST(MonoBayer, DarkestLevelLightsOneCellInSixteen)
-{
-    Picture dark = flatPicture(8, 8, 10, 15, 20, 0x11); // grey 15: level 1
-    ASSERT_TRUE(runFilter(20, dark, 0).ok());
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) {
-            const std::uint32_t tone = (x % 4 == 0 && y % 4 == 0) ? 0xFFFFFFu : 0u;
-            EXPECT_EQ(dark.pixelValue(x, y), 0x11000000u | tone) << x << "," << y;
-        }
-}
-
-TEST(Dithers, FlatPicturesAtTheExtremesBecomeAllWhite)
-{
-    // Mono sharp at 252..255: the negative carry truncates to 0; at 0 (and error diffusion at
-    // 0 and 255) the mean is the level and every pixel reaches it; Bayer at grey 240 is level 16.
-    const struct {
-        int type;
-        std::uint8_t blue, green, red;
-    } cases[] = {{19, 0, 0, 0},       {19, 252, 252, 252}, {19, 255, 255, 255}, {20, 240, 240, 241},
-                 {21, 0, 0, 0},       {21, 255, 255, 255}, {22, 0, 0, 0},       {22, 255, 255, 255},
-                 {23, 0, 0, 0},       {23, 255, 255, 255}};
-    for (const auto& c : cases) {
-        Picture p = flatPicture(6, 5, c.blue, c.green, c.red, 0x33);
-        ASSERT_TRUE(runFilter(c.type, p, 15).ok());
-        EXPECT_EQ(p, flatPicture(6, 5, 255, 255, 255, 0x33)) << "type " << c.type << " level " << int(c.blue);
-    }
 }
 
 TEST(ErrorDiffusion, MeanGreyOfAPictureBeyond32BitSumsIsRight)
