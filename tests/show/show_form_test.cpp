@@ -143,14 +143,21 @@ TEST(ShowForm, ThePictureCounterWrapsEvenWhenTheLastPicturesFail)
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b", "broken", "a"}));
 }
 
+// Its screen's grid drifts from the tiles both ways (342 / 8 and 203 / 6 round up: lines every
+// 43 and 34 pixels, tiles of 42 x 33), and the tiles leave columns at the right and rows at the
+// bottom, which the reveal must fill too.
 TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
 {
     Show show(7);
-    show.addPicture("a", pattern(192, 144));
+    show.addPicture("a", pattern(342, 203));
     show.addPicture("b", solid(100, 144, 200, 40, 40));
-    show.start(192, 144);
+    show.start(342, 203);
     const ShowState& s = show.state();
     const ShowBuffers& b = show.buffers();
+    EXPECT_EQ(b.Display.pixelValue(43, 5), 0u);
+    EXPECT_NE(b.Display.pixelValue(42, 5), 0u);
+    EXPECT_EQ(b.Display.pixelValue(5, 34), 0u);
+    EXPECT_NE(b.Display.pixelValue(5, 33), 0u);
 
     std::set<int> directions;
     int reveals = 0, revealFrames = 0, pauseFrames = 0;
@@ -159,7 +166,13 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
         const Picture before = b.Display;
         const ShowPhase phaseBefore = s.phase;
         const bool flipping = show.form->timer(4).enabled;
-        const int presents = show.platform.presentCount;
+        // The grid is redrawn only across the tile just drawn; between flips, drawing all of it
+        // must change nothing.
+        if (!flipping) {
+            show.form->DrawGrid();
+            ASSERT_TRUE(before == b.Display) << "frame " << frame;
+        }
+        const std::size_t presents = show.platform.presented.size();
         const int tileBefore = s.TileCounter, stepBefore = s.FlipStep;
         const std::int64_t at = show.platform.now + FrameIntervalMs;
         const std::optional<std::int64_t> due = show.form->nextWorkAt(at);
@@ -174,13 +187,14 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
         ASSERT_EQ(worked, *due <= at) << "frame " << frame;
 
         ASSERT_NE(show.form->timer(3).enabled, show.form->timer(4).enabled) << "frame " << frame;
-        ASSERT_LE(show.platform.presentCount - presents, 1);
-        // Whatever changed on Display was presented this frame.
-        const Rect shown = show.platform.presentCount > presents ? show.platform.lastPresented : Rect{};
-        for (int y = 0; y < 144; ++y)
-            for (int x = 0; x < 192; ++x)
+        // Whatever changed on Display was presented this frame, in a few areas at most.
+        const std::vector<Rect> shown(show.platform.presented.begin() + std::ptrdiff_t(presents),
+                                      show.platform.presented.end());
+        ASSERT_LE(shown.size(), 4u);
+        for (int y = 0; y < 203; ++y)
+            for (int x = 0; x < 342; ++x)
                 if (before.pixelValue(x, y) != b.Display.pixelValue(x, y)) {
-                    ASSERT_TRUE(shown.contains(x, y));
+                    ASSERT_TRUE(std::any_of(shown.begin(), shown.end(), [&](const Rect& r) { return r.contains(x, y); }));
                 }
 
         if (s.phase == phaseBefore &&
@@ -209,42 +223,6 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
     // Three whole pauses so far (before, after, before), each about a second of still frames.
     EXPECT_EQ(pauseFrames, 3 * (PicturePauseMs / FrameIntervalMs));
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b", "a"}));
-}
-
-// The grid is redrawn only across the tile just drawn. Whenever no flip is half-way, the whole
-// grid would stand on Display, so drawing all of it then must change nothing; screens whose
-// grid drifts from the tiles (1280 x 1024 down, 342 x 203 both ways) included. Their tiles
-// leave columns at the right and rows at the bottom: the reveal puts the new picture there too.
-TEST(ShowForm, TheGridRedrawnAcrossEachTileLeavesDisplayAsTheWholeGridWould)
-{
-    for (const auto& [w, h] : {std::pair{1280, 1024}, std::pair{342, 203}}) {
-        Show show(11);
-        show.addPicture("a", pattern(w, h));
-        show.addPicture("b", solid(w / 2, h, 250, 250, 250));
-        ShowForm& form = show.start(w, h);
-        if (h == 1024) { // 1024 / 6: the grid's row lines round up to 171, the tiles' edges down to 170
-            EXPECT_EQ(form.buffers().Display.pixelValue(5, 171), 0u);
-            EXPECT_NE(form.buffers().Display.pixelValue(5, 170), 0u);
-        }
-        int checked = 0, revealFrames = 0, reveals = 0;
-        while (reveals < 1 || form.state().TileCounter < 4) {
-            ASSERT_LT(checked, 3000);
-            const ShowPhase before = form.state().phase;
-            show.frame();
-            revealFrames += form.state().phase == ShowPhase::Reveal;
-            if (before == ShowPhase::Reveal && form.state().phase != ShowPhase::Reveal) {
-                ++reveals;
-                const ShowBuffers& b = form.buffers();
-                ASSERT_EQ(differencesOffGrid(form.state(), b.Display, 0, 0, b.Master, 0, 0, boundsOf(b.Master)), 0);
-            }
-            if (form.timer(4).enabled) continue; // a flip half-way shows its strips across the lines
-            const Picture drawn = form.buffers().Display;
-            form.DrawGrid();
-            ASSERT_TRUE(drawn == form.buffers().Display) << w << " x " << h << ", check " << checked;
-            ++checked;
-        }
-        EXPECT_GT(revealFrames, 200);
-    }
 }
 
 // A new window size lays the same show out again: the music plays on, Master holds the same

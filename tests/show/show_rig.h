@@ -55,6 +55,12 @@ struct Gate {
 
 class DesktopPlatform final : public SimulatedPlatform {
 public:
+    std::vector<Rect> presented; // every area presented, in order
+    void present(const Picture& picture, const Rect& area) override
+    {
+        SimulatedPlatform::present(picture, area);
+        presented.push_back(area);
+    }
     bool copyDesktop(Picture& target) override
     {
         target = solid(target.width(), target.height(), 10, 90, 160);
