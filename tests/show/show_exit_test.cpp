@@ -62,23 +62,25 @@ TEST(ShowExit, TheModeAndSystemDecideThePasswordAndTheOrderOfTheRestore)
     const Calls restore{"music stopped", "keys on", "cursor+", "screen saving on"};
     const Calls asked{"cursor+", "password", "music stopped", "keys on", "cursor-", "screen saving on"};
     const Calls plain{"music stopped", "screen saving on"};
+    const Calls refused{"cursor+", "password", "cursor-"};
     struct Case {
         const char* mode;
         bool nt;
         PasswordVerdict verdict;
         const Calls& calls;
         std::int32_t cursorState;
+        bool ends = true;
     };
     const Case cases[] = {
         {"S", true, PasswordVerdict::Refused, restore, 0},       {"", false, PasswordVerdict::Refused, plain, -1},
         {"C", false, PasswordVerdict::Refused, plain, -1},       {"S", false, PasswordVerdict::Unavailable, asked, -1},
-        {"S", false, PasswordVerdict::Accepted, asked, -1},
+        {"S", false, PasswordVerdict::Accepted, asked, -1},      {"S", false, PasswordVerdict::Refused, refused, -1, false},
     };
     for (const Case& c : cases) {
         Exit e(c.mode);
         e.system.nt = c.nt;
         e.system.verdict = c.verdict;
-        EXPECT_TRUE(e.end());
+        EXPECT_EQ(e.end(), c.ends);
         EXPECT_EQ(e.system.calls, c.calls) << "mode '" << c.mode << "' nt " << c.nt;
         EXPECT_EQ(e.state.CursorState, c.cursorState) << "mode '" << c.mode << "' nt " << c.nt;
         e.exit.Form_QueryUnload();
@@ -86,13 +88,6 @@ TEST(ShowExit, TheModeAndSystemDecideThePasswordAndTheOrderOfTheRestore)
         const char* unloaded = c.cursorState == 0 ? "cursor-" : "cursor+";
         EXPECT_EQ(e.system.calls.back(), *c.mode == 'S' ? unloaded : "screen saving on");
     }
-
-    Exit refused("S");
-    refused.system.nt = false;
-    refused.system.verdict = PasswordVerdict::Refused;
-    EXPECT_FALSE(refused.end());
-    EXPECT_EQ(refused.system.calls, (Calls{"cursor+", "password", "cursor-"}));
-    EXPECT_EQ(refused.state.CursorState, -1);
 }
 
 } // namespace
