@@ -60,15 +60,9 @@ TEST(ShowForm, PicturesAreScaledByTheirLongerSideOrPlacedAtTheirOwnSize)
         Show show;
         show.settings.ImageSize = std::int16_t(c.imageSize);
         show.addPicture("p", solid(c.w, c.h, 255, 255, 255));
-        const Picture& master = show.start(1024, 768).buffers().Master;
-        const Rect r = c.expected;
-        EXPECT_NE(master.pixelValue(r.x, r.y), 0u);
-        EXPECT_NE(master.pixelValue(r.right() - 1, r.bottom() - 1), 0u);
-        // Black just outside the picture wherever the screen goes on.
-        EXPECT_TRUE(r.y == 0 || master.pixelValue(r.x, r.y - 1) == 0u);
-        EXPECT_TRUE(r.x == 0 || master.pixelValue(r.x - 1, r.y) == 0u);
-        EXPECT_TRUE(r.bottom() == 768 || master.pixelValue(r.x, r.bottom()) == 0u);
-        EXPECT_TRUE(r.right() == 1024 || master.pixelValue(r.right(), r.y) == 0u);
+        Picture expected(1024, 768); // the picture's box white, black all around it
+        fillBox(expected, c.expected.x, c.expected.y, c.expected.right(), c.expected.bottom(), 0xFFFFFF);
+        EXPECT_TRUE(show.start(1024, 768).buffers().Master == expected) << c.w << " x " << c.h << ", " << c.imageSize;
     }
 }
 
@@ -213,7 +207,6 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
             ASSERT_EQ(differencesOffGrid(s, b.Display, 0, 0, b.Master, 0, 0, boundsOf(b.Master)), 0);
         }
     }
-    EXPECT_EQ(reveals, 2);
     EXPECT_EQ(directions, (std::set<int>{1, 2, 3, 4}));
     EXPECT_EQ(revealFrames, 2 * (TileCount * 25) / RevealStepsPerFrame);
     // Three whole pauses so far (before, after, before), each about a second of still frames.
