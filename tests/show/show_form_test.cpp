@@ -219,20 +219,17 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
 // pause keeps its end, a reveal ends at once, and sizes a window passes through do no harm.
 TEST(ShowForm, ResizingLaysTheSameShowOutAgainAndKeepsItsCourse)
 {
-    auto twoPictures = [](Show& show) {
-        show.addPicture("a", pattern(200, 100));
-        show.addPicture("b", solid(100, 200, 0, 0, 250));
-    };
-    Show show(5);
-    twoPictures(show);
+    Show show(5), fresh(5);
+    for (Show* each : {&show, &fresh}) {
+        each->addPicture("a", pattern(200, 100));
+        each->addPicture("b", solid(100, 200, 0, 0, 250));
+    }
     ShowForm& form = show.start(320, 240);
     while (form.state().TileCounter < 3 || form.state().FlipStep != 6) show.frame(); // a flip half-way
     const int effectCounter = form.state().EffectCounter;
     (void)form.takeDirtyRect();
     form.Form_Resize(1024, 768);
 
-    Show fresh(5);
-    twoPictures(fresh);
     fresh.start(1024, 768);
     EXPECT_TRUE(form.buffers().Master == fresh.buffers().Master);
     EXPECT_TRUE(form.buffers().Display == fresh.buffers().Display); // the picture and its grid, nothing turned
