@@ -59,7 +59,7 @@ void start(Show& show, PictureLoader& loader, const std::string& first, PictureS
 Picture coarseThenWholeMatchesThePlainShow(const std::string& first)
 {
     const auto loader = createPlatformPictureLoader();
-    Show plain, coarse;
+    Show plain;
     start(plain, *loader, first, nullptr);
     auto gate = std::make_shared<Gate>();
     PictureWorker worker(std::make_unique<HeldAfterCoarse>(gate));
@@ -67,6 +67,7 @@ Picture coarseThenWholeMatchesThePlainShow(const std::string& first)
         Gate& gate;
         ~OpenAtEnd() { gate.release(); }
     } openAtEnd{*gate};
+    Show coarse; // gone before the worker it takes pictures from
     start(coarse, *loader, first, &worker);
 
     // The coarse picture is on the screen, composed as a picture is.

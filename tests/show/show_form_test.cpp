@@ -397,6 +397,7 @@ TEST(ShowForm, PicturesStillBeingPreparedHoldTheCycleNotTheTicks)
     EXPECT_EQ(form.buffers().Master.pixelValue(5, 5), 0x0000C8u);
     EXPECT_EQ(source.asked, (std::vector<std::string>{"a", "b", "a"}));
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b"}));
+    show.form.reset(); // before the source it takes pictures from
 }
 
 TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrder)
@@ -425,13 +426,13 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
     };
     const std::map<std::string, std::uint32_t> colours{
         {"/p/a.bmp", 0xC80000u}, {"/p/b.gif", 0x00C800u}, {"/p/c.jpg", 0x0000C8u}, {"/p/d.wmf", 0x646464u}};
-    Show show(7); // its loader unused: the worker has one
     auto folder = std::make_shared<HeldFolder>();
     folder->names = {"c.jpg", "d.wmf", "a.bmp", "notes.txt", "b.gif"};
     auto loader = std::make_unique<FakeLoader>();
     for (const auto& [path, rgb] : colours)
         loader->pictures[path].picture = solid(96, 72, std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb));
     PictureWorker worker(std::move(loader));
+    Show show(7); // its loader unused: the worker has one
     show.settings.ImageOrder = 1; // random: the show order is drawn once the folder is known
     ShowForm& form = show.start(96, 72, {show.platform, show.loader, show.music, show.random, show.engine, &worker,
                                          CatalogueScan{"/p", {1, 1, 1, 1}}, folder});
