@@ -133,9 +133,9 @@ TEST(ShowForm, ThePictureCounterWrapsEvenWhenTheLastPicturesFail)
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b", "broken", "a"}));
 }
 
-// Its screen's grid drifts from the tiles both ways (342 / 8 and 203 / 6 round up: lines every
-// 43 and 34 pixels, tiles of 42 x 33), and the tiles leave columns at the right and rows at the
-// bottom, which the reveal must fill too.
+// Checked frame by frame on a screen whose grid drifts from its tiles both ways (342 / 8 and
+// 203 / 6 round up: lines every 43 and 34 pixels, tiles of 42 x 33); the tiles leave columns
+// at the right and rows at the bottom, which the reveal must fill too.
 TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
 {
     Show show(7);
@@ -184,7 +184,8 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
         for (int y = 0; y < 203; ++y)
             for (int x = 0; x < 342; ++x)
                 if (before.pixelValue(x, y) != b.Display.pixelValue(x, y)) {
-                    ASSERT_TRUE(std::any_of(shown.begin(), shown.end(), [&](const Rect& r) { return r.contains(x, y); }));
+                    const auto covers = [&](const Rect& r) { return r.contains(x, y); };
+                    ASSERT_TRUE(std::any_of(shown.begin(), shown.end(), covers));
                 }
 
         if (s.phase == phaseBefore &&
