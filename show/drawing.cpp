@@ -1,8 +1,7 @@
-// Clipped copies, boxes and lines on 32-bit picture buffers.
+// Clipped copies and boxes on 32-bit picture buffers.
 #include "show/drawing.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -132,49 +131,6 @@ void fillBox(Picture& target, int x1, int y1, int x2, int y2, ColourRef colour)
         }
         for (int i = 0; i < area.width; ++i, p += 4) {
             putColour(p, colour);
-        }
-    }
-}
-
-void drawLine(Picture& target, int x1, int y1, int x2, int y2, ColourRef colour)
-{
-    const Rect bounds = boundsOf(target);
-    if (y1 == y2 || x1 == x2) {
-        // Straight lines, the grid's case: a one-pixel box without its end point.
-        if (x1 == x2 && y1 == y2) {
-            return;
-        }
-        int bx1 = x1, by1 = y1, bx2 = x2 + 1, by2 = y2 + 1;
-        if (y1 == y2) {
-            bx2 = x2;
-            if (x2 < x1) { bx1 = x2 + 1; bx2 = x1 + 1; }
-        } else {
-            by2 = y2;
-            if (y2 < y1) { by1 = y2 + 1; by2 = y1 + 1; }
-        }
-        fillBox(target, bx1, by1, bx2, by2, colour);
-        return;
-    }
-    // Bresenham from the first point, stopping before the last one.
-    const int ddx = std::abs(x2 - x1);
-    const int ddy = -std::abs(y2 - y1);
-    const int stepX = x1 < x2 ? 1 : -1;
-    const int stepY = y1 < y2 ? 1 : -1;
-    int err = ddx + ddy;
-    int x = x1;
-    int y = y1;
-    while (x != x2 || y != y2) {
-        if (bounds.contains(x, y)) {
-            putColour(target.pixel(x, y), colour);
-        }
-        const int e2 = 2 * err;
-        if (e2 >= ddy) {
-            err += ddy;
-            x += stepX;
-        }
-        if (e2 <= ddx) {
-            err += ddx;
-            y += stepY;
         }
     }
 }

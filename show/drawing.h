@@ -1,5 +1,5 @@
 // Drawing on picture buffers as the show and the settings dialog use it: block copy,
-// nearest-pixel stretched copy, filled box and one-pixel lines, all clipped to both buffers.
+// nearest-pixel stretched copy and filled box, all clipped to both buffers.
 #pragma once
 
 #include "filters/picture.h"
@@ -61,9 +61,5 @@ void stretchCopy(Picture& target, int dx, int dy, int dw, int dh, const Picture&
 // Fills the box of columns x1 .. x2 - 1 and rows y1 .. y2 - 1 (the corners in either order)
 // with `colour`, clipped to the picture.
 void fillBox(Picture& target, int x1, int y1, int x2, int y2, ColourRef colour = Black);
-
-// A one-pixel line from (x1, y1) up to but not including (x2, y2), as a GDI pen draws it;
-// points outside the picture are skipped.
-void drawLine(Picture& target, int x1, int y1, int x2, int y2, ColourRef colour = Black);
 
 } // namespace velmora::show

@@ -2,44 +2,23 @@
 // picture worker: the coarse picture from its first scans is shown at once, the tiles wait for
 // the whole picture, and from there the show is byte for byte the one that loaded it whole.
 #include "platform/picture_loader_factory.h"
-#include "show/show_form.h"
+#include "show_rig.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 using namespace velmora;
 using namespace velmora::show;
+using namespace velmora::show::testing;
 namespace fs = std::filesystem;
 
 namespace {
 
 const std::string kFixtures = VELMORA_SOURCE_DIR "/tests/loaders/fixtures/";
-
-// Shut until opened; opened for good.
-struct Gate {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool open = false;
-    void release()
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        open = true;
-        changed.notify_all();
-    }
-    void wait()
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return open; });
-    }
-};
 
 // The platform's loader, whose loading thread stops after handing out a coarse picture until
 // the gate opens: the show surely meets the coarse picture before the whole one.
@@ -64,49 +43,14 @@ private:
     std::shared_ptr<Gate> gate_;
 };
 
-// One show of `first` then a baseline JPEG on a 160 x 120 screen, loading through `pictures`
-// (none: loaded whole when taken).
-struct Show {
-    SimulatedPlatform platform;
-    std::unique_ptr<PictureLoader> loader = createPlatformPictureLoader();
-    SilentMusic music;
-    Random random{7};
-    filters::FilterEngine engine;
-    std::unique_ptr<ShowForm> form;
-
-    Show(const std::string& first, PictureSource* pictures)
-    {
-        engine.random = &random;
-        Catalogue catalogue;
-        catalogue.ImageList = {"", first, kFixtures + "baseline.jpg"};
-        catalogue.ShowOrder = {0, 1, 2};
-        catalogue.ImageCount = 2;
-        form = std::make_unique<ShowForm>(Settings{}, catalogue,
-                                          ShowServices{platform, *loader, music, random, engine, pictures});
-        form->Form_Load(160, 120);
-    }
-    const ShowBuffers& buffers() const { return form->buffers(); }
-    const ShowState& state() const { return form->state(); }
-    // One display frame; a show that may be waiting on the worker gives it a moment.
-    void frame()
-    {
-        const ShowState before = state();
-        platform.now += FrameIntervalMs;
-        form->frame();
-        const bool waiting = before.phase == ShowPhase::Tiles || before.phase == ShowPhase::PauseBeforeReveal;
-        if (waiting && state().phase == before.phase && state().TileCounter == before.TileCounter &&
-            !form->timer(4).enabled) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    // Frames until `done`, at most about a minute of the show.
-    template <typename Done>
-    void frameUntil(Done done)
-    {
-        for (int i = 0; i < 4000 && !done(); ++i) frame();
-        ASSERT_TRUE(done());
-    }
-};
+// One show of `first` then a baseline JPEG on a 160 x 120 screen, through the platform's
+// `loader`, its pictures prepared by `pictures` (none: loaded whole when taken).
+void start(Show& show, PictureLoader& loader, const std::string& first, PictureSource* pictures)
+{
+    show.addPicture(first, {});
+    show.addPicture(kFixtures + "baseline.jpg", {});
+    show.start(160, 120, {show.platform, loader, show.music, show.random, show.engine, pictures});
+}
 
 // The coarse-first show of `first` against the plain one: the coarse picture shown first, no
 // tile while the whole picture is held back, then the same Master and Display as the plain show
@@ -114,14 +58,17 @@ struct Show {
 // at its first tile.
 Picture coarseThenWholeMatchesThePlainShow(const std::string& first)
 {
-    Show plain(first, nullptr);
+    const auto loader = createPlatformPictureLoader();
+    Show plain;
+    start(plain, *loader, first, nullptr);
     auto gate = std::make_shared<Gate>();
     PictureWorker worker(std::make_unique<HeldAfterCoarse>(gate));
     struct OpenAtEnd {
         Gate& gate;
         ~OpenAtEnd() { gate.release(); }
     } openAtEnd{*gate};
-    Show coarse(first, &worker);
+    Show coarse; // gone before the worker it takes pictures from
+    start(coarse, *loader, first, &worker);
 
     // The coarse picture is on the screen, composed as a picture is.
     EXPECT_EQ(coarse.state().phase, ShowPhase::Tiles);
@@ -138,15 +85,15 @@ Picture coarseThenWholeMatchesThePlainShow(const std::string& first)
     gate->release();
     plain.frame();
     EXPECT_EQ(plain.state().TileCounter, 1);
-    coarse.frameUntil([&] { return coarse.state().TileCounter == 1; });
+    EXPECT_TRUE(coarse.frameUntil([&] { return coarse.state().TileCounter == 1; }));
     EXPECT_EQ(coarse.buffers().Master, plain.buffers().Master);
     EXPECT_EQ(coarse.buffers().Display, plain.buffers().Display);
     const Picture firstMaster = plain.buffers().Master;
 
     // On to the next picture, read while the tiles turn, and its reveal.
     for (Show* show : {&plain, &coarse}) {
-        show->frameUntil([&] { return show->state().phase == ShowPhase::Reveal; });
-        show->frameUntil([&] { return show->state().phase == ShowPhase::PauseAfterReveal; });
+        EXPECT_TRUE(show->frameUntil([&] { return show->state().phase == ShowPhase::Reveal; }));
+        EXPECT_TRUE(show->frameUntil([&] { return show->state().phase == ShowPhase::PauseAfterReveal; }));
     }
     EXPECT_EQ(coarse.buffers().Master, plain.buffers().Master);
     EXPECT_EQ(coarse.buffers().Display, plain.buffers().Display);
@@ -156,24 +103,21 @@ Picture coarseThenWholeMatchesThePlainShow(const std::string& first)
 
 } // namespace
 
-TEST(CoarseFirstPicture, AProgressiveJpegShowsCoarseThenEndsAsTheWholeLoad)
+// A progressive JPEG, whole and cut inside the Huffman table of its second scan: the first scan
+// still gives the cut one a coarse picture, but its whole decode fails, as the plain load of the
+// file does, and the show goes on as after any picture that fails to load: black under the
+// grid, then the next picture.
+TEST(CoarseFirstPicture, AProgressiveJpegShowsCoarseThenEndsAsTheWholeLoadEvenWhenThatFails)
 {
     const Picture master = coarseThenWholeMatchesThePlainShow(kFixtures + "progressive.jpg");
     EXPECT_NE(master.pixelValue(80, 60), 0u); // the picture itself, not a failed load
-}
 
-// Cut inside the Huffman table of its second scan: the first scan still gives the coarse
-// picture, but the whole decode fails, as the plain load of the file does. The show goes on as
-// after any picture that fails to load: black under the grid, then the next picture.
-TEST(CoarseFirstPicture, AProgressiveJpegCutAfterItsFirstScanFailsAsAWholeLoadDoes)
-{
     std::ifstream in(kFixtures + "progressive.jpg", std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const std::string cut = (fs::path(testing::TempDir()) / "velmora-cut-progressive.jpg").string();
+    const std::string cut = (fs::path(::testing::TempDir()) / "velmora-cut-progressive.jpg").string();
     std::ofstream(cut, std::ios::binary) << bytes.substr(0, 391);
     ASSERT_FALSE(createPlatformPictureLoader()->load(cut, {}).ok);
-
-    const Picture master = coarseThenWholeMatchesThePlainShow(cut);
-    EXPECT_EQ(master, Picture(master.width(), master.height())); // all black
+    const Picture black = coarseThenWholeMatchesThePlainShow(cut);
+    EXPECT_EQ(black, Picture(black.width(), black.height()));
     fs::remove(cut);
 }

@@ -1,11 +1,12 @@
-// The headless renderer: its command line refuses bad values, and a seed replays exactly.
+// The headless renderer: its command line refuses bad values, a seed replays exactly, and the
+// settings file and the options decide what it shows.
 #include "platform/linux/headless_render.h"
+#include "platform/linux/startup_linux.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 using namespace velmora::headless;
@@ -14,12 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 
 std::vector<std::string> args(std::initializer_list<const char*> list) { return {list.begin(), list.end()}; }
-
-std::string fileBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 } // namespace
 
@@ -46,7 +41,7 @@ TEST(RenderArguments, BadValuesAreRefusedWithAReason)
     }
 }
 
-TEST(Render, TheSameSeedWritesTheSameFramesAndAMissingFolderStillRenders)
+TEST(Render, TheSameSeedWritesTheSameFramesAndTheSettingsFileAndOptionsDecideThePictures)
 {
     const fs::path root = fs::temp_directory_path() / ("velmora-render-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::remove_all(root);
@@ -66,9 +61,11 @@ TEST(Render, TheSameSeedWritesTheSameFramesAndAMissingFolderStillRenders)
         EXPECT_EQ(result.framesWritten, 6);
         EXPECT_GT(result.picturesFound, 0); // the samples
     }
+    velmora::posix::PosixFileSystem files;
     for (int k = 0; k < 6; ++k) {
         const std::string name = "frame-0000" + std::to_string(k) + ".png";
-        EXPECT_EQ(fileBytes(root / "a" / name), fileBytes(root / "b" / name)) << name;
+        EXPECT_EQ(files.readFile(root / "a" / name, 1 << 20).bytes, files.readFile(root / "b" / name, 1 << 20).bytes)
+            << name;
     }
 
     // A folder that is not there is reported, and the samples are shown as with no folder.
@@ -79,22 +76,15 @@ TEST(Render, TheSameSeedWritesTheSameFramesAndAMissingFolderStillRenders)
     EXPECT_TRUE(missing.ok);
     EXPECT_EQ(missing.picturesFound, samples);
     EXPECT_NE(log.str().find("no such folder"), std::string::npos);
-    fs::remove_all(root);
-}
 
-TEST(Render, FollowsTheSettingsFileAndTheOptionsOverIt)
-{
-    const fs::path root = fs::temp_directory_path() / ("velmora-render-ini-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    fs::remove_all(root);
+    // The settings file decides the folder and the kinds, and the options override it.
     fs::create_directories(root / "pictures");
     for (const char* name : {"1-sunset.jpg", "3-rings.gif", "5-mosaic.bmp"})
         fs::copy_file(fs::path(VELMORA_SOURCE_DIR) / "resources" / "samples" / name, root / "pictures" / name);
     // Written as a Linux editor writes it: UTF-8.
     std::ofstream(root / "v.ini") << "[Section]\n画像のﾌｫﾙﾀﾞ=" << (root / "pictures").string() << "\n画像種類_1=0\n";
 
-    std::ostringstream log;
-    RenderOptions options = parseRenderArguments(args({"--render", "x", "--size", "64x48", "--seconds", "1"})).options;
-    options.outputDir = (root / "frames").string();
+    options.overrides = {};
     options.iniFile = (root / "v.ini").string();
     EXPECT_EQ(renderShow(options, log).picturesFound, 2); // the GIF is switched off in the file
 

@@ -1,6 +1,7 @@
 // EndShow's order and password rules against a recording system: the password only in
-// mode "S" off the NT family, a refusal that leaves the show running with the cursor hidden,
-// a missing password service that never locks the user in.
+// mode "S" off the NT family, a refusal that keeps the show with the cursor hidden (the next
+// input asks again), a missing password service that never locks the user in, and the unload
+// that toggles the cursor once more in "S".
 #include "show/show_exit.h"
 
 #include <gtest/gtest.h>
@@ -36,63 +37,43 @@ public:
     void keepScreenSaveActive() override { calls.push_back("screen saving on"); }
 };
 
-struct Exit {
-    RecordingSystem system;
-    StartupState state;
-    show::ShowExit exit{system, state};
-
-    explicit Exit(std::string mode)
-    {
-        state.modeLetter = std::move(mode);
-        state.CursorState = -1;
-    }
-    bool end()
-    {
-        return exit.EndShow([this] { system.calls.push_back("music stopped"); });
-    }
-};
-
 using Calls = std::vector<std::string>;
 
-// How each mode and system ends the show: the password only in mode "S" off the NT family,
-// a refusal keeps the show with the cursor hidden (the next input asks again), a missing
-// password service never locks the user in; the unload toggles the cursor once more in "S".
 TEST(ShowExit, TheModeAndSystemDecideThePasswordAndTheOrderOfTheRestore)
 {
     const Calls restore{"music stopped", "keys on", "cursor+", "screen saving on"};
     const Calls asked{"cursor+", "password", "music stopped", "keys on", "cursor-", "screen saving on"};
     const Calls plain{"music stopped", "screen saving on"};
+    const Calls refused{"cursor+", "password", "cursor-"};
     struct Case {
         const char* mode;
         bool nt;
         PasswordVerdict verdict;
         const Calls& calls;
         std::int32_t cursorState;
+        bool ends = true;
     };
     const Case cases[] = {
         {"S", true, PasswordVerdict::Refused, restore, 0},       {"", false, PasswordVerdict::Refused, plain, -1},
         {"C", false, PasswordVerdict::Refused, plain, -1},       {"S", false, PasswordVerdict::Unavailable, asked, -1},
-        {"S", false, PasswordVerdict::Accepted, asked, -1},
+        {"S", false, PasswordVerdict::Accepted, asked, -1},      {"S", false, PasswordVerdict::Refused, refused, -1, false},
     };
     for (const Case& c : cases) {
-        Exit e(c.mode);
-        e.system.nt = c.nt;
-        e.system.verdict = c.verdict;
-        EXPECT_TRUE(e.end());
-        EXPECT_EQ(e.system.calls, c.calls) << "mode '" << c.mode << "' nt " << c.nt;
-        EXPECT_EQ(e.state.CursorState, c.cursorState) << "mode '" << c.mode << "' nt " << c.nt;
-        e.exit.Form_QueryUnload();
-        EXPECT_EQ(e.system.calls.size(), c.calls.size() + (*c.mode == 'S' ? 1 : 0));
+        RecordingSystem system;
+        system.nt = c.nt;
+        system.verdict = c.verdict;
+        StartupState state;
+        state.modeLetter = c.mode;
+        state.CursorState = -1;
+        show::ShowExit showExit{system, state};
+        EXPECT_EQ(showExit.EndShow([&] { system.calls.push_back("music stopped"); }), c.ends);
+        EXPECT_EQ(system.calls, c.calls) << "mode '" << c.mode << "' nt " << c.nt;
+        EXPECT_EQ(state.CursorState, c.cursorState) << "mode '" << c.mode << "' nt " << c.nt;
+        showExit.Form_QueryUnload();
+        EXPECT_EQ(system.calls.size(), c.calls.size() + (*c.mode == 'S' ? 1 : 0));
         const char* unloaded = c.cursorState == 0 ? "cursor-" : "cursor+";
-        EXPECT_EQ(e.system.calls.back(), *c.mode == 'S' ? unloaded : "screen saving on");
+        EXPECT_EQ(system.calls.back(), *c.mode == 'S' ? unloaded : "screen saving on");
     }
-
-    Exit refused("S");
-    refused.system.nt = false;
-    refused.system.verdict = PasswordVerdict::Refused;
-    EXPECT_FALSE(refused.end());
-    EXPECT_EQ(refused.system.calls, (Calls{"cursor+", "password", "cursor-"}));
-    EXPECT_EQ(refused.state.CursorState, -1);
 }
 
 } // namespace

@@ -3,20 +3,17 @@
 #include "show_rig.h"
 
 #include "show/decoding_loader.h"
-#include "show/effect_table.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <optional>
 #include <set>
-#include <thread>
 
 using namespace velmora;
 using namespace velmora::show;
@@ -45,11 +42,9 @@ int differencesOffGrid(const ShowState& s, const Picture& a, int ax, int ay, con
 
 bool isPermutation(const std::array<int, TileCount + 1>& order)
 {
-    std::vector<int> v(order.begin() + 1, order.end());
-    std::sort(v.begin(), v.end());
-    for (int i = 0; i < TileCount; ++i)
-        if (v[std::size_t(i)] != i + 1) return false;
-    return true;
+    std::array<int, TileCount> numbers;
+    std::iota(numbers.begin(), numbers.end(), 1);
+    return std::is_permutation(order.begin() + 1, order.end(), numbers.begin());
 }
 
 } // namespace
@@ -65,30 +60,21 @@ TEST(ShowForm, PicturesAreScaledByTheirLongerSideOrPlacedAtTheirOwnSize)
         Show show;
         show.settings.ImageSize = std::int16_t(c.imageSize);
         show.addPicture("p", solid(c.w, c.h, 255, 255, 255));
-        const Picture& master = show.start(1024, 768).buffers().Master;
-        const Rect r = c.expected;
-        EXPECT_NE(master.pixelValue(r.x, r.y), 0u);
-        EXPECT_NE(master.pixelValue(r.right() - 1, r.bottom() - 1), 0u);
-        // Black just outside the picture wherever the screen goes on.
-        EXPECT_TRUE(r.y == 0 || master.pixelValue(r.x, r.y - 1) == 0u);
-        EXPECT_TRUE(r.x == 0 || master.pixelValue(r.x - 1, r.y) == 0u);
-        EXPECT_TRUE(r.bottom() == 768 || master.pixelValue(r.x, r.bottom()) == 0u);
-        EXPECT_TRUE(r.right() == 1024 || master.pixelValue(r.right(), r.y) == 0u);
+        Picture expected(1024, 768); // the picture's box white, black all around it
+        fillBox(expected, c.expected.x, c.expected.y, c.expected.right(), c.expected.bottom(), 0xFFFFFF);
+        EXPECT_TRUE(show.start(1024, 768).buffers().Master == expected) << c.w << " x " << c.h << ", " << c.imageSize;
     }
 }
 
 TEST(ShowForm, FilterModeDecidesHowOftenTheEffectAdvances)
 {
     // Expected EffectCounter of the first 96 tiles (two pictures' passes).
-    const std::map<int, std::vector<int>> expected = [] {
-        std::map<int, std::vector<int>> m;
-        for (int t = 0; t < 96; ++t) {
-            m[1].push_back((t + 1) % 48 + 1); // 2, 3, ... 48, 1, 2, ...
-            m[0].push_back(t < 48 ? 1 : 2);   // one effect per picture
-            m[7].push_back(1);                // never advances
-        }
-        return m;
-    }();
+    std::map<int, std::vector<int>> expected;
+    for (int t = 0; t < 96; ++t) {
+        expected[1].push_back((t + 1) % 48 + 1); // 2, 3, ... 48, 1, 2, ...
+        expected[0].push_back(t < 48 ? 1 : 2);   // one effect per picture
+        expected[7].push_back(1);                // never advances
+    }
     for (const auto& [mode, counters] : expected) {
         Show show;
         show.settings.FilterMode = std::int16_t(mode);
@@ -96,17 +82,14 @@ TEST(ShowForm, FilterModeDecidesHowOftenTheEffectAdvances)
         show.addPicture("b", solid(96, 72, 0, 200, 0));
         show.start(96, 72);
         std::vector<int> seen;
-        std::set<int> firstPassTiles;
         for (int frames = 0; seen.size() < counters.size() && frames < 5000; ++frames) {
             show.frame();
             if (!show.tileJustStarted()) continue;
             const ShowState& s = show.state();
             seen.push_back(s.EffectCounter);
             EXPECT_EQ(s.CurEffect, s.EffectOrder[std::size_t(s.EffectCounter)]);
-            if (seen.size() <= 48) firstPassTiles.insert(s.CurTile);
         }
         EXPECT_EQ(seen, counters) << "FilterMode " << mode;
-        EXPECT_EQ(firstPassTiles.size(), 48u);
     }
 }
 
@@ -150,14 +133,21 @@ TEST(ShowForm, ThePictureCounterWrapsEvenWhenTheLastPicturesFail)
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b", "broken", "a"}));
 }
 
+// Checked frame by frame on a screen whose grid drifts from its tiles both ways (342 / 8 and
+// 203 / 6 round up: lines every 43 and 34 pixels, tiles of 42 x 33); the tiles leave columns
+// at the right and rows at the bottom, which the reveal must fill too.
 TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
 {
     Show show(7);
-    show.addPicture("a", pattern(192, 144));
+    show.addPicture("a", pattern(342, 203));
     show.addPicture("b", solid(100, 144, 200, 40, 40));
-    show.start(192, 144);
+    show.start(342, 203);
     const ShowState& s = show.state();
     const ShowBuffers& b = show.buffers();
+    EXPECT_EQ(b.Display.pixelValue(43, 5), 0u);
+    EXPECT_NE(b.Display.pixelValue(42, 5), 0u);
+    EXPECT_EQ(b.Display.pixelValue(5, 34), 0u);
+    EXPECT_NE(b.Display.pixelValue(5, 33), 0u);
 
     std::set<int> directions;
     int reveals = 0, revealFrames = 0, pauseFrames = 0;
@@ -166,7 +156,13 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
         const Picture before = b.Display;
         const ShowPhase phaseBefore = s.phase;
         const bool flipping = show.form->timer(4).enabled;
-        const int presents = show.platform.presentCount;
+        // The grid is redrawn only across the tile just drawn; between flips, drawing all of it
+        // must change nothing.
+        if (!flipping) {
+            show.form->DrawGrid();
+            ASSERT_TRUE(before == b.Display) << "frame " << frame;
+        }
+        const std::size_t presents = show.platform.presented.size();
         const int tileBefore = s.TileCounter, stepBefore = s.FlipStep;
         const std::int64_t at = show.platform.now + FrameIntervalMs;
         const std::optional<std::int64_t> due = show.form->nextWorkAt(at);
@@ -181,13 +177,15 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
         ASSERT_EQ(worked, *due <= at) << "frame " << frame;
 
         ASSERT_NE(show.form->timer(3).enabled, show.form->timer(4).enabled) << "frame " << frame;
-        ASSERT_LE(show.platform.presentCount - presents, 1);
-        // Whatever changed on Display was presented this frame.
-        const Rect shown = show.platform.presentCount > presents ? show.platform.lastPresented : Rect{};
-        for (int y = 0; y < 144; ++y)
-            for (int x = 0; x < 192; ++x)
+        // Whatever changed on Display was presented this frame, in a few areas at most.
+        const std::vector<Rect> shown(show.platform.presented.begin() + std::ptrdiff_t(presents),
+                                      show.platform.presented.end());
+        ASSERT_LE(shown.size(), 4u);
+        for (int y = 0; y < 203; ++y)
+            for (int x = 0; x < 342; ++x)
                 if (before.pixelValue(x, y) != b.Display.pixelValue(x, y)) {
-                    ASSERT_TRUE(shown.contains(x, y));
+                    const auto covers = [&](const Rect& r) { return r.contains(x, y); };
+                    ASSERT_TRUE(std::any_of(shown.begin(), shown.end(), covers));
                 }
 
         if (s.phase == phaseBefore &&
@@ -210,7 +208,6 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
             ASSERT_EQ(differencesOffGrid(s, b.Display, 0, 0, b.Master, 0, 0, boundsOf(b.Master)), 0);
         }
     }
-    EXPECT_EQ(reveals, 2);
     EXPECT_EQ(directions, (std::set<int>{1, 2, 3, 4}));
     EXPECT_EQ(revealFrames, 2 * (TileCount * 25) / RevealStepsPerFrame);
     // Three whole pauses so far (before, after, before), each about a second of still frames.
@@ -218,61 +215,22 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b", "a"}));
 }
 
-// The grid is redrawn only across the tile just drawn. Whenever no flip is half-way, the whole
-// grid would stand on Display, so drawing all of it then must change nothing; screens whose
-// grid drifts from the tiles (1280 x 1024 down, 342 x 203 both ways) included. Their tiles
-// leave columns at the right and rows at the bottom: the reveal puts the new picture there too.
-TEST(ShowForm, TheGridRedrawnAcrossEachTileLeavesDisplayAsTheWholeGridWould)
-{
-    for (const auto& [w, h] : {std::pair{1280, 1024}, std::pair{342, 203}}) {
-        Show show(11);
-        show.addPicture("a", pattern(w, h));
-        show.addPicture("b", solid(w / 2, h, 250, 250, 250));
-        ShowForm& form = show.start(w, h);
-        if (h == 1024) { // 1024 / 6: the grid's row lines round up to 171, the tiles' edges down to 170
-            EXPECT_EQ(form.buffers().Display.pixelValue(5, 171), 0u);
-            EXPECT_NE(form.buffers().Display.pixelValue(5, 170), 0u);
-        }
-        int checked = 0, revealFrames = 0, reveals = 0;
-        while (reveals < 1 || form.state().TileCounter < 4) {
-            ASSERT_LT(checked, 3000);
-            const ShowPhase before = form.state().phase;
-            show.frame();
-            revealFrames += form.state().phase == ShowPhase::Reveal;
-            if (before == ShowPhase::Reveal && form.state().phase != ShowPhase::Reveal) {
-                ++reveals;
-                const ShowBuffers& b = form.buffers();
-                ASSERT_EQ(differencesOffGrid(form.state(), b.Display, 0, 0, b.Master, 0, 0, boundsOf(b.Master)), 0);
-            }
-            if (form.timer(4).enabled) continue; // a flip half-way shows its strips across the lines
-            const Picture drawn = form.buffers().Display;
-            form.DrawGrid();
-            ASSERT_TRUE(drawn == form.buffers().Display) << w << " x " << h << ", check " << checked;
-            ++checked;
-        }
-        EXPECT_GT(revealFrames, 200);
-    }
-}
-
 // A new window size lays the same show out again: the music plays on, Master holds the same
 // picture composed for the new size, and the picture's tiles start over in the new layout. A
 // pause keeps its end, a reveal ends at once, and sizes a window passes through do no harm.
 TEST(ShowForm, ResizingLaysTheSameShowOutAgainAndKeepsItsCourse)
 {
-    auto twoPictures = [](Show& show) {
-        show.addPicture("a", pattern(200, 100));
-        show.addPicture("b", solid(100, 200, 0, 0, 250));
-    };
-    Show show(5);
-    twoPictures(show);
+    Show show(5), fresh(5);
+    for (Show* each : {&show, &fresh}) {
+        each->addPicture("a", pattern(200, 100));
+        each->addPicture("b", solid(100, 200, 0, 0, 250));
+    }
     ShowForm& form = show.start(320, 240);
     while (form.state().TileCounter < 3 || form.state().FlipStep != 6) show.frame(); // a flip half-way
     const int effectCounter = form.state().EffectCounter;
     (void)form.takeDirtyRect();
     form.Form_Resize(1024, 768);
 
-    Show fresh(5);
-    twoPictures(fresh);
     fresh.start(1024, 768);
     EXPECT_TRUE(form.buffers().Master == fresh.buffers().Master);
     EXPECT_TRUE(form.buffers().Display == fresh.buffers().Display); // the picture and its grid, nothing turned
@@ -281,7 +239,6 @@ TEST(ShowForm, ResizingLaysTheSameShowOutAgainAndKeepsItsCourse)
     EXPECT_EQ(show.music.starts, 1);
     EXPECT_EQ(show.music.stops, 0);
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a"})); // composed again from memory
-    EXPECT_EQ(form.state().PicCounter, 1);
     EXPECT_EQ(form.state().EffectCounter, effectCounter);
     EXPECT_TRUE(form.timer(3).enabled && !form.timer(4).enabled);
 
@@ -322,85 +279,47 @@ TEST(ShowForm, ResizingLaysTheSameShowOutAgainAndKeepsItsCourse)
     EXPECT_EQ(show.music.starts, 1);
 }
 
-// Running out of memory anywhere in a load (reading the file, decoding it) costs that picture
-// only: the loader reports it as a failure with a reason, and the show goes on with the next.
-TEST(ShowForm, AnAllocationFailureCostsOnlyThatPicture)
+// Running out of memory anywhere in a load (opening or reading the file, decoding it, reading
+// its size) is a failure with a reason, never an exception: the show then goes on as after any
+// picture that fails to load.
+TEST(DecodingLoader, AnAllocationFailureIsAFailedLoadWithAReason)
 {
-    // Files hold "BM" and a name; decoding "huge" and reading "vast" run out of memory.
     class Decoders final : public loading::PictureDecoders {
     public:
-        loading::OpenedFile openFile(const std::string& path) override
+        loading::OpenedFile openFile(const std::string&) override { throw std::bad_alloc(); }
+        LoadResult decode(loading::PictureFormat, const std::uint8_t*, std::size_t, const LoadRequest&) override
         {
-            if (path == "vast") throw std::bad_alloc();
-            struct Bytes final : loading::RegularFile {
-                std::string text;
-                std::size_t at = 0;
-                std::uint64_t size() const override { return text.size(); }
-                long long read(std::uint8_t* buffer, std::size_t count) override
-                {
-                    const std::size_t n = std::min(count, text.size() - at);
-                    std::copy_n(text.data() + at, n, buffer);
-                    at += n;
-                    return (long long)n;
-                }
-            };
-            auto file = std::make_unique<Bytes>();
-            file->text = "BM" + path;
-            return {std::move(file), {}};
-        }
-        LoadResult decode(loading::PictureFormat format, const std::uint8_t* data, std::size_t size,
-                          const LoadRequest&) override
-        {
-            EXPECT_EQ(format, loading::PictureFormat::Bmp);
-            if (std::string(data + 2, data + size) == "huge") throw std::bad_alloc();
-            LoadResult r;
-            r.ok = true;
-            r.picture = solid(96, 72, std::uint8_t(data[2]), 0, 0);
-            return r;
+            throw std::bad_alloc();
         }
         SizeResult storedSize(loading::PictureFormat, const std::uint8_t*, std::size_t) override
         {
             throw std::bad_alloc();
         }
-    };
+    } decoders;
+    const std::uint8_t bmp[] = {'B', 'M'};
+    EXPECT_EQ(loading::loadPicture(decoders, bmp, sizeof bmp, {}).error, "out of memory");
+    EXPECT_EQ(loading::pictureSize(decoders, bmp, sizeof bmp).error, "out of memory");
     loading::DecodingLoader loader(std::make_unique<Decoders>());
-    const LoadResult failed = loader.load("huge", {});
+    const LoadResult failed = loader.load("vast", {});
     EXPECT_FALSE(failed.ok);
     EXPECT_EQ(failed.error, "out of memory");
-    EXPECT_EQ(loader.load("vast", {}).error, "out of memory");
-    EXPECT_EQ(loader.ownSize("a").error, "out of memory");
-
-    Show show;
-    for (const char* name : {"a", "huge", "vast", "b"}) show.addPicture(name, Picture());
-    ShowForm form(show.settings, show.catalogue, ShowServices{show.platform, loader, show.music, show.random, show.engine});
-    form.Form_Load(96, 72);
-    EXPECT_EQ(form.buffers().Master.pixelValue(5, 5), std::uint32_t('a') << 16);
-    form.LoadNextPicture();
-    EXPECT_EQ(form.buffers().Master, Picture(96, 72));
-    form.LoadNextPicture();
-    EXPECT_EQ(form.buffers().Master, Picture(96, 72));
-    form.LoadNextPicture();
-    EXPECT_EQ(form.buffers().Master.pixelValue(5, 5), std::uint32_t('b') << 16);
+    EXPECT_EQ(loader.ownSize("vast").error, "out of memory");
 }
 
-TEST(ShowInput, OnlyADiagonalMoveFromTheFirstPositionEndsTheShow)
-{
-    // Straight and diagonal moves, and moves and a click without arguments, are driven on the
-    // real windows (show_e2e.sh mouse and no-arguments, LinuxShow.MovementAndClicks...).
-    InputRules rules;
-    EXPECT_EQ(rules.Display_MouseMove(100, 100), InputAction::None); // only recorded
-    EXPECT_EQ(rules.Display_MouseMove(101, 101), InputAction::EndShow);
-    // After a refused password the next move records a new first position.
-    EXPECT_EQ(rules.Display_MouseMove(300, 300), InputAction::None);
-    EXPECT_EQ(rules.Display_MouseMove(300, 301), InputAction::None);
-    EXPECT_EQ(InputRules(true).Form_KeyDown(65, false), InputAction::EndShow);
-}
-
-TEST(ShowInput, ArrowKeysChangeTracksOnlyWhenTheMusicTakesThem)
+// Only a diagonal move from the first position ends the show, and every key but the arrows
+// while the music takes them; the show then stops once. Straight and diagonal moves, and moves
+// and a click without arguments, are driven on the real windows too (show_e2e.sh mouse and
+// no-arguments, LinuxShow.MovementAndClicks...).
+TEST(ShowInput, DiagonalMovesAndKeysEndTheShowButArrowsChangeTracksWhenTheMusicTakesThem)
 {
     Show show;
     ShowForm& form = show.start(96, 72);
-    EXPECT_EQ(show.music.starts, 1);
+    EXPECT_FALSE(form.Display_MouseMove(100, 100)); // only recorded
+    EXPECT_TRUE(form.Display_MouseMove(101, 101));
+    // After a refused password the next move records a new first position.
+    EXPECT_FALSE(form.Display_MouseMove(300, 300));
+    EXPECT_FALSE(form.Display_MouseMove(300, 301));
+    EXPECT_EQ(InputRules(true).Form_KeyDown(65, false), InputAction::EndShow);
     EXPECT_TRUE(form.Form_KeyDown(KeyRightArrow));
 
     show.music.trackKeys = true;
@@ -456,36 +375,30 @@ TEST(ShowForm, PicturesStillBeingPreparedHoldTheCycleNotTheTicks)
     show.addPicture("a", solid(96, 72, 200, 0, 0));
     show.addPicture("b", solid(96, 72, 0, 0, 200));
     GatedSource source(show.loader);
-    ShowForm form(show.settings, show.catalogue,
-                  ShowServices{show.platform, show.loader, show.music, show.random, show.engine, &source});
-    show.form.reset();
-    form.Form_Load(96, 72);
+    ShowForm& form = show.start(96, 72, {show.platform, show.loader, show.music, show.random, show.engine, &source});
     EXPECT_EQ(form.state().phase, ShowPhase::FirstPicture);
     EXPECT_EQ(form.buffers().Display.pixelValue(5, 5), 0u);
-    const auto frame = [&] {
-        show.platform.now += FrameIntervalMs;
-        form.frame();
-    };
-    for (int i = 0; i < 100; ++i) frame();
+    for (int i = 0; i < 100; ++i) show.frame();
     EXPECT_EQ(form.state().phase, ShowPhase::FirstPicture);
     EXPECT_TRUE(form.timer(3).enabled);
 
     source.open = true;
-    frame();
+    show.frame();
     EXPECT_EQ(form.state().phase, ShowPhase::Tiles);
     EXPECT_EQ(form.buffers().Display.pixelValue(5, 5), 0xC80000u);
     EXPECT_EQ(source.asked, (std::vector<std::string>{"a", "b"})); // b is read while a is filtered
 
-    while (form.state().phase != ShowPhase::PauseBeforeReveal) frame();
-    for (int i = 0; i < 500; ++i) frame(); // far past the pause's end
+    while (form.state().phase != ShowPhase::PauseBeforeReveal) show.frame();
+    for (int i = 0; i < 500; ++i) show.frame(); // far past the pause's end
     EXPECT_EQ(form.state().phase, ShowPhase::PauseBeforeReveal);
     EXPECT_EQ(form.nextWorkAt(show.platform.now), show.platform.now); // polled every frame
     source.open = true;
-    frame();
+    show.frame();
     EXPECT_EQ(form.state().phase, ShowPhase::Reveal);
     EXPECT_EQ(form.buffers().Master.pixelValue(5, 5), 0x0000C8u);
     EXPECT_EQ(source.asked, (std::vector<std::string>{"a", "b", "a"}));
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b"}));
+    show.form.reset(); // before the source it takes pictures from
 }
 
 TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrder)
@@ -494,17 +407,11 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
     class HeldFolder final : public FileSystem {
     public:
         std::vector<std::string> names;
-        void release()
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            released_ = true;
-            changed_.notify_all();
-        }
+        Gate gate;
         char separator() const override { return '/'; }
         std::vector<FoundFile> findFiles(const std::string& pattern) override
         {
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [&] { return released_; });
+            gate.wait();
             const std::string ending = pattern.substr(pattern.rfind('*') + 1); // "/p/*.bmp": ".bmp"
             std::vector<FoundFile> found;
             for (const auto& name : names)
@@ -517,49 +424,28 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
         FileRead readFile(const std::string&, std::size_t) override { return {}; }
         bool replaceFile(const std::string&, std::string_view) override { return false; }
         bool makeFolders(const std::string&) override { return false; }
-
-    private:
-        std::mutex mutex_;
-        std::condition_variable changed_;
-        bool released_ = false;
     };
     const std::map<std::string, std::uint32_t> colours{
         {"/p/a.bmp", 0xC80000u}, {"/p/b.gif", 0x00C800u}, {"/p/c.jpg", 0x0000C8u}, {"/p/d.wmf", 0x646464u}};
-    Show show(7); // its loader unused: the worker has one
     auto folder = std::make_shared<HeldFolder>();
     folder->names = {"c.jpg", "d.wmf", "a.bmp", "notes.txt", "b.gif"};
     auto loader = std::make_unique<FakeLoader>();
     for (const auto& [path, rgb] : colours)
         loader->pictures[path].picture = solid(96, 72, std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb));
     PictureWorker worker(std::move(loader));
-    Settings settings;
-    settings.ImageOrder = 1; // random: the show order is drawn once the folder is known
-    ShowForm form(settings, Catalogue{},
-                  ShowServices{show.platform, show.loader, show.music, show.random, show.engine, &worker,
-                               CatalogueScan{"/p", {1, 1, 1, 1}}, folder});
-    form.Form_Load(96, 72);
-    // Frames until the show leaves `phase`; generous cap, the worker runs meanwhile.
-    const auto frameWhile = [&](ShowPhase phase) {
-        for (int i = 0; i < 20000 && form.state().phase == phase; ++i) {
-            show.platform.now += FrameIntervalMs;
-            form.frame();
-            const bool waits = phase == ShowPhase::FirstPicture || phase == ShowPhase::PauseBeforeReveal;
-            if (waits && form.state().phase == phase) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    };
-
-    for (int i = 0; i < 50; ++i) {
-        show.platform.now += FrameIntervalMs;
-        form.frame();
-    }
+    Show show(7); // its loader unused: the worker has one
+    show.settings.ImageOrder = 1; // random: the show order is drawn once the folder is known
+    ShowForm& form = show.start(96, 72, {show.platform, show.loader, show.music, show.random, show.engine, &worker,
+                                         CatalogueScan{"/p", {1, 1, 1, 1}}, folder});
+    const auto phaseIs = [&](ShowPhase phase) { return [&form, phase] { return form.state().phase == phase; }; };
+    for (int i = 0; i < 50; ++i) show.frame();
     EXPECT_EQ(form.state().phase, ShowPhase::FirstPicture);
     EXPECT_EQ(form.buffers().Display.pixelValue(5, 5), 0u);
     EXPECT_EQ(show.music.starts, 1);
     EXPECT_TRUE(form.Form_KeyDown(65)); // a key ends the show while the folder is held
 
-    folder->release();
-    frameWhile(ShowPhase::FirstPicture);
-    ASSERT_EQ(form.state().phase, ShowPhase::Tiles);
+    folder->gate.release();
+    ASSERT_TRUE(show.frameUntil(phaseIs(ShowPhase::Tiles)));
 
     // The draws come in the order of a show whose folder was scanned before it opened:
     // the show order, then the tile and effect orders.
@@ -576,18 +462,12 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
     EXPECT_EQ(form.state().EffectOrder, before.state().EffectOrder);
 
     // Every picture of the folder in that order, then the first again.
-    std::vector<std::string> shown;
+    std::vector<std::uint32_t> shown, expected;
     for (int k = 1; k <= 5; ++k) {
-        const std::uint32_t master = form.buffers().Master.pixelValue(5, 5);
-        for (const auto& [path, rgb] : colours)
-            if (rgb == master) shown.push_back(path);
-        for (ShowPhase phase :
-             {ShowPhase::Reveal, ShowPhase::PauseAfterReveal, ShowPhase::Tiles, ShowPhase::PauseBeforeReveal})
-            frameWhile(phase);
-        ASSERT_EQ(form.state().phase, ShowPhase::Reveal);
+        shown.push_back(form.buffers().Master.pixelValue(5, 5));
+        expected.push_back(colours.at(sorted.ImageList[std::size_t(sorted.ShowOrder[std::size_t((k - 1) % 4 + 1)])]));
+        show.frameUntil(phaseIs(ShowPhase::PauseBeforeReveal));
+        ASSERT_TRUE(show.frameUntil(phaseIs(ShowPhase::Reveal)));
     }
-    std::vector<std::string> expected;
-    for (int k = 1; k <= 5; ++k)
-        expected.push_back(sorted.ImageList[std::size_t(sorted.ShowOrder[std::size_t((k - 1) % 4 + 1)])]);
     EXPECT_EQ(shown, expected);
 }

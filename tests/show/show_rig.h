@@ -5,8 +5,12 @@
 #include "show/show_form.h"
 #include "fake_loader.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace velmora::show::testing {
@@ -21,16 +25,42 @@ inline Picture solid(int w, int h, std::uint8_t red, std::uint8_t green, std::ui
     return p;
 }
 
-inline Picture pattern(int w, int h)
+// Every pixel differs from its neighbours, so a wrong sample shows; `seed` makes another.
+inline Picture pattern(int w, int h, int seed = 0)
 {
     Picture p(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p.setPixel(x, y, std::uint8_t(x * 5), std::uint8_t(y * 3), std::uint8_t(x ^ y));
+        for (int x = 0; x < w; ++x)
+            p.setPixel(x, y, std::uint8_t(x * 5 + seed), std::uint8_t(y * 3), std::uint8_t((x ^ y) + 40 * seed));
     return p;
 }
 
+// Shut until released; released for good. Holds a fake's work where a test needs it held.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    void release()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+    void wait()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return open; });
+    }
+};
+
 class DesktopPlatform final : public SimulatedPlatform {
 public:
+    std::vector<Rect> presented; // every area presented, in order
+    void present(const Picture& picture, const Rect& area) override
+    {
+        SimulatedPlatform::present(picture, area);
+        presented.push_back(area);
+    }
     bool copyDesktop(Picture& target) override
     {
         target = solid(target.width(), target.height(), 10, 90, 160);
@@ -75,8 +105,12 @@ struct Show {
     }
     ShowForm& start(int w, int h, bool commandLineEmpty = false)
     {
-        form = std::make_unique<ShowForm>(settings, catalogue, ShowServices{platform, loader, music, random, engine},
-                                          commandLineEmpty);
+        return start(w, h, {platform, loader, music, random, engine}, commandLineEmpty);
+    }
+    // With other services: another loader, a picture source, a folder still to scan.
+    ShowForm& start(int w, int h, const ShowServices& services, bool commandLineEmpty = false)
+    {
+        form = std::make_unique<ShowForm>(settings, catalogue, services, commandLineEmpty);
         form->Form_Load(w, h);
         return *form;
     }
@@ -84,6 +118,20 @@ struct Show {
     {
         platform.now += FrameIntervalMs;
         form->frame();
+    }
+    // Frames until `done`, with a generous cap; a frame that moved nothing on gives a picture
+    // source's thread a moment. Returns `done()`.
+    template <typename Done>
+    bool frameUntil(Done done)
+    {
+        for (int i = 0; i < 20000 && !done(); ++i) {
+            const ShowState before = state();
+            frame();
+            if (state().phase == before.phase && state().TileCounter == before.TileCounter &&
+                state().FlipStep == before.FlipStep && state().revealIndex == before.revealIndex)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done();
     }
     const ShowState& state() const { return form->state(); }
     const ShowBuffers& buffers() const { return form->buffers(); }
