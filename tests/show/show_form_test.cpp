@@ -215,6 +215,23 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a", "b", "a"}));
 }
 
+// Common screens whose size is no multiple of the tiles: the reveal brings the next picture
+// to the columns (1366 x 768) or rows (1280 x 1024) that no tile covers.
+TEST(ShowForm, TheRevealReachesTheEdgesNoTileCovers)
+{
+    for (const auto& [w, h] : {std::pair{1366, 768}, std::pair{1280, 1024}}) {
+        Show show(3);
+        show.addPicture("a", pattern(w, h));
+        show.addPicture("b", solid(w, h, 0, 0, 250));
+        show.start(w, h);
+        const ShowBuffers& b = show.buffers();
+        EXPECT_NE(b.Display.pixelValue(w - 1, h - 1), 0x0000FAu);
+        ASSERT_TRUE(show.frameUntil([&] { return show.state().phase == ShowPhase::PauseAfterReveal; }));
+        EXPECT_EQ(b.Display.pixelValue(w - 1, h - 1), 0x0000FAu) << w << " x " << h;
+        EXPECT_EQ(differencesOffGrid(show.state(), b.Display, 0, 0, b.Master, 0, 0, boundsOf(b.Master)), 0);
+    }
+}
+
 // A new window size lays the same show out again: the music plays on, Master holds the same
 // picture composed for the new size, and the picture's tiles start over in the new layout. A
 // pause keeps its end, a reveal ends at once, and sizes a window passes through do no harm.
