@@ -5,36 +5,22 @@
 #include "settings_dialog/settings_form.h"
 
 #include "settings_fixture.h"
-#include "tests/show/fake_loader.h"
+#include "tests/show/show_rig.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
-#include <map>
 
 namespace velmora::dialog::testing {
 
 using namespace velmora::testing;
 inline const std::string kIni = kBeside;
-
-// A picture whose pixel (x, y) holds x in blue, y in green and a little of both in red.
-inline Picture gradient(int w, int h)
-{
-    Picture p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            std::uint8_t* px = p.pixel(x, y);
-            px[0] = std::uint8_t(x);
-            px[1] = std::uint8_t(y);
-            px[2] = std::uint8_t(60 + (x * 7 + y * 3) % 120);
-        }
-    return p;
-}
+using velmora::show::testing::pattern;
 
 class RecordingPlatform final : public DialogPlatform {
 public:
-    std::vector<std::string> calls;
+    int busy = 0; // hourglass requests less arrow ones
     std::vector<std::string> messages;
     std::vector<std::string> prompts;
     std::optional<std::string> folderAnswer;
@@ -44,11 +30,10 @@ public:
 
     void pumpMessages() override
     {
-        calls.push_back("pump");
         if (onPump)
             onPump();
     }
-    void busyPointer(bool busy) override { calls.push_back(busy ? "hourglass" : "arrow"); }
+    void busyPointer(bool hourglass) override { busy += hourglass ? 1 : -1; }
     PictureLoader& pictureLoader() override { return loader; }
     std::optional<ScreenPoint> cursorPosition() override { return ScreenPoint{300, 200}; }
     void zoomOpen(ScreenPoint) override {}
@@ -65,7 +50,7 @@ public:
         prompts.push_back(std::string(filter) + "|" + std::string(patterns) + "|" + std::string(title));
         return fileAnswer;
     }
-    void endProgram() override { calls.push_back("end"); }
+    void endProgram() override {}
 };
 
 struct DialogFixture : SettingsFixture {

@@ -9,6 +9,10 @@ using namespace velmora::dialog::testing;
 
 TEST_F(DialogFixture, WithoutASettingsFileTheDefaultsAreSelected)
 {
+    // Whatever the settings held before the read, each key's default replaces it.
+    settings = Settings{1, 0, 0, {0, 0, 0, 0}, "C:\\Old", 2, 5, "C:\\old.mp3"};
+    catalogue.ImageList.resize(4);
+    catalogue.ImageCount = 3;
     open();
     EXPECT_EQ(form->Img_SR, (std::array{Face::On, Face::Off}));        // "ｼｰｹﾝｼｬﾙ"
     EXPECT_EQ(form->Img_Size, (std::array{Face::Off, Face::On}));      // "ﾌﾙｽｸﾘｰﾝ"
@@ -22,8 +26,10 @@ TEST_F(DialogFixture, WithoutASettingsFileTheDefaultsAreSelected)
     ASSERT_EQ(form->BGM_Repeat.entries.size(), 31u); // filled once: "", "1".."30"
     EXPECT_EQ(form->BGM_Repeat.entries[0], "");
     EXPECT_EQ(form->BGM_Repeat.entries[30], "30");
+    EXPECT_EQ(form->lbl_Fname, "");
     EXPECT_TRUE(form->List_1.empty());
     EXPECT_EQ(form->lbl_Kei, "");
+    EXPECT_EQ(form->Folder_Path, "");
     EXPECT_EQ(filterButtonsEnabled(), 0);
 }
 

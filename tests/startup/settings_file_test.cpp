@@ -18,22 +18,6 @@ struct SettingsFile : SettingsFixture {
 
 } // namespace
 
-TEST_F(SettingsFile, NoFileGivesTheDefaults)
-{
-    settings.ImageSize = 7;
-    settings.BgmKind = 2;
-    load();
-    const Settings defaults;
-    EXPECT_EQ(settings.ImageOrder, 0);
-    EXPECT_EQ(settings.ImageSize, 1);
-    EXPECT_EQ(settings.FilterMode, 1);
-    EXPECT_EQ(settings.ImageKinds, defaults.ImageKinds);
-    EXPECT_EQ(settings.ImageFolder, "");
-    EXPECT_EQ(settings.BgmKind, 0);
-    EXPECT_EQ(settings.BgmRepeat, 0);
-    EXPECT_EQ(catalogue.ImageCount, 0);
-}
-
 TEST_F(SettingsFile, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
 {
     const auto line = [&](const char* key, const char* value) { return cp932(key) + "=" + value + "\r\n"; };
