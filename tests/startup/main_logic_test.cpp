@@ -77,7 +77,6 @@ TEST(Main, EachCommandLineMakesExactlyItsCalls)
         Calls calls;
     } cases[] = {
         {"/s", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "cursor off", "keys off", "show S"}},
-        {"-S", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "cursor off", "keys off", "show S"}},
         // An empty line: the cursor stays and the system is not told.
         {"", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "show "}},
         {"/x", true, StartupOutcome::Ended, {find1, find2, "load"}},
