@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,15 +40,12 @@ struct TempFolder : ::testing::Test {
 
 TEST(Wildcards, MatchLikeWindowsWithoutCase)
 {
-    using posix::wildcardMatch;
-    EXPECT_TRUE(wildcardMatch("*.jpg", "a.JPG"));
-    EXPECT_TRUE(wildcardMatch("*.jpg", ".jpg"));
-    EXPECT_TRUE(wildcardMatch("*.jpg", "a.b.jpg"));
-    EXPECT_FALSE(wildcardMatch("*.jpg", "a.jpeg"));
-    EXPECT_FALSE(wildcardMatch("*.jpg", "a.jpg.txt"));
-    EXPECT_TRUE(wildcardMatch("*.*", "noextension"));
-    EXPECT_TRUE(wildcardMatch("a?c*", "abcdef"));
-    EXPECT_FALSE(wildcardMatch("a?c", "ac"));
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"*.jpg", "a.JPG", true},     {"*.jpg", ".jpg", true},         {"*.jpg", "a.b.jpg", true},
+        {"*.jpg", "a.jpeg", false},   {"*.jpg", "a.jpg.txt", false},   {"*.*", "noextension", true},
+        {"a?c*", "abcdef", true},     {"a?c", "ac", false}};
+    for (const auto& [pattern, name, matches] : cases)
+        EXPECT_EQ(posix::wildcardMatch(pattern, name), matches) << pattern << " " << name;
 }
 
 TEST_F(TempFolder, CatalogueSkipsHiddenSpecialAndDanglingEntries)
@@ -99,29 +97,17 @@ TEST_F(TempFolder, CatalogueSkipsHiddenSpecialAndDanglingEntries)
     EXPECT_FALSE(FolderExists(fs, root + "/b.JPG"));
 }
 
-// Folders made with their parents and new files are what settings_e2e.sh's save case makes.
-TEST_F(TempFolder, FilesAreReplacedWholeKeepingTheirMode)
-{
-    const std::string file = touch("settings.ini", "old");
-    ::chmod(file.c_str(), 0600);
-    ASSERT_TRUE(fs.replaceFile(file, "new"));
-    const auto read = fs.readFile(file, 100);
-    EXPECT_EQ(read.status, ReadStatus::Ok);
-    EXPECT_EQ(read.bytes, "new");
-    struct stat st;
-    ::stat(file.c_str(), &st);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(fs.readFile(root + "/none", 100).status, ReadStatus::Missing);
-    EXPECT_FALSE(fs.replaceFile(root + "/missing/f", "a"));
-}
-
 // settings_e2e.sh finds the file the window saves under $XDG_CONFIG_HOME/velmora.
-TEST(SettingsLocation, PerUserFolderFallsBackToHomeWithoutAnAbsoluteXdgConfigHome)
+TEST(SettingsLocation, PerUserFolderFallsBackToHomeWithoutAnAbsoluteXdgConfigHomeAndExplicitFilesAreChecked)
 {
     ::setenv("XDG_CONFIG_HOME", "relative", 1);
     ::setenv("HOME", "/home/someone", 1);
     EXPECT_EQ(posix::settingsLocation().perUserFolder, "/home/someone/.config/velmora");
     ::unsetenv("XDG_CONFIG_HOME");
+    // An explicit file that is missing or a folder is named.
+    EXPECT_NE(posix::explicitFileProblem("/no/such/velmora.ini").find("does not exist"), std::string::npos);
+    EXPECT_NE(posix::explicitFileProblem("/tmp").find("is a folder"), std::string::npos);
+    EXPECT_EQ(posix::explicitFileProblem(""), "");
 }
 
 TEST_F(TempFolder, TheDaemonsFolderOnlyWhenNeitherTheOptionsNorTheFileNameOne)
@@ -176,16 +162,10 @@ TEST_F(TempFolder, TheDaemonsFolderOnlyWhenNeitherTheOptionsNorTheFileNameOne)
     EXPECT_GT(samples.second, 0);
 }
 
-TEST(SettingsLocation, AnExplicitFileThatIsMissingOrAFolderIsNamed)
-{
-    EXPECT_NE(posix::explicitFileProblem("/no/such/velmora.ini").find("does not exist"), std::string::npos);
-    EXPECT_NE(posix::explicitFileProblem("/tmp").find("is a folder"), std::string::npos);
-    EXPECT_EQ(posix::explicitFileProblem(""), "");
-}
-
 // An explicit settings file round-trips through iconv; one of a few megabytes (long
-// comments, say) is read whole; one past the limit is reported and, like any file that
-// cannot be read, never replaced.
+// comments, say) is read whole and replaced whole, keeping its mode; one past the limit is
+// reported and, like any file that cannot be read, never replaced. Folders made with their
+// parents and new files are what settings_e2e.sh's save case makes.
 TEST_F(TempFolder, ExplicitSettingsFilesRoundTripLargeOnesAreReadAndTooLargeOnesReportedAndKept)
 {
     posix::IconvCodec codec;
@@ -209,13 +189,21 @@ TEST_F(TempFolder, ExplicitSettingsFilesRoundTripLargeOnesAreReadAndTooLargeOnes
     EXPECT_EQ(settings.BgmRepeat, 4);
     EXPECT_EQ(settings.ImageFolder, folder);
     EXPECT_EQ(catalogue.ImageCount, 1);
+    ::chmod(file.c_str(), 0640); // not the mode a temporary file is made with
+    ASSERT_TRUE(SaveSettings(settings, {folder, "5"}, posix::settingsLocation(file), fs, codec).ok);
+    std::string expected = text;
+    expected.replace(expected.rfind("= 4"), 3, "= 5"); // the repeat track, the only 4
+    EXPECT_TRUE(fs.readFile(file, SettingsFileLimit).bytes == expected);
+    struct stat st;
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_FALSE(fs.replaceFile(root + "/missing/f", "a"));
 
     ::truncate(file.c_str(), off_t(SettingsFileLimit) + 1);
     const std::string problem = LoadSettings(posix::settingsLocation(file), fs, codec, settings, catalogue);
     EXPECT_NE(problem.find("larger than 16 MB"), std::string::npos) << problem;
     EXPECT_EQ(settings.ImageFolder, "");
     EXPECT_FALSE(SaveSettings(settings, {"", "0"}, posix::settingsLocation(file), fs, codec).ok);
-    struct stat st;
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_size, off_t(SettingsFileLimit) + 1);
 }
