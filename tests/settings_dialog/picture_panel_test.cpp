@@ -35,7 +35,7 @@ struct PanelFixture : DialogFixture {
 
 } // namespace
 
-TEST_F(PanelFixture, AChosenFolderIsListedPassByPassWithTheCountRunningUpAndTheSettingsUntouched)
+TEST_F(PanelFixture, AChosenFolderIsListedPassByPassWithTheCountRunningUpAndKindBoxesRebuildItSorted)
 {
     // The fake lists a folder in name order; the passes put plain files first, then archived,
     // then read-only ones (read-only and archived together included), each pass kind by kind.
@@ -49,6 +49,15 @@ TEST_F(PanelFixture, AChosenFolderIsListedPassByPassWithTheCountRunningUpAndTheS
     fs.addFile(kPics + "\\f.wmf", {}, 0x80 | AttrArchive); // any other bit is no reason to skip
     fs.addFile(kPics + "\\notes.txt", {}, 0);
     open();
+    // Without a folder a kind box flips only its flag.
+    form->Img_Kind_MouseDown(1);
+    EXPECT_EQ(settings.ImageKinds[1], 0);
+    EXPECT_EQ(form->Img_Kind[1], Face::Off);
+    EXPECT_TRUE(form->List_1.empty());
+    EXPECT_EQ(form->lbl_Kei, "");
+    form->lbl_Kind_MouseDown(1);
+    EXPECT_EQ(settings.ImageKinds[1], 1);
+
     std::vector<std::string> counts;
     platform.onPump = [&] { counts.push_back(form->lbl_Kei + ":" + std::to_string(form->List_1.size())); };
     platform.folderAnswer = kPics;
@@ -67,6 +76,15 @@ TEST_F(PanelFixture, AChosenFolderIsListedPassByPassWithTheCountRunningUpAndTheS
     EXPECT_EQ(settings.ImageFolder, "");
     EXPECT_EQ(catalogue.ImageCount, 0);
     EXPECT_FALSE(form->scanning());
+
+    // A kind box with a folder: the folder becomes the setting and the list is rebuilt sorted.
+    form->lbl_Kind_MouseDown(1); // untick "*.gif"
+    EXPECT_EQ(form->List_1, (std::vector<std::string>{"a.jpg", "b.bmp", "d.bmp", "e.jpg", "f.wmf"}));
+    EXPECT_EQ(form->lbl_Kei, "5");
+    EXPECT_EQ(settings.ImageFolder, kPics);
+    EXPECT_EQ(catalogue.ImageCount, 5);
+    form->Img_Kind_MouseDown(1);
+    EXPECT_EQ(form->List_1, (std::vector<std::string>{"a.jpg", "b.bmp", "c.gif", "d.bmp", "e.jpg", "f.wmf"}));
 }
 
 TEST_F(PanelFixture, CancelledDialogsChangeNothingAndAnUnreadableFolderIsReportedOnce)
@@ -126,56 +144,12 @@ TEST_F(PanelFixture, AnEventDuringTheScanThatReplacesTheListStopsTheScan)
     EXPECT_EQ(form->List_1.size(), 1u);
 }
 
-TEST_F(PanelFixture, KindBoxesFlipTheFlagAndWithAFolderRebuildTheSortedList)
-{
-    open();
-    // No folder: only the box.
-    form->Img_Kind_MouseDown(1);
-    EXPECT_EQ(settings.ImageKinds[1], 0);
-    EXPECT_EQ(form->Img_Kind[1], Face::Off);
-    EXPECT_TRUE(form->List_1.empty());
-    EXPECT_EQ(form->lbl_Kei, "");
-    form->lbl_Kind_MouseDown(1);
-    EXPECT_EQ(settings.ImageKinds[1], 1);
-
-    fs.addFile(kPics + "\\c.gif");
-    fs.addFile(kPics + "\\b.jpg");
-    fs.addFile(kPics + "\\a.BMP");
-    fs.addFile(kPics + "\\B.gif");
-    platform.folderAnswer = kPics;
-    click(0);
-    EXPECT_EQ(form->List_1, (std::vector<std::string>{"a.BMP", "B.gif", "c.gif", "b.jpg"})); // scan order
-    form->lbl_Kind_MouseDown(1); // untick "*.gif"
-    EXPECT_EQ(form->List_1, (std::vector<std::string>{"a.BMP", "b.jpg"}));
-    EXPECT_EQ(form->lbl_Kei, "2");
-    EXPECT_EQ(settings.ImageFolder, kPics); // the folder label becomes the setting
-    EXPECT_EQ(catalogue.ImageCount, 2);
-    form->Img_Kind_MouseDown(1); // ticked again: sorted, so "B.gif" first
-    EXPECT_EQ(form->List_1, (std::vector<std::string>{"B.gif", "a.BMP", "b.jpg", "c.gif"}));
-}
-
-TEST_F(PanelFixture, ClearEmptiesTheSelectionDisablesTheButtonsAndSavesAnEmptyFolder)
+// The thumbnail's pixels, and buttons 7, 8 and 32 on it, are compared with velmora-fx on the
+// real windows (the panels case of settings_e2e.sh and of dialog_e2e.sh).
+TEST_F(PanelFixture, TheThumbnailFitsTheShownSizeIntoAHundredSquareOrSaysWhyNotAndClearEmptiesIt)
 {
     fs.addFile(kIni, "[Section]\r\n" + cp932("画像のﾌｫﾙﾀﾞ") + "=C:\\Pics\r\n");
     fs.addFile(kPics + "\\a.bmp");
-    open();
-    showPicture("a.bmp", 640, 480);
-    ASSERT_EQ(filterButtonsEnabled(), 48);
-    click(1);
-    EXPECT_TRUE(form->List_1.empty());
-    EXPECT_EQ(form->Folder_Path, "");
-    EXPECT_EQ(form->lbl_Kei, "");
-    EXPECT_TRUE(form->Display.empty());
-    EXPECT_EQ(form->lbl_PreSize, "640 * 480"); // stays, as do the kinds
-    EXPECT_EQ(filterButtonsEnabled(), 0);
-    click(2);
-    EXPECT_NE(file().find(cp932("画像のﾌｫﾙﾀﾞ") + "=\r\n"), std::string::npos) << file();
-}
-
-// The thumbnail's pixels, and buttons 7, 8 and 32 on it, are compared with velmora-fx on the
-// real windows (the panels case of settings_e2e.sh and of dialog_e2e.sh).
-TEST_F(PanelFixture, TheThumbnailFitsTheShownSizeIntoAHundredSquareOrSaysWhyNot)
-{
     open();
     struct Case {
         int w, h, tw, th;
@@ -206,6 +180,19 @@ TEST_F(PanelFixture, TheThumbnailFitsTheShownSizeIntoAHundredSquareOrSaysWhyNot)
     form->Cmd_Fil_Click(1); // none can arrive; one that did would find nothing to filter
     EXPECT_TRUE(form->Display.empty());
     EXPECT_EQ(platform.busy, 0); // every hourglass put back
+
+    // "ｸﾘｱ" empties the selection and disables the buttons; a save then stores no folder.
+    showPicture("p.bmp", 640, 480);
+    ASSERT_EQ(form->lbl_Kei, "1");
+    click(1);
+    EXPECT_TRUE(form->List_1.empty());
+    EXPECT_EQ(form->Folder_Path, "");
+    EXPECT_EQ(form->lbl_Kei, "");
+    EXPECT_TRUE(form->Display.empty());
+    EXPECT_EQ(form->lbl_PreSize, "640 * 480"); // stays, as do the kinds
+    EXPECT_EQ(filterButtonsEnabled(), 0);
+    click(2);
+    EXPECT_NE(file().find(cp932("画像のﾌｫﾙﾀﾞ") + "=\r\n"), std::string::npos) << file();
 }
 
 TEST_F(PanelFixture, EachButtonRunsItsRowOnTheUnfilteredThumbnailOrShowsItUnfiltered)
