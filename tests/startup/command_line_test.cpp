@@ -18,14 +18,11 @@ TEST(CommandLine, ModeLetterIsTheUpperCasedSecondCharacterWhateverTheFirst)
 
 TEST(CommandLine, PreviewHandleTakesTheLeadingNumberFromTheFourthCharacter)
 {
-    EXPECT_EQ(previewHandle("/p:1234"), 1234);
-    EXPECT_EQ(previewHandle("/p abc"), 0);
-    EXPECT_EQ(previewHandle("/p 12ab"), 12);
-    EXPECT_EQ(previewHandle("/p 2.5"), 2);
-    EXPECT_EQ(previewHandle("/p 3.5"), 4);
-    EXPECT_EQ(previewHandle("/p -2147483648"), INT32_MIN);
-    EXPECT_EQ(previewHandle("/p 2147483648"), std::nullopt);
-    EXPECT_EQ(previewHandle("/p 1e999"), std::nullopt);
+    const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
+        {"/p:1234", 1234}, {"/p abc", 0}, {"/p 12ab", 12}, {"/p 2.5", 2}, {"/p 3.5", 4},
+        {"/p -2147483648", INT32_MIN}, {"/p 2147483648", std::nullopt}, {"/p 1e999", std::nullopt}};
+    for (const auto& [line, handle] : cases)
+        EXPECT_EQ(previewHandle(line), handle) << line;
 }
 
 TEST(CommandLine, PasswordParentMustBeANumberThatFits)

@@ -1,9 +1,7 @@
 // Main's decision sequence against a platform that records what was asked of it.
 #include "startup/main_logic.h"
 
-#include "fake_file_system.h"
-#include "platform_codec.h"
-#include "startup/settings_file.h"
+#include "settings_fixture.h"
 
 #include <gtest/gtest.h>
 

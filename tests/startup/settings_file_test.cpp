@@ -30,10 +30,8 @@ TEST_F(SettingsFile, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
     EXPECT_EQ(settings.ImageSize, 2);
     EXPECT_EQ(settings.FilterMode, 2);
     EXPECT_EQ(settings.ImageOrder, -1);
-    EXPECT_EQ(settings.ImageKinds[0], 0); // "abc": the value before the read, not the default 1
-    EXPECT_EQ(settings.ImageKinds[1], 2);
-    EXPECT_EQ(settings.ImageKinds[2], 1);
-    EXPECT_EQ(settings.ImageKinds[3], 1);
+    // The first kind's "abc" leaves the value before the read, not the default 1.
+    EXPECT_EQ(settings.ImageKinds, (std::array<std::int16_t, 4>{0, 2, 1, 1}));
     EXPECT_EQ(settings.BgmRepeat, 5);
 }
 
