@@ -15,7 +15,6 @@
 namespace velmora::dialog::testing {
 
 using namespace velmora::testing;
-inline const std::string kIni = kBeside;
 using velmora::show::testing::pattern;
 
 class RecordingPlatform final : public DialogPlatform {
@@ -69,7 +68,7 @@ struct DialogFixture : SettingsFixture {
         form->lbl_Button_MouseDown(button);
         form->lbl_Button_MouseUp(button);
     }
-    std::string file() const { return fs.contents(kIni) ? *fs.contents(kIni) : std::string("<none>"); }
+    std::string file() const { return fs.contents(kBeside) ? *fs.contents(kBeside) : std::string("<none>"); }
     // How many of the 48 filter buttons can be pressed.
     long filterButtonsEnabled() const
     {

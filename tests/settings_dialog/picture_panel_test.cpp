@@ -91,7 +91,7 @@ TEST_F(PanelFixture, CancelledDialogsChangeNothingAndAnUnreadableFolderIsReporte
 {
     fs.addFile(kPics + "\\a.bmp");
     fs.addFile("C:\\m.mp3");
-    fs.addFile(kIni, "[Section]\r\n" + cp932("画像のﾌｫﾙﾀﾞ") + "=C:\\Pics\r\n" + cp932("BGM区分") + "=2\r\n" +
+    fs.addFile(kBeside, "[Section]\r\n" + cp932("画像のﾌｫﾙﾀﾞ") + "=C:\\Pics\r\n" + cp932("BGM区分") + "=2\r\n" +
                          cp932("BGMﾌｧｲﾙ") + "=C:\\m.mp3\r\n");
     open();
     const auto list = form->List_1;
@@ -148,7 +148,7 @@ TEST_F(PanelFixture, AnEventDuringTheScanThatReplacesTheListStopsTheScan)
 // real windows (the panels case of settings_e2e.sh and of dialog_e2e.sh).
 TEST_F(PanelFixture, TheThumbnailFitsTheShownSizeIntoAHundredSquareOrSaysWhyNotAndClearEmptiesIt)
 {
-    fs.addFile(kIni, "[Section]\r\n" + cp932("画像のﾌｫﾙﾀﾞ") + "=C:\\Pics\r\n");
+    fs.addFile(kBeside, "[Section]\r\n" + cp932("画像のﾌｫﾙﾀﾞ") + "=C:\\Pics\r\n");
     fs.addFile(kPics + "\\a.bmp");
     open();
     struct Case {

@@ -38,7 +38,7 @@ TEST_F(DialogFixture, StoredValuesOutsideTheChoicesShowNoFaceAndAreSavedBackUnto
     fs.addFolder("C:\\Pics");
     fs.addFile("C:\\Pics\\b.jpg");
     fs.addFile("C:\\Pics\\a.bmp");
-    fs.addFile(kIni, "[Section]\r\n" + cp932("画像ﾁｪﾝｼﾞ") + "=2\r\n" + cp932("画像種類_1") + "= 2\r\n" +
+    fs.addFile(kBeside, "[Section]\r\n" + cp932("画像ﾁｪﾝｼﾞ") + "=2\r\n" + cp932("画像種類_1") + "= 2\r\n" +
                          cp932("画像のﾌｫﾙﾀﾞ") + "=C:\\Pics\r\n" + cp932("BGM区分") + "= 1\r\n" +
                          cp932("BGMﾘﾋﾟｰﾄ") + "= 12\r\n");
     open();
