@@ -23,10 +23,8 @@ struct TempFolder : ::testing::Test {
 
     TempFolder()
     {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        root = std::wstring(temp) + L"velmora-写真-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(GetTickCount());
+        const auto name = L"velmora-写真-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
+        root = (std::filesystem::temp_directory_path() / name).wstring();
         CreateDirectoryW(root.c_str(), nullptr);
     }
     ~TempFolder() override
