@@ -147,7 +147,6 @@ TEST_F(SettingsFile, AUtf8FileIsReadAndRewrittenInUtf8)
     load();
     EXPECT_EQ(settings.ImageFolder, "D:\\Café 写真");
     EXPECT_EQ(catalogue.ImageCount, 1);
-    EXPECT_EQ(settings.FilterMode, 0);
     EXPECT_EQ(settings.ImageSize, 0);
 
     settings.BgmKind = 1;
