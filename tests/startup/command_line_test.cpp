@@ -16,17 +16,13 @@ TEST(CommandLine, ModeLetterIsTheUpperCasedSecondCharacterWhateverTheFirst)
         EXPECT_EQ(modeLetter(line), "S") << line;
 }
 
-TEST(CommandLine, PreviewHandleTakesTheLeadingNumberFromTheFourthCharacter)
+TEST(CommandLine, HandlesAreReadFromTheFourthCharacterThePasswordParentsOnlyWhenTheyAreWholeNumbers)
 {
     const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
         {"/p:1234", 1234}, {"/p abc", 0}, {"/p 12ab", 12}, {"/p 2.5", 2}, {"/p 3.5", 4},
         {"/p -2147483648", INT32_MIN}, {"/p 2147483648", std::nullopt}, {"/p 1e999", std::nullopt}};
     for (const auto& [line, handle] : cases)
         EXPECT_EQ(previewHandle(line), handle) << line;
-}
-
-TEST(CommandLine, PasswordParentMustBeANumberThatFits)
-{
     EXPECT_EQ(passwordParentHandle("/a: 77 "), 77);
     EXPECT_EQ(passwordParentHandle("/a"), std::nullopt);
     EXPECT_EQ(passwordParentHandle("/a 12ab"), std::nullopt);
