@@ -60,9 +60,8 @@ TEST_F(SettingsFile, StoredPathsAreDecodedAndKeptWhereTheyExistAndDroppedWhereNo
 
 TEST_F(SettingsFile, ReadIniStopsAt255BytesWithoutHalvingACharacter)
 {
-    const std::string ascii(300, 'a');
     const std::string kanji = std::string(254, 'a') + "\x8e\xca"; // the double byte would straddle 255
-    const auto doc = IniDocument::parse("[Section]\nA=" + ascii + "\nK=" + kanji + "\nN=ab" + std::string(1, '\0') + "c\n");
+    const auto doc = IniDocument::parse("[Section]\nA=" + std::string(300, 'a') + "\nK=" + kanji + "\nN=ab" + std::string(1, '\0') + "c\n");
     EXPECT_EQ(ReadIni(doc, "Section", "A"), std::string(255, 'a'));
     EXPECT_EQ(ReadIni(doc, "Section", "K"), std::string(254, 'a'));
     EXPECT_EQ(ReadIni(doc, "Section", "N"), "ab");
