@@ -7,8 +7,6 @@
 #include "settings_fixture.h"
 #include "tests/show/show_rig.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <functional>
 

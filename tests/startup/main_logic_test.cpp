@@ -3,8 +3,6 @@
 
 #include "settings_fixture.h"
 
-#include <gtest/gtest.h>
-
 #include <optional>
 #include <string>
 #include <vector>
