@@ -69,7 +69,7 @@ TEST(Catalogue, SortsOrdinallyAcrossKindsAndComposesPaths)
 
 TEST(Catalogue, OrdinalOrderAndTextConversionsAgreeWithUtf16AndStayStrictOnBrokenText)
 {
-    // Fragments with their UTF-16 units; the last two are not valid UTF-8.
+    // Fragments with their UTF-16 units; the last four are not valid UTF-8.
     const std::vector<std::pair<std::string, std::u16string>> parts{
         {"a", u"a"}, {"B", u"B"}, {"\xc3\xa9", u"\u00e9"}, {"\xef\xbc\xa1", u"\uff21"},
         {"\xf0\x9f\x98\x80", u"\U0001F600"}, {"\xed\x9f\xbf", u"\ud7ff"}, {"\xee\x80\x80", u"\ue000"},

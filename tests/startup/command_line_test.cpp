@@ -31,11 +31,10 @@ TEST(CommandLine, HandlesAreReadFromTheFourthCharacterThePasswordParentsOnlyWhen
 
 TEST(Numbers, StrictParsingAcceptsBlanksSignFractionAndExponentOnly)
 {
-    EXPECT_EQ(parseNumber(" 1"), 1.0);
-    EXPECT_EQ(parseNumber("-0.5 "), -0.5);
-    EXPECT_EQ(parseNumber("+1.5e1"), 15.0);
-    EXPECT_EQ(parseNumber(".5"), 0.5);
-    EXPECT_EQ(parseNumber("2."), 2.0);
+    const std::pair<const char*, double> good[] = {
+        {" 1", 1.0}, {"-0.5 ", -0.5}, {"+1.5e1", 15.0}, {".5", 0.5}, {"2.", 2.0}};
+    for (const auto& [text, value] : good)
+        EXPECT_EQ(parseNumber(text), value) << text;
     for (const char* bad : {"", " ", "abc", "1 2", "1e", "--1", "0x10", ".", "1,5"})
         EXPECT_EQ(parseNumber(bad), std::nullopt) << bad;
 }

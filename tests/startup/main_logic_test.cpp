@@ -106,18 +106,17 @@ TEST(Main, EachCommandLineMakesExactlyItsCallsUnlessAShowOrDialogWindowIsOpen)
 
 TEST(Main, AShowWithoutPicturesOrWithItsScanLeftToItGetsNoOrderHere)
 {
-    Random random(7);
+    // No order and no draw here without pictures, nor for a folder left to the show to order.
+    Random untouched(7), fresh(7);
     RecordingPlatform empty;
     StartupState none;
-    Main("/s", empty, random, none);
+    Main("/s", empty, untouched, none);
     EXPECT_TRUE(none.catalogue.ShowOrder.empty());
 
-    // A folder left to the show gets its order there: nothing is drawn here.
     RecordingPlatform later;
     later.pictures = 3;
     later.deferScan = true;
     StartupState deferred;
-    Random untouched(7), fresh(7);
     Main("", later, untouched, deferred);
     ASSERT_TRUE(deferred.catalogueScan.has_value());
     EXPECT_EQ(deferred.catalogueScan->folder, "C:\\Pics");

@@ -117,8 +117,8 @@ TEST_F(TempFolder, TheDaemonsFolderOnlyWhenNeitherTheOptionsNorTheFileNameOne)
     ::setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1); // no settings file there
 
     // Blanks, "~" and a continued line; daemon_e2e.sh reads tabs and grabDesktopImages.
-    const auto prefs =
-        posix::parseDaemonPreferences("# comment\nimageDirectory:  ~/daemon\r\nprograms: \\\n  velmora -root \\n\\\n", root);
+    const auto prefs = posix::parseDaemonPreferences(
+        "# comment\nimageDirectory:  ~/daemon\r\nprograms: \\\n  velmora -root \\n\\\n", root);
 
     posix::IconvCodec codec;
     const auto load = [&](const posix::RunSettings& run) {

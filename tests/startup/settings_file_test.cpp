@@ -1,6 +1,5 @@
-// LoadSettings and SaveSettings: number readings, stored paths, the exact bytes written,
-// foreign lines kept, and where the file goes when the program's folder is closed. The
-// defaults are the settings window's first case.
+// LoadSettings and SaveSettings: number readings, stored paths, the exact bytes written, foreign
+// lines kept, the per-user fallback. The defaults are the settings window's first case.
 #include "startup/settings_file.h"
 
 #include "settings_fixture.h"
@@ -58,8 +57,9 @@ TEST_F(SettingsFile, StoredPathsAreDecodedAndKeptWhereTheyExistAndDroppedWhereNo
 
 TEST_F(SettingsFile, ReadIniStopsAt255BytesWithoutHalvingACharacter)
 {
+    const std::string ascii(300, 'a');
     const std::string kanji = std::string(254, 'a') + "\x8e\xca"; // the double byte would straddle 255
-    const auto doc = IniDocument::parse("[Section]\nA=" + std::string(300, 'a') + "\nK=" + kanji + "\nN=ab" + std::string(1, '\0') + "c\n");
+    const auto doc = IniDocument::parse("[Section]\nA=" + ascii + "\nK=" + kanji + "\nN=ab" + std::string(1, '\0') + "c\n");
     EXPECT_EQ(ReadIni(doc, "Section", "A"), std::string(255, 'a'));
     EXPECT_EQ(ReadIni(doc, "Section", "K"), std::string(254, 'a'));
     EXPECT_EQ(ReadIni(doc, "Section", "N"), "ab");

@@ -23,8 +23,10 @@ struct TempFolder : ::testing::Test {
 
     TempFolder()
     {
-        const auto name = L"velmora-写真-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
-        root = (std::filesystem::temp_directory_path() / name).wstring();
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        root = std::wstring(temp) + L"velmora-写真-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(GetTickCount());
         CreateDirectoryW(root.c_str(), nullptr);
     }
     ~TempFolder() override
