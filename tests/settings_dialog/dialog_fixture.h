@@ -5,36 +5,19 @@
 #include "settings_dialog/settings_form.h"
 
 #include "settings_fixture.h"
-#include "tests/show/fake_loader.h"
-
-#include <gtest/gtest.h>
+#include "tests/show/show_rig.h"
 
 #include <algorithm>
 #include <functional>
-#include <map>
 
 namespace velmora::dialog::testing {
 
 using namespace velmora::testing;
-inline const std::string kIni = kBeside;
-
-// A picture whose pixel (x, y) holds x in blue, y in green and a little of both in red.
-inline Picture gradient(int w, int h)
-{
-    Picture p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            std::uint8_t* px = p.pixel(x, y);
-            px[0] = std::uint8_t(x);
-            px[1] = std::uint8_t(y);
-            px[2] = std::uint8_t(60 + (x * 7 + y * 3) % 120);
-        }
-    return p;
-}
+using velmora::show::testing::pattern;
 
 class RecordingPlatform final : public DialogPlatform {
 public:
-    std::vector<std::string> calls;
+    int busy = 0; // hourglass requests less arrow ones
     std::vector<std::string> messages;
     std::vector<std::string> prompts;
     std::optional<std::string> folderAnswer;
@@ -44,11 +27,10 @@ public:
 
     void pumpMessages() override
     {
-        calls.push_back("pump");
         if (onPump)
             onPump();
     }
-    void busyPointer(bool busy) override { calls.push_back(busy ? "hourglass" : "arrow"); }
+    void busyPointer(bool hourglass) override { busy += hourglass ? 1 : -1; }
     PictureLoader& pictureLoader() override { return loader; }
     std::optional<ScreenPoint> cursorPosition() override { return ScreenPoint{300, 200}; }
     void zoomOpen(ScreenPoint) override {}
@@ -65,7 +47,7 @@ public:
         prompts.push_back(std::string(filter) + "|" + std::string(patterns) + "|" + std::string(title));
         return fileAnswer;
     }
-    void endProgram() override { calls.push_back("end"); }
+    void endProgram() override {}
 };
 
 struct DialogFixture : SettingsFixture {
@@ -84,7 +66,7 @@ struct DialogFixture : SettingsFixture {
         form->lbl_Button_MouseDown(button);
         form->lbl_Button_MouseUp(button);
     }
-    std::string file() const { return fs.contents(kIni) ? *fs.contents(kIni) : std::string("<none>"); }
+    std::string file() const { return fs.contents(kBeside) ? *fs.contents(kBeside) : std::string("<none>"); }
     // How many of the 48 filter buttons can be pressed.
     long filterButtonsEnabled() const
     {

@@ -9,6 +9,10 @@ using namespace velmora::dialog::testing;
 
 TEST_F(DialogFixture, WithoutASettingsFileTheDefaultsAreSelected)
 {
+    // Whatever the settings held before the read, each key's default replaces it.
+    settings = Settings{1, 0, 0, {0, 0, 0, 0}, "C:\\Old", 2, 5, "C:\\old.mp3"};
+    catalogue.ImageList.resize(4);
+    catalogue.ImageCount = 3;
     open();
     EXPECT_EQ(form->Img_SR, (std::array{Face::On, Face::Off}));        // "ｼｰｹﾝｼｬﾙ"
     EXPECT_EQ(form->Img_Size, (std::array{Face::Off, Face::On}));      // "ﾌﾙｽｸﾘｰﾝ"
@@ -22,25 +26,20 @@ TEST_F(DialogFixture, WithoutASettingsFileTheDefaultsAreSelected)
     ASSERT_EQ(form->BGM_Repeat.entries.size(), 31u); // filled once: "", "1".."30"
     EXPECT_EQ(form->BGM_Repeat.entries[0], "");
     EXPECT_EQ(form->BGM_Repeat.entries[30], "30");
+    EXPECT_EQ(form->lbl_Fname, "");
     EXPECT_TRUE(form->List_1.empty());
     EXPECT_EQ(form->lbl_Kei, "");
+    EXPECT_EQ(form->Folder_Path, "");
     EXPECT_EQ(filterButtonsEnabled(), 0);
 }
 
 TEST_F(DialogFixture, StoredValuesOutsideTheChoicesShowNoFaceAndAreSavedBackUntouched)
 {
-    fs.addFolder("C:\\Pics");
-    fs.addFile("C:\\Pics\\b.jpg");
-    fs.addFile("C:\\Pics\\a.bmp");
-    fs.addFile(kIni, "[Section]\r\n" + cp932("画像ﾁｪﾝｼﾞ") + "=2\r\n" + cp932("画像種類_1") + "= 2\r\n" +
-                         cp932("画像のﾌｫﾙﾀﾞ") + "=C:\\Pics\r\n" + cp932("BGM区分") + "= 1\r\n" +
-                         cp932("BGMﾘﾋﾟｰﾄ") + "= 12\r\n");
+    fs.addFile(kBeside, "[Section]\r\n" + cp932("画像ﾁｪﾝｼﾞ") + "=2\r\n" + cp932("画像種類_1") + "= 2\r\n" +
+                            cp932("BGM区分") + "= 1\r\n" + cp932("BGMﾘﾋﾟｰﾄ") + "= 12\r\n");
     open();
     EXPECT_EQ(form->Img_SR, (std::array{Face::None, Face::None}));
     EXPECT_EQ(form->Img_Kind, (std::array{Face::On, Face::None, Face::On, Face::On}));
-    EXPECT_EQ(form->List_1, (std::vector<std::string>{"a.bmp", "b.jpg"}));
-    EXPECT_EQ(form->lbl_Kei, "2");
-    EXPECT_EQ(form->Folder_Path, "C:\\Pics");
     EXPECT_TRUE(form->BGM_Repeat.enabled); // audio CD
     EXPECT_EQ(form->BGM_Repeat.text, "12");
 

@@ -16,39 +16,25 @@ TEST(CommandLine, ModeLetterIsTheUpperCasedSecondCharacterWhateverTheFirst)
         EXPECT_EQ(modeLetter(line), "S") << line;
 }
 
-TEST(CommandLine, PreviewHandleTakesTheLeadingNumberFromTheFourthCharacter)
+TEST(CommandLine, HandlesAreReadFromTheFourthCharacterThePasswordParentsOnlyWhenTheyAreWholeNumbers)
 {
-    EXPECT_EQ(handleText("/p 1234"), "1234");
-    EXPECT_EQ(handleText("/p:1234"), "1234");
-    EXPECT_EQ(previewHandle("/p 1234"), 1234);
-    EXPECT_EQ(previewHandle("/p:1234"), 1234);
-    EXPECT_EQ(previewHandle("/p"), 0);
-    EXPECT_EQ(previewHandle("/p abc"), 0);
-    EXPECT_EQ(previewHandle("/p 12ab"), 12);
-    EXPECT_EQ(previewHandle("/p 2.5"), 2);
-    EXPECT_EQ(previewHandle("/p 3.5"), 4);
-    EXPECT_EQ(previewHandle("/p -2147483648"), INT32_MIN);
-    EXPECT_EQ(previewHandle("/p 2147483648"), std::nullopt);
-    EXPECT_EQ(previewHandle("/p 1e999"), std::nullopt);
-}
-
-TEST(CommandLine, PasswordParentMustBeANumberThatFits)
-{
-    EXPECT_EQ(passwordParentHandle("/a 1234"), 1234);
+    const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
+        {"/p:1234", 1234}, {"/p abc", 0}, {"/p 12ab", 12}, {"/p 2.5", 2}, {"/p 3.5", 4},
+        {"/p -2147483648", INT32_MIN}, {"/p 2147483648", std::nullopt}, {"/p 1e999", std::nullopt}};
+    for (const auto& [line, handle] : cases)
+        EXPECT_EQ(previewHandle(line), handle) << line;
     EXPECT_EQ(passwordParentHandle("/a: 77 "), 77);
     EXPECT_EQ(passwordParentHandle("/a"), std::nullopt);
-    EXPECT_EQ(passwordParentHandle("/a abc"), std::nullopt);
     EXPECT_EQ(passwordParentHandle("/a 12ab"), std::nullopt);
     EXPECT_EQ(passwordParentHandle("/a 4294967296"), std::nullopt);
 }
 
 TEST(Numbers, StrictParsingAcceptsBlanksSignFractionAndExponentOnly)
 {
-    EXPECT_EQ(parseNumber(" 1"), 1.0);
-    EXPECT_EQ(parseNumber("-0.5 "), -0.5);
-    EXPECT_EQ(parseNumber("+1.5e1"), 15.0);
-    EXPECT_EQ(parseNumber(".5"), 0.5);
-    EXPECT_EQ(parseNumber("2."), 2.0);
+    const std::pair<const char*, double> good[] = {
+        {" 1", 1.0}, {"-0.5 ", -0.5}, {"+1.5e1", 15.0}, {".5", 0.5}, {"2.", 2.0}};
+    for (const auto& [text, value] : good)
+        EXPECT_EQ(parseNumber(text), value) << text;
     for (const char* bad : {"", " ", "abc", "1 2", "1e", "--1", "0x10", ".", "1,5"})
         EXPECT_EQ(parseNumber(bad), std::nullopt) << bad;
 }

@@ -73,8 +73,6 @@ public:
     }
     bool makeFolders(const std::string& path) override
     {
-        if (readOnlyFolders_.count(path.substr(0, path.rfind(sep_))))
-            return folders_.count(path) != 0;
         folders_.insert(path);
         return true;
     }

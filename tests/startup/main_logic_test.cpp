@@ -1,11 +1,7 @@
 // Main's decision sequence against a platform that records what was asked of it.
 #include "startup/main_logic.h"
 
-#include "fake_file_system.h"
-#include "platform_codec.h"
-#include "startup/settings_file.h"
-
-#include <gtest/gtest.h>
+#include "settings_fixture.h"
 
 #include <optional>
 #include <string>
@@ -67,7 +63,7 @@ using Calls = std::vector<std::string>;
 
 } // namespace
 
-TEST(Main, EachCommandLineMakesExactlyItsCalls)
+TEST(Main, EachCommandLineMakesExactlyItsCallsUnlessAShowOrDialogWindowIsOpen)
 {
     const std::string find1 = "find Velmora_Main", find2 = "find ヴェルモラの設定";
     const struct {
@@ -77,7 +73,6 @@ TEST(Main, EachCommandLineMakesExactlyItsCalls)
         Calls calls;
     } cases[] = {
         {"/s", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "cursor off", "keys off", "show S"}},
-        {"-S", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "cursor off", "keys off", "show S"}},
         // An empty line: the cursor stays and the system is not told.
         {"", true, StartupOutcome::ShowOpened, {find1, find2, "load for show", "show "}},
         {"/x", true, StartupOutcome::Ended, {find1, find2, "load"}},
@@ -90,56 +85,43 @@ TEST(Main, EachCommandLineMakesExactlyItsCalls)
         {"/a 1234", false, StartupOutcome::Ended, {find1, find2, "load", "isnt", "password 1234"}},
         {"/a abc", false, StartupOutcome::Ended, {find1, find2, "load", "isnt"}},
     };
-    for (const auto& c : cases) {
-        RecordingPlatform p;
-        p.nt = c.nt;
-        p.pictures = 3;
-        StartupState state;
-        Random random(7);
-        EXPECT_EQ(Main(c.line, p, random, state), c.outcome) << c.line;
-        EXPECT_EQ(p.calls, c.calls) << c.line;
-    }
+    for (const auto& c : cases)
+        // An open window of either kind stops every mode after both lookups.
+        for (const std::string open : {"", "Velmora_Main", "ヴェルモラの設定"}) {
+            RecordingPlatform p;
+            p.nt = c.nt;
+            p.pictures = 3;
+            p.openWindow = open;
+            StartupState state;
+            Random random(7);
+            const StartupOutcome outcome = Main(c.line, p, random, state);
+            EXPECT_EQ(outcome, open.empty() ? c.outcome : StartupOutcome::AnotherInstance) << c.line;
+            EXPECT_EQ(p.calls, open.empty() ? c.calls : (Calls{find1, find2})) << c.line << " " << open;
+            if (outcome == StartupOutcome::ShowOpened) { // the counter kept, the pictures' order made
+                EXPECT_EQ(state.CursorState, c.line[0] ? -1 : 0) << c.line;
+                EXPECT_EQ(state.catalogue.ShowOrder, (std::vector<int>{0, 1, 2, 3})) << c.line;
+            }
+        }
 }
 
-TEST(Main, ShowKeepsTheCursorCounterAndAnOrderOnlyWhenThereArePictures)
+TEST(Main, AShowWithoutPicturesOrWithItsScanLeftToItGetsNoOrderHere)
 {
-    RecordingPlatform p;
-    p.pictures = 3;
-    StartupState state;
-    Random random(7);
-    Main("/s", p, random, state);
-    EXPECT_EQ(state.CursorState, -1);
-    EXPECT_EQ(state.catalogue.ShowOrder, (std::vector<int>{0, 1, 2, 3}));
-
+    // No order and no draw here without pictures, nor for a folder left to the show to order.
+    Random untouched(7), fresh(7);
     RecordingPlatform empty;
     StartupState none;
-    Main("/s", empty, random, none);
+    Main("/s", empty, untouched, none);
     EXPECT_TRUE(none.catalogue.ShowOrder.empty());
 
-    // A folder left to the show gets its order there: nothing is drawn here.
     RecordingPlatform later;
     later.pictures = 3;
     later.deferScan = true;
     StartupState deferred;
-    Random untouched(7), fresh(7);
     Main("", later, untouched, deferred);
     ASSERT_TRUE(deferred.catalogueScan.has_value());
     EXPECT_EQ(deferred.catalogueScan->folder, "C:\\Pics");
     EXPECT_TRUE(deferred.catalogue.ShowOrder.empty());
     EXPECT_EQ(untouched.nextBits(), fresh.nextBits());
-}
-
-TEST(Main, AnOpenShowOrDialogWindowStopsEveryModeBeforeAnythingElse)
-{
-    for (const std::string& title : {std::string("Velmora_Main"), std::string("ヴェルモラの設定")})
-        for (const char* line : {"/s", "/p 5", "/c", "/a 5", ""}) {
-            RecordingPlatform p;
-            p.openWindow = title;
-            StartupState state;
-            Random random(7);
-            EXPECT_EQ(Main(line, p, random, state), StartupOutcome::AnotherInstance);
-            EXPECT_EQ(p.calls, (Calls{"find Velmora_Main", "find ヴェルモラの設定"})) << line;
-        }
 }
 
 TEST(Main, ASettingThatIsNotANumberActsAsZeroNotAsTheMissingKeyDefault)

@@ -3,12 +3,23 @@
 #pragma once
 
 #include "fake_file_system.h"
-#include "platform_codec.h"
 #include "startup/settings_file.h"
+
+#ifdef _WIN32
+#include "platform/win32/startup_win32.h"
+#else
+#include "platform/linux/startup_linux.h"
+#endif
 
 #include <gtest/gtest.h>
 
 namespace velmora::testing {
+
+#ifdef _WIN32
+using PlatformCodec = win32::Cp932Codec;
+#else
+using PlatformCodec = posix::IconvCodec;
+#endif
 
 inline const std::string kProgram = "C:\\Program";
 inline const std::string kAppDataParent = "C:\\AppData";

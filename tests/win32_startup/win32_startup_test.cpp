@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <fstream>
 
 using namespace velmora;
 using namespace velmora::win32;
@@ -38,10 +39,7 @@ struct TempFolder : ::testing::Test {
     std::wstring touch(const std::wstring& name, DWORD attributes)
     {
         const std::wstring path = root + L"\\" + name;
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written;
-        WriteFile(h, "x", 1, &written, nullptr);
-        CloseHandle(h);
+        std::ofstream(std::filesystem::path(path)) << "x";
         SetFileAttributesW(path.c_str(), attributes);
         return path;
     }
