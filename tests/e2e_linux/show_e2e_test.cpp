@@ -1,6 +1,7 @@
 // End-to-end tests of the velmora program on the X display in $DISPLAY: what reaches the
 // screen, which input ends the show, and drawing into someone else's window.
 #include "platform/linux/shell_x11.h"
+#include "platform/linux/startup_linux.h"
 #include "show/drawing.h"
 #include "startup/rounding.h"
 #include "startup/settings_file.h"
@@ -17,7 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -30,7 +30,19 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using velmora::Picture;
 
-void sleepFor(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
+// Polls `condition` every `step` for at most `cap`.
+template <typename Condition>
+bool eventually(Condition condition, std::chrono::milliseconds cap = 20s, std::chrono::milliseconds step = 25ms)
+{
+    const auto end = std::chrono::steady_clock::now() + cap;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        std::this_thread::sleep_for(step);
+    }
+    return true;
+}
 
 // Never waits for ever, even for a --sync move that cannot finish.
 void xdotool(const std::string& arguments)
@@ -84,11 +96,7 @@ public:
     // True when the process ended within `limit`.
     bool waitForExit(std::chrono::milliseconds limit)
     {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (running() && std::chrono::steady_clock::now() < end) {
-            sleepFor(10ms);
-        }
-        return !running();
+        return eventually([&] { return !running(); }, limit, 10ms);
     }
     int exitCode() const { return exited_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
 
@@ -122,13 +130,7 @@ void writeBmp(const fs::path& path, int w, int h)
     ASSERT_NE(stbi_write_bmp(path.c_str(), w, h, 3, rgb.data()), 0);
 }
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
+std::string readFile(const std::string& path) { return velmora::posix::PosixFileSystem().readFile(path, 1 << 20).bytes; }
 
 // Share of black points along column x (or, with `row`, along row x), every fifth pixel.
 double blackShare(const Picture& p, int at, bool row = false)
@@ -199,25 +201,9 @@ protected:
     }
 
     // Whether the show's window is mapped: the program opens it once the first picture is composed.
-    bool showWindowViewable()
+    static bool showWindowViewable()
     {
-        Window rootReturn = 0, parent = 0, *children = nullptr;
-        unsigned int count = 0;
-        bool viewable = false;
-        if (XQueryTree(x_, DefaultRootWindow(x_), &rootReturn, &parent, &children, &count) == 0) {
-            return false;
-        }
-        for (unsigned int i = 0; i < count && !viewable; ++i) {
-            char* name = nullptr;
-            XWindowAttributes attributes{};
-            if (XFetchName(x_, children[i], &name) != 0 && name != nullptr) {
-                viewable = std::string(name) == "Velmora_Main" && XGetWindowAttributes(x_, children[i], &attributes) != 0 &&
-                           attributes.map_state == IsViewable;
-                XFree(name);
-            }
-        }
-        XFree(children);
-        return viewable;
+        return std::system("xdotool search --onlyvisible --name '^Velmora_Main$' >/dev/null 2>&1") == 0;
     }
 
     // Waits for the show's window to appear and its first frame to stand on the screen (the
@@ -228,7 +214,7 @@ protected:
         return eventually([&] {
             viewable = viewable || showWindowViewable();
             return !program.running() ||
-                   (viewable && blackShare(screenshot(0, 0, screenW_, screenH_), gridW()) >= 0.8);
+                   (viewable && blackShare(screenshot(), gridW()) >= 0.8);
         }) && program.running();
     }
 
@@ -237,32 +223,15 @@ protected:
     // before the call has reached it.
     bool waitForScreenChanges(int times)
     {
-        const auto end = std::chrono::steady_clock::now() + 20s;
-        Picture last = screenshot(0, 0, screenW_, screenH_);
-        while (times > 0 && std::chrono::steady_clock::now() < end) {
-            sleepFor(20ms);
-            Picture next = screenshot(0, 0, screenW_, screenH_);
+        Picture last = screenshot();
+        return eventually([&] {
+            Picture next = screenshot();
             if (!(next == last)) {
                 --times;
                 last = std::move(next);
             }
-        }
-        return times == 0;
-    }
-
-    // Polls `condition` every `step` for at most `cap`.
-    template <typename Condition>
-    static bool eventually(Condition condition, std::chrono::milliseconds cap = 20s,
-                           std::chrono::milliseconds step = 25ms)
-    {
-        const auto end = std::chrono::steady_clock::now() + cap;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() >= end) {
-                return false;
-            }
-            sleepFor(step);
-        }
-        return true;
+            return times == 0;
+        }, 20s, 20ms);
     }
 
     // A key ends the running show at once, and it exits with 0.
@@ -276,6 +245,8 @@ protected:
 
     int gridW() const { return int(velmora::roundHalfEven(screenW_ / 8.0)); }
 
+    // The whole screen, or the given part of it.
+    Picture screenshot() { return screenshot(0, 0, screenW_, screenH_); }
     Picture screenshot(int x, int y, int w, int h)
     {
         Picture shot;
@@ -315,7 +286,7 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
     const std::string iniBefore = readFile(ini_);
     Program show({"-s", "--ini", ini_});
     ASSERT_TRUE(waitForShow(show));
-    const Picture first = screenshot(0, 0, screenW_, screenH_);
+    const Picture first = screenshot();
     const int gridW = this->gridW(), gridH = int(velmora::roundHalfEven(screenH_ / 6.0));
     // One tile may be in the middle of its turn, covering a sixth of one line.
     for (int i = 1; i < 8; ++i) {
@@ -330,7 +301,7 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
 
     // About four tiles turn a second; a loaded machine gets more time.
     std::pair<int, int> tiles;
-    eventually([&] { return (tiles = unchangedAndChangedTiles(screenshot(0, 0, screenW_, screenH_))).second >= 6; },
+    eventually([&] { return (tiles = unchangedAndChangedTiles(screenshot())).second >= 6; },
                12s, 500ms);
     const auto [unchanged, changed] = tiles;
     EXPECT_GE(changed, 6);
@@ -361,7 +332,7 @@ TEST_F(LinuxShow, SlowStorageNeitherKeepsTheScreenEmptyNorHoldsUpAKey)
         Program show({"-s", "--ini", ini_}, false,
                      {"LD_PRELOAD=" VELMORA_SLOW_STORAGE, "VELMORA_SLOW_PREFIX=" + folder.string(), slowness});
         ASSERT_TRUE(waitForShow(show)) << slowness;
-        EXPECT_GE(blackShare(screenshot(0, 0, screenW_, screenH_), gridW() / 2), 0.99) << slowness;
+        EXPECT_GE(blackShare(screenshot(), gridW() / 2), 0.99) << slowness;
         endsOnAKey(show);
     }
 }
@@ -409,7 +380,7 @@ TEST_F(LinuxShow, NoFolderShowsTheSamplesAndAnEmptyFolderTheDesktopAsItWas)
         }
         Program show({"-s", "--ini", ini_});
         EXPECT_TRUE(waitForShow(show));
-        const Picture shot = screenshot(0, 0, screenW_, screenH_);
+        const Picture shot = screenshot();
         EXPECT_GE(blackShare(shot, gridW()), 0.8);
         return colourShare(shot, 0x3366CC, 17);
     };
