@@ -52,27 +52,20 @@ void xdotool(const std::string& arguments)
 
 class Program {
 public:
-    // `withoutDisplay`: the program's environment lacks DISPLAY. `extraEnvironment`: more
-    // NAME=VALUE entries for it.
-    explicit Program(const std::vector<std::string>& args, bool withoutDisplay = false,
-                     std::vector<std::string> extraEnvironment = {})
+    // Started through env(1), which `environment` tells what to change (NAME=VALUE, -u NAME)
+    // before it becomes the program in the same process.
+    explicit Program(const std::vector<std::string>& args, const std::vector<std::string>& environment = {})
     {
-        std::vector<char*> argv{const_cast<char*>(VELMORA_PROGRAM)};
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
+        std::vector<std::string> line{"env"};
+        line.insert(line.end(), environment.begin(), environment.end());
+        line.push_back(VELMORA_PROGRAM);
+        line.insert(line.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& word : line) {
+            argv.push_back(word.data());
         }
         argv.push_back(nullptr);
-        std::vector<char*> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            if (!withoutDisplay || std::string_view(*e).substr(0, 8) != "DISPLAY=") {
-                env.push_back(*e);
-            }
-        }
-        for (std::string& entry : extraEnvironment) {
-            env.push_back(entry.data());
-        }
-        env.push_back(nullptr);
-        if (posix_spawn(&pid_, VELMORA_PROGRAM, nullptr, nullptr, argv.data(), env.data()) != 0) {
+        if (posix_spawnp(&pid_, "env", nullptr, nullptr, argv.data(), environ) != 0) {
             pid_ = -1;
         }
     }
@@ -106,15 +99,11 @@ private:
     int status_ = 0;
 };
 
-struct Colour {
-    std::uint8_t b, g, r;
-};
-
-// Never black, with 16-pixel squares that most filters visibly change.
-Colour patternAt(int x, int y, int w, int h)
+// 0xRRGGBB of the test picture: never black, with 16-pixel squares that most filters visibly change.
+std::uint32_t patternAt(int x, int y, int w, int h)
 {
-    return {std::uint8_t(((x / 16 + y / 16) % 2) != 0 ? 220 : 60), std::uint8_t(40 + y * 200 / h),
-            std::uint8_t(40 + x * 200 / w)};
+    return std::uint32_t(40 + x * 200 / w) << 16 | std::uint32_t(40 + y * 200 / h) << 8 |
+           ((x / 16 + y / 16) % 2 != 0 ? 220u : 60u);
 }
 
 void writeBmp(const fs::path& path, int w, int h)
@@ -123,14 +112,17 @@ void writeBmp(const fs::path& path, int w, int h)
     rgb.reserve(std::size_t(w) * std::size_t(h) * 3);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            const Colour c = patternAt(x, y, w, h);
-            rgb.insert(rgb.end(), {c.r, c.g, c.b});
+            const std::uint32_t c = patternAt(x, y, w, h);
+            rgb.insert(rgb.end(), {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c)});
         }
     }
     ASSERT_NE(stbi_write_bmp(path.c_str(), w, h, 3, rgb.data()), 0);
 }
 
-std::string readFile(const std::string& path) { return velmora::posix::PosixFileSystem().readFile(path, 1 << 20).bytes; }
+std::string readFile(const std::string& path)
+{
+    return velmora::posix::PosixFileSystem().readFile(path, 1 << 20).bytes;
+}
 
 // Share of black points along column x (or, with `row`, along row x), every fifth pixel.
 double blackShare(const Picture& p, int at, bool row = false)
@@ -157,7 +149,7 @@ double colourShare(const Picture& p, std::uint32_t rgb, int step)
 TEST(LinuxShowWithoutDisplay, EndsWithAReasonInsteadOfShowingWhereNobodySees)
 {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"-s"}, {"--root"}}) {
-        Program show(args, true);
+        Program show(args, {"-u", "DISPLAY"});
         EXPECT_TRUE(show.waitForExit(3000ms)) << args[0];
         EXPECT_EQ(show.exitCode(), 1) << args[0];
     }
@@ -213,8 +205,7 @@ protected:
         bool viewable = false;
         return eventually([&] {
             viewable = viewable || showWindowViewable();
-            return !program.running() ||
-                   (viewable && blackShare(screenshot(), gridW()) >= 0.8);
+            return !program.running() || (viewable && blackShare(screenshot(), gridW()) >= 0.8);
         }) && program.running();
     }
 
@@ -264,8 +255,7 @@ protected:
             int same = 0, all = 0;
             for (int y = (k / 8) * tileH + 2; y < (k / 8 + 1) * tileH - 1; y += 3) {
                 for (int x = (k % 8) * tileW + 2; x < (k % 8 + 1) * tileW - 1; x += 3, ++all) {
-                    const Colour c = patternAt(x, y, screenW_, screenH_);
-                    same += shot.pixelValue(x, y) == (std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b);
+                    same += shot.pixelValue(x, y) == patternAt(x, y, screenW_, screenH_);
                 }
             }
             unchanged += same >= all * 97 / 100;
@@ -329,7 +319,7 @@ TEST_F(LinuxShow, SlowStorageNeitherKeepsTheScreenEmptyNorHoldsUpAKey)
     for (const auto& [folder, slowness] : {std::pair{dir_ / "pictures", "VELMORA_SLOW_RATE=1000000"},
                                            std::pair{dir_ / "many", "VELMORA_SLOW_ENTRY_MS=20"}}) {
         writeIni(folder);
-        Program show({"-s", "--ini", ini_}, false,
+        Program show({"-s", "--ini", ini_},
                      {"LD_PRELOAD=" VELMORA_SLOW_STORAGE, "VELMORA_SLOW_PREFIX=" + folder.string(), slowness});
         ASSERT_TRUE(waitForShow(show)) << slowness;
         EXPECT_GE(blackShare(screenshot(), gridW() / 2), 0.99) << slowness;
