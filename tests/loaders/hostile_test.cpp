@@ -29,32 +29,18 @@ void expectCleanResult(PictureLoader& loader, const std::string& path, const std
     EXPECT_TRUE(s.ok || !s.error.empty()) << what;
 }
 
-std::size_t readU16Be(const std::vector<std::uint8_t>& b, std::size_t at) { return std::size_t(b[at] << 8 | b[at + 1]); }
-
-// A progressive JPEG whose last scan is repeated `copies` times: the old scan-flood attack.
+// A progressive JPEG whose last scan is repeated `copies` times: the old scan-flood attack. In
+// entropy-coded data an 0xFF is followed by 0 or a restart marker, so the last FF DA begins
+// the last scan, which runs to the end marker FF D9 that closes the file.
 std::vector<std::uint8_t> scanFlood(const std::vector<std::uint8_t>& jpeg, int copies)
 {
-    std::size_t lastScan = 0;
-    std::size_t at = 2;
-    while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
-        const int marker = jpeg[at + 1];
-        if (marker == 0xDA) {
-            lastScan = at;
-            // Skip the entropy data to the next marker that is not a stuffed byte or restart.
-            at += 2 + readU16Be(jpeg, at + 2);
-            while (at + 1 < jpeg.size() && !(jpeg[at] == 0xFF && jpeg[at + 1] != 0 && (jpeg[at + 1] & 0xF8) != 0xD0)) {
-                ++at;
-            }
-            continue;
-        }
-        if (marker == 0xD9) {
-            break;
-        }
-        at += 2 + readU16Be(jpeg, at + 2);
+    std::size_t lastScan = jpeg.size() - 2;
+    while (lastScan > 0 && !(jpeg[lastScan] == 0xFF && jpeg[lastScan + 1] == 0xDA)) {
+        --lastScan;
     }
-    std::vector<std::uint8_t> out(jpeg.begin(), jpeg.begin() + std::ptrdiff_t(at));
+    std::vector<std::uint8_t> out(jpeg.begin(), jpeg.end() - 2);
     for (int i = 0; i < copies; ++i) {
-        out.insert(out.end(), jpeg.begin() + std::ptrdiff_t(lastScan), jpeg.begin() + std::ptrdiff_t(at));
+        out.insert(out.end(), jpeg.begin() + std::ptrdiff_t(lastScan), jpeg.end() - 2);
     }
     out.push_back(0xFF);
     out.push_back(0xD9);
