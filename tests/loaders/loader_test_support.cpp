@@ -6,7 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
+
+#include <stb_image.h>
 
 namespace loader_test {
 
@@ -42,22 +43,15 @@ std::string writeTemporary(const std::string& name, const std::vector<std::uint8
 velmora::Picture readPpm(const std::string& path)
 {
     const std::vector<std::uint8_t> bytes = readBytes(path);
-    std::string head(bytes.begin(), bytes.begin() + std::min<std::size_t>(bytes.size(), 32));
-    std::istringstream in(head);
-    std::string magic;
-    int w = 0, h = 0, maxValue = 0;
-    in >> magic >> w >> h >> maxValue;
-    const std::size_t start = std::size_t(in.tellg()) + 1;
+    int w = 0, h = 0, channels = 0;
+    stbi_uc* rgb = stbi_load_from_memory(bytes.data(), int(bytes.size()), &w, &h, &channels, 3);
     velmora::Picture p;
-    if (magic != "P6" || maxValue != 255 || bytes.size() < start + std::size_t(w) * std::size_t(h) * 3) {
-        return p;
-    }
-    p.resize(w, h);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const std::uint8_t* rgb = bytes.data() + start + (std::size_t(y) * std::size_t(w) + std::size_t(x)) * 3;
-            p.setPixel(x, y, rgb[2], rgb[1], rgb[0]);
+    if (rgb != nullptr) {
+        p.resize(w, h);
+        for (int i = 0; i < w * h; ++i) {
+            p.setPixel(i % w, i / w, rgb[3 * i + 2], rgb[3 * i + 1], rgb[3 * i]);
         }
+        stbi_image_free(rgb);
     }
     return p;
 }
