@@ -25,15 +25,6 @@ constexpr DWORD kNoPreviewHost = 3; // velmora.scr's exit code
 // Caps for conditions polled for; Wine under load starts a process in well under this.
 constexpr ULONGLONG kCapMs = 20000;
 
-std::wstring scrPath()
-{
-    std::wstring path = L"Z:" VELMORA_SCR_PATH;
-    for (auto& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path;
-}
-
 // Handles the host's messages while the test waits, as the dialog would.
 void pumpMessages()
 {
@@ -45,14 +36,14 @@ void pumpMessages()
 }
 
 template <class Condition>
-bool pollUntil(Condition condition, ULONGLONG capMs = kCapMs)
+bool pollUntil(Condition condition)
 {
     const ULONGLONG start = GetTickCount64();
     for (;;) {
         pumpMessages();
         if (condition())
             return true;
-        if (GetTickCount64() - start > capMs)
+        if (GetTickCount64() - start > kCapMs)
             return false;
         Sleep(20);
     }
@@ -63,7 +54,7 @@ class ScrProcess {
 public:
     explicit ScrProcess(const std::wstring& arguments)
     {
-        std::wstring line = L"\"" + scrPath() + L"\" " + arguments;
+        std::wstring line = L"\"Z:" VELMORA_SCR_PATH L"\" " + arguments; // Wine shows the build tree as Z:
         STARTUPINFOW si{};
         si.cb = sizeof si;
         if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &info_))
@@ -83,9 +74,9 @@ public:
     bool started() const { return info_.hProcess != nullptr; }
     bool running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
     // The exit code once the process has ended within the cap; nothing otherwise.
-    std::optional<DWORD> exitCode(ULONGLONG capMs = kCapMs) const
+    std::optional<DWORD> exitCode() const
     {
-        if (!pollUntil([&] { return !running(); }, capMs))
+        if (!pollUntil([&] { return !running(); }))
             return std::nullopt;
         DWORD code = 0;
         GetExitCodeProcess(info_.hProcess, &code);
