@@ -60,15 +60,14 @@ TEST(Hostile, CraftedFilesAreRefusedWithAReason)
         EXPECT_FALSE(r.ok) << name;
         EXPECT_FALSE(r.error.empty()) << name;
         EXPECT_TRUE(r.picture.empty()) << name;
+        // Headers that claim too much are refused by the size query too.
+        if (std::string_view(name).starts_with("huge.")) {
+            const SizeResult s = loader->ownSize(hostile(name));
+            EXPECT_TRUE(!s.ok && !s.error.empty()) << name;
+        }
     }
     // A picture past the size limit says which limit.
     EXPECT_NE(loader->load(hostile("huge.bmp"), {}).error.find("16384"), std::string::npos);
-    // Headers that claim too much are refused by the size query too.
-    for (const char* name : {"huge.jpg", "huge.gif", "huge.bmp", "huge.wmf"}) {
-        const SizeResult s = loader->ownSize(hostile(name));
-        EXPECT_FALSE(s.ok) << name;
-        EXPECT_FALSE(s.error.empty()) << name;
-    }
 }
 
 TEST(Hostile, LyingFieldsAndEscapeOnlyMetafilesStayHarmless)
@@ -76,9 +75,8 @@ TEST(Hostile, LyingFieldsAndEscapeOnlyMetafilesStayHarmless)
     auto loader = createPlatformPictureLoader();
     // A wrong file size or image size field does not matter when the pixels are there.
     const LoadResult lying = loader->load(hostile("lying-size.bmp"), {});
-    if (lying.ok) {
-        EXPECT_EQ(lying.ownSize, (PictureSize{64, 48}));
-    }
+    EXPECT_TRUE(lying.ok) << lying.error;
+    EXPECT_EQ(lying.ownSize, (PictureSize{64, 48}));
     expectCleanResult(*loader, hostile("huge-palette.bmp"), "huge-palette.bmp");
     // Nothing but an escape: nothing is played, the picture is blank, not an error.
     const LoadResult escape = loader->load(hostile("only-escape.wmf"), {});
