@@ -17,18 +17,6 @@
 
 namespace {
 
-HWND findList(HWND dialog)
-{
-    HWND child = nullptr;
-    while ((child = FindWindowExW(dialog, child, nullptr, nullptr)) != nullptr) {
-        wchar_t type[32] = {};
-        GetClassNameW(child, type, 32);
-        if (lstrcmpiW(type, L"LISTBOX") == 0)
-            return child;
-    }
-    return nullptr;
-}
-
 template <typename Seen>
 int waitFor(Seen seen)
 {
@@ -49,7 +37,7 @@ int waitFor(Seen seen)
 int main(int argc, char** argv)
 {
     const HWND dialog = FindWindowW(nullptr, L"ヴェルモラの設定");
-    const HWND list = dialog != nullptr ? findList(dialog) : nullptr;
+    const HWND list = dialog != nullptr ? FindWindowExW(dialog, nullptr, L"ListBox", nullptr) : nullptr;
     if (list == nullptr) {
         std::fprintf(stderr, "dialog_probe: no settings window with a list\n");
         return 1;
