@@ -2,7 +2,6 @@
 // screen, which input ends the show, and drawing into someone else's window.
 #include "platform/linux/shell_x11.h"
 #include "platform/linux/startup_linux.h"
-#include "show/drawing.h"
 #include "startup/rounding.h"
 #include "startup/settings_file.h"
 
@@ -12,7 +11,6 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -20,7 +18,6 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 extern char** environ;
 

@@ -58,7 +58,6 @@ private:
     // Positions are tmsf texts "TT:00:00:00"; a track the disc lacks is out of range (282).
     std::uint32_t answerCd(const std::string& command, std::string& text)
     {
-        char position[32];
         int t = 0, m = 0, s = 0, f = 0;
         if (command == "status cdaudio current track")
             text = std::to_string(track);
@@ -69,8 +68,7 @@ private:
         else if (std::sscanf(command.c_str(), "status cdaudio position track %d", &t) == 1) {
             if (t < 1 || t > tracks)
                 return 282;
-            std::snprintf(position, sizeof position, "%02d:00:00:00", t);
-            text = position;
+            text = (t < 10 ? "0" : "") + std::to_string(t) + ":00:00:00";
         } else if (command.starts_with("play cdaudio from ")) {
             if (std::sscanf(command.c_str(), "play cdaudio from %d:%d:%d:%d", &t, &m, &s, &f) != 4 || t < 1 ||
                 t > tracks)

@@ -79,7 +79,9 @@ TEST_F(MusicTest, AWavLoopsByItselfOnlyWhenThereIsAWaveDeviceAndOtherEndingsStar
     EXPECT_THAT(mci.sent, IsEmpty());
 }
 
-TEST_F(MusicTest, TheCdStartsWhereItIsAndIsLeftAloneWhilePlaying)
+// A disc starts where it is and is left alone while playing; without one the first poll
+// ends polling for good, and the end then leaves the device alone.
+TEST_F(MusicTest, TheCdStartsWhereItIsAndIsLeftAloneWhilePlayingOrWithoutADisc)
 {
     settings.BgmKind = 1;
     music.start();
@@ -91,6 +93,15 @@ TEST_F(MusicTest, TheCdStartsWhereItIsAndIsLeftAloneWhilePlaying)
     EXPECT_THAT(actions(), IsEmpty());
     music.stop();
     EXPECT_THAT(mci.takeSent(), ElementsAre("stop cdaudio", "close cdaudio"));
+
+    mci.disc = false;
+    useCd(0);
+    music.timer2Tick();
+    EXPECT_FALSE(music.timer2Enabled());
+    EXPECT_THAT(mci.takeSent(), ElementsAre("status cdaudio current track"));
+    music.timer2Tick(); // a tick already queued when polling ended
+    music.stop();
+    EXPECT_THAT(mci.sent, IsEmpty());
 }
 
 TEST_F(MusicTest, RepeatThreeJumpsBackWhenTrackFourBeginsOrPlayStops)
@@ -128,18 +139,6 @@ TEST_F(MusicTest, TrackKeysMoveOneTrackAndChangeNothingPastEitherEnd)
     music.nextTrack();
     EXPECT_EQ(mci.track, 5);
     EXPECT_EQ(mci.cdMode, "playing");
-}
-
-TEST_F(MusicTest, NoDiscEndsCdPollingForGoodAndTheEndLeavesTheDeviceAlone)
-{
-    mci.disc = false;
-    useCd(0);
-    music.timer2Tick();
-    EXPECT_FALSE(music.timer2Enabled());
-    EXPECT_THAT(mci.takeSent(), ElementsAre("status cdaudio current track"));
-    music.timer2Tick(); // a tick already queued when polling ended
-    music.stop();
-    EXPECT_THAT(mci.sent, IsEmpty());
 }
 
 TEST(TrackNumbers, ReadLeadingNumbersRoundHalvesToEvenAndRejectWhatOverflows)
