@@ -177,27 +177,23 @@ HWND expectChildFilling(const HostWindow& host, int width, int height)
 
 } // namespace
 
-TEST(PreviewWindow, PaintsThePictureAtItsOwnSizeTopLeftAndItsBackgroundElsewhere)
+// At each size, first in a host of this program: the picture at its own size top-left and the
+// background elsewhere, compared with the committed picture (an embedded one that differs shows
+// here too). Then velmora.scr's: the dialog passes "/p N" or "/p:N", and closes the preview or
+// destroys the host.
+TEST(Preview, PaintsAndFillsItsHostFromEitherSpellingAndEndsWithTheHostOrWhenClosed)
 {
-    // Compared with the committed picture: an embedded one that differs shows here too.
-    for (const SIZE size : {SIZE{152, 112}, SIZE{300, 200}}) {
-        HostWindow host(size.cx, size.cy);
-        ASSERT_NE(host.hwnd, nullptr);
-        ASSERT_TRUE(velmora::win32::openPreviewWindow(std::int32_t(reinterpret_cast<INT_PTR>(host.hwnd))));
-        expectChildFilling(host, size.cx, size.cy);
-        const Picture expected = expectedPreview(size.cx, size.cy);
-        EXPECT_TRUE(pollUntil([&] { return captureClient(host.hwnd) == expected; }))
-            << "the " << size.cx << " x " << size.cy << " host unlike the preview";
-    }
-}
-
-TEST(Preview, FillsItsHostFromEitherSpellingAndEndsWithTheHostOrWhenClosed)
-{
-    // The dialog passes "/p N" or "/p:N"; it closes the preview or destroys the host.
     for (const bool closeIt : {false, true}) {
         const SIZE size = closeIt ? SIZE{300, 200} : SIZE{152, 112};
+        HostWindow painted(size.cx, size.cy);
+        ASSERT_TRUE(velmora::win32::openPreviewWindow(std::int32_t(reinterpret_cast<INT_PTR>(painted.hwnd))));
+        expectChildFilling(painted, size.cx, size.cy);
+        const Picture expected = expectedPreview(size.cx, size.cy);
+        EXPECT_TRUE(pollUntil([&] { return captureClient(painted.hwnd) == expected; }))
+            << "the " << size.cx << " x " << size.cy << " host unlike the preview";
+        painted.destroy(); // the next host lies in its place
+
         HostWindow host(size.cx, size.cy);
-        ASSERT_NE(host.hwnd, nullptr);
         ScrProcess preview((closeIt ? L"/p:" : L"/p ") + host.handleText());
         ASSERT_TRUE(preview.started());
         const HWND child = expectChildFilling(host, size.cx, size.cy);
