@@ -87,7 +87,8 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
-// A borderless top-level window with the given client size, like the dialog's monitor picture.
+// A borderless top-level window with the given client size at the screen's corner, like the
+// dialog's monitor picture.
 class HostWindow {
 public:
     HostWindow(int width, int height)
@@ -98,8 +99,8 @@ public:
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)); // anything but the preview's
         wc.lpszClassName = L"VelmoraPreviewHost";
         RegisterClassW(&wc);
-        hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"Preview host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 40, 40, width,
-                               height, nullptr, nullptr, wc.hInstance, nullptr);
+        hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"Preview host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
+                               0, 0, width, height, nullptr, nullptr, wc.hInstance, nullptr);
         UpdateWindow(hwnd);
     }
     ~HostWindow() { destroy(); }
@@ -117,25 +118,15 @@ public:
     HWND hwnd = nullptr;
 };
 
-// The host's client area as the screen shows it: the preview's window belongs to another
-// process, so only the screen has both.
+// The host's client area as the screen shows it, through the show's own desktop copy (the
+// host lies at the screen's corner): the preview's window belongs to another process, so
+// only the screen has both.
 Picture captureClient(HWND window)
 {
     RECT client{};
     GetClientRect(window, &client);
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
-    Picture shot;
-    velmora::win32::DibSurface copy;
-    HDC screen = GetDC(nullptr);
-    if (copy.create(client.right, client.bottom) && screen != nullptr) {
-        BitBlt(copy.dc(), 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-        copy.copyTo(shot);
-    }
-    ReleaseDC(nullptr, screen);
-    for (std::size_t i = 3; i < shot.byteCount(); i += 4)
-        shot.data()[i] = 0;
+    Picture shot(client.right, client.bottom);
+    velmora::win32::Win32ShowPlatform().copyDesktop(shot);
     return shot;
 }
 
