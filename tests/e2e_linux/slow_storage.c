@@ -49,8 +49,7 @@ static int slowed(int fd)
 static void pause_ms(double ms)
 {
     if (ms > 0) {
-        struct timespec pause = {(time_t)(ms / 1000), (long)((ms - 1000.0 * (double)(time_t)(ms / 1000)) * 1e6)};
-        nanosleep(&pause, NULL);
+        usleep((useconds_t)(ms * 1000));
     }
 }
 

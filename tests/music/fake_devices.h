@@ -5,9 +5,7 @@
 
 #include "music/mci_device.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
@@ -44,9 +42,7 @@ private:
     {
         if (out.empty())
             return false;
-        const std::size_t n = std::min(text.size(), out.size() - 1);
-        std::memcpy(out.data(), text.data(), n);
-        out[n] = '\0';
+        out[text.copy(out.data(), out.size() - 1)] = '\0';
         return true;
     }
 
