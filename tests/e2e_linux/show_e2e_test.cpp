@@ -189,19 +189,14 @@ protected:
                                               << velmora::SettingsKey::ImageFolder << '=' << folder.string() << "\r\n";
     }
 
-    // Whether the show's window is mapped: the program opens it once the first picture is composed.
-    static bool showWindowViewable()
-    {
-        return std::system("xdotool search --onlyvisible --name '^Velmora_Main$' >/dev/null 2>&1") == 0;
-    }
-
     // Waits for the show's window to appear and its first frame to stand on the screen (the
     // grid's first line is there), for at most 20 s.
     bool waitForShow(Program& program)
     {
-        bool viewable = false;
+        bool viewable = false; // the program maps its window once the first picture is composed
         return eventually([&] {
-            viewable = viewable || showWindowViewable();
+            viewable = viewable ||
+                       std::system("xdotool search --onlyvisible --name '^Velmora_Main$' >/dev/null 2>&1") == 0;
             return !program.running() || (viewable && blackShare(screenshot(), gridW()) >= 0.8);
         }) && program.running();
     }
@@ -288,11 +283,9 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
 
     // About four tiles turn a second; a loaded machine gets more time.
     std::pair<int, int> tiles;
-    eventually([&] { return (tiles = unchangedAndChangedTiles(screenshot())).second >= 6; },
-               12s, 500ms);
-    const auto [unchanged, changed] = tiles;
-    EXPECT_GE(changed, 6);
-    EXPECT_GE(unchanged, 10);
+    eventually([&] { return (tiles = unchangedAndChangedTiles(screenshot())).second >= 6; }, 12s, 500ms);
+    EXPECT_GE(tiles.second, 6) << "changed tiles";
+    EXPECT_GE(tiles.first, 10) << "unchanged tiles";
 
     // A second start while the show is open ends at once with 2, as on Windows.
     Program second({"-s", "--ini", ini_});

@@ -57,8 +57,6 @@ public:
     }
     ~ScrProcess()
     {
-        if (info_.hProcess == nullptr)
-            return;
         if (running())
             TerminateProcess(info_.hProcess, 1);
         CloseHandle(info_.hProcess);
@@ -93,8 +91,9 @@ public:
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)); // anything but the preview's
         wc.lpszClassName = L"VelmoraPreviewHost";
         RegisterClassW(&wc);
-        hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"Preview host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
-                               0, 0, width, height, nullptr, nullptr, wc.hInstance, nullptr);
+        hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"Preview host",
+                               WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width, height, nullptr, nullptr,
+                               wc.hInstance, nullptr);
         UpdateWindow(hwnd);
     }
     ~HostWindow() { destroy(); }
@@ -124,19 +123,6 @@ Picture captureClient(HWND window)
     return shot;
 }
 
-// What the preview must show in a host of the given size: the committed picture, decoded
-// as velmora.scr decodes its copy of it, at the top-left, and the background elsewhere.
-Picture expectedPreview(int width, int height)
-{
-    const auto bytes = loader_test::readBytes(loader_test::sourceFile("resources/preview.jpg"));
-    const velmora::LoadResult picture = velmora::decodePlatformPicture(bytes, velmora::LoadRequest{0, 0, 0});
-    EXPECT_TRUE(picture.ok) << picture.error;
-    Picture expected(width, height);
-    velmora::show::fillBox(expected, 0, 0, width, height, velmora::win32::PreviewBackground);
-    velmora::show::blockCopy(expected, 0, 0, width, height, picture.picture, 0, 0);
-    return expected;
-}
-
 // Waits for the preview's window to show in `host` and checks it is a borderless child at
 // (0, 0) with the host's size; returns it.
 HWND expectChildFilling(const HostWindow& host, int width, int height)
@@ -163,17 +149,22 @@ HWND expectChildFilling(const HostWindow& host, int width, int height)
 } // namespace
 
 // At each size, first in a host of this program: the picture at its own size top-left and the
-// background elsewhere, compared with the committed picture (an embedded one that differs shows
-// here too). Then velmora.scr's: the dialog passes "/p N" or "/p:N", and closes the preview or
-// destroys the host.
+// background elsewhere, compared with the committed picture decoded as velmora.scr decodes its
+// copy (an embedded one that differs shows here too). Then velmora.scr's: the dialog passes
+// "/p N" or "/p:N", and closes the preview or destroys the host.
 TEST(Preview, PaintsAndFillsItsHostFromEitherSpellingAndEndsWithTheHostOrWhenClosed)
 {
+    const auto bytes = loader_test::readBytes(loader_test::sourceFile("resources/preview.jpg"));
+    const velmora::LoadResult picture = velmora::decodePlatformPicture(bytes, velmora::LoadRequest{0, 0, 0});
+    ASSERT_TRUE(picture.ok) << picture.error;
     for (const bool closeIt : {false, true}) {
         const SIZE size = closeIt ? SIZE{300, 200} : SIZE{152, 112};
         HostWindow painted(size.cx, size.cy);
         ASSERT_TRUE(velmora::win32::openPreviewWindow(std::int32_t(reinterpret_cast<INT_PTR>(painted.hwnd))));
         expectChildFilling(painted, size.cx, size.cy);
-        const Picture expected = expectedPreview(size.cx, size.cy);
+        Picture expected(size.cx, size.cy);
+        velmora::show::fillBox(expected, 0, 0, size.cx, size.cy, velmora::win32::PreviewBackground);
+        velmora::show::blockCopy(expected, 0, 0, size.cx, size.cy, picture.picture, 0, 0);
         EXPECT_TRUE(pollUntil([&] { return captureClient(painted.hwnd) == expected; }))
             << "the " << size.cx << " x " << size.cy << " host unlike the preview";
         painted.destroy(); // the next host lies in its place

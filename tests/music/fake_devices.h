@@ -25,7 +25,7 @@ public:
     {
         sent.push_back(command);
         std::string text;
-        const std::uint32_t code = answer(command, text);
+        const std::uint32_t code = command.find("cdaudio") != std::string::npos && disc ? answerCd(command, text) : 263;
         copyOut(text, reply);
         return code;
     }
@@ -44,11 +44,6 @@ private:
             return false;
         out[text.copy(out.data(), out.size() - 1)] = '\0';
         return true;
-    }
-
-    std::uint32_t answer(const std::string& command, std::string& text)
-    {
-        return command.find("cdaudio") != std::string::npos && disc ? answerCd(command, text) : 263;
     }
 
     // Positions are tmsf texts "TT:00:00:00"; a track the disc lacks is out of range (282).
