@@ -77,7 +77,6 @@ struct Owner {
         // Away from the screen's corner, so a point must be made the owner's own.
         hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 100, 50, 200, 100, nullptr, nullptr,
                                wc.hInstance, nullptr);
-        received.clear();
     }
     ~Owner() { DestroyWindow(hwnd); }
 };
