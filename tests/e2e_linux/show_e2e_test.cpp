@@ -83,12 +83,12 @@ public:
         }
         return pid_ > 0 && !exited_;
     }
-    // True when the process ended within `limit`.
-    bool waitForExit(std::chrono::milliseconds limit)
+    // The exit code once the process has ended, waiting at most `limit`; -1 while it runs.
+    int exitCodeWithin(std::chrono::milliseconds limit)
     {
-        return eventually([&] { return !running(); }, limit, 10ms);
+        eventually([&] { return !running(); }, limit, 10ms);
+        return exited_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
     }
-    int exitCode() const { return exited_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
 
 private:
     pid_t pid_ = -1;
@@ -147,8 +147,7 @@ TEST(LinuxShowWithoutDisplay, EndsWithAReasonInsteadOfShowingWhereNobodySees)
 {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"-s"}, {"--root"}}) {
         Program show(args, {"-u", "DISPLAY"});
-        EXPECT_TRUE(show.waitForExit(3000ms)) << args[0];
-        EXPECT_EQ(show.exitCode(), 1) << args[0];
+        EXPECT_EQ(show.exitCodeWithin(3000ms), 1) << args[0];
     }
 }
 
@@ -222,8 +221,7 @@ protected:
     {
         ASSERT_TRUE(show.running());
         xdotool("key x");
-        EXPECT_TRUE(show.waitForExit(1000ms));
-        EXPECT_EQ(show.exitCode(), 0);
+        EXPECT_EQ(show.exitCodeWithin(1000ms), 0);
     }
 
     int gridW() const { return int(velmora::roundHalfEven(screenW_ / 8.0)); }
@@ -289,8 +287,7 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
 
     // A second start while the show is open ends at once with 2, as on Windows.
     Program second({"-s", "--ini", ini_});
-    EXPECT_TRUE(second.waitForExit(10000ms));
-    EXPECT_EQ(second.exitCode(), 2);
+    EXPECT_EQ(second.exitCodeWithin(10000ms), 2);
 
     endsOnAKey(show);
     EXPECT_EQ(readFile(ini_), iniBefore);
@@ -340,7 +337,7 @@ TEST_F(LinuxShow, MovementAndClicksEndTheShowAsTheModeSays)
         ASSERT_TRUE(waitForScreenChanges(2));
         EXPECT_TRUE(show.running()) << c.ending;
         xdotool(c.ending);
-        EXPECT_TRUE(show.waitForExit(1000ms)) << c.ending;
+        EXPECT_EQ(show.exitCodeWithin(1000ms), 0) << c.ending;
     }
 }
 
@@ -406,8 +403,7 @@ TEST_F(LinuxShow, DrawsIntoAGivenWindowFollowsItsSizeAndEndsWithIt)
 
     XDestroyWindow(x_, window);
     XSync(x_, False);
-    EXPECT_TRUE(hack.waitForExit(1500ms));
-    EXPECT_EQ(hack.exitCode(), 0);
+    EXPECT_EQ(hack.exitCodeWithin(1500ms), 0);
 }
 
 } // namespace
