@@ -84,7 +84,6 @@ struct Owner {
 TEST(MonitorCovers, CoverWindowsSitOnTopOfTheirAreasGoWhenReplacedAndHandInputToTheShow)
 {
     Owner owner;
-    ASSERT_NE(owner.hwnd, nullptr);
     velmora::win32::MonitorCovers covers(owner.hwnd);
     const std::vector<Rect> areas{{1920, 0, 800, 600}, {-640, 100, 640, 480}};
     ASSERT_EQ(covers.cover(areas), 2u);
