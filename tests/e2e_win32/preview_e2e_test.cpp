@@ -123,9 +123,9 @@ Picture captureClient(HWND window)
     return shot;
 }
 
-// Waits for the preview's window to show in `host` and checks it is a borderless child at
-// (0, 0) with the host's size; returns it.
-HWND expectChildFilling(const HostWindow& host, int width, int height)
+// Waits for the preview's window to show in `host` and checks it is a borderless child
+// covering exactly the host's client area; returns it.
+HWND expectChildFilling(const HostWindow& host)
 {
     HWND child = nullptr;
     // A window being created is in the host's list before it is shown.
@@ -136,13 +136,11 @@ HWND expectChildFilling(const HostWindow& host, int width, int height)
     const LONG style = GetWindowLongW(child, GWL_STYLE);
     EXPECT_NE(style & WS_CHILD, 0);
     EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME), 0);
-    RECT rect{};
+    RECT rect{}, client{};
     GetWindowRect(child, &rect);
     MapWindowPoints(HWND_DESKTOP, host.hwnd, reinterpret_cast<POINT*>(&rect), 2);
-    EXPECT_EQ(rect.left, 0);
-    EXPECT_EQ(rect.top, 0);
-    EXPECT_EQ(rect.right - rect.left, width);
-    EXPECT_EQ(rect.bottom - rect.top, height);
+    GetClientRect(host.hwnd, &client);
+    EXPECT_TRUE(EqualRect(&rect, &client)) << rect.left << ", " << rect.top << " to " << rect.right << ", " << rect.bottom;
     return child;
 }
 
@@ -161,7 +159,7 @@ TEST(Preview, PaintsAndFillsItsHostFromEitherSpellingAndEndsWithTheHostOrWhenClo
         const SIZE size = closeIt ? SIZE{300, 200} : SIZE{152, 112};
         HostWindow painted(size.cx, size.cy);
         ASSERT_TRUE(velmora::win32::openPreviewWindow(std::int32_t(reinterpret_cast<INT_PTR>(painted.hwnd))));
-        expectChildFilling(painted, size.cx, size.cy);
+        expectChildFilling(painted);
         Picture expected(size.cx, size.cy);
         velmora::show::fillBox(expected, 0, 0, size.cx, size.cy, velmora::win32::PreviewBackground);
         velmora::show::blockCopy(expected, 0, 0, size.cx, size.cy, picture.picture, 0, 0);
@@ -171,7 +169,7 @@ TEST(Preview, PaintsAndFillsItsHostFromEitherSpellingAndEndsWithTheHostOrWhenClo
 
         HostWindow host(size.cx, size.cy);
         ScrProcess preview((closeIt ? L"/p:" : L"/p ") + host.handleText());
-        const HWND child = expectChildFilling(host, size.cx, size.cy);
+        const HWND child = expectChildFilling(host);
         ASSERT_NE(child, nullptr);
         DWORD owner = 0;
         GetWindowThreadProcessId(child, &owner);
