@@ -140,7 +140,8 @@ HWND expectChildFilling(const HostWindow& host)
     GetWindowRect(child, &rect);
     MapWindowPoints(HWND_DESKTOP, host.hwnd, reinterpret_cast<POINT*>(&rect), 2);
     GetClientRect(host.hwnd, &client);
-    EXPECT_TRUE(EqualRect(&rect, &client)) << rect.left << ", " << rect.top << " to " << rect.right << ", " << rect.bottom;
+    EXPECT_TRUE(EqualRect(&rect, &client))
+        << rect.left << ", " << rect.top << " to " << rect.right << ", " << rect.bottom;
     return child;
 }
 
