@@ -1,7 +1,7 @@
 // End-to-end tests of the velmora program on the X display in $DISPLAY: what reaches the
 // screen, which input ends the show, and drawing into someone else's window.
 #include "platform/linux/shell_x11.h"
-#include "show/drawing.h"
+#include "platform/linux/startup_linux.h"
 #include "startup/rounding.h"
 #include "startup/settings_file.h"
 
@@ -11,16 +11,13 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -30,7 +27,19 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using velmora::Picture;
 
-void sleepFor(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
+// Polls `condition` every `step` for at most `cap`.
+template <typename Condition>
+bool eventually(Condition condition, std::chrono::milliseconds cap = 20s, std::chrono::milliseconds step = 25ms)
+{
+    const auto end = std::chrono::steady_clock::now() + cap;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        std::this_thread::sleep_for(step);
+    }
+    return true;
+}
 
 // Never waits for ever, even for a --sync move that cannot finish.
 void xdotool(const std::string& arguments)
@@ -40,27 +49,20 @@ void xdotool(const std::string& arguments)
 
 class Program {
 public:
-    // `withoutDisplay`: the program's environment lacks DISPLAY. `extraEnvironment`: more
-    // NAME=VALUE entries for it.
-    explicit Program(const std::vector<std::string>& args, bool withoutDisplay = false,
-                     std::vector<std::string> extraEnvironment = {})
+    // Started through env(1), which `environment` tells what to change (NAME=VALUE, -u NAME)
+    // before it becomes the program in the same process.
+    explicit Program(const std::vector<std::string>& args, const std::vector<std::string>& environment = {})
     {
-        std::vector<char*> argv{const_cast<char*>(VELMORA_PROGRAM)};
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
+        std::vector<std::string> line{"env"};
+        line.insert(line.end(), environment.begin(), environment.end());
+        line.push_back(VELMORA_PROGRAM);
+        line.insert(line.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& word : line) {
+            argv.push_back(word.data());
         }
         argv.push_back(nullptr);
-        std::vector<char*> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            if (!withoutDisplay || std::string_view(*e).substr(0, 8) != "DISPLAY=") {
-                env.push_back(*e);
-            }
-        }
-        for (std::string& entry : extraEnvironment) {
-            env.push_back(entry.data());
-        }
-        env.push_back(nullptr);
-        if (posix_spawn(&pid_, VELMORA_PROGRAM, nullptr, nullptr, argv.data(), env.data()) != 0) {
+        if (posix_spawnp(&pid_, "env", nullptr, nullptr, argv.data(), environ) != 0) {
             pid_ = -1;
         }
     }
@@ -81,16 +83,12 @@ public:
         }
         return pid_ > 0 && !exited_;
     }
-    // True when the process ended within `limit`.
-    bool waitForExit(std::chrono::milliseconds limit)
+    // The exit code once the process has ended, waiting at most `limit`; -1 while it runs.
+    int exitCodeWithin(std::chrono::milliseconds limit)
     {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (running() && std::chrono::steady_clock::now() < end) {
-            sleepFor(10ms);
-        }
-        return !running();
+        eventually([&] { return !running(); }, limit, 10ms);
+        return exited_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
     }
-    int exitCode() const { return exited_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
 
 private:
     pid_t pid_ = -1;
@@ -98,15 +96,11 @@ private:
     int status_ = 0;
 };
 
-struct Colour {
-    std::uint8_t b, g, r;
-};
-
-// Never black, with 16-pixel squares that most filters visibly change.
-Colour patternAt(int x, int y, int w, int h)
+// 0xRRGGBB of the test picture: never black, with 16-pixel squares that most filters visibly change.
+std::uint32_t patternAt(int x, int y, int w, int h)
 {
-    return {std::uint8_t(((x / 16 + y / 16) % 2) != 0 ? 220 : 60), std::uint8_t(40 + y * 200 / h),
-            std::uint8_t(40 + x * 200 / w)};
+    return std::uint32_t(40 + x * 200 / w) << 16 | std::uint32_t(40 + y * 200 / h) << 8 |
+           ((x / 16 + y / 16) % 2 != 0 ? 220u : 60u);
 }
 
 void writeBmp(const fs::path& path, int w, int h)
@@ -115,19 +109,16 @@ void writeBmp(const fs::path& path, int w, int h)
     rgb.reserve(std::size_t(w) * std::size_t(h) * 3);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            const Colour c = patternAt(x, y, w, h);
-            rgb.insert(rgb.end(), {c.r, c.g, c.b});
+            const std::uint32_t c = patternAt(x, y, w, h);
+            rgb.insert(rgb.end(), {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c)});
         }
     }
     ASSERT_NE(stbi_write_bmp(path.c_str(), w, h, 3, rgb.data()), 0);
 }
 
-std::string readFile(const fs::path& path)
+std::string readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
+    return velmora::posix::PosixFileSystem().readFile(path, 1 << 20).bytes;
 }
 
 // Share of black points along column x (or, with `row`, along row x), every fifth pixel.
@@ -155,9 +146,8 @@ double colourShare(const Picture& p, std::uint32_t rgb, int step)
 TEST(LinuxShowWithoutDisplay, EndsWithAReasonInsteadOfShowingWhereNobodySees)
 {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"-s"}, {"--root"}}) {
-        Program show(args, true);
-        EXPECT_TRUE(show.waitForExit(3000ms)) << args[0];
-        EXPECT_EQ(show.exitCode(), 1) << args[0];
+        Program show(args, {"-u", "DISPLAY"});
+        EXPECT_EQ(show.exitCodeWithin(3000ms), 1) << args[0];
     }
 }
 
@@ -198,37 +188,15 @@ protected:
                                               << velmora::SettingsKey::ImageFolder << '=' << folder.string() << "\r\n";
     }
 
-    // Whether the show's window is mapped: the program opens it once the first picture is composed.
-    bool showWindowViewable()
-    {
-        Window rootReturn = 0, parent = 0, *children = nullptr;
-        unsigned int count = 0;
-        bool viewable = false;
-        if (XQueryTree(x_, DefaultRootWindow(x_), &rootReturn, &parent, &children, &count) == 0) {
-            return false;
-        }
-        for (unsigned int i = 0; i < count && !viewable; ++i) {
-            char* name = nullptr;
-            XWindowAttributes attributes{};
-            if (XFetchName(x_, children[i], &name) != 0 && name != nullptr) {
-                viewable = std::string(name) == "Velmora_Main" && XGetWindowAttributes(x_, children[i], &attributes) != 0 &&
-                           attributes.map_state == IsViewable;
-                XFree(name);
-            }
-        }
-        XFree(children);
-        return viewable;
-    }
-
     // Waits for the show's window to appear and its first frame to stand on the screen (the
     // grid's first line is there), for at most 20 s.
     bool waitForShow(Program& program)
     {
-        bool viewable = false;
+        bool viewable = false; // the program maps its window once the first picture is composed
         return eventually([&] {
-            viewable = viewable || showWindowViewable();
-            return !program.running() ||
-                   (viewable && blackShare(screenshot(0, 0, screenW_, screenH_), gridW()) >= 0.8);
+            viewable = viewable ||
+                       std::system("xdotool search --onlyvisible --name '^Velmora_Main$' >/dev/null 2>&1") == 0;
+            return !program.running() || (viewable && blackShare(screenshot(), gridW()) >= 0.8);
         }) && program.running();
     }
 
@@ -237,32 +205,15 @@ protected:
     // before the call has reached it.
     bool waitForScreenChanges(int times)
     {
-        const auto end = std::chrono::steady_clock::now() + 20s;
-        Picture last = screenshot(0, 0, screenW_, screenH_);
-        while (times > 0 && std::chrono::steady_clock::now() < end) {
-            sleepFor(20ms);
-            Picture next = screenshot(0, 0, screenW_, screenH_);
+        Picture last = screenshot();
+        return eventually([&] {
+            Picture next = screenshot();
             if (!(next == last)) {
                 --times;
                 last = std::move(next);
             }
-        }
-        return times == 0;
-    }
-
-    // Polls `condition` every `step` for at most `cap`.
-    template <typename Condition>
-    static bool eventually(Condition condition, std::chrono::milliseconds cap = 20s,
-                           std::chrono::milliseconds step = 25ms)
-    {
-        const auto end = std::chrono::steady_clock::now() + cap;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() >= end) {
-                return false;
-            }
-            sleepFor(step);
-        }
-        return true;
+            return times == 0;
+        }, 20s, 20ms);
     }
 
     // A key ends the running show at once, and it exits with 0.
@@ -270,12 +221,13 @@ protected:
     {
         ASSERT_TRUE(show.running());
         xdotool("key x");
-        EXPECT_TRUE(show.waitForExit(1000ms));
-        EXPECT_EQ(show.exitCode(), 0);
+        EXPECT_EQ(show.exitCodeWithin(1000ms), 0);
     }
 
     int gridW() const { return int(velmora::roundHalfEven(screenW_ / 8.0)); }
 
+    // The whole screen, or the given part of it.
+    Picture screenshot() { return screenshot(0, 0, screenW_, screenH_); }
     Picture screenshot(int x, int y, int w, int h)
     {
         Picture shot;
@@ -293,8 +245,7 @@ protected:
             int same = 0, all = 0;
             for (int y = (k / 8) * tileH + 2; y < (k / 8 + 1) * tileH - 1; y += 3) {
                 for (int x = (k % 8) * tileW + 2; x < (k % 8 + 1) * tileW - 1; x += 3, ++all) {
-                    const Colour c = patternAt(x, y, screenW_, screenH_);
-                    same += shot.pixelValue(x, y) == (std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b);
+                    same += shot.pixelValue(x, y) == patternAt(x, y, screenW_, screenH_);
                 }
             }
             unchanged += same >= all * 97 / 100;
@@ -315,7 +266,7 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
     const std::string iniBefore = readFile(ini_);
     Program show({"-s", "--ini", ini_});
     ASSERT_TRUE(waitForShow(show));
-    const Picture first = screenshot(0, 0, screenW_, screenH_);
+    const Picture first = screenshot();
     const int gridW = this->gridW(), gridH = int(velmora::roundHalfEven(screenH_ / 6.0));
     // One tile may be in the middle of its turn, covering a sixth of one line.
     for (int i = 1; i < 8; ++i) {
@@ -330,16 +281,13 @@ TEST_F(LinuxShow, ShowsThePictureWithItsGridTurnsFilteredTilesAndEndsOnAKey)
 
     // About four tiles turn a second; a loaded machine gets more time.
     std::pair<int, int> tiles;
-    eventually([&] { return (tiles = unchangedAndChangedTiles(screenshot(0, 0, screenW_, screenH_))).second >= 6; },
-               12s, 500ms);
-    const auto [unchanged, changed] = tiles;
-    EXPECT_GE(changed, 6);
-    EXPECT_GE(unchanged, 10);
+    eventually([&] { return (tiles = unchangedAndChangedTiles(screenshot())).second >= 6; }, 12s, 500ms);
+    EXPECT_GE(tiles.second, 6) << "changed tiles";
+    EXPECT_GE(tiles.first, 10) << "unchanged tiles";
 
     // A second start while the show is open ends at once with 2, as on Windows.
     Program second({"-s", "--ini", ini_});
-    EXPECT_TRUE(second.waitForExit(10000ms));
-    EXPECT_EQ(second.exitCode(), 2);
+    EXPECT_EQ(second.exitCodeWithin(10000ms), 2);
 
     endsOnAKey(show);
     EXPECT_EQ(readFile(ini_), iniBefore);
@@ -358,10 +306,10 @@ TEST_F(LinuxShow, SlowStorageNeitherKeepsTheScreenEmptyNorHoldsUpAKey)
     for (const auto& [folder, slowness] : {std::pair{dir_ / "pictures", "VELMORA_SLOW_RATE=1000000"},
                                            std::pair{dir_ / "many", "VELMORA_SLOW_ENTRY_MS=20"}}) {
         writeIni(folder);
-        Program show({"-s", "--ini", ini_}, false,
+        Program show({"-s", "--ini", ini_},
                      {"LD_PRELOAD=" VELMORA_SLOW_STORAGE, "VELMORA_SLOW_PREFIX=" + folder.string(), slowness});
         ASSERT_TRUE(waitForShow(show)) << slowness;
-        EXPECT_GE(blackShare(screenshot(0, 0, screenW_, screenH_), gridW() / 2), 0.99) << slowness;
+        EXPECT_GE(blackShare(screenshot(), gridW() / 2), 0.99) << slowness;
         endsOnAKey(show);
     }
 }
@@ -389,7 +337,7 @@ TEST_F(LinuxShow, MovementAndClicksEndTheShowAsTheModeSays)
         ASSERT_TRUE(waitForScreenChanges(2));
         EXPECT_TRUE(show.running()) << c.ending;
         xdotool(c.ending);
-        EXPECT_TRUE(show.waitForExit(1000ms)) << c.ending;
+        EXPECT_EQ(show.exitCodeWithin(1000ms), 0) << c.ending;
     }
 }
 
@@ -409,7 +357,7 @@ TEST_F(LinuxShow, NoFolderShowsTheSamplesAndAnEmptyFolderTheDesktopAsItWas)
         }
         Program show({"-s", "--ini", ini_});
         EXPECT_TRUE(waitForShow(show));
-        const Picture shot = screenshot(0, 0, screenW_, screenH_);
+        const Picture shot = screenshot();
         EXPECT_GE(blackShare(shot, gridW()), 0.8);
         return colourShare(shot, 0x3366CC, 17);
     };
@@ -455,8 +403,7 @@ TEST_F(LinuxShow, DrawsIntoAGivenWindowFollowsItsSizeAndEndsWithIt)
 
     XDestroyWindow(x_, window);
     XSync(x_, False);
-    EXPECT_TRUE(hack.waitForExit(1500ms));
-    EXPECT_EQ(hack.exitCode(), 0);
+    EXPECT_EQ(hack.exitCodeWithin(1500ms), 0);
 }
 
 } // namespace

@@ -19,30 +19,11 @@
 #include <time.h>
 #include <unistd.h>
 
-typedef ssize_t (*read_fn)(int, void*, size_t);
-
 static double now_ms(void)
 {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
     return (double)t.tv_sec * 1000.0 + (double)t.tv_nsec / 1e6;
-}
-
-static int slowed(int fd)
-{
-    const char* prefix = getenv("VELMORA_SLOW_PREFIX");
-    if (prefix == NULL || *prefix == '\0') {
-        return 0;
-    }
-    char link[64];
-    char target[PATH_MAX];
-    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    const ssize_t n = readlink(link, target, sizeof target - 1);
-    if (n <= 0) {
-        return 0;
-    }
-    target[n] = '\0';
-    return strncmp(target, prefix, strlen(prefix)) == 0;
 }
 
 static int underPrefix(const char* path)
@@ -51,11 +32,24 @@ static int underPrefix(const char* path)
     return prefix != NULL && *prefix != '\0' && path != NULL && strncmp(path, prefix, strlen(prefix)) == 0;
 }
 
+/* Whether the open file or folder lies under the prefix. */
+static int slowed(int fd)
+{
+    char link[64];
+    char target[PATH_MAX];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = readlink(link, target, sizeof target - 1);
+    if (n <= 0) {
+        return 0;
+    }
+    target[n] = '\0';
+    return underPrefix(target);
+}
+
 static void pause_ms(double ms)
 {
     if (ms > 0) {
-        struct timespec pause = {(time_t)(ms / 1000), (long)((ms - 1000.0 * (double)(time_t)(ms / 1000)) * 1e6)};
-        nanosleep(&pause, NULL);
+        usleep((useconds_t)(ms * 1000));
     }
 }
 
@@ -65,12 +59,16 @@ static double entryDelayMs(void)
     return delay != NULL ? atof(delay) : 0.0;
 }
 
+/* The next definition of the wrapped function (the C library's or Xlib's), looked up once, as `real`. */
+#define REAL(name)                                                   \
+    static __typeof__(&name) real = NULL;                            \
+    if (real == NULL) {                                              \
+        real = (__typeof__(&name))dlsym(RTLD_NEXT, #name);           \
+    }
+
 struct dirent* readdir(DIR* dir)
 {
-    static struct dirent* (*real)(DIR*) = NULL;
-    if (real == NULL) {
-        real = (struct dirent * (*)(DIR*)) dlsym(RTLD_NEXT, "readdir");
-    }
+    REAL(readdir);
     if (entryDelayMs() > 0 && slowed(dirfd(dir))) {
         pause_ms(entryDelayMs());
     }
@@ -80,10 +78,7 @@ struct dirent* readdir(DIR* dir)
 /* A stat relative to a folder (the listing's own) or by path; either names a path under the prefix. */
 int fstatat(int dirFd, const char* path, struct stat* info, int flags)
 {
-    static int (*real)(int, const char*, struct stat*, int) = NULL;
-    if (real == NULL) {
-        real = (int (*)(int, const char*, struct stat*, int))dlsym(RTLD_NEXT, "fstatat");
-    }
+    REAL(fstatat);
     if (entryDelayMs() > 0 && (path[0] == '/' ? underPrefix(path) : dirFd != AT_FDCWD && slowed(dirFd))) {
         pause_ms(entryDelayMs());
     }
@@ -92,10 +87,7 @@ int fstatat(int dirFd, const char* path, struct stat* info, int flags)
 
 int stat(const char* path, struct stat* info)
 {
-    static int (*real)(const char*, struct stat*) = NULL;
-    if (real == NULL) {
-        real = (int (*)(const char*, struct stat*))dlsym(RTLD_NEXT, "stat");
-    }
+    REAL(stat);
     if (entryDelayMs() > 0 && underPrefix(path)) {
         pause_ms(entryDelayMs());
     }
@@ -104,19 +96,14 @@ int stat(const char* path, struct stat* info)
 
 ssize_t read(int fd, void* buffer, size_t count)
 {
-    static read_fn real = NULL;
-    if (real == NULL) {
-        real = (read_fn)dlsym(RTLD_NEXT, "read");
-    }
+    REAL(read);
     if (count > 0 && slowed(fd)) {
         const char* rate = getenv("VELMORA_SLOW_RATE");
-        const double bytesPerSecond = rate != NULL ? atof(rate) : 3e6;
+        const double bytesPerSecond = rate != NULL && atof(rate) > 0 ? atof(rate) : 3e6;
         if (count > 65536) {
             count = 65536;
         }
-        const double seconds = (double)count / (bytesPerSecond > 0 ? bytesPerSecond : 3e6);
-        struct timespec pause = {(time_t)seconds, (long)((seconds - (double)(time_t)seconds) * 1e9)};
-        nanosleep(&pause, NULL);
+        pause_ms((double)count * 1000.0 / bytesPerSecond);
     }
     return real(fd, buffer, count);
 }
@@ -158,11 +145,7 @@ typedef struct _XImage XImage;
 int XShmPutImage(Display* display, unsigned long drawable, GC gc, XImage* image, int sx, int sy, int dx, int dy,
                  unsigned int w, unsigned int h, int sendEvent)
 {
-    static int (*real)(Display*, unsigned long, GC, XImage*, int, int, int, int, unsigned int, unsigned int, int) = NULL;
-    if (real == NULL) {
-        real = (int (*)(Display*, unsigned long, GC, XImage*, int, int, int, int, unsigned int, unsigned int, int))dlsym(
-            RTLD_NEXT, "XShmPutImage");
-    }
+    REAL(XShmPutImage);
     mark('P');
     return real(display, drawable, gc, image, sx, sy, dx, dy, w, h, sendEvent);
 }
@@ -170,21 +153,14 @@ int XShmPutImage(Display* display, unsigned long drawable, GC gc, XImage* image,
 int XPutImage(Display* display, unsigned long drawable, GC gc, XImage* image, int sx, int sy, int dx, int dy,
               unsigned int w, unsigned int h)
 {
-    static int (*real)(Display*, unsigned long, GC, XImage*, int, int, int, int, unsigned int, unsigned int) = NULL;
-    if (real == NULL) {
-        real = (int (*)(Display*, unsigned long, GC, XImage*, int, int, int, int, unsigned int, unsigned int))dlsym(
-            RTLD_NEXT, "XPutImage");
-    }
+    REAL(XPutImage);
     mark('P');
     return real(display, drawable, gc, image, sx, sy, dx, dy, w, h);
 }
 
 int poll(struct pollfd* fds, nfds_t count, int timeout)
 {
-    static int (*real)(struct pollfd*, nfds_t, int) = NULL;
-    if (real == NULL) {
-        real = (int (*)(struct pollfd*, nfds_t, int))dlsym(RTLD_NEXT, "poll");
-    }
+    REAL(poll);
     const int showThread = timeout >= 0 && gettid() == getpid();
     if (showThread) {
         mark('W');

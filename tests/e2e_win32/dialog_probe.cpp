@@ -5,8 +5,11 @@
 //   dialog_probe wait-preview  waits until the filter buttons are enabled (a thumbnail is shown)
 //   dialog_probe wait-closed T waits until no window titled T is left (a system dialog closed)
 // The waits print the Unix time in milliseconds when they saw it (exit 1 after 120 s).
+#include "platform/win32/win_text.h"
+
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,33 +17,14 @@
 
 namespace {
 
-HWND findList(HWND dialog)
-{
-    HWND child = nullptr;
-    while ((child = FindWindowExW(dialog, child, nullptr, nullptr)) != nullptr) {
-        wchar_t type[32] = {};
-        GetClassNameW(child, type, 32);
-        if (lstrcmpiW(type, L"LISTBOX") == 0)
-            return child;
-    }
-    return nullptr;
-}
-
-long long unixMilliseconds()
-{
-    FILETIME now;
-    GetSystemTimePreciseAsFileTime(&now);
-    const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return static_cast<long long>(ticks / 10000 - 11644473600000ULL);
-}
-
 template <typename Seen>
 int waitFor(Seen seen)
 {
     const ULONGLONG until = GetTickCount64() + 120000;
     while (GetTickCount64() < until) {
         if (seen()) {
-            std::printf("%lld\n", unixMilliseconds());
+            const auto now = std::chrono::system_clock::now().time_since_epoch();
+            std::printf("%lld\n", static_cast<long long>(now / std::chrono::milliseconds(1)));
             return 0;
         }
         Sleep(1);
@@ -53,15 +37,14 @@ int waitFor(Seen seen)
 int main(int argc, char** argv)
 {
     const HWND dialog = FindWindowW(nullptr, L"ヴェルモラの設定");
-    const HWND list = dialog != nullptr ? findList(dialog) : nullptr;
+    const HWND list = dialog != nullptr ? FindWindowExW(dialog, nullptr, L"ListBox", nullptr) : nullptr;
     if (list == nullptr) {
         std::fprintf(stderr, "dialog_probe: no settings window with a list\n");
         return 1;
     }
     if (argc == 3 && std::strcmp(argv[1], "wait-closed") == 0) {
-        wchar_t title[256] = {};
-        MultiByteToWideChar(CP_ACP, 0, argv[2], -1, title, 256);
-        return waitFor([&] { return FindWindowW(nullptr, title) == nullptr; });
+        const std::wstring title = velmora::win32::widen(argv[2]);
+        return waitFor([&] { return FindWindowW(nullptr, title.c_str()) == nullptr; });
     }
     if (argc == 3 && std::strcmp(argv[1], "wait-count") == 0) {
         const long want = std::atol(argv[2]);
@@ -76,9 +59,7 @@ int main(int argc, char** argv)
     std::wstring text(std::size_t(length) + 1, L'\0');
     const LRESULT got = SendMessageW(list, WM_GETTEXT, WPARAM(text.size()), reinterpret_cast<LPARAM>(text.data()));
     text.resize(std::size_t(got));
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(std::size_t(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), utf8.data(), bytes, nullptr, nullptr);
+    const std::string utf8 = velmora::win32::narrow(text);
     std::printf("%ld\n", long(count));
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
     return 0;

@@ -4,25 +4,19 @@
 // the cursor was showing.
 #include <windows.h>
 
+#include <string>
+
 namespace {
 
 // The path of `name` in this library's folder.
-void besideThis(const wchar_t* name, wchar_t (&path)[MAX_PATH])
+std::wstring besideThis(const wchar_t* name)
 {
     HMODULE self = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&besideThis), &self);
-    const DWORD n = GetModuleFileNameW(self, path, MAX_PATH);
-    DWORD cut = 0;
-    for (DWORD i = 0; i < n; ++i) {
-        if (path[i] == L'\\' || path[i] == L'/') {
-            cut = i + 1;
-        }
-    }
-    path[cut] = L'\0';
-    if (cut + lstrlenW(name) < MAX_PATH) {
-        lstrcatW(path, name);
-    }
+    wchar_t path[MAX_PATH] = {};
+    const std::wstring own(path, GetModuleFileNameW(self, path, MAX_PATH));
+    return own.substr(0, own.find_last_of(L"\\/") + 1) + name;
 }
 
 } // namespace
@@ -34,18 +28,15 @@ extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND parent)
     CURSORINFO cursor{};
     cursor.cbSize = sizeof cursor;
     GetCursorInfo(&cursor);
-    char line[80] = "asked parent=";
-    lstrcatA(line, lstrcmpW(title, L"Velmora_Main") == 0 ? "show" : "other");
-    lstrcatA(line, (cursor.flags & CURSOR_SHOWING) != 0 ? " cursor=shown\n" : " cursor=hidden\n");
+    const std::string line = std::string("asked parent=") + (lstrcmpW(title, L"Velmora_Main") == 0 ? "show" : "other") +
+                             ((cursor.flags & CURSOR_SHOWING) != 0 ? " cursor=shown\n" : " cursor=hidden\n");
 
-    wchar_t path[MAX_PATH];
-    besideThis(L"asked", path);
-    HANDLE log = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    HANDLE log = CreateFileW(besideThis(L"asked").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0,
+                             nullptr);
     if (log != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
-        WriteFile(log, line, DWORD(lstrlenA(line)), &written, nullptr);
+        WriteFile(log, line.data(), DWORD(line.size()), &written, nullptr);
         CloseHandle(log);
     }
-    besideThis(L"accept", path);
-    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(besideThis(L"accept").c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -6,13 +6,13 @@
 #include "platform/picture_loader_factory.h"
 #include "platform/win32/preview_window.h"
 #include "platform/win32/show_surface.h"
+#include "show/drawing.h"
 #include "tests/loaders/loader_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -25,34 +25,20 @@ constexpr DWORD kNoPreviewHost = 3; // velmora.scr's exit code
 // Caps for conditions polled for; Wine under load starts a process in well under this.
 constexpr ULONGLONG kCapMs = 20000;
 
-std::wstring scrPath()
-{
-    std::wstring path = L"Z:" VELMORA_SCR_PATH;
-    for (auto& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path;
-}
-
-// Handles the host's messages while the test waits, as the dialog would.
-void pumpMessages()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 template <class Condition>
-bool pollUntil(Condition condition, ULONGLONG capMs = kCapMs)
+bool pollUntil(Condition condition)
 {
     const ULONGLONG start = GetTickCount64();
     for (;;) {
-        pumpMessages();
+        // Handles the host's messages while the test waits, as the dialog would.
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
         if (condition())
             return true;
-        if (GetTickCount64() - start > capMs)
+        if (GetTickCount64() - start > kCapMs)
             return false;
         Sleep(20);
     }
@@ -63,7 +49,7 @@ class ScrProcess {
 public:
     explicit ScrProcess(const std::wstring& arguments)
     {
-        std::wstring line = L"\"" + scrPath() + L"\" " + arguments;
+        std::wstring line = L"\"Z:" VELMORA_SCR_PATH L"\" " + arguments; // Wine shows the build tree as Z:
         STARTUPINFOW si{};
         si.cb = sizeof si;
         if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &info_))
@@ -71,8 +57,6 @@ public:
     }
     ~ScrProcess()
     {
-        if (info_.hProcess == nullptr)
-            return;
         if (running())
             TerminateProcess(info_.hProcess, 1);
         CloseHandle(info_.hProcess);
@@ -80,12 +64,11 @@ public:
     ScrProcess(const ScrProcess&) = delete;
     ScrProcess& operator=(const ScrProcess&) = delete;
 
-    bool started() const { return info_.hProcess != nullptr; }
     bool running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
     // The exit code once the process has ended within the cap; nothing otherwise.
-    std::optional<DWORD> exitCode(ULONGLONG capMs = kCapMs) const
+    std::optional<DWORD> exitCode() const
     {
-        if (!pollUntil([&] { return !running(); }, capMs))
+        if (!pollUntil([&] { return !running(); }))
             return std::nullopt;
         DWORD code = 0;
         GetExitCodeProcess(info_.hProcess, &code);
@@ -96,7 +79,8 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
-// A borderless top-level window with the given client size, like the dialog's monitor picture.
+// A borderless top-level window with the given client size at the screen's corner, like the
+// dialog's monitor picture.
 class HostWindow {
 public:
     HostWindow(int width, int height)
@@ -107,8 +91,9 @@ public:
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)); // anything but the preview's
         wc.lpszClassName = L"VelmoraPreviewHost";
         RegisterClassW(&wc);
-        hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"Preview host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 40, 40, width,
-                               height, nullptr, nullptr, wc.hInstance, nullptr);
+        hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"Preview host",
+                               WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width, height, nullptr, nullptr,
+                               wc.hInstance, nullptr);
         UpdateWindow(hwnd);
     }
     ~HostWindow() { destroy(); }
@@ -126,56 +111,21 @@ public:
     HWND hwnd = nullptr;
 };
 
-// The host's client area as the screen shows it: the preview's window belongs to another
-// process, so only the screen has both.
+// The host's client area as the screen shows it, through the show's own desktop copy (the
+// host lies at the screen's corner): the preview's window belongs to another process, so
+// only the screen has both.
 Picture captureClient(HWND window)
 {
     RECT client{};
     GetClientRect(window, &client);
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
-    Picture shot;
-    velmora::win32::DibSurface copy;
-    HDC screen = GetDC(nullptr);
-    if (copy.create(client.right, client.bottom) && screen != nullptr) {
-        BitBlt(copy.dc(), 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-        copy.copyTo(shot);
-    }
-    ReleaseDC(nullptr, screen);
-    for (std::size_t i = 3; i < shot.byteCount(); i += 4)
-        shot.data()[i] = 0;
+    Picture shot(client.right, client.bottom);
+    velmora::win32::Win32ShowPlatform().copyDesktop(shot);
     return shot;
 }
 
-// What the preview must show in a host of the given size: the committed picture, decoded
-// as velmora.scr decodes its copy of it, at the top-left, and the background elsewhere.
-Picture expectedPreview(int width, int height)
-{
-    const auto bytes = loader_test::readBytes(loader_test::sourceFile("resources/preview.jpg"));
-    const velmora::LoadResult picture = velmora::decodePlatformPicture(bytes, velmora::LoadRequest{0, 0, 0});
-    EXPECT_TRUE(picture.ok) << picture.error;
-    Picture expected(width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t* px = expected.pixel(x, y);
-            if (x < picture.picture.width() && y < picture.picture.height()) {
-                std::memcpy(px, picture.picture.pixel(x, y), 4);
-            } else {
-                const COLORREF c = velmora::win32::PreviewBackground;
-                px[0] = GetBValue(c);
-                px[1] = GetGValue(c);
-                px[2] = GetRValue(c);
-                px[3] = 0;
-            }
-        }
-    }
-    return expected;
-}
-
-// Waits for the preview's window to show in `host` and checks it is a borderless child at
-// (0, 0) with the host's size; returns it.
-HWND expectChildFilling(const HostWindow& host, int width, int height)
+// Waits for the preview's window to show in `host` and checks it is a borderless child
+// covering exactly the host's client area; returns it.
+HWND expectChildFilling(const HostWindow& host)
 {
     HWND child = nullptr;
     // A window being created is in the host's list before it is shown.
@@ -186,52 +136,45 @@ HWND expectChildFilling(const HostWindow& host, int width, int height)
     const LONG style = GetWindowLongW(child, GWL_STYLE);
     EXPECT_NE(style & WS_CHILD, 0);
     EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME), 0);
-    RECT rect{};
+    RECT rect{}, client{};
     GetWindowRect(child, &rect);
     MapWindowPoints(HWND_DESKTOP, host.hwnd, reinterpret_cast<POINT*>(&rect), 2);
-    EXPECT_EQ(rect.left, 0);
-    EXPECT_EQ(rect.top, 0);
-    EXPECT_EQ(rect.right - rect.left, width);
-    EXPECT_EQ(rect.bottom - rect.top, height);
+    GetClientRect(host.hwnd, &client);
+    EXPECT_TRUE(EqualRect(&rect, &client))
+        << rect.left << ", " << rect.top << " to " << rect.right << ", " << rect.bottom;
     return child;
-}
-
-DWORD processOf(HWND window)
-{
-    DWORD id = 0;
-    GetWindowThreadProcessId(window, &id);
-    return id;
 }
 
 } // namespace
 
-TEST(PreviewWindow, PaintsThePictureAtItsOwnSizeTopLeftAndItsBackgroundElsewhere)
+// At each size, first in a host of this program: the picture at its own size top-left and the
+// background elsewhere, compared with the committed picture decoded as velmora.scr decodes its
+// copy (an embedded one that differs shows here too). Then velmora.scr's: the dialog passes
+// "/p N" or "/p:N", and closes the preview or destroys the host.
+TEST(Preview, PaintsAndFillsItsHostFromEitherSpellingAndEndsWithTheHostOrWhenClosed)
 {
-    // Compared with the committed picture: an embedded one that differs shows here too.
-    for (const SIZE size : {SIZE{152, 112}, SIZE{300, 200}}) {
-        HostWindow host(size.cx, size.cy);
-        ASSERT_NE(host.hwnd, nullptr);
-        ASSERT_TRUE(velmora::win32::openPreviewWindow(std::int32_t(reinterpret_cast<INT_PTR>(host.hwnd))));
-        expectChildFilling(host, size.cx, size.cy);
-        const Picture expected = expectedPreview(size.cx, size.cy);
-        int difference = -1; // the largest channel difference; -1 for another size
-        pollUntil([&] { return (difference = loader_test::largestDifference(captureClient(host.hwnd), expected)) == 0; });
-        EXPECT_EQ(difference, 0) << "the " << size.cx << " x " << size.cy << " host unlike the preview";
-    }
-}
-
-TEST(Preview, FillsItsHostFromEitherSpellingAndEndsWithTheHostOrWhenClosed)
-{
-    // The dialog passes "/p N" or "/p:N"; it closes the preview or destroys the host.
+    const auto bytes = loader_test::readBytes(loader_test::sourceFile("resources/preview.jpg"));
+    const velmora::LoadResult picture = velmora::decodePlatformPicture(bytes, velmora::LoadRequest{0, 0, 0});
+    ASSERT_TRUE(picture.ok) << picture.error;
     for (const bool closeIt : {false, true}) {
         const SIZE size = closeIt ? SIZE{300, 200} : SIZE{152, 112};
+        HostWindow painted(size.cx, size.cy);
+        ASSERT_TRUE(velmora::win32::openPreviewWindow(std::int32_t(reinterpret_cast<INT_PTR>(painted.hwnd))));
+        expectChildFilling(painted);
+        Picture expected(size.cx, size.cy);
+        velmora::show::fillBox(expected, 0, 0, size.cx, size.cy, velmora::win32::PreviewBackground);
+        velmora::show::blockCopy(expected, 0, 0, size.cx, size.cy, picture.picture, 0, 0);
+        EXPECT_TRUE(pollUntil([&] { return captureClient(painted.hwnd) == expected; }))
+            << "the " << size.cx << " x " << size.cy << " host unlike the preview";
+        painted.destroy(); // the next host lies in its place
+
         HostWindow host(size.cx, size.cy);
-        ASSERT_NE(host.hwnd, nullptr);
         ScrProcess preview((closeIt ? L"/p:" : L"/p ") + host.handleText());
-        ASSERT_TRUE(preview.started());
-        const HWND child = expectChildFilling(host, size.cx, size.cy);
+        const HWND child = expectChildFilling(host);
         ASSERT_NE(child, nullptr);
-        EXPECT_NE(processOf(child), GetCurrentProcessId());
+        DWORD owner = 0;
+        GetWindowThreadProcessId(child, &owner);
+        EXPECT_NE(owner, GetCurrentProcessId());
         EXPECT_TRUE(preview.running());
         if (closeIt)
             PostMessageW(child, WM_CLOSE, 0, 0);
@@ -246,17 +189,13 @@ TEST(Preview, FillsItsHostFromEitherSpellingAndEndsWithTheHostOrWhenClosed)
 
 TEST(Preview, AHandleThatNamesNoWindowEndsAtOnce)
 {
-    HWND stale = nullptr;
-    {
-        HostWindow gone(10, 10);
-        stale = gone.hwnd;
-    }
-    ASSERT_FALSE(IsWindow(stale));
-    const std::wstring staleText = std::to_wstring(reinterpret_cast<INT_PTR>(stale));
-    for (const std::wstring& arguments : {std::wstring(L"/p 0"), std::wstring(L"/p"), L"/p:" + staleText,
-                                          L"/p " + staleText, std::wstring(L"/p 4294967296")}) {
+    HostWindow gone(10, 10);
+    const std::wstring stale = gone.handleText();
+    gone.destroy();
+    // "/p" alone, "/p:N" and numbers that fit no handle reach this point as these two: the
+    // command line's own tests show how.
+    for (const std::wstring& arguments : {std::wstring(L"/p 0"), L"/p " + stale}) {
         ScrProcess preview(arguments);
-        ASSERT_TRUE(preview.started());
         EXPECT_EQ(preview.exitCode(), kNoPreviewHost) << "velmora.scr " << std::string(arguments.begin(), arguments.end());
     }
 }

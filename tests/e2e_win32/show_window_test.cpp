@@ -1,6 +1,8 @@
 // The show window follows a change of the screen's size: the window and the show's buffers
-// take the new size through Form_Resize. A program of its own, as its window stays on top
-// until the process ends.
+// take the new size through Form_Resize. Opening it makes the program per-monitor DPI aware,
+// so on a scaled display it sizes itself in real pixels even without its manifest (as this
+// program is); Wine gives unaware programs real pixels too, so the screen's size cannot tell.
+// A program of its own, as its window stays on top until the process ends.
 #include "platform/win32/show_window.h"
 #include "startup/main_logic.h"
 
@@ -8,10 +10,14 @@
 
 #include <windows.h>
 
-TEST(ShowWindow, ADisplayChangeResizesTheWindowAndTheShow)
+TEST(ShowWindow, OpeningMakesTheProgramDpiAwareAndADisplayChangeResizesTheWindowAndTheShow)
 {
     static velmora::StartupState state; // no mode letter: the system's flags stay untouched
     ASSERT_TRUE(velmora::win32::openShowWindow(state));
+    const auto awareness = [] { return GetAwarenessFromDpiAwarenessContext(GetThreadDpiAwarenessContext()); };
+    EXPECT_EQ(awareness(), DPI_AWARENESS_PER_MONITOR_AWARE);
+    velmora::win32::enableDpiAwareness(); // as the preview and the settings window ask again
+    EXPECT_EQ(awareness(), DPI_AWARENESS_PER_MONITOR_AWARE);
     const HWND show = FindWindowW(L"VelmoraShow", nullptr);
     ASSERT_NE(show, nullptr);
     RECT before{};

@@ -44,11 +44,7 @@ class EachFixture : public ::testing::TestWithParam<Fixture> {};
 std::string fixtureName(const ::testing::TestParamInfo<Fixture>& info)
 {
     std::string n = info.param.name;
-    for (char& c : n) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) {
-            c = '_';
-        }
-    }
+    std::replace_if(n.begin(), n.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return n;
 }
 
@@ -183,17 +179,12 @@ TEST(Loader, MetafileShapesAreFilledAsWindowsFillsThem)
     const LoadResult r = loader->load(writeTemporary("shapes.wmf", wmf), {});
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_EQ(r.ownSize, (PictureSize{80, 80}));
-    auto colour = [&](int x, int y) { return r.picture.pixelValue(x, y); };
+    // Points inside and beside the ellipse, the chord, the pie and the rounded rectangle.
     const std::uint32_t red = 0xFF0000, white = 0xFFFFFF;
-    EXPECT_EQ(colour(20, 20), red) << "ellipse";
-    EXPECT_EQ(colour(2, 2), white);
-    EXPECT_EQ(colour(60, 10), red) << "chord";
-    EXPECT_EQ(colour(60, 32), white);
-    EXPECT_EQ(colour(28, 52), red) << "pie";
-    EXPECT_EQ(colour(12, 70), white);
-    EXPECT_EQ(colour(60, 60), red) << "rounded rectangle";
-    EXPECT_EQ(colour(60, 42), red);
-    EXPECT_EQ(colour(41, 41), white);
+    for (const auto& [x, y, want] : {std::tuple{20, 20, red}, {2, 2, white}, {60, 10, red}, {60, 32, white},
+                                     {28, 52, red}, {12, 70, white}, {60, 60, red}, {60, 42, red}, {41, 41, white}}) {
+        EXPECT_EQ(r.picture.pixelValue(x, y), want) << x << ", " << y;
+    }
 }
 
 #ifdef VELMORA_FX_PATH

@@ -5,9 +5,7 @@
 
 #include "music/mci_device.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
@@ -27,7 +25,7 @@ public:
     {
         sent.push_back(command);
         std::string text;
-        const std::uint32_t code = answer(command, text);
+        const std::uint32_t code = command.find("cdaudio") != std::string::npos && disc ? answerCd(command, text) : 263;
         copyOut(text, reply);
         return code;
     }
@@ -44,21 +42,13 @@ private:
     {
         if (out.empty())
             return false;
-        const std::size_t n = std::min(text.size(), out.size() - 1);
-        std::memcpy(out.data(), text.data(), n);
-        out[n] = '\0';
+        out[text.copy(out.data(), out.size() - 1)] = '\0';
         return true;
-    }
-
-    std::uint32_t answer(const std::string& command, std::string& text)
-    {
-        return command.find("cdaudio") != std::string::npos && disc ? answerCd(command, text) : 263;
     }
 
     // Positions are tmsf texts "TT:00:00:00"; a track the disc lacks is out of range (282).
     std::uint32_t answerCd(const std::string& command, std::string& text)
     {
-        char position[32];
         int t = 0, m = 0, s = 0, f = 0;
         if (command == "status cdaudio current track")
             text = std::to_string(track);
@@ -69,8 +59,7 @@ private:
         else if (std::sscanf(command.c_str(), "status cdaudio position track %d", &t) == 1) {
             if (t < 1 || t > tracks)
                 return 282;
-            std::snprintf(position, sizeof position, "%02d:00:00:00", t);
-            text = position;
+            text = (t < 10 ? "0" : "") + std::to_string(t) + ":00:00:00";
         } else if (command.starts_with("play cdaudio from ")) {
             if (std::sscanf(command.c_str(), "play cdaudio from %d:%d:%d:%d", &t, &m, &s, &f) != 4 || t < 1 ||
                 t > tracks)

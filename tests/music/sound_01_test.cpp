@@ -58,36 +58,30 @@ TEST_F(MusicTest, RepliesAreTheDeviceTextTheErrorTextOrTheFixedTexts)
     EXPECT_EQ(reply, "Error (文字列が取れません)");
 }
 
-TEST_F(MusicTest, AWavLoopsByItselfOnlyWhenThereIsAWaveDevice)
+TEST_F(MusicTest, AWavLoopsByItselfOnlyWhenThereIsAWaveDeviceAndOtherEndingsStartNothing)
 {
-    settings.BgmKind = 2;
-    settings.BgmFile = "C:\\Music\\Rain.wAv";
-    music.start();
-    EXPECT_THAT(sound.played, ElementsAre("C:\\Music\\Rain.wAv"));
-    EXPECT_FALSE(music.timer1Enabled() || music.timer2Enabled());
-    music.stop();
-    EXPECT_EQ(sound.stops, 1);
-
-    sound.devices = 0;
-    music.start();
-    EXPECT_EQ(sound.played.size(), 1u);
-    EXPECT_THAT(mci.sent, IsEmpty());
-}
-
-TEST_F(MusicTest, OtherEndingsAndNoMusicStartNothing)
-{
-    for (const auto& [kind, file] : {std::pair{2, "song.ogg"}, {2, "song.mp3 "}, {2, "p3"}, {0, "song.mp3"}}) {
+    for (const auto& [kind, file] : {std::pair{2, "C:\\Music\\Rain.wAv"}, {2, "song.ogg"}, {2, "song.mp3 "}, {2, "p3"},
+                                     {0, "song.mp3"}}) {
         settings.BgmKind = std::int16_t(kind);
         settings.BgmFile = file;
         music.start();
         EXPECT_FALSE(music.timer1Enabled() || music.timer2Enabled()) << file;
         music.stop();
     }
+    EXPECT_THAT(sound.played, ElementsAre("C:\\Music\\Rain.wAv"));
+    EXPECT_EQ(sound.stops, 1);
+
+    sound.devices = 0;
+    settings.BgmKind = 2;
+    settings.BgmFile = "Rain.wav";
+    music.start();
+    EXPECT_EQ(sound.played.size(), 1u);
     EXPECT_THAT(mci.sent, IsEmpty());
-    EXPECT_THAT(sound.played, IsEmpty());
 }
 
-TEST_F(MusicTest, TheCdStartsWhereItIsAndIsLeftAloneWhilePlaying)
+// A disc starts where it is and is left alone while playing; without one the first poll
+// ends polling for good, and the end then leaves the device alone.
+TEST_F(MusicTest, TheCdStartsWhereItIsAndIsLeftAloneWhilePlayingOrWithoutADisc)
 {
     settings.BgmKind = 1;
     music.start();
@@ -99,6 +93,15 @@ TEST_F(MusicTest, TheCdStartsWhereItIsAndIsLeftAloneWhilePlaying)
     EXPECT_THAT(actions(), IsEmpty());
     music.stop();
     EXPECT_THAT(mci.takeSent(), ElementsAre("stop cdaudio", "close cdaudio"));
+
+    mci.disc = false;
+    useCd(0);
+    music.timer2Tick();
+    EXPECT_FALSE(music.timer2Enabled());
+    EXPECT_THAT(mci.takeSent(), ElementsAre("status cdaudio current track"));
+    music.timer2Tick(); // a tick already queued when polling ended
+    music.stop();
+    EXPECT_THAT(mci.sent, IsEmpty());
 }
 
 TEST_F(MusicTest, RepeatThreeJumpsBackWhenTrackFourBeginsOrPlayStops)
@@ -115,8 +118,6 @@ TEST_F(MusicTest, RepeatThreeJumpsBackWhenTrackFourBeginsOrPlayStops)
     mci.cdMode = "stopped";
     music.timer2Tick();
     EXPECT_THAT(actions(), jump);
-    EXPECT_EQ(mci.track, 3);
-    EXPECT_EQ(mci.cdMode, "playing");
 }
 
 TEST_F(MusicTest, TrackKeysMoveOneTrackAndChangeNothingPastEitherEnd)
@@ -131,23 +132,9 @@ TEST_F(MusicTest, TrackKeysMoveOneTrackAndChangeNothingPastEitherEnd)
     mci.track = 1;
     music.previousTrack();
     EXPECT_THAT(mci.takeSent().back(), "play cdaudio from Error:282");
-    EXPECT_EQ(mci.track, 1);
     mci.track = 5;
     music.nextTrack();
     EXPECT_EQ(mci.track, 5);
-    EXPECT_EQ(mci.cdMode, "playing");
-}
-
-TEST_F(MusicTest, NoDiscEndsCdPollingForGoodAndTheEndLeavesTheDeviceAlone)
-{
-    mci.disc = false;
-    useCd(0);
-    music.timer2Tick();
-    EXPECT_FALSE(music.timer2Enabled());
-    EXPECT_THAT(mci.takeSent(), ElementsAre("status cdaudio current track"));
-    music.timer2Tick(); // a tick already queued when polling ended
-    music.stop();
-    EXPECT_THAT(mci.sent, IsEmpty());
 }
 
 TEST(TrackNumbers, ReadLeadingNumbersRoundHalvesToEvenAndRejectWhatOverflows)
