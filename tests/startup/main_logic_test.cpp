@@ -38,7 +38,6 @@ public:
         if (!deferScan)
             return std::nullopt;
         settings.ImageOrder = 1; // random: an order made here would draw
-        catalogue = Catalogue{};
         return CatalogueScan{"C:\\Pics", settings.ImageKinds};
     }
     bool deferScan = false;
