@@ -1,7 +1,6 @@
 // The dithers, types 19 to 23, by worked examples: the carried remainder of Fil_Mono_Sharp,
 // the Bayer levels, and the flat and huge pictures of error diffusion (whose random pictures
 // are compared with a plain version with the other types).
-#include "filters/engine.h"
 #include "filter_test_support.h"
 
 #include <gtest/gtest.h>
