@@ -93,6 +93,9 @@ TEST_F(SettingsFile, ClosedProgramFolderFallsBackToThePerUserFileWhichThenWins)
     Settings reread;
     LoadSettings(location, fs, codec, reread, catalogue);
     EXPECT_EQ(reread.FilterMode, 0); // the program folder's file has none
+    // Saves go on to the file that is read, even beside a program that could take them.
+    fs.addFolder("C:\\Other");
+    EXPECT_EQ(SaveSettings(settings, {}, {"C:\\Other", kAppData, {}}, fs, codec).file, kPerUser);
 }
 
 // A save where nothing can be written is reported (dialog_e2e.sh, save-fails); a file that
