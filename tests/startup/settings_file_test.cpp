@@ -118,6 +118,7 @@ TEST_F(SettingsFile, PathsCodePage932CannotHoldAreNeverWrittenGarbled)
     // Text the reader would give back differently is refused too.
     EXPECT_FALSE(SaveSettings(settings, {"D:\\x\ny", "0"}, location, fs, codec).ok);
     EXPECT_FALSE(SaveSettings(settings, {"D:\\trailing ", "0"}, location, fs, codec).ok);
+    EXPECT_FALSE(SaveSettings(settings, {"'D:\\quoted'", "0"}, location, fs, codec).ok);
     EXPECT_FALSE(SaveSettings(settings, {std::string(300, 'a'), "0"}, location, fs, codec).ok);
 }
 
