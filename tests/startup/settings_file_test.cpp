@@ -22,13 +22,14 @@ TEST_F(SettingsFile, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
     store(line("画像のｻｲｽﾞ", "2.5") + line("ﾌｨﾙﾀ区分", "1.5") + line("画像ﾁｪﾝｼﾞ", "-0.5") +
           line("画像種類_0", "abc") + line("画像種類_1", "2") + line("画像種類_2", "1.9") +
           line("BGMﾘﾋﾟｰﾄ", "70000"));
-    settings.ImageKinds[0] = 2;
+    settings.ImageKinds = {2, 0, 0, 0};
     settings.BgmRepeat = 5;
     load();
     EXPECT_EQ(settings.ImageSize, 2);
     EXPECT_EQ(settings.FilterMode, 2);
     EXPECT_EQ(settings.ImageOrder, -1);
-    // The first kind's "abc" leaves the value before the read: neither 0 nor the default 1.
+    // The first kind's "abc" leaves the value before the read (neither 0 nor the default 1);
+    // the last kind, missing, takes the default.
     EXPECT_EQ(settings.ImageKinds, (std::array<std::int16_t, 4>{2, 2, 1, 1}));
     EXPECT_EQ(settings.BgmRepeat, 5);
 }
