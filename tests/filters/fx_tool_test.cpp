@@ -150,7 +150,8 @@ TEST_F(FxTool, FailuresSayWhyOnOneLineAndDestroyNothing)
         // One line that names the tool.
         const std::vector<std::uint8_t> bytes = loader_test::readBytes(errors);
         const std::string reason(bytes.begin(), bytes.end());
-        EXPECT_TRUE(reason.rfind("velmora-fx: ", 0) == 0 && reason.find('\n') == reason.size() - 1) << args << ": " << reason;
+        EXPECT_TRUE(reason.rfind("velmora-fx: ", 0) == 0 && reason.find('\n') == reason.size() - 1)
+            << args << ": " << reason;
     }
     // Only the messages are new: no output, partial or whole, and nothing replaced.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), files + n);
