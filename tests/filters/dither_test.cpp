@@ -1,7 +1,6 @@
 // The dithers, types 19 to 23, by worked examples: the carried remainder of Fil_Mono_Sharp,
 // the Bayer levels, and the flat and huge pictures of error diffusion (whose random pictures
 // are compared with a plain version with the other types).
-#include "filters/engine.h"
 #include "filter_test_support.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +13,8 @@ TEST(Dithers, FlatPicturesBecomeTheirPatterns)
 {
     // Mono sharp at grey 100: white (carry -38), black (carry 15), white (carry -35), ...
     // With rows of odd length, a row starts with the tone of the one before it ended only
-    // because the carry goes on. Bayer at grey 15 (level 1) lights one cell in sixteen.
+    // because the carry goes on. Bayer at grey 15 (level 1) lights one cell in sixteen, at
+    // grey 112 (level 8) every other one.
     // All white: mono sharp at 252..255 (the negative carry truncates to 0), at 0 (and error
     // diffusion at 0 and 255) the mean is the level and every pixel reaches it; Bayer at grey
     // 240 is level 16.
@@ -25,7 +25,7 @@ TEST(Dithers, FlatPicturesBecomeTheirPatterns)
         int type;
         std::uint8_t blue, green, red;
         bool (*white)(int x, int y);
-    } cases[] = {{19, 100, 100, 100, alternate}, {20, 10, 15, 20, oneInSixteen},
+    } cases[] = {{19, 100, 100, 100, alternate}, {20, 10, 15, 20, oneInSixteen}, {20, 112, 112, 112, alternate},
                  {19, 0, 0, 0, all},       {19, 252, 252, 252, all}, {19, 255, 255, 255, all}, {20, 240, 240, 241, all},
                  {21, 0, 0, 0, all},       {21, 255, 255, 255, all}, {22, 0, 0, 0, all},       {22, 255, 255, 255, all},
                  {23, 0, 0, 0, all},       {23, 255, 255, 255, all}};

@@ -1,8 +1,6 @@
 // Every filter type against its plain transcription on random pictures of every size and
 // param worth trying (bytes, failures and yields), worked examples that pin the
 // transcriptions, the random filters on every vector level, a failure part way and re-entry.
-#include "filters/engine.h"
-#include "filters/filter_procs.h"
 #include "filters/filter_table.h"
 #include "filter_test_support.h"
 #include "reference_filters.h"

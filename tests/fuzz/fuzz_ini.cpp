@@ -22,13 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     }
-    // Use the input's first line as a value when it may be stored.
-    const std::string value(bytes.substr(0, std::min<std::size_t>(bytes.find('\n'), 64)));
+    // Use the input's first line, without its ending, as a value when it may be stored:
+    // whatever the file around it, it reads back as it would from a file of that one line.
+    const std::string value(bytes.substr(0, std::min<std::size_t>(bytes.find_first_of("\r\n"), 64)));
     if (velmora::IniDocument::storableValue(value)) {
-        doc.setValue(velmora::SettingsSection, velmora::SettingsKey::BgmFile, value);
+        const std::string key(velmora::SettingsKey::BgmFile);
+        doc.setValue(velmora::SettingsSection, key, value);
         const velmora::IniDocument again = velmora::IniDocument::parse(doc.bytes());
-        const auto read = again.value(velmora::SettingsSection, velmora::SettingsKey::BgmFile);
-        if (!read) {
+        const velmora::IniDocument alone =
+            velmora::IniDocument::parse("[" + std::string(velmora::SettingsSection) + "]\n" + key + "=" + value + "\n");
+        if (again.value(velmora::SettingsSection, key) != alone.value(velmora::SettingsSection, key)) {
             std::abort();
         }
     }

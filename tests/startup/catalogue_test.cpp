@@ -35,12 +35,13 @@ TEST(Catalogue, SortsOrdinallyAcrossKindsAndComposesPaths)
     BuildImageList("D:\\P", kAll, fs, c);
     EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\P\\a.BMP", "D:\\P\\b.jpg", "D:\\P\\c.gif"}));
 
-    fs.addFile("D:\\P\\B.jpg");
-    BuildImageList("D:\\P", kAll, fs, c);
-    EXPECT_EQ(listed(c).front(), "D:\\P\\B.jpg"); // "B" is 0x42, before "a"
-
-    BuildImageList("D:\\P", {0, 1, 1, 2}, fs, c); // only flags of exactly 1 count
-    EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\P\\B.jpg", "D:\\P\\b.jpg", "D:\\P\\c.gif"}));
+    // "B" (0x42) comes before "a"; the emoji's surrogates (0xD83D) before "Ａ" (0xFF21),
+    // although its UTF-8 bytes come after.
+    for (const char* name : {"B.jpg", "\xef\xbc\xa1.jpg", "\xf0\x9f\x98\x80.jpg"})
+        fs.addFile(std::string("D:\\P\\") + name);
+    BuildImageList("D:\\P", {1, 2, 1, 0}, fs, c); // only flags of exactly 1 count: no GIF
+    EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\P\\B.jpg", "D:\\P\\a.BMP", "D:\\P\\b.jpg",
+                                                   "D:\\P\\\xf0\x9f\x98\x80.jpg", "D:\\P\\\xef\xbc\xa1.jpg"}));
 
     // No 16-bit count: a large folder is listed in full.
     fs.addFolder("D:\\Big");

@@ -19,7 +19,7 @@ TEST(CommandLine, ModeLetterIsTheUpperCasedSecondCharacterWhateverTheFirst)
 TEST(CommandLine, HandlesAreReadFromTheFourthCharacterThePasswordParentsOnlyWhenTheyAreWholeNumbers)
 {
     const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
-        {"/p:1234", 1234}, {"/p abc", 0}, {"/p 12ab", 12}, {"/p 2.5", 2}, {"/p 3.5", 4},
+        {"/p:1234", 1234}, {"/p abc", 0}, {"/p 12ab", 12}, {"/p 1 2", 12}, {"/p 2.5", 2}, {"/p 3.5", 4},
         {"/p -2147483648", INT32_MIN}, {"/p 2147483648", std::nullopt}, {"/p 1e999", std::nullopt}};
     for (const auto& [line, handle] : cases)
         EXPECT_EQ(previewHandle(line), handle) << line;
@@ -32,7 +32,7 @@ TEST(CommandLine, HandlesAreReadFromTheFourthCharacterThePasswordParentsOnlyWhen
 TEST(Numbers, StrictParsingAcceptsBlanksSignFractionAndExponentOnly)
 {
     const std::pair<const char*, double> good[] = {
-        {" 1", 1.0}, {"-0.5 ", -0.5}, {"+1.5e1", 15.0}, {".5", 0.5}, {"2.", 2.0}};
+        {" 1", 1.0}, {"-0.5 ", -0.5}, {"+1.5e1", 15.0}, {"1.5D1", 15.0}, {"1e-999", 0.0}, {".5", 0.5}, {"2.", 2.0}};
     for (const auto& [text, value] : good)
         EXPECT_EQ(parseNumber(text), value) << text;
     for (const char* bad : {"", " ", "abc", "1 2", "1e", "--1", "0x10", ".", "1,5"})

@@ -13,12 +13,14 @@ TEST(IniDocument, ReadsNamesWithoutCaseAndValuesWithoutBlanksOrQuotes)
                                         "  KEY  =  some value \t\r\n"
                                         "key=second wins never\r\n"
                                         "quoted=\"  padded  \"\r\n"
+                                        "single=' x '\r\n"
                                         "half=\"open\r\n"
                                         "empty=\r\n"
                                         "[section]\r\nlater=x\r\n"
                                         "[s]\n\x83\x41=a\n");
     EXPECT_EQ(doc.value("Section", "key"), "some value");
     EXPECT_EQ(doc.value("section", "QUOTED"), "  padded  ");
+    EXPECT_EQ(doc.value("section", "single"), " x ");
     EXPECT_EQ(doc.value("Section", "half"), "\"open");
     EXPECT_EQ(doc.value("Section", "empty"), "");
     EXPECT_EQ(doc.value("Section", "missing"), std::nullopt);

@@ -151,9 +151,12 @@ TEST_F(TempFolder, TheDaemonsFolderOnlyWhenNeitherTheOptionsNorTheFileNameOne)
     run.daemon.reset();
     EXPECT_EQ(load(run), std::pair(root + "/daemon", 0)); // only GIFs asked for: the desktop copy
 
-    // Outside the daemon, no folder at all gives the samples (the Linux show's end-to-end
-    // test shows them) but still no folder.
-    EXPECT_EQ(load(posix::RunSettings{posix::settingsLocation(root + "/missing.ini"), {}, {}}).first, "");
+    // Outside the daemon, or with its folder gone, no folder at all gives the samples (the
+    // Linux show's end-to-end test shows them) but still no folder.
+    run = {posix::settingsLocation(root + "/missing.ini"), {}, {}};
+    EXPECT_EQ(load(run).first, "");
+    run.daemon = posix::parseDaemonPreferences("imageDirectory: ~/gone\n", root);
+    EXPECT_EQ(load(run).first, "");
 }
 
 // An explicit settings file round-trips through iconv; one of a few megabytes (long

@@ -22,14 +22,15 @@ TEST_F(SettingsFile, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
     store(line("画像のｻｲｽﾞ", "2.5") + line("ﾌｨﾙﾀ区分", "1.5") + line("画像ﾁｪﾝｼﾞ", "-0.5") +
           line("画像種類_0", "abc") + line("画像種類_1", "2") + line("画像種類_2", "1.9") +
           line("BGMﾘﾋﾟｰﾄ", "70000"));
-    settings.ImageKinds[0] = 0;
+    settings.ImageKinds = {2, 0, 0, 0};
     settings.BgmRepeat = 5;
     load();
     EXPECT_EQ(settings.ImageSize, 2);
     EXPECT_EQ(settings.FilterMode, 2);
     EXPECT_EQ(settings.ImageOrder, -1);
-    // The first kind's "abc" leaves the value before the read, not the default 1.
-    EXPECT_EQ(settings.ImageKinds, (std::array<std::int16_t, 4>{0, 2, 1, 1}));
+    // The first kind's "abc" leaves the value before the read (neither 0 nor the default 1);
+    // the last kind, missing, takes the default.
+    EXPECT_EQ(settings.ImageKinds, (std::array<std::int16_t, 4>{2, 2, 1, 1}));
     EXPECT_EQ(settings.BgmRepeat, 5);
 }
 
@@ -80,18 +81,6 @@ TEST_F(SettingsFile, SavedFileMatchesByteForByte)
     EXPECT_EQ(*fs.contents(kBeside), expected);
 }
 
-TEST_F(SettingsFile, RoundTripKeepsForeignLinesAndLineEndings)
-{
-    fs.addFile(kBeside, "; written by hand\n[Other]\nX=1\n[section]\n" + cp932("画像のｻｲｽﾞ") + " = 0\nmine=keep\n");
-    settings.ImageSize = 1;
-    settings.BgmRepeat = 7;
-    ASSERT_TRUE(SaveSettings(settings, {"", "x"}, location, fs, codec).ok);
-    const std::string saved = *fs.contents(kBeside);
-    EXPECT_EQ(saved.find('\r'), std::string::npos);
-    EXPECT_EQ(saved.rfind("; written by hand\n[Other]\nX=1\n[section]\n" + cp932("画像のｻｲｽﾞ") + "= 1\nmine=keep\n", 0), 0u);
-    EXPECT_EQ(settings.BgmRepeat, 0); // "x" is not numeric
-}
-
 TEST_F(SettingsFile, ClosedProgramFolderFallsBackToThePerUserFileWhichThenWins)
 {
     store(cp932("画像のｻｲｽﾞ") + "=0\r\nforeign=kept\r\n");
@@ -105,6 +94,9 @@ TEST_F(SettingsFile, ClosedProgramFolderFallsBackToThePerUserFileWhichThenWins)
     Settings reread;
     LoadSettings(location, fs, codec, reread, catalogue);
     EXPECT_EQ(reread.FilterMode, 0); // the program folder's file has none
+    // Saves go on to the file that is read, even beside a program that could take them.
+    fs.addFolder("C:\\Other");
+    EXPECT_EQ(SaveSettings(settings, {}, {"C:\\Other", kAppData, {}}, fs, codec).file, kPerUser);
 }
 
 // A save where nothing can be written is reported (dialog_e2e.sh, save-fails); a file that
@@ -127,6 +119,7 @@ TEST_F(SettingsFile, PathsCodePage932CannotHoldAreNeverWrittenGarbled)
     // Text the reader would give back differently is refused too.
     EXPECT_FALSE(SaveSettings(settings, {"D:\\x\ny", "0"}, location, fs, codec).ok);
     EXPECT_FALSE(SaveSettings(settings, {"D:\\trailing ", "0"}, location, fs, codec).ok);
+    EXPECT_FALSE(SaveSettings(settings, {"'D:\\quoted'", "0"}, location, fs, codec).ok);
     EXPECT_FALSE(SaveSettings(settings, {std::string(300, 'a'), "0"}, location, fs, codec).ok);
 }
 
@@ -141,10 +134,12 @@ TEST_F(SettingsFile, AUtf8FileIsReadAndRewrittenInUtf8)
     EXPECT_EQ(settings.ImageSize, 0);
 
     settings.BgmKind = 1;
-    ASSERT_TRUE(SaveSettings(settings, {"D:\\Café 写真", "2"}, location, fs, codec).ok);
+    settings.BgmRepeat = 7;
+    ASSERT_TRUE(SaveSettings(settings, {"D:\\Café 写真", "x"}, location, fs, codec).ok);
+    EXPECT_EQ(settings.BgmRepeat, 0); // "x" is not numeric
     const std::string saved = *fs.contents(kBeside);
     EXPECT_EQ(saved.rfind("\xEF\xBB\xBF[Section]\n画像のﾌｫﾙﾀﾞ=D:\\Café 写真\nﾌｨﾙﾀ区分= 0\n", 0), 0u);
-    EXPECT_NE(saved.find("BGM区分= 1\n"), std::string::npos);
+    EXPECT_NE(saved.find("BGM区分= 1\nBGMﾘﾋﾟｰﾄ= 0\n"), std::string::npos);
     EXPECT_EQ(saved.find(cp932("BGM区分")), std::string::npos); // no key in the other spelling
     // Without the mark the keys decide: settings_e2e.sh's "keep" case (UTF-8 stays UTF-8) and
     // dialog_e2e.sh's "save" case (code page 932 stays code page 932) check it on real files.
