@@ -109,12 +109,12 @@ std::string readFile(const std::string& path)
     return velmora::posix::PosixFileSystem().readFile(path, 1 << 20).bytes;
 }
 
-// Share of black points along column x (or, with `row`, along row x), every fifth pixel.
-double blackShare(const Picture& p, int at, bool row = false)
+// Share of black points along column x, every fifth pixel.
+double blackShare(const Picture& p, int x)
 {
     int black = 0, all = 0;
-    for (int i = 0; i < (row ? p.width() : p.height()); i += 5, ++all) {
-        black += (p.pixelValue(row ? i : at, row ? at : i) & 0xFFFFFF) == 0;
+    for (int y = 0; y < p.height(); y += 5, ++all) {
+        black += (p.pixelValue(x, y) & 0xFFFFFF) == 0;
     }
     return double(black) / all;
 }
