@@ -19,13 +19,6 @@
 #include <time.h>
 #include <unistd.h>
 
-static double now_ms(void)
-{
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return (double)t.tv_sec * 1000.0 + (double)t.tv_nsec / 1e6;
-}
-
 static int underPrefix(const char* path)
 {
     const char* prefix = getenv("VELMORA_SLOW_PREFIX");
@@ -48,9 +41,7 @@ static int slowed(int fd)
 
 static void pause_ms(double ms)
 {
-    if (ms > 0) {
-        usleep((useconds_t)(ms * 1000));
-    }
+    usleep((useconds_t)(ms * 1000));
 }
 
 static double entryDelayMs(void)
@@ -118,8 +109,10 @@ static int markCount = 0;
 static void mark(char kind)
 {
     if (getenv("VELMORA_FRAME_LOG") != NULL && markCount < MaxMarks) {
+        struct timespec t;
+        clock_gettime(CLOCK_MONOTONIC, &t);
         kinds[markCount] = kind;
-        marks[markCount++] = now_ms();
+        marks[markCount++] = (double)t.tv_sec * 1000.0 + (double)t.tv_nsec / 1e6;
     }
 }
 
