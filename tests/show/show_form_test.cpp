@@ -253,7 +253,6 @@ TEST(ShowForm, ResizingLaysTheSameShowOutAgainAndKeepsItsCourse)
     EXPECT_TRUE(form.buffers().Display == fresh.buffers().Display); // the picture and its grid, nothing turned
     EXPECT_EQ(form.tileRect(48), (Rect{896, 640, 128, 128}));
     EXPECT_EQ(form.takeDirtyRect(), (Rect{0, 0, 1024, 768}));
-    EXPECT_EQ(show.music.starts, 1);
     EXPECT_EQ(show.music.stops, 0);
     EXPECT_EQ(show.loader.loads, (std::vector<std::string>{"a"})); // composed again from memory
     EXPECT_EQ(form.state().EffectCounter, effectCounter);
@@ -363,20 +362,18 @@ TEST(ShowInput, DiagonalMovesAndKeysEndTheShowButArrowsChangeTracksWhenTheMusicT
 // it is ready. Ticks never wait, so input is served all along.
 TEST(ShowForm, PicturesStillBeingPreparedHoldTheCycleNotTheTicks)
 {
+    // Loads when taken, once opened for the picture asked for.
     class GatedSource final : public PictureSource {
     public:
-        explicit GatedSource(PictureLoader& loader) : loader_(loader) {}
+        explicit GatedSource(PictureLoader& loader) : whenTaken_(loader) {}
         void request(const std::string& path, const LoadRequest& request) override
         {
             asked.push_back(path);
-            pending_ = {path, request};
+            whenTaken_.request(path, request);
         }
         std::optional<LoadResult> take(int) override
         {
-            if (!pending_ || !open) return std::nullopt;
-            open = false;
-            const auto [path, request] = *std::exchange(pending_, std::nullopt);
-            return loader_.load(path, request);
+            return std::exchange(open, false) ? whenTaken_.take() : std::nullopt;
         }
         void requestCatalogue(std::function<Catalogue()>) override {}
         std::optional<Catalogue> takeCatalogue(int) override { return std::nullopt; }
@@ -384,8 +381,7 @@ TEST(ShowForm, PicturesStillBeingPreparedHoldTheCycleNotTheTicks)
         std::vector<std::string> asked;
 
     private:
-        PictureLoader& loader_;
-        std::optional<std::pair<std::string, LoadRequest>> pending_;
+        LoadWhenTaken whenTaken_;
     };
 
     Show show;
