@@ -19,11 +19,10 @@ TEST_F(DialogFixture, WithoutASettingsFileTheDefaultsAreSelected)
     EXPECT_EQ(form->Img_Kbn, (std::array{Face::Off, Face::On}));       // "一画面でﾗﾝﾀﾞﾑﾌｨﾙﾀ"
     EXPECT_EQ(form->Img_BGM, (std::array{Face::On, Face::Off, Face::Off})); // "無し"
     EXPECT_EQ(form->Img_Kind, (std::array{Face::On, Face::On, Face::On, Face::On}));
-    // No music: neither the repeat box nor the file button can be used.
+    // No music: the repeat box cannot be used (nor the file button: the press case).
     EXPECT_FALSE(form->BGM_Repeat.enabled);
-    EXPECT_FALSE(form->Img_Button[4].enabled);
     EXPECT_EQ(form->BGM_Repeat.text, "");
-    ASSERT_EQ(form->BGM_Repeat.entries.size(), 31u); // filled once: "", "1".."30"
+    ASSERT_EQ(form->BGM_Repeat.entries.size(), 31u); // "", then "1" to "30"
     EXPECT_EQ(form->BGM_Repeat.entries[0], "");
     EXPECT_EQ(form->BGM_Repeat.entries[30], "30");
     EXPECT_EQ(form->lbl_Fname, "");
