@@ -49,20 +49,26 @@ bool isPermutation(const std::array<int, TileCount + 1>& order)
 
 } // namespace
 
-TEST(ShowForm, PicturesAreScaledByTheirLongerSideOrPlacedAtTheirOwnSize)
+// With no picture or one, the same image stays on Master and is filtered again, the picture
+// loaded once; with none it is the desktop.
+TEST(ShowForm, PicturesAreScaledByTheirLongerSideOrPlacedAtTheirOwnSizeAndAnOnlyPictureIsFilteredAgain)
 {
     struct Case {
         int w, h, imageSize;
         Rect expected;
     };
     for (const Case& c : {Case{200, 100, 1, {0, 128, 1024, 512}}, Case{200, 100, 0, {412, 334, 200, 100}},
-                          Case{100, 200, 1, {320, 0, 384, 768}}}) {
+                          Case{100, 200, 1, {320, 0, 384, 768}}, Case{0, 0, 1, {0, 0, 1024, 768}}}) {
         Show show;
         show.settings.ImageSize = std::int16_t(c.imageSize);
-        show.addPicture("p", solid(c.w, c.h, 255, 255, 255));
-        Picture expected(1024, 768); // the picture's box white, black all around it
-        fillBox(expected, c.expected.x, c.expected.y, c.expected.right(), c.expected.bottom(), 0xFFFFFF);
+        if (c.w > 0) show.addPicture("p", solid(c.w, c.h, 255, 255, 255));
+        Picture expected(1024, 768); // the picture's box white (the desktop's blue), black all around it
+        fillBox(expected, c.expected.x, c.expected.y, c.expected.right(), c.expected.bottom(),
+                c.w > 0 ? 0xFFFFFF : 0xA05A0A);
         EXPECT_TRUE(show.start(1024, 768).buffers().Master == expected) << c.w << " x " << c.h << ", " << c.imageSize;
+        ASSERT_TRUE(show.frameUntil([&] { return show.state().phase == ShowPhase::PauseAfterReveal; }));
+        EXPECT_TRUE(show.buffers().Master == expected) << c.w << " x " << c.h << ", " << c.imageSize;
+        EXPECT_EQ(show.loader.loads.size(), c.w > 0 ? 1u : 0u);
     }
 }
 
@@ -91,26 +97,6 @@ TEST(ShowForm, FilterModeDecidesHowOftenTheEffectAdvances)
         }
         EXPECT_EQ(seen, counters) << "FilterMode " << mode;
     }
-}
-
-TEST(ShowForm, WithNoOrOnePictureTheSameImageIsFilteredAgain)
-{
-    Show none;
-    none.start(96, 72);
-    const Picture desktop = none.buffers().Master;
-    EXPECT_EQ(desktop.pixelValue(50, 50), 0x0A5AA0u);
-
-    Show one;
-    one.addPicture("only", pattern(96, 72));
-    one.start(96, 72);
-    const Picture composed = one.buffers().Master;
-
-    for (Show* show : {&none, &one}) {
-        while (show->state().phase != ShowPhase::PauseAfterReveal) show->frame();
-    }
-    EXPECT_EQ(none.buffers().Master, desktop);
-    EXPECT_EQ(one.buffers().Master, composed);
-    EXPECT_EQ(one.loader.loads.size(), 1u);
 }
 
 // A picture that fails to load, or an order entry past the list, is black for its round; the
