@@ -262,8 +262,9 @@ TEST(ShowForm, ResizingLaysTheSameShowOutAgainAndKeepsItsCourse)
     for (int i = 0; i < 20; ++i) show.frame();
     ASSERT_EQ(form.state().phase, ShowPhase::Reveal);
     form.Form_Resize(96, 72);
-    // The reveal is over at once: the new picture stands on the screen and the pause follows.
+    // The reveal is over at once: the new picture stands on the screen and a whole pause follows.
     EXPECT_EQ(form.state().phase, ShowPhase::PauseAfterReveal);
+    EXPECT_EQ(form.state().pauseEndMs, show.platform.now + PicturePauseMs);
     const ShowBuffers& b = form.buffers();
     EXPECT_EQ(differencesOffGrid(form.state(), b.Display, 0, 0, b.Master, 0, 0, boundsOf(b.Master)), 0);
     EXPECT_EQ(b.Master.pixelValue(48, 36), 0x0000FAu);
