@@ -136,7 +136,7 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
     EXPECT_NE(b.Display.pixelValue(5, 33), 0u);
 
     std::set<int> directions;
-    int reveals = 0, revealFrames = 0, pauseFrames = 0;
+    int reveals = 0, revealFrames = 0, pauseFrames = 0, tileStarts = 0;
     for (int frame = 0; reveals < 2; ++frame) {
         ASSERT_LT(frame, 5000);
         const Picture before = b.Display;
@@ -181,6 +181,7 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
         }
         if (s.phase == ShowPhase::Reveal || phaseBefore == ShowPhase::Reveal) ++revealFrames;
         if (show.tileJustStarted()) {
+            ++tileStarts;
             ASSERT_TRUE(isPermutation(s.TileOrder));
             ASSERT_TRUE(isPermutation(s.EffectOrder));
             directions.insert(s.FlipDir);
@@ -195,6 +196,7 @@ TEST(ShowForm, ALongSeededRunKeepsTheCycleSound)
         }
     }
     EXPECT_EQ(directions, (std::set<int>{1, 2, 3, 4}));
+    EXPECT_EQ(tileStarts, 2 * TileCount); // each tile once a picture
     EXPECT_EQ(revealFrames, 2 * (TileCount * 25) / RevealStepsPerFrame);
     // Three whole pauses so far (before, after, before), each about a second of still frames.
     EXPECT_EQ(pauseFrames, 3 * (PicturePauseMs / FrameIntervalMs));
