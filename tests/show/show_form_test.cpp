@@ -232,6 +232,8 @@ TEST(ShowForm, ResizingLaysTheSameShowOutAgainAndKeepsItsCourse)
     }
     ShowForm& form = show.start(320, 240);
     while (form.state().TileCounter < 3 || form.state().FlipStep != 6) show.frame(); // a flip half-way
+    form.Form_Resize(320, 240); // the same size again: the flip goes on
+    EXPECT_TRUE(form.timer(4).enabled);
     const int effectCounter = form.state().EffectCounter;
     (void)form.takeDirtyRect();
     form.Form_Resize(1024, 768);
