@@ -231,7 +231,7 @@ TEST(ShowTicker, FramesAndMusicPollsKeepToTheirTimelinesWakingEarlyRatherThanLat
     EXPECT_EQ(frameIntervalFor(144), show::FrameIntervalMs);
 }
 
-TEST(FpsBadge, CountsTheFramesOfEachSecondAndDrawsTheFigureInTheBottomLeftCorner)
+TEST(FpsBadge, CountsTheFramesOfEachSecondAndStaysInsideASmallPreview)
 {
     FpsBadge badge;
     EXPECT_TRUE(badge.update(5000, 100)); // shown from the first frame on
@@ -241,17 +241,7 @@ TEST(FpsBadge, CountsTheFramesOfEachSecondAndDrawsTheFigureInTheBottomLeftCorner
     EXPECT_TRUE(badge.update(7250, 175)); // a pause between pictures runs no frames
     EXPECT_EQ(badge.text(), "FPS: 0.0");
 
-    int white = 0;
-    const Picture& p = badge.picture();
-    for (int y = 0; y < p.height(); ++y)
-        for (int x = 0; x < p.width(); ++x)
-            white += p.pixel(x, y)[0] == 255 && p.pixel(x, y)[1] == 255 && p.pixel(x, y)[2] == 255;
-    EXPECT_GT(white, 40);
-    EXPECT_LT(white, p.width() * p.height() / 2); // text on black, not a white box
-
-    const show::Rect at = badge.placeIn(1920, 1080);
-    EXPECT_EQ(at.x, 0);
-    EXPECT_EQ(at.y + at.height, 1080);
+    // White text on black in the bottom-left corner of a screen: daemon_e2e.sh's -fps case.
     const show::Rect tiny = badge.placeIn(40, 10); // a small preview: clipped, never outside
     EXPECT_EQ(tiny.width, 40);
     EXPECT_EQ(tiny.y, 0);
