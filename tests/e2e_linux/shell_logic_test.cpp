@@ -97,13 +97,13 @@ TEST(ShellOptions, WindowComesFromTheOptionThenTheDaemonThenRoot)
     EXPECT_EQ(p.options.windowId, 0x1a00005u);
     EXPECT_EQ(parse({"-window-id", "27262981"}).options.windowId, 27262981u);
 
-    EXPECT_EQ(parse({"--root"}, "0x400001").options.windowId, 0x400001u); // the daemon's window wins over root
+    // A given window wins over the daemon's, whose window wins over -root and brings its
+    // settings (daemon_e2e.sh).
     EXPECT_EQ(parse({"--window-id", "12"}, "0x400001").options.windowId, 12u);
     EXPECT_EQ(parse({"-root"}).options.target, Target::XRoot);
     EXPECT_EQ(parse({"-root", "--window"}).options.target, Target::OwnWindow);
     EXPECT_EQ(parse({"-display", ":5", "-window"}).options.display, ":5");
     EXPECT_EQ(parse({}, "").options.target, Target::FullScreen);
-    EXPECT_TRUE(parse({}, "0x400001").options.fromDaemon);
     EXPECT_FALSE(parse({"--window-id", "12"}, "0x400001").options.fromDaemon);
 
     for (const char* bad : {"", "0", "0x", "-5", "+5", "12abc", "0x2000_0000", "99999999999999999999", "0x20000000"}) {
