@@ -301,12 +301,8 @@ void SettingsForm::Cmd_Fil_Click(int index)
         return; // no thumbnail: the buttons are disabled
     Pic_D = Pic_K; // every click starts from the unfiltered thumbnail
     if (const show::Effect* effect = show::effectRow(index); effect != nullptr) {
-        const filters::FilterResult result =
-            filters::Fil_Run(filters::sharedFilterEngine(), effect->type, Pic_D.view(), effect->param);
-        if (!result.ok()) {
-            // A filter that cannot run on this thumbnail shows it unfiltered.
-            Pic_D = Pic_K;
-        }
+        // A busy or failing filter leaves the copy as it was: the thumbnail shows unfiltered.
+        (void)filters::Fil_Run(filters::sharedFilterEngine(), effect->type, Pic_D.view(), effect->param);
     }
     Display = Pic_D;
 }

@@ -23,7 +23,7 @@ TEST_F(DialogFixture, WithoutASettingsFileTheDefaultsAreSelected)
     EXPECT_FALSE(form->BGM_Repeat.enabled);
     EXPECT_FALSE(form->Img_Button[4].enabled);
     EXPECT_EQ(form->BGM_Repeat.text, "");
-    ASSERT_EQ(form->BGM_Repeat.entries.size(), 31u); // filled once: "", "1".."30"
+    ASSERT_EQ(form->BGM_Repeat.entries.size(), 31u); // "", then "1" to "30"
     EXPECT_EQ(form->BGM_Repeat.entries[0], "");
     EXPECT_EQ(form->BGM_Repeat.entries[30], "30");
     EXPECT_EQ(form->lbl_Fname, "");
@@ -33,37 +33,34 @@ TEST_F(DialogFixture, WithoutASettingsFileTheDefaultsAreSelected)
     EXPECT_EQ(filterButtonsEnabled(), 0);
 }
 
-TEST_F(DialogFixture, StoredValuesOutsideTheChoicesShowNoFaceAndAreSavedBackUntouched)
+// Stored values no choice has, saved back by "設定"; a button acts on its release only after
+// its own press.
+TEST_F(DialogFixture, StoredValuesOutsideTheChoicesShowNoFaceAndAreSavedBackByTheSaveButtonsOwnRelease)
 {
-    fs.addFile(kBeside, "[Section]\r\n" + cp932("画像ﾁｪﾝｼﾞ") + "=2\r\n" + cp932("画像種類_1") + "= 2\r\n" +
-                            cp932("BGM区分") + "= 1\r\n" + cp932("BGMﾘﾋﾟｰﾄ") + "= 12\r\n");
+    const std::string stored = "[Section]\r\n" + cp932("画像ﾁｪﾝｼﾞ") + "=2\r\n" + cp932("画像種類_1") + "= 2\r\n" +
+                               cp932("BGM区分") + "= 1\r\n" + cp932("BGMﾘﾋﾟｰﾄ") + "= 12\r\n";
+    fs.addFile(kBeside, stored);
     open();
     EXPECT_EQ(form->Img_SR, (std::array{Face::None, Face::None}));
     EXPECT_EQ(form->Img_Kind, (std::array{Face::On, Face::None, Face::On, Face::On}));
     EXPECT_TRUE(form->BGM_Repeat.enabled); // audio CD
     EXPECT_EQ(form->BGM_Repeat.text, "12");
 
+    // A release whose press went elsewhere does nothing, nor does one after the system took
+    // the mouse away in the middle of the press.
+    form->lbl_Button_MouseUp(2);
+    form->lbl_Button_MouseDown(2);
+    form->cancelPress();
+    EXPECT_EQ(form->Img_Button[2].face, ButtonFace::Released);
+    form->lbl_Button_MouseUp(2);
+    EXPECT_EQ(file(), stored);
+    // The file button is disabled without file music: it takes no press.
+    form->lbl_Button_MouseDown(4);
+    EXPECT_EQ(form->Img_Button[4].face, ButtonFace::Released);
+
     click(2);
     const std::string written = file();
     EXPECT_NE(written.find(cp932("画像ﾁｪﾝｼﾞ") + "= 2\r\n"), std::string::npos) << written;
     EXPECT_NE(written.find(cp932("画像種類_1") + "= 2\r\n"), std::string::npos) << written;
     EXPECT_NE(written.find(cp932("BGMﾘﾋﾟｰﾄ") + "= 12\r\n"), std::string::npos) << written;
-}
-
-TEST_F(DialogFixture, AButtonActsOnReleaseOnlyAfterItsOwnPress)
-{
-    open();
-    // A release with no press on that button (the press went elsewhere) does nothing.
-    form->lbl_Button_MouseUp(2);
-    EXPECT_EQ(file(), "<none>");
-    // Nor does one after the system took the mouse away in the middle of the press.
-    form->lbl_Button_MouseDown(2);
-    form->cancelPress();
-    EXPECT_EQ(form->Img_Button[2].face, ButtonFace::Released);
-    form->lbl_Button_MouseUp(2);
-    EXPECT_EQ(file(), "<none>");
-
-    // The file button is disabled without file music: it takes no press.
-    form->lbl_Button_MouseDown(4);
-    EXPECT_EQ(form->Img_Button[4].face, ButtonFace::Released);
 }

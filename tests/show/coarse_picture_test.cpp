@@ -63,10 +63,6 @@ Picture coarseThenWholeMatchesThePlainShow(const std::string& first)
     start(plain, *loader, first, nullptr);
     auto gate = std::make_shared<Gate>();
     PictureWorker worker(std::make_unique<HeldAfterCoarse>(gate));
-    struct OpenAtEnd {
-        Gate& gate;
-        ~OpenAtEnd() { gate.release(); }
-    } openAtEnd{*gate};
     Show coarse; // gone before the worker it takes pictures from
     start(coarse, *loader, first, &worker);
 

@@ -7,7 +7,6 @@
 using namespace velmora;
 using namespace velmora::show;
 using velmora::show::testing::pattern;
-using velmora::show::testing::solid;
 
 TEST(Flip, FilterFlipStepTwoClosesElevenStripsTowardsTheCentre)
 {
@@ -19,25 +18,6 @@ TEST(Flip, FilterFlipStepTwoClosesElevenStripsTowardsTheCentre)
         EXPECT_EQ(s.source, (Rect{12 * i, 0, 12, 128}));
         const int inset = ((10 - i) * 2) / 4; // direction 1 shrinks the left side
         EXPECT_EQ(s.target, (Rect{10 + 10 * i, inset, 10, 128 - 2 * inset})) << "strip " << i;
-    }
-}
-
-TEST(Flip, MiddleStepShowsOnlyBlackAndLastStepShowsTheNewImage)
-{
-    const Picture oldImage = solid(128, 128, 50, 50, 50);
-    const Picture newImage = solid(128, 128, 220, 220, 220);
-    for (int direction = 1; direction <= 4; ++direction) {
-        Picture display = solid(128, 128, 9, 9, 9);
-        drawFlipStep(display, {0, 0, 128, 128}, {oldImage, 0, 0}, {newImage, 0, 0}, FlipForm::Filter, direction, 12);
-        EXPECT_EQ(display, Picture(128, 128)) << "direction " << direction;
-
-        drawFlipStep(display, {0, 0, 128, 128}, {oldImage, 0, 0}, {newImage, 0, 0}, FlipForm::Filter, direction, 24);
-        if (direction <= 2) {
-            EXPECT_EQ(display, newImage) << "direction " << direction; // the extra column strip covers the rest
-        } else {
-            EXPECT_EQ(display.pixelValue(60, 119), 0xDCDCDCu); // rows: 10 whole strips, the rest waits
-            EXPECT_EQ(display.pixelValue(60, 120), 0u);       // for the final copy
-        }
     }
 }
 

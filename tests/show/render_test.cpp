@@ -35,9 +35,7 @@ TEST(RenderArguments, BadValuesAreRefusedWithAReason)
                             args({"--render", "out", "--size", "640x480", "--seconds", "1", "--loud", "1"}),
                             args({"--render", "", "--size", "640x480", "--seconds", "1"}),
                             args({"--render", "out", "--size", "64x48", "--seconds", "1", "--ini", ""})}) {
-        const ParsedRenderOptions parsed = parseRenderArguments(bad);
-        EXPECT_FALSE(parsed.ok);
-        EXPECT_FALSE(parsed.error.empty());
+        EXPECT_FALSE(parseRenderArguments(bad).error.empty()); // a parse that succeeds has no reason
     }
 }
 
