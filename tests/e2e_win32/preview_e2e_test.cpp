@@ -111,18 +111,6 @@ public:
     HWND hwnd = nullptr;
 };
 
-// The host's client area as the screen shows it, through the show's own desktop copy (the
-// host lies at the screen's corner): the preview's window belongs to another process, so
-// only the screen has both.
-Picture captureClient(HWND window)
-{
-    RECT client{};
-    GetClientRect(window, &client);
-    Picture shot(client.right, client.bottom);
-    velmora::win32::Win32ShowPlatform().copyDesktop(shot);
-    return shot;
-}
-
 // Waits for the preview's window to show in `host` and checks it is a borderless child
 // covering exactly the host's client area; returns it.
 HWND expectChildFilling(const HostWindow& host)
@@ -164,7 +152,9 @@ TEST(Preview, PaintsAndFillsItsHostFromEitherSpellingAndEndsWithTheHostOrWhenClo
         Picture expected(size.cx, size.cy);
         velmora::show::fillBox(expected, 0, 0, size.cx, size.cy, velmora::win32::PreviewBackground);
         velmora::show::blockCopy(expected, 0, 0, size.cx, size.cy, picture.picture, 0, 0);
-        EXPECT_TRUE(pollUntil([&] { return captureClient(painted.hwnd) == expected; }))
+        // Read off the screen through the show's own desktop copy: the host lies at its corner.
+        Picture shot(size.cx, size.cy);
+        EXPECT_TRUE(pollUntil([&] { return velmora::win32::Win32ShowPlatform().copyDesktop(shot) && shot == expected; }))
             << "the " << size.cx << " x " << size.cy << " host unlike the preview";
         painted.destroy(); // the next host lies in its place
 
