@@ -123,7 +123,6 @@ TEST_F(MusicTest, RepeatThreeJumpsBackWhenTrackFourBeginsOrPlayStops)
 TEST_F(MusicTest, TrackKeysMoveOneTrackAndChangeNothingPastEitherEnd)
 {
     useCd(0);
-    mci.cdMode = "playing";
     mci.track = 2;
     music.nextTrack();
     EXPECT_THAT(actions(), ElementsAre("play cdaudio from 03:00:00:00"));
