@@ -77,15 +77,14 @@ TEST(Hostile, CraftedFilesAndAScanFloodAreRefusedWithAReason)
 TEST(Hostile, LyingFieldsAndEscapeOnlyMetafilesStayHarmless)
 {
     auto loader = createPlatformPictureLoader();
-    // A wrong file size or image size field does not matter when the pixels are there.
-    const LoadResult lying = loader->load(hostile("lying-size.bmp"), {});
-    EXPECT_TRUE(lying.ok) << lying.error;
-    EXPECT_EQ(lying.ownSize, (PictureSize{64, 48}));
+    // A wrong file size or image size field does not matter when the pixels are there; a
+    // metafile of nothing but an escape plays nothing: its picture is blank, not an error.
+    for (const char* name : {"lying-size.bmp", "only-escape.wmf"}) {
+        const LoadResult r = loader->load(hostile(name), {});
+        EXPECT_TRUE(r.ok) << name << ": " << r.error;
+        EXPECT_EQ(r.ownSize, (PictureSize{64, 48})) << name;
+    }
     expectCleanResult(*loader, hostile("huge-palette.bmp"), "huge-palette.bmp");
-    // Nothing but an escape: nothing is played, the picture is blank, not an error.
-    const LoadResult escape = loader->load(hostile("only-escape.wmf"), {});
-    ASSERT_TRUE(escape.ok) << escape.error;
-    EXPECT_EQ(escape.ownSize, (PictureSize{64, 48}));
 }
 
 TEST(Hostile, TruncatedFilesYieldWhatDecodedOrFail)
