@@ -68,12 +68,6 @@ TEST_P(EachFixture, DecodesToTheExpectedPixelsAndReportsItsOwnSize)
     const SizeResult size = loader->ownSize(fixture(f.name));
     ASSERT_TRUE(size.ok) << size.error;
     EXPECT_EQ(size.size, r.ownSize);
-
-    // The same bytes handed over in memory, as a resource built into the program is.
-    const LoadResult inMemory = decodePlatformPicture(readBytes(fixture(f.name)), LoadRequest{});
-    ASSERT_TRUE(inMemory.ok) << inMemory.error;
-    EXPECT_EQ(inMemory.ownSize, r.ownSize);
-    EXPECT_TRUE(inMemory.picture == r.picture);
 }
 
 INSTANTIATE_TEST_SUITE_P(Loader, EachFixture, ::testing::ValuesIn(kFixtures), fixtureName);
