@@ -39,7 +39,6 @@ TEST(CoverLayout, EveryMonitorIsCoveredOnceExactlyWhereTheShowIsNot)
             }
         for (const Rect& c : covers) {
             covered += areaOf(c);
-            EXPECT_FALSE(c.empty());
             EXPECT_TRUE(velmora::show::intersect(c, show).empty()) << "a cover lies over the show";
             EXPECT_TRUE(std::any_of(monitors.begin(), monitors.end(),
                                     [&](const Rect& m) { return velmora::show::intersect(c, m) == c; }))
