@@ -111,28 +111,6 @@ public:
     HWND hwnd = nullptr;
 };
 
-// Waits for the preview's window to show in `host` and checks it is a borderless child
-// covering exactly the host's client area; returns it.
-HWND expectChildFilling(const HostWindow& host)
-{
-    HWND child = nullptr;
-    // A window being created is in the host's list before it is shown.
-    EXPECT_TRUE(pollUntil([&] { return (child = GetWindow(host.hwnd, GW_CHILD)) != nullptr && IsWindowVisible(child); }))
-        << "no child window appeared in the host";
-    if (child == nullptr)
-        return nullptr;
-    const LONG style = GetWindowLongW(child, GWL_STYLE);
-    EXPECT_NE(style & WS_CHILD, 0);
-    EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME), 0);
-    RECT rect{}, client{};
-    GetWindowRect(child, &rect);
-    MapWindowPoints(HWND_DESKTOP, host.hwnd, reinterpret_cast<POINT*>(&rect), 2);
-    GetClientRect(host.hwnd, &client);
-    EXPECT_TRUE(EqualRect(&rect, &client))
-        << rect.left << ", " << rect.top << " to " << rect.right << ", " << rect.bottom;
-    return child;
-}
-
 } // namespace
 
 // At each size, first in a host of this program: the picture at its own size top-left and the
@@ -153,14 +131,27 @@ TEST(Preview, PaintsAndFillsItsHostFromEitherSpellingAndEndsWithTheHostOrWhenClo
         velmora::show::blockCopy(expected, 0, 0, size.cx, size.cy, picture.picture, 0, 0);
         // Read off the screen through the show's own desktop copy: the host lies at its corner.
         Picture shot(size.cx, size.cy);
-        EXPECT_TRUE(pollUntil([&] { return velmora::win32::Win32ShowPlatform().copyDesktop(shot) && shot == expected; }))
+        velmora::win32::Win32ShowPlatform screen;
+        EXPECT_TRUE(pollUntil([&] { return screen.copyDesktop(shot) && shot == expected; }))
             << "the " << size.cx << " x " << size.cy << " host unlike the preview";
         painted.destroy(); // the next host lies in its place
 
         HostWindow host(size.cx, size.cy);
         ScrProcess preview((closeIt ? L"/p:" : L"/p ") + host.handleText());
-        const HWND child = expectChildFilling(host);
-        ASSERT_NE(child, nullptr);
+        // A borderless child covering exactly the host's client area. A window being created is
+        // in the host's list before it is shown.
+        HWND child = nullptr;
+        ASSERT_TRUE(pollUntil([&] { return (child = GetWindow(host.hwnd, GW_CHILD)) && IsWindowVisible(child); }))
+            << "no child window appeared in the host";
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        EXPECT_NE(style & WS_CHILD, 0);
+        EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME), 0);
+        RECT rect{}, client{};
+        GetWindowRect(child, &rect);
+        MapWindowPoints(HWND_DESKTOP, host.hwnd, reinterpret_cast<POINT*>(&rect), 2);
+        GetClientRect(host.hwnd, &client);
+        EXPECT_TRUE(EqualRect(&rect, &client))
+            << rect.left << ", " << rect.top << " to " << rect.right << ", " << rect.bottom;
         EXPECT_TRUE(preview.running());
         if (closeIt)
             PostMessageW(child, WM_CLOSE, 0, 0);
