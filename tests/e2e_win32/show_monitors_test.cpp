@@ -111,8 +111,6 @@ TEST(MonitorCovers, CoverWindowsSitOnTopOfTheirAreasGoWhenReplacedAndHandInputTo
         SendMessageW(cover, message, wParam, lParam);
     std::get<LPARAM>(inputs[0]) = std::get<LPARAM>(inputs[1]) = MAKELPARAM(1825, -3);
     EXPECT_EQ(Owner::received, inputs);
-    covers.clear();
-    EXPECT_FALSE(IsWindow(cover)) << "a cleared cover was left behind";
 }
 
 } // namespace
