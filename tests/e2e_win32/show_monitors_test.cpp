@@ -53,9 +53,9 @@ TEST(CoverLayout, EveryMonitorIsCoveredOnceExactlyWhereTheShowIsNot)
     }
 }
 
-// A stand-in for the show window that records what reaches it.
 using Input = std::tuple<UINT, WPARAM, LPARAM>;
 
+// A stand-in for the show window that records what reaches it.
 struct Owner {
     static inline std::vector<Input> received;
     HWND hwnd = nullptr;
