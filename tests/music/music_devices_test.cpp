@@ -89,6 +89,7 @@ TEST_F(MusicDevicesTest, AnMp3PlaysEndsAndIsRestartedFromTheBeginningByThePoll)
 
     music.stop();
     EXPECT_TRUE(status("mode").starts_with("Error:")) << status("mode");
+    EXPECT_FALSE(music.timer1Enabled()); // no poll reopens what the end closed
 }
 
 TEST_F(MusicDevicesTest, AWavLoopsUntilStopped)
