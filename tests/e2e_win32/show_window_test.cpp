@@ -14,10 +14,7 @@ TEST(ShowWindow, OpeningMakesTheProgramDpiAwareAndADisplayChangeResizesTheWindow
 {
     static velmora::StartupState state; // no mode letter: the system's flags stay untouched
     ASSERT_TRUE(velmora::win32::openShowWindow(state));
-    const auto awareness = [] { return GetAwarenessFromDpiAwarenessContext(GetThreadDpiAwarenessContext()); };
-    EXPECT_EQ(awareness(), DPI_AWARENESS_PER_MONITOR_AWARE);
-    velmora::win32::enableDpiAwareness(); // as the preview and the settings window ask again
-    EXPECT_EQ(awareness(), DPI_AWARENESS_PER_MONITOR_AWARE);
+    EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetThreadDpiAwarenessContext()), DPI_AWARENESS_PER_MONITOR_AWARE);
     const HWND show = FindWindowW(L"VelmoraShow", nullptr);
     ASSERT_NE(show, nullptr);
     RECT before{};

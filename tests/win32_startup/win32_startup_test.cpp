@@ -23,11 +23,9 @@ struct TempFolder : ::testing::Test {
 
     TempFolder()
     {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        root = std::wstring(temp) + L"velmora-写真-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(GetTickCount());
-        CreateDirectoryW(root.c_str(), nullptr);
+        root = (std::filesystem::temp_directory_path() / (L"velmora-写真-" + std::to_wstring(GetCurrentProcessId())))
+                   .wstring();
+        std::filesystem::create_directory(root);
     }
     ~TempFolder() override
     {
