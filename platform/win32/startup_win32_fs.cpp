@@ -2,6 +2,8 @@
 // throughout, so any path the system holds is reachable.
 #include "platform/win32/startup_win32.h"
 
+#include "platform/win32/short_path.h"
+
 #include <windows.h>
 
 namespace velmora::win32 {
@@ -198,18 +200,6 @@ bool Win32FileSystem::makeFolders(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-std::optional<std::string> Win32FileSystem::shortPath(const std::string& path)
-{
-    const std::wstring wide = widen(path);
-    const DWORD n = GetShortPathNameW(wide.c_str(), nullptr, 0);
-    if (n == 0)
-        return std::nullopt;
-    std::wstring out(n, L'\0');
-    const DWORD got = GetShortPathNameW(wide.c_str(), out.data(), n);
-    if (got == 0 || got >= n)
-        return std::nullopt;
-    out.resize(got);
-    return narrow(out);
-}
+std::optional<std::string> Win32FileSystem::shortPath(const std::string& path) { return shortPathName(path); }
 
 } // namespace velmora::win32

@@ -2,6 +2,7 @@
 // any script reaches the file system intact, whatever the system's ANSI code page is;
 // the command strings themselves are the module's, unchanged.
 #include "platform/win32/music/win32_music.h"
+#include "platform/win32/short_path.h"
 #include "platform/win32/win_text.h"
 
 #include <windows.h>
@@ -58,19 +59,7 @@ bool Win32MciDevice::errorString(std::uint32_t code, std::span<char> text)
 
 std::string Win32MciDevice::shortPathName(const std::string& longPath)
 {
-    const std::wstring wide = widen(longPath);
-    if (wide.empty())
-        return {};
-    std::vector<wchar_t> buffer(MAX_PATH, L'\0');
-    DWORD n = GetShortPathNameW(wide.c_str(), buffer.data(), DWORD(buffer.size()));
-    if (n >= buffer.size()) { // the answer is the size it needs
-        buffer.assign(n + 1, L'\0');
-        n = GetShortPathNameW(wide.c_str(), buffer.data(), DWORD(buffer.size()));
-    }
-    if (n == 0 || n >= buffer.size())
-        return {};
-    buffer[n] = L'\0';
-    return narrow(buffer.data());
+    return velmora::win32::shortPathName(longPath).value_or(std::string());
 }
 
 Win32SoundPlayer::~Win32SoundPlayer() { stop(); }
