@@ -9,6 +9,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
 #endif
 
 using namespace velmora;
@@ -131,3 +132,17 @@ TEST(Hostile, OnlyRegularFilesOfAPlausibleSizeAreRead)
     std::filesystem::remove(std::filesystem::path(jpeg));
     std::filesystem::remove(std::filesystem::path(bmp));
 }
+
+#ifndef _WIN32
+// Metafiles are drawn by a renderer process whose wait is capped: one not done in time is
+// killed and reaped, and the load fails with a reason instead of holding up the show.
+TEST(Hostile, AMetafileNotDrawnInTimeFailsAndLeavesNoProcess)
+{
+    auto loader = createPlatformPictureLoader();
+    LoadRequest hurried;
+    hurried.timeLimitMs = 1; // less than starting a process takes
+    EXPECT_EQ(loader->load(fixture("placeable.wmf"), hurried).error, "WMF took too long to draw");
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_TRUE(loader->load(fixture("placeable.wmf"), {}).ok);
+}
+#endif
