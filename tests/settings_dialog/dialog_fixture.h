@@ -23,6 +23,7 @@ public:
     std::optional<std::string> folderAnswer;
     std::optional<std::string> fileAnswer;
     std::function<void()> onPump;
+    std::function<void()> onChooser; // while a folder or file chooser is open
     FakeLoader loader;
 
     void pumpMessages() override
@@ -39,12 +40,16 @@ public:
     std::optional<std::string> browseForFolder(std::string_view prompt) override
     {
         prompts.emplace_back(prompt);
+        if (onChooser)
+            onChooser();
         return folderAnswer;
     }
     std::optional<std::string> openFile(std::string_view filter, std::string_view patterns,
                                         std::string_view title) override
     {
         prompts.push_back(std::string(filter) + "|" + std::string(patterns) + "|" + std::string(title));
+        if (onChooser)
+            onChooser();
         return fileAnswer;
     }
     void endProgram() override {}

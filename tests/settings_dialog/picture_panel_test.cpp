@@ -109,6 +109,27 @@ TEST_F(PanelFixture, CancelledDialogsChangeNothingAndAnUnreadableFolderIsReporte
     EXPECT_TRUE(form->List_1.empty());
     EXPECT_EQ(form->lbl_Kei, "0");
     EXPECT_EQ(form->Folder_Path, "C:\\Gone");
+
+    // The window closed (from the system menu, say) while a chooser is open or while a kind
+    // box's click is served: the answer changes nothing, and no later press opens a chooser.
+    fs.addFolder("C:\\Other");
+    platform.folderAnswer = "C:\\Other";
+    platform.fileAnswer = "C:\\n.mp3";
+    platform.prompts.clear();
+    for (const int button : {0, 4}) {
+        open();
+        platform.onChooser = [&] { form->Form_QueryClose(); };
+        click(button);
+        click(4 - button);
+        EXPECT_TRUE(form->ended);
+        EXPECT_EQ(form->Folder_Path, kPics) << button;
+        EXPECT_EQ(form->lbl_Fname, "C:\\m.mp3") << button;
+    }
+    EXPECT_EQ(platform.prompts.size(), 2u);
+    open();
+    platform.onPump = [&] { form->Form_QueryClose(); };
+    form->Img_Kind_MouseDown(0); // bitmaps off would empty the list
+    EXPECT_EQ(form->List_1, (std::vector<std::string>{"a.bmp"}));
 }
 
 TEST_F(PanelFixture, AnEventDuringTheScanThatReplacesTheListStopsTheScan)
