@@ -151,16 +151,25 @@ BENCHMARK(BM_FormLoad)->Unit(benchmark::kMillisecond);
 
 // One drawing step of a 1920 x 1080 tile (240 x 180), the mean over all 24 steps and the four
 // directions of a filter flip: the work of a flip tick without the bookkeeping around it.
-void BM_FlipStep(benchmark::State& state)
+// `cold`: as the running show meets it, a frame later with the caches taken by others in
+// between (64 MiB written before each step, outside the timing).
+void flipSteps(benchmark::State& state, bool cold)
 {
     Picture display(ScreenW, ScreenH);
     Picture oldImage(ScreenW, ScreenH);
     Picture newImage(ScreenW / 8, ScreenH / 6);
     for (int y = 0; y < ScreenH; ++y)
         for (int x = 0; x < ScreenW; ++x) oldImage.setPixel(x, y, std::uint8_t(x), std::uint8_t(y), std::uint8_t(x ^ y));
+    std::vector<std::uint8_t> others(cold ? 64u << 20 : 0u);
     const Rect tile{ScreenW / 8 * 3, ScreenH / 6 * 2, ScreenW / 8, ScreenH / 6};
     int i = 0;
     for (auto _ : state) {
+        if (cold) {
+            state.PauseTiming();
+            std::fill(others.begin(), others.end(), std::uint8_t(i));
+            benchmark::DoNotOptimize(others.data());
+            state.ResumeTiming();
+        }
         const int step = i % 24 + 1;
         const int direction = i / 24 % 4 + 1;
         drawFlipStep(display, tile, {oldImage, tile.x, tile.y}, {newImage, 0, 0}, FlipForm::Filter, direction, step);
@@ -168,32 +177,11 @@ void BM_FlipStep(benchmark::State& state)
         ++i;
     }
 }
+
+void BM_FlipStep(benchmark::State& state) { flipSteps(state, false); }
 BENCHMARK(BM_FlipStep)->Unit(benchmark::kMicrosecond);
 
-// The same step as the running show meets it: a frame later, with the caches taken by others
-// in between (64 MiB written before each step, outside the timing).
-void BM_FlipStepCold(benchmark::State& state)
-{
-    Picture display(ScreenW, ScreenH);
-    Picture oldImage(ScreenW, ScreenH);
-    Picture newImage(ScreenW / 8, ScreenH / 6);
-    for (int y = 0; y < ScreenH; ++y)
-        for (int x = 0; x < ScreenW; ++x) oldImage.setPixel(x, y, std::uint8_t(x), std::uint8_t(y), std::uint8_t(x ^ y));
-    std::vector<std::uint8_t> others(64u << 20);
-    const Rect tile{ScreenW / 8 * 3, ScreenH / 6 * 2, ScreenW / 8, ScreenH / 6};
-    int i = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::fill(others.begin(), others.end(), std::uint8_t(i));
-        benchmark::DoNotOptimize(others.data());
-        state.ResumeTiming();
-        const int step = i % 24 + 1;
-        const int direction = i / 24 % 4 + 1;
-        drawFlipStep(display, tile, {oldImage, tile.x, tile.y}, {newImage, 0, 0}, FlipForm::Filter, direction, step);
-        benchmark::DoNotOptimize(display.data());
-        ++i;
-    }
-}
+void BM_FlipStepCold(benchmark::State& state) { flipSteps(state, true); }
 BENCHMARK(BM_FlipStepCold)->Unit(benchmark::kMicrosecond);
 
 } // namespace
