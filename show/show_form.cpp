@@ -67,10 +67,14 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     // (or a catalogue) still coming after a short wait follows once it is ready (FirstPicture
     // below).
     bool waiting = false;
-    if (services_.catalogueScan) {
+    if (services_.leader != nullptr && !leaderScanning()) {
+        catalogue_ = services_.leader->catalogue_; // the one show order every monitor shares
+    }
+    if (services_.catalogueScan || leaderScanning()) {
         waiting = !startScan();
     } else if (catalogue_.ImageCount != 0) {
         s.PicCounter = 0;
+        pictureStep_ = 0;
         waiting = !LoadNextPicture(FirstPictureWaitMs);
     } else if (!services_.platform.copyDesktop(b.Master)) {
         fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
@@ -104,12 +108,26 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     markDirty(boundsOf(b.Display));
 }
 
-// The catalogue is scanned on the picture source, with the desktop kept as it is now (before
-// the window covers it) for a folder found empty. Master is black until the scan is done;
-// returns true when the first picture or the desktop is on Master within the first wait.
+bool ShowForm::leaderScanning() const { return services_.leader != nullptr && services_.leader->scanning_; }
+
+// The catalogue once scanned: this show's own scan, or the leader's catalogue once it has one.
+std::optional<Catalogue> ShowForm::takeScannedCatalogue(int waitMs)
+{
+    if (services_.leader != nullptr) {
+        if (leaderScanning()) {
+            return std::nullopt;
+        }
+        return services_.leader->catalogue_;
+    }
+    return source_->takeCatalogue(waitMs);
+}
+
+// The catalogue is scanned on the picture source (or by the leader), with the desktop kept as
+// it is now (before the window covers it) for a folder found empty. Master is black until the
+// scan is done; returns true when the first picture or the desktop is on Master within the
+// first wait.
 bool ShowForm::startScan()
 {
-    assert(services_.scanFiles != nullptr);
     const std::int64_t start = services_.platform.nowMilliseconds();
     ShowBuffers& b = buffers_;
     try {
@@ -121,10 +139,13 @@ bool ShowForm::startScan()
         desktopAtStart_ = Picture(); // an empty folder then shows black
     }
     fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
-    source_->requestCatalogue(
-        [scan = *services_.catalogueScan, files = services_.scanFiles] { return BuildImageList(scan, *files); });
+    if (services_.leader == nullptr) {
+        assert(services_.scanFiles != nullptr);
+        source_->requestCatalogue(
+            [scan = *services_.catalogueScan, files = services_.scanFiles] { return BuildImageList(scan, *files); });
+    }
     scanning_ = true;
-    std::optional<Catalogue> found = source_->takeCatalogue(FirstPictureWaitMs);
+    std::optional<Catalogue> found = takeScannedCatalogue(FirstPictureWaitMs);
     if (!found) {
         return false;
     }
@@ -141,8 +162,11 @@ bool ShowForm::catalogueArrived(Catalogue found, int waitMs)
     catalogue_ = std::move(found);
     Picture desktop = std::exchange(desktopAtStart_, Picture());
     if (catalogue_.ImageCount != 0) {
-        MakeShowOrder(settings_.ImageOrder, services_.random, catalogue_);
+        if (services_.leader == nullptr) {
+            MakeShowOrder(settings_.ImageOrder, services_.random, catalogue_);
+        }
         state_.PicCounter = 0;
+        pictureStep_ = 0;
         return LoadNextPicture(waitMs);
     }
     catalogue_.ShowOrder.clear();
@@ -237,16 +261,21 @@ void ShowForm::Form_Resize(int screenWidth, int screenHeight)
 bool ShowForm::LoadNextPicture(int waitMs)
 {
     ShowState& s = state_;
-    s.PicCounter += 1;
-    const int position = s.PicCounter;
+    const int position = std::max(nextPosition(), 1);
+    pictureStep_ = catalogue_.ImageCount > 0 ? (pictureStep_ + 1) % catalogue_.ImageCount : 0;
     // The wrap happens whatever becomes of the load.
-    if (s.PicCounter >= catalogue_.ImageCount) {
-        s.PicCounter = 0;
-    }
+    s.PicCounter = position >= catalogue_.ImageCount ? 0 : position;
     return composePicture(position, waitMs);
 }
 
-int ShowForm::positionAfter(int position) const { return position >= catalogue_.ImageCount ? 1 : position + 1; }
+int ShowForm::nextPosition() const
+{
+    return monitorPicturePosition(services_.monitor, pictureStep_, catalogue_.ImageCount);
+}
+
+// Whether the next round brings another picture. With one picture (or, on several monitors, as
+// many monitors as pictures) Master keeps its image and it is filtered again.
+bool ShowForm::changesPicture() const { return catalogue_.ImageCount > 1 && nextPosition() != masterPosition_; }
 
 // Asks the source for the picture at `position` of the show order unless it is already asked
 // for or ready. Only one picture is asked for at a time.
@@ -326,8 +355,8 @@ bool ShowForm::composePicture(int position, int waitMs)
         placePicture();
     }
     // The next picture is read and decoded while this one is filtered.
-    if (catalogue_.ImageCount > 1 && !refining_) {
-        askFor(positionAfter(position), false);
+    if (changesPicture() && !refining_) {
+        askFor(nextPosition(), false);
     }
     return true;
 }
@@ -439,7 +468,7 @@ void ShowForm::Timer3_Timer()
         // The show is on the screen; its catalogue and then its first picture come when the
         // source has them.
         if (scanning_) {
-            std::optional<Catalogue> found = source_->takeCatalogue(0);
+            std::optional<Catalogue> found = takeScannedCatalogue(0);
             if (!found) {
                 return;
             }
@@ -461,10 +490,9 @@ void ShowForm::Timer3_Timer()
         if (now < s.pauseEndMs) {
             return;
         }
-        // With 0 or 1 pictures Master keeps its image, which is filtered again. The pause
-        // lasts until the next picture is ready; input is served meanwhile.
-        if (catalogue_.ImageCount > 1) {
-            if (!pictureReady(positionAfter(s.PicCounter), 0)) {
+        // The pause lasts until the next picture is ready; input is served meanwhile.
+        if (changesPicture()) {
+            if (!pictureReady(nextPosition(), 0)) {
                 return;
             }
             LoadNextPicture();

@@ -7,6 +7,7 @@
 #include "music/show_music.h"
 #include "show/drawing.h"
 #include "show/input_rules.h"
+#include "show/monitor_sequence.h"
 #include "show/picture_loader.h"
 #include "show/picture_source.h"
 #include "show/show_platform.h"
@@ -44,6 +45,8 @@ struct ShowTimer {
     int intervalMs = 0;
 };
 
+class ShowForm;
+
 // Everything the show needs from outside; all must outlive the ShowForm.
 struct ShowServices {
     ShowPlatform& platform;
@@ -57,6 +60,12 @@ struct ShowServices {
     // `scanFiles` (used from the source's thread only). The catalogue given is then empty.
     std::optional<CatalogueScan> catalogueScan = {};
     std::shared_ptr<FileSystem> scanFiles = {};
+    // Which monitor this show runs on, of how many: it picks its pictures from the show order
+    // by that (monitorPicturePosition).
+    MonitorPlace monitor = {};
+    // The primary monitor's show, for the show of another monitor: its catalogue and show
+    // order are this one's too (taken once its scan is done). It must be loaded first.
+    const ShowForm* leader = nullptr;
 };
 
 // The show window's picture buffers.
@@ -136,6 +145,10 @@ public:
     // reveal half-way ends at once with the new picture shown; a pause goes on.
     void Form_Resize(int screenWidth, int screenHeight);
 
+    // The monitors changed: this show now runs on monitor `place`; its next picture is the one
+    // that place takes after as many pictures as this show has shown.
+    void setMonitorPlace(MonitorPlace place) { services_.monitor = place; }
+
     // One display frame for a shell with no timers of its own: ticks Timer3 or Timer4
     // (whichever is enabled), then presents what changed. Timer1 and Timer2 stay the shell's.
     void frame();
@@ -184,7 +197,10 @@ private:
     void placePicture();
     void askFor(int position, bool coarseFirst);
     bool pictureReady(int position, int waitMs);
-    int positionAfter(int position) const;
+    int nextPosition() const;
+    bool changesPicture() const;
+    bool leaderScanning() const;
+    std::optional<Catalogue> takeScannedCatalogue(int waitMs);
     void startTile();
     void changePictureDone();
     void RevealPicture();
@@ -206,6 +222,7 @@ private:
     // frame that ends one tile and starts another far away); at most a few.
     std::vector<Rect> dirty_;
     int masterPosition_ = 0; // position in ShowOrder of the picture composed on Master
+    int pictureStep_ = 0;    // how many pictures this monitor has taken, modulo ImageCount
     PictureSize orgnOwn_;    // Pic_Orgn's own size, whatever size it was decoded at
     std::unique_ptr<PictureSource> ownSource_; // when the services bring none
     PictureSource* source_ = nullptr;

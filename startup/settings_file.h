@@ -27,6 +27,7 @@ inline constexpr std::string_view ImageFolder = "\x89\xe6\x91\x9c\x82\xcc\xcc\xa
 inline constexpr std::string_view BgmKind = "BGM\x8b\xe6\x95\xaa";                           // BGM区分
 inline constexpr std::string_view BgmRepeat = "BGM\xd8\xcb\xdf\xb0\xc4";                     // BGMﾘﾋﾟｰﾄ
 inline constexpr std::string_view BgmFile = "BGM\xcc\xa7\xb2\xd9";                           // BGMﾌｧｲﾙ
+inline constexpr std::string_view AllMonitors = "\x91\x53\xd3\xc6\xc0\xb0";                    // 全ﾓﾆﾀｰ
 } // namespace SettingsKey
 
 std::string imageKindKey(int index); // "画像種類_" and the digit
