@@ -93,6 +93,23 @@ start_dialog() {
 }
 
 shot() { import -window root -depth 8 "ppm:$work/$1.ppm"; }
+
+# Two monitors side by side on one X screen (Xinerama), in a nested X server on the current
+# display, which DISPLAY names from then on: heads_at 0 and heads_at 1 give X Y W H of each.
+start_two_heads() {
+  command -v Xephyr >/dev/null || { echo "SKIP: Xephyr is not installed"; exit 77; }
+  local fdfile="$work/xephyr.fd"
+  Xephyr -displayfd 3 +xinerama -screen 1024x768+0+0 -screen 800x600+1024+0 -nolisten tcp -noreset \
+    3>"$fdfile" >"$work/xephyr.log" 2>&1 &
+  xephyr_pid=$!
+  on_exit+=('kill $xephyr_pid')
+  eventually 10 test -s "$fdfile" || fail "the two-head X server did not start"
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  eventually 10 xdpyinfo >/dev/null 2>&1 || fail "the two-head X server does not answer"
+}
+heads_at() { [ "$1" = 0 ] && echo 0 0 1024 768 || echo 1024 0 800 600; }
+# CHECK (as e2e_check.py takes it) on monitor HEAD of the shot NAME.
+head_shows() { python3 "$check" check-head $(heads_at "$2") "$1" "$work/$3.ppm"; } # CHECK HEAD NAME
 shot_dialog() { # the window's canvas into the PNG $1, when a name is given
   [ -z "$1" ] || import -window root -crop "${canvas_w}x${canvas_h}+${origin_x}+${origin_y}" +repage "$1"
 }

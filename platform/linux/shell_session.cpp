@@ -81,11 +81,18 @@ ShowSession::ShowSession(StartupState& state)
     engine_.random = &sharedRandom();
 }
 
-std::unique_ptr<show::ShowForm> ShowSession::makeForm(show::ShowPlatform& platform)
+std::unique_ptr<show::ShowForm> ShowSession::makeForm(show::ShowPlatform& platform, show::MonitorPlace place,
+                                                      const show::ShowForm* leader)
 {
     // Pictures are read and decoded on the worker, so slow storage never stalls drawing or input.
-    const show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_, &pictures_,
-                                      state_.catalogueScan, std::make_shared<posix::PosixFileSystem>()};
+    show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_, &pictures_,
+                                state_.catalogueScan, std::make_shared<posix::PosixFileSystem>()};
+    if (place.index != 0) {
+        otherPictures_.push_back(std::make_unique<show::PictureWorker>(createPlatformPictureLoader()));
+        services = {platform, *loader_, silent_, sharedRandom(), engine_, otherPictures_.back().get()};
+        services.leader = leader;
+    }
+    services.monitor = place;
     return std::make_unique<show::ShowForm>(state_.settings, state_.catalogue, services,
                                             state_.commandLine.empty());
 }

@@ -5,9 +5,11 @@
 #include "filters/picture.h"
 #include "platform/linux/shell_options.h"
 #include "platform/linux/startup_linux.h"
+#include "show/drawing.h"
 
 #include <iosfwd>
 #include <string_view>
+#include <vector>
 
 struct _XDisplay; // Xlib's Display
 
@@ -21,6 +23,10 @@ bool x11WindowTitled(std::string_view titleUtf8);
 // Copies the root window's area (x, y, width x height) into `target`, resized to match.
 // False, with `target` untouched, when there is no display or the area cannot be read.
 bool captureRootWindow(int x, int y, int width, int height, Picture& target);
+
+// The monitors of the X screen as Xinerama lists them (a RandR server lists its monitors
+// there too), in its order; empty without a display or with only one monitor to tell apart.
+std::vector<show::Rect> x11Monitors();
 
 // Whether a window manager runs on the display: only one answers a request for the
 // full-screen state, which otherwise waits for an answer that never comes.

@@ -112,18 +112,6 @@ bool forwardInput(HWND window, HWND owner, UINT message, WPARAM wParam, LPARAM l
     }
 }
 
-std::vector<Rect> otherShowAreas(const std::vector<Rect>& monitors, const Rect& showArea)
-{
-    std::vector<Rect> areas;
-    for (const Rect& monitor : monitors) {
-        if (!monitor.empty() && show::intersect(monitor, showArea).empty() &&
-            std::find(areas.begin(), areas.end(), monitor) == areas.end()) {
-            areas.push_back(monitor);
-        }
-    }
-    return areas;
-}
-
 std::size_t MonitorCovers::coverOthers(const Rect& showArea, const std::vector<Rect>& shown)
 {
     std::vector<Rect> areas = coverAreas(listMonitors(), showArea);

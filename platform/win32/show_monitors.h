@@ -3,6 +3,7 @@
 #pragma once
 
 #include "show/drawing.h"
+#include "show/monitor_layout.h"
 
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 namespace velmora::win32 {
 
 using show::Rect;
+using show::otherShowAreas;
 
 // The parts of `monitors` (virtual-screen rectangles) that `showArea` leaves uncovered, as
 // non-overlapping-per-monitor rectangles: a monitor beside the show is covered whole, one
@@ -20,10 +22,6 @@ std::vector<Rect> coverAreas(const std::vector<Rect>& monitors, const Rect& show
 
 // The monitors as the system lists them now (EnumDisplayMonitors).
 std::vector<Rect> listMonitors();
-
-// The monitors that get a show of their own beside the show over `showArea`: those apart from
-// it, each once (a mirror shows the same show), in the system's order.
-std::vector<Rect> otherShowAreas(const std::vector<Rect>& monitors, const Rect& showArea);
 
 // Hands mouse and key input that reached `window` to `owner`, as the same message in the
 // owner's client coordinates. Returns false for any other message.
