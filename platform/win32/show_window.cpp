@@ -151,7 +151,8 @@ private:
     void onTimer(UINT_PTR id);
     void onDisplayChange(int width, int height);
     // A show for every monitor the primary's window leaves out (when the settings ask for
-    // them) and black covers over what is left; shows whose monitor stayed the same go on.
+    // them) and black covers over what is left. While the monitors stay as they were their
+    // shows go on; any other arrangement starts them all anew.
     void layOutMonitors(std::vector<show::Rect> others);
     void syncTimers();
     void takeKeyboardFocus();

@@ -59,7 +59,7 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--fullscreen"}, {"-x"}, {"/x"}, {"s"}, {"-s", "/c"}, {"-s", "extra"}, {"/p", "-fps", "1234"},
                                                {"--ini"}, {"--ini", ""}, {"-fps=1"}, {"--order", "shuffled"},
-                                               {"--kinds", "jpg,png"}, {"--repeat-track", "100"}, {"-window-id"},
+                                               {"--kinds", "jpg,png"}, {"--repeat-track", "100"}, {"-window-id"}, {"--monitors", "both"},
                                                {"-s", "--settings"}, {"--settings=1"}}) {
         EXPECT_FALSE(parse(bad).error.empty()) << bad.front(); // a parse that succeeds has no reason
     }
@@ -71,7 +71,7 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
 TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
 {
     const auto p = parse({"-order", "random", "--size=original", "--filters", "same", "-kinds", "jpg,wmf", "--music",
-                          "cd", "-repeat-track", "3", "--folder", "/srv/pictures/../photos"});
+                          "cd", "-repeat-track", "3", "--folder", "/srv/pictures/../photos", "--monitors", "primary"});
     ASSERT_TRUE(p.ok) << p.error;
     const posix::SettingsOverrides& o = p.options.overrides;
     EXPECT_EQ(o.imageOrder, 1);
@@ -82,6 +82,7 @@ TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
     EXPECT_FALSE(o.bgmFile.has_value());
     EXPECT_EQ(o.bgmRepeat, 3);
     EXPECT_EQ(o.folder, "/srv/photos");
+    EXPECT_EQ(o.allMonitors, 0);
 
     const auto file = parse({"--music", "song.mp3"}).options.overrides;
     EXPECT_EQ(file.bgmKind, 2);

@@ -81,6 +81,22 @@ TEST_F(SettingsFile, SavedFileMatchesByteForByte)
     EXPECT_EQ(*fs.contents(kBeside), expected);
 }
 
+// The key has no control in the dialog: missing it means every monitor, and a save writes it
+// only into a file that has it (SavedFileMatchesByteForByte: none is added).
+TEST_F(SettingsFile, TheMonitorsKeyIsReadAsANumberAndKeptOnlyWhereTheFileHasIt)
+{
+    const std::string key = cp932("全ﾓﾆﾀｰ");
+    store(key + "=0.9\r\n");
+    settings.AllMonitors = 7;
+    load();
+    EXPECT_EQ(settings.AllMonitors, 0); // the integer part, as the other flags
+    ASSERT_TRUE(SaveSettings(settings, {}, location, fs, codec).ok);
+    EXPECT_NE(fs.contents(kBeside)->find(key + "= 0\r\n"), std::string::npos);
+    store("");
+    load();
+    EXPECT_EQ(settings.AllMonitors, 1);
+}
+
 TEST_F(SettingsFile, ClosedProgramFolderFallsBackToThePerUserFileWhichThenWins)
 {
     store(cp932("画像のｻｲｽﾞ") + "=0\r\nforeign=kept\r\n");
