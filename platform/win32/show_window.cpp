@@ -262,8 +262,12 @@ void ShowHost::layOutMonitors(std::vector<show::Rect> others)
 {
     std::vector<show::Rect> shown;
     if (others != otherAreas_ || others.size() != others_.size()) {
-        // Another arrangement: every other monitor's show starts anew at its new place.
+        // Another arrangement: every other monitor's show starts anew at its new place, its
+        // desktop copy taken with nothing of ours over that monitor.
         others_.clear();
+        if (covers_ != nullptr) {
+            covers_->clear();
+        }
         otherAreas_ = std::move(others);
         const int count = int(otherAreas_.size()) + 1;
         form_.setMonitorPlace({0, count});

@@ -1,6 +1,7 @@
 // Shows on several monitors: which pictures each monitor takes from the one show order, how
 // a monitor's show follows the primary's folder scan, and each show laid out for its own size.
 #include "show_rig.h"
+#include "../startup/fake_file_system.h"
 
 #include <gtest/gtest.h>
 
@@ -161,30 +162,19 @@ TEST(ShowMonitors, WithOnePictureAllShowItAndWithNoneEachShowsItsOwnDesktop)
 // takes its pictures from the primary's catalogue.
 TEST(ShowMonitors, AnotherMonitorWaitsForThePrimarysScanAndSharesItsOrder)
 {
-    class Folder final : public FileSystem {
-    public:
-        char separator() const override { return '/'; }
-        std::vector<FoundFile> findFiles(const std::string& pattern) override
-        {
-            if (pattern.substr(pattern.size() - 4) != ".bmp") return {};
-            return {{"a.bmp", AttrArchive}, {"b.bmp", AttrArchive}, {"c.bmp", AttrArchive}, {"d.bmp", AttrArchive}};
-        }
-        bool canOpenForReading(const std::string&) override { return false; }
-        bool fileExists(const std::string&) override { return false; }
-        FileRead readFile(const std::string&, std::size_t) override { return {}; }
-        bool replaceFile(const std::string&, std::string_view) override { return false; }
-        bool makeFolders(const std::string&) override { return false; }
-    };
     Show primary;
     std::vector<std::uint32_t> colours;
+    auto folder = std::make_shared<velmora::testing::FakeFileSystem>('/');
+    folder->addFolder("/p");
     for (int k = 0; k < 4; ++k) {
+        const std::string path = std::string("/p/") + char('a' + k) + ".bmp";
+        folder->addFile(path);
         colours.push_back(std::uint32_t(0x20 * (k + 1)) << 8);
-        primary.loader.pictures[std::string("/p/") + char('a' + k) + ".bmp"].picture =
-            solid(64, 48, 0, std::uint8_t(0x20 * (k + 1)), 0);
+        primary.loader.pictures[path].picture = solid(64, 48, 0, std::uint8_t(0x20 * (k + 1)), 0);
     }
     HeldScan source(primary.loader);
     Monitors monitors;
-    monitors.add(primary, 0, 2, 320, 240, &source, CatalogueScan{"/p", {1, 1, 1, 1}}, std::make_shared<Folder>());
+    monitors.add(primary, 0, 2, 320, 240, &source, CatalogueScan{"/p", {1, 1, 1, 1}}, folder);
     monitors.add(primary, 1, 2, 320, 240);
     for (int i = 0; i < 20; ++i) monitors.frame(primary);
     for (const auto& form : monitors.forms) {
