@@ -99,6 +99,7 @@ public:
         return text->substr(name.size() + 1);
     }
     std::size_t position() const { return pos_; }
+    std::size_t bytesLeft() const { return text_.size() - pos_; }
     bool atEnd() const { return pos_ == text_.size(); }
 
 private:
@@ -130,7 +131,7 @@ std::optional<ResumeEntry> parseEntry(LineReader& in)
     const auto nextValue = wholeNumber<std::size_t>(*next);
     const auto countValue = wholeNumber<std::size_t>(*count);
     if (!orderValue || (*orderValue != 0 && *orderValue != 1) || !nextValue || !countValue || *nextValue > *countValue ||
-        *countValue > 32767)
+        *countValue > in.bytesLeft() / 2) // each name takes a character and its line break at least
         return std::nullopt;
     entry.order = std::int16_t(*orderValue);
     entry.next = *nextValue;

@@ -41,7 +41,7 @@ struct ResumeState {
 std::string formatResumeState(const ResumeState& state);
 std::optional<ResumeState> parseResumeState(std::string_view bytes);
 
-// Far above 16 selections of 32767 names each; a larger file is not ours.
+// Far above 16 selections of 40000 names each; a larger file is not ours.
 inline constexpr std::size_t ResumeFileLimit = 64 * 1024 * 1024;
 
 // The round a show starts in: catalogue indexes (1..ImageCount) in the order of the whole round,

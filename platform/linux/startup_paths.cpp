@@ -24,6 +24,16 @@ std::string perUserFolder()
 
 } // namespace
 
+std::string stateFileLocation()
+{
+    // A relative XDG_STATE_HOME is to be ignored, as XDG_CONFIG_HOME.
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && xdg[0] == '/')
+        return std::string(xdg) + "/velmora/state";
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+        return std::string(home) + "/.local/state/velmora/state";
+    return {};
+}
+
 SettingsLocation settingsLocation(const std::string& explicitFile)
 {
     SettingsLocation location;
