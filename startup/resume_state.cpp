@@ -151,6 +151,10 @@ std::optional<ResumeEntry> parseEntry(LineReader& in)
 // places go to added pictures is a uniform choice, and so is their order.
 void appendMixedIn(const std::vector<int>& kept, std::vector<int> added, Random& random, std::vector<int>& out)
 {
+    if (added.empty()) {
+        out.insert(out.end(), kept.begin(), kept.end());
+        return;
+    }
     std::vector<bool> slotIsAdded(kept.size() + added.size(), false);
     std::fill(slotIsAdded.begin(), slotIsAdded.begin() + std::ptrdiff_t(added.size()), true);
     for (std::size_t i = slotIsAdded.size(); i > 1; --i) {
@@ -271,6 +275,7 @@ ResumedOrder resumeOrder(const Catalogue& catalogue, std::int16_t imageOrder, co
     }
 
     std::unordered_map<std::string_view, int> indexOf;
+    indexOf.reserve(std::size_t(count));
     for (int i = 1; i <= count; ++i)
         indexOf.emplace(nameAt(i), i);
     if (stored != nullptr && stored->order != 0) {

@@ -9,6 +9,7 @@
 #include "startup/show_sequence.h"
 
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -38,8 +39,8 @@ Outcome simulate(int starts, int pictures, bool remember, const std::string& sta
     Random lengths(2026);
     Outcome outcome;
     for (int s = 0; s < starts; ++s) {
-        Random random;
-        random.seedFromClock();
+        Random random(std::uint64_t(1000 + s)); // each start its own seed, as the clock would give
+
         MakeShowOrder(1, random, catalogue);
         auto keeper = std::make_unique<ResumeKeeper>(std::make_shared<posix::PosixFileSystem>(), stateFile);
         ShowSequence sequence = remember ? ShowSequence(settings, random, *keeper) : ShowSequence();
