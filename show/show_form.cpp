@@ -52,6 +52,17 @@ ShowForm::ShowForm(const Settings& settings, const Catalogue& catalogue, ShowSer
         ownSource_ = std::make_unique<LoadWhenTaken>(services_.loader);
         source_ = ownSource_.get();
     }
+    sequence_ = services_.sequence != nullptr ? services_.sequence : &ownSequence_;
+}
+
+// The catalogue is known (and has its ShowOrder): the sequence takes its order from it, unless
+// another monitor's show has already given it one.
+void ShowForm::beginSequence()
+{
+    sequence_->begin(catalogue_);
+    state_.PicCounter = 0;
+    showPosition_ = 0;
+    pictureStep_ = 0;
 }
 
 void ShowForm::Form_Load(int screenWidth, int screenHeight)
@@ -73,8 +84,7 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     if (services_.catalogueScan || leaderScanning()) {
         waiting = !startScan();
     } else if (catalogue_.ImageCount != 0) {
-        s.PicCounter = 0;
-        pictureStep_ = 0;
+        beginSequence();
         waiting = !LoadNextPicture(FirstPictureWaitMs);
     } else if (!services_.platform.copyDesktop(b.Master)) {
         fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
@@ -165,8 +175,7 @@ bool ShowForm::catalogueArrived(Catalogue found, int waitMs)
         if (services_.leader == nullptr) {
             MakeShowOrder(settings_.ImageOrder, services_.random, catalogue_);
         }
-        state_.PicCounter = 0;
-        pictureStep_ = 0;
+        beginSequence();
         return LoadNextPicture(waitMs);
     }
     catalogue_.ShowOrder.clear();
@@ -261,33 +270,28 @@ void ShowForm::Form_Resize(int screenWidth, int screenHeight)
 bool ShowForm::LoadNextPicture(int waitMs)
 {
     ShowState& s = state_;
-    const int position = std::max(nextPosition(), 1);
-    pictureStep_ = catalogue_.ImageCount > 0 ? (pictureStep_ + 1) % catalogue_.ImageCount : 0;
+    s.PicCounter += 1;
     // The wrap happens whatever becomes of the load.
-    s.PicCounter = position >= catalogue_.ImageCount ? 0 : position;
-    return composePicture(position, waitMs);
+    if (s.PicCounter >= catalogue_.ImageCount) {
+        s.PicCounter = 0;
+    }
+    showPosition_ = nextPosition();
+    pictureStep_ += 1;
+    return composePicture(showPosition_, waitMs);
 }
 
-int ShowForm::nextPosition() const
-{
-    return monitorPicturePosition(services_.monitor, pictureStep_, catalogue_.ImageCount);
-}
-
-// Whether the next round brings another picture. With one picture (or, on several monitors, as
-// many monitors as pictures) Master keeps its image and it is filtered again.
-bool ShowForm::changesPicture() const { return catalogue_.ImageCount > 1 && nextPosition() != masterPosition_; }
+std::int64_t ShowForm::nextPosition() const { return monitorPicturePosition(services_.monitor, pictureStep_); }
 
 // Asks the source for the picture at `position` of the show order unless it is already asked
 // for or ready. Only one picture is asked for at a time.
-void ShowForm::askFor(int position, bool coarseFirst)
+void ShowForm::askFor(std::int64_t position, bool coarseFirst)
 {
     if ((ready_ && readyPosition_ == position) || askedPosition_ == position) {
         return;
     }
     ready_.reset();
     readyPosition_ = 0;
-    const bool known = position >= 1 && std::size_t(position) < catalogue_.ShowOrder.size();
-    const int index = known ? catalogue_.ShowOrder[std::size_t(position)] : 0;
+    const int index = sequence_->pictureAt(position);
     if (index < 1 || std::size_t(index) >= catalogue_.ImageList.size()) {
         ready_ = LoadResult::failure("no such picture");
         readyPosition_ = position;
@@ -311,7 +315,7 @@ void ShowForm::askFor(int position, bool coarseFirst)
 // Whether the picture at `position` is ready in `ready_`, asking for it if need be: coarse first
 // while the show waits for its first picture. A coarse picture counts as ready; the whole one
 // stays asked for.
-bool ShowForm::pictureReady(int position, int waitMs)
+bool ShowForm::pictureReady(std::int64_t position, int waitMs)
 {
     askFor(position, state_.phase == ShowPhase::NotLoaded || state_.phase == ShowPhase::FirstPicture);
     if (askedPosition_ == position) {
@@ -331,7 +335,7 @@ bool ShowForm::pictureReady(int position, int waitMs)
 // Master black, while the picture is still being prepared. A coarse picture is placed as any
 // other (by the picture's own size, so it covers the same box), and the whole one is awaited
 // (`refining_`) before anything else is asked for.
-bool ShowForm::composePicture(int position, int waitMs)
+bool ShowForm::composePicture(std::int64_t position, int waitMs)
 {
     ShowBuffers& b = buffers_;
     masterPosition_ = position;
@@ -344,6 +348,7 @@ bool ShowForm::composePicture(int position, int waitMs)
     LoadResult loaded = std::move(*ready_);
     ready_.reset();
     readyPosition_ = 0;
+    sequence_->shown(position); // a picture that fails to load counts as shown: the show skips it
     refining_ = loaded.coarse;
     if (loaded.ok && !loaded.picture.empty()) {
         b.Pic_Orgn = std::move(loaded.picture);
@@ -355,7 +360,7 @@ bool ShowForm::composePicture(int position, int waitMs)
         placePicture();
     }
     // The next picture is read and decoded while this one is filtered.
-    if (changesPicture() && !refining_) {
+    if (catalogue_.ImageCount > 1 && !refining_) {
         askFor(nextPosition(), false);
     }
     return true;
@@ -490,8 +495,9 @@ void ShowForm::Timer3_Timer()
         if (now < s.pauseEndMs) {
             return;
         }
-        // The pause lasts until the next picture is ready; input is served meanwhile.
-        if (changesPicture()) {
+        // With 0 or 1 pictures Master keeps its image, which is filtered again. The pause
+        // lasts until the next picture is ready; input is served meanwhile.
+        if (catalogue_.ImageCount > 1) {
             if (!pictureReady(nextPosition(), 0)) {
                 return;
             }

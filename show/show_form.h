@@ -14,6 +14,7 @@
 #include "startup/catalogue.h"
 #include "startup/random.h"
 #include "startup/settings.h"
+#include "startup/show_sequence.h"
 
 #include <array>
 #include <cstdint>
@@ -60,8 +61,11 @@ struct ShowServices {
     // `scanFiles` (used from the source's thread only). The catalogue given is then empty.
     std::optional<CatalogueScan> catalogueScan = {};
     std::shared_ptr<FileSystem> scanFiles = {};
-    // Which monitor this show runs on, of how many: it picks its pictures from the show order
-    // by that (monitorPicturePosition).
+    // The order the pictures come in, shared by the shows of every monitor; none: the
+    // catalogue's ShowOrder over and over.
+    ShowSequence* sequence = nullptr;
+    // Which monitor this show runs on, of how many: the positions of the sequence it takes
+    // (monitorPicturePosition).
     MonitorPlace monitor = {};
     // The primary monitor's show, for the show of another monitor: its catalogue and show
     // order are this one's too (taken once its scan is done). It must be loaded first.
@@ -193,12 +197,12 @@ private:
     bool catalogueArrived(Catalogue found, int waitMs);
     void showFirstPicture();
     void layOutTiles();
-    bool composePicture(int position, int waitMs);
+    void beginSequence();
+    bool composePicture(std::int64_t position, int waitMs);
     void placePicture();
-    void askFor(int position, bool coarseFirst);
-    bool pictureReady(int position, int waitMs);
-    int nextPosition() const;
-    bool changesPicture() const;
+    void askFor(std::int64_t position, bool coarseFirst);
+    bool pictureReady(std::int64_t position, int waitMs);
+    std::int64_t nextPosition() const;
     bool leaderScanning() const;
     std::optional<Catalogue> takeScannedCatalogue(int waitMs);
     void startTile();
@@ -221,13 +225,18 @@ private:
     // Changed areas kept apart while their union would be mostly unchanged pixels (a reveal
     // frame that ends one tile and starts another far away); at most a few.
     std::vector<Rect> dirty_;
-    int masterPosition_ = 0; // position in ShowOrder of the picture composed on Master
-    int pictureStep_ = 0;    // how many pictures this monitor has taken, modulo ImageCount
+    // Positions count the pictures of the sequence from 1 and never wrap; the sequence maps
+    // them to catalogue indexes. This show takes every `monitor.count`-th of them.
+    std::int64_t showPosition_ = 0;   // the picture LoadNextPicture composed last
+    std::int64_t masterPosition_ = 0; // the picture composed on Master
+    std::int64_t pictureStep_ = 0;    // how many pictures this show has taken
     PictureSize orgnOwn_;    // Pic_Orgn's own size, whatever size it was decoded at
     std::unique_ptr<PictureSource> ownSource_; // when the services bring none
     PictureSource* source_ = nullptr;
-    int askedPosition_ = 0;  // asked of the source and not yet taken whole; 0: none
-    int readyPosition_ = 0;  // `ready_` holds this picture; 0: none
+    std::int64_t askedPosition_ = 0; // asked of the source and not yet taken whole; 0: none
+    std::int64_t readyPosition_ = 0; // `ready_` holds this picture; 0: none
+    ShowSequence ownSequence_;       // when the services bring none
+    ShowSequence* sequence_ = nullptr;
     std::optional<LoadResult> ready_;
     bool refining_ = false;   // Master holds a coarse picture; the whole one is still asked for
     bool scanning_ = false;   // the catalogue is being scanned

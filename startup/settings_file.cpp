@@ -69,7 +69,7 @@ std::vector<std::string> allKeys()
     std::vector<std::string> keys{std::string(SettingsKey::ImageOrder), std::string(SettingsKey::ImageSize),
                                   std::string(SettingsKey::FilterMode), std::string(SettingsKey::ImageFolder),
                                   std::string(SettingsKey::BgmKind),    std::string(SettingsKey::BgmRepeat),
-                                  std::string(SettingsKey::BgmFile), std::string(SettingsKey::AllMonitors)};
+                                  std::string(SettingsKey::BgmFile)};
     for (int i = 0; i < 4; ++i)
         keys.push_back(imageKindKey(i));
     return keys;
@@ -220,6 +220,7 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
     number(SettingsKey::BgmKind, 0, integerPartToInt16, settings.BgmKind);
     number(SettingsKey::BgmRepeat, 0, integerPartToInt16, settings.BgmRepeat);
     number(SettingsKey::AllMonitors, 1, integerPartToInt16, settings.AllMonitors);
+    number(SettingsKey::Resume, 1, integerPartToInt16, settings.Resume);
 
     settings.BgmFile = spelling.text(doc, SettingsKey::BgmFile);
     if (!settings.BgmFile.empty() && FileExists(fs, settings.BgmFile))
@@ -293,9 +294,6 @@ SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const Se
         setNumber(SettingsKey::BgmRepeat, settings.BgmRepeat);
         if (musicBytes)
             doc.setValue(SettingsSection, spelling.key(SettingsKey::BgmFile), *musicBytes);
-        // The dialog has no control for it: a file gets the line only once the user writes it.
-        if (doc.value(SettingsSection, spelling.key(SettingsKey::AllMonitors)).has_value())
-            setNumber(SettingsKey::AllMonitors, settings.AllMonitors);
 
         if (target == location.perUserFile(sep) && !fs.makeFolders(location.perUserFolder)) {
             result.error = "the per-user settings folder cannot be created";

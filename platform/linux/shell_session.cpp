@@ -79,6 +79,10 @@ ShowSession::ShowSession(StartupState& state)
       music_(state.settings, devices_.mci, devices_.sound)
 {
     engine_.random = &sharedRandom();
+    if (const std::string file = posix::stateFileLocation(); state.settings.Resume != 0 && !file.empty()) {
+        resumeKeeper_ = std::make_unique<ResumeKeeper>(std::make_shared<posix::PosixFileSystem>(), file);
+        sequence_ = std::make_unique<ShowSequence>(state.settings, sharedRandom(), *resumeKeeper_);
+    }
 }
 
 std::unique_ptr<show::ShowForm> ShowSession::makeForm(show::ShowPlatform& platform, show::MonitorPlace place,
@@ -88,13 +92,14 @@ std::unique_ptr<show::ShowForm> ShowSession::makeForm(show::ShowPlatform& platfo
     if (place.index != 0) {
         otherPictures_.push_back(std::make_unique<show::PictureWorker>(createPlatformPictureLoader()));
         show::ShowServices services{platform, *loader_, silent_, sharedRandom(), engine_, otherPictures_.back().get()};
+        services.sequence = sequence_.get();
         services.monitor = place;
         services.leader = leader;
         return std::make_unique<show::ShowForm>(state_.settings, state_.catalogue, services,
                                                 state_.commandLine.empty());
     }
     show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_, &pictures_,
-                                state_.catalogueScan, std::make_shared<posix::PosixFileSystem>()};
+                                state_.catalogueScan, std::make_shared<posix::PosixFileSystem>(), sequence_.get()};
     services.monitor = place;
     return std::make_unique<show::ShowForm>(state_.settings, state_.catalogue, services,
                                             state_.commandLine.empty());

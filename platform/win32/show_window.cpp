@@ -12,6 +12,8 @@
 #include "platform/win32/show_surface.h"
 #include "platform/win32/startup_win32.h"
 #include "show/show_form.h"
+#include "startup/resume_keeper.h"
+#include "startup/show_sequence.h"
 
 #include <windows.h>
 #include <windowsx.h>
@@ -69,6 +71,15 @@ PasswordVerdict Win32ExitSystem::verifyScreenSavePassword()
     return verdict;
 }
 
+std::unique_ptr<ResumeKeeper> makeResumeKeeper(const Settings& settings)
+{
+    const std::string file = stateFileLocation();
+    if (settings.Resume == 0 || file.empty()) {
+        return nullptr;
+    }
+    return std::make_unique<ResumeKeeper>(std::make_shared<Win32FileSystem>(), file);
+}
+
 // Sets, resets or kills the window's timers 1..4 to what the show wants now.
 void syncShowTimers(HWND window, const show::ShowForm& form, std::int64_t now, std::array<UINT, TimerCount + 1>& set)
 {
@@ -101,7 +112,7 @@ class ShowHost;
 class MonitorShow {
 public:
     MonitorShow(ShowHost& host, StartupState& state, const show::Rect& area, show::MonitorPlace place,
-                const show::ShowForm& leader, PictureLoader& loader);
+                const show::ShowForm& leader, PictureLoader& loader, ShowSequence* sequence);
     ~MonitorShow();
     MonitorShow(const MonitorShow&) = delete;
     MonitorShow& operator=(const MonitorShow&) = delete;
@@ -168,6 +179,9 @@ private:
     music::win32::Win32MusicDevices devices_;
     music::BackgroundMusic music_;
     Win32ShowPlatform platform_;
+    // With the 続きから setting on: where the show stopped, read and written off the frames.
+    std::unique_ptr<ResumeKeeper> resumeKeeper_;
+    std::unique_ptr<ShowSequence> sequence_;
     show::ShowForm form_;
     Win32ExitSystem exitSystem_;
     ShowExit exit_;
@@ -191,9 +205,12 @@ ShowHost::ShowHost(StartupState& state, const std::vector<show::Rect>& otherMoni
       loader_(createPlatformPictureLoader()),
       pictures_(createPlatformPictureLoader()),
       music_(state.settings, devices_.mci, devices_.sound),
+      resumeKeeper_(makeResumeKeeper(state.settings)),
+      sequence_(resumeKeeper_ ? std::make_unique<ShowSequence>(state.settings, sharedRandom(), *resumeKeeper_) : nullptr),
       form_(state.settings, state.catalogue,
             placed(show::ShowServices{platform_, *loader_, music_, sharedRandom(), filters::sharedFilterEngine(),
-                                      &pictures_, state.catalogueScan, std::make_shared<Win32FileSystem>()},
+                                      &pictures_, state.catalogueScan, std::make_shared<Win32FileSystem>(),
+                                      sequence_.get()},
                    {0, int(otherMonitors.size()) + 1}, nullptr),
             state.commandLine.empty()),
       exit_(exitSystem_, state),
@@ -273,7 +290,8 @@ void ShowHost::layOutMonitors(std::vector<show::Rect> others)
         form_.setMonitorPlace({0, count});
         for (std::size_t i = 0; i < otherAreas_.size(); ++i) {
             auto monitor =
-                std::make_unique<MonitorShow>(*this, state_, otherAreas_[i], show::MonitorPlace{int(i) + 1, count}, form_, *loader_);
+                std::make_unique<MonitorShow>(*this, state_, otherAreas_[i], show::MonitorPlace{int(i) + 1, count},
+                                                         form_, *loader_, sequence_.get());
             if (monitor->open()) {
                 others_.push_back(std::move(monitor));
             }
@@ -472,13 +490,13 @@ void ShowHost::stopCore()
 constexpr const wchar_t* MonitorWindowClass = L"VelmoraMonitorShow";
 
 MonitorShow::MonitorShow(ShowHost& host, StartupState& state, const show::Rect& area, show::MonitorPlace place,
-                         const show::ShowForm& leader, PictureLoader& loader)
+                         const show::ShowForm& leader, PictureLoader& loader, ShowSequence* sequence)
     : host_(host),
       area_(area),
       pictures_(createPlatformPictureLoader()),
       form_(state.settings, state.catalogue,
             placed(show::ShowServices{platform_, loader, music_, sharedRandom(), filters::sharedFilterEngine(),
-                                      &pictures_},
+                                      &pictures_, {}, {}, sequence},
                    place, &leader),
             state.commandLine.empty())
 {
@@ -593,6 +611,9 @@ void ShowHost::unloadAndEnd()
     exit_.Form_QueryUnload();
     if (fineTimer_) {
         timeEndPeriod(TimerResolutionMs);
+    }
+    if (resumeKeeper_ != nullptr) {
+        resumeKeeper_->flush(ResumeKeeper::FinalWriteWaitMs); // no destructor runs after ExitProcess
     }
     // At once, even from inside a filter's yield: nothing of the show is left to finish.
     // The windows go with the process; hiding them one by one first can take seconds on

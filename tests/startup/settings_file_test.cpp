@@ -21,7 +21,7 @@ TEST_F(SettingsFile, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
     const auto line = [&](const char* key, const char* value) { return cp932(key) + "=" + value + "\r\n"; };
     store(line("画像のｻｲｽﾞ", "2.5") + line("ﾌｨﾙﾀ区分", "1.5") + line("画像ﾁｪﾝｼﾞ", "-0.5") +
           line("画像種類_0", "abc") + line("画像種類_1", "2") + line("画像種類_2", "1.9") +
-          line("BGMﾘﾋﾟｰﾄ", "70000"));
+          line("BGMﾘﾋﾟｰﾄ", "70000") + line("続きから", "0") + line("全ﾓﾆﾀｰ", "0.9"));
     settings.ImageKinds = {2, 0, 0, 0};
     settings.BgmRepeat = 5;
     load();
@@ -32,6 +32,20 @@ TEST_F(SettingsFile, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
     // the last kind, missing, takes the default.
     EXPECT_EQ(settings.ImageKinds, (std::array<std::int16_t, 4>{2, 2, 1, 1}));
     EXPECT_EQ(settings.BgmRepeat, 5);
+    EXPECT_EQ(settings.Resume, 0);
+    EXPECT_EQ(settings.AllMonitors, 0);
+
+    // The keys are ours and read only: a save keeps their lines as they were, and a file
+    // without them means "on".
+    settings.Resume = 1;
+    settings.AllMonitors = 1;
+    ASSERT_TRUE(SaveSettings(settings, {"", "0"}, location, fs, codec).ok);
+    EXPECT_NE(fs.contents(kBeside)->find(line("続きから", "0")), std::string::npos);
+    EXPECT_NE(fs.contents(kBeside)->find(line("全ﾓﾆﾀｰ", "0.9")), std::string::npos);
+    store("");
+    load();
+    EXPECT_EQ(settings.Resume, 1);
+    EXPECT_EQ(settings.AllMonitors, 1);
 }
 
 TEST_F(SettingsFile, StoredPathsAreDecodedAndKeptWhereTheyExistAndDroppedWhereNot)
@@ -79,22 +93,6 @@ TEST_F(SettingsFile, SavedFileMatchesByteForByte)
                                  line("画像種類_1", " 0") + line("画像種類_2", " 1") + line("画像種類_3", " 1") +
                                  line("BGM区分", " 2") + line("BGMﾘﾋﾟｰﾄ", " 3") + line("BGMﾌｧｲﾙ", cp932("D:\\曲.mp3"));
     EXPECT_EQ(*fs.contents(kBeside), expected);
-}
-
-// The key has no control in the dialog: missing it means every monitor, and a save writes it
-// only into a file that has it (SavedFileMatchesByteForByte: none is added).
-TEST_F(SettingsFile, TheMonitorsKeyIsReadAsANumberAndKeptOnlyWhereTheFileHasIt)
-{
-    const std::string key = cp932("全ﾓﾆﾀｰ");
-    store(key + "=0.9\r\n");
-    settings.AllMonitors = 7;
-    load();
-    EXPECT_EQ(settings.AllMonitors, 0); // the integer part, as the other flags
-    ASSERT_TRUE(SaveSettings(settings, {}, location, fs, codec).ok);
-    EXPECT_NE(fs.contents(kBeside)->find(key + "= 0\r\n"), std::string::npos);
-    store("");
-    load();
-    EXPECT_EQ(settings.AllMonitors, 1);
 }
 
 TEST_F(SettingsFile, ClosedProgramFolderFallsBackToThePerUserFileWhichThenWins)
