@@ -15,7 +15,7 @@ mkdir -p "$work/pictures"
 python3 "$check" make-picture 1024 768 "$work/pictures/a.bmp"
 python3 "$check" make-picture 800 600 "$work/pictures/b.bmp"
 python3 "$check" write-ini "$work/velmora.ini" utf-8 "[Section]" "画像ﾁｪﾝｼﾞ= 0" "画像のｻｲｽﾞ= 1" "ﾌｨﾙﾀ区分= 1" \
-  "画像のﾌｫﾙﾀﾞ=$work/pictures"
+  "画像のﾌｫﾙﾀﾞ=$work/pictures" "続きから= 0" # every start at the first picture
 xdotool mousemove 200 200
 
 both_start() { shot start && head_shows check-start 0 start >/dev/null && head_shows check-start 1 start >/dev/null; }
