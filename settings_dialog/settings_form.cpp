@@ -26,18 +26,8 @@ std::string nameOf(const std::string& path, char separator)
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// Img_Opt / Img_Ra by a setting's value; other values have no picture to look up.
-Face faceFor(int value)
-{
-    switch (value) {
-    case 0:
-        return Face::Off;
-    case 1:
-        return Face::On;
-    default:
-        return Face::None;
-    }
-}
+// A kind flag is on only at 1: any other stored value shows unticked, so a click can tick it.
+Face tickFor(int value) { return value == 1 ? Face::On : Face::Off; }
 
 // The three attribute passes of a folder scan, in order: plain files, then archived, then
 // read-only ones.
@@ -126,7 +116,7 @@ void SettingsForm::fillPictureArea()
     lbl_PreSize.clear();
     Folder_Path = settings_.ImageFolder;
     for (std::size_t i = 0; i < Img_Kind.size(); ++i)
-        Img_Kind[i] = faceFor(settings_.ImageKinds[i]);
+        Img_Kind[i] = tickFor(settings_.ImageKinds[i]);
 }
 
 // List_1 from the catalogue's names, the count when there are any.
@@ -147,8 +137,8 @@ void SettingsForm::toggleKind(int index)
 {
     assert(index >= 0 && index < int(Img_Kind.size()));
     auto& kind = settings_.ImageKinds[std::size_t(index)];
-    kind = std::int16_t(kind ^ 1);
-    Img_Kind[std::size_t(index)] = faceFor(kind);
+    kind = std::int16_t(kind == 1 ? 0 : 1);
+    Img_Kind[std::size_t(index)] = tickFor(kind);
     platform_.pumpMessages();
     if (ended)
         return; // the window went away while it was served
@@ -274,12 +264,17 @@ void SettingsForm::List_1_Click()
     request.fitHeight = 100;
     LoadResult decoded = platform_.pictureLoader().load(path, request);
     if (!decoded.ok || decoded.picture.empty()) {
-        // Nothing of the previous picture stays under the new name.
+        // Nothing of the previous picture stays under the new name. The label is 100 pixels
+        // wide: it says only that the picture did not load; the decoder's own words go to
+        // the tooltip.
         clearThumbnail();
-        lbl_PreSize = decoded.ok ? std::string("picture holds no image") : decoded.error;
+        lbl_PreSize = text::PictureNotLoaded;
+        lbl_PreSize_Tip = List_1[std::size_t(*List_1_Selected)] + ": " +
+                          (decoded.ok ? std::string("the picture holds no image") : decoded.error);
         platform_.busyPointer(false);
         return;
     }
+    lbl_PreSize_Tip.clear();
     PictureSize own = decoded.ownSize;
     if (own.width <= 0 || own.height <= 0)
         own = {decoded.picture.width(), decoded.picture.height()};

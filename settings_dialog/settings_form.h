@@ -127,7 +127,8 @@ public:
     std::vector<std::string> List_1;      // file names, no folder
     std::optional<int> List_1_Selected;   // index into List_1
     std::string lbl_Kei;                  // the list's count, or empty
-    std::string lbl_PreSize;              // "640 * 480" of the clicked picture
+    std::string lbl_PreSize;              // "640 * 480" of the clicked picture, or a short failure
+    std::string lbl_PreSize_Tip;          // the failure in full (file and reason), shown on hover
     std::string Folder_Path;              // becomes ImageFolder on save
     std::string lbl_Fname;                // the music file
     RepeatBox BGM_Repeat;

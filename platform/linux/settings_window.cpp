@@ -112,6 +112,8 @@ private:
     static gboolean onButtonRelease(GtkWidget*, GdkEventButton* event, gpointer self);
     static gboolean onGrabBroken(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean onMotion(GtkWidget*, GdkEventMotion* event, gpointer self);
+    static gboolean onQueryTooltip(GtkWidget*, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
+                                   gpointer self);
     static void onListRealized(GtkWidget* list, gpointer self);
     static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
     static void onDestroy(GtkWidget*, gpointer self);
@@ -224,6 +226,8 @@ void SettingsWindow::createWidgets()
     g_signal_connect(canvas_, "button-press-event", G_CALLBACK(&SettingsWindow::onButtonPress), this);
     g_signal_connect(canvas_, "button-release-event", G_CALLBACK(&SettingsWindow::onButtonRelease), this);
     g_signal_connect(canvas_, "grab-broken-event", G_CALLBACK(&SettingsWindow::onGrabBroken), this);
+    gtk_widget_set_has_tooltip(canvas_, TRUE);
+    g_signal_connect(canvas_, "query-tooltip", G_CALLBACK(&SettingsWindow::onQueryTooltip), this);
     gtk_fixed_put(GTK_FIXED(fixed), canvas_, 0, 0);
 
     const auto place = [&](GtkWidget* widget, const L::Rect& at) {
@@ -385,6 +389,17 @@ gboolean SettingsWindow::onMotion(GtkWidget* canvas, GdkEventMotion* event, gpoi
     return FALSE;
 }
 
+// The size label's full story when a picture did not load.
+gboolean SettingsWindow::onQueryTooltip(GtkWidget*, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
+                                        gpointer self)
+{
+    const auto& tip = static_cast<SettingsWindow*>(self)->form_.lbl_PreSize_Tip;
+    if (keyboard || tip.empty() || !L::PreSize.contains(x, y))
+        return FALSE;
+    gtk_tooltip_set_text(tooltip, tip.c_str());
+    return TRUE;
+}
+
 void SettingsWindow::onListRealized(GtkWidget* list, gpointer self)
 {
     auto* window = static_cast<SettingsWindow*>(self);
@@ -478,7 +493,12 @@ void SettingsWindow::paint(cairo_t* cr)
 
     drawText(cr, form_.lbl_Kei, L::Kei, Ink, PANGO_ALIGN_RIGHT);
     drawText(cr, T::CountSuffix, L::KeiSuffix, Ink, PANGO_ALIGN_LEFT);
+    // Clipped to its label: whatever it says stays off the panel's edge.
+    cairo_save(cr);
+    cairo_rectangle(cr, L::PreSize.x, L::PreSize.y, L::PreSize.w, L::PreSize.h);
+    cairo_clip(cr);
     drawText(cr, form_.lbl_PreSize, L::PreSize, Ink, PANGO_ALIGN_LEFT);
+    cairo_restore(cr);
     drawThumbnail(cr);
     drawField(cr, L::FolderPath, form_.Folder_Path, false);
     drawText(cr, T::RepeatLabel, L::RepeatLabel, form_.BGM_Repeat.enabled ? Ink : Muted, PANGO_ALIGN_LEFT);

@@ -14,6 +14,7 @@
 
 #include <windows.h>
 #include <windowsx.h>
+#include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
 
@@ -278,6 +279,7 @@ private:
     void placeControls();
     void syncControls();
     void syncPanels(bool listChanged);
+    void syncTooltip();
     void drawThumbnail(HDC dc);
     void onMouseDown(int x, int y);
     void onMouseUp();
@@ -287,7 +289,7 @@ private:
     void TileBackground(HDC dc, const L::Rect& box);
     void drawPanel(HDC dc, const L::Rect& box);
     void drawSkin(HDC dc, SkinPicture picture, const L::Rect& at);
-    void drawText(HDC dc, std::string_view text, const L::Rect& at, COLORREF colour, UINT format);
+    void drawText(HDC dc, std::string_view text, const L::Rect& at, COLORREF colour, UINT format, bool clip = false);
     void drawChoices(HDC dc, const auto& choices, const auto& faces, const std::array<std::string_view, 2>*,
                      SkinPicture off, SkinPicture on);
     void drawField(HDC dc, const L::Rect& at, const std::string& text, UINT format);
@@ -305,6 +307,8 @@ private:
     HWND list_ = nullptr;
     WNDPROC listBaseProc_ = nullptr;
     HWND repeat_ = nullptr;
+    HWND tooltip_ = nullptr; // the size label's full text when a picture did not load
+    std::wstring tooltipText_;
     std::array<HWND, L::FilterButtons + 1> filterButtons_{};
     UINT dpi_ = BaseDpi;
     GdiObject<HFONT> font_;
@@ -482,6 +486,31 @@ void DialogWindow::createControls()
     repeat_ = child(L"COMBOBOX", WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, RepeatId);
     for (int i = 1; i <= L::FilterButtons; ++i)
         filterButtons_[std::size_t(i)] = child(L"BUTTON", BS_PUSHBUTTON, FilterButtonId + i, std::to_wstring(i).c_str());
+
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance,
+                               nullptr);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.lpszText = tooltipText_.data();
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// The tip over the size label: its rectangle at this DPI and the form's text (none: no tip).
+void DialogWindow::syncTooltip()
+{
+    if (tooltip_ == nullptr)
+        return;
+    tooltipText_ = widen(form_.lbl_PreSize_Tip);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = hwnd_;
+    tool.rect = form_.lbl_PreSize_Tip.empty() ? RECT{} : scaled(L::PreSize);
+    SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = tooltipText_.data();
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void DialogWindow::applyDpi(UINT dpi)
@@ -537,6 +566,7 @@ void DialogWindow::placeControls()
     place(repeat_, L::Repeat, scale(RepeatDropHeight));
     for (int i = 1; i <= L::FilterButtons; ++i)
         place(filterButtons_[std::size_t(i)], L::FilterButton(i));
+    syncTooltip();
 }
 
 // Puts the form's list, repeat box and enabled flags into the real controls; the repeat
@@ -566,6 +596,7 @@ void DialogWindow::syncPanels(bool listChanged)
         if ((IsWindowEnabled(button) != FALSE) != enabled)
             EnableWindow(button, enabled);
     }
+    syncTooltip();
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -699,7 +730,7 @@ void DialogWindow::paint(HDC target, const RECT& area)
 
     drawText(dc.get(), form_.lbl_Kei, L::Kei, Ink, DT_RIGHT);
     drawText(dc.get(), T::CountSuffix, L::KeiSuffix, Ink, 0);
-    drawText(dc.get(), form_.lbl_PreSize, L::PreSize, Ink, 0);
+    drawText(dc.get(), form_.lbl_PreSize, L::PreSize, Ink, 0, true); // never past its label
     drawThumbnail(dc.get());
     drawField(dc.get(), L::FolderPath, form_.Folder_Path, DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS);
     drawText(dc.get(), T::RepeatLabel, L::RepeatLabel, form_.BGM_Repeat.enabled ? Ink : Muted, 0);
@@ -792,7 +823,7 @@ void DialogWindow::drawSkin(HDC dc, SkinPicture picture, const L::Rect& at)
     BitBlt(dc, scale(at.x), scale(at.y), info.bmWidth, info.bmHeight, from.get(), 0, 0, SRCCOPY);
 }
 
-void DialogWindow::drawText(HDC dc, std::string_view text, const L::Rect& at, COLORREF colour, UINT format)
+void DialogWindow::drawText(HDC dc, std::string_view text, const L::Rect& at, COLORREF colour, UINT format, bool clip)
 {
     if (text.empty())
         return;
@@ -800,7 +831,7 @@ void DialogWindow::drawText(HDC dc, std::string_view text, const L::Rect& at, CO
     SetTextColor(dc, colour);
     std::wstring wide = widen(text);
     const UINT lines = (format & DT_WORDBREAK) != 0 ? 0 : DT_SINGLELINE;
-    DrawTextW(dc, wide.data(), int(wide.size()), &r, format | lines | DT_NOPREFIX | DT_NOCLIP);
+    DrawTextW(dc, wide.data(), int(wide.size()), &r, format | lines | DT_NOPREFIX | (clip ? 0 : DT_NOCLIP));
 }
 
 void DialogWindow::drawChoices(HDC dc, const auto& choices, const auto& faces,

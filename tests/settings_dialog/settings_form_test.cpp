@@ -33,8 +33,8 @@ TEST_F(DialogFixture, WithoutASettingsFileTheDefaultsAreSelected)
     EXPECT_EQ(filterButtonsEnabled(), 0);
 }
 
-// Stored values no choice has, saved back by "設定"; a button acts on its release only after
-// its own press.
+// Stored values no choice has, saved back by "設定" (a kind box shows them unticked); a
+// button acts on its release only after its own press.
 TEST_F(DialogFixture, StoredValuesOutsideTheChoicesShowNoFaceAndAreSavedBackByTheSaveButtonsOwnRelease)
 {
     const std::string stored = "[Section]\r\n" + cp932("画像ﾁｪﾝｼﾞ") + "=2\r\n" + cp932("画像種類_1") + "= 2\r\n" +
@@ -42,7 +42,7 @@ TEST_F(DialogFixture, StoredValuesOutsideTheChoicesShowNoFaceAndAreSavedBackByTh
     fs.addFile(kBeside, stored);
     open();
     EXPECT_EQ(form->Img_SR, (std::array{Face::None, Face::None}));
-    EXPECT_EQ(form->Img_Kind, (std::array{Face::On, Face::None, Face::On, Face::On}));
+    EXPECT_EQ(form->Img_Kind, (std::array{Face::On, Face::Off, Face::On, Face::On}));
     EXPECT_TRUE(form->BGM_Repeat.enabled); // audio CD
     EXPECT_EQ(form->BGM_Repeat.text, "12");
 
@@ -63,4 +63,21 @@ TEST_F(DialogFixture, StoredValuesOutsideTheChoicesShowNoFaceAndAreSavedBackByTh
     EXPECT_NE(written.find(cp932("画像ﾁｪﾝｼﾞ") + "= 2\r\n"), std::string::npos) << written;
     EXPECT_NE(written.find(cp932("画像種類_1") + "= 2\r\n"), std::string::npos) << written;
     EXPECT_NE(written.find(cp932("BGMﾘﾋﾟｰﾄ") + "= 12\r\n"), std::string::npos) << written;
+}
+
+// A kind flag is on only at 1: any other stored value is unticked, a click ticks it, and the
+// next click unticks it again (it never wanders between values that are all unticked).
+TEST_F(DialogFixture, AKindBoxWithAStrayValueIsUntickedAndTheFirstClickTicksIt)
+{
+    fs.addFile(kBeside, "[Section]\r\n" + cp932("画像種類_0") + "= 2\r\n" + cp932("画像種類_3") + "= -1\r\n");
+    open();
+    EXPECT_EQ(form->Img_Kind, (std::array{Face::Off, Face::On, Face::On, Face::Off}));
+    for (const int box : {0, 3}) {
+        form->Img_Kind_MouseDown(box);
+        EXPECT_EQ(settings.ImageKinds[std::size_t(box)], 1) << box;
+        EXPECT_EQ(form->Img_Kind[std::size_t(box)], Face::On) << box;
+        form->lbl_Kind_MouseDown(box);
+        EXPECT_EQ(settings.ImageKinds[std::size_t(box)], 0) << box;
+        EXPECT_EQ(form->Img_Kind[std::size_t(box)], Face::Off) << box;
+    }
 }
