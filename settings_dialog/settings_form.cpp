@@ -95,13 +95,7 @@ void SettingsForm::Form_Load()
 
 void SettingsForm::fillMusicArea()
 {
-    Img_BGM.fill(Face::Off);
-    Img_Button[4].enabled = false;
-    BGM_Repeat.enabled = false;
-    if (settings_.BgmKind >= 0 && settings_.BgmKind < 3)
-        Img_BGM[std::size_t(settings_.BgmKind)] = Face::On;
-    BGM_Repeat.enabled = settings_.BgmKind == 1;
-    Img_Button[4].enabled = settings_.BgmKind == 2;
+    showMusicChoice(settings_.BgmKind);
     BGM_Repeat.text = repeatText(settings_.BgmRepeat);
     BGM_Repeat.entries.clear();
     for (int track = 0; track <= RepeatTracks; ++track)
@@ -323,11 +317,19 @@ void SettingsForm::chooseTwo(std::array<Face, 2>& images, std::int16_t& setting,
 void SettingsForm::chooseMusic(int index)
 {
     assert(index >= 0 && index < 3);
-    Img_BGM.fill(Face::Off);
-    Img_BGM[std::size_t(index)] = Face::On;
-    BGM_Repeat.enabled = index == 1;
-    Img_Button[4].enabled = index == 2;
+    showMusicChoice(index);
     settings_.BgmKind = std::int16_t(index); // the repeat value and the file name stay
+}
+
+// The music choice's face, and the one control it uses: the repeat box for the audio CD, the
+// file button for file music. A stored kind outside the three selects no face.
+void SettingsForm::showMusicChoice(int kind)
+{
+    Img_BGM.fill(Face::Off);
+    if (kind >= 0 && kind < int(Img_BGM.size()))
+        Img_BGM[std::size_t(kind)] = Face::On;
+    BGM_Repeat.enabled = kind == 1;
+    Img_Button[4].enabled = kind == 2;
 }
 
 void SettingsForm::lbl_Button_MouseDown(int index)

@@ -148,6 +148,7 @@ public:
 private:
     void chooseTwo(std::array<Face, 2>& images, std::int16_t& setting, int index);
     void chooseMusic(int index);
+    void showMusicChoice(int kind);
     void toggleKind(int index);
     void scanFolder(const std::string& folder);
     struct Listing;

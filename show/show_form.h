@@ -186,6 +186,7 @@ private:
     bool pictureReady(int position, int waitMs);
     int positionAfter(int position) const;
     void startTile();
+    void advanceEffect();
     void changePictureDone();
     void RevealPicture();
     bool revealStep(bool paintedOverInFrame);

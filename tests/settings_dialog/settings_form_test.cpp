@@ -81,3 +81,28 @@ TEST_F(DialogFixture, AKindBoxWithAStrayValueIsUntickedAndTheFirstClickTicksIt)
         EXPECT_EQ(form->Img_Kind[std::size_t(box)], Face::Off) << box;
     }
 }
+
+// The repeat box serves only the audio CD and the file button only file music, whether the
+// choice comes from the file or from a click.
+TEST_F(DialogFixture, EachMusicChoiceEnablesOnlyItsOwnControlAtLoadAndOnAClick)
+{
+    const auto expectChoice = [&](int kind, const std::string& how) {
+        std::array<Face, 3> faces{Face::Off, Face::Off, Face::Off};
+        faces[std::size_t(kind)] = Face::On;
+        EXPECT_EQ(form->Img_BGM, faces) << how;
+        EXPECT_EQ(form->BGM_Repeat.enabled, kind == 1) << how;
+        EXPECT_EQ(form->Img_Button[4].enabled, kind == 2) << how;
+    };
+    fs.addFile("C:\\song.mp3");
+    for (int stored = 0; stored < 3; ++stored) {
+        fs.addFile(kBeside, "[Section]\r\n" + cp932("BGM区分") + "= " + std::to_string(stored) + "\r\n" +
+                                cp932("BGMﾌｧｲﾙ") + "=C:\\song.mp3\r\n");
+        open();
+        expectChoice(stored, "stored " + std::to_string(stored));
+        for (const int clicked : {2, 0, 1, 2}) {
+            form->Img_BGM_MouseDown(clicked);
+            expectChoice(clicked, "clicked " + std::to_string(clicked));
+            EXPECT_EQ(settings.BgmKind, clicked);
+        }
+    }
+}
