@@ -10,6 +10,8 @@ preview SHOT X Y PIC           the preview box of the window whose canvas is at 
                                exactly PIC at its corner (--explain says where not)
 region-is SHOT X Y RX RY PIC   the window whose canvas is at X, Y shows exactly PIC with its
                                corner at RX, RY (canvas pixels at 96 DPI)
+canvas-is SHOT X Y CANVAS MASK  the window whose canvas is at X, Y shows the core's CANVAS
+                               exactly wherever MASK is white (velmora-canvas writes both)
 same-region A B X Y RX RY W H  the screens A and B agree in that rectangle of the canvas
 faces SHOT X Y NUM DEN FX FY on|off ...
                                the option faces with corners FX, FY (canvas at 96 DPI, scaled
@@ -93,6 +95,23 @@ def preview(shot, ox, oy, picture, explain=False, corner=PREVIEW_AT):
     if bad and explain:
         print(f"{len(bad)} of {w * h} pixels differ; first: " + "; ".join(bad[:5]))
     return not bad
+
+
+def canvas_is(shot, ox, oy, canvas, mask):
+    sw, _, pixels = read_ppm(shot)
+    w, h, want = read_bmp(canvas)
+    _, _, where = read_bmp(mask)
+    compared, bad = 0, []
+    for y in range(h):
+        for x in range(w):
+            if where[y][x] != (255, 255, 255):
+                continue
+            compared += 1
+            at = ((oy + y) * sw + ox + x) * 3
+            if tuple(pixels[at:at + 3]) != want[y][x]:
+                bad.append(f"({x},{y}) is {tuple(pixels[at:at + 3])}, not {want[y][x]}")
+    print(f"{compared} canvas pixels compared, {len(bad)} differ" + ("; first: " + "; ".join(bad[:5]) if bad else ""))
+    return compared > w * h // 2 and not bad
 
 
 def same_region(shot_a, shot_b, ox, oy, x, y, w, h):
@@ -225,6 +244,8 @@ def main(command, *args):
     elif command == "region-is":
         return preview(args[0], int(args[1]), int(args[2]), args[5], "--explain" in args,
                        (int(args[3]), int(args[4])))
+    elif command == "canvas-is":
+        return canvas_is(args[0], int(args[1]), int(args[2]), args[3], args[4])
     elif command == "same-region":
         return same_region(args[0], args[1], *map(int, args[2:8]))
     elif command == "faces":

@@ -111,6 +111,18 @@ expect_region() {
   eventually 10 region_shows "$@" || fail "the canvas does not show $(basename "$1") at $2, $3"
 }
 
+# The window shows the core's canvas for the settings file $1 (in $work) wherever it has no
+# text or native control: the command after $1 (velmora-canvas, run in $work) draws it.
+expect_core_canvas() {
+  local settings_file="$1"
+  shift
+  cp -r "$skin" "$work/skin"
+  (cd "$work" && "$@" skin "$settings_file" canvas.bmp mask.bmp) || fail "velmora-canvas failed"
+  canvas_shows() { shot screen && python3 "$check" canvas-is "$work/screen.ppm" "$origin_x" "$origin_y" "$work/canvas.bmp" "$work/mask.bmp"; }
+  eventually 10 canvas_shows || { canvas_shows; fail "the window does not show the core's canvas"; }
+  echo "ok: the window shows the core's canvas"
+}
+
 # With the size label showing a picture's size, selects (by the command given) a picture that
 # does not load: the label then says so in place of the size, and nothing of it reaches past
 # its right edge (up to the filter buttons' panel).

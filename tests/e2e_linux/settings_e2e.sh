@@ -5,7 +5,8 @@
 #             per-user file (code page 932, as a new file is) and ends the program
 #   keep      an explicit UTF-8 file (--ini) keeps its encoding and a stored value the
 #             window does not touch (画像ﾁｪﾝｼﾞ= 2); a kind stored as 2 shows unticked and one
-#             click ticks it; the per-user file is not written
+#             click ticks it; the per-user file is not written; the window's canvas is
+#             the core's (velmora-canvas, beside velmora-fx) but for texts and controls
 #   cancel    "ｷｬﾝｾﾙ" after changes writes nothing
 #   close     the close box (as a window manager sends it) after changes writes nothing
 #   panels    the system's folder chooser lists the folder in scan order; the first entry
@@ -63,6 +64,7 @@ keep)
   python3 "$check" write-ini "$work/mine.ini" utf-8 "[Section]" "画像ﾁｪﾝｼﾞ= 2" "画像のｻｲｽﾞ= 1" "ﾌｨﾙﾀ区分= 1" \
     "画像のﾌｫﾙﾀﾞ=" "画像種類_0= 1" "画像種類_1= 2" "画像種類_2= 1" "画像種類_3= 1" "BGM区分= 0" "BGMﾘﾋﾟｰﾄ= 0" "BGMﾌｧｲﾙ="
   start_dialog "$velmora" --settings --ini "$work/mine.ini"
+  expect_core_canvas mine.ini "$(dirname "$fx")/velmora-canvas"
   expect_region "$skin/check_off.bmp" 220 224
   click_at 226 230 # "*.gif" (face)
   expect_region "$skin/check_on.bmp" 220 224

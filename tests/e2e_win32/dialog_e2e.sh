@@ -3,6 +3,8 @@
 #   save, dpi144  the window is centred at its size, the faces show the file and follow clicks
 #                 on faces and captions; a save that cannot be written is reported and the
 #                 window stays; a kind stored as -1 shows unticked and one click ticks it;
+#                 the canvas is the core's (velmora-canvas.exe, beside velmora-fx.exe) but for
+#                 texts and controls;
 #                 "設定" released outside its face then writes the exact bytes
 #                 (the file's own lines kept, missing keys appended), at 96 and 144 DPI
 #   discard       a show or a second window refused while the window is open; "ｷｬﾝｾﾙ", the
@@ -61,7 +63,12 @@ save | dpi144)
   # As the file says: sequential, full screen, random filters, no music.
   expect_faces 564 52 on 564 72 off 564 128 off 564 148 on 564 256 off 564 276 on 136 396 on 136 376 off 136 416 off ||
     fail "the faces do not show the settings file"
-  [ "$scale_num" -ne 1 ] || expect_region "$skin/check_off.bmp" 220 244
+  if [ "$scale_num" -eq 1 ]; then
+    cp "$(dirname "$3")/velmora-canvas.exe" "$work/velmora-canvas.exe"
+    cp "$settings" "$work/canvas.ini"
+    expect_core_canvas canvas.ini wine ./velmora-canvas.exe
+    expect_region "$skin/check_off.bmp" 220 244
+  fi
   choose_options
   expect_faces 564 52 off 564 72 on 564 128 on 564 148 off 564 256 on 564 276 off 136 396 off 136 376 on 136 416 off ||
     fail "the faces do not follow the clicks"
