@@ -62,19 +62,19 @@ public:
 
     void run();
 
-    // dialog::DialogPlatform
+    // dialog::DialogPlatform: GTK's loop, pointer and dialogs.
     void pumpMessages() override;
+    void endProgram() override;
     void busyPointer(bool busy) override;
-    PictureLoader& pictureLoader() override { return *loader_; }
     std::optional<dialog::ScreenPoint> cursorPosition() override;
     // The window manager animates windows opening and closing itself.
     void zoomOpen(dialog::ScreenPoint) override {}
     void zoomClose(dialog::ScreenPoint) override {}
-    void messageBox(std::string_view text) override;
     std::optional<std::string> browseForFolder(std::string_view prompt) override;
     std::optional<std::string> openFile(std::string_view filterName, std::string_view patterns,
                                         std::string_view title) override;
-    void endProgram() override;
+    void messageBox(std::string_view text) override;
+    PictureLoader& pictureLoader() override { return *loader_; }
 
 private:
     void loadSkin();
