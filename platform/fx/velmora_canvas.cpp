@@ -4,6 +4,7 @@
 //   velmora-canvas SKIN_FOLDER SETTINGS_FILE CANVAS.bmp MASK.bmp
 #include "platform/fx/picture_files.h"
 #include "settings_dialog/dialog_canvas.h"
+#include "settings_dialog/headless_dialog.h"
 #include "settings_dialog/settings_form.h"
 #include "show/drawing.h"
 
@@ -28,24 +29,6 @@ using PlatformCodec = win32::Cp932Codec;
 using PlatformFiles = posix::PosixFileSystem;
 using PlatformCodec = posix::IconvCodec;
 #endif
-
-// A window that is never shown: Form_Load asks only for the pointer and the opening animation.
-class NoWindow final : public dialog::DialogPlatform {
-public:
-    void pumpMessages() override {}
-    void busyPointer(bool) override {}
-    PictureLoader& pictureLoader() override { std::terminate(); }
-    std::optional<dialog::ScreenPoint> cursorPosition() override { return std::nullopt; }
-    void zoomOpen(dialog::ScreenPoint) override {}
-    void zoomClose(dialog::ScreenPoint) override {}
-    void messageBox(std::string_view) override {}
-    std::optional<std::string> browseForFolder(std::string_view) override { return std::nullopt; }
-    std::optional<std::string> openFile(std::string_view, std::string_view, std::string_view) override
-    {
-        return std::nullopt;
-    }
-    void endProgram() override {}
-};
 
 // Texts are drawn with each system's font, so their boxes and a margin for the font's
 // overhang and smoothing are left out of the comparison, as are the native controls.
@@ -72,7 +55,7 @@ int run(int argc, char** argv)
     Catalogue catalogue;
     const SettingsLocation location{{}, {}, argv[2]};
     LoadSettings(location, files, codec, settings, catalogue);
-    NoWindow window;
+    dialog::HeadlessDialog window;
     dialog::SettingsForm form(settings, catalogue, window, dialog::SettingsStore{location, files, codec});
     form.Form_Load();
 
