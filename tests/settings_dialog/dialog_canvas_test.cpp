@@ -1,10 +1,9 @@
 // The settings window's canvas as the core draws it, on a skin of plain colours. That both
-// views show exactly this canvas is checked on the real windows (settings_e2e.sh keep,
-// dialog_e2e.sh save).
+// views show exactly this canvas, and keep the size label's text inside it, is checked on the
+// real windows (settings_e2e.sh keep and panels, dialog_e2e.sh save and panels).
 #include "dialog_fixture.h"
 
 #include "settings_dialog/dialog_canvas.h"
-#include "settings_dialog/dialog_text.h"
 
 using namespace velmora;
 using namespace velmora::dialog;
@@ -79,32 +78,4 @@ TEST_F(DialogFixture, TheCanvasShowsTheFormsFacesAndTheBackgroundWhereAStoredVal
         EXPECT_EQ(at(canvas, field.x + field.w - 1, field.y + field.h - 1), rgb(colour::PanelEdge));
         EXPECT_EQ(at(canvas, field.x + 1, field.y + 1), rgb(colour::FieldFill));
     }
-}
-
-TEST_F(DialogFixture, CanvasTextsKeepTheSizeLabelInsideItsBoxAndGreyWhatCannotBeUsed)
-{
-    open();
-    form->List_1 = {"broken.jpg"};
-    form->List_1_Selected = 0;
-    form->List_1_Click();
-    const std::vector<CanvasText> texts = canvasTexts(*form);
-    const auto find = [&](std::string_view text) {
-        const auto it = std::find_if(texts.begin(), texts.end(), [&](const CanvasText& t) { return t.text == text; });
-        return it == texts.end() ? nullptr : &*it;
-    };
-    const CanvasText* size = find(text::PictureNotLoaded);
-    ASSERT_NE(size, nullptr);
-    EXPECT_EQ(size->clip->x, L::PreSize.x);
-    EXPECT_EQ(size->clip->w, L::PreSize.w);
-    // No music: the repeat box's label and the file button's caption are greyed.
-    EXPECT_EQ(rgb(find(text::RepeatLabel)->colour), rgb(colour::Muted));
-    EXPECT_EQ(rgb(find(text::Button[4])->colour), rgb(colour::Muted));
-    EXPECT_EQ(rgb(find(text::Button[2])->colour), rgb(colour::Ink));
-    form->Img_BGM_MouseDown(1); // the audio CD: its repeat box can be used
-    const std::vector<CanvasText> withCd = canvasTexts(*form);
-    const auto repeat = std::find_if(withCd.begin(), withCd.end(), [](const CanvasText& t) { return t.text == text::RepeatLabel; });
-    ASSERT_NE(repeat, withCd.end());
-    EXPECT_EQ(rgb(repeat->colour), rgb(colour::Ink));
-    // Empty texts (the count, the folder, the music file) are not there to draw.
-    EXPECT_TRUE(std::none_of(withCd.begin(), withCd.end(), [](const CanvasText& t) { return t.text.empty(); }));
 }
