@@ -206,6 +206,7 @@ private:
     bool leaderScanning() const;
     std::optional<Catalogue> takeScannedCatalogue(int waitMs);
     void startTile();
+    void advanceEffect();
     void changePictureDone();
     void RevealPicture();
     bool revealStep(bool paintedOverInFrame);
