@@ -16,6 +16,8 @@ x11_key='HKCU\Software\Wine\X11 Driver'
 wineserver -k 2>/dev/null || true
 on_exit+=('wine reg delete "$x11_key" /v UseXRandR /f >/dev/null 2>&1; wineserver -k 2>/dev/null')
 wine reg add "$x11_key" /v UseXRandR /t REG_SZ /d N /f >/dev/null 2>&1
+# A desktop process started along with the key's writer may have read the monitors without it.
+wineserver -k 2>/dev/null || true
 
 # Two pictures, each the size of one monitor, drawn there 1:1: the first of the show order on
 # the primary, the second on the other one.
