@@ -75,6 +75,36 @@ constexpr bool sharesExact()
 }
 static_assert(sharesExact<16>() && sharesExact<32>() && sharesExact<42>());
 
+// The weights of the shares for later rows, each once: a pixel's share of each is worked out
+// once and gathered by every target with that weight.
+struct Weights {
+    std::array<std::int32_t, 8> weight{};
+    std::size_t count = 0;
+    constexpr std::size_t indexOf(std::int32_t w) const
+    {
+        std::size_t i = 0;
+        while (weight[i] != w) {
+            ++i;
+        }
+        return i;
+    }
+};
+
+template <const auto& Shares>
+constexpr Weights lowerWeights = [] {
+    Weights w;
+    for (const Share& s : Shares) {
+        bool seen = false;
+        for (std::size_t i = 0; i < w.count; ++i) {
+            seen = seen || w.weight[i] == s.weight;
+        }
+        if (s.row > 0 && !seen) {
+            w.weight[w.count++] = s.weight;
+        }
+    }
+    return w;
+}();
+
 // What one pixel's level decides: the shares for the next two pixels of its row, and the
 // pixel's error * 2 + 1 when it turns white (+ 0 when black).
 struct Outcome {
@@ -144,10 +174,13 @@ FilterResult diffuse(FilterEngine& e)
     // gathered for the row, and its errors (zero in the margins and past the picture).
     constexpr int Slots = InFlight + MaxRows - 1;
     std::vector<std::int16_t> gathered(Slots * stride, 0);
-    std::vector<std::int16_t> errors(Slots * stride, 0);
+    // A row's share of each lower weight at each column (zero in the margins and past the picture).
+    constexpr Weights weights = lowerWeights<Shares>;
+    std::vector<std::int16_t> parts(Slots * weights.count * stride, 0);
     std::vector<std::uint8_t> grey(InFlight * padded, 0);
     std::vector<std::int16_t> codes(InFlight * padded, 0);
     auto slot = [&](int y) { return std::size_t(y % Slots) * stride + Margin; };
+    auto part = [&](int y, std::size_t w) { return parts.data() + (std::size_t(y % Slots) * weights.count + w) * stride + Margin; };
     e.yieldRow();
 
     const std::int64_t mean = meanGrayLevel(e);
@@ -166,18 +199,23 @@ FilterResult diffuse(FilterEngine& e)
     }
     e.yieldRow();
 
-    // Row y's codes for columns [x0, x1) become its output pixels and its errors, and the
+    // Row y's codes for columns [x0, x1) become its output pixels and its shares, and the
     // shares for the rows below whose every source is now known are gathered into them.
     auto finish = [&](int y, int lane, std::ptrdiff_t x0, std::ptrdiff_t x1) {
         const std::int16_t* code = codes.data() + std::size_t(lane) * padded;
-        std::int16_t* err = errors.data() + slot(y);
         std::uint8_t* out = e.Pix_Work.row(y);
         const std::ptrdiff_t real = std::min<std::ptrdiff_t>(x1, W);
         for (std::ptrdiff_t x = x0; x < real; ++x) {
             storeTone(out + 4 * x, (code[x] & 1) != 0);
-            err[x] = std::int16_t(code[x] >> 1);
         }
-        std::fill(err + std::max(x0, real), err + x1, std::int16_t(0));
+        for (std::size_t w = 0; w < weights.count; ++w) {
+            std::int16_t* p = part(y, w);
+            const auto weight = std::int16_t(weights.weight[w]);
+            for (std::ptrdiff_t x = x0; x < real; ++x) {
+                p[x] = share<Divisor>(std::int16_t((code[x] >> 1) * weight));
+            }
+            std::fill(p + std::max(x0, real), p + x1, std::int16_t(0));
+        }
         // Targets up to x1 - 3 draw on errors up to x1 - 1; the last stretch finishes the row.
         const std::ptrdiff_t t0 = std::max<std::ptrdiff_t>(x0 - Margin, 0);
         const std::ptrdiff_t t1 = x1 == std::ptrdiff_t(padded) ? x1 : x1 - Margin;
@@ -193,7 +231,7 @@ FilterResult diffuse(FilterEngine& e)
                         [&] {
                             constexpr Share s = Shares[k];
                             if constexpr (s.row == Below) {
-                                sum += share<Divisor>(std::int16_t(err[t - s.dx] * s.weight));
+                                sum += part(y, weights.indexOf(s.weight))[t - s.dx];
                             }
                         }(),
                         ...);
