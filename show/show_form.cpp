@@ -3,6 +3,7 @@
 
 #include "show/effect_table.h"
 #include "show/flip.h"
+#include "show/picture_formats.h"
 #include "startup/rounding.h"
 
 #include <algorithm>
@@ -341,20 +342,12 @@ void ShowForm::placePicture()
         return; // Master stays black for this round
     }
     const bool fullScreen = settings_.ImageSize != 0;
-    const float w0 = float(orgnOwn_.width);
-    const float h0 = float(orgnOwn_.height);
-
-    float dW = w0;
-    float dH = h0;
+    float dW = float(orgnOwn_.width);
+    float dH = float(orgnOwn_.height);
     if (fullScreen) {
-        // Scaled by the longer side; the screen's own shape is not considered.
-        if (w0 > h0) {
-            dW = s.ScreenW;
-            dH = h0 * s.ScreenW / w0;
-        } else {
-            dW = w0 * s.ScreenH / h0;
-            dH = s.ScreenH;
-        }
+        const loading::Extent fitted = loading::fittedExtent(orgnOwn_, s.ScreenW, s.ScreenH);
+        dW = fitted.width;
+        dH = fitted.height;
     }
     const int x = toPixels((s.ScreenW - dW) / 2);
     const int y = toPixels((s.ScreenH - dH) / 2);
