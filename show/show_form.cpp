@@ -114,9 +114,12 @@ bool ShowForm::startScan()
     const std::int64_t start = services_.platform.nowMilliseconds();
     ShowBuffers& b = buffers_;
     try {
-        desktopAtStart_.resize(b.Master.width(), b.Master.height());
-        if (!services_.platform.copyDesktop(desktopAtStart_)) {
-            desktopAtStart_ = Picture();
+        // A platform that keeps the desktop is asked only if the folder turns out empty.
+        if (!services_.platform.desktopKept()) {
+            desktopAtStart_.resize(b.Master.width(), b.Master.height());
+            if (!services_.platform.copyDesktop(desktopAtStart_)) {
+                desktopAtStart_ = Picture();
+            }
         }
     } catch (const std::bad_alloc&) {
         desktopAtStart_ = Picture(); // an empty folder then shows black
@@ -147,7 +150,11 @@ bool ShowForm::catalogueArrived(Catalogue found, int waitMs)
         return LoadNextPicture(waitMs);
     }
     catalogue_.ShowOrder.clear();
-    blockCopy(buffers_.Master, 0, 0, desktop.width(), desktop.height(), desktop, 0, 0);
+    if (services_.platform.desktopKept()) {
+        services_.platform.copyDesktop(buffers_.Master); // Master stays black without one
+    } else {
+        blockCopy(buffers_.Master, 0, 0, desktop.width(), desktop.height(), desktop, 0, 0);
+    }
     return true;
 }
 

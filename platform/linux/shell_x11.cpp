@@ -279,10 +279,75 @@ bool x11WindowTitled(std::string_view titleUtf8)
     return titledBelow(display.get(), DefaultRootWindow(display.get()), titleUtf8, netWmName, utf8, 0);
 }
 
-bool captureRootWindow(int x, int y, int width, int height, Picture& target)
+struct DesktopSnapshot::Parts {
+    DisplayHandle display;
+    Pixmap pixmap = 0;
+    PixelLayout layout;
+    show::Rect readable; // the part on the root window, relative to the area's corner
+};
+
+std::unique_ptr<DesktopSnapshot> DesktopSnapshot::take(int x, int y, int width, int height)
 {
-    const DisplayHandle display(XOpenDisplay(nullptr));
-    return display && captureRoot(display.get(), x, y, width, height, target);
+    auto parts = std::make_unique<Parts>();
+    parts->display.reset(XOpenDisplay(nullptr));
+    ::Display* display = parts->display.get();
+    if (display == nullptr) {
+        return nullptr;
+    }
+    const Window root = DefaultRootWindow(display);
+    XWindowAttributes rootAttributes{};
+    if (XGetWindowAttributes(display, root, &rootAttributes) == 0) {
+        return nullptr;
+    }
+    const std::optional<PixelLayout> layout = layoutFor(display, rootAttributes);
+    const show::Rect readable =
+        show::intersect({x, y, width, height}, {0, 0, rootAttributes.width, rootAttributes.height});
+    if (!layout || readable.empty()) {
+        return nullptr;
+    }
+    ErrorTrap trap;
+    parts->pixmap = XCreatePixmap(display, root, unsigned(readable.width), unsigned(readable.height),
+                                  unsigned(rootAttributes.depth));
+    XGCValues values{};
+    values.subwindow_mode = IncludeInferiors; // the windows on the desktop, not just its background
+    const GC gc = XCreateGC(display, parts->pixmap, GCSubwindowMode, &values);
+    XCopyArea(display, root, parts->pixmap, gc, readable.x, readable.y, unsigned(readable.width),
+              unsigned(readable.height), 0, 0);
+    XFreeGC(display, gc);
+    // The copy is made before the show's window (on another connection) can cover the desktop.
+    XSync(display, False);
+    if (lastXError != 0) {
+        XFreePixmap(display, parts->pixmap);
+        return nullptr;
+    }
+    parts->layout = *layout;
+    parts->readable = {readable.x - x, readable.y - y, readable.width, readable.height};
+    return std::unique_ptr<DesktopSnapshot>(new DesktopSnapshot(std::move(parts)));
+}
+
+DesktopSnapshot::DesktopSnapshot(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+
+DesktopSnapshot::~DesktopSnapshot() { XFreePixmap(parts_->display.get(), parts_->pixmap); }
+
+bool DesktopSnapshot::copyInto(Picture& target) const
+{
+    const show::Rect& r = parts_->readable;
+    ErrorTrap trap;
+    XImage* image =
+        XGetImage(parts_->display.get(), parts_->pixmap, 0, 0, unsigned(r.width), unsigned(r.height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return false;
+    }
+    Picture part;
+    // A pixmap's image has no colour masks of its own: they are the root window's visual's.
+    const bool ok = unpackPixels(reinterpret_cast<const std::uint8_t*>(image->data), image->bytes_per_line,
+                                 parts_->layout, r.width, r.height, part);
+    XDestroyImage(image);
+    if (!ok) {
+        return false;
+    }
+    show::blockCopy(target, r.x, r.y, r.width, r.height, part, 0, 0);
+    return true;
 }
 
 int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& startup, ShowSession& session,
