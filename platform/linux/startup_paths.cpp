@@ -56,12 +56,19 @@ void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, S
     if (!settings.ImageFolder.empty())
         return; // a folder set up, even an empty one (that shows the desktop)
 
-    // The folder is the daemon's for this run only; the file is never written.
-    if (run.daemon && !run.daemon->imageDirectory.empty() && FolderExists(fs, run.daemon->imageDirectory)) {
-        settings.ImageFolder = run.daemon->imageDirectory;
-        BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
-        return;
+    // The daemon's image settings as its own image hacks read them. Its folder is used for
+    // this run only (the file is never written), and an empty one shows the desktop copy.
+    if (run.daemon && run.daemon->chooseRandomImages && !run.daemon->imageDirectory.empty()) {
+        if (FolderExists(fs, run.daemon->imageDirectory)) {
+            settings.ImageFolder = run.daemon->imageDirectory;
+            BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
+            return;
+        }
+        messages << "velmora: there is no folder " << run.daemon->imageDirectory << " (the daemon's imageDirectory)\n";
     }
+    // Pictures from files switched off in the daemon: only the desktop copy, when allowed.
+    if (run.daemon && !run.daemon->chooseRandomImages && run.daemon->grabDesktopImages)
+        return;
     // No folder at all gives the samples, and the folder stays "none".
     if (const std::string samples = findSampleFolder(); !samples.empty())
         BuildImageList(samples, settings.ImageKinds, fs, catalogue, later);

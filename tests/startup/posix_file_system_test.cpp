@@ -1,5 +1,6 @@
 // The POSIX file system on a real temporary folder: Windows-style wildcards and the
 // attribute mapping the catalogue relies on.
+#include "platform/linux/home_path.h"
 #include "platform/linux/startup_linux.h"
 #include "startup/catalogue.h"
 
@@ -157,6 +158,74 @@ TEST_F(TempFolder, TheDaemonsFolderOnlyWhenNeitherTheOptionsNorTheFileNameOne)
     EXPECT_EQ(load(run).first, "");
     run.daemon = posix::parseDaemonPreferences("imageDirectory: ~/gone\n", root);
     EXPECT_EQ(load(run).first, "");
+}
+
+TEST(HomePath, OnlyALeadingTildeAloneOrBeforeASlashIsTheHome)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"~", "/home/u"},        {"~/", "/home/u/"},         {"~/Pictures/x.jpg", "/home/u/Pictures/x.jpg"},
+        {"~user/x", "~user/x"},  {"/srv/~/x", "/srv/~/x"},   {"x~/y", "x~/y"},
+        {"", ""},                {"~~/x", "~~/x"}};
+    for (const auto& [written, read] : cases)
+        EXPECT_EQ(posix::expandHome(written, "/home/u"), read) << written;
+    EXPECT_EQ(posix::expandHome("~/x", "/home/u/"), "/home/u/x");
+    EXPECT_EQ(posix::expandHome("~/x", "/"), "/x");
+    EXPECT_EQ(posix::expandHome("~", "/"), "/");
+    // No usable home: the path stays as written rather than becoming relative to somewhere.
+    EXPECT_EQ(posix::expandHome("~/x", ""), "~/x");
+    EXPECT_EQ(posix::expandHome("~/x", "relative"), "~/x");
+}
+
+// "~" wherever a user writes a path: the settings file's folder and music, the options, and
+// the daemon's imageDirectory; a folder that is not there is said once before the fallback.
+TEST_F(TempFolder, TildePathsAreTheHomeAndMissingFoldersAreReportedOnce)
+{
+    ::mkdir((root + "/mine").c_str(), 0755);
+    touch("mine/m.jpg");
+    touch("song.mp3");
+    const char* savedHome = std::getenv("HOME");
+    const std::string oldHome = savedHome ? savedHome : "";
+    ::setenv("HOME", root.c_str(), 1);
+    posix::IconvCodec codec;
+    const auto load = [&](const posix::RunSettings& run, std::string* said = nullptr) {
+        Settings settings;
+        Catalogue catalogue;
+        std::ostringstream messages;
+        posix::loadRunSettings(run, fs, codec, settings, catalogue, messages);
+        if (said)
+            *said = messages.str();
+        return std::pair{settings, catalogue.ImageCount};
+    };
+    const std::string ini = touch("v.ini", "[Section]\n画像のﾌｫﾙﾀﾞ=~/mine\nBGM区分=2\nBGMﾌｧｲﾙ=~/song.mp3\n");
+    auto [settings, count] = load({posix::settingsLocation(ini), {}, {}});
+    EXPECT_EQ(settings.ImageFolder, root + "/mine");
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(settings.BgmFile, root + "/song.mp3");
+    EXPECT_EQ(settings.BgmKind, 2);
+
+    posix::RunSettings run{posix::settingsLocation(touch("gone.ini", "[Section]\n画像のﾌｫﾙﾀﾞ=~/gone\n")), {}, {}};
+    run.daemon = posix::parseDaemonPreferences("imageDirectory: ~/mine\n", root);
+    std::string said;
+    EXPECT_EQ(load(run, &said).first.ImageFolder, root + "/mine"); // the daemon's, after the file's is gone
+    EXPECT_EQ(said, "velmora: there is no folder " + root + "/gone (the settings file's folder)\n");
+    ASSERT_FALSE(posix::setOverride("folder", "~/nowhere", run.overrides));
+    ASSERT_FALSE(posix::setOverride("music", "~/song.mp3", run.overrides));
+    EXPECT_EQ(run.overrides.bgmFile, root + "/song.mp3");
+    run.location = posix::settingsLocation();
+    run.daemon = posix::parseDaemonPreferences("imageDirectory: ~/lost\n", root);
+    EXPECT_EQ(load(run, &said).first.ImageFolder, "");
+    EXPECT_EQ(said, "velmora: there is no folder " + root + "/nowhere\n" + "velmora: there is no folder " + root +
+                        "/lost (the daemon's imageDirectory)\n");
+
+    // The daemon's image settings as its image hacks read them: with chooseRandomImages off
+    // its folder is not used, and with grabbing allowed only the desktop copy is left.
+    run.overrides = {};
+    run.daemon = posix::parseDaemonPreferences("imageDirectory: ~/mine\nchooseRandomImages: False\n", root);
+    EXPECT_GT(load(run).second, 0); // the samples
+    EXPECT_EQ(load(run).first.ImageFolder, "");
+    run.daemon->grabDesktopImages = true;
+    EXPECT_EQ(load(run).second, 0);
+    ::setenv("HOME", oldHome.c_str(), 1);
 }
 
 // An explicit settings file round-trips through iconv; one of a few megabytes (long
