@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -29,7 +30,11 @@ struct TempFolder : ::testing::Test {
         std::string pattern = ::testing::TempDir() + "velmora-fs-XXXXXX";
         root = ::mkdtemp(pattern.data());
     }
-    ~TempFolder() override { std::system(("rm -rf '" + root + "'").c_str()); }
+    ~TempFolder() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
     std::string touch(const std::string& name, const std::string& bytes = "x")
     {
         std::ofstream(root + "/" + name) << bytes;
@@ -57,10 +62,10 @@ TEST_F(TempFolder, CatalogueSkipsHiddenSpecialAndDanglingEntries)
     touch(".hidden.bmp");
     ::mkfifo((root + "/pipe.jpg").c_str(), 0644);
     ::mkdir((root + "/folder.bmp").c_str(), 0755);
-    ::symlink("nowhere", (root + "/dangling.wmf").c_str());
-    ::symlink("b.JPG", (root + "/link.jpg").c_str());
-    ::symlink("folder.bmp", (root + "/link-to-folder.gif").c_str());
-    ::symlink("pipe.jpg", (root + "/link-to-pipe.wmf").c_str());
+    ASSERT_EQ(::symlink("nowhere", (root + "/dangling.wmf").c_str()), 0);
+    ASSERT_EQ(::symlink("b.JPG", (root + "/link.jpg").c_str()), 0);
+    ASSERT_EQ(::symlink("folder.bmp", (root + "/link-to-folder.gif").c_str()), 0);
+    ASSERT_EQ(::symlink("pipe.jpg", (root + "/link-to-pipe.wmf").c_str()), 0);
     touch("other.png");
     Catalogue c;
     BuildImageList(root, {1, 1, 1, 1}, fs, c);
@@ -265,7 +270,7 @@ TEST_F(TempFolder, ExplicitSettingsFilesRoundTripLargeOnesAreReadAndTooLargeOnes
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_FALSE(fs.replaceFile(root + "/missing/f", "a"));
 
-    ::truncate(file.c_str(), off_t(SettingsFileLimit) + 1);
+    ASSERT_EQ(::truncate(file.c_str(), off_t(SettingsFileLimit) + 1), 0);
     const std::string problem = LoadSettings(posix::settingsLocation(file), fs, codec, settings, catalogue);
     EXPECT_NE(problem.find("larger than 16 MB"), std::string::npos) << problem;
     EXPECT_EQ(settings.ImageFolder, "");
