@@ -1,7 +1,7 @@
 # Run by `cmake --install` (and cpack): the manual pages and the changelog, filled in with
 # the prefix being installed to and compressed as Debian ships them (gzip -9n: no name or
 # time inside, so the same sources give the same bytes).
-set(velmora_root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+set(velmora_root "${CMAKE_INSTALL_PREFIX}") # file(INSTALL) puts DESTDIR in front itself
 if(IS_ABSOLUTE "${VELMORA_DATADIR}")
   set(VELMORA_SAMPLES "${VELMORA_DATADIR}/velmora/samples")
 else()
