@@ -2,11 +2,15 @@
 # the prefix being installed to and compressed as Debian ships them (gzip -9n: no name or
 # time inside, so the same sources give the same bytes).
 set(velmora_root "${CMAKE_INSTALL_PREFIX}") # file(INSTALL) puts DESTDIR in front itself
-if(IS_ABSOLUTE "${VELMORA_DATADIR}")
-  set(VELMORA_SAMPLES "${VELMORA_DATADIR}/velmora/samples")
-else()
-  set(VELMORA_SAMPLES "${CMAKE_INSTALL_PREFIX}/${VELMORA_DATADIR}/velmora/samples")
-endif()
+function(velmora_installed_path out path)
+  if(IS_ABSOLUTE "${path}")
+    set(${out} "${path}" PARENT_SCOPE)
+  else()
+    set(${out} "${CMAKE_INSTALL_PREFIX}/${path}" PARENT_SCOPE)
+  endif()
+endfunction()
+velmora_installed_path(VELMORA_SAMPLES "${VELMORA_DATADIR}/velmora/samples")
+velmora_installed_path(VELMORA_HELPER "${VELMORA_HELPER_DIR}/velmora-wmf")
 
 function(velmora_install_gzipped template folder name)
   configure_file("${template}" "${VELMORA_WORK}/${name}" @ONLY)
