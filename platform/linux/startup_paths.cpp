@@ -1,6 +1,7 @@
 // Where the Linux program's settings file and state file live, and the settings load behind Main.
 #include "platform/linux/startup_linux.h"
 
+#include "platform/linux/home_path.h"
 #include "startup/catalogue.h"
 
 #include <cstdlib>
@@ -18,8 +19,8 @@ std::string xdgVelmoraFolder(const char* variable, const char* underHome)
 {
     if (const char* xdg = std::getenv(variable); xdg && xdg[0] == '/')
         return std::string(xdg) + "/velmora";
-    if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        return std::string(home) + "/" + underHome + "/velmora";
+    if (const std::string underHomeFolder = expandHome(std::string("~/") + underHome); underHomeFolder[0] == '/')
+        return underHomeFolder + "/velmora";
     return {};
 }
 
