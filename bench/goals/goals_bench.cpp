@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -90,7 +92,11 @@ struct Folder {
             ::close(::open((path + "/" + name).c_str(), O_CREAT | O_WRONLY, 0644));
         }
     }
-    ~Folder() { std::system(("rm -rf '" + path + "'").c_str()); }
+    ~Folder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
 };
 
 // The catalogue as it was built before: one search per kind, each entry's attributes asked
