@@ -8,6 +8,7 @@
 #include "show/drawing.h"
 
 #include <iosfwd>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -20,9 +21,26 @@ class ShowSession;
 // Whether any window of the X display carries this title (UTF-8). False without a display.
 bool x11WindowTitled(std::string_view titleUtf8);
 
-// Copies the root window's area (x, y, width x height) into `target`, resized to match.
-// False, with `target` untouched, when there is no display or the area cannot be read.
-bool captureRootWindow(int x, int y, int width, int height, Picture& target);
+// The root window's area (x, y, width x height) as it is when taken, kept on the X server (a
+// pixmap) until the show asks for it: nothing is read back or converted before then, and a
+// show that has pictures never does it.
+class DesktopSnapshot {
+public:
+    // Null when there is no display or no part of the area lies on the root window.
+    static std::unique_ptr<DesktopSnapshot> take(int x, int y, int width, int height);
+    ~DesktopSnapshot();
+    DesktopSnapshot(const DesktopSnapshot&) = delete;
+    DesktopSnapshot& operator=(const DesktopSnapshot&) = delete;
+
+    // The area from `target`'s top-left corner (the part off the root window left as it is);
+    // false, with `target` untouched, when it cannot be read back.
+    bool copyInto(Picture& target) const;
+
+private:
+    struct Parts;
+    explicit DesktopSnapshot(std::unique_ptr<Parts> parts);
+    std::unique_ptr<Parts> parts_;
+};
 
 // The monitors of the X screen as Xinerama lists them (a RandR server lists its monitors
 // there too), in its order; empty without a display or with only one monitor to tell apart.
