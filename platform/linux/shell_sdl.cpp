@@ -281,9 +281,9 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     for (std::size_t i = 0; i < others.size(); ++i) {
         OtherMonitor& monitor = others[i];
         const show::Rect& a = monitor.area;
-        Picture part;
+        std::unique_ptr<DesktopSnapshot> part;
         if (allMonitors && state.catalogue.ImageCount == 0) {
-            captureRootWindow(a.x, a.y, a.width, a.height, part);
+            part = DesktopSnapshot::take(a.x, a.y, a.width, a.height);
         }
         monitor.platform = std::make_unique<SdlPlatform>(std::move(part));
         if (allMonitors) {
