@@ -2,6 +2,7 @@
 // show changed, and an event wait that sleeps until the next timer is due.
 #include "platform/linux/shell_sdl.h"
 
+#include "platform/linux/shell_backend.h"
 #include "platform/linux/shell_fps.h"
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/shell_x11.h"
@@ -10,11 +11,13 @@
 #include "show/show_platform.h"
 // Xlib last among the project's headers: its macros (None, Status) would clash.
 #include "platform/linux/shell_present.h"
+#include "platform/linux/shell_wayland.h"
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <poll.h>
@@ -37,6 +40,7 @@ public:
     {
         window_ = window;
         presenter_.reset();
+        wayland_.reset();
         XWindowAttributes attributes{};
         if (x11 == nullptr || XGetWindowAttributes(x11, xWindow, &attributes) == 0) {
             return;
@@ -46,11 +50,34 @@ public:
         }
     }
 
+    // On Wayland: the window's surface takes the frames (SDL has no buffers of its own there
+    // without a GPU renderer); they are committed by flush().
+    void setWaylandSurface(wl_display* display, wl_surface* surface, int width, int height, std::uint32_t wakeEvent)
+    {
+        wayland_ = WaylandPresenter::create(display, surface, width, height, [wakeEvent] {
+            SDL_Event wake{};
+            wake.type = wakeEvent;
+            SDL_PushEvent(&wake);
+        });
+    }
+    void flush()
+    {
+        if (wayland_ != nullptr) {
+            wayland_->flush();
+        }
+    }
+    // A frame is waiting for the compositor.
+    bool holding() const { return wayland_ != nullptr && wayland_->holding(); }
+
     void present(const Picture& display, const show::Rect& area) override
     {
         const show::Rect r = show::intersect(area, show::boundsOf(display));
         if (r.empty()) {
             return;
+        }
+        if (wayland_ != nullptr) {
+            wayland_->present(display, r);
+            return; // the figure stays on top by itself
         }
         if (presenter_ != nullptr) {
             presenter_->present(display, r);
@@ -68,6 +95,10 @@ public:
     {
         const show::Rect at = badgeArea();
         if (at.empty()) {
+            return;
+        }
+        if (wayland_ != nullptr) {
+            wayland_->setOverlay(&badge_->picture(), at.x, at.y);
             return;
         }
         if (presenter_ != nullptr) {
@@ -124,6 +155,7 @@ private:
     SDL_Window* window_ = nullptr;
     const FpsBadge* badge_ = nullptr;
     std::unique_ptr<XPresenter> presenter_;
+    std::unique_ptr<WaylandPresenter> wayland_;
 };
 
 Bool isPresenterNote(::Display*, XEvent* event, XPointer platform)
@@ -174,12 +206,18 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     // A click on a window that has not got the focus yet must still end the show.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The driver is always named (SDL_VIDEODRIVER still overrides): with no display SDL would
+    // otherwise settle on an off-screen driver and run the show where nobody sees it, never to end.
+    const VideoBackend backend =
+        chooseVideoBackend(options.backend, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"), !options.display.empty());
+    if (backend == VideoBackend::NoDisplay) {
+        messages << "velmora: no display to show on (neither WAYLAND_DISPLAY nor DISPLAY names one)\n";
+        return 1;
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, sdlVideoDriver(backend));
     // The native X framebuffer (shared memory): a GL texture would redraw the whole window per
-    // update, and on a machine without a GPU that runs on the CPU.
+    // update, and on a machine without a GPU that runs on the CPU. Wayland has buffers of our own.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    // X only (SDL_VIDEODRIVER still overrides): with no X display SDL would otherwise settle on
-    // an off-screen driver and run the show where nobody sees it, never to end.
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         messages << "velmora: no display to show on (" << SDL_GetError() << ")\n";
         return 1;
@@ -202,7 +240,8 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     // The desktop as it is before our window covers it: with no pictures, or with the folder
     // still to be listed, which may turn out to have none.
     Picture desktop;
-    if (state.catalogue.ImageCount == 0) {
+    // A Wayland compositor shows no client the others' pixels: there the show starts on black.
+    if (state.catalogue.ImageCount == 0 && backend == VideoBackend::X11) {
         captureRootWindow(bounds.x, bounds.y, bounds.w, bounds.h, desktop);
     }
 
@@ -234,6 +273,10 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     const bool onX = SDL_GetWindowWMInfo(window.get(), &wm) == SDL_TRUE && wm.subsystem == SDL_SYSWM_X11;
     ::Display* x11 = onX ? wm.info.x11.display : nullptr;
     platform.setWindow(window.get(), x11, onX ? wm.info.x11.window : 0);
+    const std::uint32_t wakeEvent = SDL_RegisterEvents(1);
+    if (!onX && wm.subsystem == SDL_SYSWM_WAYLAND) {
+        platform.setWaylandSurface(wm.info.wl.display, wm.info.wl.surface, bounds.w, bounds.h, wakeEvent);
+    }
     std::unique_ptr<FpsBadge> badge;
     if (options.fps) {
         badge = std::make_unique<FpsBadge>();
@@ -266,6 +309,11 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
             wait = wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
         }
         bool got = false;
+        if (platform.holding()) {
+            // A frame waits for the compositor, which wakes us when it is ready; the cap only
+            // guards against a surface it has stopped drawing.
+            wait = wait < 0 ? ticker.frameIntervalMs() : std::min(wait, ticker.frameIntervalMs());
+        }
         if (x11 == nullptr) {
             got = wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0;
         } else {
@@ -317,6 +365,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
             if (badge && badge->update(monotonicMilliseconds(), ticker.framesRun())) {
                 platform.presentBadge();
             }
+            platform.flush();
         }
     }
     if (options.timing) {
