@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # velmora as a native Wayland client under a headless sway, as an ordinary user the test makes
 # (sway refuses root). Checks: the show draws its picture (grim, polled) with DISPLAY unset and
-# set; a key typed with wtype ends it with exit code 0 and leaves no velmora running.
+# set; a second show refuses to start beside it; a key typed with wtype ends it with exit code 0 and leaves no velmora running.
 # Usage: wayland_e2e.sh VELMORA [CPU_SECONDS]
 #   With a second argument, instead measures: the show of the sample pictures on a 1920 x 1080
 #   output, CPU seconds of velmora and of sway over that many seconds from 5 s after the start
@@ -96,10 +96,13 @@ run_show() {
   show_pid=$!
   eventually 30 mostly_red || { show_ended && fail "the show ended before drawing"; fail "the show never covered the output with its picture"; }
   echo "ok: the show draws on the Wayland output${1:+ (DISPLAY=$1 set)}"
+  local rc=0
+  (cd "$work" && as_user ${1:+DISPLAY=$1} "$velmora" --folder "$work/red") >"$work/second.log" 2>&1 || rc=$?
+  [ "$rc" -eq 2 ] || fail "a second show started beside the first (exit code $rc)"
   local typed=$SECONDS
   as_user wtype x
   eventually 30 show_ended || fail "the show still runs 30 s after the key"
-  local rc=0
+  rc=0
   wait "$show_pid" || rc=$?
   show_pid=""
   [ "$rc" -eq 0 ] || fail "the show ended with exit code $rc after the key"
@@ -108,6 +111,7 @@ run_show() {
 }
 
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+wakes() { awk '/^voluntary_ctxt_switches/ { print $2 }' "/proc/$1/status"; }
 if [ "$measure_seconds" -gt 0 ]; then
   start_keyboard
   (cd "$work" && as_user "$velmora" -s --ini "$work/empty.ini") >"$work/show.log" 2>&1 &
@@ -116,11 +120,12 @@ if [ "$measure_seconds" -gt 0 ]; then
   sleep 5 # start-up left out, as on X
   pid=$(pgrep -u "$user" -x velmora)
   compositor=$(pgrep -u "$user" -x sway)
-  v0=$(ticks "$pid") c0=$(ticks "$compositor")
+  v0=$(ticks "$pid") c0=$(ticks "$compositor") w0=$(wakes "$pid") cw0=$(wakes "$compositor")
   sleep "$measure_seconds"
-  v1=$(ticks "$pid") c1=$(ticks "$compositor")
+  v1=$(ticks "$pid") c1=$(ticks "$compositor") w1=$(wakes "$pid") cw1=$(wakes "$compositor")
   awk -v a="$((v1 - v0))" -v b="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v s="$measure_seconds" \
-    'BEGIN { printf "velmora %.2f sway %.2f (wayland, %d s)\n", a / hz, b / hz, s }'
+    -v sw="$((w1 - w0))" -v cw="$((cw1 - cw0))" \
+    'BEGIN { printf "velmora %.2f sway %.2f (wayland, %d s), wake-ups velmora %d sway %d\n", a / hz, b / hz, s, sw, cw }'
   exit 0
 fi
 run_show ""
