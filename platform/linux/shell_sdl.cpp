@@ -59,6 +59,17 @@ public:
             wake.type = wakeEvent;
             SDL_PushEvent(&wake);
         });
+        wlDisplay_ = display;
+        wlSurface_ = surface;
+        wakeEvent_ = wakeEvent;
+    }
+    // The buffers follow the show's size (-window resized).
+    void resizeWayland(int width, int height)
+    {
+        if (wayland_ != nullptr) {
+            wayland_.reset();
+            setWaylandSurface(wlDisplay_, wlSurface_, width, height, wakeEvent_);
+        }
     }
     void flush()
     {
@@ -157,6 +168,9 @@ private:
     const FpsBadge* badge_ = nullptr;
     std::unique_ptr<XPresenter> presenter_;
     std::unique_ptr<WaylandPresenter> wayland_;
+    wl_display* wlDisplay_ = nullptr;
+    wl_surface* wlSurface_ = nullptr;
+    std::uint32_t wakeEvent_ = 0;
 };
 
 Bool isPresenterNote(::Display*, XEvent* event, XPointer platform)
@@ -362,6 +376,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
                      event.window.data2 != form->buffers().Display.height())) {
                     // The same show laid out for the new size; the music and the order go on.
                     form->Form_Resize(event.window.data1, event.window.data2);
+                    platform.resizeWayland(event.window.data1, event.window.data2);
                 }
                 if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
                     event.window.event == SDL_WINDOWEVENT_SHOWN) {

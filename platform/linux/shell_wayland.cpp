@@ -183,10 +183,12 @@ void WaylandPresenter::flush()
     if (damage_.empty() || frame_ != nullptr) {
         return;
     }
+    // The buffer last committed, when the compositor has already let go of it (one that copies
+    // as it commits does at once), lacks only this frame's changes; the other one two frames'.
     Buffer* free = nullptr;
-    for (Buffer& b : buffers_) {
-        if (!b.busy) {
-            free = &b;
+    for (Buffer* b : {&buffers_[last_], &buffers_[1 - last_]}) {
+        if (!b->busy) {
+            free = b;
             break;
         }
     }
@@ -205,6 +207,7 @@ void WaylandPresenter::flush()
     wl_surface_commit(surface_);
     wl_display_flush(display_);
     free->busy = true;
+    last_ = free == &buffers_[0] ? 0 : 1;
     damage_ = {};
 }
 

@@ -67,6 +67,7 @@ private:
     void* memory_ = nullptr;
     std::size_t memorySize_ = 0;
     Buffer buffers_[2];
+    int last_ = 0;                 // the buffer committed last
     wl_callback* frame_ = nullptr; // asked for, not yet done
     show::Rect damage_;            // changed since the last commit
     const Picture* source_ = nullptr;
