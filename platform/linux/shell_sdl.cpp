@@ -20,7 +20,6 @@
 #include <cstdlib>
 #include <memory>
 #include <ostream>
-#include <poll.h>
 
 namespace velmora::shell {
 
@@ -31,9 +30,11 @@ namespace {
 // after every update (a round trip per frame); here the server's note that it has read the
 // image is collected with the next frame's events. The surface remains for a video driver
 // other than X.
-class SdlPlatform final : public show::CapturedDesktopPlatform {
+class SdlPlatform final : public show::ShowPlatform {
 public:
-    explicit SdlPlatform(Picture captured) { desktop = std::move(captured); }
+    explicit SdlPlatform(std::unique_ptr<DesktopSnapshot> desktop) : desktop_(std::move(desktop)) {}
+    bool copyDesktop(Picture& target) override { return desktop_ != nullptr && desktop_->copyInto(target); }
+    bool desktopKept() const override { return true; }
     // The window to present into; none before the window is destroyed (the presenter lets go
     // of its shared memory while the X connection is still open).
     void setWindow(SDL_Window* window, ::Display* x11, Window xWindow)
@@ -167,6 +168,7 @@ private:
     SDL_Window* window_ = nullptr;
     const FpsBadge* badge_ = nullptr;
     std::unique_ptr<XPresenter> presenter_;
+    std::unique_ptr<DesktopSnapshot> desktop_;
     std::unique_ptr<WaylandPresenter> wayland_;
     wl_display* wlDisplay_ = nullptr;
     wl_surface* wlSurface_ = nullptr;
@@ -254,10 +256,10 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
 
     // The desktop as it is before our window covers it: with no pictures, or with the folder
     // still to be listed, which may turn out to have none.
-    Picture desktop;
+    std::unique_ptr<DesktopSnapshot> desktop;
     // A Wayland compositor shows no client the others' pixels: there the show starts on black.
     if (state.catalogue.ImageCount == 0 && backend == VideoBackend::X11) {
-        captureRootWindow(bounds.x, bounds.y, bounds.w, bounds.h, desktop);
+        desktop = DesktopSnapshot::take(bounds.x, bounds.y, bounds.w, bounds.h);
     }
 
     // The show is composed before its window exists, so the window opens on the first
@@ -319,10 +321,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     bool ending = false;
     while (!ending) {
         SDL_Event event;
-        int wait = ticker.waitFrom(monotonicMilliseconds());
-        if (badge) {
-            wait = wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
-        }
+        const int wait = ticker.sleepLimit(monotonicMilliseconds(), badge != nullptr);
         bool got = false;
         if (platform.holding()) {
             // A frame waits for the compositor, which wakes us when it is ready; the cap only
@@ -343,17 +342,12 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
             }
         } else {
             // Events Xlib has already read are not on the connection any more, and events SDL
-            // made itself are in its own queue: with either there is no sleep. With a frame due
-            // within an interval the connection is not watched: the server's note that it has
-            // read the last frame (and any input) is taken at that frame, one wake-up a frame.
-            // After the sleep SDL looks once (a signal becomes SDL_QUIT there, whichever thread
-            // took it).
+            // made itself are in its own queue: with either there is no sleep. After the sleep
+            // SDL looks once (a signal becomes SDL_QUIT there, whichever thread took it).
             XFlush(x11);
-            pollfd connection{ConnectionNumber(x11), POLLIN, 0};
             if (XEventsQueued(x11, QueuedAlready) == 0 &&
                 SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0) {
-                const bool frameSoon = wait >= 0 && wait <= ticker.frameIntervalMs();
-                poll(frameSoon ? nullptr : &connection, frameSoon ? 0 : 1, wait);
+                (void)ticker.sleepForFrame(wait, ConnectionNumber(x11));
             }
             // The notes are the presenter's: taken out before SDL reads the rest.
             XEvent note;
