@@ -79,6 +79,7 @@ public:
         }
     }
     bool onWayland() const { return wayland_ != nullptr; }
+    int waylandConnection() const { return wayland_->connection(); }
     // A frame is waiting for the compositor.
     bool holding() const { return wayland_ != nullptr && wayland_->holding(); }
 
@@ -321,25 +322,22 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     bool ending = false;
     while (!ending) {
         SDL_Event event;
-        const int wait = ticker.sleepLimit(monotonicMilliseconds(), badge != nullptr);
+        int wait = ticker.sleepLimit(monotonicMilliseconds(), badge != nullptr);
         bool got = false;
         if (platform.holding()) {
-            // A frame waits for the compositor, which wakes us when it is ready; the cap only
-            // guards against a surface it has stopped drawing.
+            // A frame waits for the compositor: it goes out at the next frame's wake-up at the
+            // latest, even while the show itself has nothing to draw for a while.
             wait = wait < 0 ? ticker.frameIntervalMs() : std::min(wait, ticker.frameIntervalMs());
         }
-        if (x11 == nullptr) {
-            // On Wayland, as on X below: with a frame due within an interval the connection is
-            // not watched, so the compositor's notes on the last frame (and any input) are read
-            // at the next one, one wake-up a frame rather than two or three.
-            const bool frameSoon = platform.onWayland() && wait >= 0 && wait <= ticker.frameIntervalMs() &&
-                                   SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0;
-            if (frameSoon) {
-                poll(nullptr, 0, wait);
-                got = SDL_PollEvent(&event) != 0;
-            } else {
-                got = wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0;
+        if (platform.onWayland()) {
+            // As on X below: events SDL has queued mean no sleep; libwayland's own queue is
+            // emptied by every SDL pump.
+            if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0) {
+                (void)ticker.sleepForFrame(wait, platform.waylandConnection());
             }
+            got = SDL_PollEvent(&event) != 0;
+        } else if (x11 == nullptr) {
+            got = wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0;
         } else {
             // Events Xlib has already read are not on the connection any more, and events SDL
             // made itself are in its own queue: with either there is no sleep. After the sleep

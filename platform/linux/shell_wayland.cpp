@@ -211,6 +211,8 @@ void WaylandPresenter::flush()
     damage_ = {};
 }
 
+int WaylandPresenter::connection() const { return wl_display_get_fd(display_); }
+
 void WaylandPresenter::frameDone(void* data, wl_callback* callback, std::uint32_t)
 {
     auto* self = static_cast<WaylandPresenter*>(data);

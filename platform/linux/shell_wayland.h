@@ -40,6 +40,8 @@ public:
     void flush();
     // Something is marked and not yet committed.
     bool holding() const { return !damage_.empty(); }
+    // The compositor connection's descriptor, to sleep on.
+    int connection() const;
 
     // The connection's listeners.
     static void frameDone(void* data, wl_callback* callback, std::uint32_t time);
