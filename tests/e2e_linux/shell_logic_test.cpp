@@ -154,6 +154,32 @@ TEST(ShellOptions, WindowComesFromTheOptionThenTheDaemonThenRoot)
     EXPECT_FALSE(parse({}, "garbage").ok);
 }
 
+TEST(ShellBackend, AWaylandSessionIsNeverShownThroughItsXServer)
+{
+    const auto autoChoice = [](const char* wayland, const char* x, bool displayOption = false) {
+        return chooseVideoBackend(BackendRequest::Auto, wayland, x, displayOption);
+    };
+    EXPECT_EQ(autoChoice("wayland-1", ":0"), VideoBackend::Wayland);
+    EXPECT_EQ(autoChoice("wayland-1", nullptr), VideoBackend::Wayland);
+    EXPECT_EQ(autoChoice(nullptr, ":0"), VideoBackend::X11);
+    EXPECT_EQ(autoChoice("", ":0"), VideoBackend::X11); // set but empty is unset
+    EXPECT_EQ(autoChoice(nullptr, nullptr), VideoBackend::NoDisplay);
+    EXPECT_EQ(autoChoice("", ""), VideoBackend::NoDisplay);
+    // --display names an X server on purpose, even on a Wayland session.
+    EXPECT_EQ(autoChoice("wayland-1", nullptr, true), VideoBackend::X11);
+
+    // An explicit request is kept, and with its display unnamed there is nothing to show on,
+    // not the other system.
+    EXPECT_EQ(chooseVideoBackend(BackendRequest::X11, "wayland-1", ":0", false), VideoBackend::X11);
+    EXPECT_EQ(chooseVideoBackend(BackendRequest::X11, "wayland-1", nullptr, false), VideoBackend::NoDisplay);
+    EXPECT_EQ(chooseVideoBackend(BackendRequest::Wayland, nullptr, ":0", false), VideoBackend::NoDisplay);
+
+    EXPECT_EQ(parse({"--backend", "x11"}).options.backend, BackendRequest::X11);
+    EXPECT_EQ(parse({"-backend=wayland", "/s"}).options.backend, BackendRequest::Wayland);
+    EXPECT_EQ(parse({}).options.backend, BackendRequest::Auto);
+    EXPECT_FALSE(parse({"--backend", "xwayland"}).ok);
+}
+
 TEST(ShellOptions, OnlyTheArrowKeysMapToTheTrackKeyCodes)
 {
     EXPECT_EQ(windowsKeyCode(SDLK_LEFT), show::KeyLeftArrow);

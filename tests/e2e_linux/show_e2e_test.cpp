@@ -136,7 +136,7 @@ double colourShare(const Picture& p, std::uint32_t rgb, int step)
 TEST(LinuxShowWithoutDisplay, EndsWithAReasonInsteadOfShowingWhereNobodySees)
 {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"-s"}, {"--root"}}) {
-        Program show(args, {"-u", "DISPLAY"});
+        Program show(args, {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY"});
         EXPECT_EQ(show.exitCodeWithin(3000ms), 1) << args[0];
     }
 }
