@@ -35,6 +35,15 @@ const Fixture kFixtures[] = {
     {"bits16-565.bmp", 2}, {"bits16-555.bmp", 2}, {"bits16-rgb.bmp", 2}, {"bits24.bmp", 0},
     {"bits32.bmp", 0}, {"top-down.bmp", 0}, {"os2.bmp", 0},
     {"placeable.wmf", 0}, {"plain.wmf", 0}, {"escape.wmf", 0},
+    // The fifth kind. Alpha laid on black may round one step apart from ImageMagick's.
+    {"plain.png", 0}, {"interlaced.png", 0}, {"grey.png", 0}, {"palette.png", 0}, {"alpha16.png", 1},
+    {"orient6.png", 0}, {"plain.tif", 0}, {"tiled.tif", 0}, {"alpha16.tif", 1}, {"orient6.tif", 0},
+#ifndef _WIN32
+    // Lossy kinds against the pattern they were made from (WebP halves its colour, as a JPEG
+    // does, so over 8 x 8 squares); the turns of the lossless ones exactly.
+    {"lossy.webp", 16, 8}, {"alpha.webp", 1}, {"orient6.webp", 0}, {"animated.webp", 0},
+    {"plain.heic", 12, 4}, {"alpha.heic", 12, 4}, {"plain.avif", 12, 4}, {"turned.avif", 0},
+#endif
 };
 
 void PrintTo(const Fixture& f, std::ostream* out) { *out << f.name; }
