@@ -10,8 +10,10 @@ set(CPACK_PACKAGE_CONTACT "Velmora developers <velmora@localhost>")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The metafile renderer draws text with these fonts, found at run time.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-urw-base35")
+# The metafile renderer draws text with these fonts, found at run time. libheif decodes HEIC
+# and AVIF through plugins that later Debian releases package apart from the library (before
+# that the library holds them), which the library links do not show.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-urw-base35, libheif-plugin-libde265 | libheif1 (<< 1.16), libheif-plugin-dav1d | libheif1 (<< 1.16)")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

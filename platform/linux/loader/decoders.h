@@ -3,10 +3,14 @@
 // (show/decoding_loader.h) tells the format and turns the picture by its EXIF tag.
 #pragma once
 
+#include "show/picture_formats.h"
 #include "show/picture_loader.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 namespace velmora::decode {
 
@@ -45,5 +49,33 @@ inline SizeResult sizeFailure(std::string why)
     r.error = std::move(why);
     return r;
 }
+
+// A header's size as a size query answers it: the size, or the limit it passes.
+inline SizeResult checkedSize(long long width, long long height)
+{
+    if (std::string why = loading::checkPictureSize(width, height); !why.empty()) {
+        return sizeFailure(std::move(why));
+    }
+    SizeResult r;
+    r.size = {int(width), int(height)};
+    r.ok = true;
+    return r;
+}
+
+// A file's bytes read front to back through a library's read callback.
+struct MemoryInput {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::size_t position = 0;
+
+    // Copies up to `count` bytes on from the position; the number copied.
+    std::size_t read(void* out, std::size_t count)
+    {
+        const std::size_t n = std::min(count, size - position);
+        std::memcpy(out, data + position, n);
+        position += n;
+        return n;
+    }
+};
 
 } // namespace velmora::decode

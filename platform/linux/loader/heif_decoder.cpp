@@ -163,10 +163,7 @@ SizeResult heifSize(const std::uint8_t* data, std::size_t size)
     if (std::string why = openPrimary(data, size, context, primary); !why.empty()) {
         return sizeFailure(why);
     }
-    SizeResult result;
-    result.size = {heif_image_handle_get_width(primary.get()), heif_image_handle_get_height(primary.get())};
-    result.ok = true;
-    return result;
+    return checkedSize(heif_image_handle_get_width(primary.get()), heif_image_handle_get_height(primary.get()));
 }
 
 } // namespace velmora::decode

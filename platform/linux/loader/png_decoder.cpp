@@ -19,9 +19,7 @@ namespace {
 struct PngSession {
     png_structp png = nullptr;
     png_infop info = nullptr;
-    const std::uint8_t* data = nullptr;
-    std::size_t size = 0;
-    std::size_t position = 0;
+    MemoryInput input;
     std::jmp_buf jump{};
     char reason[160] = {};
 
@@ -52,18 +50,15 @@ void onWarning(png_structp, png_const_charp) {} // keep what decodes
 void readInput(png_structp png, png_bytep out, png_size_t count)
 {
     auto* s = static_cast<PngSession*>(png_get_io_ptr(png));
-    if (count > s->size - s->position) {
+    if (s->input.read(out, count) != count) {
         stopDecode(s, "file is cut short");
     }
-    std::memcpy(out, s->data + s->position, count);
-    s->position += count;
 }
 
 // Opens the session and reads the header; false (with s.reason) when that fails.
 bool readHeader(PngSession& s, const std::uint8_t* data, std::size_t size)
 {
-    s.data = data;
-    s.size = size;
+    s.input = {data, size};
     s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, onError, onWarning);
     if (s.png == nullptr) {
         std::snprintf(s.reason, sizeof s.reason, "out of memory");
@@ -147,15 +142,7 @@ SizeResult pngSize(const std::uint8_t* data, std::size_t size)
     if (!read) {
         return sizeFailure(s.reason);
     }
-    const png_uint_32 width = png_get_image_width(s.png, s.info);
-    const png_uint_32 height = png_get_image_height(s.png, s.info);
-    if (std::string why = loading::checkPictureSize(width, height); !why.empty()) {
-        return sizeFailure(why);
-    }
-    SizeResult result;
-    result.size = {int(width), int(height)};
-    result.ok = true;
-    return result;
+    return checkedSize(png_get_image_width(s.png, s.info), png_get_image_height(s.png, s.info));
 }
 
 } // namespace velmora::decode

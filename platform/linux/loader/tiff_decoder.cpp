@@ -17,30 +17,20 @@
 namespace velmora::decode {
 namespace {
 
-struct MemoryInput {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t position;
+struct TiffInput : MemoryInput {
     std::string reason; // libtiff's first error
 };
 
 tmsize_t readInput(thandle_t handle, void* buffer, tmsize_t count)
 {
-    auto* in = static_cast<MemoryInput*>(handle);
-    if (count <= 0 || in->position >= in->size) {
-        return 0;
-    }
-    const std::size_t n = std::min(std::size_t(count), in->size - in->position);
-    std::memcpy(buffer, in->data + in->position, n);
-    in->position += n;
-    return tmsize_t(n);
+    return count <= 0 ? 0 : tmsize_t(static_cast<TiffInput*>(handle)->read(buffer, std::size_t(count)));
 }
 
 tmsize_t refuseWrite(thandle_t, void*, tmsize_t) { return -1; }
 
 toff_t seekInput(thandle_t handle, toff_t offset, int whence)
 {
-    auto* in = static_cast<MemoryInput*>(handle);
+    auto* in = static_cast<TiffInput*>(handle);
     std::uint64_t base = 0;
     if (whence == SEEK_CUR) {
         base = in->position;
@@ -57,13 +47,13 @@ toff_t seekInput(thandle_t handle, toff_t offset, int whence)
 }
 
 int closeInput(thandle_t) { return 0; }
-toff_t inputSize(thandle_t handle) { return toff_t(static_cast<MemoryInput*>(handle)->size); }
+toff_t inputSize(thandle_t handle) { return toff_t(static_cast<TiffInput*>(handle)->size); }
 int noMap(thandle_t, void**, toff_t*) { return 0; }
 void noUnmap(thandle_t, void*, toff_t) {}
 
 int onError(TIFF*, void* user, const char*, const char* format, va_list args)
 {
-    auto* in = static_cast<MemoryInput*>(user);
+    auto* in = static_cast<TiffInput*>(user);
     if (in->reason.empty()) {
         char text[160];
         std::vsnprintf(text, sizeof text, format, args);
@@ -83,7 +73,7 @@ struct OptionsFree {
     void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
 };
 
-TiffFile openTiff(MemoryInput& input)
+TiffFile openTiff(TiffInput& input)
 {
     std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
     if (!options) {
@@ -103,18 +93,14 @@ TiffFile openTiff(MemoryInput& input)
 }
 
 // The first page's stored size, or the reason it cannot be decoded.
-std::string storedSizeOf(TIFF* tiff, PictureSize& size)
+SizeResult storedSizeOf(TIFF* tiff)
 {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height)) {
-        return "TIFF gives no picture size";
+        return sizeFailure("TIFF gives no picture size");
     }
-    if (std::string why = loading::checkPictureSize(width, height); !why.empty()) {
-        return why;
-    }
-    size = {int(width), int(height)};
-    return {};
+    return checkedSize(width, height);
 }
 
 struct RgbaEnd {
@@ -127,15 +113,19 @@ struct RgbaEnd {
 LoadResult decodeTiff(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
 {
     const loading::Deadline deadline(request.timeLimitMs);
-    MemoryInput input{data, size, 0, {}};
+    TiffInput input;
+    input.data = data;
+    input.size = size;
     TiffFile tiff = openTiff(input);
     if (!tiff) {
         return LoadResult::failure(input.reason);
     }
-    LoadResult result;
-    if (std::string why = storedSizeOf(tiff.get(), result.ownSize); !why.empty()) {
-        return LoadResult::failure(why);
+    const SizeResult stored = storedSizeOf(tiff.get());
+    if (!stored.ok) {
+        return LoadResult::failure(stored.error);
     }
+    LoadResult result;
+    result.ownSize = stored.size;
     char message[1024] = {};
     TIFFRGBAImage image{};
     if (!TIFFRGBAImageOK(tiff.get(), message) || !TIFFRGBAImageBegin(&image, tiff.get(), 0, message)) {
@@ -178,17 +168,14 @@ LoadResult decodeTiff(const std::uint8_t* data, std::size_t size, const LoadRequ
 
 SizeResult tiffSize(const std::uint8_t* data, std::size_t size)
 {
-    MemoryInput input{data, size, 0, {}};
+    TiffInput input;
+    input.data = data;
+    input.size = size;
     TiffFile tiff = openTiff(input);
     if (!tiff) {
         return sizeFailure(input.reason);
     }
-    SizeResult result;
-    if (std::string why = storedSizeOf(tiff.get(), result.size); !why.empty()) {
-        return sizeFailure(why);
-    }
-    result.ok = true;
-    return result;
+    return storedSizeOf(tiff.get());
 }
 
 } // namespace velmora::decode

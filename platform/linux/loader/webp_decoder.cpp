@@ -149,13 +149,7 @@ SizeResult webpSize(const std::uint8_t* data, std::size_t size)
         stored = {int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH)),
                   int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT))};
     }
-    if (std::string why = loading::checkPictureSize(stored.width, stored.height); !why.empty()) {
-        return sizeFailure(why);
-    }
-    SizeResult result;
-    result.size = stored;
-    result.ok = true;
-    return result;
+    return checkedSize(stored.width, stored.height);
 }
 
 } // namespace velmora::decode
