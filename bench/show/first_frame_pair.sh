@@ -31,7 +31,7 @@ start_xvfb 1920x1080x24
 for round in $(seq 1 "$runs"); do
   for i in 0 1; do
     load=$(cut -d' ' -f1 /proc/loadavg)
-    /usr/bin/time -f "%M" -o "$work/rss" timeout -s INT 4 "$program" -s --ini "$work/$i.ini" --timing \
+    /usr/bin/time -f "%M" -o "$work/rss" timeout -s INT 8 "$program" -s --ini "$work/$i.ini" --timing \
       2>"$work/log" || true
     first=$(sed -n 's/.*first frame after \([0-9]*\) ms.*/\1/p' "$work/log")
     echo "$round $i ${first:-none} $(( $(tail -n1 "$work/rss") / 1024 )) $load" | tee -a "$work/runs"

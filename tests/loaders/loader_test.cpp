@@ -127,6 +127,20 @@ TEST(Loader, ReducedDecodeCoversTheBoxAndKeepsTheOwnSize)
     EXPECT_GE(turned.picture.height(), 16);
     EXPECT_LT(turned.picture.width(), turned.picture.height());
 
+#ifndef _WIN32
+    // A HEIC's own thumbnail serves a box it covers; the own size stays the picture's.
+    const LoadResult thumb = loader->load(fixture("thumbnail.heic"), LoadRequest{30, 20});
+    ASSERT_TRUE(thumb.ok) << thumb.error;
+    EXPECT_EQ(thumb.ownSize, (PictureSize{64, 48}));
+    EXPECT_EQ(thumb.picture.width(), 32);
+    EXPECT_EQ(loader->load(fixture("thumbnail.heic"), LoadRequest{40, 20}).picture.width(), 64);
+    // A WebP is scaled by its decoder to the smallest size in its proportions that covers the box.
+    const LoadResult webp = loader->load(fixture("lossy.webp"), LoadRequest{30, 20});
+    ASSERT_TRUE(webp.ok) << webp.error;
+    EXPECT_EQ(webp.picture.width(), 30);
+    EXPECT_EQ(webp.picture.height(), 23);
+#endif
+
     // Pictures smaller than the box come whole.
     const LoadResult small = loader->load(fixture("baseline.jpg"), LoadRequest{1920, 1080});
     ASSERT_TRUE(small.ok);
