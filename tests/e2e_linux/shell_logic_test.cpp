@@ -62,7 +62,7 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--fullscreen"}, {"-x"}, {"/x"}, {"s"}, {"-s", "/c"}, {"-s", "extra"}, {"/p", "-fps", "1234"},
                                                {"--ini"}, {"--ini", ""}, {"-fps=1"}, {"--order", "shuffled"},
-                                               {"--kinds", "jpg,png"}, {"--repeat-track", "100"}, {"-window-id"},
+                                               {"--kinds", "jpg,psd"}, {"--repeat-track", "100"}, {"-window-id"},
                                                {"-s", "--settings"}, {"--settings=1"}}) {
         EXPECT_FALSE(parse(bad).error.empty()) << bad.front(); // a parse that succeeds has no reason
     }
@@ -73,14 +73,14 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
 
 TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
 {
-    const auto p = parse({"-order", "random", "--size=original", "--filters", "same", "-kinds", "jpg,wmf", "--music",
+    const auto p = parse({"-order", "random", "--size=original", "--filters", "same", "-kinds", "jpg,wmf,heic", "--music",
                           "cd", "-repeat-track", "3", "--folder", "/srv/pictures/../photos", "--resume", "no"});
     ASSERT_TRUE(p.ok) << p.error;
     const posix::SettingsOverrides& o = p.options.overrides;
     EXPECT_EQ(o.imageOrder, 1);
     EXPECT_EQ(o.imageSize, 0);
     EXPECT_EQ(o.filterMode, 0);
-    EXPECT_EQ(o.imageKinds, (std::array<std::int16_t, 4>{0, 0, 1, 1}));
+    EXPECT_EQ(o.imageKinds, (ImageKindFlags{0, 0, 1, 1, 1})); // any newer kind's word: the fifth kind
     EXPECT_EQ(o.bgmKind, 1);
     EXPECT_FALSE(o.bgmFile.has_value());
     EXPECT_EQ(o.bgmRepeat, 3);
