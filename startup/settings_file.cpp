@@ -203,7 +203,7 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
     number(SettingsKey::ImageOrder, 0, integerPartToInt16, settings.ImageOrder);
     number(SettingsKey::ImageSize, 1, roundToInt16, settings.ImageSize);
     number(SettingsKey::FilterMode, 1, roundToInt16, settings.FilterMode);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < int(ImageKindCount); ++i)
         number(imageKindKey(i), 1, integerPartToInt16, settings.ImageKinds[std::size_t(i)]);
 
     catalogue.ImageCount = 0;
@@ -293,6 +293,11 @@ SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const Se
             doc.setValue(SettingsSection, spelling.key(SettingsKey::ImageFolder), *folderBytes);
         for (int i = 0; i < 4; ++i)
             setNumber(imageKindKey(i), settings.ImageKinds[std::size_t(i)]);
+        // A file that never had the fifth kind's key gets it only when it is switched off.
+        const int other = int(OtherPicturesKind);
+        if (settings.ImageKinds[OtherPicturesKind] != 1 ||
+            doc.value(SettingsSection, spelling.key(imageKindKey(other))).has_value())
+            setNumber(imageKindKey(other), settings.ImageKinds[OtherPicturesKind]);
         setNumber(SettingsKey::BgmKind, settings.BgmKind);
         setNumber(SettingsKey::BgmRepeat, settings.BgmRepeat);
         if (musicBytes)
