@@ -1,6 +1,7 @@
 // Limits, sniffing, orientation and the metafile check shared by all decoders.
 #include "show/picture_formats.h"
 
+#include "show/wmf_record_check.h"
 #include "startup/rounding.h"
 
 #include <algorithm>
@@ -290,6 +291,7 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     bool haveOrg = placeable;
     std::size_t records = 0;
     std::uint32_t maxRecordWords = 5;
+    WmfRecordCheck recordCheck;
     while (at < size) {
         if (size - at < 6) {
             return "metafile record is cut short";
@@ -318,6 +320,9 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
             haveExt = true;
         }
         if (isWmfDrawingRecord(function)) {
+            if (std::string why = recordCheck.check(function, data + at + 6, bytes - 6); !why.empty()) {
+                return why;
+            }
             kept.push_back({at, bytes});
             maxRecordWords = std::max(maxRecordWords, words);
             ++plan.recordsKept;
@@ -363,6 +368,8 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     putWmfDword(out, 3);
     putWmfWord(out, 0);
     set32(out, 6, std::uint32_t(out.size() / 2)); // mtSize in words
+    out[10] = std::uint8_t(recordCheck.slotsNeeded() & 0xFF); // mtNoObjects: the table the records need
+    out[11] = std::uint8_t(recordCheck.slotsNeeded() >> 8);
     set32(out, 12, maxRecordWords);               // mtMaxRecord
     out[16] = 0;
     out[17] = 0;
