@@ -33,7 +33,7 @@ const Fixture kFixtures[] = {
     {"bits1.bmp", 0}, {"bits4.bmp", 0}, {"bits8.bmp", 0}, {"rle8.bmp", 0}, {"rle4.bmp", 0},
     // 5 and 6 bit channels widen to 8 bits by bit copying or by scaling: both are right.
     {"bits16-565.bmp", 2}, {"bits16-555.bmp", 2}, {"bits16-rgb.bmp", 2}, {"bits24.bmp", 0},
-    {"bits32.bmp", 0}, {"top-down.bmp", 0}, {"os2.bmp", 0},
+    {"bits32.bmp", 0}, {"top-down.bmp", 0}, {"os2.bmp", 0}, {"masks-10bit.bmp", 0}, {"masks-rgba.bmp", 0},
     {"placeable.wmf", 0}, {"plain.wmf", 0}, {"escape.wmf", 0},
 };
 

@@ -1,6 +1,8 @@
 // BMP through SDL2's reader (1, 4, 8, 16, 24 and 32 bits, RLE4 and RLE8, bottom-up and
-// top-down, bit fields). The header is checked first (size, layout, masks), before SDL allocates.
+// top-down); bit fields by our own decoder, which takes every valid mask. The header is checked
+// first (size, layout, masks), before SDL allocates.
 #include "platform/linux/loader/decoders.h"
+#include "show/bmp_bit_fields.h"
 #include "show/picture_formats.h"
 #include "show/picture_headers.h"
 
@@ -31,6 +33,13 @@ LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadReque
     loading::BmpHeader header;
     if (std::string why = loading::readBmpHeader(data, size, header); !why.empty()) {
         return LoadResult::failure(why);
+    }
+    if (header.compression == loading::kBmpBitFields || header.compression == loading::kBmpAlphaBitFields) {
+        LoadResult result;
+        result.picture = loading::decodeBitFieldBmp(data, size, header);
+        result.ownSize = {result.picture.width(), result.picture.height()};
+        result.ok = true;
+        return result;
     }
     if (size > std::size_t(INT32_MAX)) {
         return LoadResult::failure("BMP file is too large");

@@ -302,6 +302,7 @@ LoadResult decodeWithWic(const std::uint8_t* data, std::size_t size, PictureForm
     return result;
 }
 
+// A BMP's size from its header, and its pixels when they are bit fields.
 LoadResult decodeBitFields(const std::uint8_t* data, std::size_t size, const loading::BmpHeader& header,
                            bool sizeOnly)
 {
@@ -416,7 +417,9 @@ private:
             if (std::string why = loading::readBmpHeader(data, size, header); !why.empty()) {
                 return LoadResult::failure(why);
             }
-            if (header.compression == loading::kBmpBitFields || header.compression == loading::kBmpAlphaBitFields) {
+            // The size is the header's: WIC never sees a file only to be asked its size.
+            if (sizeOnly || header.compression == loading::kBmpBitFields ||
+                header.compression == loading::kBmpAlphaBitFields) {
                 return decodeBitFields(data, size, header, sizeOnly);
             }
             return decodeWithWic(data, size, format, request, sizeOnly);
