@@ -12,6 +12,7 @@
 #include <SDL2/SDL.h>
 
 #include <chrono>
+#include <iostream>
 #include <ostream>
 #include <system_error>
 
@@ -76,7 +77,16 @@ ShowSession::ShowSession(StartupState& state)
     : state_(state),
       loader_(createPlatformPictureLoader()),
       pictures_(createPlatformPictureLoader()),
-      music_(state.settings, devices_.mci, devices_.sound)
+      music_(
+          [&settings = state.settings] {
+              using Music = music::MusicOnDevices<music::linux_audio::LinuxMusicDevices>;
+              auto owner = std::make_shared<Music>(settings, [](const std::string& text) {
+                  std::cerr << "velmora: " + text + "\n" << std::flush;
+              });
+              return std::shared_ptr<ShowMusic>(owner, &owner->music);
+          },
+          state.settings.BgmKind == 1,
+          [](const std::string& text) { std::cerr << "velmora: " + text + "\n" << std::flush; })
 {
     engine_.random = &sharedRandom();
 }

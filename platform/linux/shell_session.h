@@ -3,7 +3,7 @@
 #pragma once
 
 #include "filters/engine.h"
-#include "music/background_music.h"
+#include "music/music_thread.h"
 #include "platform/linux/music/sdl_music.h"
 #include "platform/linux/shell_options.h"
 #include "platform/linux/startup_linux.h"
@@ -73,8 +73,7 @@ private:
     filters::FilterEngine engine_;
     std::unique_ptr<PictureLoader> loader_;
     show::PictureWorker pictures_;
-    music::linux_audio::LinuxMusicDevices devices_;
-    music::BackgroundMusic music_;
+    music::MusicThread music_; // its devices live on its own thread
 };
 
 // Milliseconds since the first call in this process (the --timing reports count from it).
