@@ -12,7 +12,7 @@ namespace velmora::music {
 
 namespace {
 
-enum class Phase { Idle, Starting, Playing, GivenUp, Stopped };
+enum class Phase { Idle, Starting, Playing, Stopped };
 
 // Track keys queue up to this many behind a slow request; more are dropped.
 constexpr std::size_t kLongestQueue = 8;
@@ -32,6 +32,7 @@ struct MusicThread::Shared {
     bool finished = false;
     Phase phase = Phase::Idle;
     std::chrono::steady_clock::time_point startAsked;
+    bool lateReported = false;
     std::atomic<bool> timer1{false};
     std::atomic<bool> timer2{false};
     std::atomic<bool> playing{false};
@@ -88,10 +89,11 @@ void MusicThread::start()
 void MusicThread::checkStartLimit() const
 {
     std::lock_guard lock(shared_->mutex);
-    if (shared_->phase != Phase::Starting || std::chrono::steady_clock::now() - shared_->startAsked < startLimit)
+    if (shared_->phase != Phase::Starting || shared_->lateReported ||
+        std::chrono::steady_clock::now() - shared_->startAsked < startLimit)
         return;
-    shared_->phase = Phase::GivenUp;
-    shared_->say("music did not start within a second: the show goes on without music");
+    shared_->lateReported = true;
+    shared_->say("music did not start within a second: the show goes on without it until it does");
 }
 
 bool MusicThread::timer1Enabled() const
@@ -187,9 +189,6 @@ void MusicThread::run(std::shared_ptr<Shared> shared, MakeMusic make)
         if (request == Request::Start && shared->phase == Phase::Starting && !ending) {
             shared->phase = Phase::Playing;
             shared->playing = true;
-        } else if (request == Request::Start && shared->phase == Phase::GivenUp && music) {
-            music->stop(); // started too late: the show has gone on without it
-            ending = true;
         }
         const bool live = shared->phase == Phase::Playing && music;
         shared->timer1 = live && music->timer1Enabled();

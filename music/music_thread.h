@@ -17,7 +17,8 @@ class MusicThread final : public ShowMusic {
 public:
     // Makes the music and its devices; called on the music thread, which alone uses them.
     using MakeMusic = std::function<std::shared_ptr<ShowMusic>()>;
-    // Music that has not started this long after the show asked for it is given up.
+    // Music that has not started this long after the show asked for it is reported in the
+    // log; the show never waits for it, and it joins the show if it starts later.
     static constexpr std::chrono::milliseconds startLimit{1000};
 
     MusicThread(MakeMusic make, bool handlesTrackKeys, MusicLog log);
@@ -39,7 +40,7 @@ public:
     void nextTrack() override;
     void stop() override;
 
-    // True once the music started in time; false before, and for good once it was given up.
+    // True once the music's start has returned, until the music stops.
     bool playing() const;
     // How many music threads this process left stuck in a system player: a process with one
     // must end without tearing down what that thread may still be using.
@@ -51,7 +52,7 @@ private:
     // Hands one request to the thread unless one is still waiting there (a poll behind a slow
     // one is dropped, as a timer tick is while its handler runs).
     void post(Request request);
-    // Gives the music up, once, when its start has taken too long.
+    // Says once in the log that the music's start is taking too long.
     void checkStartLimit() const;
     static void run(std::shared_ptr<Shared> shared, MakeMusic make);
 
