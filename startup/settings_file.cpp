@@ -219,6 +219,7 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
 
     number(SettingsKey::BgmKind, 0, integerPartToInt16, settings.BgmKind);
     number(SettingsKey::BgmRepeat, 0, integerPartToInt16, settings.BgmRepeat);
+    number(SettingsKey::Resume, 1, integerPartToInt16, settings.Resume);
 
     settings.BgmFile = spelling.text(doc, SettingsKey::BgmFile);
     if (!settings.BgmFile.empty() && FileExists(fs, settings.BgmFile))

@@ -73,6 +73,14 @@ std::int32_t LinuxStartupPlatform::showCursor(bool show)
     return cursorCounter_;
 }
 
+namespace {
+
+// Why the show has no music, on standard error like the program's other messages; one whole
+// line a call, as the music thread and the window's thread may both write.
+void logMusic(const std::string& text) { std::cerr << "velmora: " + text + "\n" << std::flush; }
+
+} // namespace
+
 ShowSession::ShowSession(StartupState& state)
     : state_(state),
       loader_(createPlatformPictureLoader()),
@@ -80,22 +88,24 @@ ShowSession::ShowSession(StartupState& state)
       music_(
           [&settings = state.settings] {
               using Music = music::MusicOnDevices<music::linux_audio::LinuxMusicDevices>;
-              auto owner = std::make_shared<Music>(settings, [](const std::string& text) {
-                  std::cerr << "velmora: " + text + "\n" << std::flush;
-              });
+              auto owner = std::make_shared<Music>(settings, &logMusic);
               return std::shared_ptr<ShowMusic>(owner, &owner->music);
           },
-          state.settings.BgmKind == 1,
-          [](const std::string& text) { std::cerr << "velmora: " + text + "\n" << std::flush; })
+          state.settings.BgmKind == 1, &logMusic)
 {
     engine_.random = &sharedRandom();
+    if (const std::string file = posix::stateFileLocation(); state.settings.Resume != 0 && !file.empty()) {
+        resumeKeeper_ = std::make_unique<ResumeKeeper>(std::make_shared<posix::PosixFileSystem>(), file);
+        sequence_ = std::make_unique<ShowSequence>(state.settings, sharedRandom(), *resumeKeeper_);
+    }
 }
 
 std::unique_ptr<show::ShowForm> ShowSession::makeForm(show::ShowPlatform& platform)
 {
     // Pictures are read and decoded on the worker, so slow storage never stalls drawing or input.
     const show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_, &pictures_,
-                                      state_.catalogueScan, std::make_shared<posix::PosixFileSystem>()};
+                                      state_.catalogueScan, std::make_shared<posix::PosixFileSystem>(),
+                                      sequence_.get()};
     return std::make_unique<show::ShowForm>(state_.settings, state_.catalogue, services,
                                             state_.commandLine.empty());
 }

@@ -164,7 +164,8 @@ bool Win32FileSystem::replaceFile(const std::string& path, std::string_view byte
 {
     // Written beside the target and moved over it, so a failure never leaves half a file.
     const std::wstring target = widen(path);
-    const std::wstring temp = target + L".new";
+    // A name of this process's own: two processes replacing one file never write into one temp file.
+    const std::wstring temp = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".new";
     {
         Handle f{CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
         if (f.h == INVALID_HANDLE_VALUE)
