@@ -192,12 +192,7 @@ int countJpegScans(const std::uint8_t* data, std::size_t size)
 
 namespace {
 
-std::uint16_t u16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
-std::int16_t s16(const std::uint8_t* p) { return std::int16_t(u16(p)); }
-std::uint32_t u32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
+std::int16_t s16(const std::uint8_t* p) { return std::int16_t(readLe16(p)); }
 
 void set32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v)
 {
@@ -253,13 +248,13 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     plan = WmfPlan{};
     std::size_t at = 0;
     bool placeable = false;
-    if (size >= 22 && u32(data) == 0x9AC6CDD7u) {
+    if (size >= 22 && readLe32(data) == 0x9AC6CDD7u) {
         placeable = true;
         const int left = s16(data + 6);
         const int top = s16(data + 8);
         const int right = s16(data + 10);
         const int bottom = s16(data + 12);
-        int inch = u16(data + 14);
+        int inch = readLe16(data + 14);
         if (inch == 0) {
             inch = 1440;
         }
@@ -275,8 +270,8 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
         return "metafile header is cut short";
     }
     const std::uint8_t* header = data + at;
-    const int type = u16(header);
-    if ((type != 1 && type != 2) || u16(header + 2) != 9) {
+    const int type = readLe16(header);
+    if ((type != 1 && type != 2) || readLe16(header + 2) != 9) {
         return "not a Windows metafile";
     }
     at += 18;
@@ -296,8 +291,8 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
         if (size - at < 6) {
             return "metafile record is cut short";
         }
-        const std::uint32_t words = u32(data + at);
-        const std::uint16_t function = u16(data + at + 4);
+        const std::uint32_t words = readLe32(data + at);
+        const std::uint16_t function = readLe16(data + at + 4);
         if (words < 3 || words > (size - at) / 2) {
             return "metafile record size does not fit the file";
         }
@@ -360,7 +355,7 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     for (const Span& s : kept) {
         const std::size_t copied = out.size();
         out.insert(out.end(), data + s.offset, data + s.offset + s.bytes);
-        if (u16(data + s.offset + 4) == kCreatePen && s.bytes >= 16 && std::abs(s16(&out[copied + 8])) > widestPen) {
+        if (readLe16(data + s.offset + 4) == kCreatePen && s.bytes >= 16 && std::abs(s16(&out[copied + 8])) > widestPen) {
             out[copied + 8] = std::uint8_t(widestPen & 0xFF);
             out[copied + 9] = std::uint8_t((widestPen >> 8) & 0xFF);
         }

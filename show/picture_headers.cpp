@@ -8,11 +8,6 @@ namespace velmora::loading {
 
 namespace {
 
-std::uint16_t le16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
-std::uint32_t le32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
 std::uint16_t be16(const std::uint8_t* p) { return std::uint16_t(p[0] << 8 | p[1]); }
 
 bool isJpegFrameHeader(std::uint8_t marker)
@@ -72,8 +67,8 @@ std::string checkGif(const std::uint8_t* data, std::size_t size)
     if (size < 13) {
         return "GIF header is cut short";
     }
-    const int screenWidth = le16(data + 6);
-    const int screenHeight = le16(data + 8);
+    const int screenWidth = readLe16(data + 6);
+    const int screenHeight = readLe16(data + 8);
     const std::uint8_t screenFlags = data[10];
     // A screen without a width or height leaves the size to the first frame.
     if (screenWidth > 0 && screenHeight > 0) {
@@ -100,8 +95,8 @@ std::string checkGif(const std::uint8_t* data, std::size_t size)
             if (size - at < 10) {
                 return "GIF frame header is cut short";
             }
-            const int frameWidth = le16(data + at + 5);
-            const int frameHeight = le16(data + at + 7);
+            const int frameWidth = readLe16(data + at + 5);
+            const int frameHeight = readLe16(data + at + 7);
             const bool localColours = (data[at + 9] & 0x80) != 0;
             if (std::string why = checkPictureSize(frameWidth, frameHeight); !why.empty()) {
                 return "GIF frame: " + why;
@@ -140,23 +135,23 @@ std::string readBmpHeader(const std::uint8_t* data, std::size_t size, BmpHeader&
     if (size < 26 || data[0] != 'B' || data[1] != 'M') {
         return size >= 2 && data[0] == 'B' && data[1] == 'M' ? "BMP header is cut short" : "not a BMP file";
     }
-    header.pixelOffset = le32(data + 10);
-    header.infoSize = le32(data + 14);
+    header.pixelOffset = readLe32(data + 10);
+    header.infoSize = readLe32(data + 14);
     if (header.infoSize == 12) {
-        header.width = le16(data + 18);
-        header.height = le16(data + 20);
-        header.bitsPerPixel = le16(data + 24);
+        header.width = readLe16(data + 18);
+        header.height = readLe16(data + 20);
+        header.bitsPerPixel = readLe16(data + 24);
     } else if (header.infoSize == 40 || header.infoSize == 52 || header.infoSize == 56 || header.infoSize == 64 ||
                header.infoSize == 108 || header.infoSize == 124) {
         if (size < 34) {
             return "BMP header is cut short";
         }
-        header.width = std::int32_t(le32(data + 18));
-        const long long height = std::int32_t(le32(data + 22));
+        header.width = std::int32_t(readLe32(data + 18));
+        const long long height = std::int32_t(readLe32(data + 22));
         header.topDown = height < 0;
         header.height = height < 0 ? -height : height;
-        header.bitsPerPixel = le16(data + 28);
-        header.compression = le32(data + 30);
+        header.bitsPerPixel = readLe16(data + 28);
+        header.compression = readLe32(data + 30);
     } else {
         return "BMP header kind not supported";
     }
@@ -193,7 +188,7 @@ std::string readBmpHeader(const std::uint8_t* data, std::size_t size, BmpHeader&
             return "BMP colour masks are cut short";
         }
         for (int i = 0; i < (hasAlpha ? 4 : 3); ++i) {
-            header.masks[std::size_t(i)] = le32(data + 54 + 4 * i);
+            header.masks[std::size_t(i)] = readLe32(data + 54 + 4 * i);
         }
         std::uint32_t seen = 0;
         for (const std::uint32_t mask : header.masks) {

@@ -11,11 +11,8 @@ namespace velmora::loading {
 
 namespace {
 
-std::uint16_t word(const std::uint8_t* p, std::size_t index) { return std::uint16_t(p[2 * index] | p[2 * index + 1] << 8); }
-std::uint32_t dword(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
+// Word `index` of a record's parameters or an object's fields.
+std::uint16_t word(const std::uint8_t* p, std::size_t index) { return readLe16(p + 2 * index); }
 
 // Record functions, by the name the format gives them.
 enum : std::uint16_t {
@@ -119,7 +116,7 @@ std::string checkDib(const std::uint8_t* p, std::size_t bytes, int colourUsage, 
     if (bytes < 12) {
         return "metafile bitmap is cut short";
     }
-    const std::uint32_t headerSize = dword(p);
+    const std::uint32_t headerSize = readLe32(p);
     long long width = 0;
     long long height = 0;
     int bits = 0;
@@ -134,11 +131,11 @@ std::string checkDib(const std::uint8_t* p, std::size_t bytes, int colourUsage, 
         entries = bits <= 8 ? std::uint64_t(1) << bits : 0;
         tableBytes = entries * (colourUsage == kDibPaletteIndexes ? 2 : 3);
     } else if (headerSize >= 40 && headerSize <= bytes) {
-        width = std::int32_t(dword(p + 4));
-        height = std::int32_t(dword(p + 8));
+        width = std::int32_t(readLe32(p + 4));
+        height = std::int32_t(readLe32(p + 8));
         bits = word(p, 7);
-        compression = dword(p + 16);
-        const std::uint32_t coloursUsed = dword(p + 32);
+        compression = readLe32(p + 16);
+        const std::uint32_t coloursUsed = readLe32(p + 32);
         entries = coloursUsed != 0 ? coloursUsed : bits <= 8 ? std::uint64_t(1) << bits : 0;
         tableBytes = entries * (colourUsage == kDibPaletteIndexes ? 2 : 4);
         if (headerSize == 40 && (compression == 3 || compression == 6)) {
