@@ -209,19 +209,22 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
     catalogue.ImageCount = 0;
     if (later)
         *later = CatalogueScan{};
-    settings.ImageFolder = spelling.text(doc, SettingsKey::ImageFolder);
+    settings.ImageFolder = fs.userPath(spelling.text(doc, SettingsKey::ImageFolder));
     if (!settings.ImageFolder.empty()) {
-        if (FolderExists(fs, settings.ImageFolder))
+        if (FolderExists(fs, settings.ImageFolder)) {
             BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
-        else
+        } else {
+            // A file that could not be read has no folder, so this is the only problem.
+            problem = "there is no folder " + settings.ImageFolder + " (the settings file's folder)";
             settings.ImageFolder.clear();
+        }
     }
 
     number(SettingsKey::BgmKind, 0, integerPartToInt16, settings.BgmKind);
     number(SettingsKey::BgmRepeat, 0, integerPartToInt16, settings.BgmRepeat);
     number(SettingsKey::Resume, 1, integerPartToInt16, settings.Resume);
 
-    settings.BgmFile = spelling.text(doc, SettingsKey::BgmFile);
+    settings.BgmFile = fs.userPath(spelling.text(doc, SettingsKey::BgmFile));
     if (!settings.BgmFile.empty() && FileExists(fs, settings.BgmFile))
         return problem;
     // A music file that is gone switches the file music off; a CD choice stays.

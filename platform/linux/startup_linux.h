@@ -26,6 +26,7 @@ public:
     FileRead readFile(const std::string& path, std::size_t limit) override;
     bool replaceFile(const std::string& path, std::string_view bytes) override;
     bool makeFolders(const std::string& path) override;
+    std::string userPath(const std::string& written) override;
 };
 
 class IconvCodec final : public TextCodec {

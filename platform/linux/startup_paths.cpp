@@ -1,6 +1,7 @@
 // Where the Linux program's settings file and state file live, and the settings load behind Main.
 #include "platform/linux/startup_linux.h"
 
+#include "platform/linux/home_path.h"
 #include "startup/catalogue.h"
 
 #include <cstdlib>
@@ -18,8 +19,8 @@ std::string xdgVelmoraFolder(const char* variable, const char* underHome)
 {
     if (const char* xdg = std::getenv(variable); xdg && xdg[0] == '/')
         return std::string(xdg) + "/velmora";
-    if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        return std::string(home) + "/" + underHome + "/velmora";
+    if (const std::string underHomeFolder = expandHome(std::string("~/") + underHome); underHomeFolder[0] == '/')
+        return underHomeFolder + "/velmora";
     return {};
 }
 
@@ -63,12 +64,19 @@ void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, S
     if (!settings.ImageFolder.empty())
         return; // a folder set up, even an empty one (that shows the desktop)
 
-    // The folder is the daemon's for this run only; the file is never written.
-    if (run.daemon && !run.daemon->imageDirectory.empty() && FolderExists(fs, run.daemon->imageDirectory)) {
-        settings.ImageFolder = run.daemon->imageDirectory;
-        BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
-        return;
+    // The daemon's image settings as its own image hacks read them. Its folder is used for
+    // this run only (the file is never written), and an empty one shows the desktop copy.
+    if (run.daemon && run.daemon->chooseRandomImages && !run.daemon->imageDirectory.empty()) {
+        if (FolderExists(fs, run.daemon->imageDirectory)) {
+            settings.ImageFolder = run.daemon->imageDirectory;
+            BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
+            return;
+        }
+        messages << "velmora: there is no folder " << run.daemon->imageDirectory << " (the daemon's imageDirectory)\n";
     }
+    // Pictures from files switched off in the daemon: only the desktop copy, when allowed.
+    if (run.daemon && !run.daemon->chooseRandomImages && run.daemon->grabDesktopImages)
+        return;
     // No folder at all gives the samples, and the folder stays "none".
     if (const std::string samples = findSampleFolder(); !samples.empty())
         BuildImageList(samples, settings.ImageKinds, fs, catalogue, later);
