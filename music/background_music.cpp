@@ -1,6 +1,9 @@
 // The show's music wiring: start with the show, poll, change tracks, stop with the show.
 #include "music/background_music.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace velmora::music {
 
 MusicFileKind musicFileKind(const std::string& path)
@@ -18,19 +21,50 @@ MusicFileKind musicFileKind(const std::string& path)
     return MusicFileKind::Other;
 }
 
+void BackgroundMusic::say(const std::string& text) const
+{
+    if (log_)
+        log_(text);
+}
+
+std::string BackgroundMusic::refusal(MusicFileKind kind) const
+{
+    std::error_code error;
+    const std::filesystem::path path(std::u8string(settings_.BgmFile.begin(), settings_.BgmFile.end()));
+    const std::uintmax_t bytes = std::filesystem::file_size(path, error);
+    if (error)
+        return {}; // missing or unreadable: the player finds out and stays silent
+    const std::uint64_t largest = kind == MusicFileKind::Wav ? sound_.largestFile() : kLargestMp3Bytes;
+    if (bytes > largest)
+        return "music file is too large (" + std::to_string(bytes >> 20) + " MB, at most " +
+               std::to_string(largest >> 20) + " MB for its kind): the show goes on without music";
+    return {};
+}
+
 void BackgroundMusic::start()
 {
     if (settings_.BgmKind == 1) {
         sound01_.CdOpen();
         timer2_ = true;
     } else if (settings_.BgmKind == 2) {
-        switch (musicFileKind(settings_.BgmFile)) {
+        const MusicFileKind kind = musicFileKind(settings_.BgmFile);
+        if (kind != MusicFileKind::Other) {
+            if (const std::string why = refusal(kind); !why.empty()) {
+                say(why);
+                return;
+            }
+        }
+        switch (kind) {
         case MusicFileKind::Wav:
             sound01_.WavPlay();
+            if (sound01_.ApiResult == 0)
+                say("music file cannot be played: the show goes on without music");
             break;
         case MusicFileKind::Mp3:
             // The restart poll runs even when the open failed; its commands then fail quietly.
             sound01_.Mp3Open();
+            if (sound01_.ApiResult != 0)
+                say("music file cannot be started: the show goes on without music");
             timer1_ = true;
             break;
         case MusicFileKind::Other:

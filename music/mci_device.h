@@ -22,9 +22,15 @@ public:
     virtual std::string shortPathName(const std::string& longPath) = 0;
 };
 
+// A RIFF file counts its bytes in 32 bits: no WAV is longer.
+inline constexpr std::uint64_t kLargestWavBytes = (std::uint64_t(1) << 32) + 8;
+
 class SoundPlayer {
 public:
     virtual ~SoundPlayer() = default;
+    // The largest WAV this player takes: a streaming player any, one that reads the whole
+    // file into memory first far less.
+    virtual std::uint64_t largestFile() const { return kLargestWavBytes; }
     virtual std::uint32_t waveDeviceCount() = 0;
     // Plays the file in the background, looping until stop(); false when it cannot start.
     virtual bool playLooping(const std::string& path) = 0;

@@ -116,6 +116,24 @@ def plain16(src, dst):
     write(dst, data)
 
 
+def bit_fields(bmp, masks):
+    """The 24-bit BMP `bmp` as a 32-bit bit-field BMP with the masks (red, green, blue)."""
+    off, w, h, bpp, comp = bmp_parts(bmp)
+    assert bpp == 24 and comp == 0 and h > 0
+    stride = ((w * 24 + 31) // 32) * 4
+    pixels = bytearray()
+    for y in range(h):
+        for x in range(w):
+            b, g, r = bmp[off + y * stride + 3 * x: off + y * stride + 3 * x + 3]
+            value = 0
+            for channel, mask in zip((r, g, b), masks):
+                shift = (mask & -mask).bit_length() - 1
+                value |= (channel * (mask >> shift) // 255) << shift
+            pixels += struct.pack('<I', value)
+    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 32, 3, len(pixels), 2835, 2835, 0, 0) + struct.pack('<III', *masks)
+    return b'BM' + struct.pack('<IHHI', 14 + len(info) + len(pixels), 0, 0, 14 + len(info)) + info + pixels
+
+
 # --- metafiles -------------------------------------------------------------------------------
 
 def rec(function, *words, raw=b''):
@@ -193,6 +211,8 @@ def hostile(fx, hx):
             break
         i += 2 + length
     write(f'{hx}/huge.jpg', jpeg)
+    struct.pack_into('>HH', jpeg, i + 5, 60000, 60000)
+    write(f'{hx}/square-60000.jpg', jpeg)
 
     gct = bytes((0, 0, 0, 255, 255, 255))
     lzw = bytes((2, 2, 0x4C, 0x01, 0))
@@ -201,6 +221,8 @@ def hostile(fx, hx):
     write(f'{hx}/huge-frame.gif', b'GIF89a' + struct.pack('<HHBBB', 16, 16, 0x80, 0, 0) + gct +
           b',' + struct.pack('<HHHHB', 0, 0, 65535, 65535, 0) + lzw + b';')
     write(f'{hx}/noimage.gif', b'GIF89a' + struct.pack('<HHBBB', 10, 10, 0x80, 0, 0) + gct + b';')
+    write(f'{hx}/lying-frame.gif', b'GIF89a' + struct.pack('<HHBBB', 16, 16, 0x80, 0, 0) + gct +
+          b',' + struct.pack('<HHHHB', 0, 0, 0, 16, 0) + lzw + b';')
     write(f'{hx}/nocolours.gif', b'GIF89a' + struct.pack('<HHBBB', 4, 4, 0, 0, 0) +
           b',' + struct.pack('<HHHHB', 0, 0, 4, 4, 0) + lzw + b';')
 
@@ -219,6 +241,9 @@ def hostile(fx, hx):
     struct.pack_into('<I', bits8, 46, 0x7FFFFFFF)  # biClrUsed
     write(f'{hx}/huge-palette.bmp', bits8)
 
+    for name, masks in (('masks-overlap', (0xFF00, 0xFFFF00, 0xFF)), ('masks-gap', (0xF0F000, 0xFF00, 0xFF))):
+        write(f'{hx}/{name}.bmp', bit_fields(bmp, masks))
+
     write(f'{hx}/huge.wmf', metafile(drawing(10), (0, 0, 32000, 32000, 1)))
     write(f'{hx}/no-size.wmf', metafile(drawing(1)))
     good = drawing(10)
@@ -227,6 +252,13 @@ def hostile(fx, hx):
     write(f'{hx}/record-size-huge.wmf', metafile(struct.pack('<IHHHHH', 0x7FFFFFFF, 0x041B, 1, 1, 0, 0) + good,
                                                  (0, 0, 640, 480, 960)))
     write(f'{hx}/record-cut-short.wmf', metafile(good, (0, 0, 640, 480, 960))[:-5])
+    dangling = b''.join(rec(0x012D, 3 + n % 50) + rec(0x01F0, 3 + n % 50) for n in range(10000))
+    write(f'{hx}/dangling-slots.wmf', metafile(dangling + good, (0, 0, 640, 480, 960)))
+    write(f'{hx}/select-65535.wmf', metafile(rec(0x012D, 65535) + good, (0, 0, 640, 480, 960)))
+    write(f'{hx}/delete-65535.wmf', metafile(good[:-6] + rec(0x01F0, 65535) + rec(0), (0, 0, 640, 480, 960)))
+    lying_dib = struct.pack('<IiiHHIIiiII', 40, 60000, 60000, 1, 32, 0, 0, 0, 0, 0, 0) + b'\0' * 16
+    stretch = rec(0x0F43, 0x0020, 0x00CC, 0, 10, 10, 0, 0, 48, 64, 0, 0, raw=lying_dib)
+    write(f'{hx}/bitmap-huge.wmf', metafile(stretch + good, (0, 0, 640, 480, 960)))
     write(f'{hx}/only-escape.wmf', metafile(rec(0x0626, 9, 4, raw=b'\0\0\0\0') + rec(0), (0, 0, 640, 480, 960)))
 
 
@@ -312,6 +344,9 @@ if __name__ == '__main__':
         rle4(sys.argv[2], sys.argv[3])
     elif cmd == 'top-down':
         top_down(sys.argv[2], sys.argv[3])
+    elif cmd == 'bit-fields':
+        masks = tuple(int(m, 16) for m in sys.argv[4:7])
+        write(sys.argv[3], bit_fields(read(sys.argv[2]), masks))
     elif cmd == 'plain16':
         plain16(sys.argv[2], sys.argv[3])
     elif cmd == 'wmf':

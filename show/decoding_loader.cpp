@@ -1,6 +1,8 @@
 // The loader front end: one path from a file to an upright picture for every platform.
 #include "show/decoding_loader.h"
 
+#include "show/picture_headers.h"
+
 #include <algorithm>
 #include <cassert>
 #include <new>
@@ -108,6 +110,10 @@ LoadResult loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std:
         if (format == PictureFormat::Unknown) {
             return LoadResult::failure(unknownFormatReason(size));
         }
+        // No decoder sees a header that claims more than the limits or points outside the file.
+        if (std::string why = checkDeclaredHeader(format, data, size); !why.empty()) {
+            return LoadResult::failure(why);
+        }
         const int orientation = pictureOrientation(format, data, size);
         // The box is asked of the stored picture, which lies on its side when the turn swaps axes.
         LoadRequest stored = request;
@@ -148,6 +154,11 @@ SizeResult pictureSize(PictureDecoders& decoders, const std::uint8_t* data, std:
         const PictureFormat format = sniffFormat(data, size);
         if (format == PictureFormat::Unknown) {
             return sizeFailure(unknownFormatReason(size));
+        }
+        if (std::string why = checkDeclaredHeader(format, data, size); !why.empty()) {
+            SizeResult refused;
+            refused.error = why;
+            return refused;
         }
         SizeResult r = decoders.storedSize(format, data, size);
         if (r.ok) {

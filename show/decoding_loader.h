@@ -1,6 +1,7 @@
 // The picture loader's front end, the same on every platform: the file read within its limit,
-// the format told by content, the platform's decoder for it, the EXIF turn, and every failure
-// (running out of memory included) returned as a result with a reason.
+// the format told by content, its header held to the limits (show/picture_headers.h), the
+// platform's decoder for it, the EXIF turn, and every failure (running out of memory included)
+// returned as a result with a reason.
 #pragma once
 
 #include "show/picture_formats.h"

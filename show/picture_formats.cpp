@@ -1,6 +1,7 @@
 // Limits, sniffing, orientation and the metafile check shared by all decoders.
 #include "show/picture_formats.h"
 
+#include "show/wmf_record_check.h"
 #include "startup/rounding.h"
 
 #include <algorithm>
@@ -326,12 +327,7 @@ int countJpegScans(const std::uint8_t* data, std::size_t size)
 
 namespace {
 
-std::uint16_t u16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
-std::int16_t s16(const std::uint8_t* p) { return std::int16_t(u16(p)); }
-std::uint32_t u32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
+std::int16_t s16(const std::uint8_t* p) { return std::int16_t(readLe16(p)); }
 
 void set32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v)
 {
@@ -365,6 +361,7 @@ namespace header {
 constexpr std::size_t Type = 0;           // 1 in memory, 2 on disk
 constexpr std::size_t HeaderWords = 2;    // always 9
 constexpr std::size_t FileWords = 6;      // the whole metafile, a double word
+constexpr std::size_t ObjectCount = 10;   // slots in the object table
 constexpr std::size_t MaxRecordWords = 12; // the largest record, a double word
 constexpr std::size_t ParameterCount = 16; // unused, 0
 constexpr std::size_t HeaderBytes = 18;
@@ -425,13 +422,13 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     plan = WmfPlan{};
     std::size_t at = 0;
     bool placeableHeader = false;
-    if (size >= placeable::HeaderBytes && u32(data) == placeable::Key) {
+    if (size >= placeable::HeaderBytes && readLe32(data) == placeable::Key) {
         placeableHeader = true;
         const int left = s16(data + placeable::Left);
         const int top = s16(data + placeable::Top);
         const int right = s16(data + placeable::Right);
         const int bottom = s16(data + placeable::Bottom);
-        int unitsPerInch = u16(data + placeable::UnitsPerInch);
+        int unitsPerInch = readLe16(data + placeable::UnitsPerInch);
         if (unitsPerInch == 0) {
             unitsPerInch = placeable::DefaultUnitsPerInch;
         }
@@ -447,8 +444,8 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
         return "metafile header is cut short";
     }
     const std::uint8_t* fileHeader = data + at;
-    const int type = u16(fileHeader + header::Type);
-    if ((type != 1 && type != 2) || u16(fileHeader + header::HeaderWords) != header::Words) {
+    const int type = readLe16(fileHeader + header::Type);
+    if ((type != 1 && type != 2) || readLe16(fileHeader + header::HeaderWords) != header::Words) {
         return "not a Windows metafile";
     }
     at += header::HeaderBytes;
@@ -463,13 +460,14 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     bool haveOrg = placeableHeader;
     std::size_t records = 0;
     std::uint32_t maxRecordWords = record::TwoParameterWords; // the window records written first
+    WmfRecordCheck recordCheck;
     while (at < size) {
         if (size - at < record::FirstParameter) {
             return "metafile record is cut short";
         }
         const std::uint8_t* rec = data + at;
-        const std::uint32_t words = u32(rec + record::SizeWords);
-        const std::uint16_t function = u16(rec + record::Function);
+        const std::uint32_t words = readLe32(rec + record::SizeWords);
+        const std::uint16_t function = readLe16(rec + record::Function);
         if (words < record::SmallestWords || words > (size - at) / 2) {
             return "metafile record size does not fit the file";
         }
@@ -492,6 +490,10 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
             haveExt = true;
         }
         if (isWmfDrawingRecord(function)) {
+            if (std::string why = recordCheck.check(function, rec + record::FirstParameter, bytes - record::FirstParameter);
+                !why.empty()) {
+                return why;
+            }
             kept.push_back({at, bytes});
             maxRecordWords = std::max(maxRecordWords, words);
             ++plan.recordsKept;
@@ -528,7 +530,7 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     for (const Span& s : kept) {
         const std::size_t copied = out.size();
         out.insert(out.end(), data + s.offset, data + s.offset + s.bytes);
-        if (u16(data + s.offset + record::Function) != kCreatePen || s.bytes < record::PenRecordBytes) {
+        if (readLe16(data + s.offset + record::Function) != kCreatePen || s.bytes < record::PenRecordBytes) {
             continue;
         }
         std::uint8_t* penWidth = &out[copied + record::PenWidth];
@@ -541,6 +543,9 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     putWmfWord(out, kEndOfFile);
     set32(out, header::FileWords, std::uint32_t(out.size() / 2));
     set32(out, header::MaxRecordWords, maxRecordWords);
+    // The table the kept records fill, whatever the file claimed.
+    out[header::ObjectCount] = std::uint8_t(recordCheck.slotsNeeded() & 0xFF);
+    out[header::ObjectCount + 1] = std::uint8_t(recordCheck.slotsNeeded() >> 8);
     out[header::ParameterCount] = 0;
     out[header::ParameterCount + 1] = 0;
     return {};

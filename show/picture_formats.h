@@ -104,6 +104,13 @@ struct WmfPlan {
 // Empty string on success, else the reason the file is refused.
 std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan);
 bool isWmfDrawingRecord(std::uint16_t function);
+// Little-endian words and double words as BMP, GIF and metafile headers store them; the caller
+// has checked that the bytes are there.
+inline std::uint16_t readLe16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
+inline std::uint32_t readLe32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
 // Little-endian words and double words, as a metafile stores them.
 void putWmfWord(std::vector<std::uint8_t>& out, int value);
 void putWmfDword(std::vector<std::uint8_t>& out, std::uint32_t value);

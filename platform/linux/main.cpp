@@ -124,6 +124,11 @@ int main(int argc, char** argv)
                        ? shell::runFullScreen(options, state, startup, session, std::cerr)
                        : shell::runDisplayHack(options, startup, session, std::cerr);
     }
+    if (music::MusicThread::threadsLeftBehind() > 0) {
+        // A music thread stuck in the mixer may still use SDL: end without tearing it down.
+        std::cerr.flush();
+        std::_Exit(exitCode);
+    }
     SDL_Quit(); // after the music has closed its device
     return exitCode;
 }

@@ -18,6 +18,7 @@
 #include <cassert>
 #include <chrono>
 #include <cstdlib>
+#include <iostream>
 #include <ostream>
 #include <system_error>
 
@@ -109,11 +110,25 @@ std::int32_t LinuxStartupPlatform::showCursor(bool show)
     return cursorCounter_;
 }
 
+namespace {
+
+// Why the show has no music, on standard error like the program's other messages; one whole
+// line a call, as the music thread and the window's thread may both write.
+void logMusic(const std::string& text) { std::cerr << "velmora: " + text + "\n" << std::flush; }
+
+} // namespace
+
 ShowSession::ShowSession(StartupState& state)
     : state_(state),
       loader_(createPlatformPictureLoader()),
       pictures_(createPlatformPictureLoader()),
-      music_(state.settings, devices_.mci, devices_.sound)
+      music_(
+          [&settings = state.settings] {
+              using Music = music::MusicOnDevices<music::linux_audio::LinuxMusicDevices>;
+              auto owner = std::make_shared<Music>(settings, &logMusic);
+              return std::shared_ptr<ShowMusic>(owner, &owner->music);
+          },
+          state.settings.BgmKind == 1, &logMusic)
 {
     engine_.random = &sharedRandom();
     if (const std::string file = posix::stateFileLocation(); state.settings.Resume != 0 && !file.empty()) {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "filters/engine.h"
-#include "music/background_music.h"
+#include "music/music_thread.h"
 #include "platform/linux/music/sdl_music.h"
 #include "platform/linux/shell_options.h"
 #include "platform/linux/startup_linux.h"
@@ -82,8 +82,7 @@ private:
     filters::FilterEngine engine_;
     std::unique_ptr<PictureLoader> loader_;
     show::PictureWorker pictures_;
-    music::linux_audio::LinuxMusicDevices devices_;
-    music::BackgroundMusic music_;
+    music::MusicThread music_; // its devices live on its own thread
     // With the 続きから setting on: where the show stopped, read and written off the frames.
     std::unique_ptr<ResumeKeeper> resumeKeeper_;
     std::unique_ptr<ShowSequence> sequence_;

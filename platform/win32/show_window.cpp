@@ -3,7 +3,7 @@
 #include "platform/win32/show_window.h"
 
 #include "filters/engine.h"
-#include "music/background_music.h"
+#include "music/music_thread.h"
 #include "platform/picture_loader_factory.h"
 #include "platform/win32/key_catcher.h"
 #include "platform/win32/music/win32_music.h"
@@ -11,6 +11,7 @@
 #include "platform/win32/show_monitors.h"
 #include "platform/win32/show_surface.h"
 #include "platform/win32/startup_win32.h"
+#include "platform/win32/win_text.h"
 #include "show/show_form.h"
 #include "startup/resume_keeper.h"
 #include "startup/show_sequence.h"
@@ -22,6 +23,8 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -33,6 +36,15 @@ using show::ShowExit;
 using show::ShowExitSystem;
 
 namespace {
+
+// Why the show has no music: for a debugger, and for a console the program was started from.
+void logMusic(const std::string& text)
+{
+    const std::string line = "velmora: " + text + "\n";
+    OutputDebugStringW(widen(line).c_str());
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
 
 constexpr const wchar_t* ShowWindowClass = L"VelmoraShow";
 constexpr std::string_view ShowWindowFailedMessage = "スクリーンセーバーの画面を開けませんでした。";
@@ -176,8 +188,7 @@ private:
     StartupState& state_;
     std::unique_ptr<PictureLoader> loader_;
     show::PictureWorker pictures_; // reads and decodes off the window's thread
-    music::win32::Win32MusicDevices devices_;
-    music::BackgroundMusic music_;
+    music::MusicThread music_; // MCI and PlaySound on a thread of their own
     Win32ShowPlatform platform_;
     // With the 続きから setting on: where the show stopped, read and written off the frames.
     std::unique_ptr<ResumeKeeper> resumeKeeper_;
@@ -204,7 +215,13 @@ ShowHost::ShowHost(StartupState& state, const std::vector<show::Rect>& otherMoni
     : state_(state),
       loader_(createPlatformPictureLoader()),
       pictures_(createPlatformPictureLoader()),
-      music_(state.settings, devices_.mci, devices_.sound),
+      music_(
+          [&settings = state.settings] {
+              using Music = music::MusicOnDevices<music::win32::Win32MusicDevices>;
+              auto owner = std::make_shared<Music>(settings, &logMusic);
+              return std::shared_ptr<ShowMusic>(owner, &owner->music);
+          },
+          state.settings.BgmKind == 1, &logMusic),
       resumeKeeper_(makeResumeKeeper(state.settings)),
       sequence_(resumeKeeper_ ? std::make_unique<ShowSequence>(state.settings, sharedRandom(), *resumeKeeper_) : nullptr),
       form_(state.settings, state.catalogue,
@@ -609,6 +626,8 @@ void ShowHost::EndShow()
 void ShowHost::unloadAndEnd()
 {
     exit_.Form_QueryUnload();
+    // A healthy player closes in moments; one stuck in MCI is left to the process's end.
+    music_.finish(std::chrono::milliseconds(300));
     if (fineTimer_) {
         timeEndPeriod(TimerResolutionMs);
     }

@@ -13,12 +13,14 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 
 extern char** environ;
 
@@ -52,7 +54,9 @@ class Program {
 public:
     // Started through env(1), which `environment` tells what to change (NAME=VALUE, -u NAME)
     // before it becomes the program in the same process.
-    explicit Program(const std::vector<std::string>& args, const std::vector<std::string>& environment = {})
+    // With `errorLog` its standard error goes to that file.
+    explicit Program(const std::vector<std::string>& args, const std::vector<std::string>& environment = {},
+                     const std::string& errorLog = {})
     {
         std::vector<std::string> line{"env"};
         line.insert(line.end(), environment.begin(), environment.end());
@@ -63,9 +67,15 @@ public:
             argv.push_back(word.data());
         }
         argv.push_back(nullptr);
-        if (posix_spawnp(&pid_, "env", nullptr, nullptr, argv.data(), environ) != 0) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (!errorLog.empty()) {
+            posix_spawn_file_actions_addopen(&actions, 2, errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
+        if (posix_spawnp(&pid_, "env", &actions, nullptr, argv.data(), environ) != 0) {
             pid_ = -1;
         }
+        posix_spawn_file_actions_destroy(&actions);
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -83,6 +93,17 @@ public:
             exited_ = waitpid(pid_, &status_, WNOHANG) == pid_;
         }
         return pid_ > 0 && !exited_;
+    }
+    // The most memory the running process has held so far, in MB (0 when it cannot be read).
+    long peakMemoryMb() const
+    {
+        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("VmHWM:")) {
+                return std::stol(line.substr(6)) / 1024;
+            }
+        }
+        return 0;
     }
     // The exit code once the process has ended, waiting at most `limit`; -1 while it runs.
     int exitCodeWithin(std::chrono::milliseconds limit)
@@ -174,10 +195,13 @@ protected:
         }
     }
 
-    void writeIni(const fs::path& folder)
+    void writeIni(const fs::path& folder, const fs::path& music = {})
     {
-        std::ofstream(ini_, std::ios::binary) << "[Section]\r\n"
-                                              << velmora::SettingsKey::ImageFolder << '=' << folder.string() << "\r\n";
+        std::ofstream ini(ini_, std::ios::binary);
+        ini << "[Section]\r\n" << velmora::SettingsKey::ImageFolder << '=' << folder.string() << "\r\n";
+        if (!music.empty()) {
+            ini << velmora::SettingsKey::BgmKind << "=2\r\n" << velmora::SettingsKey::BgmFile << '=' << music.string() << "\r\n";
+        }
     }
 
     // Waits for the show's window to appear and its first frame to stand on the screen (the
@@ -309,6 +333,38 @@ TEST_F(LinuxShow, ShowsPngTiffWebpHeicAndAvifPictures)
         EXPECT_TRUE(eventually([&] { return screenPasses("check-start"); }, 20s, 200ms)) << name;
         xdotool("key x");
         EXPECT_EQ(show.exitCodeWithin(1000ms), 0) << name;
+    }
+}
+
+// 2 GB of music, sparse: a WAV streams from the file as it plays, an MP3 that large is refused
+// and the log says why; neither holds back the first frame or a key, nor is read into memory.
+TEST_F(LinuxShow, TwoGigabyteMusicFilesNeitherHoldBackTheFirstFrameNorAKey)
+{
+    constexpr std::uintmax_t kSize = std::uintmax_t(2) << 30;
+    std::string wav = "RIFF    WAVEfmt ";
+    const std::uint8_t format[] = {16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0};
+    wav.append(reinterpret_cast<const char*>(format), sizeof format);
+    wav += "data";
+    const std::uint32_t dataBytes = std::uint32_t(kSize - 44);
+    const std::uint32_t riffBytes = std::uint32_t(kSize - 8);
+    for (int i = 0; i < 4; ++i) {
+        wav[4 + std::size_t(i)] = char(riffBytes >> (8 * i));
+        wav.push_back(char(dataBytes >> (8 * i)));
+    }
+    const std::string mp3 = "\xFF\xFB\x90\x64";
+    for (const auto& [name, head, logged] : {std::tuple{"huge.wav", wav, ""}, {"huge.mp3", mp3, "too large"}}) {
+        const fs::path music = dir_ / name;
+        std::ofstream(music, std::ios::binary) << head;
+        fs::resize_file(music, kSize);
+        writeIni(dir_ / "pictures", music);
+        const std::string log = (dir_ / "stderr.txt").string();
+        Program show({"-s", "--ini", ini_}, {"SDL_AUDIODRIVER=dummy"}, log);
+        ASSERT_TRUE(waitForShow(show)) << name;
+        EXPECT_LT(show.peakMemoryMb(), 400) << name;
+        xdotool("key x");
+        EXPECT_EQ(show.exitCodeWithin(1000ms), 0) << name;
+        EXPECT_NE(readFile(log).find(logged), std::string::npos) << name << ": " << readFile(log);
+        fs::remove(music);
     }
 }
 

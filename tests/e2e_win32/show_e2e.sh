@@ -2,7 +2,7 @@
 # End-to-end tests of velmora.scr's show under Wine on the current X display: what the
 # screen shows, which inputs end the show, and a second start while it runs.
 # Usage: show_e2e.sh CASE VELMORA_SCR FAKE_PASSWORD_CPL [SCREENSHOT_PNG]
-#   CASE: picture | desktop | mouse | music | password | kinds
+#   CASE: picture | desktop | mouse | music | huge-music | password | kinds
 set -euo pipefail
 
 case_name="$1"
@@ -112,6 +112,31 @@ music)
   expect_running "the arrow keys with CD music"
   xdotool key space
   expect_end "the space bar with CD music"
+  ;;
+huge-music)
+  # 2 GB of music, sparse, as a WAV and as an MP3: larger than either player takes, so the
+  # show goes on silent and the log says why; the first frame and a key never wait for it,
+  # and the file is never read into memory.
+  export ALSA_CONFIG_PATH="$here/../music/alsa-null.conf"
+  for name in huge.wav huge.mp3; do
+    python3 - "$work/$name" <<'PY'
+import struct, sys
+size = 2 << 30
+head = (b'RIFF' + struct.pack('<I', size - 8) + b'WAVEfmt ' + struct.pack('<IHHIIHH', 16, 1, 2, 44100, 176400, 4, 16)
+        + b'data' + struct.pack('<I', size - 44)) if sys.argv[1].endswith('.wav') else b'\xff\xfb\x90\x64'
+with open(sys.argv[1], 'wb') as f:
+    f.write(head)
+    f.truncate(size)
+PY
+    write_settings pictures 2 "$name"
+    start_show /s
+    peak_mb=$(awk '/^VmHWM:/ { print int($2 / 1024) }' "/proc/$app_pid/status")
+    [ "${peak_mb:-0}" -lt 400 ] || fail "the show holds $peak_mb MB with $name as music"
+    xdotool key x
+    expect_end "a key with $name as music"
+    grep -q "too large" "$app_log" || fail "the log does not say why $name is not played: $(cat "$app_log")"
+    rm "$work/$name"
+  done
   ;;
 password)
   # Windows 95/98, as Wine reports it to velmora.scr alone while this case runs, with a

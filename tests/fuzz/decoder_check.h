@@ -2,6 +2,7 @@
 // or neither, and a size query that agrees with the decode.
 #pragma once
 
+#include "show/picture_headers.h"
 #include "show/picture_loader.h"
 
 #include <cstddef>
@@ -13,6 +14,11 @@ namespace velmora::fuzz {
 template <typename Decode, typename SizeQuery>
 LoadResult checkDecoder(const std::uint8_t* data, std::size_t size, Decode decode, SizeQuery sizeOf)
 {
+    // The front end's header check reads the same bytes first (the sanitizers watch it).
+    const loading::PictureFormat format = loading::sniffFormat(data, size);
+    if (format != loading::PictureFormat::Unknown) {
+        (void)loading::checkDeclaredHeader(format, data, size);
+    }
     LoadRequest request;
     request.timeLimitMs = 3000;
     // Every other input asks for a reduced decode, so the scaled paths are covered too.

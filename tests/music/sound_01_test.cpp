@@ -6,6 +6,9 @@
 #include "fake_devices.h"
 
 #include <gmock/gmock.h>
+
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace velmora;
@@ -76,6 +79,34 @@ TEST_F(MusicTest, AWavLoopsByItselfOnlyWhenThereIsAWaveDeviceAndOtherEndingsStar
     music.start();
     EXPECT_EQ(sound.played.size(), 1u);
     EXPECT_THAT(mci.sent, IsEmpty());
+}
+
+// A file larger than its kind may be never reaches a player: the log says why, and the show
+// goes on silent. Sparse files: no disk is spent on them.
+TEST(MusicLimits, AFileTooLargeForItsKindIsRefusedAndLogged)
+{
+    const auto folder = std::filesystem::temp_directory_path();
+    for (const auto& [name, bytes] : {std::pair{"velmora-huge.mp3", kLargestMp3Bytes + 1},
+                                      {"velmora-huge.wav", kLargestWavBytes + 1}}) {
+        const std::filesystem::path path = folder / name;
+        { std::ofstream{path}; }
+        std::filesystem::resize_file(path, bytes);
+        Settings settings;
+        settings.BgmKind = 2;
+        settings.BgmFile = path.string();
+        FakeMci mci;
+        FakeSound sound;
+        std::vector<std::string> log;
+        BackgroundMusic music(settings, mci, sound, [&](const std::string& text) { log.push_back(text); });
+        music.start();
+        EXPECT_THAT(mci.sent, IsEmpty()) << name;
+        EXPECT_THAT(sound.played, IsEmpty()) << name;
+        EXPECT_FALSE(music.timer1Enabled()) << name;
+        ASSERT_EQ(log.size(), 1u) << name;
+        EXPECT_NE(log[0].find("too large"), std::string::npos) << log[0];
+        music.stop();
+        std::filesystem::remove(path);
+    }
 }
 
 // A disc starts where it is and is left alone while playing; without one the first poll

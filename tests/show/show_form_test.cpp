@@ -319,7 +319,8 @@ TEST(DecodingLoader, AnAllocationFailureIsAFailedLoadWithAReason)
             throw std::bad_alloc();
         }
     } decoders;
-    const std::uint8_t bmp[] = {'B', 'M'};
+    // A 1 x 1, 24-bit bitmap whose header passes the front end's check.
+    const std::uint8_t bmp[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24};
     EXPECT_EQ(loading::loadPicture(decoders, bmp, sizeof bmp, {}).error, "out of memory");
     EXPECT_EQ(loading::pictureSize(decoders, bmp, sizeof bmp).error, "out of memory");
     loading::DecodingLoader loader(std::make_unique<Decoders>());

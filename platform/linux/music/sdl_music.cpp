@@ -328,13 +328,14 @@ bool SdlSoundPlayer::playLooping(const std::string& path)
     stop(); // a new sound replaces the one playing
     if (!fileExists(path) || !audio_.open())
         return false;
-    chunk_ = Mix_LoadWAV(path.c_str());
-    if (!chunk_)
+    // Streamed from the file as it plays (the mixer's music stream, not a chunk read whole),
+    // so the size of the file costs neither memory nor time before the first sound.
+    music_ = Mix_LoadMUSType_RW(SDL_RWFromFile(path.c_str(), "rb"), MUS_WAV, 1);
+    if (!music_)
         return false;
-    channel_ = Mix_PlayChannel(-1, chunk_, -1);
-    if (channel_ < 0) {
-        Mix_FreeChunk(chunk_);
-        chunk_ = nullptr;
+    if (Mix_PlayMusic(music_, -1) != 0) {
+        Mix_FreeMusic(music_);
+        music_ = nullptr;
         return false;
     }
     return true;
@@ -342,14 +343,13 @@ bool SdlSoundPlayer::playLooping(const std::string& path)
 
 void SdlSoundPlayer::stop()
 {
-    if (channel_ >= 0)
-        Mix_HaltChannel(channel_);
-    channel_ = -1;
-    if (chunk_)
-        Mix_FreeChunk(chunk_);
-    chunk_ = nullptr;
+    if (music_) {
+        Mix_HaltMusic();
+        Mix_FreeMusic(music_);
+    }
+    music_ = nullptr;
 }
 
-bool SdlSoundPlayer::isPlaying() const { return channel_ >= 0 && Mix_Playing(channel_) != 0; }
+bool SdlSoundPlayer::isPlaying() const { return music_ != nullptr && Mix_PlayingMusic() != 0; }
 
 } // namespace velmora::music::linux_audio

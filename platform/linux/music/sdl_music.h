@@ -1,6 +1,8 @@
 // The Linux stand-in for the MCI MPEG-video device and the sound player, on SDL2_mixer:
 // it takes the same command strings and gives the same replies, so the music module's
-// logic runs unchanged. Linux has no MCI CD device: every cdaudio request fails.
+// logic runs unchanged. Linux has no MCI CD device: every cdaudio request fails. WAV files
+// stream through the mixer's one music stream, which an MP3 would otherwise use: a show plays
+// one or the other.
 #pragma once
 
 #include "music/mci_device.h"
@@ -11,7 +13,6 @@
 #include <vector>
 
 struct _Mix_Music;
-struct Mix_Chunk;
 
 namespace velmora::music::linux_audio {
 
@@ -91,8 +92,7 @@ public:
 
 private:
     SdlAudio& audio_;
-    Mix_Chunk* chunk_ = nullptr;
-    int channel_ = -1;
+    _Mix_Music* music_ = nullptr;
 };
 
 // What the Linux show hands to BackgroundMusic; the mixer outlives both players.

@@ -1,11 +1,14 @@
 // The Windows picture decoders behind the common front end: WIC's built-in codecs for BMP,
 // GIF (first frame), JPEG, PNG and TIFF, and the system's installed codecs for WebP, HEIC/HEIF
-// and AVIF, converted to 32-bit BGR (alpha on black); metafiles checked record by record and
-// played through GDI into a DIB section at their own size.
+// and AVIF, converted to 32-bit BGR (alpha on black); bit-field BMPs by our own decoder, as WIC
+// mishandles some valid colour masks; metafiles checked record by record and played through GDI
+// into a DIB section at their own size.
 #include "platform/picture_loader_factory.h"
 #include "platform/regular_file.h"
 #include "platform/win32/win_text.h"
+#include "show/bmp_bit_fields.h"
 #include "show/decoding_loader.h"
+#include "show/picture_headers.h"
 
 #include <windows.h>
 #include <wincodec.h>
@@ -318,6 +321,19 @@ LoadResult decodeWithWic(const std::uint8_t* data, std::size_t size, PictureForm
     return result;
 }
 
+// A BMP's size from its header, and its pixels when they are bit fields.
+LoadResult decodeBitFields(const std::uint8_t* data, std::size_t size, const loading::BmpHeader& header,
+                           bool sizeOnly)
+{
+    LoadResult result;
+    result.ownSize = {int(header.width), int(header.height)};
+    if (!sizeOnly) {
+        result.picture = loading::decodeBitFieldBmp(data, size, header);
+    }
+    result.ok = true;
+    return result;
+}
+
 // ---- metafiles through GDI -------------------------------------------------------------
 
 struct PlayContext {
@@ -415,7 +431,18 @@ private:
                                   const LoadRequest& request, bool sizeOnly)
     {
         switch (format) {
-        case PictureFormat::Bmp:
+        case PictureFormat::Bmp: {
+            loading::BmpHeader header;
+            if (std::string why = loading::readBmpHeader(data, size, header); !why.empty()) {
+                return LoadResult::failure(why);
+            }
+            // The size is the header's: WIC never sees a file only to be asked its size.
+            if (sizeOnly || header.compression == loading::kBmpBitFields ||
+                header.compression == loading::kBmpAlphaBitFields) {
+                return decodeBitFields(data, size, header, sizeOnly);
+            }
+            return decodeWithWic(data, size, format, request, sizeOnly);
+        }
         case PictureFormat::Gif:
         case PictureFormat::Jpeg:
         case PictureFormat::Png:

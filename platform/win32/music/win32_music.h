@@ -13,9 +13,13 @@ public:
     std::string shortPathName(const std::string& longPath) override;
 };
 
+// PlaySound holds the whole file in memory while it plays: a WAV is taken up to this size.
+inline constexpr std::uint64_t kLargestPlaySoundBytes = std::uint64_t(256) << 20;
+
 class Win32SoundPlayer final : public SoundPlayer {
 public:
     ~Win32SoundPlayer() override;
+    std::uint64_t largestFile() const override { return kLargestPlaySoundBytes; }
     std::uint32_t waveDeviceCount() override;
     bool playLooping(const std::string& path) override;
     void stop() override;

@@ -1,0 +1,40 @@
+// The front end's look at a picture's header before any platform decoder sees the bytes: the
+// size each kind declares (JPEG frame, GIF screen and first frame, BMP header and colour masks,
+// metafile bounds and records), held to the same limits on every system.
+#pragma once
+
+#include "show/picture_formats.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace velmora::loading {
+
+// Empty when the header of a file of this kind is one the decoders may be given, else the
+// reason it is refused. Never reads past `size`.
+std::string checkDeclaredHeader(PictureFormat format, const std::uint8_t* data, std::size_t size);
+
+// What a BMP's headers say about its pixels.
+struct BmpHeader {
+    long long width = 0;
+    long long height = 0;       // always positive; `topDown` tells the row order
+    bool topDown = false;
+    int bitsPerPixel = 0;
+    std::uint32_t compression = 0;
+    std::uint32_t infoSize = 0;
+    std::uint32_t pixelOffset = 0;
+    std::array<std::uint32_t, 4> masks{}; // red, green, blue, alpha: bit-field files only
+};
+inline constexpr std::uint32_t kBmpRgb = 0;
+inline constexpr std::uint32_t kBmpRle8 = 1;
+inline constexpr std::uint32_t kBmpRle4 = 2;
+inline constexpr std::uint32_t kBmpBitFields = 3;
+inline constexpr std::uint32_t kBmpAlphaBitFields = 6;
+
+// The header read and checked (size limits, a known layout, masks that are contiguous, apart
+// and within the pixel); empty string or the reason.
+std::string readBmpHeader(const std::uint8_t* data, std::size_t size, BmpHeader& header);
+
+} // namespace velmora::loading
