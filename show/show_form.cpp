@@ -63,6 +63,7 @@ void ShowForm::beginSequence()
     sequence_->begin(catalogue_);
     state_.PicCounter = 0;
     showPosition_ = 0;
+    pictureStep_ = 0;
 }
 
 void ShowForm::Form_Load(int screenWidth, int screenHeight)
@@ -78,7 +79,10 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     // (or a catalogue) still coming after a short wait follows once it is ready (FirstPicture
     // below).
     bool waiting = false;
-    if (services_.catalogueScan) {
+    if (services_.leader != nullptr && !leaderScanning()) {
+        catalogue_ = services_.leader->catalogue_; // the one show order every monitor shares
+    }
+    if (services_.catalogueScan || leaderScanning()) {
         waiting = !startScan();
     } else if (catalogue_.ImageCount != 0) {
         beginSequence();
@@ -115,12 +119,26 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     markDirty(boundsOf(b.Display));
 }
 
-// The catalogue is scanned on the picture source, with the desktop kept as it is now (before
-// the window covers it) for a folder found empty. Master is black until the scan is done;
-// returns true when the first picture or the desktop is on Master within the first wait.
+bool ShowForm::leaderScanning() const { return services_.leader != nullptr && services_.leader->scanning_; }
+
+// The catalogue once scanned: this show's own scan, or the leader's catalogue once it has one.
+std::optional<Catalogue> ShowForm::takeScannedCatalogue(int waitMs)
+{
+    if (services_.leader != nullptr) {
+        if (leaderScanning()) {
+            return std::nullopt;
+        }
+        return services_.leader->catalogue_;
+    }
+    return source_->takeCatalogue(waitMs);
+}
+
+// The catalogue is scanned on the picture source (or by the leader), with the desktop kept as
+// it is now (before the window covers it) for a folder found empty. Master is black until the
+// scan is done; returns true when the first picture or the desktop is on Master within the
+// first wait.
 bool ShowForm::startScan()
 {
-    assert(services_.scanFiles != nullptr);
     const std::int64_t start = services_.platform.nowMilliseconds();
     ShowBuffers& b = buffers_;
     try {
@@ -135,10 +153,13 @@ bool ShowForm::startScan()
         desktopAtStart_ = Picture(); // an empty folder then shows black
     }
     fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
-    source_->requestCatalogue(
-        [scan = *services_.catalogueScan, files = services_.scanFiles] { return BuildImageList(scan, *files); });
+    if (services_.leader == nullptr) {
+        assert(services_.scanFiles != nullptr);
+        source_->requestCatalogue(
+            [scan = *services_.catalogueScan, files = services_.scanFiles] { return BuildImageList(scan, *files); });
+    }
     scanning_ = true;
-    std::optional<Catalogue> found = source_->takeCatalogue(FirstPictureWaitMs);
+    std::optional<Catalogue> found = takeScannedCatalogue(FirstPictureWaitMs);
     if (!found) {
         return false;
     }
@@ -155,7 +176,9 @@ bool ShowForm::catalogueArrived(Catalogue found, int waitMs)
     catalogue_ = std::move(found);
     Picture desktop = std::exchange(desktopAtStart_, Picture());
     if (catalogue_.ImageCount != 0) {
-        MakeShowOrder(settings_.ImageOrder, services_.random, catalogue_);
+        if (services_.leader == nullptr) {
+            MakeShowOrder(settings_.ImageOrder, services_.random, catalogue_);
+        }
         beginSequence();
         return LoadNextPicture(waitMs);
     }
@@ -260,9 +283,12 @@ bool ShowForm::LoadNextPicture(int waitMs)
     if (s.PicCounter >= catalogue_.ImageCount) {
         s.PicCounter = 0;
     }
-    showPosition_ += 1;
+    showPosition_ = nextPosition();
+    pictureStep_ += 1;
     return composePicture(showPosition_, waitMs);
 }
+
+std::int64_t ShowForm::nextPosition() const { return monitorPicturePosition(services_.monitor, pictureStep_); }
 
 // Asks the source for the picture at `position` of the show order unless it is already asked
 // for or ready. Only one picture is asked for at a time.
@@ -343,7 +369,7 @@ bool ShowForm::composePicture(std::int64_t position, int waitMs)
     }
     // The next picture is read and decoded while this one is filtered.
     if (catalogue_.ImageCount > 1 && !refining_) {
-        askFor(position + 1, false);
+        askFor(nextPosition(), false);
     }
     return true;
 }
@@ -447,7 +473,7 @@ void ShowForm::Timer3_Timer()
         // The show is on the screen; its catalogue and then its first picture come when the
         // source has them.
         if (scanning_) {
-            std::optional<Catalogue> found = source_->takeCatalogue(0);
+            std::optional<Catalogue> found = takeScannedCatalogue(0);
             if (!found) {
                 return;
             }
@@ -472,7 +498,7 @@ void ShowForm::Timer3_Timer()
         // With 0 or 1 pictures Master keeps its image, which is filtered again. The pause
         // lasts until the next picture is ready; input is served meanwhile.
         if (catalogue_.ImageCount > 1) {
-            if (!pictureReady(showPosition_ + 1, 0)) {
+            if (!pictureReady(nextPosition(), 0)) {
                 return;
             }
             LoadNextPicture();

@@ -7,6 +7,7 @@
 #include "music/show_music.h"
 #include "show/drawing.h"
 #include "show/input_rules.h"
+#include "show/monitor_sequence.h"
 #include "show/picture_loader.h"
 #include "show/picture_source.h"
 #include "show/show_platform.h"
@@ -45,6 +46,8 @@ struct ShowTimer {
     int intervalMs = 0;
 };
 
+class ShowForm;
+
 // Everything the show needs from outside; all must outlive the ShowForm.
 struct ShowServices {
     ShowPlatform& platform;
@@ -61,6 +64,12 @@ struct ShowServices {
     // The order the pictures come in, shared by the shows of every monitor; none: the
     // catalogue's ShowOrder over and over.
     ShowSequence* sequence = nullptr;
+    // Which monitor this show runs on, of how many: the positions of the sequence it takes
+    // (monitorPicturePosition).
+    MonitorPlace monitor = {};
+    // The primary monitor's show, for the show of another monitor: its catalogue and show
+    // order are this one's too (taken once its scan is done). It must be loaded first.
+    const ShowForm* leader = nullptr;
 };
 
 // The show window's picture buffers.
@@ -140,6 +149,10 @@ public:
     // reveal half-way ends at once with the new picture shown; a pause goes on.
     void Form_Resize(int screenWidth, int screenHeight);
 
+    // The monitors changed: this show now runs on monitor `place`; its next picture is the one
+    // that place takes after as many pictures as this show has shown.
+    void setMonitorPlace(MonitorPlace place) { services_.monitor = place; }
+
     // One display frame for a shell with no timers of its own: ticks Timer3 or Timer4
     // (whichever is enabled), then presents what changed. Timer1 and Timer2 stay the shell's.
     void frame();
@@ -189,6 +202,9 @@ private:
     void placePicture();
     void askFor(std::int64_t position, bool coarseFirst);
     bool pictureReady(std::int64_t position, int waitMs);
+    std::int64_t nextPosition() const;
+    bool leaderScanning() const;
+    std::optional<Catalogue> takeScannedCatalogue(int waitMs);
     void startTile();
     void advanceEffect();
     void changePictureDone();
@@ -210,10 +226,11 @@ private:
     // Changed areas kept apart while their union would be mostly unchanged pixels (a reveal
     // frame that ends one tile and starts another far away); at most a few.
     std::vector<Rect> dirty_;
-    // Positions count the pictures of this show from 1 and never wrap; the sequence maps them
-    // to catalogue indexes.
+    // Positions count the pictures of the sequence from 1 and never wrap; the sequence maps
+    // them to catalogue indexes. This show takes every `monitor.count`-th of them.
     std::int64_t showPosition_ = 0;   // the picture LoadNextPicture composed last
     std::int64_t masterPosition_ = 0; // the picture composed on Master
+    std::int64_t pictureStep_ = 0;    // how many pictures this show has taken
     PictureSize orgnOwn_;    // Pic_Orgn's own size, whatever size it was decoded at
     std::unique_ptr<PictureSource> ownSource_; // when the services bring none
     PictureSource* source_ = nullptr;

@@ -222,6 +222,7 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
 
     number(SettingsKey::BgmKind, 0, integerPartToInt16, settings.BgmKind);
     number(SettingsKey::BgmRepeat, 0, integerPartToInt16, settings.BgmRepeat);
+    number(SettingsKey::AllMonitors, 1, integerPartToInt16, settings.AllMonitors);
     number(SettingsKey::Resume, 1, integerPartToInt16, settings.Resume);
 
     settings.BgmFile = fs.userPath(spelling.text(doc, SettingsKey::BgmFile));

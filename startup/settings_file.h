@@ -29,6 +29,8 @@ inline constexpr std::string_view BgmRepeat = "BGM\xd8\xcb\xdf\xb0\xc4";        
 inline constexpr std::string_view BgmFile = "BGM\xcc\xa7\xb2\xd9";                           // BGMﾌｧｲﾙ
 // Read only: the settings window never writes it, so a line the user wrote stays as it is.
 inline constexpr std::string_view Resume = "\x91\xb1\x82\xab\x82\xa9\x82\xe7"; // 続きから
+// Read only as well: there is no control for it in the dialog.
+inline constexpr std::string_view AllMonitors = "\x91\x53\xd3\xc6\xc0\xb0";                    // 全ﾓﾆﾀｰ
 } // namespace SettingsKey
 
 std::string imageKindKey(int index); // "画像種類_" and the digit

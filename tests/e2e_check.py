@@ -21,6 +21,8 @@ check-grid SHOT                the show's black grid lines where they belong, th
 check-start SHOT               the picture with its grid, as the show starts
 check-later SHOT               several tiles no longer look like the picture, others still do
 check-picture SHOT             the picture alone, as it is (what a viewer shows)
+check-head X Y W H CHECK SHOT  CHECK (one of the above, or check-black: all black) on the
+                               monitor at X, Y, W x H of the screen alone
 write-ini FILE ENCODING LINE...   a settings file of these lines (CRLF)
 ini-is FILE ENCODING LINE...      the settings file holds exactly these lines' bytes
 close WINDOW                   asks the X window to close as a window manager's close box does
@@ -141,8 +143,12 @@ def faces(shot, ox, oy, num, den, *wanted):
 
 
 class Screen:
-    def __init__(self, path):
+    def __init__(self, path, area=None):
         self.width, self.height, self.pixels = read_ppm(path)
+        if area:  # one monitor's part of the screen
+            x0, y0, w, h = area
+            rows = [self.pixels[((y0 + y) * self.width + x0) * 3:((y0 + y) * self.width + x0 + w) * 3] for y in range(h)]
+            self.width, self.height, self.pixels = w, h, b"".join(rows)
         self.tile_w, self.tile_h = self.width // COLUMNS, self.height // ROWS
         self.grid_w, self.grid_h = round(self.width / COLUMNS), round(self.height / ROWS)
 
@@ -185,8 +191,13 @@ class Screen:
         return failures
 
 
-def screen_check(command, path):
-    s = Screen(path)
+def screen_check(command, path, area=None):
+    s = Screen(path, area)
+    if command == "check-black":
+        points = [(x, y) for y in range(0, s.height, 7) for x in range(0, s.width, 7)]
+        share = s.black_share(points)
+        print(f"{path} {area}: " + ("black" if share == 1 else f"black at only {share:.0%}"))
+        return share == 1
     failures = s.grid_failures() if command in ("check-grid", "check-start") else []
     # At least so many tiles show the picture as it is, and so many differ clearly: as the show
     # starts (but for a tile in its turn), later (tiles turn one at a time), or no show at all.
@@ -254,6 +265,8 @@ def main(command, *args):
         return same_region(args[0], args[1], *map(int, args[2:8]))
     elif command == "faces":
         return faces(args[0], *map(int, args[1:5]), *args[5:])
+    elif command == "check-head":
+        return screen_check(args[4], args[5], tuple(map(int, args[:4])))
     elif command.startswith("check-"):
         return screen_check(command, args[0])
     elif command == "write-ini":

@@ -1,7 +1,8 @@
 # Shared by the end-to-end scripts of both platforms (sourced, not run): the display check,
 # a work folder removed at the end, failure, the one polling helper, windows by title, the
-# program under test ($app_pid) and its end, clicks at canvas coordinates, and the settings
-# window's faces and preview box.
+# program under test ($app_pid) and its end, clicks at canvas coordinates, the settings
+# window's faces and preview box, a running show's screen changes and pointer moves, and a
+# display of two monitors.
 
 [ -n "${DISPLAY:-}" ] || { echo "SKIP: no X display"; exit 77; }
 command -v xdotool >/dev/null || { echo "SKIP: xdotool is not installed"; exit 77; }
@@ -93,6 +94,50 @@ start_dialog() {
 }
 
 shot() { import -window root -depth 8 "ppm:$work/$1.ppm"; }
+
+# True once the screen has changed `count` times (at most 30 s). The show takes the input
+# already sent to it before it runs a timer, so after two changes that input has reached it.
+screen_changes() {
+  local count="$1" last next end=$((SECONDS + 30))
+  last=$(import -window root -depth 8 ppm:- | md5sum)
+  while [ "$count" -gt 0 ]; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.1
+    next=$(import -window root -depth 8 ppm:- | md5sum)
+    [ "$next" = "$last" ] || count=$((count - 1)) last="$next"
+  done
+}
+
+expect_running() {
+  screen_changes 2 || app_ended || fail "the screen stood still after $1"
+  app_ended && fail "the show ended after $1"
+  return 0
+}
+
+move_through() { # points "x y" ...; each move is known to have happened before the next
+  local point
+  for point in "$@"; do
+    # shellcheck disable=SC2086
+    timeout 10 xdotool mousemove --sync $point
+  done
+}
+
+# Two monitors side by side on one X screen (Xinerama), in a nested X server on the current
+# display, which DISPLAY names from then on: heads_at 0 and heads_at 1 give X Y W H of each.
+start_two_heads() {
+  command -v Xephyr >/dev/null || { echo "SKIP: Xephyr is not installed"; exit 77; }
+  local fdfile="$work/xephyr.fd"
+  Xephyr -displayfd 3 +xinerama -screen 1024x768+0+0 -screen 800x600+1024+0 -nolisten tcp -noreset \
+    3>"$fdfile" >"$work/xephyr.log" 2>&1 &
+  xephyr_pid=$!
+  on_exit+=('kill $xephyr_pid')
+  eventually 10 test -s "$fdfile" || fail "the two-head X server did not start"
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  eventually 10 xdpyinfo >/dev/null 2>&1 || fail "the two-head X server does not answer"
+}
+heads_at() { [ "$1" = 0 ] && echo 0 0 1024 768 || echo 1024 0 800 600; }
+# CHECK (as e2e_check.py takes it) on monitor HEAD of the shot NAME.
+head_shows() { python3 "$check" check-head $(heads_at "$2") "$1" "$work/$3.ppm"; } # CHECK HEAD NAME
 shot_dialog() { # the window's canvas into the PNG $1, when a name is given
   [ -z "$1" ] || import -window root -crop "${canvas_w}x${canvas_h}+${origin_x}+${origin_y}" +repage "$1"
 }

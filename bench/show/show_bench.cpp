@@ -1,6 +1,6 @@
 // Cost of the show's per-frame work at 1920 x 1080: one Timer3 tick (copy a tile, filter it),
 // one Timer4 tick of the flip (and its last tick alone), a frame of the reveal (five steps),
-// and Form_Load.
+// Form_Load, and a whole picture's cycle on one monitor and on two.
 #include "filters/engine.h"
 #include "music/show_music.h"
 #include "show/flip.h"
@@ -183,5 +183,45 @@ BENCHMARK(BM_FlipStep)->Unit(benchmark::kMicrosecond);
 
 void BM_FlipStepCold(benchmark::State& state) { flipSteps(state, true); }
 BENCHMARK(BM_FlipStepCold)->Unit(benchmark::kMicrosecond);
+
+// The show's whole work over one picture's cycle (1000 frames: 48 filtered tiles, the pauses
+// and the reveal of the next picture) on one monitor or on two of 1920 x 1080 side by side,
+// each with its own show as the shells run them; the argument is the number of monitors.
+void BM_ShowCycleOnMonitors(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    PatternLoader::decoded();
+    for (auto _ : state) {
+        state.PauseTiming();
+        SimulatedPlatform platform;
+        PatternLoader loader;
+        SilentMusic music;
+        Random random{1};
+        filters::FilterEngine engine;
+        engine.random = &random;
+        Settings settings;
+        Catalogue catalogue;
+        catalogue.ImageCount = 4;
+        catalogue.ImageList = {"", "a", "b", "c", "d"};
+        catalogue.ShowOrder = {0, 1, 2, 3, 4};
+        std::vector<std::unique_ptr<ShowForm>> forms;
+        for (int k = 0; k < count; ++k) {
+            ShowServices services{platform, loader, music, random, engine};
+            services.monitor = {k, count};
+            services.leader = k == 0 ? nullptr : forms.front().get();
+            forms.push_back(std::make_unique<ShowForm>(settings, catalogue, services));
+            forms.back()->Form_Load(ScreenW, ScreenH);
+        }
+        state.ResumeTiming();
+        for (int frame = 0; frame < 1000; ++frame) {
+            platform.now += FrameIntervalMs;
+            for (const auto& form : forms) form->frame();
+        }
+        state.PauseTiming();
+        forms.clear();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ShowCycleOnMonitors)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(4);
 
 } // namespace

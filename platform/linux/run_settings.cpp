@@ -87,6 +87,8 @@ std::optional<std::string> setOverride(std::string_view name, const std::string&
         return pick(o.imageSize, "original", "screen");
     } else if (name == "filters") {
         return pick(o.filterMode, "same", "mixed");
+    } else if (name == "monitors") {
+        return pick(o.allMonitors, "primary", "all");
     } else if (name == "kinds") {
         if (!(o.imageKinds = kindList(value)))
             return std::string("--kinds takes a comma-separated list of bmp, gif, jpg and wmf");
@@ -150,6 +152,8 @@ void applyOverrides(const SettingsOverrides& overrides, FileSystem& fs, Settings
         settings.ImageSize = *overrides.imageSize;
     if (overrides.filterMode)
         settings.FilterMode = *overrides.filterMode;
+    if (overrides.allMonitors)
+        settings.AllMonitors = *overrides.allMonitors;
     if (overrides.imageKinds)
         settings.ImageKinds = *overrides.imageKinds;
     if (overrides.folder) {

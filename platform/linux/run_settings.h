@@ -28,6 +28,7 @@ struct SettingsOverrides {
     std::optional<std::string> bgmFile;                    // with --music FILE (absolute)
     std::optional<std::int16_t> bgmRepeat;                 // --repeat-track N
     std::optional<std::int16_t> resume;                    // --resume yes|no
+    std::optional<std::int16_t> allMonitors;               // --monitors primary|all
 };
 
 // Stores the value of one setting option, named without its dashes ("folder", "order",

@@ -6,6 +6,7 @@
 #include "platform/linux/shell_fps.h"
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/shell_x11.h"
+#include "show/monitor_layout.h"
 #include "show/show_exit.h"
 #include "show/show_form.h"
 #include "show/show_platform.h"
@@ -20,6 +21,8 @@
 #include <cstdlib>
 #include <memory>
 #include <ostream>
+#include <string_view>
+#include <vector>
 
 namespace velmora::shell {
 
@@ -176,9 +179,17 @@ private:
     std::uint32_t wakeEvent_ = 0;
 };
 
-Bool isPresenterNote(::Display*, XEvent* event, XPointer platform)
+// The presenters of every monitor's window, for the note that the server has read an image.
+using Presenters = std::vector<SdlPlatform*>;
+
+Bool isPresenterNote(::Display*, XEvent* event, XPointer presenters)
 {
-    return reinterpret_cast<SdlPlatform*>(platform)->takeEvent(*event) ? True : False;
+    for (SdlPlatform* platform : *reinterpret_cast<Presenters*>(presenters)) {
+        if (platform->takeEvent(*event)) {
+            return True;
+        }
+    }
+    return False;
 }
 
 // EndShow's system side on Linux: no password service and no screen-saving flag; the
@@ -200,13 +211,17 @@ struct WindowCloser {
     void operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
 };
 
+SDL_Point pointerPosition()
+{
+    SDL_Point pointer{0, 0};
+    SDL_GetGlobalMouseState(&pointer.x, &pointer.y);
+    return pointer;
+}
+
 // The display the pointer is on: "the current display" for a program started from a desktop.
 int currentDisplay()
 {
-    int x = 0;
-    int y = 0;
-    SDL_GetGlobalMouseState(&x, &y);
-    const SDL_Point pointer{x, y};
+    const SDL_Point pointer = pointerPosition();
     for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
         SDL_Rect bounds;
         if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&pointer, &bounds)) {
@@ -214,6 +229,39 @@ int currentDisplay()
         }
     }
     return 0;
+}
+
+// A monitor besides the primary: a borderless window of its own over it, with a show of its
+// own, or black (the settings keep the show to the primary). Its input is the primary's.
+struct OtherMonitor {
+    show::Rect area;
+    std::unique_ptr<SdlPlatform> platform;
+    std::unique_ptr<show::ShowForm> form; // none: black
+    std::unique_ptr<SDL_Window, WindowCloser> window;
+    std::unique_ptr<ShowTicker> ticker;
+    Uint32 windowId = 0;
+};
+
+// Opens the window of `monitor` (its show already composed) and presents into it.
+void openWindow(OtherMonitor& monitor, ::Display* x11)
+{
+    const show::Rect& a = monitor.area;
+    monitor.window.reset(SDL_CreateWindow("", a.x, a.y, a.width, a.height,
+                                          SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR));
+    if (!monitor.window) {
+        return; // that monitor shows the desktop; the show goes on everywhere else
+    }
+    monitor.windowId = SDL_GetWindowID(monitor.window.get());
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    const bool onX = x11 != nullptr && SDL_GetWindowWMInfo(monitor.window.get(), &wm) == SDL_TRUE &&
+                     wm.subsystem == SDL_SYSWM_X11;
+    monitor.platform->setWindow(monitor.window.get(), onX ? x11 : nullptr, onX ? wm.info.x11.window : 0);
+    if (monitor.form) {
+        monitor.platform->present(monitor.form->buffers().Display, show::boundsOf(monitor.form->buffers().Display));
+    } else {
+        monitor.platform->present(Picture(a.width, a.height), {0, 0, a.width, a.height});
+    }
 }
 
 } // namespace
@@ -254,6 +302,24 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     if (windowed) {
         bounds = {bounds.x + bounds.w / 6, bounds.y + bounds.h / 6, bounds.w * 2 / 3, bounds.h * 2 / 3};
     }
+    // On a screen of several monitors the primary show covers the monitor under the pointer
+    // (SDL may see the whole screen as one display) and every other monitor gets its own.
+    std::vector<OtherMonitor> others;
+    // X only: a Wayland compositor places windows itself.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool onX11 = driver != nullptr && std::string_view(driver) == "x11";
+    if (const std::vector<show::Rect> heads = windowed || !onX11 ? std::vector<show::Rect>{} : x11Monitors();
+        heads.size() > 1) {
+        const SDL_Point pointer = pointerPosition();
+        const auto under = std::find_if(heads.begin(), heads.end(), [&](const show::Rect& r) {
+            return pointer.x >= r.x && pointer.x < r.right() && pointer.y >= r.y && pointer.y < r.bottom();
+        });
+        const show::Rect primary = under != heads.end() ? *under : heads.front();
+        bounds = {primary.x, primary.y, primary.width, primary.height};
+        for (const show::Rect& area : show::otherShowAreas(heads, primary)) {
+            others.push_back(OtherMonitor{area, nullptr, nullptr, nullptr, nullptr, 0});
+        }
+    }
 
     // The desktop as it is before our window covers it: with no pictures, or with the folder
     // still to be listed, which may turn out to have none.
@@ -271,14 +337,39 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     LinuxExitSystem exitSystem(startup);
     show::ShowExit exit(exitSystem, state);
     form->Form_Load(bounds.w, bounds.h);
+    const bool allMonitors = state.settings.AllMonitors != 0;
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        OtherMonitor& monitor = others[i];
+        const show::Rect& a = monitor.area;
+        std::unique_ptr<DesktopSnapshot> part;
+        if (allMonitors && state.catalogue.ImageCount == 0) {
+            part = DesktopSnapshot::take(a.x, a.y, a.width, a.height);
+        }
+        monitor.platform = std::make_unique<SdlPlatform>(std::move(part));
+        if (allMonitors) {
+            monitor.form = session.makeForm(*monitor.platform, {int(i) + 1, int(others.size()) + 1}, form.get());
+            monitor.form->Form_Load(a.width, a.height);
+        }
+    }
+    if (allMonitors) {
+        form->setMonitorPlace({0, int(others.size()) + 1});
+    }
     const std::int64_t loaded = monotonicMilliseconds();
 
     std::unique_ptr<SDL_Window, WindowCloser> window(
         SDL_CreateWindow(std::string(ShowWindowTitle).c_str(), bounds.x, bounds.y, bounds.w, bounds.h,
                          windowed ? SDL_WINDOW_RESIZABLE : SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP));
+    const auto stopShows = [&] {
+        form->stopShow();
+        for (OtherMonitor& monitor : others) {
+            if (monitor.form) {
+                monitor.form->stopShow();
+            }
+        }
+    };
     if (!window) {
         messages << "velmora: cannot open the show window (" << SDL_GetError() << ")\n";
-        exit.stopAndRestore([&] { form->stopShow(); });
+        exit.stopAndRestore(stopShows);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return 1;
     }
@@ -291,6 +382,14 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     const bool onX = SDL_GetWindowWMInfo(window.get(), &wm) == SDL_TRUE && wm.subsystem == SDL_SYSWM_X11;
     ::Display* x11 = onX ? wm.info.x11.display : nullptr;
     platform.setWindow(window.get(), x11, onX ? wm.info.x11.window : 0);
+    Presenters presenters{&platform};
+    for (OtherMonitor& monitor : others) {
+        openWindow(monitor, x11);
+        presenters.push_back(monitor.platform.get());
+        if (monitor.form) {
+            monitor.ticker = std::make_unique<ShowTicker>(*monitor.form, frameIntervalFor(refresh));
+        }
+    }
     const std::uint32_t wakeEvent = SDL_RegisterEvents(1);
     if (!onX && wm.subsystem == SDL_SYSWM_WAYLAND) {
         platform.setWaylandSurface(wm.info.wl.display, wm.info.wl.surface, bounds.w, bounds.h, wakeEvent);
@@ -305,7 +404,35 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     SDL_SetWindowKeyboardGrab(window.get(), startup.systemKeysEnabled() ? SDL_FALSE : SDL_TRUE);
 
     ShowTicker ticker(*form, frameIntervalFor(refresh));
-    ticker.run(monotonicMilliseconds());
+    // Every show's timers due now; the wait until the soonest next one (-1: only an event).
+    const auto runTickers = [&](std::int64_t now) {
+        ticker.run(now);
+        for (OtherMonitor& monitor : others) {
+            if (monitor.ticker) {
+                monitor.ticker->run(now);
+            }
+        }
+    };
+    const auto soonestWait = [&](std::int64_t now) {
+        int wait = ticker.sleepLimit(now, badge != nullptr);
+        for (const OtherMonitor& monitor : others) {
+            if (monitor.ticker) {
+                const int other = monitor.ticker->waitFrom(now);
+                wait = wait < 0 ? other : other < 0 ? wait : std::min(wait, other);
+            }
+        }
+        return wait;
+    };
+    // Where another monitor's window lies from the primary's: its input counts at that offset.
+    const auto offsetOf = [&](Uint32 windowId) {
+        for (const OtherMonitor& monitor : others) {
+            if (monitor.windowId != 0 && monitor.windowId == windowId) {
+                return SDL_Point{monitor.area.x - bounds.x, monitor.area.y - bounds.y};
+            }
+        }
+        return SDL_Point{0, 0};
+    };
+    runTickers(monotonicMilliseconds());
     const std::int64_t firstFrame = monotonicMilliseconds();
     // Full-screen state is asked of the window manager only now, so the first frame need not
     // wait for its answer, and only of one that runs: without one (a bare X server) the request
@@ -322,7 +449,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     bool ending = false;
     while (!ending) {
         SDL_Event event;
-        int wait = ticker.sleepLimit(monotonicMilliseconds(), badge != nullptr);
+        int wait = soonestWait(monotonicMilliseconds());
         bool got = false;
         if (platform.holding()) {
             // A frame waits for the compositor: it goes out at the next frame's wake-up at the
@@ -349,7 +476,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
             }
             // The notes are the presenter's: taken out before SDL reads the rest.
             XEvent note;
-            while (XCheckIfEvent(x11, &note, isPresenterNote, reinterpret_cast<XPointer>(&platform)) == True) {
+            while (XCheckIfEvent(x11, &note, isPresenterNote, reinterpret_cast<XPointer>(&presenters)) == True) {
             }
             got = SDL_PollEvent(&event) != 0;
         }
@@ -358,10 +485,23 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
             case SDL_QUIT: ending = true; break;
             case SDL_KEYDOWN: ending = form->Form_KeyDown(windowsKeyCode(event.key.keysym.sym)); break;
             case SDL_MOUSEBUTTONDOWN: ending = form->Display_MouseDown(); break;
-            case SDL_MOUSEMOTION:
-                ending = form->Display_MouseMove(float(event.motion.x), float(event.motion.y));
+            case SDL_MOUSEMOTION: {
+                const SDL_Point offset = offsetOf(event.motion.windowID);
+                ending = form->Display_MouseMove(float(event.motion.x + offset.x), float(event.motion.y + offset.y));
                 break;
+            }
             case SDL_WINDOWEVENT:
+                if (event.window.windowID != SDL_GetWindowID(window.get())) {
+                    for (OtherMonitor& monitor : others) {
+                        if (monitor.windowId == event.window.windowID &&
+                            (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SHOWN)) {
+                            const Picture black(monitor.area.width, monitor.area.height);
+                            const Picture& shown = monitor.form ? monitor.form->buffers().Display : black;
+                            monitor.platform->present(shown, show::boundsOf(shown));
+                        }
+                    }
+                    break;
+                }
                 if (windowed && event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && event.window.data1 > 0 &&
                     event.window.data2 > 0 &&
                     (event.window.data1 != form->buffers().Display.width() ||
@@ -379,7 +519,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
             }
         }
         if (!ending) {
-            ticker.run(monotonicMilliseconds());
+            runTickers(monotonicMilliseconds());
             if (badge && badge->update(monotonicMilliseconds(), ticker.framesRun())) {
                 platform.presentBadge();
             }
@@ -390,8 +530,12 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         ticker.frameIntervals().print(messages, ticker.frameIntervalMs());
     }
 
-    exit.EndShow([&] { form->stopShow(); });
+    exit.EndShow(stopShows);
     SDL_SetWindowKeyboardGrab(window.get(), SDL_FALSE);
+    for (OtherMonitor& monitor : others) {
+        monitor.platform->setWindow(nullptr, nullptr, 0);
+        monitor.window.reset();
+    }
     platform.setWindow(nullptr, nullptr, 0);
     window.reset();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);

@@ -137,12 +137,22 @@ ShowSession::ShowSession(StartupState& state)
     }
 }
 
-std::unique_ptr<show::ShowForm> ShowSession::makeForm(show::ShowPlatform& platform)
+std::unique_ptr<show::ShowForm> ShowSession::makeForm(show::ShowPlatform& platform, show::MonitorPlace place,
+                                                      const show::ShowForm* leader)
 {
     // Pictures are read and decoded on the worker, so slow storage never stalls drawing or input.
-    const show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_, &pictures_,
-                                      state_.catalogueScan, std::make_shared<posix::PosixFileSystem>(),
-                                      sequence_.get()};
+    if (place.index != 0) {
+        otherPictures_.push_back(std::make_unique<show::PictureWorker>(createPlatformPictureLoader()));
+        show::ShowServices services{platform, *loader_, silent_, sharedRandom(), engine_, otherPictures_.back().get()};
+        services.sequence = sequence_.get();
+        services.monitor = place;
+        services.leader = leader;
+        return std::make_unique<show::ShowForm>(state_.settings, state_.catalogue, services,
+                                                state_.commandLine.empty());
+    }
+    show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_, &pictures_,
+                                state_.catalogueScan, std::make_shared<posix::PosixFileSystem>(), sequence_.get()};
+    services.monitor = place;
     return std::make_unique<show::ShowForm>(state_.settings, state_.catalogue, services,
                                             state_.commandLine.empty());
 }

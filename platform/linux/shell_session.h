@@ -18,6 +18,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velmora::shell {
 
@@ -67,10 +68,16 @@ public:
     ShowSession(const ShowSession&) = delete;
     ShowSession& operator=(const ShowSession&) = delete;
 
-    std::unique_ptr<show::ShowForm> makeForm(show::ShowPlatform& platform);
+    // The show of monitor `place`; any monitor but the primary takes its catalogue from
+    // `leader` (the primary's show, made first), reads its pictures on a worker of its own
+    // and plays no music.
+    std::unique_ptr<show::ShowForm> makeForm(show::ShowPlatform& platform, show::MonitorPlace place = {},
+                                             const show::ShowForm* leader = nullptr);
     const StartupState& state() const { return state_; }
 
 private:
+    std::vector<std::unique_ptr<show::PictureWorker>> otherPictures_;
+    SilentMusic silent_;
     StartupState& state_;
     filters::FilterEngine engine_;
     std::unique_ptr<PictureLoader> loader_;

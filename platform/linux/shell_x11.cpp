@@ -15,6 +15,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xinerama.h>
 
 #include <algorithm>
 #include <atomic>
@@ -313,6 +314,23 @@ bool DesktopSnapshot::copyInto(Picture& target) const
     }
     show::blockCopy(target, r.x, r.y, r.width, r.height, part, 0, 0);
     return true;
+}
+
+std::vector<show::Rect> x11Monitors()
+{
+    std::vector<show::Rect> monitors;
+    const DisplayHandle display(XOpenDisplay(nullptr));
+    if (!display || XineramaIsActive(display.get()) == False) {
+        return monitors;
+    }
+    int count = 0;
+    if (XineramaScreenInfo* screens = XineramaQueryScreens(display.get(), &count); screens != nullptr) {
+        for (int i = 0; i < count; ++i) {
+            monitors.push_back({screens[i].x_org, screens[i].y_org, screens[i].width, screens[i].height});
+        }
+        XFree(screens);
+    }
+    return monitors;
 }
 
 int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& startup, ShowSession& session,

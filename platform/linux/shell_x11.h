@@ -5,10 +5,12 @@
 #include "filters/picture.h"
 #include "platform/linux/shell_options.h"
 #include "platform/linux/startup_linux.h"
+#include "show/drawing.h"
 
 #include <iosfwd>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 struct _XDisplay; // Xlib's Display
 
@@ -39,6 +41,10 @@ private:
     explicit DesktopSnapshot(std::unique_ptr<Parts> parts);
     std::unique_ptr<Parts> parts_;
 };
+
+// The monitors of the X screen as Xinerama lists them (a RandR server lists its monitors
+// there too), in its order; empty without a display or with only one monitor to tell apart.
+std::vector<show::Rect> x11Monitors();
 
 // Whether a window manager runs on the display: only one answers a request for the
 // full-screen state, which otherwise waits for an answer that never comes.

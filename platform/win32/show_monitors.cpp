@@ -39,27 +39,10 @@ BOOL CALLBACK collectMonitor(HMONITOR, HDC, LPRECT bounds, LPARAM context)
 
 LRESULT CALLBACK coverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const HWND owner = GetWindow(hwnd, GW_OWNER);
+    if (forwardInput(hwnd, GetWindow(hwnd, GW_OWNER), message, wParam, lParam)) {
+        return 0;
+    }
     switch (message) {
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-    case WM_XBUTTONDOWN:
-        if (owner != nullptr) {
-            // The owner sees the point where it would be in its own client area.
-            POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            ClientToScreen(hwnd, &point);
-            ScreenToClient(owner, &point);
-            SendMessageW(owner, message, wParam, MAKELPARAM(point.x, point.y));
-        }
-        return 0;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-        if (owner != nullptr) {
-            SendMessageW(owner, message, wParam, lParam);
-        }
-        return 0;
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE; // keys keep going to the show window
     case WM_CLOSE:
@@ -100,6 +83,40 @@ std::vector<Rect> coverAreas(const std::vector<Rect>& monitors, const Rect& show
         }
     }
     return unique;
+}
+
+bool forwardInput(HWND window, HWND owner, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+        if (owner != nullptr) {
+            // The owner sees the point where it would be in its own client area.
+            POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ClientToScreen(window, &point);
+            ScreenToClient(owner, &point);
+            SendMessageW(owner, message, wParam, MAKELPARAM(point.x, point.y));
+        }
+        return true;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (owner != nullptr) {
+            SendMessageW(owner, message, wParam, lParam);
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::size_t MonitorCovers::coverOthers(const Rect& showArea, const std::vector<Rect>& shown)
+{
+    std::vector<Rect> areas = coverAreas(listMonitors(), showArea);
+    std::erase_if(areas, [&](const Rect& area) { return std::find(shown.begin(), shown.end(), area) != shown.end(); });
+    return cover(areas);
 }
 
 std::vector<Rect> listMonitors()

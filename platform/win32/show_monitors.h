@@ -3,6 +3,7 @@
 #pragma once
 
 #include "show/drawing.h"
+#include "show/monitor_layout.h"
 
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 namespace velmora::win32 {
 
 using show::Rect;
+using show::otherShowAreas;
 
 // The parts of `monitors` (virtual-screen rectangles) that `showArea` leaves uncovered, as
 // non-overlapping-per-monitor rectangles: a monitor beside the show is covered whole, one
@@ -20,6 +22,10 @@ std::vector<Rect> coverAreas(const std::vector<Rect>& monitors, const Rect& show
 
 // The monitors as the system lists them now (EnumDisplayMonitors).
 std::vector<Rect> listMonitors();
+
+// Hands mouse and key input that reached `window` to `owner`, as the same message in the
+// owner's client coordinates. Returns false for any other message.
+bool forwardInput(HWND window, HWND owner, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Top-most black windows over the given areas. Every input on them is handed to `owner`
 // as the same message in the owner's client coordinates, so they end the show on exactly
@@ -33,8 +39,9 @@ public:
 
     // Replaces the covers by windows over `areas`. Returns how many windows exist.
     std::size_t cover(const std::vector<Rect>& areas);
-    // Covers what `showArea` leaves of the monitors as they are now.
-    std::size_t coverOthers(const Rect& showArea) { return cover(coverAreas(listMonitors(), showArea)); }
+    // Covers what `showArea` leaves of the monitors as they are now, apart from `shown`: the
+    // monitors that have a show of their own.
+    std::size_t coverOthers(const Rect& showArea, const std::vector<Rect>& shown = {});
     void clear();
 
     const std::vector<HWND>& windows() const { return windows_; }

@@ -107,7 +107,7 @@ bool Win32ShowPlatform::copyDesktop(Picture& target)
     if (screen == nullptr) {
         return false;
     }
-    const BOOL copied = BitBlt(copy.dc(), 0, 0, target.width(), target.height(), screen, 0, 0, SRCCOPY);
+    const BOOL copied = BitBlt(copy.dc(), 0, 0, target.width(), target.height(), screen, originX_, originY_, SRCCOPY);
     ReleaseDC(nullptr, screen);
     if (!copied) {
         return false;

@@ -48,6 +48,12 @@ public:
     // The window may be set later; until then presenting only updates the surface.
     void attach(HWND window) { window_ = window; }
     bool prepare(int width, int height) { return surface_.create(width, height); }
+    // Where on the virtual screen the window's monitor starts: its desktop copy comes from there.
+    void setOrigin(int x, int y)
+    {
+        originX_ = x;
+        originY_ = y;
+    }
 
     void present(const Picture& display, const show::Rect& area) override;
     bool copyDesktop(Picture& target) override;
@@ -59,6 +65,8 @@ public:
 private:
     HWND window_ = nullptr;
     DibSurface surface_;
+    int originX_ = 0;
+    int originY_ = 0;
 };
 
 } // namespace velmora::win32

@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace velmora::win32 {
 
@@ -91,9 +92,69 @@ std::unique_ptr<ResumeKeeper> makeResumeKeeper(const Settings& settings)
     return std::make_unique<ResumeKeeper>(std::make_shared<Win32FileSystem>(), file);
 }
 
+// Sets, resets or kills the window's timers 1..4 to what the show wants now.
+void syncShowTimers(HWND window, const show::ShowForm& form, std::int64_t now, std::array<UINT, TimerCount + 1>& set)
+{
+    for (int n = 1; n <= TimerCount; ++n) {
+        const show::ShowTimer timer = form.timer(n);
+        const std::int64_t interval = std::min<std::int64_t>(form.timerDelay(n, now), USER_TIMER_MAXIMUM);
+        UINT& current = set[std::size_t(n)];
+        if (timer.enabled && current != UINT(interval)) {
+            // SetTimer on a running timer's id restarts it with the new interval.
+            current = SetTimer(window, UINT_PTR(n), UINT(interval), nullptr) != 0 ? UINT(interval) : 0;
+        } else if (!timer.enabled && current != 0) {
+            KillTimer(window, UINT_PTR(n));
+            current = 0;
+        }
+    }
+}
+
+show::ShowServices placed(show::ShowServices services, show::MonitorPlace place, const show::ShowForm* leader)
+{
+    services.monitor = place;
+    services.leader = leader;
+    return services;
+}
+
+class ShowHost;
+
+// The show on a monitor besides the primary: a window of its own over the monitor and a show
+// of its own, sized to it. It has no music, and its input goes to the primary's window, which
+// keeps the one input rule and the one exit.
+class MonitorShow {
+public:
+    MonitorShow(ShowHost& host, StartupState& state, const show::Rect& area, show::MonitorPlace place,
+                const show::ShowForm& leader, PictureLoader& loader, ShowSequence* sequence);
+    ~MonitorShow();
+    MonitorShow(const MonitorShow&) = delete;
+    MonitorShow& operator=(const MonitorShow&) = delete;
+
+    // Creates the window hidden, composes the show (its desktop copy still sees the desktop).
+    bool open();
+    // Shows the window on top, without taking the focus, and starts the timers.
+    void show();
+    show::ShowForm& form() { return form_; }
+    const show::Rect& area() const { return area_; }
+    HWND window() const { return hwnd_; }
+    void syncTimers() { syncShowTimers(hwnd_, form_, platform_.nowMilliseconds(), timerSet_); }
+
+private:
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    ShowHost& host_;
+    show::Rect area_;
+    show::PictureWorker pictures_;
+    SilentMusic music_;
+    Win32ShowPlatform platform_;
+    show::ShowForm form_;
+    HWND hwnd_ = nullptr;
+    std::array<UINT, TimerCount + 1> timerSet_{};
+};
+
 class ShowHost {
 public:
-    explicit ShowHost(StartupState& state);
+    ShowHost(StartupState& state, const std::vector<show::Rect>& otherMonitors);
     ShowHost(const ShowHost&) = delete;
     ShowHost& operator=(const ShowHost&) = delete;
 
@@ -103,10 +164,19 @@ public:
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+    HWND window() const { return hwnd_; }
+    // One tick of `form`'s timer `id`. Slide ticks of all monitors share one guard: a filter
+    // yields to the message loop, where another tick must not start a second filter.
+    void tick(show::ShowForm& form, UINT_PTR id);
+
 private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void onTimer(UINT_PTR id);
     void onDisplayChange(int width, int height);
+    // A show for every monitor the primary's window leaves out (when the settings ask for
+    // them) and black covers over what is left. While the monitors stay as they were their
+    // shows go on; any other arrangement starts them all anew.
+    void layOutMonitors(std::vector<show::Rect> others);
     void syncTimers();
     void takeKeyboardFocus();
     static void pumpFromFilter(void* context);
@@ -129,8 +199,11 @@ private:
     HWND hwnd_ = nullptr;
     show::Rect area_;
     std::unique_ptr<MonitorCovers> covers_;
+    std::vector<std::unique_ptr<MonitorShow>> others_;
+    std::vector<show::Rect> otherAreas_; // where the other monitors' shows are to be
     std::array<UINT, TimerCount + 1> timerSet_{}; // the interval each timer runs at; 0: not set
     bool inSlideTick_ = false; // Timer3/Timer4 running, possibly yielding inside a filter
+    bool displayChanged_ = false; // a display change came during a slide tick: laid out after it
     bool inMusicTick_ = false;
     bool ending_ = false;      // EndShow under way (the password dialog may be open)
     bool fineTimer_ = false;
@@ -138,7 +211,7 @@ private:
     LARGE_INTEGER frequency_{};
 };
 
-ShowHost::ShowHost(StartupState& state)
+ShowHost::ShowHost(StartupState& state, const std::vector<show::Rect>& otherMonitors)
     : state_(state),
       loader_(createPlatformPictureLoader()),
       pictures_(createPlatformPictureLoader()),
@@ -152,10 +225,13 @@ ShowHost::ShowHost(StartupState& state)
       resumeKeeper_(makeResumeKeeper(state.settings)),
       sequence_(resumeKeeper_ ? std::make_unique<ShowSequence>(state.settings, sharedRandom(), *resumeKeeper_) : nullptr),
       form_(state.settings, state.catalogue,
-            show::ShowServices{platform_, *loader_, music_, sharedRandom(), filters::sharedFilterEngine(), &pictures_,
-                               state.catalogueScan, std::make_shared<Win32FileSystem>(), sequence_.get()},
+            placed(show::ShowServices{platform_, *loader_, music_, sharedRandom(), filters::sharedFilterEngine(),
+                                      &pictures_, state.catalogueScan, std::make_shared<Win32FileSystem>(),
+                                      sequence_.get()},
+                   {0, int(otherMonitors.size()) + 1}, nullptr),
             state.commandLine.empty()),
-      exit_(exitSystem_, state)
+      exit_(exitSystem_, state),
+      otherAreas_(otherMonitors)
 {
     assert(loader_ != nullptr);
     filters::FilterEngine& engine = filters::sharedFilterEngine();
@@ -209,11 +285,44 @@ bool ShowHost::open(int width, int height)
     UpdateWindow(hwnd_);
 
     covers_ = std::make_unique<MonitorCovers>(hwnd_);
-    covers_->coverOthers(area_);
+    layOutMonitors(otherAreas_);
 
     fineTimer_ = timeBeginPeriod(TimerResolutionMs) == TIMERR_NOERROR;
     syncTimers();
     return true;
+}
+
+void ShowHost::layOutMonitors(std::vector<show::Rect> others)
+{
+    std::vector<show::Rect> shown;
+    if (others != otherAreas_ || others.size() != others_.size()) {
+        // Another arrangement: every other monitor's show starts anew at its new place, its
+        // desktop copy taken with nothing of ours over that monitor.
+        others_.clear();
+        if (covers_ != nullptr) {
+            covers_->clear();
+        }
+        otherAreas_ = std::move(others);
+        const int count = int(otherAreas_.size()) + 1;
+        form_.setMonitorPlace({0, count});
+        for (std::size_t i = 0; i < otherAreas_.size(); ++i) {
+            auto monitor =
+                std::make_unique<MonitorShow>(*this, state_, otherAreas_[i], show::MonitorPlace{int(i) + 1, count},
+                                                         form_, *loader_, sequence_.get());
+            if (monitor->open()) {
+                others_.push_back(std::move(monitor));
+            }
+        }
+        for (const auto& monitor : others_) {
+            monitor->show();
+        }
+    }
+    for (const auto& monitor : others_) {
+        shown.push_back(monitor->area());
+    }
+    if (covers_ != nullptr) {
+        covers_->coverOthers(area_, shown);
+    }
 }
 
 LRESULT CALLBACK ShowHost::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -295,6 +404,11 @@ void ShowHost::takeKeyboardFocus()
 // lays itself out again, music and show order going on), and the other monitors are covered anew.
 void ShowHost::onDisplayChange(int width, int height)
 {
+    if (inSlideTick_) {
+        // A filter of some show yields here: its buffers must stay as they are until it ends.
+        displayChanged_ = true;
+        return;
+    }
     if (width > 0 && height > 0 && (width != area_.width || height != area_.height)) {
         area_ = {0, 0, width, height};
         SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, width, height, SWP_NOACTIVATE);
@@ -304,12 +418,10 @@ void ShowHost::onDisplayChange(int width, int height)
         InvalidateRect(hwnd_, nullptr, FALSE);
         syncTimers();
     }
-    if (covers_ != nullptr) {
-        covers_->coverOthers(area_);
-    }
+    layOutMonitors(state_.settings.AllMonitors != 0 ? otherShowAreas(listMonitors(), area_) : std::vector<show::Rect>{});
 }
 
-void ShowHost::onTimer(UINT_PTR id)
+void ShowHost::tick(show::ShowForm& form, UINT_PTR id)
 {
     switch (id) {
     case 3:
@@ -321,9 +433,9 @@ void ShowHost::onTimer(UINT_PTR id)
         }
         inSlideTick_ = true;
         if (id == 3) {
-            form_.Timer3_Timer();
+            form.Timer3_Timer();
         } else {
-            form_.Timer4_Timer();
+            form.Timer4_Timer();
         }
         inSlideTick_ = false;
         break;
@@ -334,35 +446,31 @@ void ShowHost::onTimer(UINT_PTR id)
         }
         inMusicTick_ = true;
         if (id == 1) {
-            form_.Timer1_Timer();
+            form.Timer1_Timer();
         } else {
-            form_.Timer2_Timer();
+            form.Timer2_Timer();
         }
         inMusicTick_ = false;
         break;
     default:
         return;
     }
-    form_.presentFrame();
+    form.presentFrame();
+    if (displayChanged_ && !inSlideTick_) {
+        // Laid out from the message loop: the show whose tick this is may be replaced.
+        displayChanged_ = false;
+        PostMessageW(hwnd_, WM_DISPLAYCHANGE, 0,
+                     MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+    }
+}
+
+void ShowHost::onTimer(UINT_PTR id)
+{
+    tick(form_, id);
     syncTimers();
 }
 
-void ShowHost::syncTimers()
-{
-    const std::int64_t now = platform_.nowMilliseconds();
-    for (int n = 1; n <= TimerCount; ++n) {
-        const show::ShowTimer timer = form_.timer(n);
-        const std::int64_t interval = std::min<std::int64_t>(form_.timerDelay(n, now), USER_TIMER_MAXIMUM);
-        UINT& set = timerSet_[std::size_t(n)];
-        if (timer.enabled && set != UINT(interval)) {
-            // SetTimer on a running timer's id restarts it with the new interval.
-            set = SetTimer(hwnd_, UINT_PTR(n), UINT(interval), nullptr) != 0 ? UINT(interval) : 0;
-        } else if (!timer.enabled && set != 0) {
-            KillTimer(hwnd_, UINT_PTR(n));
-            set = 0;
-        }
-    }
-}
+void ShowHost::syncTimers() { syncShowTimers(hwnd_, form_, platform_.nowMilliseconds(), timerSet_); }
 
 void ShowHost::pumpFromFilter(void* context) { static_cast<ShowHost*>(context)->pumpMessages(); }
 
@@ -390,6 +498,114 @@ void ShowHost::stopCore()
 {
     form_.stopShow();
     syncTimers();
+    for (const auto& monitor : others_) {
+        monitor->form().stopShow();
+        monitor->syncTimers();
+    }
+}
+
+constexpr const wchar_t* MonitorWindowClass = L"VelmoraMonitorShow";
+
+MonitorShow::MonitorShow(ShowHost& host, StartupState& state, const show::Rect& area, show::MonitorPlace place,
+                         const show::ShowForm& leader, PictureLoader& loader, ShowSequence* sequence)
+    : host_(host),
+      area_(area),
+      pictures_(createPlatformPictureLoader()),
+      form_(state.settings, state.catalogue,
+            placed(show::ShowServices{platform_, loader, music_, sharedRandom(), filters::sharedFilterEngine(),
+                                      &pictures_, {}, {}, sequence},
+                   place, &leader),
+            state.commandLine.empty())
+{
+    platform_.setOrigin(area.x, area.y);
+}
+
+MonitorShow::~MonitorShow()
+{
+    if (hwnd_ != nullptr) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0); // no message reaches a show that is gone
+        DestroyWindow(hwnd_);
+    }
+}
+
+bool MonitorShow::open()
+{
+    static const bool registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &MonitorShow::windowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        wc.lpszClassName = MonitorWindowClass;
+        return RegisterClassW(&wc) != 0;
+    }();
+    (void)registered;
+    // Owned by the primary's window, so it goes with it and never sits above it in a task list.
+    const HWND created =
+        CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, MonitorWindowClass, L"", WS_POPUP, area_.x,
+                        area_.y, area_.width, area_.height, host_.window(), nullptr, GetModuleHandleW(nullptr), this);
+    if (created == nullptr) {
+        hwnd_ = nullptr;
+        return false;
+    }
+    form_.Form_Load(area_.width, area_.height);
+    platform_.prepare(form_.buffers().Display.width(), form_.buffers().Display.height());
+    form_.presentFrame();
+    platform_.attach(hwnd_);
+    return true;
+}
+
+void MonitorShow::show()
+{
+    ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    UpdateWindow(hwnd_);
+    syncTimers();
+}
+
+LRESULT CALLBACK MonitorShow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<MonitorShow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MonitorShow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return self->handle(message, wParam, lParam);
+}
+
+LRESULT MonitorShow::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (forwardInput(hwnd_, host_.window(), message, wParam, lParam)) {
+        return message == WM_XBUTTONDOWN ? TRUE : 0;
+    }
+    switch (message) {
+    case WM_TIMER:
+        host_.tick(form_, wParam);
+        syncTimers();
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        if (HDC dc = BeginPaint(hwnd_, &ps); dc != nullptr) {
+            platform_.paint(dc, ps.rcPaint);
+            EndPaint(hwnd_, &ps);
+        }
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1; // the paint covers every pixel
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE; // keys keep going to the primary's window
+    case WM_CLOSE:
+        // The one exit path, through the primary's window.
+        PostMessageW(host_.window(), WM_CLOSE, 0, 0);
+        return 0;
+    default:
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
 }
 
 void ShowHost::EndShow()
@@ -454,9 +670,12 @@ bool openShowWindow(StartupState& state)
     enableDpiAwareness(); // before any size is read, so the sizes are real pixels
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
+    const std::vector<show::Rect> others = state.settings.AllMonitors != 0
+                                               ? otherShowAreas(listMonitors(), {0, 0, width, height})
+                                               : std::vector<show::Rect>{};
     // The window lives until the process ends, which happens inside it.
     static std::unique_ptr<ShowHost> window;
-    window = std::make_unique<ShowHost>(state);
+    window = std::make_unique<ShowHost>(state, others);
     return window->open(width, height);
 }
 

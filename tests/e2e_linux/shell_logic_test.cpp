@@ -62,7 +62,7 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--fullscreen"}, {"-x"}, {"/x"}, {"s"}, {"-s", "/c"}, {"-s", "extra"}, {"/p", "-fps", "1234"},
                                                {"--ini"}, {"--ini", ""}, {"-fps=1"}, {"--order", "shuffled"},
-                                               {"--kinds", "jpg,psd"}, {"--repeat-track", "100"}, {"-window-id"},
+                                               {"--kinds", "jpg,psd"}, {"--repeat-track", "100"}, {"-window-id"}, {"--monitors", "both"},
                                                {"-s", "--settings"}, {"--settings=1"}}) {
         EXPECT_FALSE(parse(bad).error.empty()) << bad.front(); // a parse that succeeds has no reason
     }
@@ -74,7 +74,8 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
 TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
 {
     const auto p = parse({"-order", "random", "--size=original", "--filters", "same", "-kinds", "jpg,wmf,heic", "--music",
-                          "cd", "-repeat-track", "3", "--folder", "/srv/pictures/../photos", "--resume", "no"});
+                          "cd", "-repeat-track", "3", "--folder", "/srv/pictures/../photos", "--resume", "no",
+                          "--monitors", "primary"});
     ASSERT_TRUE(p.ok) << p.error;
     const posix::SettingsOverrides& o = p.options.overrides;
     EXPECT_EQ(o.imageOrder, 1);
@@ -87,6 +88,7 @@ TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
     EXPECT_EQ(o.folder, "/srv/photos");
     EXPECT_EQ(o.resume, 0);
     EXPECT_FALSE(parse({"--resume", "maybe"}).ok);
+    EXPECT_EQ(o.allMonitors, 0);
 
     const auto file = parse({"--music", "song.mp3"}).options.overrides;
     EXPECT_EQ(file.bgmKind, 2);

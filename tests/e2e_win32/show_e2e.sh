@@ -37,25 +37,6 @@ start_show() {
   eventually 30 screen_shows check-grid start >/dev/null || fail "the show's first frame did not come within 30 s"
 }
 
-# True once the screen has changed `count` times (at most 30 s). The show takes the input
-# already sent to it before it runs a timer, so after two changes that input has reached it.
-screen_changes() {
-  local count="$1" last next end=$((SECONDS + 30))
-  last=$(import -window root -depth 8 ppm:- | md5sum)
-  while [ "$count" -gt 0 ]; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.1
-    next=$(import -window root -depth 8 ppm:- | md5sum)
-    [ "$next" = "$last" ] || count=$((count - 1)) last="$next"
-  done
-}
-
-expect_running() {
-  screen_changes 2 || app_ended || fail "the screen stood still after $1"
-  app_ended && fail "the show ended after $1"
-  return 0
-}
-
 expect_end() {
   expect_exit "$1"
   cmp -s "$work/settings-before" "$work/ヴェルモラ.ini" || fail "the settings file changed"
@@ -64,14 +45,6 @@ expect_end() {
 # Puts the pointer in the middle, wherever the test before left it, so that moves of a few
 # hundred pixels stay on the screen; no --sync: it may be there already.
 pointer_to_middle() { xdotool mousemove $((screen_w / 2)) $((screen_h / 2)); }
-move_through() { # points "x y" ...; each move is known to have happened before the next
-  local point
-  for point in "$@"; do
-    # shellcheck disable=SC2086
-    timeout 10 xdotool mousemove --sync $point
-  done
-}
-
 case "$case_name" in
 picture)
   # A bare X server whose input focus is None, as a window that had it and went away leaves
