@@ -480,7 +480,7 @@ void SettingsWindow::paint(cairo_t* cr)
     drawText(cr, T::CountSuffix, L::KeiSuffix, Ink, PANGO_ALIGN_LEFT);
     drawText(cr, form_.lbl_PreSize, L::PreSize, Ink, PANGO_ALIGN_LEFT);
     drawThumbnail(cr);
-    drawField(cr, L::FolderPath, form_.Folder_Path, false);
+    drawField(cr, L::FolderPath, form_.folderCaption(), false);
     drawText(cr, T::RepeatLabel, L::RepeatLabel, form_.BGM_Repeat.enabled ? Ink : Muted, PANGO_ALIGN_LEFT);
     drawField(cr, L::Fname, form_.lbl_Fname, true);
 }

@@ -52,8 +52,13 @@ void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, S
         messages << "velmora: " << problem << '\n';
     if (const std::string problem = LoadSettings(run.location, fs, codec, settings, catalogue, later); !problem.empty())
         messages << "velmora: " << problem << '\n';
-    applyOverrides(run.overrides, fs, settings, catalogue, messages, later);
-    if (!settings.ImageFolder.empty())
+    applyOverrides(run.overrides, fs, settings, catalogue, later);
+    // A stored or given folder or music file that is not there is kept, and said here once.
+    if (folderMissing(settings, fs))
+        messages << "velmora: there is no folder " << settings.ImageFolder << '\n';
+    if (settings.BgmKind == 2 && musicFileMissing(settings, fs))
+        messages << "velmora: cannot open the music file " << settings.BgmFile << '\n';
+    if (!settings.ImageFolder.empty() && !folderMissing(settings, fs))
         return; // a folder set up, even an empty one (that shows the desktop)
 
     // The folder is the daemon's for this run only; the file is never written.

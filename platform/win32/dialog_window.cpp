@@ -701,7 +701,7 @@ void DialogWindow::paint(HDC target, const RECT& area)
     drawText(dc.get(), T::CountSuffix, L::KeiSuffix, Ink, 0);
     drawText(dc.get(), form_.lbl_PreSize, L::PreSize, Ink, 0);
     drawThumbnail(dc.get());
-    drawField(dc.get(), L::FolderPath, form_.Folder_Path, DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS);
+    drawField(dc.get(), L::FolderPath, form_.folderCaption(), DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS);
     drawText(dc.get(), T::RepeatLabel, L::RepeatLabel, form_.BGM_Repeat.enabled ? Ink : Muted, 0);
     drawField(dc.get(), L::Fname, form_.lbl_Fname, DT_WORDBREAK | DT_EDITCONTROL | DT_PATH_ELLIPSIS);
 
