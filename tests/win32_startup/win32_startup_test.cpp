@@ -94,7 +94,7 @@ TEST_F(TempFolder, PathOutsideCodePage932IsStoredShortOrReported)
     const auto result = SaveSettings(settings, {narrow(folder), "0"}, location, fs, codec);
     const auto alias = fs.shortPath(narrow(folder));
     const bool aliasFits = alias && codec.toCp932(*alias);
-    EXPECT_EQ(result.ok, aliasFits) << result.error;
+    EXPECT_EQ(result.ok, aliasFits) << int(result.problem);
 
     Settings reread;
     Catalogue catalogue;
