@@ -72,7 +72,7 @@ save | dpi144)
   chmod a-w "$settings"
   click_at 591 339 # "設定"
   wait_window 'ヴェルモラ'
-  message=$( (cd "$work" && wine ./dialog_probe.exe message 'ヴェルモラ' 2>/dev/null) | tr -d '\r')
+  message=$( (cd "$work" && wine ./dialog_probe.exe message 2>/dev/null) | tr -d '\r')
   grep -q '読み取り専用' <<<"$message" || fail "the message for a read-only file is: $message"
   echo "ok: a read-only file is reported: ${message//$'\n'/ }"
   xdotool windowfocus --sync "$found" key Return
