@@ -16,16 +16,20 @@ std::optional<FileText> decodeFileText(std::string_view bytes)
     bytes.remove_prefix(2);
     if (bytes.size() % 2 != 0)
         return std::nullopt;
-    const std::size_t low = form == Utf16Form::LittleEndian ? 0 : 1;
+    const std::size_t lowByte = form == Utf16Form::LittleEndian ? 0 : 1;
     std::u16string units(bytes.size() / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = char16_t(static_cast<unsigned char>(bytes[2 * i + low]) |
-                            static_cast<unsigned char>(bytes[2 * i + 1 - low]) << 8);
-    std::string text = utf16ToUtf8(units);
-    // The conversion puts U+FFFD for an unpaired surrogate; such a file does not come back.
-    if (utf8ToUtf16(text) != units)
-        return std::nullopt;
-    return FileText{std::move(text), form};
+        units[i] = char16_t(static_cast<unsigned char>(bytes[2 * i + lowByte]) |
+                            static_cast<unsigned char>(bytes[2 * i + 1 - lowByte]) << 8);
+    // The conversion would put U+FFFD for an unpaired surrogate; such a file would not come back.
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const bool high = units[i] >= 0xD800 && units[i] <= 0xDBFF;
+        const bool low = units[i] >= 0xDC00 && units[i] <= 0xDFFF;
+        if (low || (high && (i + 1 == units.size() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF)))
+            return std::nullopt;
+        i += high;
+    }
+    return FileText{utf16ToUtf8(units), form};
 }
 
 std::string encodeFileText(std::string_view text, Utf16Form form)
@@ -36,6 +40,7 @@ std::string encodeFileText(std::string_view text, Utf16Form form)
     const std::u16string units = utf8ToUtf16(text).value_or(std::u16string());
     const bool little = form == Utf16Form::LittleEndian;
     std::string out(little ? "\xFF\xFE" : "\xFE\xFF");
+    out.reserve(2 + 2 * units.size());
     for (const char16_t unit : units) {
         const char lowByte = char(unit & 0xFF);
         const char highByte = char(unit >> 8);

@@ -134,9 +134,11 @@ TEST_F(SettingsFile, FilesThatMustNotBeReplacedAreKeptAndNothingIsWrittenElsewhe
     fs.otherOwners.clear();
     fs.unreadable.insert(kBeside);
     refuse("precious", AttrArchive, SaveProblem::Unreadable);
-    // UTF-16 that cannot come back as it was (an odd length) is not read either.
+    // UTF-16 that cannot come back as it was (an odd length, half a surrogate pair) is not read either.
     fs.unreadable.clear();
     refuse("\xFF\xFE[\0S", AttrArchive, SaveProblem::Unreadable);
+    refuse(std::string("\xFF\xFE\x00\xD8[\0", 6), AttrArchive, SaveProblem::Unreadable);
+    refuse(std::string("\xFE\xFF\xDC\x00\x00[", 6), AttrArchive, SaveProblem::Unreadable);
 }
 
 // All or nothing: a value the file cannot hold leaves it byte for byte, and the result names
