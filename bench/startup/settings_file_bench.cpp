@@ -1,5 +1,6 @@
-// A settings file of a few lines, and one with megabytes of comments (up to the 16 MB limit), read and saved on the
-// real file system: code page 932 against UTF-16, whose save converts the whole text twice.
+// A settings file of a few lines, and one with megabytes of comments (up to the 16 MB limit),
+// read and saved on the real file system: UTF-8 against UTF-16, which is converted as a whole
+// on every read and on the save.
 #include "platform/linux/startup_linux.h"
 #include "startup/file_encoding.h"
 #include "startup/settings_file.h"
