@@ -52,6 +52,16 @@ ShowForm::ShowForm(const Settings& settings, const Catalogue& catalogue, ShowSer
         ownSource_ = std::make_unique<LoadWhenTaken>(services_.loader);
         source_ = ownSource_.get();
     }
+    sequence_ = services_.sequence != nullptr ? services_.sequence : &ownSequence_;
+}
+
+// The catalogue is known (and has its ShowOrder): the sequence takes its order from it, unless
+// another monitor's show has already given it one.
+void ShowForm::beginSequence()
+{
+    sequence_->begin(catalogue_);
+    state_.PicCounter = 0;
+    showPosition_ = 0;
 }
 
 void ShowForm::Form_Load(int screenWidth, int screenHeight)
@@ -70,7 +80,7 @@ void ShowForm::Form_Load(int screenWidth, int screenHeight)
     if (services_.catalogueScan) {
         waiting = !startScan();
     } else if (catalogue_.ImageCount != 0) {
-        s.PicCounter = 0;
+        beginSequence();
         waiting = !LoadNextPicture(FirstPictureWaitMs);
     } else if (!services_.platform.copyDesktop(b.Master)) {
         fillBox(b.Master, 0, 0, b.Master.width(), b.Master.height(), Black);
@@ -142,7 +152,7 @@ bool ShowForm::catalogueArrived(Catalogue found, int waitMs)
     Picture desktop = std::exchange(desktopAtStart_, Picture());
     if (catalogue_.ImageCount != 0) {
         MakeShowOrder(settings_.ImageOrder, services_.random, catalogue_);
-        state_.PicCounter = 0;
+        beginSequence();
         return LoadNextPicture(waitMs);
     }
     catalogue_.ShowOrder.clear();
@@ -238,27 +248,24 @@ bool ShowForm::LoadNextPicture(int waitMs)
 {
     ShowState& s = state_;
     s.PicCounter += 1;
-    const int position = s.PicCounter;
     // The wrap happens whatever becomes of the load.
     if (s.PicCounter >= catalogue_.ImageCount) {
         s.PicCounter = 0;
     }
-    return composePicture(position, waitMs);
+    showPosition_ += 1;
+    return composePicture(showPosition_, waitMs);
 }
-
-int ShowForm::positionAfter(int position) const { return position >= catalogue_.ImageCount ? 1 : position + 1; }
 
 // Asks the source for the picture at `position` of the show order unless it is already asked
 // for or ready. Only one picture is asked for at a time.
-void ShowForm::askFor(int position, bool coarseFirst)
+void ShowForm::askFor(std::int64_t position, bool coarseFirst)
 {
     if ((ready_ && readyPosition_ == position) || askedPosition_ == position) {
         return;
     }
     ready_.reset();
     readyPosition_ = 0;
-    const bool known = position >= 1 && std::size_t(position) < catalogue_.ShowOrder.size();
-    const int index = known ? catalogue_.ShowOrder[std::size_t(position)] : 0;
+    const int index = sequence_->pictureAt(position);
     if (index < 1 || std::size_t(index) >= catalogue_.ImageList.size()) {
         ready_ = LoadResult::failure("no such picture");
         readyPosition_ = position;
@@ -282,7 +289,7 @@ void ShowForm::askFor(int position, bool coarseFirst)
 // Whether the picture at `position` is ready in `ready_`, asking for it if need be: coarse first
 // while the show waits for its first picture. A coarse picture counts as ready; the whole one
 // stays asked for.
-bool ShowForm::pictureReady(int position, int waitMs)
+bool ShowForm::pictureReady(std::int64_t position, int waitMs)
 {
     askFor(position, state_.phase == ShowPhase::NotLoaded || state_.phase == ShowPhase::FirstPicture);
     if (askedPosition_ == position) {
@@ -302,7 +309,7 @@ bool ShowForm::pictureReady(int position, int waitMs)
 // Master black, while the picture is still being prepared. A coarse picture is placed as any
 // other (by the picture's own size, so it covers the same box), and the whole one is awaited
 // (`refining_`) before anything else is asked for.
-bool ShowForm::composePicture(int position, int waitMs)
+bool ShowForm::composePicture(std::int64_t position, int waitMs)
 {
     ShowBuffers& b = buffers_;
     masterPosition_ = position;
@@ -315,6 +322,7 @@ bool ShowForm::composePicture(int position, int waitMs)
     LoadResult loaded = std::move(*ready_);
     ready_.reset();
     readyPosition_ = 0;
+    sequence_->shown(position); // a picture that fails to load counts as shown: the show skips it
     refining_ = loaded.coarse;
     if (loaded.ok && !loaded.picture.empty()) {
         b.Pic_Orgn = std::move(loaded.picture);
@@ -327,7 +335,7 @@ bool ShowForm::composePicture(int position, int waitMs)
     }
     // The next picture is read and decoded while this one is filtered.
     if (catalogue_.ImageCount > 1 && !refining_) {
-        askFor(positionAfter(position), false);
+        askFor(position + 1, false);
     }
     return true;
 }
@@ -464,7 +472,7 @@ void ShowForm::Timer3_Timer()
         // With 0 or 1 pictures Master keeps its image, which is filtered again. The pause
         // lasts until the next picture is ready; input is served meanwhile.
         if (catalogue_.ImageCount > 1) {
-            if (!pictureReady(positionAfter(s.PicCounter), 0)) {
+            if (!pictureReady(showPosition_ + 1, 0)) {
                 return;
             }
             LoadNextPicture();

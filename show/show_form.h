@@ -13,6 +13,7 @@
 #include "startup/catalogue.h"
 #include "startup/random.h"
 #include "startup/settings.h"
+#include "startup/show_sequence.h"
 
 #include <array>
 #include <cstdint>
@@ -57,6 +58,9 @@ struct ShowServices {
     // `scanFiles` (used from the source's thread only). The catalogue given is then empty.
     std::optional<CatalogueScan> catalogueScan = {};
     std::shared_ptr<FileSystem> scanFiles = {};
+    // The order the pictures come in, shared by the shows of every monitor; none: the
+    // catalogue's ShowOrder over and over.
+    ShowSequence* sequence = nullptr;
 };
 
 // The show window's picture buffers.
@@ -180,11 +184,11 @@ private:
     bool catalogueArrived(Catalogue found, int waitMs);
     void showFirstPicture();
     void layOutTiles();
-    bool composePicture(int position, int waitMs);
+    void beginSequence();
+    bool composePicture(std::int64_t position, int waitMs);
     void placePicture();
-    void askFor(int position, bool coarseFirst);
-    bool pictureReady(int position, int waitMs);
-    int positionAfter(int position) const;
+    void askFor(std::int64_t position, bool coarseFirst);
+    bool pictureReady(std::int64_t position, int waitMs);
     void startTile();
     void changePictureDone();
     void RevealPicture();
@@ -205,12 +209,17 @@ private:
     // Changed areas kept apart while their union would be mostly unchanged pixels (a reveal
     // frame that ends one tile and starts another far away); at most a few.
     std::vector<Rect> dirty_;
-    int masterPosition_ = 0; // position in ShowOrder of the picture composed on Master
+    // Positions count the pictures of this show from 1 and never wrap; the sequence maps them
+    // to catalogue indexes.
+    std::int64_t showPosition_ = 0;   // the picture LoadNextPicture composed last
+    std::int64_t masterPosition_ = 0; // the picture composed on Master
     PictureSize orgnOwn_;    // Pic_Orgn's own size, whatever size it was decoded at
     std::unique_ptr<PictureSource> ownSource_; // when the services bring none
     PictureSource* source_ = nullptr;
-    int askedPosition_ = 0;  // asked of the source and not yet taken whole; 0: none
-    int readyPosition_ = 0;  // `ready_` holds this picture; 0: none
+    std::int64_t askedPosition_ = 0; // asked of the source and not yet taken whole; 0: none
+    std::int64_t readyPosition_ = 0; // `ready_` holds this picture; 0: none
+    ShowSequence ownSequence_;       // when the services bring none
+    ShowSequence* sequence_ = nullptr;
     std::optional<LoadResult> ready_;
     bool refining_ = false;   // Master holds a coarse picture; the whole one is still asked for
     bool scanning_ = false;   // the catalogue is being scanned

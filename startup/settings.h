@@ -18,6 +18,7 @@ struct Settings {
     std::int16_t BgmKind = 0;                          // 0 none, 1 audio CD, 2 MP3 or WAV file
     std::int16_t BgmRepeat = 0;                        // CD track to repeat, 0 none
     std::string BgmFile;                               // UTF-8 full path
+    std::int16_t Resume = 1; // 0: every show starts at the first picture; other: where the last one stopped
 };
 
 // Paths are UTF-8. Index 0 of ImageList and ShowOrder is unused, as the show counts from 1.

@@ -85,7 +85,7 @@ std::vector<std::string> allKeys()
     std::vector<std::string> keys{std::string(SettingsKey::ImageOrder), std::string(SettingsKey::ImageSize),
                                   std::string(SettingsKey::FilterMode), std::string(SettingsKey::ImageFolder),
                                   std::string(SettingsKey::BgmKind),    std::string(SettingsKey::BgmRepeat),
-                                  std::string(SettingsKey::BgmFile)};
+                                  std::string(SettingsKey::BgmFile),    std::string(SettingsKey::Resume)};
     for (int i = 0; i < 4; ++i)
         keys.push_back(imageKindKey(i));
     return keys;
@@ -275,6 +275,8 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
 
     number(SettingsKey::BgmKind, 0, integerPartToInt16, settings.BgmKind);
     number(SettingsKey::BgmRepeat, 0, integerPartToInt16, settings.BgmRepeat);
+    number(SettingsKey::Resume, 1, integerPartToInt16, settings.Resume);
+
     settings.BgmFile = spelling.text(doc, SettingsKey::BgmFile);
     return problem;
 }

@@ -27,6 +27,8 @@ inline constexpr std::string_view ImageFolder = "\x89\xe6\x91\x9c\x82\xcc\xcc\xa
 inline constexpr std::string_view BgmKind = "BGM\x8b\xe6\x95\xaa";                           // BGM区分
 inline constexpr std::string_view BgmRepeat = "BGM\xd8\xcb\xdf\xb0\xc4";                     // BGMﾘﾋﾟｰﾄ
 inline constexpr std::string_view BgmFile = "BGM\xcc\xa7\xb2\xd9";                           // BGMﾌｧｲﾙ
+// Read only: the settings window never writes it, so a line the user wrote stays as it is.
+inline constexpr std::string_view Resume = "\x91\xb1\x82\xab\x82\xa9\x82\xe7"; // 続きから
 } // namespace SettingsKey
 
 std::string imageKindKey(int index); // "画像種類_" and the digit

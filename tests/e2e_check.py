@@ -2,6 +2,7 @@
 """Pictures, settings files and screen checks for the end-to-end scripts of both platforms.
 
 make-picture W H FILE          a W x H 24-bit BMP whose every pixel is known here
+make-colour W H RRGGBB FILE    a W x H 24-bit BMP of one colour
 thumbnail SRC OUT              OUT = the settings window's thumbnail of the BMP SRC: the longer
                                side 100, the other in proportion (halves to even), each pixel
                                the source pixel under its centre
@@ -203,6 +204,9 @@ def main(command, *args):
     if command == "make-picture":
         w, h = int(args[0]), int(args[1])
         write_bmp(args[2], w, h, lambda x, y: picture_pixel(x, y, w, h))
+    elif command == "make-colour":
+        rgb = tuple(bytes.fromhex(args[2]))
+        write_bmp(args[3], int(args[0]), int(args[1]), lambda x, y: rgb)
     elif command == "thumbnail":
         thumbnail(*args)
     elif command == "empty-box":

@@ -46,6 +46,7 @@ constexpr const char* Usage =
     "  -kinds bmp,gif,jpg,wmf   the picture kinds shown\n"
     "  -music none|cd|FILE      background music: none, an audio CD, or an MP3 or WAV file\n"
     "  -repeat-track N          the CD track to repeat (0: none)\n"
+    "  -resume yes|no           go on where the last show stopped, or start at the first picture\n"
     "  -settings                the settings window (the same as /c); it writes the settings file\n"
     "Windows screen-saver letters: /s (the show), /c (settings), /p ID (preview), /a ID.\n"
     "Exit codes: 0 done, 1 could not run, 2 bad command line or already running.\n";

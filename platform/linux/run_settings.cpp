@@ -78,6 +78,8 @@ std::optional<std::string> setOverride(std::string_view name, const std::string&
         o.folder = fs::is_regular_file(path, ec) ? fs::path(path).parent_path().string() : path;
     } else if (name == "order") {
         return pick(o.imageOrder, "sequential", "random");
+    } else if (name == "resume") {
+        return pick(o.resume, "no", "yes");
     } else if (name == "size") {
         return pick(o.imageSize, "original", "screen");
     } else if (name == "filters") {
@@ -162,6 +164,8 @@ void applyOverrides(const SettingsOverrides& overrides, FileSystem& fs, Settings
     }
     if (overrides.bgmRepeat)
         settings.BgmRepeat = *overrides.bgmRepeat;
+    if (overrides.resume)
+        settings.Resume = *overrides.resume;
 }
 
 std::string findResourceFolder(std::string_view name)

@@ -27,6 +27,7 @@ struct SettingsOverrides {
     std::optional<std::int16_t> bgmKind;                   // --music none|cd|FILE
     std::optional<std::string> bgmFile;                    // with --music FILE (absolute)
     std::optional<std::int16_t> bgmRepeat;                 // --repeat-track N
+    std::optional<std::int16_t> resume;                    // --resume yes|no
 };
 
 // Stores the value of one setting option, named without its dashes ("folder", "order",

@@ -25,7 +25,7 @@ constexpr OptionRule Options[] = {
     {"ini", Opt::Ini, true},         {"window-id", Opt::WindowId, true}, {"display", Opt::Display, true},
     {"folder", Opt::Setting, true},  {"order", Opt::Setting, true},      {"size", Opt::Setting, true},
     {"filters", Opt::Setting, true}, {"kinds", Opt::Setting, true},      {"music", Opt::Setting, true},
-    {"repeat-track", Opt::Setting, true},
+    {"repeat-track", Opt::Setting, true}, {"resume", Opt::Setting, true},
     {"root", Opt::Root, false},      {"window", Opt::Window, false},     {"fps", Opt::Fps, false},
     {"timing", Opt::Timing, false},  {"help", Opt::Help, false},         {"h", Opt::Help, false},
     {"version", Opt::Version, false}, {"settings", Opt::SettingsWindow, false},

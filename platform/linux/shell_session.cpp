@@ -79,13 +79,18 @@ ShowSession::ShowSession(StartupState& state)
       music_(state.settings, devices_.mci, devices_.sound)
 {
     engine_.random = &sharedRandom();
+    if (const std::string file = posix::stateFileLocation(); state.settings.Resume != 0 && !file.empty()) {
+        resumeKeeper_ = std::make_unique<ResumeKeeper>(std::make_shared<posix::PosixFileSystem>(), file);
+        sequence_ = std::make_unique<ShowSequence>(state.settings, sharedRandom(), *resumeKeeper_);
+    }
 }
 
 std::unique_ptr<show::ShowForm> ShowSession::makeForm(show::ShowPlatform& platform)
 {
     // Pictures are read and decoded on the worker, so slow storage never stalls drawing or input.
     const show::ShowServices services{platform, *loader_, music_, sharedRandom(), engine_, &pictures_,
-                                      state_.catalogueScan, std::make_shared<posix::PosixFileSystem>()};
+                                      state_.catalogueScan, std::make_shared<posix::PosixFileSystem>(),
+                                      sequence_.get()};
     return std::make_unique<show::ShowForm>(state_.settings, state_.catalogue, services,
                                             state_.commandLine.empty());
 }

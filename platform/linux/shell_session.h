@@ -11,6 +11,8 @@
 #include "show/picture_source.h"
 #include "show/show_form.h"
 #include "startup/main_logic.h"
+#include "startup/resume_keeper.h"
+#include "startup/show_sequence.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -75,6 +77,9 @@ private:
     show::PictureWorker pictures_;
     music::linux_audio::LinuxMusicDevices devices_;
     music::BackgroundMusic music_;
+    // With the 続きから setting on: where the show stopped, read and written off the frames.
+    std::unique_ptr<ResumeKeeper> resumeKeeper_;
+    std::unique_ptr<ShowSequence> sequence_;
 };
 
 // Milliseconds since the first call in this process (the --timing reports count from it).

@@ -43,6 +43,10 @@ bool wildcardMatch(std::string_view pattern, std::string_view name);
 // user's, never one in the program's (system) folder. An explicit file (--ini) replaces it.
 SettingsLocation settingsLocation(const std::string& explicitFile = {});
 
+// $XDG_STATE_HOME/velmora/state (default ~/.local/state/velmora/state): where the show
+// remembers where it stopped. Empty when there is no home to put it in.
+std::string stateFileLocation();
+
 // What is wrong with an explicit settings file, or empty: a missing file or a folder is
 // read as no file at all, but the user who named it is told.
 std::string explicitFileProblem(const std::string& path);

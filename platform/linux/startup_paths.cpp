@@ -1,4 +1,4 @@
-// Where the Linux program's settings file lives, and the settings load behind Main.
+// Where the Linux program's settings file and state file live, and the settings load behind Main.
 #include "platform/linux/startup_linux.h"
 
 #include "startup/catalogue.h"
@@ -12,24 +12,31 @@ namespace velmora::posix {
 
 namespace {
 
-std::string perUserFolder()
+// $variable/velmora, or ~/underHome/velmora when the variable is unset or relative (a relative
+// XDG folder is to be ignored); empty with neither.
+std::string xdgVelmoraFolder(const char* variable, const char* underHome)
 {
-    // A relative XDG_CONFIG_HOME is to be ignored.
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
+    if (const char* xdg = std::getenv(variable); xdg && xdg[0] == '/')
         return std::string(xdg) + "/velmora";
     if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        return std::string(home) + "/.config/velmora";
+        return std::string(home) + "/" + underHome + "/velmora";
     return {};
 }
 
 } // namespace
+
+std::string stateFileLocation()
+{
+    const std::string folder = xdgVelmoraFolder("XDG_STATE_HOME", ".local/state");
+    return folder.empty() ? folder : folder + "/state";
+}
 
 SettingsLocation settingsLocation(const std::string& explicitFile)
 {
     SettingsLocation location;
     location.explicitFile = explicitFile;
     if (explicitFile.empty())
-        location.perUserFolder = perUserFolder();
+        location.perUserFolder = xdgVelmoraFolder("XDG_CONFIG_HOME", ".config");
     return location;
 }
 

@@ -12,6 +12,8 @@
 #include "platform/win32/show_surface.h"
 #include "platform/win32/startup_win32.h"
 #include "show/show_form.h"
+#include "startup/resume_keeper.h"
+#include "startup/show_sequence.h"
 
 #include <windows.h>
 #include <windowsx.h>
@@ -68,6 +70,15 @@ PasswordVerdict Win32ExitSystem::verifyScreenSavePassword()
     return verdict;
 }
 
+std::unique_ptr<ResumeKeeper> makeResumeKeeper(const Settings& settings)
+{
+    const std::string file = stateFileLocation();
+    if (settings.Resume == 0 || file.empty()) {
+        return nullptr;
+    }
+    return std::make_unique<ResumeKeeper>(std::make_shared<Win32FileSystem>(), file);
+}
+
 class ShowHost {
 public:
     explicit ShowHost(StartupState& state);
@@ -98,6 +109,9 @@ private:
     music::win32::Win32MusicDevices devices_;
     music::BackgroundMusic music_;
     Win32ShowPlatform platform_;
+    // With the 続きから setting on: where the show stopped, read and written off the frames.
+    std::unique_ptr<ResumeKeeper> resumeKeeper_;
+    std::unique_ptr<ShowSequence> sequence_;
     show::ShowForm form_;
     Win32ExitSystem exitSystem_;
     ShowExit exit_;
@@ -118,9 +132,11 @@ ShowHost::ShowHost(StartupState& state)
       loader_(createPlatformPictureLoader()),
       pictures_(createPlatformPictureLoader()),
       music_(state.settings, devices_.mci, devices_.sound),
+      resumeKeeper_(makeResumeKeeper(state.settings)),
+      sequence_(resumeKeeper_ ? std::make_unique<ShowSequence>(state.settings, sharedRandom(), *resumeKeeper_) : nullptr),
       form_(state.settings, state.catalogue,
             show::ShowServices{platform_, *loader_, music_, sharedRandom(), filters::sharedFilterEngine(), &pictures_,
-                               state.catalogueScan, std::make_shared<Win32FileSystem>()},
+                               state.catalogueScan, std::make_shared<Win32FileSystem>(), sequence_.get()},
             state.commandLine.empty()),
       exit_(exitSystem_, state)
 {
@@ -379,6 +395,9 @@ void ShowHost::unloadAndEnd()
     exit_.Form_QueryUnload();
     if (fineTimer_) {
         timeEndPeriod(TimerResolutionMs);
+    }
+    if (resumeKeeper_ != nullptr) {
+        resumeKeeper_->flush(ResumeKeeper::FinalWriteWaitMs); // no destructor runs after ExitProcess
     }
     // At once, even from inside a filter's yield: nothing of the show is left to finish.
     // The windows go with the process; hiding them one by one first can take seconds on

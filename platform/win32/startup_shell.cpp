@@ -42,6 +42,15 @@ SettingsLocation settingsLocation()
     return location;
 }
 
+std::string stateFileLocation()
+{
+    wchar_t localAppData[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, localAppData)) &&
+        localAppData[0])
+        return narrow(localAppData) + "\\Velmora\\state";
+    return {};
+}
+
 std::wstring argumentString(const wchar_t* commandLine)
 {
     if (!commandLine)

@@ -37,6 +37,10 @@ public:
 // The program's folder and %APPDATA%\Velmora.
 SettingsLocation settingsLocation();
 
+// %LOCALAPPDATA%\Velmora\state: where the show remembers where it stopped; empty when the
+// system names no such folder.
+std::string stateFileLocation();
+
 // The argument string after the program name (quoted or not) and the blanks after it.
 std::wstring argumentString(const wchar_t* commandLine);
 

@@ -71,7 +71,7 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
 TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
 {
     const auto p = parse({"-order", "random", "--size=original", "--filters", "same", "-kinds", "jpg,wmf", "--music",
-                          "cd", "-repeat-track", "3", "--folder", "/srv/pictures/../photos"});
+                          "cd", "-repeat-track", "3", "--folder", "/srv/pictures/../photos", "--resume", "no"});
     ASSERT_TRUE(p.ok) << p.error;
     const posix::SettingsOverrides& o = p.options.overrides;
     EXPECT_EQ(o.imageOrder, 1);
@@ -82,6 +82,8 @@ TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
     EXPECT_FALSE(o.bgmFile.has_value());
     EXPECT_EQ(o.bgmRepeat, 3);
     EXPECT_EQ(o.folder, "/srv/photos");
+    EXPECT_EQ(o.resume, 0);
+    EXPECT_FALSE(parse({"--resume", "maybe"}).ok);
 
     const auto file = parse({"--music", "song.mp3"}).options.overrides;
     EXPECT_EQ(file.bgmKind, 2);

@@ -9,8 +9,10 @@
 
 #include <X11/Xlib.h>
 
+#include <array>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -155,6 +157,8 @@ protected:
         char name[] = "/tmp/velmora-e2e-XXXXXX";
         ASSERT_NE(mkdtemp(name), nullptr);
         dir_ = name;
+        // Where the show remembers its place: the test's own, never the user's.
+        setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
         fs::create_directory(dir_ / "pictures");
         writePicture(dir_ / "pictures" / "pattern.bmp", screenW_, screenH_);
         ini_ = (dir_ / "velmora.ini").string();
@@ -312,6 +316,53 @@ TEST_F(LinuxShow, NoFolderShowsTheSamplesAndAnEmptyFolderTheDesktopAsItWas)
     XSync(x_, False);
     EXPECT_LE(withSamples, 0.05);
     EXPECT_GE(withEmptyFolder, 0.8);
+}
+
+// Three pictures in sorted order: the second start shows the picture after the one the first
+// ended on, without touching the settings file; with --resume no a start begins at the first.
+TEST_F(LinuxShow, ASecondStartGoesOnWithThePictureAfterTheFirstsLast)
+{
+    const fs::path folder = dir_ / "three";
+    fs::create_directory(folder);
+    const std::array<std::pair<const char*, std::uint32_t>, 3> pictures{
+        {{"a.bmp", 0xCC3333}, {"b.bmp", 0x33CC33}, {"c.bmp", 0x3333CC}}};
+    for (const auto& [file, rgb] : pictures) {
+        char hex[7];
+        std::snprintf(hex, sizeof hex, "%06X", unsigned(rgb));
+        const std::string line = "python3 " VELMORA_E2E_CHECK " make-colour 64 48 " + std::string(hex) + ' ' +
+                                 (folder / file).string();
+        ASSERT_EQ(std::system(line.c_str()), 0);
+    }
+    writeIni(folder);
+    const std::string iniBefore = readFile(ini_);
+    // The picture that fills most of the screen, as its index in `pictures`; -1 for none.
+    auto pictureOnScreen = [&] {
+        const Picture shot = screenshot();
+        for (std::size_t i = 0; i < pictures.size(); ++i) {
+            if (colourShare(shot, pictures[i].second, 17) >= 0.4) {
+                return int(i);
+            }
+        }
+        return -1;
+    };
+    auto startShows = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"-s", "--ini", ini_});
+        Program show(args);
+        int seen = -1;
+        EXPECT_TRUE(waitForShow(show));
+        EXPECT_TRUE(eventually([&] { return (seen = pictureOnScreen()) >= 0; }));
+        xdotool("key x");
+        EXPECT_EQ(show.exitCodeWithin(3000ms), 0);
+        return seen;
+    };
+    EXPECT_EQ(startShows({}), 0);
+    EXPECT_EQ(startShows({}), 1);
+    EXPECT_EQ(startShows({}), 2);
+    EXPECT_EQ(startShows({}), 0); // after the last, the first again
+    EXPECT_EQ(startShows({"--resume", "no"}), 0);
+    EXPECT_EQ(startShows({}), 1); // a start that does not remember leaves the place alone
+    EXPECT_EQ(readFile(ini_), iniBefore);
+    EXPECT_TRUE(fs::exists(dir_ / "state" / "velmora" / "state"));
 }
 
 TEST_F(LinuxShow, DrawsIntoAGivenWindowFollowsItsSizeAndEndsWithIt)

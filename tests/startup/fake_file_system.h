@@ -19,6 +19,7 @@ public:
     {
         files_[path] = {std::move(bytes), attributes};
     }
+    void removeFile(const std::string& path) { files_.erase(path); }
     void refuseWritesIn(const std::string& folder) { readOnlyFolders_.insert(folder); }
     const std::string* contents(const std::string& path) const
     {

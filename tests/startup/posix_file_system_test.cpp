@@ -101,6 +101,12 @@ TEST(SettingsLocation, PerUserFolderFallsBackToHomeWithoutAnAbsoluteXdgConfigHom
     ::setenv("HOME", "/home/someone", 1);
     EXPECT_EQ(posix::settingsLocation().perUserFolder, "/home/someone/.config/velmora");
     ::unsetenv("XDG_CONFIG_HOME");
+    // The state file follows the same rule under XDG_STATE_HOME.
+    ::setenv("XDG_STATE_HOME", "relative", 1);
+    EXPECT_EQ(posix::stateFileLocation(), "/home/someone/.local/state/velmora/state");
+    ::setenv("XDG_STATE_HOME", "/srv/state", 1);
+    EXPECT_EQ(posix::stateFileLocation(), "/srv/state/velmora/state");
+    ::unsetenv("XDG_STATE_HOME");
     // An explicit file that is missing or a folder is named.
     EXPECT_NE(posix::explicitFileProblem("/no/such/velmora.ini").find("does not exist"), std::string::npos);
     EXPECT_NE(posix::explicitFileProblem("/tmp").find("is a folder"), std::string::npos);

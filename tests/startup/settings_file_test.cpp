@@ -23,7 +23,7 @@ TEST_F(SettingsFile, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
     const auto line = [&](const char* key, const char* value) { return cp932(key) + "=" + value + "\r\n"; };
     store(line("画像のｻｲｽﾞ", "2.5") + line("ﾌｨﾙﾀ区分", "1.5") + line("画像ﾁｪﾝｼﾞ", "-0.5") +
           line("画像種類_0", "abc") + line("画像種類_1", "2") + line("画像種類_2", "1.9") +
-          line("BGMﾘﾋﾟｰﾄ", "70000"));
+          line("BGMﾘﾋﾟｰﾄ", "70000") + line("続きから", "0"));
     settings.ImageKinds = {2, 0, 0, 0};
     settings.BgmRepeat = 5;
     load();
@@ -34,6 +34,16 @@ TEST_F(SettingsFile, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
     // the last kind, missing, takes the default.
     EXPECT_EQ(settings.ImageKinds, (std::array<std::int16_t, 4>{2, 2, 1, 1}));
     EXPECT_EQ(settings.BgmRepeat, 5);
+    EXPECT_EQ(settings.Resume, 0);
+
+    // The key is ours and read only: a save keeps its line as it was, and a file without it
+    // means "on".
+    settings.Resume = 1;
+    ASSERT_TRUE(SaveSettings(settings, {"", "0"}, location, fs, codec).ok);
+    EXPECT_NE(fs.contents(kBeside)->find(line("続きから", "0")), std::string::npos);
+    store("");
+    load();
+    EXPECT_EQ(settings.Resume, 1);
 }
 
 // A drive not plugged in yet must not cost the user the folder or the music: both are kept,
