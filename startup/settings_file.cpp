@@ -29,6 +29,17 @@ std::size_t fittingLength(std::string_view bytes)
     return i;
 }
 
+// A stored value as a reader gets it: up to a NUL, and in code page 932 no more than the
+// 256-byte buffer of the Windows profile functions takes.
+std::string bufferedValue(std::string value, bool cp932)
+{
+    if (const auto nul = value.find('\0'); nul != std::string::npos)
+        value.resize(nul);
+    if (cp932)
+        value.resize(fittingLength(value));
+    return value;
+}
+
 // A settings file's text: its INI lines and the UTF-16 form to write them back in.
 struct SettingsText {
     ReadStatus status = ReadStatus::Missing;
@@ -120,11 +131,7 @@ public:
             return std::string();
         if (inCp932)
             *inCp932 = hit->key == 0;
-        if (const auto nul = hit->value.find('\0'); nul != std::string::npos)
-            hit->value.resize(nul);
-        if (hit->key == 0)
-            hit->value.resize(fittingLength(hit->value)); // what a 256-byte buffer would take
-        return hit->value;
+        return bufferedValue(std::move(hit->value), hit->key == 0);
     }
 
     // A text value as UTF-8; "" when missing or not convertible.
@@ -225,11 +232,7 @@ SettingsEncoding detectSettingsEncoding(const IniDocument& doc, TextCodec& codec
 
 std::string ReadIni(const IniDocument& doc, std::string_view section, std::string_view key)
 {
-    std::string value = doc.value(section, key).value_or(std::string());
-    if (const auto nul = value.find('\0'); nul != std::string::npos)
-        value.resize(nul);
-    value.resize(fittingLength(value));
-    return value;
+    return bufferedValue(doc.value(section, key).value_or(std::string()), true);
 }
 
 bool folderMissing(const Settings& settings, FileSystem& fs)
