@@ -39,6 +39,9 @@ inline constexpr std::string_view MusicTitle = "ﾌｧｲﾙを開く";
 inline constexpr std::string_view FolderUnreadable = "ﾌｫﾙﾀﾞを読めません。";
 inline constexpr std::string_view ScanOutOfMemory = "ﾒﾓﾘが足りないため、ﾌｫﾙﾀﾞの読み込みを中止しました。";
 
+// The size label when the clicked picture does not load; short enough for its 100 pixels.
+inline constexpr std::string_view PictureNotLoaded = "読み込めません";
+
 // Shown when the settings file cannot be written; the dialog stays open and the file is as
 // it was. The reason follows the file's name.
 inline constexpr std::string_view SaveFailed = "設定を保存できませんでした。";

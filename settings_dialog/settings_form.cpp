@@ -26,18 +26,8 @@ std::string nameOf(const std::string& path, char separator)
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// Img_Opt / Img_Ra by a setting's value; other values have no picture to look up.
-Face faceFor(int value)
-{
-    switch (value) {
-    case 0:
-        return Face::Off;
-    case 1:
-        return Face::On;
-    default:
-        return Face::None;
-    }
-}
+// A kind flag is on only at 1: any other stored value shows unticked, so a click can tick it.
+Face tickFor(int value) { return value == 1 ? Face::On : Face::Off; }
 
 // The three attribute passes of a folder scan, in order: plain files, then archived, then
 // read-only ones.
@@ -105,13 +95,7 @@ void SettingsForm::Form_Load()
 
 void SettingsForm::fillMusicArea()
 {
-    Img_BGM.fill(Face::Off);
-    Img_Button[4].enabled = false;
-    BGM_Repeat.enabled = false;
-    if (settings_.BgmKind >= 0 && settings_.BgmKind < 3)
-        Img_BGM[std::size_t(settings_.BgmKind)] = Face::On;
-    BGM_Repeat.enabled = settings_.BgmKind == 1;
-    Img_Button[4].enabled = settings_.BgmKind == 2;
+    showMusicChoice(settings_.BgmKind);
     BGM_Repeat.text = repeatText(settings_.BgmRepeat);
     BGM_Repeat.entries.clear();
     for (int track = 0; track <= RepeatTracks; ++track)
@@ -130,7 +114,7 @@ void SettingsForm::fillPictureArea()
     Folder_Path = settings_.ImageFolder;
     Folder_Missing = folderMissing(settings_, store_.fs);
     for (std::size_t i = 0; i < Img_Kind.size(); ++i)
-        Img_Kind[i] = faceFor(settings_.ImageKinds[i]);
+        Img_Kind[i] = tickFor(settings_.ImageKinds[i]);
 }
 
 // List_1 from the catalogue's names, the count when there are any.
@@ -151,8 +135,8 @@ void SettingsForm::toggleKind(int index)
 {
     assert(index >= 0 && index < int(Img_Kind.size()));
     auto& kind = settings_.ImageKinds[std::size_t(index)];
-    kind = std::int16_t(kind ^ 1);
-    Img_Kind[std::size_t(index)] = faceFor(kind);
+    kind = std::int16_t(kind == 1 ? 0 : 1);
+    Img_Kind[std::size_t(index)] = tickFor(kind);
     platform_.pumpMessages();
     if (ended)
         return; // the window went away while it was served
@@ -280,12 +264,17 @@ void SettingsForm::List_1_Click()
     request.fitHeight = 100;
     LoadResult decoded = platform_.pictureLoader().load(path, request);
     if (!decoded.ok || decoded.picture.empty()) {
-        // Nothing of the previous picture stays under the new name.
+        // Nothing of the previous picture stays under the new name. The label is 100 pixels
+        // wide: it says only that the picture did not load; the decoder's own words go to
+        // the tooltip.
         clearThumbnail();
-        lbl_PreSize = decoded.ok ? std::string("picture holds no image") : decoded.error;
+        lbl_PreSize = text::PictureNotLoaded;
+        lbl_PreSize_Tip = List_1[std::size_t(*List_1_Selected)] + ": " +
+                          (decoded.ok ? std::string("the picture holds no image") : decoded.error);
         platform_.busyPointer(false);
         return;
     }
+    lbl_PreSize_Tip.clear();
     PictureSize own = decoded.ownSize;
     if (own.width <= 0 || own.height <= 0)
         own = {decoded.picture.width(), decoded.picture.height()};
@@ -334,11 +323,19 @@ void SettingsForm::chooseTwo(std::array<Face, 2>& images, std::int16_t& setting,
 void SettingsForm::chooseMusic(int index)
 {
     assert(index >= 0 && index < 3);
-    Img_BGM.fill(Face::Off);
-    Img_BGM[std::size_t(index)] = Face::On;
-    BGM_Repeat.enabled = index == 1;
-    Img_Button[4].enabled = index == 2;
+    showMusicChoice(index);
     settings_.BgmKind = std::int16_t(index); // the repeat value and the file name stay
+}
+
+// The music choice's face, and the one control it uses: the repeat box for the audio CD, the
+// file button for file music. A stored kind outside the three selects no face.
+void SettingsForm::showMusicChoice(int kind)
+{
+    Img_BGM.fill(Face::Off);
+    if (kind >= 0 && kind < int(Img_BGM.size()))
+        Img_BGM[std::size_t(kind)] = Face::On;
+    BGM_Repeat.enabled = kind == 1;
+    Img_Button[4].enabled = kind == 2;
 }
 
 void SettingsForm::lbl_Button_MouseDown(int index)

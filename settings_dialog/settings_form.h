@@ -127,7 +127,8 @@ public:
     std::vector<std::string> List_1;      // file names, no folder
     std::optional<int> List_1_Selected;   // index into List_1
     std::string lbl_Kei;                  // the list's count, or empty
-    std::string lbl_PreSize;              // "640 * 480" of the clicked picture
+    std::string lbl_PreSize;              // "640 * 480" of the clicked picture, or a short failure
+    std::string lbl_PreSize_Tip;          // the failure in full (file and reason), shown on hover
     std::string Folder_Path;              // becomes ImageFolder on save
     bool Folder_Missing = false;          // the stored folder is not there now (kept all the same)
     std::string lbl_Fname;                // the music file
@@ -151,6 +152,7 @@ public:
 private:
     void chooseTwo(std::array<Face, 2>& images, std::int16_t& setting, int index);
     void chooseMusic(int index);
+    void showMusicChoice(int kind);
     void toggleKind(int index);
     void scanFolder(const std::string& folder);
     struct Listing;

@@ -16,39 +16,47 @@ std::vector<Strip> flipStrips(FlipForm form, int direction, int step, int tileW,
     if (step < 1 || step > LastFlipStep || tileW <= 0 || tileH <= 0) {
         return strips;
     }
+    // The old image narrows to the centre line over the first half; the new one opens out
+    // from it over the second. Both quantities run 0..12 and back symmetrically.
     const bool firstHalf = step <= HalfFlipStep;
-    const int d = firstHalf ? HalfFlipStep - step : step - HalfFlipStep; // strip thickness
-    const int u = firstHalf ? step : LastFlipStep - step;                // inset factor
+    const int stripThickness = firstHalf ? HalfFlipStep - step : step - HalfFlipStep;
+    const int stepsFromFlat = firstHalf ? step : LastFlipStep - step; // 12 when the card is edge-on
     const bool columns = direction == 1 || direction == 2;
-    // Which counter sets the inset: k (counting down) makes the far side shrink.
-    const bool insetByK = firstHalf ? (direction == 1 || direction == 4) : (direction == 2 || direction == 3);
+    // The strips' perspective: each strip is inset at top and bottom (or left and right) in
+    // proportion to its weight, either its number from the near side or its countdown from
+    // the far side; the countdown makes the far side the one that shrinks.
+    const bool weightByCountdown = firstHalf ? (direction == 1 || direction == 4) : (direction == 2 || direction == 3);
 
-    const int nW = tileW / StripSize;
-    const int nH = tileH / StripSize;
-    int count = 0;
-    int k0 = 0;
+    const int stripsAcross = tileW / StripSize;
+    const int stripsDown = tileH / StripSize;
+    int stripCount = 0;
+    int firstCountdown = 0;
     if (columns) {
-        count = form == FlipForm::Filter ? nW + 1 : nW;
-        k0 = form == FlipForm::Filter ? nW : nW - 1;
+        // The filter flip's extra column strip covers the pixels past the last whole strip.
+        stripCount = form == FlipForm::Filter ? stripsAcross + 1 : stripsAcross;
+        firstCountdown = form == FlipForm::Filter ? stripsAcross : stripsAcross - 1;
     } else {
-        count = nH;
-        k0 = nH;
+        stripCount = stripsDown;
+        firstCountdown = stripsDown;
     }
-    const int offset = columns ? u * (tileW / 24) : u * (tileH / 24);
+    // The strips close up towards the centre line: a 24th of the tile per step from flat.
+    const int tileTwentyFourth = (columns ? tileW : tileH) / 24;
+    const int shiftToCentre = stepsFromFlat * tileTwentyFourth;
 
-    strips.reserve(std::size_t(count > 0 ? count : 0));
-    for (int i = 0; i < count; ++i) {
-        const int k = k0 - i;
-        const int m = insetByK ? k : i;
-        const int e = (m * u) / 4;
+    strips.reserve(std::size_t(stripCount > 0 ? stripCount : 0));
+    for (int i = 0; i < stripCount; ++i) {
+        const int countdown = firstCountdown - i;
+        const int weight = weightByCountdown ? countdown : i;
+        const int inset = (weight * stepsFromFlat) / 4;
+        const int along = i * stripThickness + shiftToCentre; // where the strip starts across the turn
         Strip strip{};
         strip.newImage = !firstHalf;
         if (columns) {
             strip.source = {StripSize * i, 0, StripSize, tileH};
-            strip.target = {i * d + offset, e, d, tileH - 2 * e};
+            strip.target = {along, inset, stripThickness, tileH - 2 * inset};
         } else {
             strip.source = {0, StripSize * i, tileW, StripSize};
-            strip.target = {e, i * d + offset, tileW - 2 * e, d};
+            strip.target = {inset, along, tileW - 2 * inset, stripThickness};
         }
         strips.push_back(strip);
     }

@@ -209,7 +209,45 @@ constexpr std::uint16_t kSetMapMode = 0x0103;
 constexpr std::uint16_t kSetWindowOrg = 0x020B;
 constexpr std::uint16_t kSetWindowExt = 0x020C;
 constexpr std::uint16_t kCreatePen = 0x02FA;
+constexpr std::uint16_t kEndOfFile = 0x0000;
 constexpr int kAnisotropic = 8;
+
+// The placeable header in front of some metafiles: a key, the picture's bounding box in
+// logical units and the units per inch.
+namespace placeable {
+constexpr std::uint32_t Key = 0x9AC6CDD7u;
+constexpr std::size_t Left = 6;
+constexpr std::size_t Top = 8;
+constexpr std::size_t Right = 10;
+constexpr std::size_t Bottom = 12;
+constexpr std::size_t UnitsPerInch = 14;
+constexpr std::size_t HeaderBytes = 22;
+constexpr int DefaultUnitsPerInch = 1440; // twips, when the file says 0
+} // namespace placeable
+
+// The standard metafile header.
+namespace header {
+constexpr std::size_t Type = 0;           // 1 in memory, 2 on disk
+constexpr std::size_t HeaderWords = 2;    // always 9
+constexpr std::size_t FileWords = 6;      // the whole metafile, a double word
+constexpr std::size_t MaxRecordWords = 12; // the largest record, a double word
+constexpr std::size_t ParameterCount = 16; // unused, 0
+constexpr std::size_t HeaderBytes = 18;
+constexpr int Words = 9;
+} // namespace header
+
+// A record: its size in words (a double word), its function, then its parameters, which
+// the file stores last first (SetWindowOrg and SetWindowExt: y, then x).
+namespace record {
+constexpr std::size_t SizeWords = 0;
+constexpr std::size_t Function = 4;
+constexpr std::size_t FirstParameter = 6;
+constexpr std::size_t SecondParameter = 8;
+constexpr std::uint32_t SmallestWords = 3;  // size and function alone
+constexpr std::uint32_t TwoParameterWords = 5;
+constexpr std::size_t PenWidth = 8;          // CreatePen: style, then the width's x
+constexpr std::size_t PenRecordBytes = 16;
+} // namespace record
 
 } // namespace
 
@@ -251,34 +289,34 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
 {
     plan = WmfPlan{};
     std::size_t at = 0;
-    bool placeable = false;
-    if (size >= 22 && u32(data) == 0x9AC6CDD7u) {
-        placeable = true;
-        const int left = s16(data + 6);
-        const int top = s16(data + 8);
-        const int right = s16(data + 10);
-        const int bottom = s16(data + 12);
-        int inch = u16(data + 14);
-        if (inch == 0) {
-            inch = 1440;
+    bool placeableHeader = false;
+    if (size >= placeable::HeaderBytes && u32(data) == placeable::Key) {
+        placeableHeader = true;
+        const int left = s16(data + placeable::Left);
+        const int top = s16(data + placeable::Top);
+        const int right = s16(data + placeable::Right);
+        const int bottom = s16(data + placeable::Bottom);
+        int unitsPerInch = u16(data + placeable::UnitsPerInch);
+        if (unitsPerInch == 0) {
+            unitsPerInch = placeable::DefaultUnitsPerInch;
         }
         plan.windowX = left;
         plan.windowY = top;
         plan.windowWidth = right - left;
         plan.windowHeight = bottom - top;
-        plan.size.width = int(roundHalfEven(std::abs(double(right - left)) * 96.0 / inch));
-        plan.size.height = int(roundHalfEven(std::abs(double(bottom - top)) * 96.0 / inch));
-        at = 22;
+        plan.size.width = int(roundHalfEven(std::abs(double(right - left)) * 96.0 / unitsPerInch));
+        plan.size.height = int(roundHalfEven(std::abs(double(bottom - top)) * 96.0 / unitsPerInch));
+        at = placeable::HeaderBytes;
     }
-    if (size - at < 18) {
+    if (size - at < header::HeaderBytes) {
         return "metafile header is cut short";
     }
-    const std::uint8_t* header = data + at;
-    const int type = u16(header);
-    if ((type != 1 && type != 2) || u16(header + 2) != 9) {
+    const std::uint8_t* fileHeader = data + at;
+    const int type = u16(fileHeader + header::Type);
+    if ((type != 1 && type != 2) || u16(fileHeader + header::HeaderWords) != header::Words) {
         return "not a Windows metafile";
     }
-    at += 18;
+    at += header::HeaderBytes;
 
     // First pass: check every record against the file and find the window.
     struct Span {
@@ -286,34 +324,35 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
         std::size_t bytes;
     };
     std::vector<Span> kept;
-    bool haveExt = placeable;
-    bool haveOrg = placeable;
+    bool haveExt = placeableHeader;
+    bool haveOrg = placeableHeader;
     std::size_t records = 0;
-    std::uint32_t maxRecordWords = 5;
+    std::uint32_t maxRecordWords = record::TwoParameterWords; // the window records written first
     while (at < size) {
-        if (size - at < 6) {
+        if (size - at < record::FirstParameter) {
             return "metafile record is cut short";
         }
-        const std::uint32_t words = u32(data + at);
-        const std::uint16_t function = u16(data + at + 4);
-        if (words < 3 || words > (size - at) / 2) {
+        const std::uint8_t* rec = data + at;
+        const std::uint32_t words = u32(rec + record::SizeWords);
+        const std::uint16_t function = u16(rec + record::Function);
+        if (words < record::SmallestWords || words > (size - at) / 2) {
             return "metafile record size does not fit the file";
         }
         if (++records > kMaxWmfRecords) {
             return "metafile has too many records";
         }
         const std::size_t bytes = std::size_t(words) * 2;
-        if (function == 0x0000) {
-            break; // end of file record
+        if (function == kEndOfFile) {
+            break;
         }
-        if (!haveOrg && function == kSetWindowOrg && words >= 5) {
-            plan.windowY = s16(data + at + 6);
-            plan.windowX = s16(data + at + 8);
+        if (!haveOrg && function == kSetWindowOrg && words >= record::TwoParameterWords) {
+            plan.windowY = s16(rec + record::FirstParameter);
+            plan.windowX = s16(rec + record::SecondParameter);
             haveOrg = true;
         }
-        if (!haveExt && function == kSetWindowExt && words >= 5) {
-            plan.windowHeight = s16(data + at + 6);
-            plan.windowWidth = s16(data + at + 8);
+        if (!haveExt && function == kSetWindowExt && words >= record::TwoParameterWords) {
+            plan.windowHeight = s16(rec + record::FirstParameter);
+            plan.windowWidth = s16(rec + record::SecondParameter);
             plan.size = {std::abs(plan.windowWidth), std::abs(plan.windowHeight)};
             haveExt = true;
         }
@@ -335,17 +374,16 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
 
     // Second pass: the cleaned metafile, window first so that it maps onto the whole picture.
     std::vector<std::uint8_t>& out = plan.cleaned;
-    out.assign(header, header + 18);
-    out[0] = 1; // in memory
-    putWmfWord(out, 4);
-    putWmfWord(out, 0);
+    out.assign(fileHeader, fileHeader + header::HeaderBytes);
+    out[header::Type] = 1; // in memory
+    putWmfDword(out, 4);
     putWmfWord(out, kSetMapMode);
     putWmfWord(out, kAnisotropic);
-    putWmfDword(out, 5);
+    putWmfDword(out, record::TwoParameterWords);
     putWmfWord(out, kSetWindowOrg);
     putWmfWord(out, plan.windowY);
     putWmfWord(out, plan.windowX);
-    putWmfDword(out, 5);
+    putWmfDword(out, record::TwoParameterWords);
     putWmfWord(out, kSetWindowExt);
     putWmfWord(out, plan.windowHeight);
     putWmfWord(out, plan.windowWidth);
@@ -355,17 +393,21 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     for (const Span& s : kept) {
         const std::size_t copied = out.size();
         out.insert(out.end(), data + s.offset, data + s.offset + s.bytes);
-        if (u16(data + s.offset + 4) == kCreatePen && s.bytes >= 16 && std::abs(s16(&out[copied + 8])) > widestPen) {
-            out[copied + 8] = std::uint8_t(widestPen & 0xFF);
-            out[copied + 9] = std::uint8_t((widestPen >> 8) & 0xFF);
+        if (u16(data + s.offset + record::Function) != kCreatePen || s.bytes < record::PenRecordBytes) {
+            continue;
+        }
+        std::uint8_t* penWidth = &out[copied + record::PenWidth];
+        if (std::abs(s16(penWidth)) > widestPen) {
+            penWidth[0] = std::uint8_t(widestPen & 0xFF);
+            penWidth[1] = std::uint8_t((widestPen >> 8) & 0xFF);
         }
     }
-    putWmfDword(out, 3);
-    putWmfWord(out, 0);
-    set32(out, 6, std::uint32_t(out.size() / 2)); // mtSize in words
-    set32(out, 12, maxRecordWords);               // mtMaxRecord
-    out[16] = 0;
-    out[17] = 0;
+    putWmfDword(out, record::SmallestWords);
+    putWmfWord(out, kEndOfFile);
+    set32(out, header::FileWords, std::uint32_t(out.size() / 2));
+    set32(out, header::MaxRecordWords, maxRecordWords);
+    out[header::ParameterCount] = 0;
+    out[header::ParameterCount + 1] = 0;
     return {};
 }
 

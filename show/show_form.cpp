@@ -521,27 +521,28 @@ void ShowForm::changePictureDone()
     ShowState& s = state_;
     MakeTileOrder();
     s.TileCounter = 1;
-    if (settings_.FilterMode == 0) {
-        s.EffectCounter += 1;
-        if (s.EffectCounter > EffectCount) {
-            MakeEffectOrder();
-            s.EffectCounter = 1;
-        }
-    }
+    if (settings_.FilterMode == 0)
+        advanceEffect();
     s.phase = ShowPhase::Tiles;
+}
+
+// The next row of the effect order; after the last, a new order from its first row.
+void ShowForm::advanceEffect()
+{
+    ShowState& s = state_;
+    s.EffectCounter += 1;
+    if (s.EffectCounter > EffectCount) {
+        MakeEffectOrder();
+        s.EffectCounter = 1;
+    }
 }
 
 void ShowForm::startTile()
 {
     ShowState& s = state_;
     ShowBuffers& b = buffers_;
-    if (settings_.FilterMode == 1) {
-        s.EffectCounter += 1;
-        if (s.EffectCounter > EffectCount) {
-            MakeEffectOrder();
-            s.EffectCounter = 1;
-        }
-    }
+    if (settings_.FilterMode == 1)
+        advanceEffect();
     s.CurTile = s.TileOrder[std::size_t(std::clamp(s.TileCounter, 0, TileCount))];
     s.CurEffect = s.EffectOrder[std::size_t(std::clamp(s.EffectCounter, 0, EffectCount))];
     const Rect tile = tileRect(s.CurTile);

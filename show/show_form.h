@@ -190,6 +190,7 @@ private:
     void askFor(std::int64_t position, bool coarseFirst);
     bool pictureReady(std::int64_t position, int waitMs);
     void startTile();
+    void advanceEffect();
     void changePictureDone();
     void RevealPicture();
     bool revealStep(bool paintedOverInFrame);

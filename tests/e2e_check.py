@@ -9,6 +9,11 @@ thumbnail SRC OUT              OUT = the settings window's thumbnail of the BMP 
 empty-box OUT                  OUT = the empty 100 x 100 preview box as the window draws it
 preview SHOT X Y PIC           the preview box of the window whose canvas is at X, Y shows
                                exactly PIC at its corner (--explain says where not)
+region-is SHOT X Y RX RY PIC   the window whose canvas is at X, Y shows exactly PIC with its
+                               corner at RX, RY (canvas pixels at 96 DPI)
+canvas-is SHOT X Y CANVAS MASK  the window whose canvas is at X, Y shows the core's CANVAS
+                               exactly wherever MASK is white (velmora-canvas writes both)
+same-region A B X Y RX RY W H  the screens A and B agree in that rectangle of the canvas
 faces SHOT X Y NUM DEN FX FY on|off ...
                                the option faces with corners FX, FY (canvas at 96 DPI, scaled
                                by NUM / DEN): an amber centre when on, a white well when off
@@ -79,18 +84,45 @@ def thumbnail(src, out):
     write_bmp(out, tw, th, lambda x, y: rows[(2 * y + 1) * h // (2 * th)][(2 * x + 1) * w // (2 * tw)])
 
 
-def preview(shot, ox, oy, picture, explain=False):
+def preview(shot, ox, oy, picture, explain=False, corner=PREVIEW_AT):
     sw, _, pixels = read_ppm(shot)
     w, h, rows = read_bmp(picture)
     bad = []
     for y in range(h):
         for x in range(w):
-            at = ((oy + PREVIEW_AT[1] + y) * sw + ox + PREVIEW_AT[0] + x) * 3
+            at = ((oy + corner[1] + y) * sw + ox + corner[0] + x) * 3
             if tuple(pixels[at:at + 3]) != rows[y][x]:
                 bad.append(f"({x},{y}) is {tuple(pixels[at:at + 3])}, not {rows[y][x]}")
     if bad and explain:
         print(f"{len(bad)} of {w * h} pixels differ; first: " + "; ".join(bad[:5]))
     return not bad
+
+
+def canvas_is(shot, ox, oy, canvas, mask):
+    sw, _, pixels = read_ppm(shot)
+    w, h, want = read_bmp(canvas)
+    _, _, where = read_bmp(mask)
+    compared, bad = 0, []
+    for y in range(h):
+        for x in range(w):
+            if where[y][x] != (255, 255, 255):
+                continue
+            compared += 1
+            at = ((oy + y) * sw + ox + x) * 3
+            if tuple(pixels[at:at + 3]) != want[y][x]:
+                bad.append(f"({x},{y}) is {tuple(pixels[at:at + 3])}, not {want[y][x]}")
+    print(f"{compared} canvas pixels compared, {len(bad)} differ" + ("; first: " + "; ".join(bad[:5]) if bad else ""))
+    return compared > w * h // 2 and not bad
+
+
+def same_region(shot_a, shot_b, ox, oy, x, y, w, h):
+    wa, _, a = read_ppm(shot_a)
+    wb, _, b = read_ppm(shot_b)
+    for row in range(oy + y, oy + y + h):
+        if a[(row * wa + ox + x) * 3:(row * wa + ox + x + w) * 3] != b[(row * wb + ox + x) * 3:(row * wb + ox + x + w) * 3]:
+            print(f"the screens differ on canvas row {row - oy} between x {x} and {x + w - 1}")
+            return False
+    return True
 
 
 def faces(shot, ox, oy, num, den, *wanted):
@@ -213,6 +245,13 @@ def main(command, *args):
         write_bmp(args[0], 100, 100, lambda x, y: FIELD_EDGE if x in (0, 99) or y in (0, 99) else FIELD_FILL)
     elif command == "preview":
         return preview(args[0], int(args[1]), int(args[2]), args[3], "--explain" in args)
+    elif command == "region-is":
+        return preview(args[0], int(args[1]), int(args[2]), args[5], "--explain" in args,
+                       (int(args[3]), int(args[4])))
+    elif command == "canvas-is":
+        return canvas_is(args[0], int(args[1]), int(args[2]), args[3], args[4])
+    elif command == "same-region":
+        return same_region(args[0], args[1], *map(int, args[2:8]))
     elif command == "faces":
         return faces(args[0], *map(int, args[1:5]), *args[5:])
     elif command.startswith("check-"):

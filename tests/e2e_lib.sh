@@ -102,6 +102,43 @@ shot_dialog() { # the window's canvas into the PNG $1, when a name is given
 faces_show() { shot screen && python3 "$check" faces "$work/screen.ppm" "$origin_x" "$origin_y" "$scale_num" "$scale_den" "$@"; }
 expect_faces() { eventually 10 faces_show "$@" >/dev/null || faces_show "$@"; }
 
+# The skin pictures the window is drawn with.
+skin="$(cd "$(dirname "${BASH_SOURCE[0]}")/../resources/skin" && pwd)"
+
+# Polls until the canvas shows exactly the BMP $1 with its corner at $2, $3 (canvas pixels).
+region_shows() { shot screen && python3 "$check" region-is "$work/screen.ppm" "$origin_x" "$origin_y" "$2" "$3" "$1"; }
+expect_region() {
+  eventually 10 region_shows "$@" || fail "the canvas does not show $(basename "$1") at $2, $3"
+}
+
+# The window shows the core's canvas for the settings file $1 (in $work) wherever it has no
+# text or native control: the command after $1 (velmora-canvas, run in $work) draws it.
+expect_core_canvas() {
+  local settings_file="$1"
+  shift
+  cp -r "$skin" "$work/skin"
+  (cd "$work" && "$@" skin "$settings_file" canvas.bmp mask.bmp) || fail "velmora-canvas failed"
+  canvas_shows() { shot screen && python3 "$check" canvas-is "$work/screen.ppm" "$origin_x" "$origin_y" "$work/canvas.bmp" "$work/mask.bmp"; }
+  eventually 10 canvas_shows || { canvas_shows; fail "the window does not show the core's canvas"; }
+  echo "ok: the window shows the core's canvas"
+}
+
+# With the size label showing a picture's size, selects (by the command given) a picture that
+# does not load: the label then says so in place of the size, and nothing of it reaches past
+# its right edge (up to the filter buttons' panel).
+expect_short_failure_label() {
+  shot before
+  "$@"
+  python3 "$check" empty-box "$work/empty.bmp"
+  expect_preview "$work/empty.bmp" "the empty box after a picture that does not load"
+  shot screen
+  ! python3 "$check" same-region "$work/before.ppm" "$work/screen.ppm" "$origin_x" "$origin_y" 204 48 100 16 >/dev/null ||
+    fail "the size label did not change for a picture that does not load"
+  python3 "$check" same-region "$work/before.ppm" "$work/screen.ppm" "$origin_x" "$origin_y" 304 44 28 24 ||
+    fail "the size label's text runs past its edge"
+  echo "ok: a picture that does not load is said in the size label, within it"
+}
+
 # Polls until the preview box shows exactly the BMP $1 at its corner; $2 says what that is.
 preview_shows() { shot screen && python3 "$check" preview "$work/screen.ppm" "$origin_x" "$origin_y" "$@"; }
 expect_preview() {

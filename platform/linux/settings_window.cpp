@@ -1,11 +1,12 @@
-// The settings window on Linux: a GTK window whose canvas (a drawing area) is painted from
-// the settings form's state with the skin pictures, real GTK list, combo and buttons placed
-// over it at the layout's positions, and the mouse handed to the form's events.
+// The settings window on Linux: a GTK window that shows the core's canvas in a drawing area
+// with the canvas's texts in a Japanese font over it, real GTK list, combo and buttons placed
+// at the layout's positions, and the mouse handed to the form's events.
 #include "platform/linux/settings_window.h"
 
 #include "platform/linux/run_settings.h"
 #include "platform/linux/startup_linux.h"
 #include "platform/picture_loader_factory.h"
+#include "settings_dialog/dialog_canvas.h"
 #include "settings_dialog/dialog_layout.h"
 #include "settings_dialog/dialog_mouse.h"
 #include "settings_dialog/dialog_text.h"
@@ -37,21 +38,6 @@ constexpr double FontPoints = 9.75;
 // The folder scan serves the window about 30 times a second.
 constexpr auto ScanPumpInterval = std::chrono::milliseconds(30);
 
-struct Colour {
-    double r, g, b;
-};
-constexpr Colour Ink{30 / 255.0, 42 / 255.0, 62 / 255.0};
-constexpr Colour Muted{140 / 255.0, 152 / 255.0, 170 / 255.0};
-constexpr Colour HeaderInk{1.0, 1.0, 1.0};
-constexpr Colour PanelEdge{166 / 255.0, 178 / 255.0, 196 / 255.0};
-constexpr Colour PanelLight{252 / 255.0, 253 / 255.0, 254 / 255.0};
-constexpr Colour FieldFill{250 / 255.0, 251 / 255.0, 253 / 255.0};
-
-enum SkinPicture { OptionOff, OptionOn, CheckOff, CheckOn, ButtonPressed, ButtonReleased, Header95, Header109, Stripe, SkinCount };
-constexpr std::array<const char*, SkinCount> SkinFile{"option_off.bmp",     "option_on.bmp",       "check_off.bmp",
-                                                      "check_on.bmp",       "button_pressed.bmp",  "button_released.bmp",
-                                                      "header_95.bmp",      "header_109.bmp",      "stripe.bmp"};
-
 // A cairo surface over a picture's pixels: the picture's blue, green, red, reserved bytes are
 // cairo's native 32-bit RGB on a little-endian machine. The picture must outlive it.
 struct SurfaceFree {
@@ -76,19 +62,19 @@ public:
 
     void run();
 
-    // dialog::DialogPlatform
+    // dialog::DialogPlatform: GTK's loop, pointer and dialogs.
     void pumpMessages() override;
+    void endProgram() override;
     void busyPointer(bool busy) override;
-    PictureLoader& pictureLoader() override { return *loader_; }
     std::optional<dialog::ScreenPoint> cursorPosition() override;
     // The window manager animates windows opening and closing itself.
     void zoomOpen(dialog::ScreenPoint) override {}
     void zoomClose(dialog::ScreenPoint) override {}
-    void messageBox(std::string_view text) override;
     std::optional<std::string> browseForFolder(std::string_view prompt) override;
     std::optional<std::string> openFile(std::string_view filterName, std::string_view patterns,
                                         std::string_view title) override;
-    void endProgram() override;
+    void messageBox(std::string_view text) override;
+    PictureLoader& pictureLoader() override { return *loader_; }
 
 private:
     void loadSkin();
@@ -99,19 +85,15 @@ private:
     void onPress(const GdkEventButton& event);
     void onRelease(const GdkEventButton& event);
     void paint(cairo_t* cr);
-    void TileBackground(cairo_t* cr, const L::Rect& box);
-    void drawPanel(cairo_t* cr, const L::Rect& box);
-    void drawSkin(cairo_t* cr, SkinPicture picture, const L::Rect& at);
-    void drawText(cairo_t* cr, std::string_view text, const L::Rect& at, Colour colour, PangoAlignment align,
-                  bool centreVertically = false, bool wrap = false);
-    void drawField(cairo_t* cr, const L::Rect& at, const std::string& text, bool wrap);
-    void drawThumbnail(cairo_t* cr);
+    void drawText(cairo_t* cr, const dialog::CanvasText& text);
 
     static gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer self);
     static gboolean onButtonPress(GtkWidget*, GdkEventButton* event, gpointer self);
     static gboolean onButtonRelease(GtkWidget*, GdkEventButton* event, gpointer self);
     static gboolean onGrabBroken(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean onMotion(GtkWidget*, GdkEventMotion* event, gpointer self);
+    static gboolean onQueryTooltip(GtkWidget*, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
+                                   gpointer self);
     static void onListRealized(GtkWidget* list, gpointer self);
     static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
     static void onDestroy(GtkWidget*, gpointer self);
@@ -123,8 +105,8 @@ private:
     posix::IconvCodec codec_;
     std::unique_ptr<PictureLoader> loader_ = createPlatformPictureLoader();
     dialog::SettingsForm form_;
-    std::array<Picture, SkinCount> skin_;
-    std::array<Surface, SkinCount> skinSurfaces_;
+    dialog::DialogSkin skin_;
+    Picture canvasPixels_; // the core's drawing, put on the screen as it is
     PangoFontDescription* font_ = nullptr;
     GdkCursor* skinCursor_ = nullptr; // the form's own pointer over its controls; null: the default
     bool canvasCursorSet_ = false;
@@ -168,11 +150,9 @@ void SettingsWindow::loadSkin()
     if (folder.empty())
         return; // the window still works, drawn without its pictures
     for (std::size_t i = 0; i < skin_.size(); ++i) {
-        LoadResult loaded = loader_->load(folder + "/" + SkinFile[i], LoadRequest{});
-        if (!loaded.ok)
-            continue;
-        skin_[i] = std::move(loaded.picture);
-        skinSurfaces_[i] = surfaceOf(skin_[i]);
+        LoadResult loaded = loader_->load(folder + "/" + std::string(dialog::SkinFile[i]), LoadRequest{});
+        if (loaded.ok)
+            skin_[i] = std::move(loaded.picture);
     }
     // The cursor file carries its hot spot, which the pixbuf hands on to the cursor.
     if (GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file((folder + "/cursor.cur").c_str(), nullptr); pixbuf != nullptr) {
@@ -224,6 +204,8 @@ void SettingsWindow::createWidgets()
     g_signal_connect(canvas_, "button-press-event", G_CALLBACK(&SettingsWindow::onButtonPress), this);
     g_signal_connect(canvas_, "button-release-event", G_CALLBACK(&SettingsWindow::onButtonRelease), this);
     g_signal_connect(canvas_, "grab-broken-event", G_CALLBACK(&SettingsWindow::onGrabBroken), this);
+    gtk_widget_set_has_tooltip(canvas_, TRUE);
+    g_signal_connect(canvas_, "query-tooltip", G_CALLBACK(&SettingsWindow::onQueryTooltip), this);
     gtk_fixed_put(GTK_FIXED(fixed), canvas_, 0, 0);
 
     const auto place = [&](GtkWidget* widget, const L::Rect& at) {
@@ -385,6 +367,17 @@ gboolean SettingsWindow::onMotion(GtkWidget* canvas, GdkEventMotion* event, gpoi
     return FALSE;
 }
 
+// The size label's full story when a picture did not load.
+gboolean SettingsWindow::onQueryTooltip(GtkWidget*, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
+                                        gpointer self)
+{
+    const auto& tip = static_cast<SettingsWindow*>(self)->form_.lbl_PreSize_Tip;
+    if (keyboard || tip.empty() || !L::PreSize.contains(x, y))
+        return FALSE;
+    gtk_tooltip_set_text(tooltip, tip.c_str());
+    return TRUE;
+}
+
 void SettingsWindow::onListRealized(GtkWidget* list, gpointer self)
 {
     auto* window = static_cast<SettingsWindow*>(self);
@@ -443,178 +436,45 @@ void SettingsWindow::onFilterClicked(GtkButton* button, gpointer self)
 
 void SettingsWindow::paint(cairo_t* cr)
 {
-    TileBackground(cr, {0, 0, L::CanvasWidth, L::CanvasHeight});
-    for (const auto& panel : L::Panel)
-        drawPanel(cr, panel);
-
-    for (const auto& header : L::Headers) {
-        drawSkin(cr, header.at.w > L::ButtonW ? Header109 : Header95, header.at);
-        drawText(cr, header.caption, {header.at.x + 10, header.at.y, header.at.w - 12, header.at.h}, HeaderInk,
-                 PANGO_ALIGN_LEFT, true);
-    }
-
-    const auto drawChoices = [&](const auto& choices, const auto& faces, const auto& captions, SkinPicture off,
-                                 SkinPicture on) {
-        for (std::size_t i = 0; i < choices.size(); ++i) {
-            if (faces[i] != Face::None)
-                drawSkin(cr, faces[i] == Face::On ? on : off, choices[i].face);
-            drawText(cr, captions[i], choices[i].label, Ink, PANGO_ALIGN_LEFT);
-        }
-    };
-    drawChoices(L::RdmSeq, form_.Img_SR, T::RdmSeq, OptionOff, OptionOn);
-    drawChoices(L::Size, form_.Img_Size, T::Size, OptionOff, OptionOn);
-    drawChoices(L::Kbn, form_.Img_Kbn, T::Kbn, OptionOff, OptionOn);
-    drawChoices(L::Bgm, form_.Img_BGM, T::Bgm, OptionOff, OptionOn);
-    drawChoices(L::Kind, form_.Img_Kind, T::Kind, CheckOff, CheckOn);
-
-    for (std::size_t i = 0; i < L::Button.size(); ++i) {
-        const auto& button = form_.Img_Button[i];
-        const bool pressed = button.face == ButtonFace::Pressed;
-        drawSkin(cr, pressed ? ButtonPressed : ButtonReleased, L::Button[i]);
-        const int sink = pressed ? 1 : 0;
-        drawText(cr, T::Button[i], L::Button[i].offset(sink, sink), button.enabled ? Ink : Muted, PANGO_ALIGN_CENTER,
-                 true);
-    }
-
-    drawText(cr, form_.lbl_Kei, L::Kei, Ink, PANGO_ALIGN_RIGHT);
-    drawText(cr, T::CountSuffix, L::KeiSuffix, Ink, PANGO_ALIGN_LEFT);
-    drawText(cr, form_.lbl_PreSize, L::PreSize, Ink, PANGO_ALIGN_LEFT);
-    drawThumbnail(cr);
-    drawField(cr, L::FolderPath, form_.folderCaption(), false);
-    drawText(cr, T::RepeatLabel, L::RepeatLabel, form_.BGM_Repeat.enabled ? Ink : Muted, PANGO_ALIGN_LEFT);
-    drawField(cr, L::Fname, form_.lbl_Fname, true);
+    dialog::paintCanvas(canvasPixels_, form_, skin_);
+    const Surface surface = surfaceOf(canvasPixels_);
+    cairo_set_source_surface(cr, surface.get(), 0, 0);
+    cairo_paint(cr);
+    for (const dialog::CanvasText& text : dialog::canvasTexts(form_))
+        drawText(cr, text);
 }
 
-// The stripe copied column by column from the box's corner, the last row and column
-// reaching past its edge (cut off by the box).
-void SettingsWindow::TileBackground(cairo_t* cr, const L::Rect& box)
+void SettingsWindow::drawText(cairo_t* cr, const dialog::CanvasText& text)
 {
-    cairo_surface_t* stripe = skinSurfaces_[Stripe].get();
-    if (stripe == nullptr)
-        return;
     cairo_save(cr);
-    cairo_rectangle(cr, box.x, box.y, box.w, box.h);
-    cairo_clip(cr);
-    int x = 0;
-    int y = 0;
-    for (;;) {
-        cairo_set_source_surface(cr, stripe, box.x + x, box.y + y);
-        cairo_rectangle(cr, box.x + x, box.y + y, L::StripeW, L::StripeH);
-        cairo_fill(cr);
-        if (y <= box.h) {
-            y += L::StripeH;
-        } else if (x > box.w) {
-            break;
-        } else {
-            x += L::StripeW;
-            y = 0;
-        }
+    if (text.clip) {
+        cairo_rectangle(cr, text.clip->x, text.clip->y, text.clip->w, text.clip->h);
+        cairo_clip(cr);
     }
-    cairo_restore(cr);
-}
-
-void SettingsWindow::drawPanel(cairo_t* cr, const L::Rect& box)
-{
-    TileBackground(cr, box);
-    // A light inner edge inside a slate frame: the panel sits a little above the window.
-    const auto fill = [&](int x, int y, int w, int h, Colour c) {
-        cairo_set_source_rgb(cr, c.r, c.g, c.b);
-        cairo_rectangle(cr, x, y, w, h);
-        cairo_fill(cr);
-    };
-    fill(box.x, box.y, box.w, 1, PanelEdge);
-    fill(box.x, box.y + box.h - 1, box.w, 1, PanelEdge);
-    fill(box.x, box.y, 1, box.h, PanelEdge);
-    fill(box.x + box.w - 1, box.y, 1, box.h, PanelEdge);
-    fill(box.x + 1, box.y + 1, box.w - 2, 1, PanelLight);
-    fill(box.x + 1, box.y + 1, 1, box.h - 2, PanelLight);
-}
-
-void SettingsWindow::drawSkin(cairo_t* cr, SkinPicture picture, const L::Rect& at)
-{
-    cairo_surface_t* surface = skinSurfaces_[picture].get();
-    if (surface == nullptr)
-        return;
-    cairo_set_source_surface(cr, surface, at.x, at.y);
-    cairo_rectangle(cr, at.x, at.y, skin_[picture].width(), skin_[picture].height());
-    cairo_fill(cr);
-}
-
-void SettingsWindow::drawText(cairo_t* cr, std::string_view text, const L::Rect& at, Colour colour,
-                              PangoAlignment align, bool centreVertically, bool wrap)
-{
-    if (text.empty())
-        return;
     PangoLayout* layout = pango_cairo_create_layout(cr);
     pango_layout_set_font_description(layout, font_);
-    pango_layout_set_text(layout, text.data(), int(text.size()));
-    pango_layout_set_width(layout, at.w * PANGO_SCALE);
-    pango_layout_set_alignment(layout, align);
-    if (wrap) {
+    pango_layout_set_text(layout, text.text.data(), int(text.text.size()));
+    const L::Rect& box = text.box;
+    const bool runsPast = text.align == dialog::TextAlign::Left && !text.clip && !text.wrap;
+    pango_layout_set_width(layout, runsPast ? -1 : box.w * PANGO_SCALE);
+    pango_layout_set_alignment(layout, text.align == dialog::TextAlign::Centre  ? PANGO_ALIGN_CENTER
+                                       : text.align == dialog::TextAlign::Right ? PANGO_ALIGN_RIGHT
+                                                                                : PANGO_ALIGN_LEFT);
+    if (text.wrap) {
         pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-        pango_layout_set_height(layout, at.h * PANGO_SCALE);
+        pango_layout_set_height(layout, box.h * PANGO_SCALE);
+    }
+    if (text.ellipsis)
         pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_MIDDLE);
-    } else if (align == PANGO_ALIGN_LEFT) {
-        pango_layout_set_width(layout, -1); // a caption runs past its label, as the design's do
-    }
     int width = 0;
     int height = 0;
     pango_layout_get_pixel_size(layout, &width, &height);
-    const int top = centreVertically ? at.y + (at.h - height) / 2 : at.y;
-    cairo_set_source_rgb(cr, colour.r, colour.g, colour.b);
-    cairo_move_to(cr, at.x, top);
-    pango_cairo_show_layout(cr, layout);
-    g_object_unref(layout);
-}
-
-void SettingsWindow::drawField(cairo_t* cr, const L::Rect& at, const std::string& text, bool wrap)
-{
-    cairo_set_source_rgb(cr, FieldFill.r, FieldFill.g, FieldFill.b);
-    cairo_rectangle(cr, at.x, at.y, at.w, at.h);
-    cairo_fill(cr);
-    cairo_set_source_rgb(cr, PanelEdge.r, PanelEdge.g, PanelEdge.b);
-    cairo_set_line_width(cr, 1);
-    cairo_rectangle(cr, at.x + 0.5, at.y + 0.5, at.w - 1, at.h - 1);
-    cairo_stroke(cr);
-    if (text.empty())
-        return;
-    cairo_save(cr);
-    cairo_rectangle(cr, at.x + 1, at.y + 1, at.w - 2, at.h - 2);
-    cairo_clip(cr);
-    PangoLayout* layout = pango_cairo_create_layout(cr);
-    pango_layout_set_font_description(layout, font_);
-    pango_layout_set_text(layout, text.c_str(), int(text.size()));
-    pango_layout_set_width(layout, (at.w - 6) * PANGO_SCALE);
-    // Long paths keep their start and their end.
-    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_MIDDLE);
-    if (wrap) {
-        pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-        pango_layout_set_height(layout, (at.h - 2) * PANGO_SCALE);
-    }
-    int width = 0;
-    int height = 0;
-    pango_layout_get_pixel_size(layout, &width, &height);
-    cairo_set_source_rgb(cr, Ink.r, Ink.g, Ink.b);
-    cairo_move_to(cr, at.x + 3, wrap ? at.y + 1 : at.y + (at.h - height) / 2);
+    const int top = text.centreVertically ? box.y + (box.h - height) / 2 : box.y;
+    cairo_set_source_rgb(cr, text.colour.r / 255.0, text.colour.g / 255.0, text.colour.b / 255.0);
+    cairo_move_to(cr, box.x, top);
     pango_cairo_show_layout(cr, layout);
     g_object_unref(layout);
     cairo_restore(cr);
-}
-
-// The preview box: the form's Display picture at the box's corner in its own size, or the
-// empty 100 x 100 box.
-void SettingsWindow::drawThumbnail(cairo_t* cr)
-{
-    Picture& picture = form_.Display;
-    const Surface surface = surfaceOf(picture);
-    if (surface == nullptr) {
-        drawField(cr, L::Display, {}, false);
-        return;
-    }
-    cairo_set_source_surface(cr, surface.get(), L::Display.x, L::Display.y);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    cairo_rectangle(cr, L::Display.x, L::Display.y, picture.width(), picture.height());
-    cairo_fill(cr);
 }
 
 void SettingsWindow::pumpMessages()

@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <memory>
 #include <ostream>
-#include <poll.h>
 
 namespace velmora::shell {
 
@@ -261,26 +260,18 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     bool ending = false;
     while (!ending) {
         SDL_Event event;
-        int wait = ticker.waitFrom(monotonicMilliseconds());
-        if (badge) {
-            wait = wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
-        }
+        const int wait = ticker.sleepLimit(monotonicMilliseconds(), badge != nullptr);
         bool got = false;
         if (x11 == nullptr) {
             got = wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0;
         } else {
             // Events Xlib has already read are not on the connection any more, and events SDL
-            // made itself are in its own queue: with either there is no sleep. With a frame due
-            // within an interval the connection is not watched: the server's note that it has
-            // read the last frame (and any input) is taken at that frame, one wake-up a frame.
-            // After the sleep SDL looks once (a signal becomes SDL_QUIT there, whichever thread
-            // took it).
+            // made itself are in its own queue: with either there is no sleep. After the sleep
+            // SDL looks once (a signal becomes SDL_QUIT there, whichever thread took it).
             XFlush(x11);
-            pollfd connection{ConnectionNumber(x11), POLLIN, 0};
             if (XEventsQueued(x11, QueuedAlready) == 0 &&
                 SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0) {
-                const bool frameSoon = wait >= 0 && wait <= ticker.frameIntervalMs();
-                poll(frameSoon ? nullptr : &connection, frameSoon ? 0 : 1, wait);
+                (void)ticker.sleepForFrame(wait, ConnectionNumber(x11));
             }
             // The notes are the presenter's: taken out before SDL reads the rest.
             XEvent note;

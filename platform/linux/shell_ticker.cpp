@@ -1,7 +1,12 @@
 // One clock for four timers: the shell wakes only when one of them has work.
 #include "platform/linux/shell_ticker.h"
 
+#include "platform/linux/shell_fps.h"
+
+#include <poll.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <ostream>
 
@@ -140,6 +145,29 @@ int ShowTicker::waitFrom(std::int64_t now) const
         return -1;
     }
     return int(std::clamp<std::int64_t>(next_ - now, 0, std::numeric_limits<int>::max()));
+}
+
+int ShowTicker::sleepLimit(std::int64_t now, bool badge) const
+{
+    const int wait = waitFrom(now);
+    if (!badge) {
+        return wait;
+    }
+    return wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
+}
+
+bool ShowTicker::sleepForFrame(int waitMs, int connection, int other) const
+{
+    const bool frameSoon = waitMs >= 0 && waitMs <= frameMs_;
+    std::array<pollfd, 2> watched{};
+    nfds_t count = 0;
+    if (other >= 0) {
+        watched[count++] = {other, POLLIN, 0};
+    }
+    if (!frameSoon) {
+        watched[count++] = {connection, POLLIN, 0};
+    }
+    return poll(watched.data(), count, waitMs) >= 0 || errno == EINTR;
 }
 
 } // namespace velmora::shell

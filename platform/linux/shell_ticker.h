@@ -42,6 +42,16 @@ public:
     // shell asks this just before it sleeps, so the time run() itself took is not slept too.
     int waitFrom(std::int64_t now) const;
 
+    // The longest the shell may sleep from `now`: waitFrom(now), and with the -fps badge shown
+    // never past its next update.
+    int sleepLimit(std::int64_t now, bool badge) const;
+
+    // Sleeps at most `waitMs` (-1: until woken) on the X connection and, when given (>= 0), one
+    // more file. With a frame due within an interval the connection is not watched: the
+    // server's note that it has read the last frame (and any input) is collected at that
+    // frame, so each frame is one wake-up. False when the sleep failed other than by a signal.
+    bool sleepForFrame(int waitMs, int connection, int other = -1) const;
+
     int frameIntervalMs() const { return frameMs_; }
     // Frame ticks run so far (the -fps figure counts these).
     std::int64_t framesRun() const { return framesRun_; }

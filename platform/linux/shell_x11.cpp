@@ -24,7 +24,6 @@
 #include <memory>
 #include <ostream>
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 #include <vector>
 
@@ -364,18 +363,8 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
         }
         XFlush(dpy);
         if (XEventsQueued(dpy, QueuedAlready) == 0) {
-            int wait = ticker.waitFrom(monotonicMilliseconds());
-            if (badge) {
-                wait = wait < 0 ? FpsBadge::UpdateIntervalMs : std::min(wait, FpsBadge::UpdateIntervalMs);
-            }
-            // With a frame due within an interval the connection is not watched: the server's
-            // note that it has read the frame (and any rare event of the window) is collected
-            // at that frame, so each frame is one wake-up.
-            const bool frameSoon = wait >= 0 && wait <= ticker.frameIntervalMs();
-            pollfd watched[2] = {{stopPipe[0], POLLIN, 0}, {ConnectionNumber(dpy), POLLIN, 0}};
-            pollfd* first = stopPipe[0] >= 0 ? watched : watched + 1;
-            const nfds_t count = nfds_t(watched + (frameSoon ? 1 : 2) - first);
-            if (poll(count > 0 ? first : nullptr, count, wait) < 0 && errno != EINTR) {
+            const int wait = ticker.sleepLimit(monotonicMilliseconds(), badge != nullptr);
+            if (!ticker.sleepForFrame(wait, ConnectionNumber(dpy), stopPipe[0])) {
                 break;
             }
         }

@@ -1,12 +1,13 @@
-// The settings window: a top-level window whose canvas is painted from the settings form's
-// state with the skin pictures, real list, combo and button controls where the form has
-// them, and the mouse handed to the form's events. Everything scales with the window's DPI.
+// The settings window: a top-level window that shows the core's canvas with the canvas's
+// texts in the dialog's font over it, real list, combo and button controls where the form
+// has them, and the mouse handed to the form's events. Everything scales with the window's DPI.
 #include "platform/win32/dialog_window.h"
 
 #include "platform/picture_loader_factory.h"
 #include "platform/win32/dialog_resources.h"
 #include "platform/win32/show_window.h"
 #include "platform/win32/startup_win32.h"
+#include "settings_dialog/dialog_canvas.h"
 #include "settings_dialog/dialog_layout.h"
 #include "settings_dialog/dialog_mouse.h"
 #include "settings_dialog/dialog_text.h"
@@ -14,6 +15,7 @@
 
 #include <windows.h>
 #include <windowsx.h>
+#include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
 
@@ -29,8 +31,6 @@ namespace {
 
 namespace L = dialog::layout;
 namespace T = dialog::text;
-using dialog::ButtonFace;
-using dialog::Face;
 
 constexpr const wchar_t* DialogWindowClass = L"VelmoraSettings";
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -42,13 +42,6 @@ constexpr int CursorSize = 32;
 constexpr int ListId = 100;
 constexpr int RepeatId = 101;
 constexpr int FilterButtonId = 200; // + index 1..48
-
-constexpr COLORREF Ink = RGB(30, 42, 62);
-constexpr COLORREF Muted = RGB(140, 152, 170);
-constexpr COLORREF HeaderInk = RGB(255, 255, 255);
-constexpr COLORREF PanelEdge = RGB(166, 178, 196);
-constexpr COLORREF PanelLight = RGB(252, 253, 254);
-constexpr COLORREF FieldFill = RGB(250, 251, 253);
 
 // Owns one GDI object and deletes it.
 template <typename Handle>
@@ -210,24 +203,41 @@ std::wstring dialogFace()
     return chosen;
 }
 
-enum SkinPicture {
-    OptionOff,
-    OptionOn,
-    CheckOff,
-    CheckOn,
-    ButtonPressed,
-    ButtonReleased,
-    Header95,
-    Header109,
-    Stripe,
-    SkinCount
-};
+using dialog::SkinCount;
+// By dialog::SkinPicture.
 constexpr std::array<int, SkinCount> SkinResource{IDB_SKIN_OPTION_OFF,     IDB_SKIN_OPTION_ON,      IDB_SKIN_CHECK_OFF,
                                                   IDB_SKIN_CHECK_ON,       IDB_SKIN_BUTTON_PRESSED, IDB_SKIN_BUTTON_RELEASED,
                                                   IDB_SKIN_HEADER_95,      IDB_SKIN_HEADER_109,     IDB_SKIN_STRIPE};
 
 using dialog::Hit;
 using dialog::hitTest;
+
+// The header of a top-down 32-bit picture, as the engine lays its pixels out.
+BITMAPINFO topDown32(const Picture& picture)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = picture.width();
+    info.bmiHeader.biHeight = -picture.height(); // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// A bitmap of the resources as a picture; empty when it cannot be read.
+Picture pictureOf(HBITMAP bitmap)
+{
+    BITMAP size{};
+    if (bitmap == nullptr || GetObjectW(bitmap, sizeof size, &size) == 0 || size.bmWidth <= 0 || size.bmHeight == 0)
+        return {};
+    Picture picture(size.bmWidth, std::abs(size.bmHeight));
+    BITMAPINFO info = topDown32(picture);
+    HDC screen = GetDC(nullptr);
+    const int rows = GetDIBits(screen, bitmap, 0, UINT(picture.height()), picture.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return rows == picture.height() ? picture : Picture();
+}
 
 // COM on the window's thread for the window's lifetime: the folder browser's new style (the
 // box a path can be typed into) needs a single-threaded apartment.
@@ -278,19 +288,13 @@ private:
     void placeControls();
     void syncControls();
     void syncPanels(bool listChanged);
-    void drawThumbnail(HDC dc);
+    void syncTooltip();
     void onMouseDown(int x, int y);
     void onMouseUp();
     bool onSetCursor(HWND over);
     void onCommand(int id, int code, HWND control);
     void paint(HDC target, const RECT& area);
-    void TileBackground(HDC dc, const L::Rect& box);
-    void drawPanel(HDC dc, const L::Rect& box);
-    void drawSkin(HDC dc, SkinPicture picture, const L::Rect& at);
-    void drawText(HDC dc, std::string_view text, const L::Rect& at, COLORREF colour, UINT format);
-    void drawChoices(HDC dc, const auto& choices, const auto& faces, const std::array<std::string_view, 2>*,
-                     SkinPicture off, SkinPicture on);
-    void drawField(HDC dc, const L::Rect& at, const std::string& text, UINT format);
+    void drawText(HDC dc, const dialog::CanvasText& text);
     void drawListItem(const DRAWITEMSTRUCT& item);
     int scale(int value) const { return MulDiv(value, int(dpi_), BaseDpi); }
     RECT scaled(const L::Rect& r) const { return {scale(r.x), scale(r.y), scale(r.x + r.w), scale(r.y + r.h)}; }
@@ -305,11 +309,13 @@ private:
     HWND list_ = nullptr;
     WNDPROC listBaseProc_ = nullptr;
     HWND repeat_ = nullptr;
+    HWND tooltip_ = nullptr; // the size label's full text when a picture did not load
+    std::wstring tooltipText_;
     std::array<HWND, L::FilterButtons + 1> filterButtons_{};
     UINT dpi_ = BaseDpi;
     GdiObject<HFONT> font_;
-    std::array<GdiObject<HBITMAP>, SkinCount> skin_;   // as stored, 96 DPI
-    std::array<GdiObject<HBITMAP>, SkinCount> scaled_; // at the window's DPI
+    dialog::DialogSkin skin_;
+    Picture canvas_; // the core's drawing, stretched to the window's DPI
     OwnedCursor cursor_;
     int pressedButton_ = -1;
     bool closed_ = false;
@@ -321,8 +327,9 @@ DialogWindow::DialogWindow(StartupState& state)
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     for (std::size_t i = 0; i < skin_.size(); ++i) {
-        skin_[i].reset(static_cast<HBITMAP>(
+        const GdiObject<HBITMAP> bitmap(static_cast<HBITMAP>(
             LoadImageW(instance, MAKEINTRESOURCEW(SkinResource[i]), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        skin_[i] = pictureOf(bitmap.get());
     }
 }
 
@@ -482,6 +489,31 @@ void DialogWindow::createControls()
     repeat_ = child(L"COMBOBOX", WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, RepeatId);
     for (int i = 1; i <= L::FilterButtons; ++i)
         filterButtons_[std::size_t(i)] = child(L"BUTTON", BS_PUSHBUTTON, FilterButtonId + i, std::to_wstring(i).c_str());
+
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance,
+                               nullptr);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.lpszText = tooltipText_.data();
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// The tip over the size label: its rectangle at this DPI and the form's text (none: no tip).
+void DialogWindow::syncTooltip()
+{
+    if (tooltip_ == nullptr)
+        return;
+    tooltipText_ = widen(form_.lbl_PreSize_Tip);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = hwnd_;
+    tool.rect = form_.lbl_PreSize_Tip.empty() ? RECT{} : scaled(L::PreSize);
+    SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = tooltipText_.data();
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void DialogWindow::applyDpi(UINT dpi)
@@ -496,24 +528,6 @@ void DialogWindow::applyDpi(UINT dpi)
     // The controls let go of the old font (in placeControls) before it is deleted.
     GdiObject<HFONT> oldFont = std::move(font_);
     font_.reset(CreateFontIndirectW(&font));
-
-    // The skin at this DPI: whole multiples stay crisp, other factors are smoothed.
-    HDC screen = GetDC(hwnd_);
-    for (std::size_t i = 0; i < skin_.size(); ++i) {
-        scaled_[i].reset();
-        BITMAP info{};
-        if (skin_[i].get() == nullptr || GetObjectW(skin_[i].get(), sizeof info, &info) == 0)
-            continue;
-        const int w = scale(info.bmWidth);
-        const int h = scale(info.bmHeight);
-        scaled_[i].reset(CreateCompatibleBitmap(screen, w, h));
-        MemoryDc from(screen, skin_[i].get());
-        MemoryDc to(screen, scaled_[i].get());
-        SetStretchBltMode(to.get(), dpi_ % BaseDpi == 0 ? COLORONCOLOR : HALFTONE);
-        SetBrushOrgEx(to.get(), 0, 0, nullptr);
-        StretchBlt(to.get(), 0, 0, w, h, from.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-    }
-    ReleaseDC(hwnd_, screen);
 
     // Not shared: a shared cursor keeps the size it was first loaded at.
     const int cursorSize = scale(CursorSize);
@@ -537,6 +551,7 @@ void DialogWindow::placeControls()
     place(repeat_, L::Repeat, scale(RepeatDropHeight));
     for (int i = 1; i <= L::FilterButtons; ++i)
         place(filterButtons_[std::size_t(i)], L::FilterButton(i));
+    syncTooltip();
 }
 
 // Puts the form's list, repeat box and enabled flags into the real controls; the repeat
@@ -566,6 +581,7 @@ void DialogWindow::syncPanels(bool listChanged)
         if ((IsWindowEnabled(button) != FALSE) != enabled)
             EnableWindow(button, enabled);
     }
+    syncTooltip();
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -660,174 +676,52 @@ void DialogWindow::paint(HDC target, const RECT& area)
 {
     RECT client;
     GetClientRect(hwnd_, &client);
-    GdiObject<HBITMAP> canvas(CreateCompatibleBitmap(target, client.right, client.bottom));
-    MemoryDc dc(target, canvas.get());
-    if (dc.get() == nullptr || canvas.get() == nullptr)
+    GdiObject<HBITMAP> buffer(CreateCompatibleBitmap(target, client.right, client.bottom));
+    MemoryDc dc(target, buffer.get());
+    if (dc.get() == nullptr || buffer.get() == nullptr)
         return;
     IntersectClipRect(dc.get(), area.left, area.top, area.right, area.bottom);
+
+    dialog::paintCanvas(canvas_, form_, skin_);
+    const BITMAPINFO info = topDown32(canvas_);
+    // Whole multiples of 96 DPI stay crisp, other factors are smoothed.
+    SetStretchBltMode(dc.get(), dpi_ % BaseDpi == 0 ? COLORONCOLOR : HALFTONE);
+    SetBrushOrgEx(dc.get(), 0, 0, nullptr);
+    StretchDIBits(dc.get(), 0, 0, scale(canvas_.width()), scale(canvas_.height()), 0, 0, canvas_.width(),
+                  canvas_.height(), canvas_.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+
     Selected font(dc.get(), font_.get());
     SetBkMode(dc.get(), TRANSPARENT);
-
-    TileBackground(dc.get(), {0, 0, L::CanvasWidth, L::CanvasHeight});
-    for (const auto& panel : L::Panel)
-        drawPanel(dc.get(), panel);
-
-    for (const auto& header : L::Headers) {
-        drawSkin(dc.get(), header.at.w > L::ButtonW ? Header109 : Header95, header.at);
-        drawText(dc.get(), header.caption, {header.at.x + 10, header.at.y, header.at.w - 12, header.at.h}, HeaderInk,
-                 DT_VCENTER);
-    }
-
-    drawChoices(dc.get(), L::RdmSeq, form_.Img_SR, &T::RdmSeq, OptionOff, OptionOn);
-    drawChoices(dc.get(), L::Size, form_.Img_Size, &T::Size, OptionOff, OptionOn);
-    drawChoices(dc.get(), L::Kbn, form_.Img_Kbn, &T::Kbn, OptionOff, OptionOn);
-    drawChoices(dc.get(), L::Bgm, form_.Img_BGM, nullptr, OptionOff, OptionOn);
-    for (std::size_t i = 0; i < T::Bgm.size(); ++i)
-        drawText(dc.get(), T::Bgm[i], L::Bgm[i].label, Ink, 0);
-    drawChoices(dc.get(), L::Kind, form_.Img_Kind, nullptr, CheckOff, CheckOn);
-    for (std::size_t i = 0; i < T::Kind.size(); ++i)
-        drawText(dc.get(), T::Kind[i], L::Kind[i].label, Ink, 0);
-
-    for (std::size_t i = 0; i < L::Button.size(); ++i) {
-        const auto& button = form_.Img_Button[i];
-        const bool pressed = button.face == ButtonFace::Pressed;
-        drawSkin(dc.get(), pressed ? ButtonPressed : ButtonReleased, L::Button[i]);
-        const int sink = pressed ? 1 : 0;
-        drawText(dc.get(), T::Button[i], L::Button[i].offset(sink, sink), button.enabled ? Ink : Muted,
-                 DT_CENTER | DT_VCENTER);
-    }
-
-    drawText(dc.get(), form_.lbl_Kei, L::Kei, Ink, DT_RIGHT);
-    drawText(dc.get(), T::CountSuffix, L::KeiSuffix, Ink, 0);
-    drawText(dc.get(), form_.lbl_PreSize, L::PreSize, Ink, 0);
-    drawThumbnail(dc.get());
-    drawField(dc.get(), L::FolderPath, form_.folderCaption(), DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS);
-    drawText(dc.get(), T::RepeatLabel, L::RepeatLabel, form_.BGM_Repeat.enabled ? Ink : Muted, 0);
-    drawField(dc.get(), L::Fname, form_.lbl_Fname, DT_WORDBREAK | DT_EDITCONTROL | DT_PATH_ELLIPSIS);
+    for (const dialog::CanvasText& text : dialog::canvasTexts(form_))
+        drawText(dc.get(), text);
 
     BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top, dc.get(), area.left, area.top,
            SRCCOPY);
 }
 
-// The preview box: the form's Display picture at the box's corner in its own size (one
-// canvas pixel per picture pixel, scaled like the canvas), or the empty 100 x 100 box.
-void DialogWindow::drawThumbnail(HDC dc)
+void DialogWindow::drawText(HDC dc, const dialog::CanvasText& text)
 {
-    const Picture& picture = form_.Display;
-    if (picture.empty()) {
-        drawField(dc, L::Display, {}, 0);
-        return;
-    }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = picture.width();
-    info.bmiHeader.biHeight = -picture.height(); // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    const int previous = SetStretchBltMode(dc, COLORONCOLOR);
-    StretchDIBits(dc, scale(L::Display.x), scale(L::Display.y), scale(picture.width()), scale(picture.height()), 0,
-                  0, picture.width(), picture.height(), picture.data(), &info, DIB_RGB_COLORS, SRCCOPY);
-    SetStretchBltMode(dc, previous);
-}
-
-// The stripe copied column by column from the box's corner, the last row and column
-// reaching past its edge (cut off by the box).
-void DialogWindow::TileBackground(HDC dc, const L::Rect& box)
-{
-    const HBITMAP stripe = scaled_[Stripe].get();
-    if (stripe == nullptr)
-        return;
-    const RECT r = scaled(box);
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    const int stripeW = scale(L::StripeW);
-    const int stripeH = scale(L::StripeH);
-    MemoryDc from(dc, stripe);
+    RECT box = scaled(text.box);
+    UINT format = DT_NOPREFIX | (text.wrap ? DT_WORDBREAK | DT_EDITCONTROL : DT_SINGLELINE);
+    if (text.align == dialog::TextAlign::Centre)
+        format |= DT_CENTER;
+    else if (text.align == dialog::TextAlign::Right)
+        format |= DT_RIGHT;
+    if (text.centreVertically && !text.wrap)
+        format |= DT_VCENTER;
+    if (text.ellipsis)
+        format |= DT_PATH_ELLIPSIS;
     const int saved = SaveDC(dc);
-    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-    int x = 0;
-    int y = 0;
-    for (;;) {
-        BitBlt(dc, r.left + x, r.top + y, stripeW, stripeH, from.get(), 0, 0, SRCCOPY);
-        if (y <= height) {
-            y += stripeH;
-        } else if (x > width) {
-            break;
-        } else {
-            x += stripeW;
-            y = 0;
-        }
+    if (text.clip) {
+        const RECT clip = scaled(*text.clip);
+        IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+    } else {
+        format |= DT_NOCLIP; // a caption may run past its label
     }
+    SetTextColor(dc, RGB(text.colour.r, text.colour.g, text.colour.b));
+    const std::wstring wide = widen(text.text);
+    DrawTextW(dc, wide.data(), int(wide.size()), &box, format);
     RestoreDC(dc, saved);
-}
-
-void DialogWindow::drawPanel(HDC dc, const L::Rect& box)
-{
-    TileBackground(dc, box);
-    const RECT r = scaled(box);
-    const int line = std::max(1, scale(1));
-    const auto fill = [&](int left, int top, int right, int bottom, COLORREF colour) {
-        GdiObject<HBRUSH> brush(CreateSolidBrush(colour));
-        const RECT edge{left, top, right, bottom};
-        FillRect(dc, &edge, brush.get());
-    };
-    // A light inner edge inside a slate frame: the panel sits a little above the window.
-    fill(r.left, r.top, r.right, r.top + line, PanelEdge);
-    fill(r.left, r.bottom - line, r.right, r.bottom, PanelEdge);
-    fill(r.left, r.top, r.left + line, r.bottom, PanelEdge);
-    fill(r.right - line, r.top, r.right, r.bottom, PanelEdge);
-    fill(r.left + line, r.top + line, r.right - line, r.top + 2 * line, PanelLight);
-    fill(r.left + line, r.top + line, r.left + 2 * line, r.bottom - line, PanelLight);
-}
-
-void DialogWindow::drawSkin(HDC dc, SkinPicture picture, const L::Rect& at)
-{
-    const HBITMAP bitmap = scaled_[picture].get();
-    if (bitmap == nullptr)
-        return;
-    BITMAP info{};
-    GetObjectW(bitmap, sizeof info, &info);
-    MemoryDc from(dc, bitmap);
-    BitBlt(dc, scale(at.x), scale(at.y), info.bmWidth, info.bmHeight, from.get(), 0, 0, SRCCOPY);
-}
-
-void DialogWindow::drawText(HDC dc, std::string_view text, const L::Rect& at, COLORREF colour, UINT format)
-{
-    if (text.empty())
-        return;
-    RECT r = scaled(at);
-    SetTextColor(dc, colour);
-    std::wstring wide = widen(text);
-    const UINT lines = (format & DT_WORDBREAK) != 0 ? 0 : DT_SINGLELINE;
-    DrawTextW(dc, wide.data(), int(wide.size()), &r, format | lines | DT_NOPREFIX | DT_NOCLIP);
-}
-
-void DialogWindow::drawChoices(HDC dc, const auto& choices, const auto& faces,
-                               const std::array<std::string_view, 2>* captions, SkinPicture off, SkinPicture on)
-{
-    for (std::size_t i = 0; i < choices.size(); ++i) {
-        if (faces[i] != Face::None)
-            drawSkin(dc, faces[i] == Face::On ? on : off, choices[i].face);
-        if (captions != nullptr)
-            drawText(dc, (*captions)[i], choices[i].label, Ink, 0);
-    }
-}
-
-void DialogWindow::drawField(HDC dc, const L::Rect& at, const std::string& text, UINT format)
-{
-    const RECT r = scaled(at);
-    GdiObject<HBRUSH> edge(CreateSolidBrush(PanelEdge));
-    GdiObject<HBRUSH> fill(CreateSolidBrush(FieldFill));
-    FillRect(dc, &r, fill.get());
-    FrameRect(dc, &r, edge.get());
-    if (text.empty())
-        return;
-    RECT inner{r.left + scale(3), r.top + scale(1), r.right - scale(3), r.bottom - scale(1)};
-    std::wstring wide = widen(text);
-    SetTextColor(dc, Ink);
-    const UINT lines = (format & DT_WORDBREAK) != 0 ? 0 : DT_SINGLELINE;
-    DrawTextW(dc, wide.data(), int(wide.size()), &inner, format | lines | DT_NOPREFIX);
 }
 
 void DialogWindow::drawListItem(const DRAWITEMSTRUCT& item)

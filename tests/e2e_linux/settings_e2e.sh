@@ -4,12 +4,15 @@
 #   save      clicks change the options; "設定", released outside its face, writes the new
 #             per-user file (code page 932, as a new file is) and ends the program
 #   keep      an explicit UTF-8 file (--ini) keeps its encoding and a stored value the
-#             window does not touch (画像ﾁｪﾝｼﾞ= 2); the per-user file is not written
+#             window does not touch (画像ﾁｪﾝｼﾞ= 2); a kind stored as 2 shows unticked and one
+#             click ticks it; the per-user file is not written; the window's canvas is
+#             the core's (velmora-canvas, beside velmora-fx) but for texts and controls
 #   cancel    "ｷｬﾝｾﾙ" after changes writes nothing
 #   close     the close box (as a window manager sends it) after changes writes nothing
 #   panels    the system's folder chooser lists the folder in scan order; the first entry
 #             shows its thumbnail, filter buttons their effect on it (velmora-fx on the same
-#             thumbnail); a second chooser cancelled keeps the folder; the music file comes
+#             thumbnail); a picture that does not load says so inside the size label; a
+#             second chooser cancelled keeps the folder; the music file comes
 #             from the system's file chooser; optionally a screenshot of the window
 # Usage: settings_e2e.sh CASE VELMORA VELMORA_FX [SCREENSHOT]
 set -euo pipefail
@@ -59,13 +62,17 @@ save)
   ;;
 keep)
   python3 "$check" write-ini "$work/mine.ini" utf-8 "[Section]" "画像ﾁｪﾝｼﾞ= 2" "画像のｻｲｽﾞ= 1" "ﾌｨﾙﾀ区分= 1" \
-    "画像のﾌｫﾙﾀﾞ=" "画像種類_0= 1" "画像種類_1= 0" "画像種類_2= 1" "画像種類_3= 1" "BGM区分= 0" "BGMﾘﾋﾟｰﾄ= 0" "BGMﾌｧｲﾙ="
+    "画像のﾌｫﾙﾀﾞ=" "画像種類_0= 1" "画像種類_1= 2" "画像種類_2= 1" "画像種類_3= 1" "BGM区分= 0" "BGMﾘﾋﾟｰﾄ= 0" "BGMﾌｧｲﾙ="
   start_dialog "$velmora" --settings --ini "$work/mine.ini"
+  expect_core_canvas mine.ini "$(dirname "$fx")/velmora-canvas"
+  expect_region "$skin/check_off.bmp" 220 224
+  click_at 226 230 # "*.gif" (face)
+  expect_region "$skin/check_on.bmp" 220 224
   click_at 570 262 # "一画面で同一ﾌｨﾙﾀ" (face)
   click_at 591 339 # "設定"
   expect_exit '"設定"'
   expect_file "$work/mine.ini" utf-8 "[Section]" "画像ﾁｪﾝｼﾞ= 2" "画像のｻｲｽﾞ= 1" "ﾌｨﾙﾀ区分= 0" "画像のﾌｫﾙﾀﾞ=" \
-    "画像種類_0= 1" "画像種類_1= 0" "画像種類_2= 1" "画像種類_3= 1" "BGM区分= 0" "BGMﾘﾋﾟｰﾄ= 0" "BGMﾌｧｲﾙ="
+    "画像種類_0= 1" "画像種類_1= 1" "画像種類_2= 1" "画像種類_3= 1" "BGM区分= 0" "BGMﾘﾋﾟｰﾄ= 0" "BGMﾌｧｲﾙ="
   [ ! -e "$user_file" ] || fail "the per-user file was written beside the --ini file"
   ;;
 cancel | close)
@@ -92,15 +99,18 @@ panels)
   convert -size 480x640 gradient:'#ffff00-#0000ff' -fill '#20c040' -draw 'rectangle 100,100 300,260' \
     -type TrueColor "BMP3:$work/Pics/z.bmp"
   convert -size 64x48 xc:'#808080' "$work/Pics/a.jpg"
+  printf 'GIF89a\100\0\060\0 not a picture' >"$work/Pics/broken.gif"
   cp "$work/Pics/a.jpg" "$work/Music/song.mp3" # the chooser only looks at the name
   folder_chooser="ﾌｫﾙﾀﾞをｸﾘｯｸして選択状態にしてから ＯＫ を押してください"
   start_dialog "$velmora" -c
   click_at 71 63 # "ﾌｫﾙﾀﾞで指定..."
   choose_path "$folder_chooser" "$work/Pics"
-  # Scan order: the bitmap before the JPEG, though "a.jpg" sorts first.
+  # Scan order: the bitmap, the GIF, then the JPEG, though "a.jpg" sorts first.
   click_at 60 90
   expect_thumbnail_and_filters "$work/Pics/z.bmp" "$fx"
   shot_dialog "${4:-}"
+  click_at 60 90 # back to the list, whose next entry is the broken GIF
+  expect_short_failure_label xdotool key Down
   click_at 71 63
   choose_path "$folder_chooser" ""
   click_at 142 422 # "MP3、MAV"

@@ -4,6 +4,8 @@
 #include "platform/linux/shell_options.h"
 #include "platform/linux/shell_pixels.h"
 #include "platform/linux/shell_ticker.h"
+#include "platform/linux/startup_linux.h"
+#include "tests/startup/fake_file_system.h"
 #include "tests/show/show_rig.h"
 
 #include <SDL2/SDL_keycode.h>
@@ -90,6 +92,32 @@ TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
     ASSERT_TRUE(file.bgmFile.has_value());
     EXPECT_EQ(file.bgmFile->front(), '/'); // made absolute: the daemon starts us elsewhere
     EXPECT_FALSE(parse({}).options.overrides.folder.has_value());
+}
+
+// The daemon hands its settings over as options: a music file replaces the settings file's
+// choice for the run; one that is not there is said, and the run has no music.
+TEST(ShellOptions, AMusicFileFromTheDaemonsOptionsIsPlayedInPlaceOfTheSettingsFilesChoice)
+{
+    velmora::testing::FakeFileSystem fs('/');
+    posix::IconvCodec codec;
+    fs.addFolder("/cfg");
+    fs.addFolder("/m");
+    fs.addFile("/cfg/mine.ini", "[Section]\r\n" + codec.toCp932("BGM区分= 1\r\nBGMﾌｧｲﾙ=/old.wav\r\n").value());
+    fs.addFile("/m/song.mp3");
+    const SettingsLocation location{{}, {}, "/cfg/mine.ini"};
+    for (const char* music : {"/m/song.mp3", "/m/gone.mp3"}) {
+        const ParsedOptions parsed = parse({"--music", music}, "0x400001");
+        ASSERT_TRUE(parsed.ok && parsed.options.fromDaemon) << parsed.error;
+        Settings settings;
+        Catalogue catalogue;
+        std::ostringstream messages;
+        posix::loadRunSettings({location, parsed.options.overrides, posix::DaemonPreferences{}}, fs, codec, settings,
+                               catalogue, messages);
+        const bool there = fs.fileExists(music);
+        EXPECT_EQ(settings.BgmKind, there ? 2 : 0) << music;
+        EXPECT_EQ(settings.BgmFile, there ? music : "") << music;
+        EXPECT_EQ(messages.str().find(music) != std::string::npos, !there) << messages.str();
+    }
 }
 
 TEST(ShellOptions, WindowComesFromTheOptionThenTheDaemonThenRoot)

@@ -3,6 +3,7 @@
 #include "dialog_fixture.h"
 
 #include "filters/engine.h"
+#include "settings_dialog/dialog_text.h"
 
 using namespace velmora;
 using namespace velmora::dialog;
@@ -187,11 +188,13 @@ TEST_F(PanelFixture, TheThumbnailFitsAHundredSquareOrSaysWhyNotEachButtonFilters
     EXPECT_EQ(form->lbl_PreSize, "3000 * 4000");
     EXPECT_EQ(form->Display.width(), 75);
 
-    // One that does not load clears the thumbnail and says why.
+    // One that does not load clears the thumbnail and says so briefly in Japanese (the label
+    // is 100 pixels wide), the decoder's own words on hover; the next good one clears those.
     form->List_1.push_back("broken.jpg");
     form->List_1_Selected = int(form->List_1.size()) - 1;
     form->List_1_Click();
-    EXPECT_EQ(form->lbl_PreSize, "picture data is broken");
+    EXPECT_EQ(form->lbl_PreSize, text::PictureNotLoaded);
+    EXPECT_EQ(form->lbl_PreSize_Tip, "broken.jpg: picture data is broken");
     EXPECT_TRUE(form->Display.empty());
     EXPECT_EQ(filterButtonsEnabled(), 0);
     form->Cmd_Fil_Click(1); // none can arrive; one that did would find nothing to filter
@@ -200,6 +203,7 @@ TEST_F(PanelFixture, TheThumbnailFitsAHundredSquareOrSaysWhyNotEachButtonFilters
 
     // Each button runs its row on the unfiltered thumbnail.
     showPicture("p.bmp", 640, 480);
+    EXPECT_EQ(form->lbl_PreSize_Tip, "");
     const Picture thumbnail = form->Pic_K;
     // 32 to 35: type 16 with 2 to 5; 36: type 1 with 2. Each differs from its neighbour.
     const std::array<std::pair<int, int>, 5> rows{{{16, 2}, {16, 3}, {16, 4}, {16, 5}, {1, 2}}};

@@ -34,8 +34,8 @@ TEST_F(DialogFixture, WithoutASettingsFileTheDefaultsAreSelected)
     EXPECT_EQ(filterButtonsEnabled(), 0);
 }
 
-// Stored values no choice has, saved back by "設定"; a button acts on its release only after
-// its own press.
+// Stored values no choice has, saved back by "設定" (a kind box shows them unticked); a
+// button acts on its release only after its own press.
 TEST_F(DialogFixture, StoredValuesOutsideTheChoicesShowNoFaceAndAreSavedBackByTheSaveButtonsOwnRelease)
 {
     const std::string stored = "[Section]\r\n" + cp932("画像ﾁｪﾝｼﾞ") + "=2\r\n" + cp932("画像種類_1") + "= 2\r\n" +
@@ -43,7 +43,13 @@ TEST_F(DialogFixture, StoredValuesOutsideTheChoicesShowNoFaceAndAreSavedBackByTh
     fs.addFile(kBeside, stored);
     open();
     EXPECT_EQ(form->Img_SR, (std::array{Face::None, Face::None}));
-    EXPECT_EQ(form->Img_Kind, (std::array{Face::On, Face::None, Face::On, Face::On}));
+    EXPECT_EQ(form->Img_Kind, (std::array{Face::On, Face::Off, Face::On, Face::On}));
+    // A kind flag is on only at 1: the first click ticks the stray value, the next unticks.
+    for (const std::int16_t flag : {1, 0, 1}) {
+        form->Img_Kind_MouseDown(1);
+        EXPECT_EQ(settings.ImageKinds[1], flag);
+        EXPECT_EQ(form->Img_Kind[1], flag == 1 ? Face::On : Face::Off);
+    }
     EXPECT_TRUE(form->BGM_Repeat.enabled); // audio CD
     EXPECT_EQ(form->BGM_Repeat.text, "12");
 
@@ -62,7 +68,7 @@ TEST_F(DialogFixture, StoredValuesOutsideTheChoicesShowNoFaceAndAreSavedBackByTh
     click(2);
     const std::string written = file();
     EXPECT_NE(written.find(cp932("画像ﾁｪﾝｼﾞ") + "= 2\r\n"), std::string::npos) << written;
-    EXPECT_NE(written.find(cp932("画像種類_1") + "= 2\r\n"), std::string::npos) << written;
+    EXPECT_NE(written.find(cp932("画像種類_1") + "= 1\r\n"), std::string::npos) << written;
     EXPECT_NE(written.find(cp932("BGMﾘﾋﾟｰﾄ") + "= 12\r\n"), std::string::npos) << written;
 }
 
@@ -99,4 +105,29 @@ TEST_F(DialogFixture, RefusedSavesSayWhyAndKeepTheWindowWhileMissingPlacesAreSho
     EXPECT_NE(file().find(cp932("画像のﾌｫﾙﾀﾞ") + "=E:\\Pics\r\n"), std::string::npos);
     EXPECT_NE(file().find(cp932("BGMﾌｧｲﾙ") + "=E:\\song.mp3\r\n"), std::string::npos);
     EXPECT_EQ(platform.messages.size(), 2u);
+}
+
+// The repeat box serves only the audio CD and the file button only file music, whether the
+// choice comes from the file or from a click.
+TEST_F(DialogFixture, EachMusicChoiceEnablesOnlyItsOwnControlAtLoadAndOnAClick)
+{
+    const auto expectChoice = [&](int kind, const std::string& how) {
+        std::array<Face, 3> faces{Face::Off, Face::Off, Face::Off};
+        faces[std::size_t(kind)] = Face::On;
+        EXPECT_EQ(form->Img_BGM, faces) << how;
+        EXPECT_EQ(form->BGM_Repeat.enabled, kind == 1) << how;
+        EXPECT_EQ(form->Img_Button[4].enabled, kind == 2) << how;
+    };
+    fs.addFile("C:\\song.mp3");
+    for (int stored = 0; stored < 3; ++stored) {
+        fs.addFile(kBeside, "[Section]\r\n" + cp932("BGM区分") + "= " + std::to_string(stored) + "\r\n" +
+                                cp932("BGMﾌｧｲﾙ") + "=C:\\song.mp3\r\n");
+        open();
+        expectChoice(stored, "stored " + std::to_string(stored));
+        for (const int clicked : {2, 0, 1, 2}) {
+            form->Img_BGM_MouseDown(clicked);
+            expectChoice(clicked, "clicked " + std::to_string(clicked));
+            EXPECT_EQ(settings.BgmKind, clicked);
+        }
+    }
 }

@@ -97,6 +97,22 @@ TEST(ShowForm, FilterModeDecidesHowOftenTheEffectAdvances)
         }
         EXPECT_EQ(seen, counters) << "FilterMode " << mode;
     }
+
+    // One effect per picture reaches every one of the 48 rows before it starts again.
+    Show show;
+    show.settings.FilterMode = 0;
+    show.addPicture("a", pattern(48, 36));
+    show.start(48, 36);
+    std::vector<int> firstOfRound;
+    for (int frames = 0; firstOfRound.size() < 49 && frames < 400000; ++frames) {
+        show.frame();
+        if (show.tileJustStarted() && show.state().TileCounter == 1)
+            firstOfRound.push_back(show.state().EffectCounter);
+    }
+    std::vector<int> rounds(48);
+    std::iota(rounds.begin(), rounds.end(), 1);
+    rounds.push_back(1);
+    EXPECT_EQ(firstOfRound, rounds);
 }
 
 // A picture that fails to load, or an order entry past the list, is black for its round; the

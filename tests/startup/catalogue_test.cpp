@@ -34,6 +34,14 @@ TEST(Catalogue, SortsOrdinallyAcrossKindsAndComposesPaths)
     Catalogue c;
     BuildImageList("D:\\P", kAll, fs, c);
     EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\P\\a.BMP", "D:\\P\\b.jpg", "D:\\P\\c.gif"}));
+    // Two pictures of one kind, listed out of order, are sorted as well.
+    fs.addFolder("D:\\Two");
+    fs.addFile("D:\\Two\\a.jpg");
+    fs.addFile("D:\\Two\\b.jpg");
+    fs.listReversed = true;
+    BuildImageList("D:\\Two", kAll, fs, c);
+    EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\Two\\a.jpg", "D:\\Two\\b.jpg"}));
+    fs.listReversed = false;
 
     // "B" (0x42) comes before "a"; the emoji's surrogates (0xD83D) before "Ａ" (0xFF21),
     // although its UTF-8 bytes come after.

@@ -4,6 +4,7 @@
 
 #include "startup/file_system.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -27,6 +28,9 @@ public:
         return it == files_.end() ? nullptr : &it->second.bytes;
     }
     std::map<std::string, std::string> shortNames; // long path -> short path
+    // Lists a folder in reverse name order, as a real file system may (hash order), so that
+    // an order the caller should make is not made by the listing already.
+    bool listReversed = false;
 
     char separator() const override { return sep_; }
 
@@ -49,6 +53,8 @@ public:
                     out.push_back({name, file.attributes});
             }
         }
+        if (listReversed)
+            std::reverse(out.begin(), out.end());
         return out;
     }
     bool canOpenForReading(const std::string& path) override { return files_.count(path) != 0; }
