@@ -6,12 +6,15 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "photo screen saver: your pictures tile by
 set(CPACK_PACKAGE_DESCRIPTION "Velmora shows the pictures of a folder full screen, cut into 8 x 6 tiles; one
 tile at a time goes through an image effect and turns over like a card. It runs
 as a display hack of XScreenSaver (pick Velmora in its settings) or on its own.")
-set(CPACK_PACKAGE_CONTACT "Velmora developers <velmora@localhost>")
+set(CPACK_PACKAGE_CONTACT "${VELMORA_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${VELMORA_DEB_RELEASE})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The metafile renderer draws text with these fonts, found at run time.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-urw-base35")
+# Found at run time, so dpkg-shlibdeps cannot see them: the metafile renderer draws text with
+# the URW fonts, and the settings window's captions are Japanese.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "fonts-urw-base35, fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic | fonts-takao-gothic | fonts-ipaexfont-gothic")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -195,25 +195,10 @@ FilterResult Fil_Contrast(FilterEngine& e)
     for (int i = 0; i <= 765; ++i) {
         e.Gray_Tbl[std::size_t(i)] = i / 3;
     }
-    // The sum of grey levels is kept in 64 bits: a 32-bit sum overflows above about 8.4
-    // million pixels, which whole photos reach.
-    std::int64_t sum = 0;
-    for (int y = 1; y <= e.H; ++y) {
-        const std::uint8_t* src = e.Pix_Orgn.row(y);
-        // Gray_Tbl(s) = s \ 3 = s * 43691 >> 17 for every s up to 765: no table load, so the
-        // loop vectorises. A row of 255s sums to well inside 64 bits.
-        std::uint64_t rowSum = 0;
-        for (int x = 0; x < e.W; ++x) {
-            const std::uint32_t s3 = std::uint32_t(src[4 * x]) + src[4 * x + 1] + src[4 * x + 2];
-            rowSum += (s3 * 43691u) >> 17;
-        }
-        sum += std::int64_t(rowSum);
-    }
-    const std::int64_t count = std::int64_t(e.W) * e.H;
-    if (count == 0) {
+    if (std::int64_t(e.W) * e.H == 0) {
         return FilterResult::failed("no pixels for a mean");
     }
-    const std::int32_t mean = std::int32_t(sum / count);
+    const std::int32_t mean = std::int32_t(meanGrayLevel(e));
 
     float k;
     if (!percentFactor(e.param, k)) {

@@ -32,6 +32,22 @@ PictureSize neededSize(PictureSize upright, const LoadRequest& request)
     return {std::min(upright.width, request.fitWidth), std::min(upright.height, request.fitHeight)};
 }
 
+Extent fittedExtent(PictureSize own, float boxWidth, float boxHeight)
+{
+    const float w0 = float(own.width);
+    const float h0 = float(own.height);
+    if (w0 > h0) {
+        return {boxWidth, h0 * boxWidth / w0};
+    }
+    return {w0 * boxHeight / h0, boxHeight};
+}
+
+PictureSize fittedSize(PictureSize own, int boxWidth, int boxHeight)
+{
+    const Extent e = fittedExtent(own, float(boxWidth), float(boxHeight));
+    return {roundHalfEvenTo<int>(e.width).value_or(0), roundHalfEvenTo<int>(e.height).value_or(0)};
+}
+
 bool swapsAxes(int orientation) { return orientation >= 5 && orientation <= 8; }
 
 PictureSize orientedSize(PictureSize stored, int orientation)

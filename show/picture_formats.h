@@ -44,6 +44,18 @@ private:
 // `upright`: the request's box in each direction, never more than the picture itself.
 PictureSize neededSize(PictureSize upright, const LoadRequest& request);
 
+// The extent a picture of size `own` is shown at when fitted to a box (the show's full-screen
+// size): scaled by its longer side, the box's own shape not considered.
+struct Extent {
+    float width;
+    float height;
+};
+Extent fittedExtent(PictureSize own, float boxWidth, float boxHeight);
+// That extent in whole pixels, rounded as the show rounds it. A decoder that reduces a picture
+// to this size by nearest-pixel sampling (drawing.h's stretchSample) gives the pixels the
+// show's stretched copy of the whole picture would take.
+PictureSize fittedSize(PictureSize own, int boxWidth, int boxHeight);
+
 // EXIF orientation 1..8; other values count as 1.
 bool swapsAxes(int orientation);
 PictureSize orientedSize(PictureSize stored, int orientation);

@@ -3,6 +3,7 @@
 
 #include "show/effect_table.h"
 #include "show/flip.h"
+#include "show/picture_formats.h"
 #include "startup/rounding.h"
 
 #include <algorithm>
@@ -123,9 +124,12 @@ bool ShowForm::startScan()
     const std::int64_t start = services_.platform.nowMilliseconds();
     ShowBuffers& b = buffers_;
     try {
-        desktopAtStart_.resize(b.Master.width(), b.Master.height());
-        if (!services_.platform.copyDesktop(desktopAtStart_)) {
-            desktopAtStart_ = Picture();
+        // A platform that keeps the desktop is asked only if the folder turns out empty.
+        if (!services_.platform.desktopKept()) {
+            desktopAtStart_.resize(b.Master.width(), b.Master.height());
+            if (!services_.platform.copyDesktop(desktopAtStart_)) {
+                desktopAtStart_ = Picture();
+            }
         }
     } catch (const std::bad_alloc&) {
         desktopAtStart_ = Picture(); // an empty folder then shows black
@@ -156,7 +160,11 @@ bool ShowForm::catalogueArrived(Catalogue found, int waitMs)
         return LoadNextPicture(waitMs);
     }
     catalogue_.ShowOrder.clear();
-    blockCopy(buffers_.Master, 0, 0, desktop.width(), desktop.height(), desktop, 0, 0);
+    if (services_.platform.desktopKept()) {
+        services_.platform.copyDesktop(buffers_.Master); // Master stays black without one
+    } else {
+        blockCopy(buffers_.Master, 0, 0, desktop.width(), desktop.height(), desktop, 0, 0);
+    }
     return true;
 }
 
@@ -349,20 +357,12 @@ void ShowForm::placePicture()
         return; // Master stays black for this round
     }
     const bool fullScreen = settings_.ImageSize != 0;
-    const float w0 = float(orgnOwn_.width);
-    const float h0 = float(orgnOwn_.height);
-
-    float dW = w0;
-    float dH = h0;
+    float dW = float(orgnOwn_.width);
+    float dH = float(orgnOwn_.height);
     if (fullScreen) {
-        // Scaled by the longer side; the screen's own shape is not considered.
-        if (w0 > h0) {
-            dW = s.ScreenW;
-            dH = h0 * s.ScreenW / w0;
-        } else {
-            dW = w0 * s.ScreenH / h0;
-            dH = s.ScreenH;
-        }
+        const loading::Extent fitted = loading::fittedExtent(orgnOwn_, s.ScreenW, s.ScreenH);
+        dW = fitted.width;
+        dH = fitted.height;
     }
     const int x = toPixels((s.ScreenW - dW) / 2);
     const int y = toPixels((s.ScreenH - dH) / 2);

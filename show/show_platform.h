@@ -20,6 +20,9 @@ public:
     // Fills `target` (already sized to the screen) with the desktop as it is now, from its
     // top-left corner. Returns false when there is no desktop to copy; `target` then stays black.
     virtual bool copyDesktop(Picture& target) = 0;
+    // Whether copyDesktop gives the desktop as it was before the show covered it, whenever it
+    // is asked: then the show asks only when it is about to show the copy.
+    virtual bool desktopKept() const { return false; }
 
     // A monotonic clock in milliseconds (any origin). The headless renderer simulates it.
     virtual std::int64_t nowMilliseconds() = 0;
@@ -37,6 +40,7 @@ public:
         blockCopy(target, 0, 0, desktop.width(), desktop.height(), desktop, 0, 0);
         return true;
     }
+    bool desktopKept() const override { return true; }
 
     Picture desktop; // empty: no desktop to copy
 };

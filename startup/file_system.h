@@ -95,6 +95,10 @@ public:
     // A second spelling of an existing path that the settings file's code page can hold
     // (Windows: the 8.3 short form); nullopt when the platform has none.
     virtual std::optional<std::string> shortPath(const std::string&) { return std::nullopt; }
+
+    // A path as the user wrote it in the settings file, as this platform reads it (Linux: a
+    // leading "~" is the home folder).
+    virtual std::string userPath(const std::string& written) { return written; }
 };
 
 } // namespace velmora

@@ -272,15 +272,19 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
     catalogue.ImageCount = 0;
     if (later)
         *later = CatalogueScan{};
-    settings.ImageFolder = spelling.text(doc, SettingsKey::ImageFolder);
-    if (!settings.ImageFolder.empty() && !folderMissing(settings, fs))
-        BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
+    settings.ImageFolder = fs.userPath(spelling.text(doc, SettingsKey::ImageFolder));
+    if (!settings.ImageFolder.empty()) {
+        if (!folderMissing(settings, fs))
+            BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
+        else if (problem.empty()) // a file that could not be read has no folder
+            problem = "there is no folder " + settings.ImageFolder + " (the settings file's folder)";
+    }
 
     number(SettingsKey::BgmKind, 0, integerPartToInt16, settings.BgmKind);
     number(SettingsKey::BgmRepeat, 0, integerPartToInt16, settings.BgmRepeat);
     number(SettingsKey::Resume, 1, integerPartToInt16, settings.Resume);
 
-    settings.BgmFile = spelling.text(doc, SettingsKey::BgmFile);
+    settings.BgmFile = fs.userPath(spelling.text(doc, SettingsKey::BgmFile));
     return problem;
 }
 

@@ -64,7 +64,8 @@ std::string ReadIni(const IniDocument& doc, std::string_view section, std::strin
 // was. A stored folder or music file that is not there now keeps its value (a drive not yet
 // plugged in): the show finds no pictures in it or plays nothing, and the dialog shows it
 // as missing. Removes what an interrupted save left. Returns why a file that exists was not
-// read (too large, not readable), for the shells that can tell someone; empty otherwise.
+// read (too large, not readable), or that its folder is not there, for the shells that can
+// tell someone; empty otherwise.
 std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
                          Catalogue& catalogue, CatalogueScan* later = nullptr);
 

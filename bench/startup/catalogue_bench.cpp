@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -34,7 +35,11 @@ struct Folder {
         for (int i = 0; i < kFiles; ++i)
             ::close(::open((path + "/" + fileName(i)).c_str(), O_CREAT | O_WRONLY, 0644));
     }
-    ~Folder() { std::system(("rm -rf '" + path + "'").c_str()); }
+    ~Folder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
 };
 
 void BM_CatalogueOf30000Files(benchmark::State& state)

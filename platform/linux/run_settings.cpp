@@ -1,6 +1,7 @@
 // The options over the settings file, the daemon's preferences and the sample pictures.
 #include "platform/linux/run_settings.h"
 
+#include "platform/linux/home_path.h"
 #include "startup/catalogue.h"
 #include "startup/settings_file.h"
 
@@ -54,6 +55,8 @@ std::optional<std::array<std::int16_t, 4>> kindList(std::string_view value)
     return kinds;
 }
 
+bool isTrue(std::string_view value) { return value == "True" || value == "true" || value == "on" || value == "yes"; }
+
 std::string absolutePath(const std::string& path)
 {
     std::error_code ec;
@@ -74,7 +77,7 @@ std::optional<std::string> setOverride(std::string_view name, const std::string&
     if (name == "folder") {
         // The daemon's settings window offers a file chooser: a picture stands for its folder.
         std::error_code ec;
-        const std::string path = absolutePath(value);
+        const std::string path = absolutePath(expandHome(value));
         o.folder = fs::is_regular_file(path, ec) ? fs::path(path).parent_path().string() : path;
     } else if (name == "order") {
         return pick(o.imageOrder, "sequential", "random");
@@ -89,7 +92,7 @@ std::optional<std::string> setOverride(std::string_view name, const std::string&
             return std::string("--kinds takes a comma-separated list of bmp, gif, jpg and wmf");
     } else if (name == "music") {
         o.bgmKind = value == "none" ? 0 : value == "cd" ? 1 : 2;
-        o.bgmFile = o.bgmKind == 2 ? std::optional(absolutePath(value)) : std::nullopt;
+        o.bgmFile = o.bgmKind == 2 ? std::optional(absolutePath(expandHome(value))) : std::nullopt;
     } else if (name == "repeat-track") {
         int track = -1;
         const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), track);
@@ -115,11 +118,11 @@ DaemonPreferences parseDaemonPreferences(std::string_view text, const std::strin
         const std::string_view name = trimBlanks(line.substr(0, colon));
         const std::string_view value = trimBlanks(line.substr(colon + 1));
         if (name == "imageDirectory") {
-            prefs.imageDirectory = value.substr(0, 2) == "~/" && !home.empty()
-                                       ? home + std::string(value.substr(1))
-                                       : std::string(value);
+            prefs.imageDirectory = expandHome(value, home);
         } else if (name == "grabDesktopImages") {
-            prefs.grabDesktopImages = value == "True" || value == "true" || value == "on" || value == "yes";
+            prefs.grabDesktopImages = isTrue(value);
+        } else if (name == "chooseRandomImages") {
+            prefs.chooseRandomImages = isTrue(value);
         }
     }
     return prefs;

@@ -37,8 +37,9 @@ std::optional<std::string> setOverride(std::string_view name, const std::string&
 
 // The image preferences of the X screen-saver daemon (~/.xscreensaver).
 struct DaemonPreferences {
-    std::string imageDirectory;     // "imageDirectory", "~/" expanded; empty = none
+    std::string imageDirectory;     // "imageDirectory", "~" expanded; empty = none
     bool grabDesktopImages = false; // "grabDesktopImages"; the daemon's default is off
+    bool chooseRandomImages = true; // "chooseRandomImages": off, the image folder is not used
 };
 
 // Reads the daemon's preference lines ("name:<blanks>value"). Lines it does not know are

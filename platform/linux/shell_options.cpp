@@ -2,6 +2,8 @@
 // read; the screen-saver words are kept as one string, as Main expects them.
 #include "platform/linux/shell_options.h"
 
+#include "platform/linux/home_path.h"
+
 #include <SDL2/SDL_keycode.h>
 
 #include <algorithm>
@@ -71,7 +73,7 @@ std::optional<std::string> applyValue(Opt id, std::string_view name, const std::
                                       std::optional<std::uint64_t>& explicitWindow)
 {
     switch (id) {
-    case Opt::Ini: o.iniFile = value; return std::nullopt;
+    case Opt::Ini: o.iniFile = posix::expandHome(value); return std::nullopt;
     case Opt::Display: o.display = value; return std::nullopt;
     case Opt::WindowId:
         if ((explicitWindow = parseWindowId(value)))
@@ -179,6 +181,8 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
     if (explicitWindow) {
         o.target = Target::XWindow;
         o.windowId = *explicitWindow;
+        // The daemon's settings window names its preview both ways: that is the daemon's run too.
+        o.fromDaemon = screenSaverWindow != nullptr && parseWindowId(screenSaverWindow) == explicitWindow;
     } else if (screenSaverWindow != nullptr && *screenSaverWindow != '\0') {
         const auto fromDaemon = parseWindowId(screenSaverWindow);
         if (!fromDaemon) {

@@ -27,9 +27,11 @@ namespace {
 // after every update (a round trip per frame); here the server's note that it has read the
 // image is collected with the next frame's events. The surface remains for a video driver
 // other than X.
-class SdlPlatform final : public show::CapturedDesktopPlatform {
+class SdlPlatform final : public show::ShowPlatform {
 public:
-    explicit SdlPlatform(Picture captured) { desktop = std::move(captured); }
+    explicit SdlPlatform(std::unique_ptr<DesktopSnapshot> desktop) : desktop_(std::move(desktop)) {}
+    bool copyDesktop(Picture& target) override { return desktop_ != nullptr && desktop_->copyInto(target); }
+    bool desktopKept() const override { return true; }
     // The window to present into; none before the window is destroyed (the presenter lets go
     // of its shared memory while the X connection is still open).
     void setWindow(SDL_Window* window, ::Display* x11, Window xWindow)
@@ -123,6 +125,7 @@ private:
     SDL_Window* window_ = nullptr;
     const FpsBadge* badge_ = nullptr;
     std::unique_ptr<XPresenter> presenter_;
+    std::unique_ptr<DesktopSnapshot> desktop_;
 };
 
 Bool isPresenterNote(::Display*, XEvent* event, XPointer platform)
@@ -200,9 +203,9 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
 
     // The desktop as it is before our window covers it: with no pictures, or with the folder
     // still to be listed, which may turn out to have none.
-    Picture desktop;
+    std::unique_ptr<DesktopSnapshot> desktop;
     if (state.catalogue.ImageCount == 0) {
-        captureRootWindow(bounds.x, bounds.y, bounds.w, bounds.h, desktop);
+        desktop = DesktopSnapshot::take(bounds.x, bounds.y, bounds.w, bounds.h);
     }
 
     // The show is composed before its window exists, so the window opens on the first

@@ -123,48 +123,6 @@ Window windowProperty(::Display* display, Window window, Atom property)
     return named;
 }
 
-PixelLayout layoutOf(const XImage& image)
-{
-    PixelLayout layout;
-    layout.bitsPerPixel = image.bits_per_pixel;
-    layout.redMask = std::uint32_t(image.red_mask);
-    layout.greenMask = std::uint32_t(image.green_mask);
-    layout.blueMask = std::uint32_t(image.blue_mask);
-    layout.msbFirst = image.byte_order == MSBFirst;
-    return layout;
-}
-
-bool captureRoot(::Display* display, int x, int y, int width, int height, Picture& target)
-{
-    const Window root = DefaultRootWindow(display);
-    XWindowAttributes rootAttributes{};
-    if (XGetWindowAttributes(display, root, &rootAttributes) == 0) {
-        return false;
-    }
-    // Only the part that lies on the root window can be read; the rest stays black.
-    const show::Rect wanted{x, y, width, height};
-    const show::Rect readable = show::intersect(wanted, {0, 0, rootAttributes.width, rootAttributes.height});
-    if (readable.empty()) {
-        return false;
-    }
-    ErrorTrap trap;
-    XImage* image = XGetImage(display, root, readable.x, readable.y, unsigned(readable.width),
-                              unsigned(readable.height), AllPlanes, ZPixmap);
-    if (image == nullptr) {
-        return false;
-    }
-    Picture part;
-    const bool ok = unpackPixels(reinterpret_cast<const std::uint8_t*>(image->data), image->bytes_per_line,
-                                 layoutOf(*image), readable.width, readable.height, part);
-    XDestroyImage(image);
-    if (!ok) {
-        return false;
-    }
-    target.resize(width, height);
-    show::blockCopy(target, readable.x - x, readable.y - y, readable.width, readable.height, part, 0, 0);
-    return true;
-}
-
 // The grabber may fetch a picture from far away; the show starts without it after this.
 constexpr int GrabberLimitMs = 10000;
 
@@ -196,6 +154,14 @@ public:
         : presenter_(display, window, visual, depth, layout)
     {
     }
+
+    // The root window's copy is kept on the server until asked for; the daemon's grabber
+    // hands its copy over as a picture.
+    bool copyDesktop(Picture& target) override
+    {
+        return snapshot != nullptr ? snapshot->copyInto(target) : CapturedDesktopPlatform::copyDesktop(target);
+    }
+    std::unique_ptr<DesktopSnapshot> snapshot;
 
     void present(const Picture& picture, const show::Rect& area) override
     {
@@ -278,10 +244,75 @@ bool x11WindowTitled(std::string_view titleUtf8)
     return titledBelow(display.get(), DefaultRootWindow(display.get()), titleUtf8, netWmName, utf8, 0);
 }
 
-bool captureRootWindow(int x, int y, int width, int height, Picture& target)
+struct DesktopSnapshot::Parts {
+    DisplayHandle display;
+    Pixmap pixmap = 0;
+    PixelLayout layout;
+    show::Rect readable; // the part on the root window, relative to the area's corner
+};
+
+std::unique_ptr<DesktopSnapshot> DesktopSnapshot::take(int x, int y, int width, int height)
 {
-    const DisplayHandle display(XOpenDisplay(nullptr));
-    return display && captureRoot(display.get(), x, y, width, height, target);
+    auto parts = std::make_unique<Parts>();
+    parts->display.reset(XOpenDisplay(nullptr));
+    ::Display* display = parts->display.get();
+    if (display == nullptr) {
+        return nullptr;
+    }
+    const Window root = DefaultRootWindow(display);
+    XWindowAttributes rootAttributes{};
+    if (XGetWindowAttributes(display, root, &rootAttributes) == 0) {
+        return nullptr;
+    }
+    const std::optional<PixelLayout> layout = layoutFor(display, rootAttributes);
+    const show::Rect readable =
+        show::intersect({x, y, width, height}, {0, 0, rootAttributes.width, rootAttributes.height});
+    if (!layout || readable.empty()) {
+        return nullptr;
+    }
+    ErrorTrap trap;
+    parts->pixmap = XCreatePixmap(display, root, unsigned(readable.width), unsigned(readable.height),
+                                  unsigned(rootAttributes.depth));
+    XGCValues values{};
+    values.subwindow_mode = IncludeInferiors; // the windows on the desktop, not just its background
+    const GC gc = XCreateGC(display, parts->pixmap, GCSubwindowMode, &values);
+    XCopyArea(display, root, parts->pixmap, gc, readable.x, readable.y, unsigned(readable.width),
+              unsigned(readable.height), 0, 0);
+    XFreeGC(display, gc);
+    // The copy is made before the show's window (on another connection) can cover the desktop.
+    XSync(display, False);
+    if (lastXError != 0) {
+        XFreePixmap(display, parts->pixmap);
+        return nullptr;
+    }
+    parts->layout = *layout;
+    parts->readable = {readable.x - x, readable.y - y, readable.width, readable.height};
+    return std::unique_ptr<DesktopSnapshot>(new DesktopSnapshot(std::move(parts)));
+}
+
+DesktopSnapshot::DesktopSnapshot(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+
+DesktopSnapshot::~DesktopSnapshot() { XFreePixmap(parts_->display.get(), parts_->pixmap); }
+
+bool DesktopSnapshot::copyInto(Picture& target) const
+{
+    const show::Rect& r = parts_->readable;
+    ErrorTrap trap;
+    XImage* image =
+        XGetImage(parts_->display.get(), parts_->pixmap, 0, 0, unsigned(r.width), unsigned(r.height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return false;
+    }
+    Picture part;
+    // A pixmap's image has no colour masks of its own: they are the root window's visual's.
+    const bool ok = unpackPixels(reinterpret_cast<const std::uint8_t*>(image->data), image->bytes_per_line,
+                                 parts_->layout, r.width, r.height, part);
+    XDestroyImage(image);
+    if (!ok) {
+        return false;
+    }
+    show::blockCopy(target, r.x, r.y, r.width, r.height, part, 0, 0);
+    return true;
 }
 
 int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& startup, ShowSession& session,
@@ -325,7 +356,7 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
             int rootY = 0;
             Window child = 0;
             XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &rootX, &rootY, &child);
-            captureRoot(dpy, rootX, rootY, attributes.width, attributes.height, platform.desktop);
+            platform.snapshot = DesktopSnapshot::take(rootX, rootY, attributes.width, attributes.height);
         }
     }
     std::unique_ptr<FpsBadge> badge;

@@ -7,6 +7,7 @@
 #include "platform/linux/startup_linux.h"
 
 #include <iosfwd>
+#include <memory>
 #include <string_view>
 
 struct _XDisplay; // Xlib's Display
@@ -18,9 +19,26 @@ class ShowSession;
 // Whether any window of the X display carries this title (UTF-8). False without a display.
 bool x11WindowTitled(std::string_view titleUtf8);
 
-// Copies the root window's area (x, y, width x height) into `target`, resized to match.
-// False, with `target` untouched, when there is no display or the area cannot be read.
-bool captureRootWindow(int x, int y, int width, int height, Picture& target);
+// The root window's area (x, y, width x height) as it is when taken, kept on the X server (a
+// pixmap) until the show asks for it: nothing is read back or converted before then, and a
+// show that has pictures never does it.
+class DesktopSnapshot {
+public:
+    // Null when there is no display or no part of the area lies on the root window.
+    static std::unique_ptr<DesktopSnapshot> take(int x, int y, int width, int height);
+    ~DesktopSnapshot();
+    DesktopSnapshot(const DesktopSnapshot&) = delete;
+    DesktopSnapshot& operator=(const DesktopSnapshot&) = delete;
+
+    // The area from `target`'s top-left corner (the part off the root window left as it is);
+    // false, with `target` untouched, when it cannot be read back.
+    bool copyInto(Picture& target) const;
+
+private:
+    struct Parts;
+    explicit DesktopSnapshot(std::unique_ptr<Parts> parts);
+    std::unique_ptr<Parts> parts_;
+};
 
 // Whether a window manager runs on the display: only one answers a request for the
 // full-screen state, which otherwise waits for an answer that never comes.

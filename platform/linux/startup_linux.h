@@ -27,6 +27,7 @@ public:
     WriteStatus replaceFile(const std::string& path, std::string_view bytes) override;
     void removeTemporaries(const std::string& path) override;
     bool makeFolders(const std::string& path) override;
+    std::string userPath(const std::string& written) override;
 };
 
 class IconvCodec final : public TextCodec {

@@ -1,6 +1,7 @@
 // Where the Linux program's settings file and state file live, and the settings load behind Main.
 #include "platform/linux/startup_linux.h"
 
+#include "platform/linux/home_path.h"
 #include "startup/catalogue.h"
 
 #include <cstdlib>
@@ -18,8 +19,8 @@ std::string xdgVelmoraFolder(const char* variable, const char* underHome)
 {
     if (const char* xdg = std::getenv(variable); xdg && xdg[0] == '/')
         return std::string(xdg) + "/velmora";
-    if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        return std::string(home) + "/" + underHome + "/velmora";
+    if (const std::string underHomeFolder = expandHome(std::string("~/") + underHome); underHomeFolder[0] == '/')
+        return underHomeFolder + "/velmora";
     return {};
 }
 
@@ -60,20 +61,30 @@ void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, S
     if (const std::string problem = LoadSettings(run.location, fs, codec, settings, catalogue, later); !problem.empty())
         messages << "velmora: " << problem << '\n';
     applyOverrides(run.overrides, fs, settings, catalogue, later);
-    // A stored or given folder or music file that is not there is kept, and said here once.
-    if (folderMissing(settings, fs))
+    // A folder or music file that is not there stays in the settings (LoadSettings said so of
+    // the file's folder); the show plays nothing, and this run looks for pictures elsewhere.
+    if (run.overrides.folder && folderMissing(settings, fs))
         messages << "velmora: there is no folder " << settings.ImageFolder << '\n';
     if (settings.BgmKind == 2 && musicFileMissing(settings, fs))
         messages << "velmora: cannot open the music file " << settings.BgmFile << '\n';
-    if (!settings.ImageFolder.empty() && !folderMissing(settings, fs))
+    if (folderMissing(settings, fs))
+        settings.ImageFolder.clear(); // for this run only: the file is never written here
+    if (!settings.ImageFolder.empty())
         return; // a folder set up, even an empty one (that shows the desktop)
 
-    // The folder is the daemon's for this run only; the file is never written.
-    if (run.daemon && !run.daemon->imageDirectory.empty() && FolderExists(fs, run.daemon->imageDirectory)) {
-        settings.ImageFolder = run.daemon->imageDirectory;
-        BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
-        return;
+    // The daemon's image settings as its own image hacks read them. Its folder is used for
+    // this run only (the file is never written), and an empty one shows the desktop copy.
+    if (run.daemon && run.daemon->chooseRandomImages && !run.daemon->imageDirectory.empty()) {
+        if (FolderExists(fs, run.daemon->imageDirectory)) {
+            settings.ImageFolder = run.daemon->imageDirectory;
+            BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
+            return;
+        }
+        messages << "velmora: there is no folder " << run.daemon->imageDirectory << " (the daemon's imageDirectory)\n";
     }
+    // Pictures from files switched off in the daemon: only the desktop copy, when allowed.
+    if (run.daemon && !run.daemon->chooseRandomImages && run.daemon->grabDesktopImages)
+        return;
     // No folder at all gives the samples, and the folder stays "none".
     if (const std::string samples = findSampleFolder(); !samples.empty())
         BuildImageList(samples, settings.ImageKinds, fs, catalogue, later);

@@ -3,6 +3,8 @@
 // that is not a plain file or folder (a FIFO, a device) counts as a system file.
 #include "platform/linux/startup_linux.h"
 
+#include "platform/linux/home_path.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <dirent.h>
@@ -301,5 +303,7 @@ bool PosixFileSystem::makeFolders(const std::string& path)
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
+
+std::string PosixFileSystem::userPath(const std::string& written) { return expandHome(written); }
 
 } // namespace velmora::posix

@@ -2,10 +2,12 @@
 # velmora run by a real XScreenSaver daemon on the display in $DISPLAY, as the daemon runs it
 # for a user: the daemon refuses to run hacks as root, so the test makes an ordinary user
 # with its own home. Checks: the folder given by an option in the user's programs line is
-# shown; -fps draws a figure and velmora is not restarted; with only the daemon's
-# imageDirectory set, that folder is shown; an empty folder shows the desktop through the
-# daemon's grabber only when grabDesktopImages allows it; deactivating ends velmora and
-# leaves no process.
+# shown, written under "~" as the daemon's settings window writes it; -fps draws a figure and
+# velmora is not restarted; with only the daemon's imageDirectory set, that folder is shown;
+# an empty folder (an option's or the daemon's own) shows the desktop through the daemon's
+# grabber only when grabDesktopImages allows it, and so does chooseRandomImages off; the
+# preview in the daemon's settings window shows the daemon's folder as the real run does;
+# deactivating ends velmora and leaves no process.
 # Usage: daemon_e2e.sh VELMORA [SLIDESCREEN_SECONDS]
 #   With a second argument, also prints the daemon's CPU share for velmora and for
 #   slidescreen, each measured for that many seconds (a measurement, never asserted).
@@ -55,12 +57,17 @@ wait_for() {
   eventually "$cap" "$@" || { pgrep -a -u "$user" || true; fail "$what (waited ${cap}s)"; }
 }
 
-# Starts the daemon with these preference lines and blanks the screen with the one program.
-start_saver() {
-  stop_daemon
+# The daemon's preferences: the one program $1 and the preference lines $2.
+write_prefs() {
   printf 'mode:\t\tone\nselected:\t0\ntimeout:\t0:30:00\nlock:\t\tFalse\nfade:\t\tFalse\nunfade:\t\tFalse\nsplash:\t\tFalse\n%bprograms:\t\\\n\t\t%s \\n\\\n\n' \
     "$2" "$1" >"$home/.xscreensaver"
   chown "$user" "$home/.xscreensaver"
+}
+
+# Starts the daemon with these preferences and blanks the screen with the one program.
+start_saver() {
+  stop_daemon
+  write_prefs "$@"
   as_user xscreensaver -no-splash -verbose >"$home/daemon.log" 2>&1 &
   daemon_pid=$!
   wait_for 20 "the daemon answers" daemon_answers
@@ -114,7 +121,8 @@ cpu_share() {
 }
 
 echo "== a folder from an option, with -fps"
-start_saver "$velmora -root --folder $home/red -fps" ""
+# As the daemon's settings window writes a chosen picture: under "~", run without a shell.
+start_saver "$velmora -root --folder ~/red/red.bmp -fps" ""
 wait_for 30 "velmora runs under the daemon" running velmora
 wait_for 30 "the option's folder is shown" screen_is "$red"
 wait_for 30 "the frames-per-second figure is shown" fps_figure_shown
@@ -139,6 +147,27 @@ start_saver "$velmora -root --folder $home/empty" "grabDesktopImages:\tFalse\n"
 # Once the show has drawn (effects turn some black tiles bright), the screen must still be dark.
 wait_for 30 "the show draws on black" show_drawn
 screen_is 'r + g + b < 0.6' || fail "the desktop is shown although grabDesktopImages is off"
+# The daemon's own folder, empty, and the daemon's pictures from files switched off.
+start_saver "$velmora -root" "imageDirectory:\t~/empty\ngrabDesktopImages:\tTrue\n"
+wait_for 30 "the daemon's empty imageDirectory gives the desktop copy" screen_is "$green"
+start_saver "$velmora -root" "imageDirectory:\t$home/blue\nchooseRandomImages:\tFalse\ngrabDesktopImages:\tTrue\n"
+wait_for 30 "with chooseRandomImages off the desktop copy is shown, not the image folder" screen_is "$green"
+
+echo "== the preview in the daemon's settings window shows what the daemon's run shows"
+stop_daemon
+write_prefs "$velmora -root" "imageDirectory:\t~/blue\n"
+# Pure blue over at least 100x100 pixels of the preview (the picture fills it, scaled to it).
+preview_blue() {
+  shot_png && convert "$home/shot.png" -fuzz 15% -fill white +opaque '#0000ff' -fill black -opaque '#0000ff' \
+    -format '%[fx:int((1 - mean) * w * h)]' info: | awk '{ exit !($1 > 10000) }'
+}
+as_user xscreensaver-settings >"$home/settings.log" 2>&1 &
+settings_pid=$!
+wait_for 30 "velmora runs in the settings window's preview" running velmora
+wait_for 30 "the preview shows the daemon's image folder" preview_blue
+kill "$settings_pid" 2>/dev/null || true
+wait "$settings_pid" 2>/dev/null || true
+stop_daemon
 
 if [ "$measure_seconds" -gt 0 ]; then
   echo "== slidescreen, for comparison"

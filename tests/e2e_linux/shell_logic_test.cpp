@@ -11,6 +11,7 @@
 #include <SDL2/SDL_keycode.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 
 using namespace velmora;
@@ -92,6 +93,13 @@ TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
     ASSERT_TRUE(file.bgmFile.has_value());
     EXPECT_EQ(file.bgmFile->front(), '/'); // made absolute: the daemon starts us elsewhere
     EXPECT_FALSE(parse({}).options.overrides.folder.has_value());
+
+    // The daemon runs us without a shell, and its settings window writes "~/".
+    ::setenv("HOME", "/home/someone", 1);
+    const auto tilde = parse({"--folder", "~/Pictures", "--music=~/a.mp3", "-ini", "~"});
+    EXPECT_EQ(tilde.options.overrides.folder, "/home/someone/Pictures");
+    EXPECT_EQ(tilde.options.overrides.bgmFile, "/home/someone/a.mp3");
+    EXPECT_EQ(tilde.options.iniFile, "/home/someone");
 }
 
 // The daemon hands its settings over as options: a music file replaces the settings file's
@@ -136,6 +144,8 @@ TEST(ShellOptions, WindowComesFromTheOptionThenTheDaemonThenRoot)
     EXPECT_EQ(parse({"-display", ":5", "-window"}).options.display, ":5");
     EXPECT_EQ(parse({}, "").options.target, Target::FullScreen);
     EXPECT_FALSE(parse({"--window-id", "12"}, "0x400001").options.fromDaemon);
+    // The daemon's settings window gives its preview both ways: the daemon's settings hold there.
+    EXPECT_TRUE(parse({"--window-id", "0x400001"}, "4194305").options.fromDaemon);
 
     for (const char* bad : {"", "0", "0x", "-5", "+5", "12abc", "0x2000_0000", "99999999999999999999", "0x20000000"}) {
         EXPECT_FALSE(parseWindowId(bad).has_value()) << bad;

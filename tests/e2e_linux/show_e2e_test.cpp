@@ -218,8 +218,9 @@ protected:
     Picture screenshot() { return screenshot(0, 0, screenW_, screenH_); }
     Picture screenshot(int x, int y, int w, int h)
     {
-        Picture shot;
-        EXPECT_TRUE(velmora::shell::captureRootWindow(x, y, w, h, shot));
+        Picture shot(w, h);
+        const auto snapshot = velmora::shell::DesktopSnapshot::take(x, y, w, h);
+        EXPECT_TRUE(snapshot && snapshot->copyInto(shot));
         return shot;
     }
 

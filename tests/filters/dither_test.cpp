@@ -1,7 +1,9 @@
 // The dithers, types 19 to 23, by worked examples: the carried remainder of Fil_Mono_Sharp,
 // the Bayer levels, and the flat and huge pictures of error diffusion (whose random pictures
-// are compared with a plain version with the other types).
+// are compared with a plain version with the other types), and wide pictures of the types
+// whose rows are worked several at a time.
 #include "filter_test_support.h"
+#include "reference_filters.h"
 
 #include <gtest/gtest.h>
 
@@ -61,4 +63,27 @@ TEST(ErrorDiffusion, MeanGreyOfAPictureBeyond32BitSumsIsRight)
     ASSERT_TRUE(runFilter(21, small, 15).ok());
     for (int x = 0; x < 2900; ++x) ASSERT_EQ(big.pixelValue(x, 0), small.pixelValue(x, 0)) << x;
     EXPECT_EQ(channel(big, 1, 0, 0), 0);
+}
+
+TEST(Dithers, WidePicturesMatchThePlainVersions)
+{
+    // Rows and columns well past what the random sweep reaches: several rows worked at once,
+    // each some columns behind the one above, a last group of rows cut short, and widths just
+    // either side of a whole number of stretches. Photo-like levels (many) and posterised ones
+    // (few, so that the threshold is met exactly) both.
+    const std::pair<int, int> sizes[] = {{200, 13}, {129, 9}, {127, 6}, {64, 5}, {65, 2}, {3, 40}, {300, 1}};
+    for (int type : {19, 21, 22, 23}) {
+        for (std::int32_t param : {15, 1, -7, 1000}) {
+            for (auto [w, h] : sizes) {
+                for (int levels : {256, 3}) {
+                    const Picture in = randomPicture(w, h, std::uint64_t(type * 7 + w + h + levels), levels);
+                    Random unused(1);
+                    const std::optional<Picture> want = reference::run(type, in, param, unused);
+                    Picture got = in;
+                    ASSERT_TRUE(runFilter(type, got, param).ok());
+                    ASSERT_EQ(got, *want) << "type " << type << " param " << param << " " << w << "x" << h;
+                }
+            }
+        }
+    }
 }

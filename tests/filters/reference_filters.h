@@ -1,4 +1,4 @@
-// Plain transcriptions of filter types 1 to 18 and 21 to 31 (19 and 20 have worked examples
+// Plain transcriptions of filter types 1 to 19 and 21 to 31 (20 has worked examples
 // instead), written for clarity, not speed: the engine's filters must give the same bytes and
 // yields. Arithmetic is done in 64 bits and checked against the 32-bit Long range, so a run
 // fails exactly where the Long arithmetic would overflow.
@@ -209,6 +209,27 @@ inline std::optional<Picture> run(int type, const Picture& in, std::int64_t para
                 for (int c = 1; c <= 3; ++c) work(c, x, y) = white ? 255 : 0;
             });
             break;
+        case 19: {
+            // The sharpened grey against the mean, one remainder carried through the picture.
+            const std::int64_t mean = meanGrey();
+            ++yields; // after the mean pass
+            std::int64_t carry = 0;
+            for (int y = 1; y <= H; ++y) {
+                for (int x = 1; x <= W; ++x) {
+                    std::int64_t sum = 0;
+                    for (int c = 1; c <= 3; ++c) {
+                        const bool edge = y == 1 || y == H || x == 1 || x == W;
+                        sum += edge ? O(c, x, y) : clamp255((10 * O(c, x, y) - S8(O, c, x, y)) / 2);
+                    }
+                    const std::int64_t level = clamp255(sum / 3 + carry);
+                    const std::int64_t out = level >= mean ? 255 : 0;
+                    for (int c = 1; c <= 3; ++c) work(c, x, y) = std::uint8_t(out);
+                    carry = (level - out) / 4;
+                }
+                ++yields;
+            }
+            break;
+        }
         case 21:
         case 22:
         case 23: {

@@ -1,5 +1,6 @@
 // Every picture format and variant decodes to what ImageMagick decodes (JPEG within
 // decoder rounding), photos stand the right way up, and reduced decodes keep the own size.
+#include "show/drawing.h"
 #include "show/picture_formats.h"
 #include "platform/picture_loader_factory.h"
 #include "tests/loaders/loader_test_support.h"
@@ -103,6 +104,35 @@ TEST(Loader, ReducedDecodeCoversTheBoxAndKeepsTheOwnSize)
     const LoadResult small = loader->load(fixture("baseline.jpg"), LoadRequest{1920, 1080});
     ASSERT_TRUE(small.ok);
     EXPECT_EQ(small.picture.width(), 64);
+}
+
+TEST(Loader, AReducedBitmapIsPlacedWithTheWholeOnesPixels)
+{
+    // A bitmap may come reduced to the size it is shown at: placed in the show's full-screen
+    // way, it must give exactly the pixels the whole picture stretched would. Boxes that halve,
+    // that leave odd ratios, that squeeze one side to a pixel, and that are larger than the
+    // picture (whole); bottom-up, top-down and old-header files.
+    auto loader = createPlatformPictureLoader();
+    const PictureSize boxes[] = {{32, 24}, {37, 20}, {13, 50}, {1, 1}, {64, 48}, {63, 48}, {300, 200}};
+    for (const char* name : {"bits24.bmp", "top-down.bmp", "os2.bmp"}) {
+        const LoadResult whole = loader->load(fixture(name), LoadRequest{});
+        ASSERT_TRUE(whole.ok) << whole.error;
+        for (const PictureSize box : boxes) {
+            LoadRequest request;
+            request.fitWidth = box.width;
+            request.fitHeight = box.height;
+            const LoadResult reduced = loader->load(fixture(name), request);
+            ASSERT_TRUE(reduced.ok) << reduced.error;
+            EXPECT_EQ(reduced.ownSize, whole.ownSize);
+            const PictureSize shown = loading::fittedSize(whole.ownSize, box.width, box.height);
+            Picture fromWhole(shown.width, shown.height), fromReduced(shown.width, shown.height);
+            show::stretchCopy(fromWhole, 0, 0, shown.width, shown.height, whole.picture, 0, 0, whole.picture.width(),
+                              whole.picture.height());
+            show::stretchCopy(fromReduced, 0, 0, shown.width, shown.height, reduced.picture, 0, 0,
+                              reduced.picture.width(), reduced.picture.height());
+            EXPECT_EQ(fromReduced, fromWhole) << name << " in " << box.width << " x " << box.height;
+        }
+    }
 }
 
 TEST(Loader, MetafileEscapesAreDroppedAndAbsurdPensNarrowed)

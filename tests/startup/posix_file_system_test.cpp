@@ -1,5 +1,6 @@
 // The POSIX file system on a real temporary folder: Windows-style wildcards and the
 // attribute mapping the catalogue relies on.
+#include "platform/linux/home_path.h"
 #include "platform/linux/startup_linux.h"
 #include "startup/catalogue.h"
 
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -28,7 +30,11 @@ struct TempFolder : ::testing::Test {
         std::string pattern = ::testing::TempDir() + "velmora-fs-XXXXXX";
         root = ::mkdtemp(pattern.data());
     }
-    ~TempFolder() override { std::system(("rm -rf '" + root + "'").c_str()); }
+    ~TempFolder() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
     std::string touch(const std::string& name, const std::string& bytes = "x")
     {
         std::ofstream(root + "/" + name) << bytes;
@@ -56,10 +62,10 @@ TEST_F(TempFolder, CatalogueSkipsHiddenSpecialAndDanglingEntries)
     touch(".hidden.bmp");
     ::mkfifo((root + "/pipe.jpg").c_str(), 0644);
     ::mkdir((root + "/folder.bmp").c_str(), 0755);
-    ::symlink("nowhere", (root + "/dangling.wmf").c_str());
-    ::symlink("b.JPG", (root + "/link.jpg").c_str());
-    ::symlink("folder.bmp", (root + "/link-to-folder.gif").c_str());
-    ::symlink("pipe.jpg", (root + "/link-to-pipe.wmf").c_str());
+    ASSERT_EQ(::symlink("nowhere", (root + "/dangling.wmf").c_str()), 0);
+    ASSERT_EQ(::symlink("b.JPG", (root + "/link.jpg").c_str()), 0);
+    ASSERT_EQ(::symlink("folder.bmp", (root + "/link-to-folder.gif").c_str()), 0);
+    ASSERT_EQ(::symlink("pipe.jpg", (root + "/link-to-pipe.wmf").c_str()), 0);
     touch("other.png");
     Catalogue c;
     BuildImageList(root, {1, 1, 1, 1}, fs, c);
@@ -165,6 +171,74 @@ TEST_F(TempFolder, TheDaemonsFolderOnlyWhenNeitherTheOptionsNorTheFileNameOne)
     EXPECT_EQ(load(run).first, "");
 }
 
+TEST(HomePath, OnlyALeadingTildeAloneOrBeforeASlashIsTheHome)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"~", "/home/u"},        {"~/", "/home/u/"},         {"~/Pictures/x.jpg", "/home/u/Pictures/x.jpg"},
+        {"~user/x", "~user/x"},  {"/srv/~/x", "/srv/~/x"},   {"x~/y", "x~/y"},
+        {"", ""},                {"~~/x", "~~/x"}};
+    for (const auto& [written, read] : cases)
+        EXPECT_EQ(posix::expandHome(written, "/home/u"), read) << written;
+    EXPECT_EQ(posix::expandHome("~/x", "/home/u/"), "/home/u/x");
+    EXPECT_EQ(posix::expandHome("~/x", "/"), "/x");
+    EXPECT_EQ(posix::expandHome("~", "/"), "/");
+    // No usable home: the path stays as written rather than becoming relative to somewhere.
+    EXPECT_EQ(posix::expandHome("~/x", ""), "~/x");
+    EXPECT_EQ(posix::expandHome("~/x", "relative"), "~/x");
+}
+
+// "~" wherever a user writes a path: the settings file's folder and music, the options, and
+// the daemon's imageDirectory; a folder that is not there is said once before the fallback.
+TEST_F(TempFolder, TildePathsAreTheHomeAndMissingFoldersAreReportedOnce)
+{
+    ::mkdir((root + "/mine").c_str(), 0755);
+    touch("mine/m.jpg");
+    touch("song.mp3");
+    const char* savedHome = std::getenv("HOME");
+    const std::string oldHome = savedHome ? savedHome : "";
+    ::setenv("HOME", root.c_str(), 1);
+    posix::IconvCodec codec;
+    const auto load = [&](const posix::RunSettings& run, std::string* said = nullptr) {
+        Settings settings;
+        Catalogue catalogue;
+        std::ostringstream messages;
+        posix::loadRunSettings(run, fs, codec, settings, catalogue, messages);
+        if (said)
+            *said = messages.str();
+        return std::pair{settings, catalogue.ImageCount};
+    };
+    const std::string ini = touch("v.ini", "[Section]\n画像のﾌｫﾙﾀﾞ=~/mine\nBGM区分=2\nBGMﾌｧｲﾙ=~/song.mp3\n");
+    auto [settings, count] = load({posix::settingsLocation(ini), {}, {}});
+    EXPECT_EQ(settings.ImageFolder, root + "/mine");
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(settings.BgmFile, root + "/song.mp3");
+    EXPECT_EQ(settings.BgmKind, 2);
+
+    posix::RunSettings run{posix::settingsLocation(touch("gone.ini", "[Section]\n画像のﾌｫﾙﾀﾞ=~/gone\n")), {}, {}};
+    run.daemon = posix::parseDaemonPreferences("imageDirectory: ~/mine\n", root);
+    std::string said;
+    EXPECT_EQ(load(run, &said).first.ImageFolder, root + "/mine"); // the daemon's, after the file's is gone
+    EXPECT_EQ(said, "velmora: there is no folder " + root + "/gone (the settings file's folder)\n");
+    ASSERT_FALSE(posix::setOverride("folder", "~/nowhere", run.overrides));
+    ASSERT_FALSE(posix::setOverride("music", "~/song.mp3", run.overrides));
+    EXPECT_EQ(run.overrides.bgmFile, root + "/song.mp3");
+    run.location = posix::settingsLocation();
+    run.daemon = posix::parseDaemonPreferences("imageDirectory: ~/lost\n", root);
+    EXPECT_EQ(load(run, &said).first.ImageFolder, "");
+    EXPECT_EQ(said, "velmora: there is no folder " + root + "/nowhere\n" + "velmora: there is no folder " + root +
+                        "/lost (the daemon's imageDirectory)\n");
+
+    // The daemon's image settings as its image hacks read them: with chooseRandomImages off
+    // its folder is not used, and with grabbing allowed only the desktop copy is left.
+    run.overrides = {};
+    run.daemon = posix::parseDaemonPreferences("imageDirectory: ~/mine\nchooseRandomImages: False\n", root);
+    EXPECT_GT(load(run).second, 0); // the samples
+    EXPECT_EQ(load(run).first.ImageFolder, "");
+    run.daemon->grabDesktopImages = true;
+    EXPECT_EQ(load(run).second, 0);
+    ::setenv("HOME", oldHome.c_str(), 1);
+}
+
 // An explicit settings file round-trips through iconv; one of a few megabytes (long
 // comments, say) is read whole and replaced whole, keeping its mode; one past the limit is
 // reported and, like any file that cannot be read, never replaced. Folders made with their
@@ -202,7 +276,7 @@ TEST_F(TempFolder, ExplicitSettingsFilesRoundTripLargeOnesAreReadAndTooLargeOnes
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(fs.replaceFile(root + "/missing/f", "a"), WriteStatus::Failed);
 
-    ::truncate(file.c_str(), off_t(SettingsFileLimit) + 1);
+    ASSERT_EQ(::truncate(file.c_str(), off_t(SettingsFileLimit) + 1), 0);
     const std::string problem = LoadSettings(posix::settingsLocation(file), fs, codec, settings, catalogue);
     EXPECT_NE(problem.find("larger than 16 MB"), std::string::npos) << problem;
     EXPECT_EQ(settings.ImageFolder, "");

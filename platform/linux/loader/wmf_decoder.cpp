@@ -81,17 +81,20 @@ bool writeAll(int fd, const std::vector<std::uint8_t>& bytes)
     return true;
 }
 
-// velmora-wmf beside the running program (where it is installed), else where the build put it.
+// velmora-wmf in the installed programs' helper folder, or beside the running program (a build
+// tree), else where the build put it.
 std::string helperPath()
 {
     char self[PATH_MAX] = {};
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {
-        std::string path(self, std::size_t(n));
-        path.resize(path.rfind('/') + 1);
-        path += helper::kProgramName;
-        if (access(path.c_str(), X_OK) == 0) {
-            return path;
+        std::string folder(self, std::size_t(n));
+        folder.resize(folder.rfind('/') + 1);
+        for (const std::string& path : {folder + VELMORA_WMF_HELPER_INSTALLED + '/' + helper::kProgramName,
+                                        folder + helper::kProgramName}) {
+            if (access(path.c_str(), X_OK) == 0) {
+                return path;
+            }
         }
     }
     return VELMORA_WMF_HELPER_BUILT;

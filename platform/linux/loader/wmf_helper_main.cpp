@@ -21,10 +21,11 @@
 #include <libwmf/api.h>
 #include <libwmf/gd.h>
 
-// From libwmf's own GD (its header needs include paths of its own; this is all we use).
-extern "C" void gdImageDestroy(struct gdImageStruct* image);
-
 namespace {
+
+// libwmf's shared library keeps its GD to itself, so the picture it draws cannot be freed
+// here. This process draws one picture and ends: the picture is held to the end on purpose.
+void* drawnPicture = nullptr;
 
 using namespace velmora;
 namespace helper = velmora::decode::wmf_helper;
@@ -201,12 +202,11 @@ int render(std::vector<std::uint8_t>& stream, int width, int height, const loadi
     device->height = unsigned(height);
     device->bbox = box;
     const wmf_error_t played = wmf_play(api.get(), 0, &box);
-    std::unique_ptr<gdImageStruct, void (*)(gdImageStruct*)> image(static_cast<gdImageStruct*>(device->gd_image),
-                                                                   gdImageDestroy);
+    drawnPicture = device->gd_image;
     if (deadline.passed()) {
         return helper::kExitTooLong;
     }
-    const int* pixels = played == wmf_E_None && image ? wmf_gd_image_pixels(image.get()) : nullptr;
+    const int* pixels = played == wmf_E_None && drawnPicture ? wmf_gd_image_pixels(drawnPicture) : nullptr;
     if (pixels == nullptr) {
         return helper::kExitRefused;
     }
