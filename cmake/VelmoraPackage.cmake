@@ -12,9 +12,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Found at run time, so dpkg-shlibdeps cannot see them: the metafile renderer draws text with
-# the URW fonts, and the settings window's captions are Japanese.
+# the URW fonts, and the settings window's captions are Japanese. libheif decodes HEIC and AVIF
+# through plugins that later Debian releases package apart from the library (before that the
+# library holds them).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "fonts-urw-base35, fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic | fonts-takao-gothic | fonts-ipaexfont-gothic")
+  "fonts-urw-base35, fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic | fonts-takao-gothic | fonts-ipaexfont-gothic, libheif-plugin-libde265 | libheif1 (<< 1.16), libheif-plugin-dav1d | libheif1 (<< 1.16)")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # Helper of scripts/make-fixtures: writes the pattern and the files ImageMagick cannot make.
-import os, random, struct, sys
+import os, random, struct, sys, zlib
 
 W, H = 64, 48
 
@@ -230,6 +230,76 @@ def hostile(fx, hx):
     write(f'{hx}/only-escape.wmf', metafile(rec(0x0626, 9, 4, raw=b'\0\0\0\0') + rec(0), (0, 0, 640, 480, 960)))
 
 
+def exif_body(orientation, dst):
+    """A bare EXIF body (a TIFF structure) holding only the orientation tag."""
+    tiff = b'II' + struct.pack('<HI', 42, 8) + struct.pack('<H', 1)
+    tiff += struct.pack('<HHI', 0x0112, 3, 1) + struct.pack('<HH', orientation, 0) + struct.pack('<I', 0)
+    write(dst, tiff)
+
+
+def png_chunk(kind, body):
+    return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body) & 0xFFFFFFFF)
+
+
+def png_exif(src, orientation, dst):
+    png = read(src)
+    ihdr_end = 8 + 8 + 13 + 4
+    tiff = b'MM' + struct.pack('>HI', 42, 8) + struct.pack('>H', 1)
+    tiff += struct.pack('>HHI', 0x0112, 3, 1) + struct.pack('>HH', orientation, 0) + struct.pack('>I', 0)
+    write(dst, png[:ihdr_end] + png_chunk(b'eXIf', tiff) + png[ihdr_end:])
+
+
+def png_file(width, height, rows):
+    ihdr = struct.pack('>IIBBBBB', width, height, 8, 0, 0, 0, 0)  # 8-bit grey
+    return b'\x89PNG\r\n\x1a\n' + png_chunk(b'IHDR', ihdr) + png_chunk(b'IDAT', zlib.compress(rows, 9)) + \
+        png_chunk(b'IEND', b'')
+
+
+def tiff_file(width, height, strip, compression):
+    """A one-strip 8-bit grey TIFF whose header says width x height."""
+    entries = [(256, 4, width), (257, 4, height), (258, 3, 8), (259, 3, compression), (262, 3, 1),
+               (273, 4, 8), (277, 3, 1), (278, 4, height), (279, 4, len(strip))]
+    ifd_at = 8 + len(strip) + (len(strip) & 1)
+    ifd = struct.pack('<H', len(entries))
+    for tag, kind, value in entries:
+        ifd += struct.pack('<HHI', tag, kind, 1) + (struct.pack('<HH', value, 0) if kind == 3 else struct.pack('<I', value))
+    ifd += struct.pack('<I', 0)
+    return b'II' + struct.pack('<HI', 42, ifd_at) + strip + b'\0' * (len(strip) & 1) + ifd
+
+
+def patch_ispe(data, width, height):
+    at = data.find(b'ispe')
+    assert at > 0
+    struct.pack_into('>II', data, at + 8, width, height)
+    return data
+
+
+def hostile_other(fx, hx):
+    # Headers claiming more than 16384 pixels a side.
+    write(f'{hx}/huge.png', png_file(65535, 65535, b''))
+    write(f'{hx}/huge.tif', tiff_file(65535, 65535, b'', 1))
+    webp = read(f'{fx}/lossy.webp')
+    vp8 = webp.find(b'VP8 ')
+    struct.pack_into('<HH', webp, vp8 + 8 + 6, 16383, 16383)  # 14-bit sizes, scale bits 0
+    write(f'{hx}/huge.webp', webp)
+    write(f'{hx}/huge.heic', patch_ispe(read(f'{fx}/plain.heic'), 65535, 65535))
+    # Bombs: a few hundred kilobytes that inflate to 144 megapixels, past the pixel limit
+    # though each side is allowed.
+    side = 12000
+    zeros = bytes(side * (side + 1))
+    write(f'{hx}/bomb.png', png_file(side, side, zeros))
+    write(f'{hx}/bomb.tif', tiff_file(side, side, zlib.compress(zeros[:side * side], 9), 8))
+    write(f'{hx}/bomb.avif', patch_ispe(read(f'{fx}/plain.avif'), side, side))
+    # Lying sizes: the header claims other rows than the data holds.
+    rows = bytes((y * 5) & 255 for y in range(48) for _ in range(65))
+    write(f'{hx}/lying-size.png', png_file(64, 4800, rows))
+    write(f'{hx}/lying-size.tif', tiff_file(64, 4800, rows[:64 * 48], 1))
+    webp = read(f'{fx}/lossy.webp')
+    struct.pack_into('<HH', webp, vp8 + 8 + 6, 640, 480)
+    write(f'{hx}/lying-size.webp', webp)
+    write(f'{hx}/lying-size.heic', patch_ispe(read(f'{fx}/plain.heic'), 640, 480))
+
+
 if __name__ == '__main__':
     cmd = sys.argv[1]
     if cmd == 'pattern':
@@ -248,5 +318,11 @@ if __name__ == '__main__':
         wmf(sys.argv[2])
     elif cmd == 'hostile':
         hostile(sys.argv[2], sys.argv[3])
+    elif cmd == 'exif-body':
+        exif_body(int(sys.argv[2]), sys.argv[3])
+    elif cmd == 'png-exif':
+        png_exif(sys.argv[2], int(sys.argv[3]), sys.argv[4])
+    elif cmd == 'hostile-other':
+        hostile_other(sys.argv[2], sys.argv[3])
     else:
         sys.exit('unknown command ' + cmd)

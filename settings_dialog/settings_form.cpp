@@ -189,10 +189,10 @@ void SettingsForm::scanFolder(const std::string& folder)
     std::vector<Listing> listings;
     const char separator = store_.fs.separator();
     for (const int pass : ScanPasses) {
-        for (std::size_t kind = 0; kind < PicturePatterns.size(); ++kind) {
-            if (settings_.ImageKinds[kind] != 1)
+        for (std::size_t i = 0; i < PicturePatterns.size(); ++i) {
+            if (settings_.ImageKinds[PatternKind[i]] != 1)
                 continue;
-            if (!CollectFiles(folder + separator + std::string(PicturePatterns[kind]), pass, listings, generation))
+            if (!CollectFiles(folder + separator + std::string(PicturePatterns[i]), pass, listings, generation))
                 return;
         }
     }

@@ -15,7 +15,7 @@ constexpr const char* kOutOfMemory = "out of memory";
 
 const char* unknownFormatReason(std::size_t size)
 {
-    return size == 0 ? "file is empty" : "not a BMP, GIF, JPEG or WMF picture";
+    return size == 0 ? "file is empty" : kNotAPicture;
 }
 
 SizeResult sizeFailure(const char* why)
@@ -23,11 +23,6 @@ SizeResult sizeFailure(const char* why)
     SizeResult r;
     r.error = why;
     return r;
-}
-
-int orientationOf(PictureFormat format, const std::uint8_t* data, std::size_t size)
-{
-    return format == PictureFormat::Jpeg ? jpegExifOrientation(data, size) : 1;
 }
 
 // Reads until `bytes` is full or the file ends early (it shrank since it was opened).
@@ -113,7 +108,7 @@ LoadResult loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std:
         if (format == PictureFormat::Unknown) {
             return LoadResult::failure(unknownFormatReason(size));
         }
-        const int orientation = orientationOf(format, data, size);
+        const int orientation = pictureOrientation(format, data, size);
         // The box is asked of the stored picture, which lies on its side when the turn swaps axes.
         LoadRequest stored = request;
         if (swapsAxes(orientation)) {
@@ -156,7 +151,7 @@ SizeResult pictureSize(PictureDecoders& decoders, const std::uint8_t* data, std:
         }
         SizeResult r = decoders.storedSize(format, data, size);
         if (r.ok) {
-            r.size = orientedSize(r.size, orientationOf(format, data, size));
+            r.size = orientedSize(r.size, pictureOrientation(format, data, size));
         }
         return r;
     } catch (const std::bad_alloc&) {

@@ -93,6 +93,126 @@ Picture applyOrientation(const Picture& stored, int orientation)
     return turned;
 }
 
+int tiffOrientation(const std::uint8_t* tiff, std::size_t tiffSize)
+{
+    if (tiffSize < 8) {
+        return 1;
+    }
+    const bool big = tiff[0] == 'M' && tiff[1] == 'M';
+    if (!big && !(tiff[0] == 'I' && tiff[1] == 'I')) {
+        return 1;
+    }
+    auto read16 = [&](std::size_t o) { return big ? tiff[o] << 8 | tiff[o + 1] : tiff[o] | tiff[o + 1] << 8; };
+    auto read32 = [&](std::size_t o) {
+        return big ? std::uint32_t(read16(o)) << 16 | std::uint32_t(read16(o + 2))
+                   : std::uint32_t(read16(o)) | std::uint32_t(read16(o + 2)) << 16;
+    };
+    const std::uint32_t ifd = read32(4);
+    if (ifd > tiffSize || tiffSize - ifd < 2) {
+        return 1;
+    }
+    const std::size_t entries = std::size_t(read16(ifd));
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::size_t entry = ifd + 2 + i * 12;
+        if (entry + 12 > tiffSize) {
+            break;
+        }
+        if (read16(entry) == 0x0112 && read16(entry + 2) == 3 && read32(entry + 4) >= 1) {
+            const int value = read16(entry + 8);
+            return value >= 1 && value <= 8 ? value : 1;
+        }
+    }
+    return 1;
+}
+
+namespace {
+
+// An EXIF block's body: a TIFF structure, after the "Exif\0\0" some writers put first.
+int exifBodyOrientation(const std::uint8_t* block, std::size_t size)
+{
+    if (size >= 6 && std::memcmp(block, "Exif\0\0", 6) == 0) {
+        block += 6;
+        size -= 6;
+    }
+    return tiffOrientation(block, size);
+}
+
+std::uint32_t bigEndian32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);
+}
+
+std::uint32_t littleEndian32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+int pngExifOrientation(const std::uint8_t* data, std::size_t size)
+{
+    std::size_t at = 8;
+    while (at + 12 <= size) {
+        const std::size_t length = bigEndian32(data + at);
+        if (length > size - at - 12) {
+            break;
+        }
+        if (std::memcmp(data + at + 4, "eXIf", 4) == 0) {
+            return exifBodyOrientation(data + at + 8, length);
+        }
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) {
+            break;
+        }
+        at += 12 + length;
+    }
+    return 1;
+}
+
+int webpExifOrientation(const std::uint8_t* data, std::size_t size)
+{
+    std::size_t at = 12;
+    while (at + 8 <= size) {
+        const std::size_t length = littleEndian32(data + at + 4);
+        if (length > size - at - 8) {
+            break;
+        }
+        if (std::memcmp(data + at, "EXIF", 4) == 0) {
+            return exifBodyOrientation(data + at + 8, length);
+        }
+        at += 8 + length + (length & 1);
+    }
+    return 1;
+}
+
+bool isHeifBrand(const std::uint8_t* brand)
+{
+    static constexpr const char* kBrands[] = {"heic", "heix", "heim", "heis", "mif1", "mif2", "avif"};
+    for (const char* b : kBrands) {
+        if (std::memcmp(brand, b, 4) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// An ISO media file whose file-type box names a still-image brand of HEIF or AVIF.
+bool isHeif(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 16 || std::memcmp(data + 4, "ftyp", 4) != 0) {
+        return false;
+    }
+    const std::size_t box = std::min<std::size_t>(bigEndian32(data), size);
+    if (isHeifBrand(data + 8)) {
+        return true;
+    }
+    for (std::size_t at = 16; at + 4 <= box; at += 4) {
+        if (isHeifBrand(data + at)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 std::size_t maxFileBytes(PictureFormat format)
 {
     // An uncompressed bitmap is at most 4 bytes a pixel, plus headers, palette and profile.
@@ -120,6 +240,20 @@ PictureFormat sniffFormat(const std::uint8_t* data, std::size_t size)
     if (size >= 18 && (data[0] == 1 || data[0] == 2) && data[1] == 0 && data[2] == 9 && data[3] == 0) {
         return PictureFormat::Wmf;
     }
+    if (size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) {
+        return PictureFormat::Png;
+    }
+    // Classic and big TIFF, either byte order.
+    if (size >= 4 && ((data[0] == 'I' && data[1] == 'I' && (data[2] == 42 || data[2] == 43) && data[3] == 0) ||
+                      (data[0] == 'M' && data[1] == 'M' && data[2] == 0 && (data[3] == 42 || data[3] == 43)))) {
+        return PictureFormat::Tiff;
+    }
+    if (size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBP", 4) == 0) {
+        return PictureFormat::Webp;
+    }
+    if (isHeif(data, size)) {
+        return PictureFormat::Heif;
+    }
     return PictureFormat::Unknown;
 }
 
@@ -135,37 +269,22 @@ int jpegExifOrientation(const std::uint8_t* data, std::size_t size)
         const std::uint8_t* block = data + at + 4;
         const std::size_t blockSize = length - 2;
         if (marker == 0xE1 && blockSize >= 14 && std::memcmp(block, "Exif\0\0", 6) == 0) {
-            const std::uint8_t* tiff = block + 6;
-            const std::size_t tiffSize = blockSize - 6;
-            const bool big = tiff[0] == 'M' && tiff[1] == 'M';
-            if (!big && !(tiff[0] == 'I' && tiff[1] == 'I')) {
-                return 1;
-            }
-            auto read16 = [&](std::size_t o) { return big ? tiff[o] << 8 | tiff[o + 1] : tiff[o] | tiff[o + 1] << 8; };
-            auto read32 = [&](std::size_t o) {
-                return big ? std::uint32_t(read16(o)) << 16 | std::uint32_t(read16(o + 2))
-                           : std::uint32_t(read16(o)) | std::uint32_t(read16(o + 2)) << 16;
-            };
-            const std::uint32_t ifd = read32(4);
-            if (ifd > tiffSize || tiffSize - ifd < 2) {
-                return 1;
-            }
-            const std::size_t entries = std::size_t(read16(ifd));
-            for (std::size_t i = 0; i < entries; ++i) {
-                const std::size_t entry = ifd + 2 + i * 12;
-                if (entry + 12 > tiffSize) {
-                    break;
-                }
-                if (read16(entry) == 0x0112 && read16(entry + 2) == 3 && read32(entry + 4) >= 1) {
-                    const int value = read16(entry + 8);
-                    return value >= 1 && value <= 8 ? value : 1;
-                }
-            }
-            return 1;
+            return tiffOrientation(block + 6, blockSize - 6);
         }
         at += 2 + length;
     }
     return 1;
+}
+
+int pictureOrientation(PictureFormat format, const std::uint8_t* data, std::size_t size)
+{
+    switch (format) {
+    case PictureFormat::Jpeg: return jpegExifOrientation(data, size);
+    case PictureFormat::Tiff: return tiffOrientation(data, size);
+    case PictureFormat::Png: return pngExifOrientation(data, size);
+    case PictureFormat::Webp: return webpExifOrientation(data, size);
+    default: return 1;
+    }
 }
 
 int countJpegScans(const std::uint8_t* data, std::size_t size)

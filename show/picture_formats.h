@@ -62,16 +62,28 @@ PictureSize orientedSize(PictureSize stored, int orientation);
 // The picture turned and mirrored so that it shows the right way up.
 Picture applyOrientation(const Picture& stored, int orientation);
 
-enum class PictureFormat { Unknown, Bmp, Gif, Jpeg, Wmf };
+// Png to Heif are the fifth kind, "other pictures"; Heif covers HEIC, HEIF and AVIF, which
+// share one container.
+enum class PictureFormat { Unknown, Bmp, Gif, Jpeg, Wmf, Png, Tiff, Webp, Heif };
 // The largest file that can hold a picture of this kind within the size limits; a larger
 // file is refused from its size before it is read. Unknown: any file a tool may read whole.
 std::size_t maxFileBytes(PictureFormat format);
+// The reason given for a file of none of these formats.
+inline constexpr const char* kNotAPicture = "not a picture of a kind Velmora shows";
 // By content, not by name: a misnamed file still loads, random bytes do not.
 PictureFormat sniffFormat(const std::uint8_t* data, std::size_t size);
 
 // The EXIF orientation tag (1..8) of a JPEG's first EXIF block, 1 when absent or broken.
 // For decoders whose metadata readers do not answer; every offset is checked.
 int jpegExifOrientation(const std::uint8_t* data, std::size_t size);
+// The orientation tag of the first directory of a TIFF structure (a TIFF file, or the body
+// of an EXIF block), 1 when absent or broken.
+int tiffOrientation(const std::uint8_t* tiff, std::size_t size);
+// The turn a picture of this format needs to show upright, from where the format keeps it:
+// JPEG's EXIF block, TIFF's own tag, PNG's eXIf chunk, WebP's EXIF chunk. HEIF and AVIF turn
+// by their container's transforms, which the decoder applies; their EXIF is not read, so
+// nothing is turned twice.
+int pictureOrientation(PictureFormat format, const std::uint8_t* data, std::size_t size);
 
 // The number of scans (SOS markers) in a JPEG, walking its markers and entropy data; for
 // decoders that offer no hook to stop a scan flood while it decodes.

@@ -113,7 +113,7 @@ void AddFiles(const std::string& pattern, FileSystem& fs, Catalogue& catalogue)
     }
 }
 
-void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>& kinds, FileSystem& fs,
+void BuildImageList(const std::string& folder, const ImageKindFlags& kinds, FileSystem& fs,
                     Catalogue& catalogue)
 {
     catalogue.ImageCount = 0;
@@ -121,9 +121,9 @@ void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>
     if (folder.empty())
         return;
     std::vector<std::string_view> wildcards;
-    for (std::size_t kind = 0; kind < PicturePatterns.size(); ++kind)
-        if (kinds[kind] == 1)
-            wildcards.push_back(PicturePatterns[kind]);
+    for (std::size_t i = 0; i < PicturePatterns.size(); ++i)
+        if (kinds[PatternKind[i]] == 1)
+            wildcards.push_back(PicturePatterns[i]);
     if (wildcards.empty())
         return;
     // One listing of the folder for every kind; the paths as AddFiles composes them.
@@ -139,7 +139,7 @@ void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>
         SortImageList(catalogue);
 }
 
-void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>& kinds, FileSystem& fs,
+void BuildImageList(const std::string& folder, const ImageKindFlags& kinds, FileSystem& fs,
                     Catalogue& catalogue, CatalogueScan* later)
 {
     if (later == nullptr) {

@@ -13,22 +13,24 @@
 
 namespace velmora {
 
-// Search patterns of the four picture kinds, in scan order (index = ImageKinds index).
-inline constexpr std::array<std::string_view, 4> PicturePatterns{"*.bmp", "*.gif", "*.jpg", "*.wmf"};
+// Search patterns of the picture kinds, in scan order, and the ImageKinds index of each.
+inline constexpr std::array<std::string_view, 11> PicturePatterns{
+    "*.bmp", "*.gif", "*.jpg", "*.wmf", "*.png", "*.tif", "*.tiff", "*.webp", "*.heic", "*.heif", "*.avif"};
+inline constexpr std::array<std::size_t, PicturePatterns.size()> PatternKind{0, 1, 2, 3, 4, 4, 4, 4, 4, 4, 4};
 
 // Rebuilds ImageList and ImageCount from the folder and the kinds whose flag is exactly 1.
-void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>& kinds, FileSystem& fs,
+void BuildImageList(const std::string& folder, const ImageKindFlags& kinds, FileSystem& fs,
                     Catalogue& catalogue);
 
 // A catalogue left to build: what BuildImageList is given. The show builds it off the
 // window's thread, since one listing of a large folder on slow storage can take a minute.
 struct CatalogueScan {
     std::string folder; // empty: no pictures
-    std::array<std::int16_t, 4> kinds{};
+    ImageKindFlags kinds{};
 };
 
 // BuildImageList now, or, when `later` is given, an empty catalogue and the scan kept there.
-void BuildImageList(const std::string& folder, const std::array<std::int16_t, 4>& kinds, FileSystem& fs,
+void BuildImageList(const std::string& folder, const ImageKindFlags& kinds, FileSystem& fs,
                     Catalogue& catalogue, CatalogueScan* later);
 
 // The catalogue the scan finds (sorted; no show order yet).

@@ -16,7 +16,7 @@ Settings settingsBeforeLoading()
     Settings settings;
     settings.ImageSize = 0;
     settings.FilterMode = 0;
-    settings.ImageKinds = {0, 0, 0, 0};
+    settings.ImageKinds = {};
     return settings;
 }
 

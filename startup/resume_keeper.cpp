@@ -78,7 +78,7 @@ void ResumeKeeper::run(std::shared_ptr<Shared> shared)
     }
 }
 
-std::optional<ResumeEntry> ResumeKeeper::stored(const std::string& folder, const std::array<std::int16_t, 4>& kinds,
+std::optional<ResumeEntry> ResumeKeeper::stored(const std::string& folder, const ImageKindFlags& kinds,
                                                 int waitMs)
 {
     std::unique_lock lock(shared_->mutex);

@@ -25,7 +25,7 @@ public:
 
     // The remembered place of a selection, waiting at most `waitMs` for the file to be read;
     // nullopt when there is none (or the file is missing, unreadable, foreign or damaged).
-    std::optional<ResumeEntry> stored(const std::string& folder, const std::array<std::int16_t, 4>& kinds,
+    std::optional<ResumeEntry> stored(const std::string& folder, const ImageKindFlags& kinds,
                                       int waitMs = StoredWaitMs);
     // The new place of a selection, written soon; a place not yet written is replaced by a newer one.
     void remember(ResumeEntry entry);

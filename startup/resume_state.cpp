@@ -3,7 +3,7 @@
 //   velmora state 1
 //   entry
 //   folder /home/me/Pictures
-//   kinds 1 1 1 0
+//   kinds 1 1 1 0 1
 //   order 1
 //   next 17
 //   names 200
@@ -119,11 +119,15 @@ std::optional<ResumeEntry> parseEntry(LineReader& in)
     if (!folderText || !kinds || !order || !next || !count)
         return std::nullopt;
     entry.folder = *folderText;
-    if (kinds->size() != 7)
+    // Files written before the fifth kind hold four flags: their pictures were listed without
+    // it, and the resumed order takes in the newer pictures as pictures added since.
+    const std::size_t flags = (kinds->size() + 1) / 2;
+    if (kinds->size() % 2 == 0 || (flags != ImageKindCount && flags != ImageKindCount - 1))
         return std::nullopt;
-    for (std::size_t i = 0; i < 4; ++i) {
+    entry.kinds.fill(1);
+    for (std::size_t i = 0; i < flags; ++i) {
         const char c = (*kinds)[2 * i];
-        if ((c != '0' && c != '1') || (i < 3 && (*kinds)[2 * i + 1] != ' '))
+        if ((c != '0' && c != '1') || (i + 1 < flags && (*kinds)[2 * i + 1] != ' '))
             return std::nullopt;
         entry.kinds[i] = std::int16_t(c - '0');
     }
@@ -173,7 +177,7 @@ void appendMixedIn(const std::vector<int>& kept, std::vector<int> added, Random&
 
 } // namespace
 
-const ResumeEntry* ResumeState::find(const std::string& folder, const std::array<std::int16_t, 4>& kinds) const
+const ResumeEntry* ResumeState::find(const std::string& folder, const ImageKindFlags& kinds) const
 {
     for (const ResumeEntry& entry : entries)
         if (entry.folder == folder && entry.kinds == kinds)
@@ -195,9 +199,9 @@ std::string formatResumeState(const ResumeState& state)
     out += '\n';
     for (const ResumeEntry& e : state.entries) {
         out += "entry\nfolder " + escaped(e.folder) + "\nkinds ";
-        for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t i = 0; i < ImageKindCount; ++i) {
             out += e.kinds[i] == 1 ? '1' : '0';
-            out += i < 3 ? ' ' : '\n';
+            out += i + 1 < ImageKindCount ? ' ' : '\n';
         }
         out += "order " + std::to_string(e.order != 0 ? 1 : 0) + "\nnext " + std::to_string(e.next) + "\nnames " +
                std::to_string(e.names.size()) + '\n';

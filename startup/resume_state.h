@@ -18,7 +18,7 @@ namespace velmora {
 // The place of one folder and kind selection.
 struct ResumeEntry {
     std::string folder;
-    std::array<std::int16_t, 4> kinds{};
+    ImageKindFlags kinds{};
     std::int16_t order = 0;          // the ImageOrder it was walked in: 0 sequential, 1 random
     std::vector<std::string> names;  // the pictures' file names, in the order of the round
     std::size_t next = 0;            // how many of them have been shown this round
@@ -30,7 +30,7 @@ struct ResumeEntry {
 struct ResumeState {
     std::vector<ResumeEntry> entries;
 
-    const ResumeEntry* find(const std::string& folder, const std::array<std::int16_t, 4>& kinds) const;
+    const ResumeEntry* find(const std::string& folder, const ImageKindFlags& kinds) const;
     // Puts `entry` first, in place of the one of its selection, and keeps at most MaxEntries.
     void put(ResumeEntry entry);
     static constexpr std::size_t MaxEntries = 16;

@@ -9,11 +9,17 @@
 
 namespace velmora {
 
+// The picture kinds: bmp, gif, jpg, wmf (the dialog's four boxes), then "other pictures"
+// (png, tif, webp, heic, avif), switched only through the settings file and options.
+inline constexpr std::size_t ImageKindCount = 5;
+inline constexpr std::size_t OtherPicturesKind = 4;
+using ImageKindFlags = std::array<std::int16_t, ImageKindCount>;
+
 struct Settings {
     std::int16_t ImageOrder = 0;                       // 0 sequential, other random
     std::int16_t ImageSize = 1;                        // 0 own size, other scaled to the screen
     std::int16_t FilterMode = 1;                       // 0 one effect per picture, 1 per tile
-    std::array<std::int16_t, 4> ImageKinds{1, 1, 1, 1}; // bmp, gif, jpg, wmf; 1 = included
+    ImageKindFlags ImageKinds{1, 1, 1, 1, 1};          // 1 = included
     std::string ImageFolder;                           // UTF-8; empty = none
     std::int16_t BgmKind = 0;                          // 0 none, 1 audio CD, 2 MP3 or WAV file
     std::int16_t BgmRepeat = 0;                        // CD track to repeat, 0 none

@@ -97,7 +97,7 @@ std::vector<std::string> allKeys()
                                   std::string(SettingsKey::FilterMode), std::string(SettingsKey::ImageFolder),
                                   std::string(SettingsKey::BgmKind),    std::string(SettingsKey::BgmRepeat),
                                   std::string(SettingsKey::BgmFile),    std::string(SettingsKey::Resume)};
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < int(ImageKindCount); ++i)
         keys.push_back(imageKindKey(i));
     return keys;
 }
@@ -266,7 +266,7 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
     number(SettingsKey::ImageOrder, 0, integerPartToInt16, settings.ImageOrder);
     number(SettingsKey::ImageSize, 1, roundToInt16, settings.ImageSize);
     number(SettingsKey::FilterMode, 1, roundToInt16, settings.FilterMode);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < int(ImageKindCount); ++i)
         number(imageKindKey(i), 1, integerPartToInt16, settings.ImageKinds[std::size_t(i)]);
 
     catalogue.ImageCount = 0;
@@ -356,6 +356,11 @@ SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const Se
     set(SettingsKey::ImageFolder, std::get<std::string>(folderBytes));
     for (int i = 0; i < 4; ++i)
         set(imageKindKey(i), numberText(settings.ImageKinds[std::size_t(i)]));
+    // A file that never had the fifth kind's key gets it only when it is switched off.
+    const std::string otherKind = imageKindKey(int(OtherPicturesKind));
+    const std::string otherKindKeys[] = {spelling.key(otherKind), spelling.otherKey(otherKind)};
+    if (settings.ImageKinds[OtherPicturesKind] != 1 || doc.firstOf(SettingsSection, otherKindKeys))
+        set(otherKind, numberText(settings.ImageKinds[OtherPicturesKind]));
     set(SettingsKey::BgmKind, numberText(settings.BgmKind));
     set(SettingsKey::BgmRepeat, numberText(settings.BgmRepeat));
     set(SettingsKey::BgmFile, std::get<std::string>(musicBytes));

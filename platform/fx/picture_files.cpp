@@ -31,15 +31,16 @@ LoadResult readPicture(const std::string& path)
     if (!why.empty()) {
         return LoadResult::failure("cannot read " + path + ": " + why);
     }
-    // The show's kinds go through the show's own decoders, so the tool reads exactly what the
-    // show would (and refuses what it refuses); other kinds (PNG) come through stb.
+    // The show's kinds (PNG, TIFF, WebP, HEIC and AVIF among them) go through the show's own
+    // decoders, so the tool reads exactly what the show would (and refuses what it refuses);
+    // other kinds stb knows (TGA, PSD, PNM...) come through stb.
     if (loading::sniffFormat(bytes.data(), bytes.size()) != loading::PictureFormat::Unknown) {
         LoadResult loaded = loading::loadPicture(*createPlatformDecoders(), bytes.data(), bytes.size(),
                                                  LoadRequest{0, 0, 0});
         if (!loaded.ok) {
             return LoadResult::failure("cannot read " + path + ": " + loaded.error);
         }
-        // These kinds carry no alpha for the tool: opaque, as stb reports them.
+        // Their alpha is laid on black, as the show lays it: opaque for the tool.
         for (std::size_t i = 3; i < loaded.picture.byteCount(); i += 4) {
             loaded.picture.data()[i] = 255;
         }

@@ -16,9 +16,9 @@ inline std::filesystem::path utf8Path(const std::string& path)
     return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
-// The picture in `path` (a regular file only) as 32-bit top-down pixels. BMP, GIF, JPEG and
-// WMF come through the platform's picture decoders (reserved byte 255); other kinds through
-// stb (the file's alpha, if any, in the reserved byte).
+// The picture in `path` (a regular file only) as 32-bit top-down pixels. The show's kinds come
+// through the platform's picture decoders (alpha on black, reserved byte 255); other kinds
+// through stb (the file's alpha, if any, in the reserved byte).
 LoadResult readPicture(const std::string& path);
 
 // What a file name's extension asks for: ".png" or ".bmp" in any case, else None.

@@ -34,6 +34,8 @@ constexpr const char* Usage =
     "       velmora --render DIR --size WxH --seconds N [--seed S] [--fps F] [settings]\n"
     "options (one dash or two, anywhere on the line):\n"
     "  -display NAME            the X display instead of $DISPLAY\n"
+    "  -backend auto|wayland|x11  the show's own window on the Wayland compositor of\n"
+    "                           $WAYLAND_DISPLAY or the X server of $DISPLAY (auto: Wayland first)\n"
     "  -fps                     show the frames drawn per second in a corner\n"
     "  -ini PATH                this settings file instead of ~/.config/velmora/ヴェルモラ.ini\n"
     "  -timing                  report the time to the first frame and, at the end, the frame intervals on stderr\n"

@@ -40,16 +40,17 @@ std::optional<std::int16_t> choice(std::string_view value, std::string_view zero
     return std::nullopt;
 }
 
-std::optional<std::array<std::int16_t, 4>> kindList(std::string_view value)
+std::optional<ImageKindFlags> kindList(std::string_view value)
 {
-    constexpr std::array<std::string_view, 4> names{"bmp", "gif", "jpg", "wmf"};
-    std::array<std::int16_t, 4> kinds{0, 0, 0, 0};
+    // The words of the fifth kind each switch on all of it: one flag covers them.
+    constexpr std::array<std::string_view, 9> names{"bmp", "gif", "jpg", "wmf", "png", "tif", "webp", "heic", "avif"};
+    ImageKindFlags kinds{};
     while (!value.empty()) {
         const auto comma = value.find(',');
         const auto it = std::find(names.begin(), names.end(), value.substr(0, comma));
         if (it == names.end())
             return std::nullopt;
-        kinds[std::size_t(it - names.begin())] = 1;
+        kinds[std::min(std::size_t(it - names.begin()), OtherPicturesKind)] = 1;
         value = comma == std::string_view::npos ? std::string_view() : value.substr(comma + 1);
     }
     return kinds;

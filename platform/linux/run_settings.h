@@ -23,7 +23,7 @@ struct SettingsOverrides {
     std::optional<std::int16_t> imageOrder;                // --order sequential|random
     std::optional<std::int16_t> imageSize;                 // --size original|screen
     std::optional<std::int16_t> filterMode;                // --filters same|mixed
-    std::optional<std::array<std::int16_t, 4>> imageKinds; // --kinds bmp,gif,jpg,wmf
+    std::optional<ImageKindFlags> imageKinds;              // --kinds bmp,gif,jpg,wmf,png,...
     std::optional<std::int16_t> bgmKind;                   // --music none|cd|FILE
     std::optional<std::string> bgmFile;                    // with --music FILE (absolute)
     std::optional<std::int16_t> bgmRepeat;                 // --repeat-track N

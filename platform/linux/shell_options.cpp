@@ -14,7 +14,7 @@ namespace velmora::shell {
 
 namespace {
 
-enum class Opt { Ini, WindowId, Display, Setting, Root, Window, Fps, Timing, Help, Version, SettingsWindow };
+enum class Opt { Ini, WindowId, Display, Backend, Setting, Root, Window, Fps, Timing, Help, Version, SettingsWindow };
 
 struct OptionRule {
     std::string_view name;
@@ -27,7 +27,7 @@ constexpr OptionRule Options[] = {
     {"ini", Opt::Ini, true},         {"window-id", Opt::WindowId, true}, {"display", Opt::Display, true},
     {"folder", Opt::Setting, true},  {"order", Opt::Setting, true},      {"size", Opt::Setting, true},
     {"filters", Opt::Setting, true}, {"kinds", Opt::Setting, true},      {"music", Opt::Setting, true},
-    {"repeat-track", Opt::Setting, true}, {"resume", Opt::Setting, true},
+    {"repeat-track", Opt::Setting, true}, {"resume", Opt::Setting, true}, {"backend", Opt::Backend, true},
     {"root", Opt::Root, false},      {"window", Opt::Window, false},     {"fps", Opt::Fps, false},
     {"timing", Opt::Timing, false},  {"help", Opt::Help, false},         {"h", Opt::Help, false},
     {"version", Opt::Version, false}, {"settings", Opt::SettingsWindow, false},
@@ -75,6 +75,12 @@ std::optional<std::string> applyValue(Opt id, std::string_view name, const std::
     switch (id) {
     case Opt::Ini: o.iniFile = posix::expandHome(value); return std::nullopt;
     case Opt::Display: o.display = value; return std::nullopt;
+    case Opt::Backend:
+        if (const auto request = parseBackendRequest(value)) {
+            o.backend = *request;
+            return std::nullopt;
+        }
+        return "--backend takes auto, wayland or x11: " + value;
     case Opt::WindowId:
         if ((explicitWindow = parseWindowId(value)))
             return std::nullopt;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/linux/run_settings.h"
+#include "platform/linux/shell_backend.h"
 
 #include <cstdint>
 #include <optional>
@@ -27,6 +28,7 @@ struct ShellOptions {
     std::uint64_t windowId = 0;     // for Target::XWindow
     bool fromDaemon = false;        // the window came from XSCREENSAVER_WINDOW
     std::string display;            // --display NAME; empty: $DISPLAY
+    BackendRequest backend = BackendRequest::Auto; // --backend: the own window's display system
     bool fps = false;               // --fps: frames per second drawn in a corner
     bool timing = false;            // --timing: start-to-first-frame and the frame intervals on stderr
     bool help = false;              // --help: print the usage, run nothing

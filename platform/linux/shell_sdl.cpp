@@ -2,6 +2,7 @@
 // show changed, and an event wait that sleeps until the next timer is due.
 #include "platform/linux/shell_sdl.h"
 
+#include "platform/linux/shell_backend.h"
 #include "platform/linux/shell_fps.h"
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/shell_x11.h"
@@ -10,11 +11,13 @@
 #include "show/show_platform.h"
 // Xlib last among the project's headers: its macros (None, Status) would clash.
 #include "platform/linux/shell_present.h"
+#include "platform/linux/shell_wayland.h"
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <ostream>
 
@@ -38,6 +41,7 @@ public:
     {
         window_ = window;
         presenter_.reset();
+        wayland_.reset();
         XWindowAttributes attributes{};
         if (x11 == nullptr || XGetWindowAttributes(x11, xWindow, &attributes) == 0) {
             return;
@@ -47,11 +51,47 @@ public:
         }
     }
 
+    // On Wayland: the window's surface takes the frames (SDL has no buffers of its own there
+    // without a GPU renderer); they are committed by flush().
+    void setWaylandSurface(wl_display* display, wl_surface* surface, int width, int height, std::uint32_t wakeEvent)
+    {
+        wayland_ = WaylandPresenter::create(display, surface, width, height, [wakeEvent] {
+            SDL_Event wake{};
+            wake.type = wakeEvent;
+            SDL_PushEvent(&wake);
+        });
+        wlDisplay_ = display;
+        wlSurface_ = surface;
+        wakeEvent_ = wakeEvent;
+    }
+    // The buffers follow the show's size (-window resized).
+    void resizeWayland(int width, int height)
+    {
+        if (wayland_ != nullptr) {
+            wayland_.reset();
+            setWaylandSurface(wlDisplay_, wlSurface_, width, height, wakeEvent_);
+        }
+    }
+    void flush()
+    {
+        if (wayland_ != nullptr) {
+            wayland_->flush();
+        }
+    }
+    bool onWayland() const { return wayland_ != nullptr; }
+    int waylandConnection() const { return wayland_->connection(); }
+    // A frame is waiting for the compositor.
+    bool holding() const { return wayland_ != nullptr && wayland_->holding(); }
+
     void present(const Picture& display, const show::Rect& area) override
     {
         const show::Rect r = show::intersect(area, show::boundsOf(display));
         if (r.empty()) {
             return;
+        }
+        if (wayland_ != nullptr) {
+            wayland_->present(display, r);
+            return; // the figure stays on top by itself
         }
         if (presenter_ != nullptr) {
             presenter_->present(display, r);
@@ -69,6 +109,10 @@ public:
     {
         const show::Rect at = badgeArea();
         if (at.empty()) {
+            return;
+        }
+        if (wayland_ != nullptr) {
+            wayland_->setOverlay(&badge_->picture(), at.x, at.y);
             return;
         }
         if (presenter_ != nullptr) {
@@ -126,6 +170,10 @@ private:
     const FpsBadge* badge_ = nullptr;
     std::unique_ptr<XPresenter> presenter_;
     std::unique_ptr<DesktopSnapshot> desktop_;
+    std::unique_ptr<WaylandPresenter> wayland_;
+    wl_display* wlDisplay_ = nullptr;
+    wl_surface* wlSurface_ = nullptr;
+    std::uint32_t wakeEvent_ = 0;
 };
 
 Bool isPresenterNote(::Display*, XEvent* event, XPointer platform)
@@ -176,12 +224,18 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     // A click on a window that has not got the focus yet must still end the show.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The driver is always named (SDL_VIDEODRIVER still overrides): with no display SDL would
+    // otherwise settle on an off-screen driver and run the show where nobody sees it, never to end.
+    const VideoBackend backend =
+        chooseVideoBackend(options.backend, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"), !options.display.empty());
+    if (backend == VideoBackend::NoDisplay) {
+        messages << "velmora: no display to show on (neither WAYLAND_DISPLAY nor DISPLAY names one)\n";
+        return 1;
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, sdlVideoDriver(backend));
     // The native X framebuffer (shared memory): a GL texture would redraw the whole window per
-    // update, and on a machine without a GPU that runs on the CPU.
+    // update, and on a machine without a GPU that runs on the CPU. Wayland has buffers of our own.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    // X only (SDL_VIDEODRIVER still overrides): with no X display SDL would otherwise settle on
-    // an off-screen driver and run the show where nobody sees it, never to end.
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         messages << "velmora: no display to show on (" << SDL_GetError() << ")\n";
         return 1;
@@ -204,7 +258,8 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     // The desktop as it is before our window covers it: with no pictures, or with the folder
     // still to be listed, which may turn out to have none.
     std::unique_ptr<DesktopSnapshot> desktop;
-    if (state.catalogue.ImageCount == 0) {
+    // A Wayland compositor shows no client the others' pixels: there the show starts on black.
+    if (state.catalogue.ImageCount == 0 && backend == VideoBackend::X11) {
         desktop = DesktopSnapshot::take(bounds.x, bounds.y, bounds.w, bounds.h);
     }
 
@@ -236,6 +291,10 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     const bool onX = SDL_GetWindowWMInfo(window.get(), &wm) == SDL_TRUE && wm.subsystem == SDL_SYSWM_X11;
     ::Display* x11 = onX ? wm.info.x11.display : nullptr;
     platform.setWindow(window.get(), x11, onX ? wm.info.x11.window : 0);
+    const std::uint32_t wakeEvent = SDL_RegisterEvents(1);
+    if (!onX && wm.subsystem == SDL_SYSWM_WAYLAND) {
+        platform.setWaylandSurface(wm.info.wl.display, wm.info.wl.surface, bounds.w, bounds.h, wakeEvent);
+    }
     std::unique_ptr<FpsBadge> badge;
     if (options.fps) {
         badge = std::make_unique<FpsBadge>();
@@ -263,9 +322,21 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     bool ending = false;
     while (!ending) {
         SDL_Event event;
-        const int wait = ticker.sleepLimit(monotonicMilliseconds(), badge != nullptr);
+        int wait = ticker.sleepLimit(monotonicMilliseconds(), badge != nullptr);
         bool got = false;
-        if (x11 == nullptr) {
+        if (platform.holding()) {
+            // A frame waits for the compositor: it goes out at the next frame's wake-up at the
+            // latest, even while the show itself has nothing to draw for a while.
+            wait = wait < 0 ? ticker.frameIntervalMs() : std::min(wait, ticker.frameIntervalMs());
+        }
+        if (platform.onWayland()) {
+            // As on X below: events SDL has queued mean no sleep; libwayland's own queue is
+            // emptied by every SDL pump.
+            if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0) {
+                (void)ticker.sleepForFrame(wait, platform.waylandConnection());
+            }
+            got = SDL_PollEvent(&event) != 0;
+        } else if (x11 == nullptr) {
             got = wait < 0 ? SDL_WaitEvent(&event) != 0 : SDL_WaitEventTimeout(&event, wait) != 0;
         } else {
             // Events Xlib has already read are not on the connection any more, and events SDL
@@ -297,6 +368,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
                      event.window.data2 != form->buffers().Display.height())) {
                     // The same show laid out for the new size; the music and the order go on.
                     form->Form_Resize(event.window.data1, event.window.data2);
+                    platform.resizeWayland(event.window.data1, event.window.data2);
                 }
                 if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
                     event.window.event == SDL_WINDOWEVENT_SHOWN) {
@@ -311,6 +383,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
             if (badge && badge->update(monotonicMilliseconds(), ticker.framesRun())) {
                 platform.presentBadge();
             }
+            platform.flush();
         }
     }
     if (options.timing) {

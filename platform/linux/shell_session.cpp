@@ -11,7 +11,13 @@
 
 #include <SDL2/SDL.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cassert>
 #include <chrono>
+#include <cstdlib>
 #include <ostream>
 #include <system_error>
 
@@ -31,11 +37,42 @@ LinuxStartupPlatform::LinuxStartupPlatform(const ShellOptions& options, std::ost
 {
 }
 
+namespace {
+
+// A Wayland client cannot see the others' windows: the window is "open" while a process holds
+// the lock named after its title in the session's runtime folder. The first asker takes the
+// lock and keeps it for the rest of its life (the descriptor is never closed; the kernel lets
+// go at exit, however the process ends).
+bool titleLockedElsewhere(std::string_view titleUtf8)
+{
+    assert(titleUtf8.find('/') == std::string_view::npos);
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime == nullptr || *runtime != '/') {
+        return false; // nowhere private to keep a lock: no check rather than a wrong refusal
+    }
+    const std::string path = std::string(runtime) + "/velmora-" + std::string(titleUtf8) + ".lock";
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        return false; // ours now
+    }
+    close(fd);
+    return true;
+}
+
+} // namespace
+
 bool LinuxStartupPlatform::windowExists(std::string_view titleUtf8)
 {
     // The daemon may run one hack per screen at once: only our own full-screen window counts.
     if (options_.target != Target::FullScreen) {
         return false;
+    }
+    if (chooseVideoBackend(options_.backend, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"),
+                           !options_.display.empty()) == VideoBackend::Wayland) {
+        return titleLockedElsewhere(titleUtf8);
     }
     return x11WindowTitled(titleUtf8);
 }

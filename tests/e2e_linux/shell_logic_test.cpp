@@ -62,7 +62,7 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--fullscreen"}, {"-x"}, {"/x"}, {"s"}, {"-s", "/c"}, {"-s", "extra"}, {"/p", "-fps", "1234"},
                                                {"--ini"}, {"--ini", ""}, {"-fps=1"}, {"--order", "shuffled"},
-                                               {"--kinds", "jpg,png"}, {"--repeat-track", "100"}, {"-window-id"},
+                                               {"--kinds", "jpg,psd"}, {"--repeat-track", "100"}, {"-window-id"},
                                                {"-s", "--settings"}, {"--settings=1"}}) {
         EXPECT_FALSE(parse(bad).error.empty()) << bad.front(); // a parse that succeeds has no reason
     }
@@ -73,14 +73,14 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
 
 TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
 {
-    const auto p = parse({"-order", "random", "--size=original", "--filters", "same", "-kinds", "jpg,wmf", "--music",
+    const auto p = parse({"-order", "random", "--size=original", "--filters", "same", "-kinds", "jpg,wmf,heic", "--music",
                           "cd", "-repeat-track", "3", "--folder", "/srv/pictures/../photos", "--resume", "no"});
     ASSERT_TRUE(p.ok) << p.error;
     const posix::SettingsOverrides& o = p.options.overrides;
     EXPECT_EQ(o.imageOrder, 1);
     EXPECT_EQ(o.imageSize, 0);
     EXPECT_EQ(o.filterMode, 0);
-    EXPECT_EQ(o.imageKinds, (std::array<std::int16_t, 4>{0, 0, 1, 1}));
+    EXPECT_EQ(o.imageKinds, (ImageKindFlags{0, 0, 1, 1, 1})); // any newer kind's word: the fifth kind
     EXPECT_EQ(o.bgmKind, 1);
     EXPECT_FALSE(o.bgmFile.has_value());
     EXPECT_EQ(o.bgmRepeat, 3);
@@ -153,6 +153,32 @@ TEST(ShellOptions, WindowComesFromTheOptionThenTheDaemonThenRoot)
     EXPECT_FALSE(parse({"--window-id", "zz"}).ok);
     // A broken value from the daemon must not become a full-screen show over its lock.
     EXPECT_FALSE(parse({}, "garbage").ok);
+}
+
+TEST(ShellBackend, AWaylandSessionIsNeverShownThroughItsXServer)
+{
+    const auto autoChoice = [](const char* wayland, const char* x, bool displayOption = false) {
+        return chooseVideoBackend(BackendRequest::Auto, wayland, x, displayOption);
+    };
+    EXPECT_EQ(autoChoice("wayland-1", ":0"), VideoBackend::Wayland);
+    EXPECT_EQ(autoChoice("wayland-1", nullptr), VideoBackend::Wayland);
+    EXPECT_EQ(autoChoice(nullptr, ":0"), VideoBackend::X11);
+    EXPECT_EQ(autoChoice("", ":0"), VideoBackend::X11); // set but empty is unset
+    EXPECT_EQ(autoChoice(nullptr, nullptr), VideoBackend::NoDisplay);
+    EXPECT_EQ(autoChoice("", ""), VideoBackend::NoDisplay);
+    // --display names an X server on purpose, even on a Wayland session.
+    EXPECT_EQ(autoChoice("wayland-1", nullptr, true), VideoBackend::X11);
+
+    // An explicit request is kept, and with its display unnamed there is nothing to show on,
+    // not the other system.
+    EXPECT_EQ(chooseVideoBackend(BackendRequest::X11, "wayland-1", ":0", false), VideoBackend::X11);
+    EXPECT_EQ(chooseVideoBackend(BackendRequest::X11, "wayland-1", nullptr, false), VideoBackend::NoDisplay);
+    EXPECT_EQ(chooseVideoBackend(BackendRequest::Wayland, nullptr, ":0", false), VideoBackend::NoDisplay);
+
+    EXPECT_EQ(parse({"--backend", "x11"}).options.backend, BackendRequest::X11);
+    EXPECT_EQ(parse({"-backend=wayland", "/s"}).options.backend, BackendRequest::Wayland);
+    EXPECT_EQ(parse({}).options.backend, BackendRequest::Auto);
+    EXPECT_FALSE(parse({"--backend", "xwayland"}).ok);
 }
 
 TEST(ShellOptions, OnlyTheArrowKeysMapToTheTrackKeyCodes)

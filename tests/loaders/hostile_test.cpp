@@ -37,7 +37,11 @@ TEST(Hostile, CraftedFilesAndAScanFloodAreRefusedWithAReason)
     for (const char* name : {"empty.jpg", "random.jpg", "random-after-magic.jpg", "huge.jpg", "huge.gif",
                              "huge-frame.gif", "noimage.gif", "nocolours.gif", "huge.bmp", "offset-past-end.bmp",
                              "huge.wmf", "no-size.wmf", "record-size-zero.wmf", "record-size-huge.wmf",
-                             "record-cut-short.wmf"}) {
+                             "record-cut-short.wmf", "huge.png", "huge.tif", "bomb.png", "bomb.tif"
+#ifndef _WIN32
+                             , "huge.webp", "huge.heic", "bomb.avif"
+#endif
+                            }) {
         const LoadResult r = loader->load(hostile(name), {});
         EXPECT_FALSE(r.ok) << name;
         EXPECT_FALSE(r.error.empty()) << name;
@@ -48,8 +52,11 @@ TEST(Hostile, CraftedFilesAndAScanFloodAreRefusedWithAReason)
             EXPECT_TRUE(!s.ok && !s.error.empty()) << name;
         }
     }
-    // A picture past the size limit says which limit.
+    // A picture past the size limit says which limit; a bomb is refused before it inflates.
     EXPECT_NE(loader->load(hostile("huge.bmp"), {}).error.find("16384"), std::string::npos);
+    for (const char* bomb : {"bomb.png", "bomb.tif"}) {
+        EXPECT_NE(loader->load(hostile(bomb), {}).error.find("100 megapixels"), std::string::npos) << bomb;
+    }
     // The old scan-flood attack, refused for its scans: a progressive JPEG whose last scan is
     // repeated 3000 times. In entropy-coded data an 0xFF is followed by 0 or a restart marker,
     // so the last FF DA begins the last scan, which runs to the end marker FF D9.
@@ -77,13 +84,19 @@ TEST(Hostile, LyingFieldsAndEscapeOnlyMetafilesStayHarmless)
         EXPECT_EQ(r.ownSize, (PictureSize{64, 48})) << name;
     }
     expectCleanResult(*loader, hostile("huge-palette.bmp"), "huge-palette.bmp");
+    // Headers claiming other sizes than their data holds: a picture or a reason.
+    for (const char* name : {"lying-size.png", "lying-size.tif", "lying-size.webp", "lying-size.heic"}) {
+        expectCleanResult(*loader, hostile(name), name);
+    }
 }
 
 TEST(Hostile, TruncatedFilesYieldWhatDecodedOrFail)
 {
     auto loader = createPlatformPictureLoader();
     for (const char* name : {"baseline.jpg", "progressive.jpg", "orient6.jpg", "plain.gif", "interlaced.gif",
-                             "bits24.bmp", "rle8.bmp", "rle4.bmp", "bits16-565.bmp", "placeable.wmf"}) {
+                             "bits24.bmp", "rle8.bmp", "rle4.bmp", "bits16-565.bmp", "placeable.wmf",
+                             "interlaced.png", "alpha16.png", "tiled.tif", "alpha16.tif", "lossy.webp",
+                             "animated.webp", "plain.heic", "turned.avif"}) {
         const std::vector<std::uint8_t> whole = readBytes(fixture(name));
         ASSERT_FALSE(whole.empty()) << name;
         const std::size_t step = std::max<std::size_t>(1, whole.size() / 40);

@@ -83,6 +83,17 @@ TEST_F(PanelFixture, AChosenFolderIsListedPassByPassWithTheCountRunningUpAndKind
     EXPECT_EQ(catalogue.ImageCount, 5);
     form->Img_Kind_MouseDown(1);
     EXPECT_EQ(form->List_1, (std::vector<std::string>{"a.jpg", "b.bmp", "c.gif", "d.bmp", "e.jpg", "f.wmf"}));
+
+    // The fifth kind has no box: its files are scanned after the four kinds while its flag is
+    // on, and left out when the settings file switches it off.
+    fs.addFile(kPics + "\\g.heic", {}, 0);
+    fs.addFile(kPics + "\\h.PNG", {}, AttrArchive);
+    click(0);
+    EXPECT_EQ(form->List_1,
+              (std::vector<std::string>{"d.bmp", "c.gif", "g.heic", "b.bmp", "f.wmf", "h.PNG", "a.jpg", "e.jpg"}));
+    settings.ImageKinds[OtherPicturesKind] = 0;
+    click(0);
+    EXPECT_EQ(form->List_1, (std::vector<std::string>{"d.bmp", "c.gif", "b.bmp", "f.wmf", "a.jpg", "e.jpg"}));
 }
 
 TEST_F(PanelFixture, CancelledDialogsChangeNothingAndAnUnreadableFolderIsReportedOnce)

@@ -16,7 +16,7 @@ using velmora::testing::FakeFileSystem;
 
 namespace {
 
-constexpr std::array<std::int16_t, 4> kAll{1, 1, 1, 1};
+constexpr ImageKindFlags kAll{1, 1, 1, 1, 1};
 
 std::vector<std::string> listed(const Catalogue& c)
 {
@@ -29,11 +29,15 @@ TEST(Catalogue, SortsOrdinallyAcrossKindsAndComposesPaths)
 {
     FakeFileSystem fs;
     fs.addFolder("D:\\P");
-    for (const char* name : {"c.gif", "a.BMP", "b.jpg", "notes.txt"})
+    for (const char* name : {"c.gif", "a.BMP", "b.jpg", "notes.txt", "d.HEIC", "e.tiff", "e.tif", "f.webp", "g.avif",
+                             "h.png", "i.heif", "j.tiffany"})
         fs.addFile(std::string("D:\\P\\") + name);
     Catalogue c;
     BuildImageList("D:\\P", kAll, fs, c);
-    EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\P\\a.BMP", "D:\\P\\b.jpg", "D:\\P\\c.gif"}));
+    std::vector<std::string> all{"a.BMP", "b.jpg", "c.gif", "d.HEIC", "e.tif", "e.tiff", "f.webp", "g.avif", "h.png", "i.heif"};
+    for (std::string& name : all)
+        name = "D:\\P\\" + name;
+    EXPECT_EQ(listed(c), all);
     // Two pictures of one kind, listed out of order, are sorted as well.
     fs.addFolder("D:\\Two");
     fs.addFile("D:\\Two\\a.jpg");
@@ -47,7 +51,7 @@ TEST(Catalogue, SortsOrdinallyAcrossKindsAndComposesPaths)
     // although its UTF-8 bytes come after.
     for (const char* name : {"B.jpg", "\xef\xbc\xa1.jpg", "\xf0\x9f\x98\x80.jpg"})
         fs.addFile(std::string("D:\\P\\") + name);
-    BuildImageList("D:\\P", {1, 2, 1, 0}, fs, c); // only flags of exactly 1 count: no GIF
+    BuildImageList("D:\\P", {1, 2, 1, 0, 0}, fs, c); // only flags of exactly 1 count: no GIF, no fifth kind
     EXPECT_EQ(listed(c), (std::vector<std::string>{"D:\\P\\B.jpg", "D:\\P\\a.BMP", "D:\\P\\b.jpg",
                                                    "D:\\P\\\xf0\x9f\x98\x80.jpg", "D:\\P\\\xef\xbc\xa1.jpg"}));
 

@@ -146,6 +146,13 @@ TEST_F(Resume, ADamagedForeignOrUnreadableStateFileIsIgnoredAndReplaced)
         EXPECT_FALSE(parseResumeState(changed)) << at;
     }
     EXPECT_FALSE(parseResumeState("[Section]\r\nkey=1\r\n"));
+    // A file written before the fifth kind (four flags) is read with the fifth kind on.
+    std::string older = bytes.substr(0, bytes.rfind("end "));
+    older.replace(older.find("kinds 0 0 1 0 0\n"), 16, "kinds 0 0 1 0\n");
+    older += "end " + std::to_string(older.size()) + "\n";
+    const auto fourFlags = parseResumeState(older);
+    ASSERT_TRUE(fourFlags);
+    EXPECT_NE(fourFlags->find("/home/me", {0, 0, 1, 0, 1}), nullptr);
 
     addPictures(1, 6);
     fs_->addFolder("S:\\Velmora");

@@ -24,15 +24,15 @@ TEST_F(SettingsFile, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
     store(line("画像のｻｲｽﾞ", "2.5") + line("ﾌｨﾙﾀ区分", "1.5") + line("画像ﾁｪﾝｼﾞ", "-0.5") +
           line("画像種類_0", "abc") + line("画像種類_1", "2") + line("画像種類_2", "1.9") +
           line("BGMﾘﾋﾟｰﾄ", "70000") + line("続きから", "0"));
-    settings.ImageKinds = {2, 0, 0, 0};
+    settings.ImageKinds = {2, 0, 0, 0, 0};
     settings.BgmRepeat = 5;
     load();
     EXPECT_EQ(settings.ImageSize, 2);
     EXPECT_EQ(settings.FilterMode, 2);
     EXPECT_EQ(settings.ImageOrder, -1);
     // The first kind's "abc" leaves the value before the read (neither 0 nor the default 1);
-    // the last kind, missing, takes the default.
-    EXPECT_EQ(settings.ImageKinds, (std::array<std::int16_t, 4>{2, 2, 1, 1}));
+    // the last two kinds, missing, take the default.
+    EXPECT_EQ(settings.ImageKinds, (ImageKindFlags{2, 2, 1, 1, 1}));
     EXPECT_EQ(settings.BgmRepeat, 5);
     EXPECT_EQ(settings.Resume, 0);
 
@@ -91,7 +91,7 @@ TEST_F(SettingsFile, ReadIniStopsAt255BytesWithoutHalvingACharacter)
 TEST_F(SettingsFile, SavedFileMatchesByteForByte)
 {
     fs.addFolder("D:\\Pics");
-    settings = Settings{1, 0, -1, {1, 0, 1, 1}, "", 2, 0, "D:\\曲.mp3"};
+    settings = Settings{1, 0, -1, {1, 0, 1, 1, 1}, "", 2, 0, "D:\\曲.mp3"};
     const auto result = SaveSettings(settings, {"D:\\Pics", "3"}, location, fs, codec);
     ASSERT_TRUE(result.ok) << int(result.problem);
     EXPECT_EQ(result.file, kBeside);
@@ -101,6 +101,31 @@ TEST_F(SettingsFile, SavedFileMatchesByteForByte)
                                  line("画像種類_1", " 0") + line("画像種類_2", " 1") + line("画像種類_3", " 1") +
                                  line("BGM区分", " 2") + line("BGMﾘﾋﾟｰﾄ", " 3") + line("BGMﾌｧｲﾙ", cp932("D:\\曲.mp3"));
     EXPECT_EQ(*fs.contents(kBeside), expected);
+}
+
+// The fifth kind's key: read like the other kinds (1 when missing), written back only into a
+// file that has it or when it is switched off, so that a file the user has does not change.
+TEST_F(SettingsFile, TheFifthKindIsSavedOnlyWhenItsKeyIsThereOrItIsOff)
+{
+    const std::string key = cp932("画像種類_4");
+    const auto saveAndRead = [&](const std::string& stored, std::int16_t flag) {
+        store(stored);
+        load();
+        const std::int16_t loaded = settings.ImageKinds[OtherPicturesKind];
+        settings.ImageKinds[OtherPicturesKind] = flag;
+        EXPECT_TRUE(SaveSettings(settings, {}, location, fs, codec).ok);
+        return std::pair{loaded, *fs.contents(kBeside)};
+    };
+    auto [loaded, saved] = saveAndRead(cp932("画像種類_0") + "=1\r\n", 1);
+    EXPECT_EQ(loaded, 1);
+    EXPECT_EQ(saved.find(key), std::string::npos);
+    std::tie(loaded, saved) = saveAndRead(cp932("画像種類_0") + "=1\r\n", 0);
+    EXPECT_NE(saved.find(key + "= 0\r\n"), std::string::npos);
+    std::tie(loaded, saved) = saveAndRead(key + "=0\r\n", 0);
+    EXPECT_EQ(loaded, 0);
+    EXPECT_NE(saved.find(key + "= 0\r\n"), std::string::npos);
+    std::tie(loaded, saved) = saveAndRead(key + "=0\r\n", 1); // switched back on: kept, as 1
+    EXPECT_NE(saved.find(key + "= 1\r\n"), std::string::npos);
 }
 
 TEST_F(SettingsFile, ClosedProgramFolderFallsBackToThePerUserFileWhichThenWins)

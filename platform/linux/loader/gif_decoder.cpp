@@ -14,19 +14,9 @@
 namespace velmora::decode {
 namespace {
 
-struct MemoryInput {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t position;
-};
-
 int readInput(GifFileType* gif, GifByteType* buffer, int length)
 {
-    auto* in = static_cast<MemoryInput*>(gif->UserData);
-    const std::size_t n = std::min(std::size_t(length < 0 ? 0 : length), in->size - in->position);
-    std::memcpy(buffer, in->data + in->position, n);
-    in->position += n;
-    return int(n);
+    return int(static_cast<MemoryInput*>(gif->UserData)->read(buffer, std::size_t(length < 0 ? 0 : length)));
 }
 
 struct GifCloser {
@@ -63,7 +53,7 @@ PictureSize canvasSize(const GifFileType& gif, const GifImageDesc* frame)
 LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
 {
     const loading::Deadline deadline(request.timeLimitMs);
-    MemoryInput input{data, size, 0};
+    MemoryInput input{data, size};
     std::string why;
     GifFile gif = openGif(input, why);
     if (!gif) {
@@ -169,7 +159,7 @@ LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadReque
 
 SizeResult gifSize(const std::uint8_t* data, std::size_t size)
 {
-    MemoryInput input{data, size, 0};
+    MemoryInput input{data, size};
     std::string why;
     GifFile gif = openGif(input, why);
     if (!gif) {
@@ -192,13 +182,7 @@ SizeResult gifSize(const std::uint8_t* data, std::size_t size)
             canvas = canvasSize(*gif, &gif->Image);
         }
     }
-    if (why = loading::checkPictureSize(canvas.width, canvas.height); !why.empty()) {
-        return sizeFailure(why);
-    }
-    SizeResult result;
-    result.ok = true;
-    result.size = canvas;
-    return result;
+    return checkedSize(canvas.width, canvas.height);
 }
 
 } // namespace velmora::decode

@@ -24,9 +24,13 @@ public:
         case loading::PictureFormat::Gif: return decode::decodeGif(data, size, request);
         case loading::PictureFormat::Bmp: return decode::decodeBmp(data, size, request);
         case loading::PictureFormat::Wmf: return decode::decodeWmf(data, size, request);
+        case loading::PictureFormat::Png: return decode::decodePng(data, size, request);
+        case loading::PictureFormat::Tiff: return decode::decodeTiff(data, size, request);
+        case loading::PictureFormat::Webp: return decode::decodeWebp(data, size, request);
+        case loading::PictureFormat::Heif: return decode::decodeHeif(data, size, request);
         case loading::PictureFormat::Unknown: break;
         }
-        return LoadResult::failure("not a BMP, GIF, JPEG or WMF picture");
+        return LoadResult::failure(loading::kNotAPicture);
     }
 
     SizeResult storedSize(loading::PictureFormat format, const std::uint8_t* data, std::size_t size) override
@@ -36,9 +40,13 @@ public:
         case loading::PictureFormat::Gif: return decode::gifSize(data, size);
         case loading::PictureFormat::Bmp: return decode::bmpSize(data, size);
         case loading::PictureFormat::Wmf: return decode::wmfSize(data, size);
+        case loading::PictureFormat::Png: return decode::pngSize(data, size);
+        case loading::PictureFormat::Tiff: return decode::tiffSize(data, size);
+        case loading::PictureFormat::Webp: return decode::webpSize(data, size);
+        case loading::PictureFormat::Heif: return decode::heifSize(data, size);
         case loading::PictureFormat::Unknown: break;
         }
-        return decode::sizeFailure("not a BMP, GIF, JPEG or WMF picture");
+        return decode::sizeFailure(loading::kNotAPicture);
     }
 };
 

@@ -1,5 +1,6 @@
 // The Windows picture decoders behind the common front end: WIC's built-in codecs for BMP,
-// GIF (first frame) and JPEG, converted to 32-bit BGR; metafiles checked record by record and
+// GIF (first frame), JPEG, PNG and TIFF, and the system's installed codecs for WebP, HEIC/HEIF
+// and AVIF, converted to 32-bit BGR (alpha on black); metafiles checked record by record and
 // played through GDI into a DIB section at their own size.
 #include "platform/picture_loader_factory.h"
 #include "platform/regular_file.h"
@@ -90,9 +91,20 @@ const GUID* containerOf(PictureFormat format)
     case PictureFormat::Bmp: return &GUID_ContainerFormatBmp;
     case PictureFormat::Gif: return &GUID_ContainerFormatGif;
     case PictureFormat::Jpeg: return &GUID_ContainerFormatJpeg;
-    default: return nullptr;
+    case PictureFormat::Png: return &GUID_ContainerFormatPng;
+    case PictureFormat::Tiff: return &GUID_ContainerFormatTiff;
+    default: return nullptr; // no codec ships with every Windows: whichever the system has
     }
 }
+
+// Kinds that may carry transparency: converted premultiplied, so that transparent pixels
+// come out black like the show's background.
+bool mayHaveAlpha(PictureFormat format)
+{
+    return format != PictureFormat::Bmp && format != PictureFormat::Jpeg;
+}
+
+constexpr const char* kNoCodec = "no codec for this picture on this system";
 
 // A decoder for the container from the codecs that come with the system only: a codec some
 // other program installed never sees the file.
@@ -159,9 +171,15 @@ LoadResult decodeWithWic(const std::uint8_t* data, std::size_t size, PictureForm
         return LoadResult::failure(wicReason("cannot read the picture", hr));
     }
     ComPtr<IWICBitmapDecoder> decoder;
-    if (FAILED(hr = createBuiltInDecoder(factory.Get(), *containerOf(format), decoder)) ||
-        FAILED(hr = decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand))) {
-        return LoadResult::failure(wicReason("picture header is broken", hr));
+    if (const GUID* container = containerOf(format)) {
+        if (FAILED(hr = createBuiltInDecoder(factory.Get(), *container, decoder)) ||
+            FAILED(hr = decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand))) {
+            return LoadResult::failure(wicReason("picture header is broken", hr));
+        }
+    } else if (FAILED(hr = factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                                            &decoder))) {
+        return LoadResult::failure(hr == WINCODEC_ERR_COMPONENTNOTFOUND ? std::string(kNoCodec)
+                                                                        : wicReason("picture header is broken", hr));
     }
     UINT frames = 0;
     if (FAILED(hr = decoder->GetFrameCount(&frames)) || frames == 0) {
@@ -207,11 +225,13 @@ LoadResult decodeWithWic(const std::uint8_t* data, std::size_t size, PictureForm
         return result;
     }
 
-    // Reduced decode: the codec's own scaling (JPEG DCT), else WIC's scaler.
+    // Reduced decode: the codec's own scaling (JPEG DCT, and whatever the newer kinds' codecs
+    // offer), else WIC's scaler.
     ComPtr<IWICBitmapSource> source = frame;
     UINT outWidth = width;
     UINT outHeight = height;
-    if (format == PictureFormat::Jpeg && request.fitWidth > 0 && request.fitHeight > 0) {
+    const bool reducible = format != PictureFormat::Bmp && format != PictureFormat::Gif;
+    if (reducible && request.fitWidth > 0 && request.fitHeight > 0) {
         const PictureSize need = loading::neededSize(result.ownSize, request);
         UINT w = UINT(need.width);
         UINT h = UINT(need.height);
@@ -256,10 +276,9 @@ LoadResult decodeWithWic(const std::uint8_t* data, std::size_t size, PictureForm
         }
     }
 
-    // Premultiplied for GIF, so that transparent pixels come out black like the show's background.
     ComPtr<IWICFormatConverter> converter;
     const WICPixelFormatGUID& target =
-        format == PictureFormat::Gif ? GUID_WICPixelFormat32bppPBGRA : GUID_WICPixelFormat32bppBGR;
+        mayHaveAlpha(format) ? GUID_WICPixelFormat32bppPBGRA : GUID_WICPixelFormat32bppBGR;
     if (FAILED(hr = factory->CreateFormatConverter(&converter)) ||
         FAILED(hr = converter->Initialize(source.Get(), target, WICBitmapDitherTypeNone, nullptr, 0.0,
                                           WICBitmapPaletteTypeCustom))) {
@@ -398,11 +417,15 @@ private:
         switch (format) {
         case PictureFormat::Bmp:
         case PictureFormat::Gif:
-        case PictureFormat::Jpeg: return decodeWithWic(data, size, format, request, sizeOnly);
+        case PictureFormat::Jpeg:
+        case PictureFormat::Png:
+        case PictureFormat::Tiff:
+        case PictureFormat::Webp:
+        case PictureFormat::Heif: return decodeWithWic(data, size, format, request, sizeOnly);
         case PictureFormat::Wmf: return decodeWmf(data, size, request, sizeOnly);
         case PictureFormat::Unknown: break;
         }
-        return LoadResult::failure("not a BMP, GIF, JPEG or WMF picture");
+        return LoadResult::failure(loading::kNotAPicture);
     }
 };
 
