@@ -154,7 +154,7 @@ std::vector<CanvasText> canvasTexts(const SettingsForm& form)
     // The size label never reaches past its 100 pixels, whatever it says.
     texts.push_back(textIn(form.lbl_PreSize, L::PreSize, L::PreSize));
 
-    CanvasText folder = textIn(form.Folder_Path, fieldText(L::FolderPath), fieldText(L::FolderPath));
+    CanvasText folder = textIn(form.folderCaption(), fieldText(L::FolderPath), fieldText(L::FolderPath));
     folder.centreVertically = true;
     folder.ellipsis = true; // a long path keeps its start and its end
     texts.push_back(folder);

@@ -100,7 +100,10 @@ void SettingsForm::fillMusicArea()
     BGM_Repeat.entries.clear();
     for (int track = 0; track <= RepeatTracks; ++track)
         BGM_Repeat.entries.push_back(repeatText(track));
+    // A stored file that is not there now stays chosen, marked, until another is chosen.
     lbl_Fname = settings_.BgmFile;
+    if (musicFileMissing(settings_, store_.fs))
+        lbl_Fname += text::Missing;
 }
 
 void SettingsForm::fillPictureArea()
@@ -109,6 +112,7 @@ void SettingsForm::fillPictureArea()
     showCatalogue();
     lbl_PreSize.clear();
     Folder_Path = settings_.ImageFolder;
+    Folder_Missing = folderMissing(settings_, store_.fs);
     for (std::size_t i = 0; i < Img_Kind.size(); ++i)
         Img_Kind[i] = tickFor(settings_.ImageKinds[i]);
 }
@@ -152,6 +156,7 @@ void SettingsForm::ChooseFolder()
     if (!chosen || ended)
         return;
     Folder_Path = *chosen;
+    Folder_Missing = false;
     scanFolder(Folder_Path);
 }
 
@@ -234,6 +239,7 @@ void SettingsForm::ClearSelection()
     List_1.clear();
     List_1_Selected.reset();
     Folder_Path.clear();
+    Folder_Missing = false;
     lbl_Kei.clear();
     clearThumbnail(); // the kind flags and the size label stay
 }
@@ -392,16 +398,68 @@ void SettingsForm::unloadAndEnd()
     platform_.endProgram();
 }
 
+std::string saveMessage(const SaveResult& result)
+{
+    if (result.ok)
+        return result.perUserInstead ? std::string(text::SavedPerUser) + "\n\n" + result.file : std::string();
+    std::string why;
+    switch (result.problem) {
+    case SaveProblem::None:
+        break;
+    case SaveProblem::TooLarge:
+        why = text::TooLarge;
+        break;
+    case SaveProblem::Unreadable:
+        why = text::Unreadable;
+        break;
+    case SaveProblem::ReadOnly:
+        why = text::ReadOnly;
+        break;
+    case SaveProblem::OtherOwner:
+        why = text::OtherOwner;
+        break;
+    case SaveProblem::FolderClosed:
+        why = text::FolderClosed;
+        break;
+    case SaveProblem::WriteFailed:
+        why = text::WriteFailed;
+        break;
+    case SaveProblem::NotInCodePage932:
+        why = text::NotInCodePage932;
+        break;
+    case SaveProblem::NotText:
+        why = text::NotText;
+        break;
+    case SaveProblem::TooLong:
+        why = text::TooLong;
+        break;
+    case SaveProblem::LineBreak:
+        why = text::LineBreak;
+        break;
+    case SaveProblem::EdgeBlankOrQuote:
+        why = text::EdgeBlankOrQuote;
+        break;
+    }
+    if (result.value != StoredText::None) {
+        const std::string_view name = result.value == StoredText::Folder ? text::FolderValue : text::MusicValue;
+        why = "「" + std::string(name) + "」" + std::string(text::ValueNotSaved) + why + "\n" +
+              std::string(text::FileUnchanged);
+    }
+    return std::string(text::SaveFailed) + "\n\n" + result.file + "\n\n" + why;
+}
+
 bool SettingsForm::SaveSettings()
 {
     const SaveResult result = velmora::SaveSettings(settings_, DialogValues{Folder_Path, BGM_Repeat.text},
                                                     store_.location, store_.fs, store_.codec);
-    if (result.ok)
-        return true;
-    std::string message(text::SaveFailed);
-    message += "\n\n" + result.file + "\n" + result.error;
-    platform_.messageBox(message);
-    return false;
+    if (const std::string message = saveMessage(result); !message.empty())
+        platform_.messageBox(message);
+    return result.ok;
+}
+
+std::string SettingsForm::folderCaption() const
+{
+    return Folder_Missing ? Folder_Path + std::string(text::Missing) : Folder_Path;
 }
 
 } // namespace velmora::dialog

@@ -113,8 +113,8 @@ public:
     // Push button 4: the music-file dialog.
     void ChooseMusicFile();
 
-    // Writes every setting. False when the file could not be (fully) written; the user has
-    // then been told and the dialog stays open.
+    // Writes every setting, or none. False when the file was not written; the user has then
+    // been told why and the dialog stays open. A save to the per-user file instead is told too.
     bool SaveSettings();
 
     // --- what the window shows ---
@@ -130,6 +130,7 @@ public:
     std::string lbl_PreSize;              // "640 * 480" of the clicked picture, or a short failure
     std::string lbl_PreSize_Tip;          // the failure in full (file and reason), shown on hover
     std::string Folder_Path;              // becomes ImageFolder on save
+    bool Folder_Missing = false;          // the stored folder is not there now (kept all the same)
     std::string lbl_Fname;                // the music file
     RepeatBox BGM_Repeat;
     std::array<bool, 49> Cmd_Fil_Enabled{}; // 1..48; index 0 unused
@@ -141,6 +142,9 @@ public:
     bool ended = false;
     // True while ChooseFolder reads a folder (its list is then still growing).
     bool scanning() const { return scanning_; }
+
+    // The folder label's text: Folder_Path, marked when the folder is missing.
+    std::string folderCaption() const;
 
     ScreenPoint Point() const { return point_; }
     const Settings& settings() const { return settings_; }
@@ -176,6 +180,9 @@ private:
 // The thumbnail's size for a picture of w x h: the longer side 100, the other in proportion,
 // rounded; at least one pixel.
 PictureSize thumbnailSize(int w, int h);
+
+// What the user is told after a save: empty for an ordinary one.
+std::string saveMessage(const SaveResult& result);
 
 // The repeat box's "##" format: 0 is the empty text, other values their digits.
 std::string repeatText(int value);

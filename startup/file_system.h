@@ -36,6 +36,14 @@ struct FileRead {
     bool tooLarge = false; // Failed because the file is larger than the limit
 };
 
+// Why a replacement did not happen. A file that is read-only or someone else's is left
+// alone even where the folder would let it be replaced.
+enum class WriteStatus { Ok, ReadOnly, OtherOwner, FolderClosed, Failed };
+
+// What a replacement's temporary file carries after the target's name. A file named so is
+// ours: one a killed save left behind is removed by the next save or start.
+inline constexpr std::string_view TemporaryMark = ".velmora-tmp-";
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -75,7 +83,11 @@ public:
     virtual FileRead readFile(const std::string& path, std::size_t limit) = 0;
 
     // Replaces the file's contents as one step, so a failure leaves the old file intact.
-    virtual bool replaceFile(const std::string& path, std::string_view bytes) = 0;
+    // A symbolic link is followed: its target is replaced and the link stays.
+    virtual WriteStatus replaceFile(const std::string& path, std::string_view bytes) = 0;
+
+    // Removes the temporary files that replacements of `path` left behind.
+    virtual void removeTemporaries(const std::string&) {}
 
     // Creates the folder and any missing parents; true when it exists afterwards.
     virtual bool makeFolders(const std::string& path) = 0;

@@ -129,34 +129,51 @@ std::size_t IniDocument::sectionEnd(std::size_t header) const
     return i;
 }
 
-std::optional<std::size_t> IniDocument::findKey(std::size_t header, std::string_view key) const
+std::optional<std::size_t> IniDocument::findKey(std::size_t header, std::span<const std::string_view> keys,
+                                                std::size_t* which) const
 {
     const std::size_t end = sectionEnd(header);
     for (std::size_t i = header + 1; i < end; ++i) {
         const auto k = keyLine(lines_[i].text);
-        if (k && sameIniName(k->key, key))
-            return i;
+        for (std::size_t n = 0; k && n < keys.size(); ++n) {
+            if (!keys[n].empty() && sameIniName(k->key, keys[n])) {
+                if (which)
+                    *which = n;
+                return i;
+            }
+        }
     }
     return std::nullopt;
 }
 
-std::optional<std::string> IniDocument::value(std::string_view section, std::string_view key) const
+std::optional<IniDocument::Hit> IniDocument::firstOf(std::string_view section, std::span<const std::string> keys) const
 {
     const auto header = findSection(section);
     if (!header)
         return std::nullopt;
-    const auto line = findKey(*header, key);
+    const std::vector<std::string_view> names(keys.begin(), keys.end());
+    Hit hit;
+    const auto line = findKey(*header, names, &hit.key);
     if (!line)
         return std::nullopt;
     std::string_view v = keyLine(lines_[*line].text)->value;
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
-    return std::string(v);
+    hit.value = std::string(v);
+    return hit;
+}
+
+std::optional<std::string> IniDocument::value(std::string_view section, std::string_view key) const
+{
+    const std::string keys[] = {std::string(key)};
+    auto hit = firstOf(section, keys);
+    return hit ? std::optional(std::move(hit->value)) : std::nullopt;
 }
 
 bool IniDocument::storableValue(std::string_view value) { return !hasLineBreakOrNul(value); }
 
-void IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value)
+void IniDocument::setValue(std::string_view section, std::string_view key, std::string_view value,
+                           std::string_view otherSpelling)
 {
     assert(storableValue(section) && section.find(']') == section.npos);
     assert(storableValue(key) && key.find('=') == key.npos && !trim(key).empty());
@@ -180,7 +197,8 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
         lines_.push_back({std::move(text), ending});
         return;
     }
-    if (const auto line = findKey(*header, key)) {
+    const std::string_view names[] = {key, otherSpelling};
+    if (const auto line = findKey(*header, names)) {
         lines_[*line].text = std::move(text);
         return;
     }

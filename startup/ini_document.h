@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,10 +22,20 @@ public:
     // nullopt when the section or the key is missing.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
 
+    // The first line of the section whose key is any of `keys` (one key spelled in two
+    // encodings, say): which of them it is, and its value as value() gives it.
+    struct Hit {
+        std::size_t key = 0;
+        std::string value;
+    };
+    std::optional<Hit> firstOf(std::string_view section, std::span<const std::string> keys) const;
+
     // Sets the key's value, adding the key (after the section's last line) or the section
-    // (at the end) when missing. Names and value must not hold line breaks or NUL; the
+    // (at the end) when missing. The first line of `key` or of `otherSpelling` is the one
+    // rewritten, under `key`. Names and value must not hold line breaks or NUL; the
     // section name must not hold "]", the key must not hold "=".
-    void setValue(std::string_view section, std::string_view key, std::string_view value);
+    void setValue(std::string_view section, std::string_view key, std::string_view value,
+                  std::string_view otherSpelling = {});
 
     std::string bytes() const;
 
@@ -43,7 +54,8 @@ private:
 
     std::optional<std::size_t> findSection(std::string_view section) const;
     std::size_t sectionEnd(std::size_t header) const;
-    std::optional<std::size_t> findKey(std::size_t header, std::string_view key) const;
+    std::optional<std::size_t> findKey(std::size_t header, std::span<const std::string_view> keys,
+                                       std::size_t* which = nullptr) const;
     std::string newLineEnding() const;
 
     std::vector<Line> lines_;

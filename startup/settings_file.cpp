@@ -2,10 +2,12 @@
 #include "startup/settings_file.h"
 
 #include "startup/catalogue.h"
+#include "startup/file_encoding.h"
 #include "startup/number_text.h"
 #include "startup/text_units.h"
 
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace velmora {
@@ -27,21 +29,46 @@ std::size_t fittingLength(std::string_view bytes)
     return i;
 }
 
-IniDocument readDocument(FileSystem& fs, const std::string& file, ReadStatus* status = nullptr)
+// A stored value as a reader gets it: up to a NUL, and in code page 932 no more than the
+// 256-byte buffer of the Windows profile functions takes.
+std::string bufferedValue(std::string value, bool cp932)
 {
-    const FileRead read = fs.readFile(file, SettingsFileLimit);
-    if (status)
-        *status = read.status;
-    return read.status == ReadStatus::Ok ? IniDocument::parse(read.bytes) : IniDocument();
+    if (const auto nul = value.find('\0'); nul != std::string::npos)
+        value.resize(nul);
+    if (cp932)
+        value.resize(fittingLength(value));
+    return value;
 }
 
-// Reads one key; empty text gives the default, a number is converted, and anything
-// else (not a number, out of range) leaves the setting as it was.
-template <typename Convert>
-void readNumber(const IniDocument& doc, std::string_view key, std::int16_t defaultValue, Convert convert,
-                std::int16_t& target)
+// A settings file's text: its INI lines and the UTF-16 form to write them back in.
+struct SettingsText {
+    ReadStatus status = ReadStatus::Missing;
+    bool tooLarge = false;
+    IniDocument doc;
+    Utf16Form form = Utf16Form::None;
+};
+
+SettingsText readSettingsText(FileSystem& fs, const std::string& file)
 {
-    const std::string text = ReadIni(doc, SettingsSection, key);
+    FileRead read = fs.readFile(file, SettingsFileLimit);
+    SettingsText result{read.status, read.tooLarge, {}, Utf16Form::None};
+    if (read.status != ReadStatus::Ok)
+        return result;
+    const std::optional<FileText> text = decodeFileText(read.bytes);
+    if (!text) {
+        result.status = ReadStatus::Failed;
+        return result;
+    }
+    result.doc = IniDocument::parse(text->text);
+    result.form = text->form;
+    return result;
+}
+
+// One number's text: empty gives the default, a number is converted, and anything else
+// (not a number, out of range) leaves the setting as it was.
+template <typename Convert>
+void readNumber(const std::string& text, std::int16_t defaultValue, Convert convert, std::int16_t& target)
+{
     if (text.empty()) {
         target = defaultValue;
         return;
@@ -69,62 +96,91 @@ std::vector<std::string> allKeys()
     std::vector<std::string> keys{std::string(SettingsKey::ImageOrder), std::string(SettingsKey::ImageSize),
                                   std::string(SettingsKey::FilterMode), std::string(SettingsKey::ImageFolder),
                                   std::string(SettingsKey::BgmKind),    std::string(SettingsKey::BgmRepeat),
-                                  std::string(SettingsKey::BgmFile)};
-    for (int i = 0; i < 4; ++i)
+                                  std::string(SettingsKey::BgmFile),    std::string(SettingsKey::Resume)};
+    for (int i = 0; i < int(ImageKindCount); ++i)
         keys.push_back(imageKindKey(i));
     return keys;
 }
 
+// A text value that cannot be stored, and why.
+struct Unstorable {
+    SaveProblem problem;
+};
+
 // How one file spells its keys and text values: code page 932 as the Windows profile
 // functions do, or UTF-8 as Linux editors do (there the Windows 255-byte cut does not apply).
+// Each key is found in either spelling; a value is in the spelling of its own line.
 class FileSpelling {
 public:
-    FileSpelling(SettingsEncoding encoding, TextCodec& codec) : utf8_(encoding == SettingsEncoding::Utf8), codec_(codec) {}
-
-    std::string key(std::string_view cp932Key) const
+    FileSpelling(SettingsEncoding encoding, Utf16Form form, TextCodec& codec)
+        : utf8_(encoding == SettingsEncoding::Utf8 || form != Utf16Form::None), utf16_(form != Utf16Form::None),
+          codec_(codec)
     {
-        return utf8_ ? codec_.fromCp932(cp932Key).value_or(std::string(cp932Key)) : std::string(cp932Key);
+    }
+
+    // The key as this file writes it, and as the other encoding would.
+    std::string key(std::string_view cp932Key) const { return utf8_ ? utf8Key(cp932Key) : std::string(cp932Key); }
+    std::string otherKey(std::string_view cp932Key) const { return utf8_ ? std::string(cp932Key) : utf8Key(cp932Key); }
+
+    // A value's text as the first line of its key in either spelling holds it; "" when missing.
+    std::string raw(const IniDocument& doc, std::string_view cp932Key, bool* inCp932 = nullptr) const
+    {
+        const std::string keys[] = {std::string(cp932Key), utf8Key(cp932Key)};
+        auto hit = doc.firstOf(SettingsSection, keys);
+        if (!hit)
+            return std::string();
+        if (inCp932)
+            *inCp932 = hit->key == 0;
+        return bufferedValue(std::move(hit->value), hit->key == 0);
     }
 
     // A text value as UTF-8; "" when missing or not convertible.
     std::string text(const IniDocument& doc, std::string_view cp932Key) const
     {
-        if (!utf8_) {
-            const std::string bytes = ReadIni(doc, SettingsSection, cp932Key);
-            return bytes.empty() ? std::string() : codec_.fromCp932(bytes).value_or(std::string());
-        }
-        std::string value = doc.value(SettingsSection, key(cp932Key)).value_or(std::string());
-        if (const auto nul = value.find('\0'); nul != std::string::npos)
-            value.resize(nul);
-        return value;
+        bool inCp932 = false;
+        const std::string bytes = raw(doc, cp932Key, &inCp932);
+        if (bytes.empty() || !inCp932)
+            return bytes;
+        return codec_.fromCp932(bytes).value_or(std::string());
     }
 
-    // The bytes that store a UTF-8 text so that it reads back unchanged; nullopt when the
-    // file's encoding cannot hold it (the short path is tried for code page 932).
-    std::optional<std::string> storable(const std::string& utf8, FileSystem& fs) const
+    // The bytes that store a UTF-8 text so that it reads back unchanged, or why there are none
+    // (the short path is tried for code page 932).
+    std::variant<std::string, Unstorable> storable(const std::string& utf8, FileSystem& fs) const
     {
         if (utf8.empty())
             return std::string();
-        if (utf8_)
-            return readsBackUnchanged(utf8, std::string::npos) ? std::optional(utf8) : std::nullopt;
-        auto fits = [&](const std::string& text) -> std::optional<std::string> {
+        if (!IniDocument::storableValue(utf8))
+            return Unstorable{SaveProblem::LineBreak};
+        if (!readsBackUnchanged(utf8, std::string::npos))
+            return Unstorable{SaveProblem::EdgeBlankOrQuote};
+        if (utf8_) {
+            if (utf16_ && !utf8ToUtf16(utf8))
+                return Unstorable{SaveProblem::NotText};
+            return utf8;
+        }
+        const auto fits = [&](const std::string& text) {
             auto bytes = codec_.toCp932(text);
-            if (bytes && readsBackUnchanged(*bytes, kValueLimit))
-                return bytes;
-            return std::nullopt;
+            return bytes && readsBackUnchanged(*bytes, kValueLimit) ? bytes : std::nullopt;
         };
         if (auto bytes = fits(utf8))
-            return bytes;
+            return *bytes;
         if (auto alias = fs.shortPath(utf8))
             if (auto bytes = fits(*alias))
-                return bytes;
-        return std::nullopt;
+                return *bytes;
+        // Say what is wrong with the path itself: a plain path that is merely too long is no
+        // matter of the code page.
+        return Unstorable{codec_.toCp932(utf8) ? SaveProblem::TooLong : SaveProblem::NotInCodePage932};
     }
 
-    const char* encodingName() const { return utf8_ ? "UTF-8" : "code page 932"; }
-
 private:
+    std::string utf8Key(std::string_view cp932Key) const
+    {
+        return codec_.fromCp932(cp932Key).value_or(std::string(cp932Key));
+    }
+
     bool utf8_;
+    bool utf16_;
     TextCodec& codec_;
 };
 
@@ -164,40 +220,47 @@ SettingsEncoding detectSettingsEncoding(const IniDocument& doc, TextCodec& codec
 {
     if (doc.hasUtf8Mark())
         return SettingsEncoding::Utf8;
-    int cp932 = 0;
-    int utf8 = 0;
+    // Every key in both spellings: code page 932 at even places, UTF-8 at odd ones.
+    std::vector<std::string> keys;
     for (const std::string& key : allKeys()) {
-        cp932 += doc.value(SettingsSection, key).has_value();
-        if (const auto spelled = codec.fromCp932(key))
-            utf8 += doc.value(SettingsSection, *spelled).has_value();
+        keys.push_back(key);
+        keys.push_back(codec.fromCp932(key).value_or(key));
     }
-    return utf8 > cp932 ? SettingsEncoding::Utf8 : SettingsEncoding::Cp932;
+    const auto first = doc.firstOf(SettingsSection, keys);
+    return first && first->key % 2 == 1 ? SettingsEncoding::Utf8 : SettingsEncoding::Cp932;
 }
 
 std::string ReadIni(const IniDocument& doc, std::string_view section, std::string_view key)
 {
-    std::string value = doc.value(section, key).value_or(std::string());
-    if (const auto nul = value.find('\0'); nul != std::string::npos)
-        value.resize(nul);
-    value.resize(fittingLength(value));
-    return value;
+    return bufferedValue(doc.value(section, key).value_or(std::string()), true);
+}
+
+bool folderMissing(const Settings& settings, FileSystem& fs)
+{
+    return !settings.ImageFolder.empty() && !FolderExists(fs, settings.ImageFolder);
+}
+
+bool musicFileMissing(const Settings& settings, FileSystem& fs)
+{
+    return !settings.BgmFile.empty() && !FileExists(fs, settings.BgmFile);
 }
 
 std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
                          Catalogue& catalogue, CatalogueScan* later)
 {
     const std::string file = settingsFileToRead(location, fs);
-    const FileRead read = fs.readFile(file, SettingsFileLimit);
-    const IniDocument doc = read.status == ReadStatus::Ok ? IniDocument::parse(read.bytes) : IniDocument();
+    fs.removeTemporaries(file);
+    const SettingsText read = readSettingsText(fs, file);
     std::string problem;
     if (read.status == ReadStatus::Failed) {
         problem = "the settings file " + file +
                   (read.tooLarge ? " is larger than 16 MB" : " cannot be read") +
                   ": the defaults are used and the file is never replaced";
     }
-    const FileSpelling spelling(detectSettingsEncoding(doc, codec), codec);
+    const IniDocument& doc = read.doc;
+    const FileSpelling spelling(detectSettingsEncoding(doc, codec), read.form, codec);
     const auto number = [&](std::string_view key, std::int16_t defaultValue, auto convert, std::int16_t& target) {
-        readNumber(doc, spelling.key(key), defaultValue, convert, target);
+        readNumber(spelling.raw(doc, key), defaultValue, convert, target);
     };
 
     number(SettingsKey::ImageOrder, 0, integerPartToInt16, settings.ImageOrder);
@@ -211,13 +274,10 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
         *later = CatalogueScan{};
     settings.ImageFolder = fs.userPath(spelling.text(doc, SettingsKey::ImageFolder));
     if (!settings.ImageFolder.empty()) {
-        if (FolderExists(fs, settings.ImageFolder)) {
+        if (!folderMissing(settings, fs))
             BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
-        } else {
-            // A file that could not be read has no folder, so this is the only problem.
+        else if (problem.empty()) // a file that could not be read has no folder
             problem = "there is no folder " + settings.ImageFolder + " (the settings file's folder)";
-            settings.ImageFolder.clear();
-        }
     }
 
     number(SettingsKey::BgmKind, 0, integerPartToInt16, settings.BgmKind);
@@ -226,14 +286,38 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
     number(SettingsKey::Resume, 1, integerPartToInt16, settings.Resume);
 
     settings.BgmFile = fs.userPath(spelling.text(doc, SettingsKey::BgmFile));
-    if (!settings.BgmFile.empty() && FileExists(fs, settings.BgmFile))
-        return problem;
-    // A music file that is gone switches the file music off; a CD choice stays.
-    settings.BgmFile.clear();
-    if (settings.BgmKind == 2)
-        settings.BgmKind = 0;
     return problem;
 }
+
+namespace {
+
+SaveResult refused(std::string file, SaveProblem problem, StoredText value = StoredText::None)
+{
+    SaveResult result;
+    result.file = std::move(file);
+    result.problem = problem;
+    result.value = value;
+    return result;
+}
+
+SaveProblem problemOf(WriteStatus status)
+{
+    switch (status) {
+    case WriteStatus::Ok:
+        return SaveProblem::None;
+    case WriteStatus::ReadOnly:
+        return SaveProblem::ReadOnly;
+    case WriteStatus::OtherOwner:
+        return SaveProblem::OtherOwner;
+    case WriteStatus::FolderClosed:
+        return SaveProblem::FolderClosed;
+    case WriteStatus::Failed:
+        break;
+    }
+    return SaveProblem::WriteFailed;
+}
+
+} // namespace
 
 SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const SettingsLocation& location,
                         FileSystem& fs, TextCodec& codec)
@@ -246,75 +330,57 @@ SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const Se
         settings.BgmRepeat = 0;
     }
 
+    // The file that was read is the one written: a file that cannot be read (too large, say)
+    // is never replaced, nor shadowed by a per-user file written instead.
+    const std::string file = settingsFileToRead(location, fs);
+    fs.removeTemporaries(file);
+    SettingsText read = readSettingsText(fs, file);
+    if (read.status == ReadStatus::Failed)
+        return refused(file, read.tooLarge ? SaveProblem::TooLarge : SaveProblem::Unreadable);
+
+    // Every value is made first; one that the file cannot hold stops the save before a byte is written.
+    IniDocument& doc = read.doc;
+    const FileSpelling spelling(detectSettingsEncoding(doc, codec), read.form, codec);
+    const auto folderBytes = spelling.storable(settings.ImageFolder, fs);
+    if (const auto* why = std::get_if<Unstorable>(&folderBytes))
+        return refused(file, why->problem, StoredText::Folder);
+    const auto musicBytes = spelling.storable(settings.BgmFile, fs);
+    if (const auto* why = std::get_if<Unstorable>(&musicBytes))
+        return refused(file, why->problem, StoredText::MusicFile);
+
+    const auto set = [&](std::string_view key, std::string_view value) {
+        doc.setValue(SettingsSection, spelling.key(key), value, spelling.otherKey(key));
+    };
+    set(SettingsKey::ImageOrder, numberText(settings.ImageOrder));
+    set(SettingsKey::ImageSize, numberText(settings.ImageSize));
+    set(SettingsKey::FilterMode, numberText(settings.FilterMode));
+    set(SettingsKey::ImageFolder, std::get<std::string>(folderBytes));
+    for (int i = 0; i < 4; ++i)
+        set(imageKindKey(i), numberText(settings.ImageKinds[std::size_t(i)]));
+    // A file that never had the fifth kind's key gets it only when it is switched off.
+    const std::string otherKind = imageKindKey(int(OtherPicturesKind));
+    const std::string otherKindKeys[] = {spelling.key(otherKind), spelling.otherKey(otherKind)};
+    if (settings.ImageKinds[OtherPicturesKind] != 1 || doc.firstOf(SettingsSection, otherKindKeys))
+        set(otherKind, numberText(settings.ImageKinds[OtherPicturesKind]));
+    set(SettingsKey::BgmKind, numberText(settings.BgmKind));
+    set(SettingsKey::BgmRepeat, numberText(settings.BgmRepeat));
+    set(SettingsKey::BgmFile, std::get<std::string>(musicBytes));
+    const std::string bytes = encodeFileText(doc.bytes(), read.form);
+
     const char sep = fs.separator();
-    std::vector<std::string> targets;
-    if (!location.explicitFile.empty()) {
-        targets.push_back(location.explicitFile);
-    } else {
-        const std::string perUser = location.perUserFile(sep);
-        const std::string beside = location.besideProgramFile(sep);
-        if (!beside.empty() && (perUser.empty() || !fs.fileExists(perUser)))
-            targets.push_back(beside);
-        if (!perUser.empty())
-            targets.push_back(perUser);
+    const std::string perUser = location.perUserFile(sep);
+    if (file == perUser && !fs.makeFolders(location.perUserFolder))
+        return refused(file, SaveProblem::FolderClosed);
+    const WriteStatus written = fs.replaceFile(file, bytes);
+    SaveResult result = refused(file, problemOf(written));
+    // The file beside the program whose folder cannot be written (a program in the system
+    // folder): the per-user file takes over, and is read from then on.
+    if (written == WriteStatus::FolderClosed && location.explicitFile.empty() && !perUser.empty() &&
+        file != perUser && fs.makeFolders(location.perUserFolder) && fs.replaceFile(perUser, bytes) == WriteStatus::Ok) {
+        result = refused(perUser, SaveProblem::None);
+        result.perUserInstead = true;
     }
-
-    SaveResult result;
-    const std::string readFile = settingsFileToRead(location, fs);
-    for (const auto& target : targets) {
-        result.file = target;
-        ReadStatus status;
-        IniDocument doc = readDocument(fs, target, &status);
-        if (status == ReadStatus::Failed) {
-            // Never replace a file we could not read: its other lines would be lost.
-            result.error = "the settings file cannot be read";
-            continue;
-        }
-        if (status == ReadStatus::Missing && target != readFile)
-            doc = readDocument(fs, readFile); // carry the old file's other lines over
-
-        // A file keeps its encoding; a new one is code page 932, as Windows writes it.
-        const FileSpelling spelling(detectSettingsEncoding(doc, codec), codec);
-        const auto folderBytes = spelling.storable(settings.ImageFolder, fs);
-        const auto musicBytes = spelling.storable(settings.BgmFile, fs);
-        std::string valueError;
-        if (!folderBytes)
-            valueError = std::string("the picture folder's path cannot be stored in ") + spelling.encodingName();
-        else if (!musicBytes)
-            valueError = std::string("the music file's path cannot be stored in ") + spelling.encodingName();
-
-        const auto setNumber = [&](std::string_view key, std::int16_t value) {
-            doc.setValue(SettingsSection, spelling.key(key), numberText(value));
-        };
-        setNumber(SettingsKey::ImageOrder, settings.ImageOrder);
-        setNumber(SettingsKey::ImageSize, settings.ImageSize);
-        setNumber(SettingsKey::FilterMode, settings.FilterMode);
-        if (folderBytes)
-            doc.setValue(SettingsSection, spelling.key(SettingsKey::ImageFolder), *folderBytes);
-        for (int i = 0; i < 4; ++i)
-            setNumber(imageKindKey(i), settings.ImageKinds[std::size_t(i)]);
-        // A file that never had the fifth kind's key gets it only when it is switched off.
-        const int other = int(OtherPicturesKind);
-        if (settings.ImageKinds[OtherPicturesKind] != 1 ||
-            doc.value(SettingsSection, spelling.key(imageKindKey(other))).has_value())
-            setNumber(imageKindKey(other), settings.ImageKinds[OtherPicturesKind]);
-        setNumber(SettingsKey::BgmKind, settings.BgmKind);
-        setNumber(SettingsKey::BgmRepeat, settings.BgmRepeat);
-        if (musicBytes)
-            doc.setValue(SettingsSection, spelling.key(SettingsKey::BgmFile), *musicBytes);
-
-        if (target == location.perUserFile(sep) && !fs.makeFolders(location.perUserFolder)) {
-            result.error = "the per-user settings folder cannot be created";
-            continue;
-        }
-        if (!fs.replaceFile(target, doc.bytes())) {
-            result.error = "the settings file cannot be written";
-            continue;
-        }
-        result.ok = valueError.empty();
-        result.error = valueError;
-        return result;
-    }
+    result.ok = result.problem == SaveProblem::None;
     return result;
 }
 

@@ -1,6 +1,6 @@
 // The settings file "ヴェルモラ.ini": where it lives, LoadSettings and SaveSettings.
-// Keys and text values are stored in code page 932 (or UTF-8, when a file is already
-// written so), numbers as " 1" / "-1".
+// Keys and text values are stored in code page 932 (or UTF-8 or UTF-16, when a file is
+// already written so), numbers as " 1" / "-1".
 #pragma once
 
 #include "startup/catalogue.h"
@@ -50,9 +50,9 @@ struct SettingsLocation {
 // exists (or there is no program folder, as on Linux), else the file beside the program.
 std::string settingsFileToRead(const SettingsLocation& location, FileSystem& fs);
 
-// A file's encoding, told by its keys: UTF-8 when more of the keys are spelled in UTF-8
-// than in code page 932 (or the file starts with the UTF-8 mark), else code page 932.
-// LoadSettings reads a file in its encoding and SaveSettings keeps it.
+// How a file spells its keys and text values: UTF-8 when it starts with the UTF-8 mark or
+// its first key line is spelled in UTF-8, else code page 932. Keys of either spelling are
+// read (each value in its own line's spelling); SaveSettings rewrites them in this one.
 enum class SettingsEncoding { Cp932, Utf8 };
 SettingsEncoding detectSettingsEncoding(const IniDocument& doc, TextCodec& codec);
 
@@ -63,15 +63,42 @@ std::string ReadIni(const IniDocument& doc, std::string_view section, std::strin
 // Fills every setting from the file and builds the catalogue (or, given `later`, leaves
 // the catalogue empty and keeps its scan there). A missing or unreadable file gives the
 // defaults; a value that is not a number or does not fit 16 bits leaves that setting as it
-// was. Returns why a file that exists was not read (too large, not readable), for the
-// shells that can tell someone; empty otherwise.
+// was. A stored folder or music file that is not there now keeps its value (a drive not yet
+// plugged in): the show finds no pictures in it or plays nothing, and the dialog shows it
+// as missing. Removes what an interrupted save left. Returns why a file that exists was not
+// read (too large, not readable), or that its folder is not there, for the shells that can
+// tell someone; empty otherwise.
 std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
                          Catalogue& catalogue, CatalogueScan* later = nullptr);
 
+// The stored folder or music file is chosen but not there now (see LoadSettings).
+bool folderMissing(const Settings& settings, FileSystem& fs);
+bool musicFileMissing(const Settings& settings, FileSystem& fs);
+
+// Why a save wrote nothing. The file is then exactly as it was.
+enum class SaveProblem {
+    None,
+    TooLarge,     // the file is larger than the limit
+    Unreadable,   // the file exists but cannot be read (or is UTF-16 that is not well formed)
+    ReadOnly,     // read-only attribute, or no write permission for its owner
+    OtherOwner,   // another user's file
+    FolderClosed, // neither its folder nor a per-user one can be written
+    WriteFailed,  // anything else (disk full, a folder of that name)
+    // A text value the file cannot hold back unchanged; `value` says which.
+    NotInCodePage932, // a character code page 932 has no form for (nor the path a short form)
+    NotText,          // bytes that are no UTF-8, for a UTF-16 file
+    TooLong,          // more than the 255 bytes a code-page-932 value holds
+    LineBreak,        // a line break or NUL
+    EdgeBlankOrQuote, // a blank at either end, or quotes around the whole
+};
+enum class StoredText { None, Folder, MusicFile };
+
 struct SaveResult {
     bool ok = false;
-    std::string file;  // where the settings went (or were meant to go)
-    std::string error; // short reason when !ok
+    std::string file; // where the settings went (or were meant to go)
+    SaveProblem problem = SaveProblem::None;
+    StoredText value = StoredText::None; // the value a value problem is about
+    bool perUserInstead = false;         // saved to the per-user file: the usual folder is closed
 };
 
 // What the settings dialog hands over besides the settings it edits directly.
@@ -81,8 +108,11 @@ struct DialogValues {
 };
 
 // Writes every setting, keeping every other line of the file and its encoding (a new file
-// is code page 932). A text value that the file's encoding cannot hold is stored as its short path when the platform has one, else left out of
-// the file (its old line stays) and reported. A failed save is always reported.
+// is code page 932), or nothing at all: a text value that the file's encoding cannot hold
+// (stored as its short path when the platform has one that fits), a file that cannot be
+// read, a read-only file and another user's file leave the file byte for byte and are
+// reported. The per-user file is written instead only when the file's folder cannot be
+// written, and the result says so.
 SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const SettingsLocation& location,
                         FileSystem& fs, TextCodec& codec);
 

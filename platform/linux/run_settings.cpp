@@ -3,6 +3,7 @@
 
 #include "platform/linux/home_path.h"
 #include "startup/catalogue.h"
+#include "startup/settings_file.h"
 
 #include <algorithm>
 #include <charconv>
@@ -144,7 +145,7 @@ std::optional<DaemonPreferences> readDaemonPreferences()
 }
 
 void applyOverrides(const SettingsOverrides& overrides, FileSystem& fs, Settings& settings, Catalogue& catalogue,
-                    std::ostream& messages, CatalogueScan* later)
+                    CatalogueScan* later)
 {
     if (overrides.imageOrder)
         settings.ImageOrder = *overrides.imageOrder;
@@ -156,28 +157,18 @@ void applyOverrides(const SettingsOverrides& overrides, FileSystem& fs, Settings
         settings.AllMonitors = *overrides.allMonitors;
     if (overrides.imageKinds)
         settings.ImageKinds = *overrides.imageKinds;
-    if (overrides.folder) {
+    if (overrides.folder)
         settings.ImageFolder = *overrides.folder;
-        if (!FolderExists(fs, settings.ImageFolder)) {
-            messages << "velmora: there is no folder " << settings.ImageFolder << '\n';
-            settings.ImageFolder.clear();
-        }
-    }
     if (overrides.folder || overrides.imageKinds) {
         catalogue = Catalogue{};
         if (later)
             *later = CatalogueScan{};
-        if (!settings.ImageFolder.empty())
+        if (!settings.ImageFolder.empty() && !folderMissing(settings, fs))
             BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
     }
     if (overrides.bgmKind) {
         settings.BgmKind = *overrides.bgmKind;
         settings.BgmFile = overrides.bgmFile.value_or(std::string());
-        if (settings.BgmKind == 2 && !FileExists(fs, settings.BgmFile)) {
-            messages << "velmora: cannot open the music file " << settings.BgmFile << '\n';
-            settings.BgmFile.clear();
-            settings.BgmKind = 0;
-        }
     }
     if (overrides.bgmRepeat)
         settings.BgmRepeat = *overrides.bgmRepeat;

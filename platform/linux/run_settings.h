@@ -51,10 +51,10 @@ DaemonPreferences parseDaemonPreferences(std::string_view text, const std::strin
 std::optional<DaemonPreferences> readDaemonPreferences();
 
 // Puts the options over the settings LoadSettings read, and rebuilds the catalogue (or the
-// scan kept in `later`) when the folder or the kinds changed. A folder or music file that is not there is reported on
-// `messages` and treated as the settings file would treat it (no folder, no file music).
+// scan kept in `later`) when the folder or the kinds changed. A folder or music file that is
+// not there is kept as the settings file's would be (no pictures from it, no music).
 void applyOverrides(const SettingsOverrides& overrides, FileSystem& fs, Settings& settings, Catalogue& catalogue,
-                    std::ostream& messages, CatalogueScan* later = nullptr);
+                    CatalogueScan* later = nullptr);
 
 // A folder of resources/ shipped with the program ("samples", "skin"), found from the
 // program's own place: beside it, in <prefix>/share/velmora for an installed one, or in the

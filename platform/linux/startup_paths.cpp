@@ -60,7 +60,15 @@ void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, S
         messages << "velmora: " << problem << '\n';
     if (const std::string problem = LoadSettings(run.location, fs, codec, settings, catalogue, later); !problem.empty())
         messages << "velmora: " << problem << '\n';
-    applyOverrides(run.overrides, fs, settings, catalogue, messages, later);
+    applyOverrides(run.overrides, fs, settings, catalogue, later);
+    // A folder or music file that is not there stays in the settings (LoadSettings said so of
+    // the file's folder); the show plays nothing, and this run looks for pictures elsewhere.
+    if (run.overrides.folder && folderMissing(settings, fs))
+        messages << "velmora: there is no folder " << settings.ImageFolder << '\n';
+    if (settings.BgmKind == 2 && musicFileMissing(settings, fs))
+        messages << "velmora: cannot open the music file " << settings.BgmFile << '\n';
+    if (folderMissing(settings, fs))
+        settings.ImageFolder.clear(); // for this run only: the file is never written here
     if (!settings.ImageFolder.empty())
         return; // a folder set up, even an empty one (that shows the desktop)
 

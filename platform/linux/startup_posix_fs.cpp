@@ -209,15 +209,49 @@ FileRead PosixFileSystem::readFile(const std::string& path, std::size_t limit)
     return result;
 }
 
-bool PosixFileSystem::replaceFile(const std::string& path, std::string_view bytes)
+namespace {
+
+// The file a path names once symbolic links are followed (a link's target may not exist yet).
+std::string followLinks(std::string path)
 {
-    // Written beside the target and renamed over it, so a failure never leaves half a file.
-    std::string temp = path + ".XXXXXX";
+    for (int hop = 0; hop < 40; ++hop) { // the system's own limit on a chain of links
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::string link(std::size_t(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n < 0 || std::size_t(n) >= link.size())
+            return path;
+        link.resize(std::size_t(n));
+        const auto slash = path.rfind('/');
+        path = link[0] == '/' || slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
+    }
+    return path;
+}
+
+} // namespace
+
+WriteStatus PosixFileSystem::replaceFile(const std::string& path, std::string_view bytes)
+{
+    // Written beside the file and renamed over it, so a failure never leaves half a file; a
+    // link's target is what is replaced, so the link goes on naming the new contents.
+    const std::string target = followLinks(path);
+    struct stat old;
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        return WriteStatus::Failed;
+    // The owner's write permission is the read-only attribute; a file of another user would
+    // become ours by the rename, so it is left alone too (even for root).
+    if (exists && (old.st_mode & S_IWUSR) == 0)
+        return WriteStatus::ReadOnly;
+    if (exists && old.st_uid != ::geteuid())
+        return WriteStatus::OtherOwner;
+
+    std::string temp = target + std::string(TemporaryMark) + "XXXXXX";
     Fd f{::mkstemp(temp.data())};
     if (f.fd < 0)
-        return false;
-    struct stat old;
-    ::fchmod(f.fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+        return errno == EACCES || errno == EPERM || errno == EROFS ? WriteStatus::FolderClosed : WriteStatus::Failed;
+    ::fchmod(f.fd, exists ? (old.st_mode & 07777) : 0644);
     std::size_t done = 0;
     bool ok = true;
     while (ok && done < bytes.size()) {
@@ -231,10 +265,28 @@ bool PosixFileSystem::replaceFile(const std::string& path, std::string_view byte
     ok = ok && ::fsync(f.fd) == 0;
     ok = ::close(f.fd) == 0 && ok;
     f.fd = -1;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok)
         ::unlink(temp.c_str());
-    return ok;
+    return ok ? WriteStatus::Ok : WriteStatus::Failed;
+}
+
+void PosixFileSystem::removeTemporaries(const std::string& path)
+{
+    const std::string target = followLinks(path);
+    const auto slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    const std::string prefix = target.substr(slash == std::string::npos ? 0 : slash + 1) + std::string(TemporaryMark);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        struct stat st;
+        if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix &&
+            ::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            ::unlinkat(dirFd, entry->d_name, 0);
+    }
 }
 
 bool PosixFileSystem::makeFolders(const std::string& path)

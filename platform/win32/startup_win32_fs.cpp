@@ -160,28 +160,86 @@ FileRead Win32FileSystem::readFile(const std::string& path, std::size_t limit)
     return result;
 }
 
-bool Win32FileSystem::replaceFile(const std::string& path, std::string_view bytes)
+namespace {
+
+// The file a path names once links and junctions are followed; the path itself for any
+// other file, and for one that does not exist yet.
+std::wstring followLinks(const std::wstring& path)
 {
-    // Written beside the target and moved over it, so a failure never leaves half a file.
-    const std::wstring target = widen(path);
-    // A name of this process's own: two processes replacing one file never write into one temp file.
-    const std::wstring temp = target + L"." + std::to_wstring(GetCurrentProcessId()) + L".new";
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return path;
+    Handle f{CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    if (f.h == INVALID_HANDLE_VALUE)
+        return path;
+    std::wstring resolved(32768, L'\0');
+    const DWORD n = GetFinalPathNameByHandleW(f.h, resolved.data(), DWORD(resolved.size()), FILE_NAME_NORMALIZED);
+    if (n == 0 || n >= resolved.size())
+        return path;
+    resolved.resize(n);
+    // "\\?\C:\..." and "\\?\UNC\server\..." back to the ordinary spellings.
+    if (resolved.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        return L"\\\\" + resolved.substr(8);
+    if (resolved.rfind(L"\\\\?\\", 0) == 0)
+        return resolved.substr(4);
+    return resolved;
+}
+
+std::wstring folderOf(const std::wstring& path)
+{
+    const auto cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? L"." : path.substr(0, cut);
+}
+
+} // namespace
+
+WriteStatus Win32FileSystem::replaceFile(const std::string& path, std::string_view bytes)
+{
+    // Written beside the file and moved over it, so a failure never leaves half a file; a
+    // link's target is what is replaced.
+    const std::wstring target = followLinks(widen(path));
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return WriteStatus::Failed;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return WriteStatus::ReadOnly;
+    const std::wstring temp = target + widen(TemporaryMark) + std::to_wstring(GetCurrentProcessId());
     {
         Handle f{CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-        if (f.h == INVALID_HANDLE_VALUE)
-            return false;
+        if (f.h == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ? WriteStatus::FolderClosed
+                                                                                : WriteStatus::Failed;
+        }
         if (!writeAll(f.h, bytes) || !FlushFileBuffers(f.h)) {
             CloseHandle(f.h);
             f.h = INVALID_HANDLE_VALUE;
             DeleteFileW(temp.c_str());
-            return false;
+            return WriteStatus::Failed;
         }
     }
     if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(temp.c_str());
-        return false;
+        return WriteStatus::Failed;
     }
-    return true;
+    return WriteStatus::Ok;
+}
+
+void Win32FileSystem::removeTemporaries(const std::string& path)
+{
+    const std::wstring target = followLinks(widen(path));
+    if (target.empty())
+        return;
+    const std::wstring folder = folderOf(target);
+    WIN32_FIND_DATAW data;
+    FindHandle find{FindFirstFileW((target + widen(TemporaryMark) + L"*").c_str(), &data)};
+    if (find.h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            DeleteFileW((folder + L"\\" + data.cFileName).c_str());
+    } while (FindNextFileW(find.h, &data));
 }
 
 bool Win32FileSystem::makeFolders(const std::string& path)

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # End-to-end tests of velmora.scr's settings window under Wine on the current X display:
 #   save, dpi144  the window is centred at its size, the faces show the file and follow clicks
-#                 on faces and captions; a save that cannot be written is reported and the
-#                 window stays; a kind stored as -1 shows unticked and one click ticks it;
-#                 the canvas is the core's (velmora-canvas.exe, beside velmora-fx.exe) but for
-#                 texts and controls;
-#                 "設定" released outside its face then writes the exact bytes
+#                 on faces and captions; a kind stored as -1 shows unticked and one click ticks
+#                 it; the canvas is the core's (velmora-canvas.exe, beside velmora-fx.exe) but
+#                 for texts and controls; a read-only file is kept byte for byte, the message
+#                 says why and the window stays; a save that cannot be written is reported and
+#                 the window stays; "設定" released outside its face then writes the exact bytes
 #                 (the file's own lines kept, missing keys appended), at 96 and 144 DPI
 #   discard       a show or a second window refused while the window is open; "ｷｬﾝｾﾙ", the
 #                 system menu's close and Wine's own close box after changes write nothing
@@ -75,12 +75,27 @@ save | dpi144)
   click_at 226 250 # "*.jpg" (face)
   [ "$scale_num" -ne 1 ] || expect_region "$skin/check_on.bmp" 220 244
   shot_dialog "$screenshot_out"
+  roaming=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming | head -n1)
+  [ ! -e "$roaming/Velmora" ] || fail "the Wine prefix already has $roaming/Velmora"
+  # A read-only file (the attribute is the missing write permission) is never replaced, nor
+  # a per-user file written instead: the message says why and the window stays.
+  cp "$4" "$work/dialog_probe.exe"
+  chmod a-w "$settings"
+  click_at 591 339 # "設定"
+  wait_window 'ヴェルモラ'
+  message=$( (cd "$work" && wine ./dialog_probe.exe message 2>/dev/null) | tr -d '\r')
+  grep -q '読み取り専用' <<<"$message" || fail "the message for a read-only file is: $message"
+  echo "ok: a read-only file is reported: ${message//$'\n'/ }"
+  xdotool windowfocus --sync "$found" key Return
+  wait_gone 'ヴェルモラ'
+  window_shown "$dialog_title" && ! app_ended || fail "the dialog is gone after the read-only message"
+  expect_unchanged "a save onto a read-only file"
+  [ ! -e "$roaming/Velmora" ] || fail "a per-user file was written instead of the read-only one"
+  chmod u+w "$settings"
   # Neither place can take the file: beside the program a folder holds its name, and the
   # per-user folder cannot be made because a file holds that name.
   mv "$settings" "$work/kept.ini"
   mkdir "$settings"
-  roaming=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming | head -n1)
-  [ ! -e "$roaming/Velmora" ] || fail "the Wine prefix already has $roaming/Velmora"
   on_exit+=('rm -f "$roaming/Velmora"')
   touch "$roaming/Velmora"
   click_at 591 339 # "設定"

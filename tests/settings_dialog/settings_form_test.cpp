@@ -1,6 +1,7 @@
 // The settings window's model: what Form_Load shows and the push buttons' press rules. What
 // the buttons and the close box write is checked on the real windows (settings_e2e.sh on
-// Linux, dialog_e2e.sh under Wine: save and its release outside, cancel, close, save-fails).
+// Linux, dialog_e2e.sh under Wine: save and its release outside, cancel, close, save-fails);
+// a save the file refuses is checked here, and under Wine for a read-only file.
 #include "dialog_fixture.h"
 
 using namespace velmora;
@@ -69,6 +70,41 @@ TEST_F(DialogFixture, StoredValuesOutsideTheChoicesShowNoFaceAndAreSavedBackByTh
     EXPECT_NE(written.find(cp932("画像ﾁｪﾝｼﾞ") + "= 2\r\n"), std::string::npos) << written;
     EXPECT_NE(written.find(cp932("画像種類_1") + "= 1\r\n"), std::string::npos) << written;
     EXPECT_NE(written.find(cp932("BGMﾘﾋﾟｰﾄ") + "= 12\r\n"), std::string::npos) << written;
+}
+
+// A save the file refuses tells why in Japanese and keeps the window open with nothing written;
+// a value that cannot be stored is named. Missing places are shown as such and saved back.
+TEST_F(DialogFixture, RefusedSavesSayWhyAndKeepTheWindowWhileMissingPlacesAreShownAndKept)
+{
+    const std::string stored = "[Section]\r\n" + cp932("画像のﾌｫﾙﾀﾞ") + "=E:\\Pics\r\n" + cp932("BGM区分") +
+                               "=2\r\n" + cp932("BGMﾌｧｲﾙ") + "=E:\\song.mp3\r\n";
+    fs.addFile(kBeside, stored, AttrReadOnly);
+    open();
+    EXPECT_EQ(form->Folder_Path, "E:\\Pics");
+    EXPECT_EQ(form->folderCaption(), "E:\\Pics (見つかりません)");
+    EXPECT_EQ(form->lbl_Fname, "E:\\song.mp3 (見つかりません)");
+    EXPECT_EQ(form->Img_BGM, (std::array{Face::Off, Face::Off, Face::On}));
+
+    click(2);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_NE(platform.messages[0].find("読み取り専用"), std::string::npos) << platform.messages[0];
+    EXPECT_FALSE(form->ended);
+    EXPECT_EQ(file(), stored);
+
+    fs.addFile(kBeside, stored); // writable now; the folder's name is one code page 932 lacks
+    form->Folder_Path = "E:\\Café";
+    click(2);
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_NE(platform.messages[1].find("「画像のﾌｫﾙﾀﾞ」を保存できません"), std::string::npos) << platform.messages[1];
+    EXPECT_FALSE(form->ended);
+    EXPECT_EQ(file(), stored);
+
+    form->Folder_Path = "E:\\Pics";
+    click(2);
+    EXPECT_TRUE(form->ended);
+    EXPECT_NE(file().find(cp932("画像のﾌｫﾙﾀﾞ") + "=E:\\Pics\r\n"), std::string::npos);
+    EXPECT_NE(file().find(cp932("BGMﾌｧｲﾙ") + "=E:\\song.mp3\r\n"), std::string::npos);
+    EXPECT_EQ(platform.messages.size(), 2u);
 }
 
 // The repeat box serves only the audio CD and the file button only file music, whether the

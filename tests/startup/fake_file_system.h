@@ -70,13 +70,25 @@ public:
             return {ReadStatus::Failed, {}};
         return {ReadStatus::Ok, it->second.bytes};
     }
-    bool replaceFile(const std::string& path, std::string_view bytes) override
+    WriteStatus replaceFile(const std::string& path, std::string_view bytes) override
     {
         const std::string folder = path.substr(0, path.rfind(sep_));
-        if (!folders_.count(folder) || readOnlyFolders_.count(folder))
-            return false;
+        const auto old = files_.find(path);
+        if (!folders_.count(folder))
+            return WriteStatus::Failed;
+        if (old != files_.end() && (old->second.attributes & AttrReadOnly))
+            return WriteStatus::ReadOnly;
+        if (otherOwners.count(path))
+            return WriteStatus::OtherOwner;
+        if (readOnlyFolders_.count(folder))
+            return WriteStatus::FolderClosed;
         files_[path] = {std::string(bytes), AttrArchive};
-        return true;
+        return WriteStatus::Ok;
+    }
+    void removeTemporaries(const std::string& path) override
+    {
+        const std::string prefix = path + std::string(TemporaryMark);
+        std::erase_if(files_, [&](const auto& file) { return file.first.rfind(prefix, 0) == 0; });
     }
     bool makeFolders(const std::string& path) override
     {
@@ -90,6 +102,7 @@ public:
     }
 
     std::set<std::string> unreadable;
+    std::set<std::string> otherOwners;
 
 private:
     static bool match(std::string_view p, std::string_view n)

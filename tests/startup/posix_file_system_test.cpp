@@ -253,7 +253,7 @@ TEST_F(TempFolder, ExplicitSettingsFilesRoundTripLargeOnesAreReadAndTooLargeOnes
     Settings settings;
     settings.FilterMode = 0;
     const auto saved = SaveSettings(settings, {folder, "4"}, posix::settingsLocation(file), fs, codec);
-    ASSERT_TRUE(saved.ok) << saved.error;
+    ASSERT_TRUE(saved.ok) << int(saved.problem);
     std::string text;
     while (text.size() < std::size_t(5) << 20)
         text += "; " + std::string(78, 'x') + "\r\n";
@@ -274,7 +274,7 @@ TEST_F(TempFolder, ExplicitSettingsFilesRoundTripLargeOnesAreReadAndTooLargeOnes
     struct stat st;
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_FALSE(fs.replaceFile(root + "/missing/f", "a"));
+    EXPECT_EQ(fs.replaceFile(root + "/missing/f", "a"), WriteStatus::Failed);
 
     ASSERT_EQ(::truncate(file.c_str(), off_t(SettingsFileLimit) + 1), 0);
     const std::string problem = LoadSettings(posix::settingsLocation(file), fs, codec, settings, catalogue);
@@ -283,4 +283,43 @@ TEST_F(TempFolder, ExplicitSettingsFilesRoundTripLargeOnesAreReadAndTooLargeOnes
     EXPECT_FALSE(SaveSettings(settings, {"", "0"}, posix::settingsLocation(file), fs, codec).ok);
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_size, off_t(SettingsFileLimit) + 1);
+}
+
+// The real file system's part of "never lost": a read-only file and another user's file are
+// left alone, a link's target is replaced (the link stays), a closed folder is told apart,
+// and what a killed save left is removed by the next one.
+TEST_F(TempFolder, ReplacementsKeepReadOnlyAndForeignFilesFollowLinksAndClearStaleTemporaries)
+{
+    const std::string file = touch("v.ini", "old");
+    ::chmod(file.c_str(), 0444);
+    EXPECT_EQ(fs.replaceFile(file, "new"), WriteStatus::ReadOnly);
+    ::chmod(file.c_str(), 0644);
+    if (::geteuid() == 0) { // only root can give a file away
+        ASSERT_EQ(::chown(file.c_str(), 1, 1), 0);
+        EXPECT_EQ(fs.replaceFile(file, "new"), WriteStatus::OtherOwner);
+        ASSERT_EQ(::chown(file.c_str(), 0, 0), 0);
+    }
+    EXPECT_EQ(fs.readFile(file, 100).bytes, "old");
+
+    ::mkdir((root + "/real").c_str(), 0755);
+    const std::string target = touch("real/target.ini", "old");
+    const std::string link = root + "/link.ini";
+    ASSERT_EQ(::symlink("real/target.ini", link.c_str()), 0);
+    const std::string stale = target + std::string(TemporaryMark) + "Xy12Zq";
+    touch("real/target.ini" + std::string(TemporaryMark) + "Xy12Zq", std::string(1000, 'h'));
+    const std::string other = touch("real/target.ini.mine", "kept");
+    fs.removeTemporaries(link);
+    EXPECT_FALSE(fs.fileExists(stale));
+    EXPECT_TRUE(fs.fileExists(other));
+    ASSERT_EQ(fs.replaceFile(link, "new"), WriteStatus::Ok);
+    struct stat st;
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(fs.readFile(target, 100).bytes, "new");
+
+    if (::geteuid() != 0) { // root writes into any folder
+        ::chmod((root + "/real").c_str(), 0555);
+        EXPECT_EQ(fs.replaceFile(root + "/real/new.ini", "x"), WriteStatus::FolderClosed);
+        ::chmod((root + "/real").c_str(), 0755);
+    }
 }

@@ -94,7 +94,7 @@ TEST_F(TempFolder, PathOutsideCodePage932IsStoredShortOrReported)
     const auto result = SaveSettings(settings, {narrow(folder), "0"}, location, fs, codec);
     const auto alias = fs.shortPath(narrow(folder));
     const bool aliasFits = alias && codec.toCp932(*alias);
-    EXPECT_EQ(result.ok, aliasFits) << result.error;
+    EXPECT_EQ(result.ok, aliasFits) << int(result.problem);
 
     Settings reread;
     Catalogue catalogue;
@@ -103,6 +103,41 @@ TEST_F(TempFolder, PathOutsideCodePage932IsStoredShortOrReported)
         EXPECT_TRUE(FolderExists(fs, reread.ImageFolder)) << reread.ImageFolder;
     else
         EXPECT_EQ(reread.ImageFolder, "");
+}
+
+// A read-only file and one over the limit beside the program are never replaced, nor shadowed by
+// a per-user file; what a killed save left beside the file goes at the next save.
+TEST_F(TempFolder, ReadOnlyAndOversizedFilesAreKeptAndNothingIsWrittenPerUser)
+{
+    const std::wstring program = root + L"\\program";
+    const std::wstring appData = root + L"\\appdata";
+    CreateDirectoryW(program.c_str(), nullptr);
+    const SettingsLocation location{narrow(program), narrow(appData), {}};
+    const std::wstring file = program + L"\\ヴェルモラ.ini";
+    const std::wstring stale = file + widen(TemporaryMark) + L"1234";
+    Settings settings;
+    const auto contents = [&] { return fs.readFile(narrow(file), SettingsFileLimit + 1).bytes; };
+
+    std::ofstream(std::filesystem::path(file), std::ios::binary) << "[Section]\r\n";
+    std::ofstream(std::filesystem::path(stale), std::ios::binary) << "half";
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    auto result = SaveSettings(settings, {}, location, fs, codec);
+    EXPECT_EQ(result.problem, SaveProblem::ReadOnly);
+    EXPECT_EQ(contents(), "[Section]\r\n");
+    EXPECT_EQ(GetFileAttributesW(stale.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::filesystem::resize_file(std::filesystem::path(file), SettingsFileLimit + 1);
+    result = SaveSettings(settings, {}, location, fs, codec);
+    EXPECT_EQ(result.problem, SaveProblem::TooLarge);
+    EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(file)), SettingsFileLimit + 1);
+    EXPECT_EQ(GetFileAttributesW(appData.c_str()), INVALID_FILE_ATTRIBUTES); // no per-user file at all
+
+    std::filesystem::resize_file(std::filesystem::path(file), 0);
+    result = SaveSettings(settings, {}, location, fs, codec);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.file, narrow(file));
+    EXPECT_NE(contents().find("[Section]"), std::string::npos);
 }
 
 TEST(ArgumentString, FollowsTheProgramNameQuotedOrNot)
