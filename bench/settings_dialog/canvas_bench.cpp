@@ -11,7 +11,6 @@ using namespace velmora;
 
 namespace {
 
-
 class NoFiles final : public FileSystem {
 public:
     char separator() const override { return '/'; }
@@ -19,7 +18,7 @@ public:
     bool canOpenForReading(const std::string&) override { return false; }
     bool fileExists(const std::string&) override { return false; }
     FileRead readFile(const std::string&, std::size_t) override { return {ReadStatus::Missing, {}}; }
-    bool replaceFile(const std::string&, std::string_view) override { return false; }
+    WriteStatus replaceFile(const std::string&, std::string_view) override { return WriteStatus::Failed; }
     bool makeFolders(const std::string&) override { return false; }
 };
 

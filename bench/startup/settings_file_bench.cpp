@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -30,7 +31,11 @@ struct SettingsFolder {
         text += "[Section]\r\n画像のｻｲｽﾞ=0\r\n"; // UTF-8 keys: the form the UTF-16 file holds
         std::ofstream(file, std::ios::binary) << encodeFileText(text, form);
     }
-    ~SettingsFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
+    ~SettingsFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
 };
 
 void run(benchmark::State& state, Utf16Form form)
