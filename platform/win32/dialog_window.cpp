@@ -5,6 +5,7 @@
 
 #include "platform/picture_loader_factory.h"
 #include "platform/win32/dialog_resources.h"
+#include "platform/win32/owned_window.h"
 #include "platform/win32/show_window.h"
 #include "platform/win32/startup_win32.h"
 #include "settings_dialog/dialog_canvas.h"
@@ -265,7 +266,8 @@ public:
     // Creates the window, runs Form_Load and the modal loop; returns when the window is gone.
     void run();
 
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Owner>
+    friend LRESULT CALLBACK win32::ownedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK listProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     // dialog::DialogPlatform
@@ -337,7 +339,7 @@ void DialogWindow::run()
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW wc{};
-    wc.lpfnWndProc = &DialogWindow::windowProc;
+    wc.lpfnWndProc = &ownedWindowProc<DialogWindow>;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
@@ -370,19 +372,6 @@ void DialogWindow::run()
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-}
-
-LRESULT CALLBACK DialogWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<DialogWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    return self->handle(message, wParam, lParam);
 }
 
 // The list holds no strings, so its window text is made its entries, one a line: what the

@@ -3,6 +3,7 @@
 #include "platform/win32/preview_window.h"
 
 #include "platform/picture_loader_factory.h"
+#include "platform/win32/owned_window.h"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/show_surface.h"
 #include "platform/win32/show_window.h"
@@ -47,7 +48,8 @@ public:
     // The set-up: a child of `host` at (0, 0) with the host's client size in pixels.
     bool open(HWND host);
 
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Owner>
+    friend LRESULT CALLBACK win32::ownedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -72,7 +74,7 @@ bool Velmora_R::open(HWND host)
 
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW wc{};
-    wc.lpfnWndProc = &Velmora_R::windowProc;
+    wc.lpfnWndProc = &ownedWindowProc<Velmora_R>;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = PreviewWindowClass;
@@ -81,20 +83,6 @@ bool Velmora_R::open(HWND host)
     CreateWindowExW(0, PreviewWindowClass, L"Velmora", WS_CHILD | WS_VISIBLE, 0, 0, client.right - client.left,
                     client.bottom - client.top, host, nullptr, instance, this);
     return hwnd_ != nullptr;
-}
-
-LRESULT CALLBACK Velmora_R::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<Velmora_R*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<Velmora_R*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->handle(message, wParam, lParam);
 }
 
 LRESULT Velmora_R::handle(UINT message, WPARAM wParam, LPARAM lParam)

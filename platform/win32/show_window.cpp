@@ -11,6 +11,7 @@
 #include "platform/win32/show_monitors.h"
 #include "platform/win32/show_surface.h"
 #include "platform/win32/startup_win32.h"
+#include "platform/win32/owned_window.h"
 #include "platform/win32/win_text.h"
 #include "show/show_form.h"
 #include "startup/resume_keeper.h"
@@ -139,7 +140,8 @@ public:
     void syncTimers() { syncShowTimers(hwnd_, form_, platform_.nowMilliseconds(), timerSet_); }
 
 private:
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Owner>
+    friend LRESULT CALLBACK win32::ownedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     ShowHost& host_;
@@ -162,7 +164,8 @@ public:
     // of everything and starts the timers. False when no window could be made.
     bool open(int width, int height);
 
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Owner>
+    friend LRESULT CALLBACK win32::ownedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND window() const { return hwnd_; }
     // One tick of `form`'s timer `id`. Slide ticks of all monitors share one guard: a filter
@@ -244,7 +247,7 @@ bool ShowHost::open(int width, int height)
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW wc{};
-    wc.lpfnWndProc = &ShowHost::windowProc;
+    wc.lpfnWndProc = &ownedWindowProc<ShowHost>;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
@@ -323,20 +326,6 @@ void ShowHost::layOutMonitors(std::vector<show::Rect> others)
     if (covers_ != nullptr) {
         covers_->coverOthers(area_, shown);
     }
-}
-
-LRESULT CALLBACK ShowHost::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<ShowHost*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<ShowHost*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->handle(message, wParam, lParam);
 }
 
 LRESULT ShowHost::handle(UINT message, WPARAM wParam, LPARAM lParam)
@@ -532,7 +521,7 @@ bool MonitorShow::open()
 {
     static const bool registered = [] {
         WNDCLASSW wc{};
-        wc.lpfnWndProc = &MonitorShow::windowProc;
+        wc.lpfnWndProc = &ownedWindowProc<MonitorShow>;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
@@ -561,20 +550,6 @@ void MonitorShow::show()
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     UpdateWindow(hwnd_);
     syncTimers();
-}
-
-LRESULT CALLBACK MonitorShow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<MonitorShow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<MonitorShow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return self->handle(message, wParam, lParam);
 }
 
 LRESULT MonitorShow::handle(UINT message, WPARAM wParam, LPARAM lParam)
