@@ -13,13 +13,19 @@ IdleWatch::IdleWatch(std::int64_t timeoutMs, std::int64_t recheckMs) : timeoutMs
 WatchAction IdleWatch::start()
 {
     state_ = State::Showing;
+    activeUnderShow_ = false;
+    idleAgainUnderShow_ = false;
     return WatchAction::StartShow;
 }
 
 WatchAction IdleWatch::userIdle(std::int64_t nowMs, bool inhibited)
 {
-    // An idle period that began while the show ran (a small pointer move the show ignores)
-    // is not a reason for a second show, nor for one right after it.
+    if (state_ == State::Showing) {
+        // Only a period that began with input counts: a show that ends by itself with the
+        // user still away from the start is not followed by another.
+        idleAgainUnderShow_ = activeUnderShow_;
+        return WatchAction::Nothing;
+    }
     if (state_ != State::Waiting)
         return WatchAction::Nothing;
     return inhibitionChecked(nowMs, inhibited);
@@ -27,16 +33,26 @@ WatchAction IdleWatch::userIdle(std::int64_t nowMs, bool inhibited)
 
 void IdleWatch::userActive()
 {
-    if (state_ != State::Showing)
+    if (state_ == State::Showing) {
+        activeUnderShow_ = true;
+        idleAgainUnderShow_ = false;
+    } else {
         state_ = State::Waiting;
+    }
 }
 
-void IdleWatch::showEnded()
+WatchAction IdleWatch::showEnded(std::int64_t nowMs, bool inhibited)
 {
-    // Whatever ended it, the next show waits for a new idle period: a show that fails at once
-    // is not started again and again while the user is away.
-    if (state_ == State::Showing)
-        state_ = State::Waiting;
+    if (state_ != State::Showing)
+        return WatchAction::Nothing;
+    state_ = State::Waiting;
+    // The key that ended the show began a new idle period that has already run its full time
+    // (a show slow to close), or the user came back and left again under the show: that
+    // period's show is due. Otherwise the next show waits for a new idle period, so a show
+    // that fails at once is not started again and again while the user is away.
+    if (idleAgainUnderShow_)
+        return inhibitionChecked(nowMs, inhibited);
+    return WatchAction::Nothing;
 }
 
 WatchAction IdleWatch::inhibitionChecked(std::int64_t nowMs, bool inhibited)

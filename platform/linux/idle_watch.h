@@ -26,7 +26,8 @@ public:
     WatchAction userIdle(std::int64_t nowMs, bool inhibited);
     // The first input after idleness.
     void userActive();
-    void showEnded();
+    // `inhibited` as for userIdle(): an idle period may have begun under the show.
+    WatchAction showEnded(std::int64_t nowMs, bool inhibited);
     // The answer to AskInhibited.
     WatchAction inhibitionChecked(std::int64_t nowMs, bool inhibited);
     // Called at (or after) nextTick().
@@ -49,6 +50,10 @@ private:
     std::int64_t recheckMs_;
     State state_ = State::Waiting;
     std::int64_t deadline_ = 0;
+    // Under the show: the user came back (a key ending it, a small move it ignores), and then
+    // went idle again before it ended.
+    bool activeUnderShow_ = false;
+    bool idleAgainUnderShow_ = false;
 };
 
 } // namespace velmora::shell

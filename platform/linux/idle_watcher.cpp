@@ -117,7 +117,8 @@ private:
             err_ << "velmora: the show could not be started: " << error->message << '\n';
             g_error_free(error);
             show_ = 0;
-            watch_.showEnded();
+            // A show that cannot even start waits for the next idle period, like one that failed.
+            watch_.showEnded(nowMs(), false);
             return;
         }
         childWatch_ = g_child_watch_add(show_, &showExited, this);
@@ -134,8 +135,7 @@ private:
             self->err_ << "velmora: the show ended with exit code " << WEXITSTATUS(status) << '\n';
         else if (WIFSIGNALED(status))
             self->err_ << "velmora: the show ended on signal " << WTERMSIG(status) << '\n';
-        self->watch_.showEnded();
-        self->schedule();
+        self->act(self->watch_.showEnded(nowMs(), self->source_->inhibited()));
     }
 
     static gboolean stop(gpointer data)

@@ -59,19 +59,27 @@ TEST(IdleWatch, OneShowPerIdlePeriodAndNoneWhileTheUserIsBack)
 {
     IdleWatch watch(3'000, 1'000);
     EXPECT_EQ(watch.userIdle(0, false), WatchAction::StartShow);
-    // An idle period that began under the show, and the end of a show the user did not end,
-    // start nothing: the next show waits for the user to come and go again.
-    EXPECT_EQ(watch.userIdle(5'000, false), WatchAction::Nothing);
-    watch.showEnded();
+    // A show that ends by itself with the user away all along is not followed by another.
+    EXPECT_EQ(watch.showEnded(2'000, false), WatchAction::Nothing);
     EXPECT_FALSE(watch.nextTick());
     watch.userActive();
     EXPECT_EQ(watch.tick(60'000), WatchAction::Nothing);
     EXPECT_EQ(watch.userIdle(63'000, false), WatchAction::StartShow);
-    // The user's key arrives before the show's exit: still one show.
+    // The user's key arrives before the show's exit: one show, and the next one only after
+    // the next idle period.
     watch.userActive();
     EXPECT_TRUE(watch.showRunning());
-    watch.showEnded();
-    EXPECT_EQ(watch.userIdle(70'000, false), WatchAction::StartShow);
+    EXPECT_EQ(watch.showEnded(64'000, false), WatchAction::Nothing);
+    EXPECT_EQ(watch.userIdle(67'000, false), WatchAction::StartShow);
+    // A show slow to close: the idle period the key began ran out before it ended.
+    watch.userActive();
+    EXPECT_EQ(watch.userIdle(71'000, false), WatchAction::Nothing);
+    EXPECT_EQ(watch.showEnded(72'000, false), WatchAction::StartShow);
+    // A move the show ignores and a return before it ends: the user is here, nothing starts.
+    watch.userActive();
+    EXPECT_EQ(watch.userIdle(80'000, false), WatchAction::Nothing);
+    watch.userActive();
+    EXPECT_EQ(watch.showEnded(81'000, false), WatchAction::Nothing);
 }
 
 TEST(IdleWatch, AnInhibitionHoldsTheShowOffAndItsEndStartsAFullIdleTime)
@@ -93,7 +101,7 @@ TEST(IdleWatch, AnInhibitionHoldsTheShowOffAndItsEndStartsAFullIdleTime)
     EXPECT_EQ(watch.inhibitionChecked(19'000, false), WatchAction::StartShow);
 
     // The user coming back ends the waiting altogether.
-    watch.showEnded();
+    EXPECT_EQ(watch.showEnded(20'000, false), WatchAction::Nothing);
     watch.userActive();
     EXPECT_EQ(watch.userIdle(30'000, true), WatchAction::Nothing);
     watch.userActive();

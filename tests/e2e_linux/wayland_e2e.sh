@@ -2,7 +2,9 @@
 # velmora as a native Wayland client under a headless sway, as an ordinary user the test makes
 # (sway refuses root). Checks: the show draws its picture (grim, polled) with DISPLAY unset and
 # set; a second show refuses to start beside it; a key typed with wtype ends it with exit code 0 and leaves no velmora running.
-# Usage: wayland_e2e.sh VELMORA [CPU_SECONDS]
+# Usage: wayland_e2e.sh VELMORA [CPU_SECONDS | idle INHIBITOR]
+#   With "idle": velmora --idle starts the show after 3 s without input and again after the
+#   next idle period, and not while INHIBITOR (a window holding an idle inhibitor) runs.
 #   With a second argument, instead measures: the show of the sample pictures on a 1920 x 1080
 #   output, CPU seconds of velmora and of sway over that many seconds from 5 s after the start
 #   (as scripts/measure-show-cpu does on X; a measurement, never asserted).
@@ -10,7 +12,12 @@
 set -euo pipefail
 
 velmora=$(readlink -f "$1")
-measure_seconds="${2:-0}"
+measure_seconds=0 inhibitor=""
+if [ "${2:-}" = idle ]; then
+  inhibitor=$(readlink -f "$3")
+else
+  measure_seconds="${2:-0}"
+fi
 user=velmora-wl-e2e
 for tool in sway grim wtype convert; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -18,11 +25,11 @@ done
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: making the test's own user needs root"; exit 77; }
 
 work=$(mktemp -d /tmp/velmora-wl-XXXXXX)
-sway_pid="" keyboard_pid="" show_pid=""
+sway_pid="" keyboard_pid="" show_pid="" watcher_pid="" inhibitor_pid=""
 cleanup() {
   local pid
-  for pid in $show_pid $keyboard_pid $sway_pid; do kill "$pid" 2>/dev/null || true; done
-  for pid in $show_pid $keyboard_pid $sway_pid; do wait "$pid" 2>/dev/null || true; done
+  for pid in $watcher_pid $inhibitor_pid $show_pid $keyboard_pid $sway_pid; do kill "$pid" 2>/dev/null || true; done
+  for pid in $watcher_pid $inhibitor_pid $show_pid $keyboard_pid $sway_pid; do wait "$pid" 2>/dev/null || true; done
   # Whatever is left, by id: only this test's user runs anything here.
   for pid in $(pgrep -u "$user" || true); do kill -9 "$pid" 2>/dev/null || true; done
   rm -rf "$work"
@@ -30,7 +37,7 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*"
-  tail -n 20 "$work/show.log" "$work/sway.log" 2>/dev/null || true
+  tail -n 20 "$work/show.log" "$work/watcher.log" "$work/sway.log" 2>/dev/null || true
   exit 1
 }
 eventually() { # CAP COMMAND...: polls every 0.1 s for at most CAP seconds
@@ -77,6 +84,7 @@ seat_has_keyboard() {
   as_user SWAYSOCK="$(ls "$work"/run/sway-ipc.*.sock)" swaymsg -t get_seats 2>/dev/null | grep -q '"capabilities": [1-9]'
 }
 show_running() { pgrep -u "$user" -x velmora >/dev/null; }
+not_running() { ! show_running; }
 show_ended() { ! kill -0 "$show_pid" 2>/dev/null; }
 
 start_keyboard() {
@@ -128,5 +136,59 @@ if [ "$measure_seconds" -gt 0 ]; then
     'BEGIN { printf "velmora %.2f sway %.2f (wayland, %d s), wake-ups velmora %d sway %d\n", a / hz, b / hz, s, sw, cw }'
   exit 0
 fi
+
+# The watcher's show: a velmora whose parent is the watcher (itself under runuser).
+watcher_found() { watcher=$(pgrep -u "$user" -f -- "velmora --idle") && [ -n "$watcher" ]; }
+watched_show() { pgrep -u "$user" -x -P "$watcher" velmora >/dev/null; }
+no_watched_show() { ! watched_show; }
+end_watched_show() { # with a key, as a user would; the watcher must stay
+  as_user wtype x
+  eventually 30 no_watched_show || fail "the show still runs 30 s after the key"
+  kill -0 "$watcher" 2>/dev/null || fail "the watcher ended with the show"
+}
+if [ -n "$inhibitor" ]; then
+  start_keyboard
+  (cd "$work" && as_user "$velmora" --idle 0.05 --folder "$work/red" --size screen) >"$work/watcher.log" 2>&1 &
+  watcher_pid=$!
+  eventually 30 watcher_found || fail "the watcher did not start"
+  eventually 30 watched_show || fail "the watcher started no show"
+  eventually 30 mostly_red || fail "the watcher's show never drew"
+  grep -q "org_kde_kwin_idle\|ext-idle-notify" "$work/watcher.log" || fail "the watcher does not use the compositor's idle report"
+  echo "ok: velmora --idle 0.05 started the show after the idle time"
+  end_watched_show
+  typed=$(date +%s%N)
+  eventually 30 watched_show || fail "no second show after the next idle period"
+  waited_ms=$((($(date +%s%N) - typed) / 1000000))
+  # A lower bound only: the show must not come back while the user may still be there.
+  [ "$waited_ms" -ge 2500 ] || fail "the show came back $waited_ms ms after the key, before the idle time"
+  echo "ok: a key ended the show, the watcher stayed, and started it again after $waited_ms ms idle"
+  end_watched_show
+
+  (cd "$work" && as_user "$inhibitor") >"$work/inhibitor.log" 2>&1 &
+  inhibitor_pid=$!
+  inhibiting() { grep -q inhibiting "$work/inhibitor.log"; }
+  eventually 30 inhibiting || fail "the test's inhibitor did not start: $(cat "$work/inhibitor.log")"
+  held_since=$SECONDS
+  # Three idle times with an application holding the screen saver off: nothing may start.
+  while [ $((SECONDS - held_since)) -lt 9 ]; do
+    ! watched_show || fail "the show started while an idle inhibitor was held"
+    sleep 0.2
+  done
+  kill "$inhibitor_pid"
+  wait "$inhibitor_pid" 2>/dev/null || true
+  inhibitor_pid=""
+  eventually 30 watched_show || fail "no show after the inhibitor went away"
+  echo "ok: no show for 9 s while an idle inhibitor was held, one after it went"
+
+  kill "$watcher"
+  rc=0
+  wait "$watcher_pid" || rc=$?
+  watcher_pid=""
+  [ "$rc" -eq 0 ] || fail "the watcher ended with exit code $rc on SIGTERM"
+  eventually 30 not_running || fail "a velmora process is left running after the watcher ended"
+  echo "ok: the watcher ends on SIGTERM with exit code 0, taking its show along"
+  exit 0
+fi
+
 run_show ""
 run_show ":99"
