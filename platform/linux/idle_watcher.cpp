@@ -45,9 +45,11 @@ public:
         g_main_loop_unref(loop_);
     }
 
-    int run(IdleSource& source)
+    // The source may report at once, from start().
+    void attach(IdleSource& source) { source_ = &source; }
+
+    int run()
     {
-        source_ = &source;
         for (int signal : {SIGTERM, SIGINT, SIGHUP})
             signalWatches_.push_back(g_unix_signal_add(signal, &stop, this));
         g_main_loop_run(loop_);
@@ -182,12 +184,13 @@ int runIdleWatcher(std::int64_t timeoutMs, const std::vector<std::string>& showA
     gnome.reset();
     x11.reset();
     Watcher watcher(timeoutMs, showArgs, err);
+    watcher.attach(*source);
     if (const std::string why = source->start(kind, timeoutMs, watcher); !why.empty()) {
         err << "velmora: " << idleSourceName(kind) << ": " << why << '\n';
         return 1;
     }
     err << "velmora: the show starts after " << timeoutMs / 1000.0 << " s idle (" << idleSourceName(kind) << ")\n";
-    const int exitCode = watcher.run(*source);
+    const int exitCode = watcher.run();
     source.reset(); // before the watcher it reports to
     return exitCode;
 }
