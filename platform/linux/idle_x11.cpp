@@ -1,5 +1,6 @@
 // Idleness from the X server's MIT-SCREEN-SAVER extension, whose idle time can only be read:
 // read when the timeout could first be reached, and while idle at a modest rate.
+#include "platform/linux/idle_inhibit_service.h"
 #include "platform/linux/idle_poll.h"
 #include "platform/linux/idle_source.h"
 
@@ -32,9 +33,14 @@ public:
             return "out of memory";
         sink_ = &sink;
         poller_.emplace(timeoutMs, ReturnPollMs);
+        // The X server has no inhibitors of its own that another client can see (a suspended
+        // screen saver does not show in its state); players ask the session bus's service.
+        inhibitors_ = InhibitService::offer();
         look();
         return {};
     }
+
+    bool inhibited() override { return inhibitors_ && inhibitors_->held(); }
 
 private:
     static gboolean due(gpointer data)
@@ -65,6 +71,7 @@ private:
     XScreenSaverInfo* info_;
     IdleSink* sink_ = nullptr;
     std::optional<IdlePoller> poller_;
+    std::unique_ptr<InhibitService> inhibitors_;
     guint timer_ = 0;
 };
 

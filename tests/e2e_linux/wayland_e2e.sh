@@ -2,12 +2,13 @@
 # velmora as a native Wayland client under a headless sway, as an ordinary user the test makes
 # (sway refuses root). Checks: the show draws its picture (grim, polled) with DISPLAY unset and
 # set; a second show refuses to start beside it; a key typed with wtype ends it with exit code 0 and leaves no velmora running.
-# Usage: wayland_e2e.sh VELMORA [CPU_SECONDS | idle INHIBITOR]
+# Usage: wayland_e2e.sh VELMORA [CPU_SECONDS [idle] | idle INHIBITOR]
 #   With "idle": velmora --idle starts the show after 3 s without input and again after the
 #   next idle period, and not while INHIBITOR (a window holding an idle inhibitor) runs.
 #   With a second argument, instead measures: the show of the sample pictures on a 1920 x 1080
 #   output, CPU seconds of velmora and of sway over that many seconds from 5 s after the start
-#   (as scripts/measure-show-cpu does on X; a measurement, never asserted).
+#   (as scripts/measure-show-cpu does on X; a measurement, never asserted). With "idle" after
+#   it, the same for the idle watcher (velmora --idle 5) with nobody typing, and its memory.
 # Exit 77 (skipped) without sway, grim or wtype, or when not run as root.
 set -euo pipefail
 
@@ -121,8 +122,10 @@ run_show() {
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 wakes() { awk '/^voluntary_ctxt_switches/ { print $2 }' "/proc/$1/status"; }
 if [ "$measure_seconds" -gt 0 ]; then
+  measured=(-s --ini "$work/empty.ini") what=wayland
+  [ "${3:-}" != idle ] || measured=(--idle 5) what="wayland, velmora --idle 5"
   start_keyboard
-  (cd "$work" && as_user "$velmora" -s --ini "$work/empty.ini") >"$work/show.log" 2>&1 &
+  (cd "$work" && as_user "$velmora" "${measured[@]}") >"$work/show.log" 2>&1 &
   show_pid=$!
   eventually 30 show_running || fail "the show did not start"
   sleep 5 # start-up left out, as on X
@@ -132,8 +135,9 @@ if [ "$measure_seconds" -gt 0 ]; then
   sleep "$measure_seconds"
   v1=$(ticks "$pid") c1=$(ticks "$compositor") w1=$(wakes "$pid") cw1=$(wakes "$compositor")
   awk -v a="$((v1 - v0))" -v b="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v s="$measure_seconds" \
-    -v sw="$((w1 - w0))" -v cw="$((cw1 - cw0))" \
-    'BEGIN { printf "velmora %.2f sway %.2f (wayland, %d s), wake-ups velmora %d sway %d\n", a / hz, b / hz, s, sw, cw }'
+    -v sw="$((w1 - w0))" -v cw="$((cw1 - cw0))" -v what="$what" \
+    'BEGIN { printf "velmora %.2f sway %.2f (%s, %d s), wake-ups velmora %d sway %d\n", a / hz, b / hz, what, s, sw, cw }'
+  awk '/^(VmRSS|VmHWM|RssAnon)/ { printf "velmora %s %s %s\n", $1, $2, $3 }' "/proc/$pid/status"
   exit 0
 fi
 
