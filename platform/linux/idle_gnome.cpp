@@ -1,8 +1,7 @@
 // Idleness from GNOME's idle monitor on the session bus; inhibitors from the session manager,
 // which the monitor itself does not apply.
 #include "platform/linux/idle_source.h"
-
-#include <gio/gio.h>
+#include "platform/linux/session_bus.h"
 
 namespace velmora::shell {
 
@@ -12,7 +11,6 @@ constexpr const char* MonitorName = "org.gnome.Mutter.IdleMonitor";
 constexpr const char* MonitorPath = "/org/gnome/Mutter/IdleMonitor/Core";
 constexpr const char* MonitorInterface = "org.gnome.Mutter.IdleMonitor";
 constexpr guint32 InhibitIdle = 8; // the session manager's flag for "do not mark the session idle"
-constexpr int CallTimeoutMs = 2'000;
 
 class GnomeIdle final : public IdleSource {
 public:
@@ -50,14 +48,9 @@ GnomeIdle::~GnomeIdle()
 
 guint32 GnomeIdle::addWatch(const char* method, GVariant* parameters)
 {
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(bus_, MonitorName, MonitorPath, MonitorInterface, method, parameters,
-                                                  G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, CallTimeoutMs, nullptr,
-                                                  &error);
-    if (reply == nullptr) {
-        g_error_free(error);
+    GVariant* reply = callOnBus(bus_, MonitorName, MonitorPath, MonitorInterface, method, parameters, "(u)");
+    if (reply == nullptr)
         return 0;
-    }
     guint32 id = 0;
     g_variant_get(reply, "(u)", &id);
     g_variant_unref(reply);
@@ -117,15 +110,10 @@ void GnomeIdle::ownerGone(GDBusConnection*, const gchar*, gpointer data)
 
 bool GnomeIdle::inhibited()
 {
-    GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus_, "org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager", "IsInhibited",
-        g_variant_new("(u)", InhibitIdle), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, CallTimeoutMs, nullptr, &error);
-    if (reply == nullptr) {
-        // No session manager to ask: nothing can be holding the screen saver off through it.
-        g_error_free(error);
-        return false;
-    }
+    GVariant* reply = callOnBus(bus_, "org.gnome.SessionManager", "/org/gnome/SessionManager",
+                                "org.gnome.SessionManager", "IsInhibited", g_variant_new("(u)", InhibitIdle), "(b)");
+    if (reply == nullptr)
+        return false; // no session manager to ask: nothing can hold the screen saver off through it
     gboolean held = FALSE;
     g_variant_get(reply, "(b)", &held);
     g_variant_unref(reply);
@@ -136,24 +124,14 @@ bool GnomeIdle::inhibited()
 
 std::unique_ptr<IdleSource> probeGnomeIdle(IdleOffers& offers)
 {
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (bus == nullptr) {
-        g_error_free(error);
+    GDBusConnection* bus = openSessionBus();
+    if (bus == nullptr)
         return nullptr;
-    }
-    // The shared connection would end the whole process when the bus goes; the watcher
-    // reports that itself.
-    g_dbus_connection_set_exit_on_close(bus, FALSE);
     auto source = std::make_unique<GnomeIdle>(bus);
-    GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                  "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", MonitorName),
-                                                  G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, CallTimeoutMs, nullptr,
-                                                  &error);
-    if (reply == nullptr) {
-        g_error_free(error);
+    GVariant* reply = callOnBus(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                "NameHasOwner", g_variant_new("(s)", MonitorName), "(b)");
+    if (reply == nullptr)
         return nullptr;
-    }
     gboolean owned = FALSE;
     g_variant_get(reply, "(b)", &owned);
     g_variant_unref(reply);

@@ -3,7 +3,7 @@
 // not hold the screen saver off for ever).
 #include "platform/linux/idle_inhibit_service.h"
 
-#include <gio/gio.h>
+#include "platform/linux/session_bus.h"
 
 #include <cstdint>
 #include <algorithm>
@@ -153,13 +153,9 @@ private:
 
 std::unique_ptr<InhibitService> InhibitService::offer()
 {
-    GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (bus == nullptr) {
-        g_error_free(error);
+    GDBusConnection* bus = openSessionBus();
+    if (bus == nullptr)
         return nullptr;
-    }
-    g_dbus_connection_set_exit_on_close(bus, FALSE);
     auto service = std::make_unique<Service>(bus);
     if (!service->start())
         return nullptr;
