@@ -104,12 +104,12 @@ int main(int argc, char** argv)
         return ExitRefused;
     }
     const shell::ShellOptions& options = parsed.options;
+    if (!options.display.empty()) {
+        // Xlib and SDL both take the display from here (the idle watcher's too).
+        setenv("DISPLAY", options.display.c_str(), 1);
+    }
     if (options.idleMs) {
         return shell::runIdleWatcher(*options.idleMs, shell::showArgumentsForIdle(args), std::cerr);
-    }
-    if (!options.display.empty()) {
-        // Xlib and SDL both take the display from here.
-        setenv("DISPLAY", options.display.c_str(), 1);
     }
 
     StartupState state;
