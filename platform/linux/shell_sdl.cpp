@@ -7,7 +7,7 @@
 #include "platform/linux/shell_fps.h"
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/shell_x11.h"
-#include "platform/linux/wayland_layer_show.h"
+#include "platform/linux/wayland_output_show.h"
 #include "show/monitor_layout.h"
 #include "show/show_exit.h"
 #include "show/show_form.h"
@@ -267,9 +267,10 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         messages << "velmora: no display to show on (neither WAYLAND_DISPLAY nor DISPLAY names one)\n";
         return 1;
     }
-    // A compositor with layer surfaces gets one on every output; elsewhere a full-screen window.
+    // On Wayland the show covers every output with a surface of its own; the window below is
+    // then only the -window one's.
     if (backend == VideoBackend::Wayland && options.target == Target::FullScreen) {
-        if (const std::optional<int> code = runLayerShow(options, state, startup, session, messages)) {
+        if (const std::optional<int> code = runOutputShow(options, state, startup, session, messages)) {
             return *code;
         }
     }

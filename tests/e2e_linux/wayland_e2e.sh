@@ -7,15 +7,16 @@
 # runs gets a show, and one taken away ends nothing.
 # (No pointer test: the headless compositor's seat has no pointer, and Debian has no tool to
 # make a virtual one.)
-# Usage: wayland_e2e.sh VELMORA [CPU_SECONDS]
-#   With a second argument, instead measures: the show of the sample pictures on one 1920 x
-#   1080 output, CPU seconds of velmora and of sway over that many seconds from 5 s after the
+# Usage: wayland_e2e.sh VELMORA [CPU_SECONDS [SIZE]]
+#   With a second argument, instead measures: the show of the sample pictures on one output
+#   of SIZE (1920x1080 unless given), CPU seconds of velmora and of sway over that many seconds from 5 s after the
 #   start (as scripts/measure-show-cpu does on X; a measurement, never asserted).
 # Exit 77 (skipped) without sway, grim or wtype, or when not run as root.
 set -euo pipefail
 
 velmora=$(readlink -f "$1")
 measure_seconds="${2:-0}"
+measure_size="${3:-1920x1080}"
 user="${VELMORA_WL_USER:-velmora-wl-e2e}" # another name keeps parallel runs apart
 for tool in sway grim wtype convert; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -55,7 +56,7 @@ mkdir "$work/red"
 convert -size 64x48 xc:'#ff0000' "$work/red/red.bmp"
 # Side by side, of different sizes, so each output's show is laid out on its own.
 printf 'output * bg #000000 solid_color\noutput HEADLESS-1 resolution 1280x720 position 0 0\noutput HEADLESS-2 resolution 1024x768 position 1280 0\noutput HEADLESS-3 resolution 800x600 position 2304 0\n' >"$work/sway.conf"
-[ "$measure_seconds" -eq 0 ] || printf 'output * bg #000000 solid_color\noutput * resolution 1920x1080\n' >"$work/sway.conf"
+[ "$measure_seconds" -eq 0 ] || printf 'output * bg #000000 solid_color\noutput * resolution %s\n' "$measure_size" >"$work/sway.conf"
 printf '[Section]\r\n' >"$work/empty.ini" # no folder: the sample pictures
 chown -R "$user" "$work"
 

@@ -1,7 +1,8 @@
-// The layer-surface show: a compositor connection of its own, one overlay surface per output
-// presented through shared memory, and one loop that sleeps on the connection until a
-// show's timer is due or input comes.
-#include "platform/linux/wayland_layer_show.h"
+// The Wayland show: a compositor connection of its own, one surface per output (an overlay
+// layer surface, or a full-screen window where the compositor has no layers) presented
+// through shared memory, and one loop that sleeps on the connection until a show's timer is
+// due or input comes.
+#include "platform/linux/wayland_output_show.h"
 
 #include "platform/linux/shell_exit.h"
 #include "platform/linux/shell_fps.h"
@@ -9,10 +10,12 @@
 #include "platform/linux/shell_wayland.h"
 #include "platform/linux/wayland_output_slots.h"
 #include "show/show_exit.h"
+#include "startup/main_logic.h"
 #include "show/show_form.h"
 #include "show/show_platform.h"
 
 #include <wayland-client.h>
+#include "xdg-shell-client-protocol.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -40,6 +43,7 @@ constexpr std::uint32_t CompositorVersion = 4; // damage in buffer coordinates
 constexpr std::uint32_t LayerShellVersion = 3;
 constexpr std::uint32_t OutputVersion = 3;
 constexpr std::uint32_t SeatVersion = 5;
+constexpr std::uint32_t WindowManagerVersion = 1;
 
 // SIGINT and SIGTERM end the show as input does. Whichever thread takes the signal, the
 // handler only writes to a pipe the loop sleeps on.
@@ -125,10 +129,10 @@ struct Slot {
     const Picture& shown() const { return form ? form->buffers().Display : black; }
 };
 
-class LayerShow;
+class OutputShow;
 
 struct Output {
-    LayerShow* owner = nullptr;
+    OutputShow* owner = nullptr;
     std::uint32_t name = 0;
     wl_output* output = nullptr;
     int x = 0; // where it lies among the outputs, for the mouse-move rule across them
@@ -137,7 +141,9 @@ struct Output {
     int modeHeight = 0;
     int refreshHz = 0;
     wl_surface* surface = nullptr;
-    zwlr_layer_surface_v1* layer = nullptr;
+    zwlr_layer_surface_v1* layer = nullptr; // one role or the other
+    xdg_surface* window = nullptr;
+    xdg_toplevel* toplevel = nullptr;
     std::unique_ptr<WaylandPresenter> presenter;
     int width = 0; // as last configured
     int height = 0;
@@ -149,7 +155,7 @@ struct Output {
 };
 
 struct Seat {
-    LayerShow* owner = nullptr;
+    OutputShow* owner = nullptr;
     std::uint32_t name = 0;
     wl_seat* seat = nullptr;
     wl_pointer* pointer = nullptr;
@@ -157,17 +163,17 @@ struct Seat {
     std::uint32_t pointerOutput = 0; // the output whose surface the pointer is on (its name)
 };
 
-class LayerShow {
+class OutputShow {
 public:
-    LayerShow(wl_display* display, const ShellOptions& options, StartupState& state, LinuxStartupPlatform& startup,
+    OutputShow(wl_display* display, const ShellOptions& options, StartupState& state, LinuxStartupPlatform& startup,
               ShowSession& session)
         : display_(display), options_(options), state_(state), startup_(startup), session_(session),
           slots_(state.settings.AllMonitors != 0)
     {
     }
-    ~LayerShow();
-    LayerShow(const LayerShow&) = delete;
-    LayerShow& operator=(const LayerShow&) = delete;
+    ~OutputShow();
+    OutputShow(const OutputShow&) = delete;
+    OutputShow& operator=(const OutputShow&) = delete;
 
     // Binds the compositor's globals; false when it offers no layer surfaces.
     bool bind();
@@ -186,6 +192,10 @@ private:
     static void layerConfigure(void* data, zwlr_layer_surface_v1*, std::uint32_t serial, std::uint32_t width,
                                std::uint32_t height);
     static void layerClosed(void* data, zwlr_layer_surface_v1*);
+    static void windowConfigure(void* data, xdg_surface*, std::uint32_t serial);
+    static void toplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array*);
+    static void toplevelClose(void* data, xdg_toplevel*);
+    static void ping(void*, xdg_wm_base* base, std::uint32_t serial) { xdg_wm_base_pong(base, serial); }
     // Seats.
     static void seatCapabilities(void* data, wl_seat*, std::uint32_t capabilities);
     static void pointerEnter(void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface,
@@ -198,6 +208,8 @@ private:
                             std::uint32_t state);
 
     void makeSurface(Output& output);
+    void makeLayerSurface(Output& output);
+    void makeWindow(Output& output);
     void dropSurface(Output& output);
     void removeOutput(std::uint32_t name);
     void removeSeat(std::uint32_t name);
@@ -217,6 +229,7 @@ private:
     wl_registry* registry_ = nullptr;
     wl_compositor* compositor_ = nullptr;
     zwlr_layer_shell_v1* layerShell_ = nullptr;
+    xdg_wm_base* windowManager_ = nullptr;
     std::vector<std::unique_ptr<Output>> outputs_;
     std::vector<std::unique_ptr<Seat>> seats_;
     OutputSlots slots_;
@@ -249,17 +262,19 @@ void ignoreKeyboardModifiers(void*, wl_keyboard*, std::uint32_t, std::uint32_t, 
 {
 }
 void ignoreKeyboardRepeat(void*, wl_keyboard*, std::int32_t, std::int32_t) {}
+void ignoreToplevelBounds(void*, xdg_toplevel*, std::int32_t, std::int32_t) {}
+void ignoreToplevelCapabilities(void*, xdg_toplevel*, wl_array*) {}
 
 } // namespace
 
-void LayerShow::global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+void OutputShow::global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                        std::uint32_t version)
 {
-    static const wl_output_listener OutputListener = {&LayerShow::outputGeometry, &LayerShow::outputMode,
+    static const wl_output_listener OutputListener = {&OutputShow::outputGeometry, &OutputShow::outputMode,
                                                       &ignoreOutputDone,          &ignoreOutputScale,
                                                       &ignoreOutputText,          &ignoreOutputText};
-    static const wl_seat_listener SeatListener = {&LayerShow::seatCapabilities, &ignoreSeatName};
-    auto* self = static_cast<LayerShow*>(data);
+    static const wl_seat_listener SeatListener = {&OutputShow::seatCapabilities, &ignoreSeatName};
+    auto* self = static_cast<OutputShow*>(data);
     const std::string_view kind(interface);
     if (kind == wl_compositor_interface.name && self->compositor_ == nullptr) {
         self->compositor_ = static_cast<wl_compositor*>(
@@ -267,6 +282,11 @@ void LayerShow::global(void* data, wl_registry* registry, std::uint32_t name, co
     } else if (kind == zwlr_layer_shell_v1_interface.name && self->layerShell_ == nullptr) {
         self->layerShell_ = static_cast<zwlr_layer_shell_v1*>(
             wl_registry_bind(registry, name, &zwlr_layer_shell_v1_interface, std::min(version, LayerShellVersion)));
+    } else if (kind == xdg_wm_base_interface.name && self->windowManager_ == nullptr) {
+        static const xdg_wm_base_listener WindowManagerListener = {&OutputShow::ping};
+        self->windowManager_ = static_cast<xdg_wm_base*>(
+            wl_registry_bind(registry, name, &xdg_wm_base_interface, std::min(version, WindowManagerVersion)));
+        xdg_wm_base_add_listener(self->windowManager_, &WindowManagerListener, self);
     } else if (kind == wl_output_interface.name) {
         auto output = std::make_unique<Output>();
         output->owner = self;
@@ -289,14 +309,14 @@ void LayerShow::global(void* data, wl_registry* registry, std::uint32_t name, co
     }
 }
 
-void LayerShow::globalRemoved(void* data, wl_registry*, std::uint32_t name)
+void OutputShow::globalRemoved(void* data, wl_registry*, std::uint32_t name)
 {
-    auto* self = static_cast<LayerShow*>(data);
+    auto* self = static_cast<OutputShow*>(data);
     self->removeOutput(name);
     self->removeSeat(name);
 }
 
-void LayerShow::outputGeometry(void* data, wl_output*, std::int32_t x, std::int32_t y, std::int32_t, std::int32_t,
+void OutputShow::outputGeometry(void* data, wl_output*, std::int32_t x, std::int32_t y, std::int32_t, std::int32_t,
                                std::int32_t, const char*, const char*, std::int32_t)
 {
     auto* output = static_cast<Output*>(data);
@@ -304,7 +324,7 @@ void LayerShow::outputGeometry(void* data, wl_output*, std::int32_t x, std::int3
     output->y = y;
 }
 
-void LayerShow::outputMode(void* data, wl_output*, std::uint32_t flags, std::int32_t width, std::int32_t height,
+void OutputShow::outputMode(void* data, wl_output*, std::uint32_t flags, std::int32_t width, std::int32_t height,
                            std::int32_t refresh)
 {
     auto* output = static_cast<Output*>(data);
@@ -315,7 +335,7 @@ void LayerShow::outputMode(void* data, wl_output*, std::uint32_t flags, std::int
     }
 }
 
-void LayerShow::layerConfigure(void* data, zwlr_layer_surface_v1*, std::uint32_t serial, std::uint32_t width,
+void OutputShow::layerConfigure(void* data, zwlr_layer_surface_v1*, std::uint32_t serial, std::uint32_t width,
                                std::uint32_t height)
 {
     // Taken up after the dispatch, where a show may be made or laid out again.
@@ -326,12 +346,57 @@ void LayerShow::layerConfigure(void* data, zwlr_layer_surface_v1*, std::uint32_t
     output->configureHeight = int(std::min<std::uint32_t>(height, 1u << 15));
 }
 
-void LayerShow::layerClosed(void* data, zwlr_layer_surface_v1*) { static_cast<Output*>(data)->closed = true; }
+void OutputShow::layerClosed(void* data, zwlr_layer_surface_v1*) { static_cast<Output*>(data)->closed = true; }
 
-void LayerShow::makeSurface(Output& output)
+void OutputShow::windowConfigure(void* data, xdg_surface*, std::uint32_t serial)
 {
-    static const zwlr_layer_surface_v1_listener LayerListener = {&LayerShow::layerConfigure, &LayerShow::layerClosed};
+    // The size came just before, with the window's own configure.
+    auto* output = static_cast<Output*>(data);
+    output->configurePending = true;
+    output->configureSerial = serial;
+}
+
+void OutputShow::toplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array*)
+{
+    auto* output = static_cast<Output*>(data);
+    output->configureWidth = std::clamp(width, 0, 1 << 15);
+    output->configureHeight = std::clamp(height, 0, 1 << 15);
+}
+
+void OutputShow::toplevelClose(void* data, xdg_toplevel*)
+{
+    // Closing the show's window (a key of the desktop's, its menu) ends the show.
+    static_cast<Output*>(data)->owner->ending_ = true;
+}
+
+void OutputShow::makeSurface(Output& output)
+{
     output.surface = wl_compositor_create_surface(compositor_);
+    if (layerShell_ != nullptr) {
+        makeLayerSurface(output);
+    } else {
+        makeWindow(output);
+    }
+    wl_surface_commit(output.surface); // no buffer: asks for the first configure
+}
+
+void OutputShow::makeWindow(Output& output)
+{
+    static const xdg_surface_listener WindowListener = {&OutputShow::windowConfigure};
+    static const xdg_toplevel_listener ToplevelListener = {&OutputShow::toplevelConfigure, &OutputShow::toplevelClose,
+                                                           &ignoreToplevelBounds, &ignoreToplevelCapabilities};
+    output.window = xdg_wm_base_get_xdg_surface(windowManager_, output.surface);
+    xdg_surface_add_listener(output.window, &WindowListener, &output);
+    output.toplevel = xdg_surface_get_toplevel(output.window);
+    xdg_toplevel_add_listener(output.toplevel, &ToplevelListener, &output);
+    xdg_toplevel_set_title(output.toplevel, std::string(ShowWindowTitle).c_str());
+    xdg_toplevel_set_app_id(output.toplevel, "velmora");
+    xdg_toplevel_set_fullscreen(output.toplevel, output.output);
+}
+
+void OutputShow::makeLayerSurface(Output& output)
+{
+    static const zwlr_layer_surface_v1_listener LayerListener = {&OutputShow::layerConfigure, &OutputShow::layerClosed};
     output.layer = zwlr_layer_shell_v1_get_layer_surface(layerShell_, output.surface, output.output,
                                                          ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "velmora");
     zwlr_layer_surface_v1_add_listener(output.layer, &LayerListener, &output);
@@ -343,11 +408,10 @@ void LayerShow::makeSurface(Output& output)
     zwlr_layer_surface_v1_set_exclusive_zone(output.layer, -1);
     zwlr_layer_surface_v1_set_keyboard_interactivity(output.layer,
                                                      ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
-    wl_surface_commit(output.surface); // no buffer: asks for the first configure
 }
 
 // The output's surface goes; its show waits for an output that comes later.
-void LayerShow::dropSurface(Output& output)
+void OutputShow::dropSurface(Output& output)
 {
     if (const std::optional<int> slot = slots_.detach(output.name)) {
         slotsShown_[std::size_t(*slot)]->platform.presenter = nullptr;
@@ -357,6 +421,14 @@ void LayerShow::dropSurface(Output& output)
         zwlr_layer_surface_v1_destroy(output.layer);
         output.layer = nullptr;
     }
+    if (output.toplevel != nullptr) {
+        xdg_toplevel_destroy(output.toplevel);
+        output.toplevel = nullptr;
+    }
+    if (output.window != nullptr) {
+        xdg_surface_destroy(output.window);
+        output.window = nullptr;
+    }
     if (output.surface != nullptr) {
         wl_surface_destroy(output.surface);
         output.surface = nullptr;
@@ -365,7 +437,7 @@ void LayerShow::dropSurface(Output& output)
     output.width = output.height = 0;
 }
 
-void LayerShow::removeOutput(std::uint32_t name)
+void OutputShow::removeOutput(std::uint32_t name)
 {
     const auto found =
         std::find_if(outputs_.begin(), outputs_.end(), [&](const auto& output) { return output->name == name; });
@@ -382,7 +454,7 @@ void LayerShow::removeOutput(std::uint32_t name)
     outputs_.erase(found);
 }
 
-void LayerShow::removeSeat(std::uint32_t name)
+void OutputShow::removeSeat(std::uint32_t name)
 {
     const auto found = std::find_if(seats_.begin(), seats_.end(), [&](const auto& seat) { return seat->name == name; });
     if (found == seats_.end()) {
@@ -398,14 +470,14 @@ void LayerShow::removeSeat(std::uint32_t name)
     seats_.erase(found);
 }
 
-void LayerShow::seatCapabilities(void* data, wl_seat*, std::uint32_t capabilities)
+void OutputShow::seatCapabilities(void* data, wl_seat*, std::uint32_t capabilities)
 {
     static const wl_pointer_listener PointerListener = {
-        &LayerShow::pointerEnter, &ignorePointerLeave,      &LayerShow::pointerMotion, &LayerShow::pointerButton,
+        &OutputShow::pointerEnter, &ignorePointerLeave,      &OutputShow::pointerMotion, &OutputShow::pointerButton,
         &ignorePointerAxis,       &ignorePointerFrame,      &ignorePointerAxisSource,  &ignorePointerAxisStop,
         &ignorePointerAxisSteps,  &ignorePointerAxisSteps};
-    static const wl_keyboard_listener KeyboardListener = {&LayerShow::keyboardKeymap, &ignoreKeyboardFocus,
-                                                          &ignoreKeyboardLeave,       &LayerShow::keyboardKey,
+    static const wl_keyboard_listener KeyboardListener = {&OutputShow::keyboardKeymap, &ignoreKeyboardFocus,
+                                                          &ignoreKeyboardLeave,       &OutputShow::keyboardKey,
                                                           &ignoreKeyboardModifiers,   &ignoreKeyboardRepeat};
     auto* seat = static_cast<Seat*>(data);
     const bool release = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(seat->seat)) >= 3;
@@ -427,11 +499,11 @@ void LayerShow::seatCapabilities(void* data, wl_seat*, std::uint32_t capabilitie
     }
 }
 
-void LayerShow::pointerEnter(void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface,
+void OutputShow::pointerEnter(void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface,
                              wl_fixed_t x, wl_fixed_t y)
 {
     auto* seat = static_cast<Seat*>(data);
-    LayerShow& self = *seat->owner;
+    OutputShow& self = *seat->owner;
     seat->pointerOutput = 0;
     for (const auto& output : self.outputs_) {
         if (output->surface != nullptr && output->surface == surface) {
@@ -445,13 +517,13 @@ void LayerShow::pointerEnter(void* data, wl_pointer* pointer, std::uint32_t seri
     self.mouseMoved(*seat, x, y);
 }
 
-void LayerShow::pointerMotion(void* data, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y)
+void OutputShow::pointerMotion(void* data, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y)
 {
     auto* seat = static_cast<Seat*>(data);
     seat->owner->mouseMoved(*seat, x, y);
 }
 
-void LayerShow::mouseMoved(const Seat& seat, wl_fixed_t x, wl_fixed_t y)
+void OutputShow::mouseMoved(const Seat& seat, wl_fixed_t x, wl_fixed_t y)
 {
     // Every output's position counts from the same origin, so a move across two of them
     // weighs as one move on one screen.
@@ -469,46 +541,46 @@ void LayerShow::mouseMoved(const Seat& seat, wl_fixed_t x, wl_fixed_t y)
     }
 }
 
-void LayerShow::pointerButton(void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t,
+void OutputShow::pointerButton(void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t,
                               std::uint32_t state)
 {
-    LayerShow& self = *static_cast<Seat*>(data)->owner;
+    OutputShow& self = *static_cast<Seat*>(data)->owner;
     if (state == WL_POINTER_BUTTON_STATE_PRESSED && !self.ending_ && !self.slotsShown_.empty()) {
         self.input(self.primary().Display_MouseDown());
     }
 }
 
-void LayerShow::keyboardKeymap(void*, wl_keyboard*, std::uint32_t, std::int32_t fd, std::uint32_t)
+void OutputShow::keyboardKeymap(void*, wl_keyboard*, std::uint32_t, std::int32_t fd, std::uint32_t)
 {
     // The show tells keys apart by their codes alone (any key ends it, the arrows are the
     // same keys on every layout): the keymap is not read, only its descriptor closed.
     close(fd);
 }
 
-void LayerShow::keyboardKey(void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key,
+void OutputShow::keyboardKey(void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key,
                             std::uint32_t state)
 {
-    LayerShow& self = *static_cast<Seat*>(data)->owner;
+    OutputShow& self = *static_cast<Seat*>(data)->owner;
     if (state == WL_KEYBOARD_KEY_STATE_PRESSED && !self.ending_ && !self.slotsShown_.empty()) {
         self.input(self.primary().Form_KeyDown(windowsKeyCodeFromEvdev(key)));
     }
 }
 
-bool LayerShow::bind()
+bool OutputShow::bind()
 {
-    static const wl_registry_listener RegistryListener = {&LayerShow::global, &LayerShow::globalRemoved};
+    static const wl_registry_listener RegistryListener = {&OutputShow::global, &OutputShow::globalRemoved};
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &RegistryListener, this);
     // The second round trip brings the outputs' positions and modes.
     if (wl_display_roundtrip(display_) < 0 || wl_display_roundtrip(display_) < 0) {
         return false;
     }
-    return compositor_ != nullptr && layerShell_ != nullptr;
+    return compositor_ != nullptr && (layerShell_ != nullptr || windowManager_ != nullptr);
 }
 
 // A new show (or cover) on slot `index`, laid out for `output`. The primary's is made first;
 // the others take their catalogue and show order from it.
-void LayerShow::makeSlot(int index, const Output& output)
+void OutputShow::makeSlot(int index, const Output& output)
 {
     auto slot = std::make_unique<Slot>();
     if (slots_.runsShow(index)) {
@@ -524,7 +596,7 @@ void LayerShow::makeSlot(int index, const Output& output)
 }
 
 // Puts `slot` on `output`'s surface, at the output's size.
-void LayerShow::showOn(Output& output, Slot& slot)
+void OutputShow::showOn(Output& output, Slot& slot)
 {
     slot.platform.presenter = nullptr;
     output.presenter = WaylandPresenter::create(display_, output.surface, output.width, output.height, {});
@@ -552,7 +624,7 @@ void LayerShow::showOn(Output& output, Slot& slot)
 // Takes up what the compositor said in the last dispatch: surfaces it closed, and sizes it
 // gave. An output that gets its first size gets a show; the shows of outputs that came in
 // the same dispatch are made together, so each knows how many there are.
-void LayerShow::settle()
+void OutputShow::settle()
 {
     for (const auto& output : outputs_) {
         if (output->closed) {
@@ -563,11 +635,15 @@ void LayerShow::settle()
     std::vector<Output*> sized;
     bool slotsMade = false;
     for (const auto& output : outputs_) {
-        if (!output->configurePending || output->layer == nullptr) {
+        if (!output->configurePending || output->surface == nullptr) {
             continue;
         }
         output->configurePending = false;
-        zwlr_layer_surface_v1_ack_configure(output->layer, output->configureSerial);
+        if (output->layer != nullptr) {
+            zwlr_layer_surface_v1_ack_configure(output->layer, output->configureSerial);
+        } else {
+            xdg_surface_ack_configure(output->window, output->configureSerial);
+        }
         // No size given: the output's own mode.
         const int width = output->configureWidth > 0 ? output->configureWidth : output->modeWidth;
         const int height = output->configureHeight > 0 ? output->configureHeight : output->modeHeight;
@@ -602,7 +678,7 @@ void LayerShow::settle()
     }
 }
 
-int LayerShow::run(std::ostream& messages)
+int OutputShow::run(std::ostream& messages)
 {
     messages_ = &messages;
     surfacesWanted_ = true;
@@ -721,7 +797,7 @@ int LayerShow::run(std::ostream& messages)
     return lost ? 1 : 0;
 }
 
-LayerShow::~LayerShow()
+OutputShow::~OutputShow()
 {
     while (!outputs_.empty()) {
         removeOutput(outputs_.back()->name);
@@ -740,6 +816,9 @@ LayerShow::~LayerShow()
             wl_proxy_destroy(reinterpret_cast<wl_proxy*>(layerShell_));
         }
     }
+    if (windowManager_ != nullptr) {
+        xdg_wm_base_destroy(windowManager_);
+    }
     if (compositor_ != nullptr) {
         wl_compositor_destroy(compositor_);
     }
@@ -749,7 +828,7 @@ LayerShow::~LayerShow()
     wl_display_flush(display_);
 }
 
-std::optional<int> runLayerShow(const ShellOptions& options, StartupState& state, LinuxStartupPlatform& startup,
+std::optional<int> runOutputShow(const ShellOptions& options, StartupState& state, LinuxStartupPlatform& startup,
                                 ShowSession& session, std::ostream& messages)
 {
     wl_display* display = wl_display_connect(nullptr);
@@ -758,7 +837,7 @@ std::optional<int> runLayerShow(const ShellOptions& options, StartupState& state
     }
     std::optional<int> code;
     {
-        LayerShow show(display, options, state, startup, session);
+        OutputShow show(display, options, state, startup, session);
         if (show.bind()) {
             code = show.run(messages);
         }
