@@ -3,14 +3,15 @@
 # user the test makes (sway refuses root). Checks: the show draws its picture on both outputs
 # (grim per output, polled) with DISPLAY unset and set; a second show refuses to start beside
 # it; a key typed with wtype ends it with exit code 0 and leaves no velmora running; with
-# --monitors primary the second output is covered in black; an output added while the show
-# runs gets a show, and one taken away ends nothing.
+# --monitors primary the second output is covered in black, and SIGTERM ends the show as a
+# key does; an output added while the show runs gets a show, and one taken away ends nothing.
 # (No pointer test: the headless compositor's seat has no pointer, and Debian has no tool to
 # make a virtual one.)
 # Usage: wayland_e2e.sh VELMORA [CPU_SECONDS [SIZE]]
 #   With a second argument, instead measures: the show of the sample pictures on one output
-#   of SIZE (1920x1080 unless given), CPU seconds of velmora and of sway over that many seconds from 5 s after the
-#   start (as scripts/measure-show-cpu does on X; a measurement, never asserted).
+#   of SIZE (1920x1080 unless given), CPU seconds of velmora and of sway over that many
+#   seconds from 5 s after the start (as scripts/measure-show-cpu does on X; a measurement,
+#   never asserted).
 # Exit 77 (skipped) without sway, grim or wtype, or when not run as root.
 set -euo pipefail
 
@@ -132,7 +133,7 @@ run_show() {
   end_with_key "${1:+DISPLAY=$1}"
 }
 
-# --monitors primary: the show on one output, black on the other; outputs come and go.
+# --monitors primary: the show on one output, black on the other.
 run_primary_only() {
   start_keyboard
   (cd "$work" && as_user "$velmora" --folder "$work/red" --size screen --monitors primary) >"$work/show.log" 2>&1 &
@@ -140,7 +141,14 @@ run_primary_only() {
   one_red() { { mostly_red HEADLESS-1 && all_black HEADLESS-2; } || { mostly_red HEADLESS-2 && all_black HEADLESS-1; }; }
   eventually 30 one_red || fail "with --monitors primary one output is not red and the other black"
   echo "ok: with --monitors primary one output shows the show and the other is black"
-  end_with_key "--monitors primary"
+  # Told to end (as a session manager or swayidle's resume command does): as by a key.
+  kill -TERM "$(pgrep -u "$user" -x velmora)"
+  eventually 30 show_ended || fail "the show still runs 30 s after SIGTERM"
+  local rc=0
+  wait "$show_pid" || rc=$?
+  show_pid=""
+  [ "$rc" -eq 0 ] || fail "the show ended with exit code $rc after SIGTERM"
+  echo "ok: SIGTERM ends the show with exit code 0"
 }
 
 run_outputs_changing() {
