@@ -140,12 +140,13 @@ struct Output {
     int modeWidth = 0;
     int modeHeight = 0;
     int refreshHz = 0;
+    int scale = 1; // device pixels per surface unit
     wl_surface* surface = nullptr;
     zwlr_layer_surface_v1* layer = nullptr; // one role or the other
     xdg_surface* window = nullptr;
     xdg_toplevel* toplevel = nullptr;
     std::unique_ptr<WaylandPresenter> presenter;
-    int width = 0; // as last configured
+    int width = 0; // as last configured, in device pixels: the show's size
     int height = 0;
     bool configurePending = false;
     std::uint32_t configureSerial = 0;
@@ -187,6 +188,10 @@ private:
     // Outputs and their surfaces.
     static void outputGeometry(void* data, wl_output*, std::int32_t x, std::int32_t y, std::int32_t, std::int32_t,
                                std::int32_t, const char*, const char*, std::int32_t);
+    static void outputScale(void* data, wl_output*, std::int32_t factor)
+    {
+        static_cast<Output*>(data)->scale = std::clamp(factor, 1, 8);
+    }
     static void outputMode(void* data, wl_output*, std::uint32_t flags, std::int32_t width, std::int32_t height,
                            std::int32_t refresh);
     static void layerConfigure(void* data, zwlr_layer_surface_v1*, std::uint32_t serial, std::uint32_t width,
@@ -242,11 +247,11 @@ private:
 
 } // namespace
 
-// Listener tables name private members: they are made inside the class's own scope.
+// The events the show has no use for. (The listener tables name private members, so they are
+// made in the members themselves.)
 namespace {
 
 void ignoreOutputDone(void*, wl_output*) {}
-void ignoreOutputScale(void*, wl_output*, std::int32_t) {}
 void ignoreOutputText(void*, wl_output*, const char*) {}
 void ignoreSeatName(void*, wl_seat*, const char*) {}
 void ignorePointerLeave(void*, wl_pointer*, std::uint32_t, wl_surface*) {}
@@ -271,7 +276,7 @@ void OutputShow::global(void* data, wl_registry* registry, std::uint32_t name, c
                        std::uint32_t version)
 {
     static const wl_output_listener OutputListener = {&OutputShow::outputGeometry, &OutputShow::outputMode,
-                                                      &ignoreOutputDone,          &ignoreOutputScale,
+                                                      &ignoreOutputDone,          &OutputShow::outputScale,
                                                       &ignoreOutputText,          &ignoreOutputText};
     static const wl_seat_listener SeatListener = {&OutputShow::seatCapabilities, &ignoreSeatName};
     auto* self = static_cast<OutputShow*>(data);
@@ -644,11 +649,19 @@ void OutputShow::settle()
         } else {
             xdg_surface_ack_configure(output->window, output->configureSerial);
         }
-        // No size given: the output's own mode.
-        const int width = output->configureWidth > 0 ? output->configureWidth : output->modeWidth;
-        const int height = output->configureHeight > 0 ? output->configureHeight : output->modeHeight;
-        if (width <= 0 || height <= 0) {
+        // The show is drawn at the output's own resolution, not enlarged by the compositor on a
+        // scaled output. No size given: the output's mode.
+        const int scale = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(output->surface)) >=
+                                  WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION
+                              ? output->scale
+                              : 1;
+        const int width = output->configureWidth > 0 ? output->configureWidth * scale : output->modeWidth;
+        const int height = output->configureHeight > 0 ? output->configureHeight * scale : output->modeHeight;
+        if (width <= 0 || height <= 0 || width % scale != 0 || height % scale != 0) {
             continue; // nothing to lay a show out on; a later size may come
+        }
+        if (scale > 1 || output->scale > 1) {
+            wl_surface_set_buffer_scale(output->surface, scale); // goes with the next buffer
         }
         if (width == output->width && height == output->height && output->presenter != nullptr) {
             continue;

@@ -55,8 +55,8 @@ chmod 755 "$work"
 mkdir -m 700 "$work/run"
 mkdir "$work/red"
 convert -size 64x48 xc:'#ff0000' "$work/red/red.bmp"
-# Side by side, of different sizes, so each output's show is laid out on its own.
-printf 'output * bg #000000 solid_color\noutput HEADLESS-1 resolution 1280x720 position 0 0\noutput HEADLESS-2 resolution 1024x768 position 1280 0\noutput HEADLESS-3 resolution 800x600 position 2304 0\n' >"$work/sway.conf"
+# Side by side, of different sizes (one scaled), so each output's show is laid out on its own.
+printf 'output * bg #000000 solid_color\noutput HEADLESS-1 resolution 1280x720 position 0 0\noutput HEADLESS-2 resolution 1024x768 position 1280 0 scale 2\noutput HEADLESS-3 resolution 800x600 position 2304 0\n' >"$work/sway.conf"
 [ "$measure_seconds" -eq 0 ] || printf 'output * bg #000000 solid_color\noutput * resolution %s\n' "$measure_size" >"$work/sway.conf"
 printf '[Section]\r\n' >"$work/empty.ini" # no folder: the sample pictures
 chown -R "$user" "$work"
