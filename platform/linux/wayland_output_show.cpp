@@ -6,6 +6,7 @@
 
 #include "platform/linux/shell_exit.h"
 #include "platform/linux/shell_fps.h"
+#include "platform/linux/shell_signal_wake.h"
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/shell_wayland.h"
 #include "platform/linux/wayland_output_slots.h"
@@ -17,8 +18,6 @@
 #include <wayland-client.h>
 #include "xdg-shell-client-protocol.h"
 
-#include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,64 +43,6 @@ constexpr std::uint32_t LayerShellVersion = 3;
 constexpr std::uint32_t OutputVersion = 3;
 constexpr std::uint32_t SeatVersion = 5;
 constexpr std::uint32_t WindowManagerVersion = 1;
-
-// SIGINT and SIGTERM end the show as input does. Whichever thread takes the signal, the
-// handler only writes to a pipe the loop sleeps on.
-int signalPipe[2] = {-1, -1};
-
-void wakeOnSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    (void)!write(signalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-class SignalWake {
-public:
-    SignalWake()
-    {
-        if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-            signalPipe[0] = signalPipe[1] = -1;
-            return;
-        }
-        struct sigaction action {};
-        action.sa_handler = &wakeOnSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
-        installed_ = true;
-    }
-    ~SignalWake()
-    {
-        if (installed_) {
-            sigaction(SIGINT, &oldInt_, nullptr);
-            sigaction(SIGTERM, &oldTerm_, nullptr);
-            close(signalPipe[0]);
-            close(signalPipe[1]);
-            signalPipe[0] = signalPipe[1] = -1;
-        }
-    }
-    SignalWake(const SignalWake&) = delete;
-    SignalWake& operator=(const SignalWake&) = delete;
-
-    int fd() const { return signalPipe[0]; }
-    // A signal came since the last call.
-    bool taken() const
-    {
-        char bytes[16];
-        bool any = false;
-        while (installed_ && read(signalPipe[0], bytes, sizeof bytes) > 0) {
-            any = true;
-        }
-        return any;
-    }
-
-private:
-    bool installed_ = false;
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-};
 
 // What one show presents into: the surface of the output it is on, while it is on one.
 // A compositor shows no client the others' pixels, so there is no desktop to copy.

@@ -1,9 +1,10 @@
 // The Linux shell's own logic, without a display: argument reading, key mapping, pixel
-// layouts, the timer driver that lets the process sleep, and which show each Wayland
-// output carries.
+// layouts, the timer driver that lets the process sleep, signals as a wake-up, and which
+// show each Wayland output carries.
 #include "platform/linux/shell_fps.h"
 #include "platform/linux/shell_options.h"
 #include "platform/linux/shell_pixels.h"
+#include "platform/linux/shell_signal_wake.h"
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/startup_linux.h"
 #include "platform/linux/wayland_output_slots.h"
@@ -14,6 +15,9 @@
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 
+#include <poll.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <sstream>
 
@@ -201,6 +205,25 @@ TEST(ShellOptions, OnlyTheArrowKeysMapToTheTrackKeyCodes)
         EXPECT_NE(windowsKeyCodeFromEvdev(other), show::KeyLeftArrow) << other;
         EXPECT_NE(windowsKeyCodeFromEvdev(other), show::KeyRightArrow) << other;
     }
+}
+
+TEST(SignalWake, ATerminationSignalWakesTheSleeperInsteadOfEndingTheProcessAndIsGivenBack)
+{
+    struct sigaction before {};
+    sigaction(SIGTERM, nullptr, &before);
+    {
+        SignalWake wake;
+        ASSERT_GE(wake.fd(), 0);
+        EXPECT_FALSE(wake.taken());
+        std::raise(SIGTERM);
+        pollfd readable{wake.fd(), POLLIN, 0};
+        EXPECT_EQ(poll(&readable, 1, 0), 1);
+        EXPECT_TRUE(wake.taken());
+        EXPECT_FALSE(wake.taken()) << "a signal is taken once";
+    }
+    struct sigaction after {};
+    sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
 }
 
 TEST(OutputSlots, AnOutputThatComesBackTakesTheShowLeftBehindThePrimarysFirst)
