@@ -14,7 +14,7 @@
 #   from 5 s after the start (as scripts/measure-show-cpu does on X; a measurement, never
 #   asserted). With "idle" after it, the same for the idle watcher (velmora --idle 5) with
 #   nobody typing, and its memory.
-# Exit 77 (skipped) without sway, grim or wtype, or when not run as root.
+# Exit 77 (skipped) without sway, grim, wtype or convert, or when not run as root.
 set -euo pipefail
 
 velmora=$(readlink -f "$1")
