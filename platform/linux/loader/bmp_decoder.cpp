@@ -27,13 +27,7 @@ LoadResult decodePlain24(const std::uint8_t* data, const loading::BmpHeader& hea
 {
     const int w = int(header.width);
     const int h = int(header.height);
-    PictureSize out{w, h};
-    if (request.fitWidth > 0 && request.fitHeight > 0) {
-        const PictureSize fitted = loading::fittedSize({w, h}, request.fitWidth, request.fitHeight);
-        if (fitted.width > 0 && fitted.height > 0 && fitted.width <= w && fitted.height <= h) {
-            out = fitted;
-        }
-    }
+    const PictureSize out = loading::sampledSize({w, h}, request);
     const bool topDown = header.topDown;
     const std::size_t stride = (std::size_t(w) * 24 + 31) / 32 * 4;
     const std::uint8_t* pixels = data + header.pixelOffset;
