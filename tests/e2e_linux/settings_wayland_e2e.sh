@@ -19,7 +19,7 @@ case_name="$1"
 velmora=$(readlink -f "$2")
 fx=$(readlink -f "$3")
 e2e_on_wayland=1
-wl_user="velmora-wl-settings"
+wl_user="${VELMORA_WL_USER:-velmora-wl-settings}" # another name keeps parallel runs apart
 . "$(dirname "$0")/../e2e_lib.sh"
 . "$(dirname "$0")/wayland_lib.sh"
 user_file="$work/config/velmora/ヴェルモラ.ini"

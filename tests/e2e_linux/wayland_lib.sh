@@ -1,8 +1,9 @@
 # A headless sway for end-to-end scripts (sourced after ../e2e_lib.sh, with e2e_on_wayland=1
 # set before it): run as an ordinary user the script names in $wl_user (sway refuses root),
-# without any X server (no XWayland), on one 1280 x 720 output. Its seat gets a keyboard (wtype)
-# and a pointer (wayland_pointer.py) that the compositor's own cursor commands drive; the
-# helpers of e2e_lib.sh that look at the screen or click see it through grim and swaymsg.
+# without any X server (no XWayland), on one 1280 x 720 output unless start_compositor is told
+# otherwise. Its seat gets a keyboard (wtype) and a pointer (wayland_pointer.py) that the
+# compositor's own cursor commands drive; the helpers of e2e_lib.sh that look at the screen,
+# click or move the pointer see it through grim and swaymsg.
 # Exit 77 (skipped) without sway, grim or wtype, or when not run as root.
 
 for tool in sway swaymsg grim wtype; do
@@ -35,23 +36,41 @@ start_app() {
   app_pid=$!
 }
 
+# start_compositor [OUTPUTS [SWAY CONFIGURATION LINE...]]: the lines place the outputs (by
+# default each is 1280 x 720).
 start_compositor() {
-  printf '%s\n' 'xwayland disable' 'output * bg #000000 solid_color' 'output * resolution 1280x720' \
+  local outputs="${1:-1}"
+  shift || true
+  [ "$#" -gt 0 ] || set -- 'output * resolution 1280x720'
+  printf '%s\n' 'xwayland disable' 'output * bg #000000 solid_color' "$@" \
     'default_border none' 'default_floating_border none' >"$work/sway.conf"
   chown -R "$wl_user" "$work"
-  (cd "$work" && as_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WLR_HEADLESS_OUTPUTS=1 \
-    sway -c "$work/sway.conf") >"$work/sway.log" 2>&1 &
+  (cd "$work" && as_user WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    WLR_HEADLESS_OUTPUTS="$outputs" sway -c "$work/sway.conf") >"$work/sway.log" 2>&1 &
   socket_made() {
     wayland=$(cd "$work/run" && ls wayland-? 2>/dev/null | head -n1) && [ -n "$wayland" ] &&
       swaysock=$(ls "$work"/run/sway-ipc.*.sock 2>/dev/null) && [ -n "$swaysock" ]
   }
   eventually 20 socket_made || fail "sway made no Wayland socket"
-  # The keyboard is kept for the whole test (the seat forgets it when its last one goes): a
-  # wtype that waits 10 minutes before its one key. Each wtype after it types with its own.
-  as_user wtype -s 600000 x >/dev/null 2>&1 &
+  start_keyboard
   as_user python3 "$(dirname "${BASH_SOURCE[0]}")/wayland_pointer.py" >"$work/pointer.log" 2>&1 &
-  seat_ready() { as_user swaymsg -t get_seats 2>/dev/null | grep -q '"capabilities": 3'; }
-  eventually 10 seat_ready || fail "the compositor's seat never got both the keyboard and the pointer"
+  eventually 10 seat_ready 3 || fail "the compositor's seat never got both the keyboard and the pointer"
+}
+seat_ready() { as_user swaymsg -t get_seats 2>/dev/null | grep -q "\"capabilities\": $1"; }
+# The seat's keyboard, made anew: a wtype that waits 10 minutes before its one key. The seat
+# forgets its keymap when the keyboard that last typed goes (as each other wtype's does), and
+# a client given modifiers without a keymap may not cope (Debian 12's SDL crashes): a window
+# opened after a typed key wants this first.
+keyboard_pid=""
+start_keyboard() {
+  if [ -n "$keyboard_pid" ]; then
+    # shellcheck disable=SC2046
+    kill $(pgrep -u "$wl_user" -f -- "wtype -s 600000") 2>/dev/null || true # itself, not the runuser above it
+    wait "$keyboard_pid" 2>/dev/null || true
+  fi
+  as_user wtype -s 600000 x >/dev/null 2>&1 &
+  keyboard_pid=$!
+  eventually 10 seat_ready '[23]' || fail "the compositor's seat never got the virtual keyboard"
 }
 
 # The compositor's view of the window titled exactly $1 (a Wayland client's, never an X one's):
@@ -93,3 +112,10 @@ pointer_click() { # X Y on the output
 }
 # shellcheck disable=SC2046
 click_at() { pointer_click $(at "$1" "$2"); }
+move_through() { # points "x y" ... on the outputs; each move has been made before the next
+  local point
+  for point in "$@"; do
+    # shellcheck disable=SC2086
+    cursor set $point
+  done
+}
