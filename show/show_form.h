@@ -76,7 +76,7 @@ struct ShowServices {
 struct ShowBuffers {
     Picture Display;  // what the user sees
     Picture Master;   // the current picture composed for the screen
-    Picture Pic_Dmy;  // snapshot of Display: the old image during a reveal
+    Picture Pic_Dmy;  // one tile: the old image of the tile turning in a reveal
     Picture Pic_Orgn; // the picture as loaded
     Picture Pic_D;    // one tile: what the filter works on
 };
