@@ -595,6 +595,7 @@ void ShowForm::startTile()
 
     s.FlipDir = int(std::floor(4 * services_.random.next() + 1));
     s.FlipStep = 0;
+    flipStale_ = tile;
     timer3_.enabled = false;
     timer4_.enabled = true;
 }
@@ -612,16 +613,18 @@ void ShowForm::Timer4_Timer()
     // last one is drawn only when Pic_D could not be made.
     const bool copyCoversTile = b.Pic_D.width() >= s.TileW && b.Pic_D.height() >= s.TileH;
     if (s.FlipStep <= LastFlipStep || !copyCoversTile) {
-        drawFlipStep(b.Display, tile, {b.Master, s.PointX, s.PointY}, {b.Pic_D, 0, 0}, FlipForm::Filter, s.FlipDir,
-                     s.FlipStep);
+        const FlipArea drawn = drawFlipStep(b.Display, tile, {b.Master, s.PointX, s.PointY}, {b.Pic_D, 0, 0},
+                                            FlipForm::Filter, s.FlipDir, s.FlipStep, flipStale_);
+        flipStale_ = drawn.stale;
+        markDirty(drawn.changed);
     }
     if (s.FlipStep > LastFlipStep) {
         blockCopy(b.Display, s.PointX, s.PointY, s.TileW, s.TileH, b.Pic_D, 0, 0);
         DrawGrid(tile);
+        markDirty(tile);
         timer4_.enabled = false;
         timer3_.enabled = true;
     }
-    markDirty(tile);
 }
 
 void ShowForm::RevealPicture()
@@ -653,6 +656,7 @@ bool ShowForm::revealStep(bool paintedOverInFrame)
         s.FlipStep = 0;
         // Until its turn a tile still shows the old image: nothing else draws inside it.
         blockCopy(b.Pic_Dmy, 0, 0, s.TileW, s.TileH, b.Display, s.PointX, s.PointY);
+        flipStale_ = next;
     }
     const Rect tile = currentTile();
     s.FlipStep += 1;
@@ -663,10 +667,12 @@ bool ShowForm::revealStep(bool paintedOverInFrame)
         DrawGrid(tile);
         markDirty(tile);
     } else if (!paintedOverInFrame) {
-        drawFlipStep(b.Display, tile, {b.Pic_Dmy, 0, 0}, {b.Master, s.PointX, s.PointY},
-                     FlipForm::Reveal, s.FlipDir, s.FlipStep);
+        const FlipArea drawn = drawFlipStep(b.Display, tile, {b.Pic_Dmy, 0, 0}, {b.Master, s.PointX, s.PointY},
+                                            FlipForm::Reveal, s.FlipDir, s.FlipStep, flipStale_);
+        flipStale_ = drawn.stale;
+        // Black lines only: outside what the step drew, the tile is black already.
         DrawGrid(tile);
-        markDirty(tile);
+        markDirty(drawn.changed);
     }
     const bool done = s.FlipStep > LastFlipStep && s.revealIndex >= TileCount;
     if (done) {

@@ -242,6 +242,9 @@ private:
     bool refining_ = false;   // Master holds a coarse picture; the whole one is still asked for
     bool scanning_ = false;   // the catalogue is being scanned
     Picture desktopAtStart_;  // while scanning: the desktop before the window covered it
+    // The part of the turning tile that the last flip step drawn left other than black (the
+    // whole tile before its first step): the next step draws only there and where it lands.
+    Rect flipStale_;
 };
 
 } // namespace velmora::show
