@@ -1,11 +1,14 @@
 # Shared by the end-to-end scripts of both platforms (sourced, not run): the display check,
 # a work folder removed at the end, failure, the one polling helper, windows by title, the
 # program under test ($app_pid) and its end, clicks at canvas coordinates, the settings
-# window's faces and preview box, a running show's screen changes and pointer moves, and a
-# display of two monitors.
+# window's faces and preview box, a running show's screen changes and pointer moves, a
+# display of two monitors, and the end of the Linux settings window's chooser cases.
 
-[ -n "${DISPLAY:-}" ] || { echo "SKIP: no X display"; exit 77; }
-command -v xdotool >/dev/null || { echo "SKIP: xdotool is not installed"; exit 77; }
+# A script that sets e2e_on_wayland brings its own compositor and input (wayland_lib.sh).
+if [ -z "${e2e_on_wayland:-}" ]; then
+  [ -n "${DISPLAY:-}" ] || { echo "SKIP: no X display"; exit 77; }
+  command -v xdotool >/dev/null || { echo "SKIP: xdotool is not installed"; exit 77; }
+fi
 
 check="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/e2e_check.py"
 # An ASCII name under /tmp: the Windows folder browser is driven by typing the names.
@@ -208,4 +211,24 @@ expect_thumbnail_and_filters() {
   expect_preview "$work/fx8.bmp" "button 8's effect (type 8) on the unfiltered thumbnail"
   click_at 450 230 # 32
   expect_preview "$work/fx16.bmp" "button 32's effect (type 16 with 2)"
+}
+
+# The settings file FILE holds exactly the LINES in ENCODING (FILE ENCODING LINE...).
+expect_file() { python3 "$check" ini-is "$@" || fail "the settings file $1 is not the expected one"; }
+
+# The Linux settings window with the folder $work/Pics chosen: a second folder chooser
+# cancelled keeps it, the music file $work/Music/song.mp3 comes from the file chooser, and
+# "設定" writes both into the new per-user file $user_file. The script's choose_path drives
+# its system's choosers; $folder_chooser is the folder chooser's title.
+expect_music_chosen_and_saved() {
+  click_at 71 63
+  choose_path "$folder_chooser" ""
+  click_at 142 422 # "MP3、MAV"
+  click_at 267 423 # "ﾌｧｲﾙ名"
+  choose_path "ﾌｧｲﾙを開く" "$work/Music/song.mp3"
+  click_at 591 339 # "設定"
+  expect_exit '"設定"'
+  expect_file "$user_file" cp932 "[Section]" "画像ﾁｪﾝｼﾞ= 0" "画像のｻｲｽﾞ= 1" "ﾌｨﾙﾀ区分= 1" "画像のﾌｫﾙﾀﾞ=$work/Pics" \
+    "画像種類_0= 1" "画像種類_1= 1" "画像種類_2= 1" "画像種類_3= 1" "BGM区分= 2" "BGMﾘﾋﾟｰﾄ= 0" \
+    "BGMﾌｧｲﾙ=$work/Music/song.mp3"
 }

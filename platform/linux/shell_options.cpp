@@ -3,8 +3,10 @@
 #include "platform/linux/shell_options.h"
 
 #include "platform/linux/home_path.h"
+#include "platform/linux/idle_choice.h"
 
 #include <SDL2/SDL_keycode.h>
+#include <linux/input-event-codes.h>
 
 #include <algorithm>
 #include <cctype>
@@ -14,7 +16,7 @@ namespace velmora::shell {
 
 namespace {
 
-enum class Opt { Ini, WindowId, Display, Backend, Setting, Root, Window, Fps, Timing, Help, Version, SettingsWindow };
+enum class Opt { Ini, WindowId, Display, Backend, Setting, Root, Window, Fps, Timing, Help, Version, SettingsWindow, Idle };
 
 struct OptionRule {
     std::string_view name;
@@ -28,7 +30,7 @@ constexpr OptionRule Options[] = {
     {"folder", Opt::Setting, true},  {"order", Opt::Setting, true},      {"size", Opt::Setting, true},
     {"filters", Opt::Setting, true}, {"kinds", Opt::Setting, true},      {"music", Opt::Setting, true},
     {"repeat-track", Opt::Setting, true}, {"resume", Opt::Setting, true}, {"monitors", Opt::Setting, true},
-    {"backend", Opt::Backend, true},
+    {"backend", Opt::Backend, true}, {"idle", Opt::Idle, true},
     {"root", Opt::Root, false},      {"window", Opt::Window, false},     {"fps", Opt::Fps, false},
     {"timing", Opt::Timing, false},  {"help", Opt::Help, false},         {"h", Opt::Help, false},
     {"version", Opt::Version, false}, {"settings", Opt::SettingsWindow, false},
@@ -86,6 +88,10 @@ std::optional<std::string> applyValue(Opt id, std::string_view name, const std::
         if ((explicitWindow = parseWindowId(value)))
             return std::nullopt;
         return "--window-id takes a window id, decimal or 0x hex: " + value;
+    case Opt::Idle:
+        if ((o.idleMs = parseIdleMinutes(value)))
+            return std::nullopt;
+        return "--idle takes minutes, a decimal number from 0.01 to 1440: " + value;
     case Opt::Setting: return posix::setOverride(name, value, o.overrides);
     default: break;
     }
@@ -185,6 +191,23 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
         o.commandLine = "/c";
     }
 
+    if (o.idleMs) {
+        // The watcher starts the full-screen show and nothing else.
+        std::string other;
+        if (!o.commandLine.empty() && modeWord(o.commandLine.substr(0, o.commandLine.find(' '))) != 'S')
+            other = o.commandLine;
+        else if (explicitWindow)
+            other = "--window-id";
+        else if (drawOn)
+            other = drawOn == Target::XRoot ? "-root" : "-window";
+        else if (screenSaverWindow != nullptr && *screenSaverWindow != '\0')
+            other = "XSCREENSAVER_WINDOW";
+        if (!other.empty())
+            return failure("--idle and " + other + " ask for two things");
+        o.commandLine.clear();
+        parsed.ok = true;
+        return parsed;
+    }
     if (explicitWindow) {
         o.target = Target::XWindow;
         o.windowId = *explicitWindow;
@@ -203,6 +226,25 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
     }
     parsed.ok = true;
     return parsed;
+}
+
+std::vector<std::string> showArgumentsForIdle(const std::vector<std::string>& args)
+{
+    std::vector<std::string> show;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const auto found = findOption(args[i]);
+        if (found && found->first.id == Opt::Idle) {
+            i += found->second ? 0 : 1; // its value, when it is the next word
+            continue;
+        }
+        if (!found && modeWord(args[i]))
+            continue;
+        show.push_back(args[i]);
+        if (found && found->first.takesValue && !found->second && i + 1 < args.size())
+            show.push_back(args[++i]);
+    }
+    show.push_back("-s");
+    return show;
 }
 
 int windowsKeyCode(std::int32_t sdlKeycode)
@@ -226,6 +268,15 @@ int windowsKeyCode(std::int32_t sdlKeycode)
     // Any other key only has to end the show: 255 is no key the rules treat specially
     // (SDL's own codes for '%' and '\'' would collide with the arrows' 37 and 39).
     return 255;
+}
+
+int windowsKeyCodeFromEvdev(std::uint32_t evdevCode)
+{
+    switch (evdevCode) {
+    case KEY_LEFT: return 37;
+    case KEY_RIGHT: return 39;
+    default: return 255; // as above: ends the show whatever the music
+    }
 }
 
 } // namespace velmora::shell

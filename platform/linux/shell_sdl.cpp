@@ -3,9 +3,11 @@
 #include "platform/linux/shell_sdl.h"
 
 #include "platform/linux/shell_backend.h"
+#include "platform/linux/shell_exit.h"
 #include "platform/linux/shell_fps.h"
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/shell_x11.h"
+#include "platform/linux/wayland_output_show.h"
 #include "show/monitor_layout.h"
 #include "show/show_exit.h"
 #include "show/show_form.h"
@@ -204,21 +206,6 @@ Bool isPresenterNote(::Display*, XEvent* event, XPointer presenters)
     return False;
 }
 
-// EndShow's system side on Linux: no password service and no screen-saving flag; the
-// cursor and the system keys are the start-up platform's.
-class LinuxExitSystem final : public show::ShowExitSystem {
-public:
-    explicit LinuxExitSystem(LinuxStartupPlatform& startup) : startup_(startup) {}
-    bool isWinNT() override { return true; } // no password to ask
-    std::int32_t showCursor(bool show) override { return startup_.showCursor(show); }
-    show::PasswordVerdict verifyScreenSavePassword() override { return show::PasswordVerdict::Accepted; }
-    void enableSystemKeys(bool enable) override { startup_.enableSystemKeys(enable); }
-    void keepScreenSaveActive() override {}
-
-private:
-    LinuxStartupPlatform& startup_;
-};
-
 struct WindowCloser {
     void operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
 };
@@ -292,7 +279,19 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         messages << "velmora: no display to show on (neither WAYLAND_DISPLAY nor DISPLAY names one)\n";
         return 1;
     }
+    // On Wayland the show covers every output with a surface of its own; the window below is
+    // then only the -window one's.
+    if (backend == VideoBackend::Wayland && options.target == Target::FullScreen) {
+        if (const std::optional<int> code = runOutputShow(options, state, startup, session, messages)) {
+            return *code;
+        }
+    }
     SDL_SetHint(SDL_HINT_VIDEODRIVER, sdlVideoDriver(backend));
+    // No idle inhibitor on Wayland: the compositor's idle time must keep running under the show,
+    // for the desktop's locker (swayidle ... swaylock) and for velmora --idle, which learns of
+    // the key that ended the show only from it.
+    if (backend == VideoBackend::Wayland)
+        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // The native X framebuffer (shared memory): a GL texture would redraw the whole window per
     // update, and on a machine without a GPU that runs on the CPU. Wayland has buffers of our own.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");

@@ -32,13 +32,7 @@ LoadResult reduceRows24(const loading::BmpHeader& header, const LoadRequest& req
 {
     const int w = int(header.width);
     const int h = int(header.height);
-    PictureSize out{w, h};
-    if (request.fitWidth > 0 && request.fitHeight > 0) {
-        const PictureSize fitted = loading::fittedSize({w, h}, request.fitWidth, request.fitHeight);
-        if (fitted.width > 0 && fitted.height > 0 && fitted.width <= w && fitted.height <= h) {
-            out = fitted;
-        }
-    }
+    const PictureSize out = loading::sampledSize({w, h}, request);
     const bool topDown = header.topDown;
     std::vector<std::size_t> columns(std::size_t(out.width));
     for (int x = 0; x < out.width; ++x) {
