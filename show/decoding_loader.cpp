@@ -75,31 +75,55 @@ std::string finishPicture(LoadResult& r, int orientation)
 
 } // namespace
 
-std::string readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds)
+namespace {
+
+// The file's first `head` bytes (all of it when shorter), its kind sniffed from them and its
+// size held to the limit of that kind: empty string or the reason.
+std::string readHead(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t head, bool otherKinds,
+                     PictureFormat& format)
 {
     const std::uint64_t size = file.size();
     if (size > kMaxFileBytes) {
         return "file is too large";
     }
-    // Enough for every sniff; the kind decides how large the rest may be.
-    bytes.resize(std::size_t(std::min<std::uint64_t>(size, 32)));
+    bytes.resize(std::size_t(std::min<std::uint64_t>(size, head)));
     if (!readInto(file, bytes, 0)) {
         return "cannot read the file";
     }
-    const PictureFormat format = sniffFormat(bytes.data(), bytes.size());
+    format = sniffFormat(bytes.data(), bytes.size());
     if (format == PictureFormat::Unknown && !otherKinds) {
         return unknownFormatReason(bytes.size());
     }
     if (size > maxFileBytes(format)) {
         return "file is too large for its kind of picture";
     }
-    if (bytes.size() < size && bytes.size() == 32) {
+    return {};
+}
+
+// The rest of the file after a head of `head` bytes.
+std::string readRest(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t head)
+{
+    const std::uint64_t size = file.size();
+    if (bytes.size() < size && bytes.size() == head) {
         bytes.resize(std::size_t(size));
-        if (!readInto(file, bytes, 32)) {
+        if (!readInto(file, bytes, head)) {
             return "cannot read the file";
         }
     }
     return {};
+}
+
+} // namespace
+
+std::string readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds)
+{
+    // Enough for every sniff; the kind decides how large the rest may be.
+    constexpr std::size_t head = 32;
+    PictureFormat format = PictureFormat::Unknown;
+    if (std::string why = readHead(file, bytes, head, otherKinds, format); !why.empty()) {
+        return why;
+    }
+    return readRest(file, bytes, head);
 }
 
 LoadResult loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size,
@@ -178,9 +202,29 @@ DecodingLoader::DecodingLoader(std::unique_ptr<PictureDecoders> decoders) : deco
 LoadResult DecodingLoader::load(const std::string& path, const LoadRequest& request)
 {
     try {
+        OpenedFile opened = decoders_->openFile(path);
+        if (!opened.file) {
+            return LoadResult::failure(opened.error.empty() ? "cannot open the file" : opened.error);
+        }
+        RegularFile& file = *opened.file;
         std::vector<std::uint8_t> bytes;
-        std::string why;
-        if (!readWhole(*decoders_, path, bytes, why)) {
+        PictureFormat format = PictureFormat::Unknown;
+        if (std::string why = readHead(file, bytes, kStreamHeadBytes, false, format); !why.empty()) {
+            return LoadResult::failure(why);
+        }
+        if (bytes.size() == kStreamHeadBytes) {
+            if (std::optional<LoadResult> r =
+                    decoders_->decodeAsRead(format, bytes.data(), bytes.size(), file.size(), file, request)) {
+                if (!r->ok) {
+                    return r->error.empty() ? LoadResult::failure("picture could not be decoded") : std::move(*r);
+                }
+                if (std::string why = finishPicture(*r, 1); !why.empty()) {
+                    return LoadResult::failure(why);
+                }
+                return std::move(*r);
+            }
+        }
+        if (std::string why = readRest(file, bytes, kStreamHeadBytes); !why.empty()) {
             return LoadResult::failure(why);
         }
         return loadPicture(*decoders_, bytes.data(), bytes.size(), request);

@@ -4,7 +4,8 @@
 # installed here when missing and used for nothing else), each on a private Xvfb of every SIZE.
 # The show's figure is its own --timing "first frame" (from main); feh's is the wall time of a
 # run that shows the photo and quits 10 ms after (a slide show of one picture), so it includes
-# feh's start and end. With each: the peak RSS of the process. RUNS rounds alternate the
+# feh's start and end. With each: the peak RSS of the process, held to the goals at 3840 x 2160
+# (150 MB) and 7680 x 4320 (400 MB). RUNS rounds alternate the
 # programs and the files; each line carries the load average at its start; then the medians,
 # and each show / feh. VELMORA may name several builds of the show (space-separated) to compare
 # them in the same runs; KINDS may name a subset of the files ("jpg bmp gif").
@@ -85,6 +86,13 @@ for size in dict.fromkeys(r[0] for r in rows):
         for program in med:
             if program != "feh" and "feh" in med:
                 print(f"{size} {kind} {program} / feh: {med[program] / med['feh']:.2f}")
+        # The peak-memory goals of the show at the two large screens.
+        goal = {"3840x2160": 150, "7680x4320": 400}.get(size)
+        for program in med:
+            mine = [int(r[6]) for r in rows if r[0] == size and r[2] == program and r[3] == kind]
+            if goal and program != "feh" and mine:
+                print(f"{size} {kind} {program} peak RSS {max(mine)} MB, goal below {goal} MB: "
+                      f"{'met' if max(mine) < goal else 'not met'}")
 loads = [float(r[7]) for r in rows]
 print(f"load average {min(loads):.2f} to {max(loads):.2f}")
 PY

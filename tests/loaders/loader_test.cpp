@@ -158,9 +158,9 @@ TEST(Loader, AReducedBitmapOrGifIsPlacedWithTheWholeOnesPixels)
     // A bitmap or a GIF may come reduced to the size it is shown at: placed in the show's
     // full-screen way, it must give exactly the pixels the whole picture stretched would. Boxes
     // that halve, that leave odd ratios, that squeeze one side to a pixel, and that are larger
-    // than the picture (whole); bottom-up, top-down and old-header bitmaps; GIFs interlaced,
-    // with a transparent colour, a local colour table only, a first frame smaller than the
-    // screen and off its corner, and a 0 x 0 screen.
+    // than the picture (whole); bottom-up, top-down and old-header bitmaps (read from the file
+    // row by row, and from memory); GIFs interlaced, with a transparent colour, a local colour
+    // table only, a first frame smaller than the screen and off its corner, and a 0 x 0 screen.
     auto loader = createPlatformPictureLoader();
     const PictureSize boxes[] = {{32, 24}, {37, 20}, {13, 50}, {1, 1}, {64, 48}, {63, 48}, {300, 200}};
     for (const char* name : {"bits24.bmp", "top-down.bmp", "os2.bmp", "plain.gif", "interlaced.gif", "transparent.gif",
@@ -181,6 +181,10 @@ TEST(Loader, AReducedBitmapOrGifIsPlacedWithTheWholeOnesPixels)
             show::stretchCopy(fromReduced, 0, 0, shown.width, shown.height, reduced.picture, 0, 0,
                               reduced.picture.width(), reduced.picture.height());
             EXPECT_EQ(fromReduced, fromWhole) << name << " in " << box.width << " x " << box.height;
+            // The loader reads a bitmap's rows from the file as they come; from the file's bytes
+            // in memory the same rows give the same picture.
+            const LoadResult inMemory = decodePlatformPicture(readBytes(fixture(name)), request);
+            EXPECT_EQ(reduced.picture, inMemory.picture) << name << " in " << box.width << " x " << box.height;
         }
     }
 }
