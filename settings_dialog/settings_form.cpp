@@ -262,28 +262,28 @@ void SettingsForm::List_1_Click()
     LoadRequest request;
     request.fitWidth = 100;
     request.fitHeight = 100;
-    LoadResult decoded = platform_.pictureLoader().load(path, request);
-    if (!decoded.ok || decoded.picture.empty()) {
+    Result<LoadedPicture> decoded = platform_.pictureLoader().load(path, request);
+    if (!decoded.ok() || decoded->picture.empty()) {
         // Nothing of the previous picture stays under the new name. The label is 100 pixels
         // wide: it says only that the picture did not load; the decoder's own words go to
         // the tooltip.
         clearThumbnail();
         lbl_PreSize = text::PictureNotLoaded;
         lbl_PreSize_Tip = List_1[std::size_t(*List_1_Selected)] + ": " +
-                          (decoded.ok ? std::string("the picture holds no image") : decoded.error);
+                          (decoded.ok() ? std::string("the picture holds no image") : decoded.reason().text);
         platform_.busyPointer(false);
         return;
     }
     lbl_PreSize_Tip.clear();
-    PictureSize own = decoded.ownSize;
+    const Picture& picture = decoded->picture;
+    PictureSize own = decoded->ownSize;
     if (own.width <= 0 || own.height <= 0)
-        own = {decoded.picture.width(), decoded.picture.height()};
+        own = {picture.width(), picture.height()};
     lbl_PreSize = std::to_string(own.width) + " * " + std::to_string(own.height);
 
     const PictureSize thumb = thumbnailSize(own.width, own.height);
     Pic_K.resize(thumb.width, thumb.height);
-    show::stretchCopy(Pic_K, 0, 0, thumb.width, thumb.height, decoded.picture, 0, 0, decoded.picture.width(),
-                      decoded.picture.height());
+    show::stretchCopy(Pic_K, 0, 0, thumb.width, thumb.height, picture, 0, 0, picture.width(), picture.height());
     Display = Pic_K;
     Cmd_Fil_Enabled.fill(true);
     Cmd_Fil_Enabled[0] = false;

@@ -20,13 +20,6 @@ const char* unknownFormatReason(std::size_t size)
     return size == 0 ? "file is empty" : kNotAPicture;
 }
 
-SizeResult sizeFailure(const char* why)
-{
-    SizeResult r;
-    r.error = why;
-    return r;
-}
-
 // Reads until `bytes` is full or the file ends early (it shrank since it was opened).
 bool readInto(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t from)
 {
@@ -45,23 +38,20 @@ bool readInto(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t f
     return true;
 }
 
-bool readWhole(PictureDecoders& decoders, const std::string& path, std::vector<std::uint8_t>& bytes,
-               std::string& why)
+Result<void> readWhole(PictureDecoders& decoders, const std::string& path, std::vector<std::uint8_t>& bytes)
 {
     OpenedFile opened = decoders.openFile(path);
-    if (!opened.file) {
-        why = opened.error.empty() ? "cannot open the file" : opened.error;
-        return false;
+    if (!opened.ok()) {
+        return opened.reason().text.empty() ? Reason{"cannot open the file"} : opened.reason();
     }
-    why = readPictureBytes(*opened.file, bytes);
-    return why.empty();
+    return readPictureBytes(*opened.value(), bytes);
 }
 
-// A decoder's picture checked and made upright, with its own size: the reason when it cannot be.
-std::string finishPicture(LoadResult& r, int orientation)
+// A decoder's picture checked and made upright, with its own size.
+Result<void> finishPicture(LoadedPicture& r, int orientation)
 {
-    if (std::string why = checkPictureSize(r.picture.width(), r.picture.height()); !why.empty()) {
-        return why;
+    if (Result<void> fits = checkPictureSize(r.picture.width(), r.picture.height()); !fits.ok()) {
+        return fits;
     }
     if (r.ownSize.width <= 0 || r.ownSize.height <= 0) {
         r.ownSize = {r.picture.width(), r.picture.height()};
@@ -75,44 +65,44 @@ std::string finishPicture(LoadResult& r, int orientation)
 
 } // namespace
 
-std::string readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds)
+Result<void> readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds)
 {
     const std::uint64_t size = file.size();
     if (size > kMaxFileBytes) {
-        return "file is too large";
+        return Reason{"file is too large"};
     }
     // Enough for every sniff; the kind decides how large the rest may be.
     bytes.resize(std::size_t(std::min<std::uint64_t>(size, 32)));
     if (!readInto(file, bytes, 0)) {
-        return "cannot read the file";
+        return Reason{"cannot read the file"};
     }
     const PictureFormat format = sniffFormat(bytes.data(), bytes.size());
     if (format == PictureFormat::Unknown && !otherKinds) {
-        return unknownFormatReason(bytes.size());
+        return Reason{unknownFormatReason(bytes.size())};
     }
     if (size > maxFileBytes(format)) {
-        return "file is too large for its kind of picture";
+        return Reason{"file is too large for its kind of picture"};
     }
     if (bytes.size() < size && bytes.size() == 32) {
         bytes.resize(std::size_t(size));
         if (!readInto(file, bytes, 32)) {
-            return "cannot read the file";
+            return Reason{"cannot read the file"};
         }
     }
     return {};
 }
 
-LoadResult loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size,
-                       const LoadRequest& request)
+Result<LoadedPicture> loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size,
+                                  const LoadRequest& request)
 {
     try {
         const PictureFormat format = sniffFormat(data, size);
         if (format == PictureFormat::Unknown) {
-            return LoadResult::failure(unknownFormatReason(size));
+            return Reason{unknownFormatReason(size)};
         }
         // No decoder sees a header that claims more than the limits or points outside the file.
-        if (std::string why = checkDeclaredHeader(format, data, size); !why.empty()) {
-            return LoadResult::failure(why);
+        if (Result<void> header = checkDeclaredHeader(format, data, size); !header.ok()) {
+            return header.reason();
         }
         const int orientation = pictureOrientation(format, data, size);
         // The box is asked of the stored picture, which lies on its side when the turn swaps axes.
@@ -123,50 +113,48 @@ LoadResult loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std:
         if (request.coarse) {
             // A coarse picture is turned upright like the whole one; one that cannot be is
             // left out, and the whole picture still comes.
-            stored.coarse = [&](LoadResult coarse) {
+            stored.coarse = [&](LoadedPicture coarse) {
                 try {
-                    if (finishPicture(coarse, orientation).empty()) {
+                    if (finishPicture(coarse, orientation).ok()) {
                         request.coarse(std::move(coarse));
                     }
                 } catch (const std::bad_alloc&) {
                 }
             };
         }
-        LoadResult r = decoders.decode(format, data, size, stored);
-        if (!r.ok) {
-            if (r.error.empty()) {
-                r.error = "picture could not be decoded";
+        Result<LoadedPicture> r = decoders.decode(format, data, size, stored);
+        if (!r.ok()) {
+            if (r.reason().text.empty()) {
+                return Reason{"picture could not be decoded"};
             }
             return r;
         }
-        if (std::string why = finishPicture(r, orientation); !why.empty()) {
-            return LoadResult::failure(why);
+        if (Result<void> finished = finishPicture(r.value(), orientation); !finished.ok()) {
+            return finished.reason();
         }
         return r;
     } catch (const std::bad_alloc&) {
-        return LoadResult::failure(kOutOfMemory);
+        return Reason{kOutOfMemory};
     }
 }
 
-SizeResult pictureSize(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size)
+Result<PictureSize> pictureSize(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size)
 {
     try {
         const PictureFormat format = sniffFormat(data, size);
         if (format == PictureFormat::Unknown) {
-            return sizeFailure(unknownFormatReason(size));
+            return Reason{unknownFormatReason(size)};
         }
-        if (std::string why = checkDeclaredHeader(format, data, size); !why.empty()) {
-            SizeResult refused;
-            refused.error = why;
-            return refused;
+        if (Result<void> header = checkDeclaredHeader(format, data, size); !header.ok()) {
+            return header.reason();
         }
-        SizeResult r = decoders.storedSize(format, data, size);
-        if (r.ok) {
-            r.size = orientedSize(r.size, pictureOrientation(format, data, size));
+        Result<PictureSize> r = decoders.storedSize(format, data, size);
+        if (r.ok()) {
+            return orientedSize(r.value(), pictureOrientation(format, data, size));
         }
         return r;
     } catch (const std::bad_alloc&) {
-        return sizeFailure(kOutOfMemory);
+        return Reason{kOutOfMemory};
     }
 }
 
@@ -175,31 +163,29 @@ DecodingLoader::DecodingLoader(std::unique_ptr<PictureDecoders> decoders) : deco
     assert(decoders_ != nullptr);
 }
 
-LoadResult DecodingLoader::load(const std::string& path, const LoadRequest& request)
+Result<LoadedPicture> DecodingLoader::load(const std::string& path, const LoadRequest& request)
 {
     try {
         std::vector<std::uint8_t> bytes;
-        std::string why;
-        if (!readWhole(*decoders_, path, bytes, why)) {
-            return LoadResult::failure(why);
+        if (Result<void> read = readWhole(*decoders_, path, bytes); !read.ok()) {
+            return read.reason();
         }
         return loadPicture(*decoders_, bytes.data(), bytes.size(), request);
     } catch (const std::bad_alloc&) {
-        return LoadResult::failure(kOutOfMemory);
+        return Reason{kOutOfMemory};
     }
 }
 
-SizeResult DecodingLoader::ownSize(const std::string& path)
+Result<PictureSize> DecodingLoader::ownSize(const std::string& path)
 {
     try {
         std::vector<std::uint8_t> bytes;
-        std::string why;
-        if (!readWhole(*decoders_, path, bytes, why)) {
-            return sizeFailure(why.c_str());
+        if (Result<void> read = readWhole(*decoders_, path, bytes); !read.ok()) {
+            return read.reason();
         }
         return pictureSize(*decoders_, bytes.data(), bytes.size());
     } catch (const std::bad_alloc&) {
-        return sizeFailure(kOutOfMemory);
+        return Reason{kOutOfMemory};
     }
 }
 

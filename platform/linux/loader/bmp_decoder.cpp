@@ -23,7 +23,7 @@ namespace {
 // smaller, else whole. Output row y and column x take the file's pixel under their centre,
 // as the show's stretched copy does, so the reduced picture is placed 1:1 with the pixels the
 // whole one would have given. Neither the whole picture nor a second copy is ever held.
-LoadResult decodePlain24(const std::uint8_t* data, const loading::BmpHeader& header, const LoadRequest& request)
+Result<LoadedPicture> decodePlain24(const std::uint8_t* data, const loading::BmpHeader& header, const LoadRequest& request)
 {
     const int w = int(header.width);
     const int h = int(header.height);
@@ -41,7 +41,7 @@ LoadResult decodePlain24(const std::uint8_t* data, const loading::BmpHeader& hea
     for (int x = 0; x < out.width; ++x) {
         columns[std::size_t(x)] = 3 * std::size_t(show::stretchSample(x, out.width, w));
     }
-    LoadResult result;
+    LoadedPicture result;
     result.picture.resize(out.width, out.height);
     result.ownSize = {w, h};
     for (int y = 0; y < out.height; ++y) {
@@ -56,7 +56,6 @@ LoadResult decodePlain24(const std::uint8_t* data, const loading::BmpHeader& hea
             dst[4 * x + 3] = 0;
         }
     }
-    result.ok = true;
     return result;
 }
 
@@ -73,44 +72,43 @@ std::string sdlReason()
 
 } // namespace
 
-LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
+Result<LoadedPicture> decodeBmp(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
 {
     loading::BmpHeader header;
-    if (std::string why = loading::readBmpHeader(data, size, header); !why.empty()) {
-        return LoadResult::failure(why);
+    if (Result<void> checked = loading::readBmpHeader(data, size, header); !checked.ok()) {
+        return checked.reason();
     }
     if (header.compression == loading::kBmpBitFields || header.compression == loading::kBmpAlphaBitFields) {
-        LoadResult result;
+        LoadedPicture result;
         result.picture = loading::decodeBitFieldBmp(data, size, header);
         result.ownSize = {result.picture.width(), result.picture.height()};
-        result.ok = true;
         return result;
     }
     if (header.bitsPerPixel == 24 && header.compression == loading::kBmpRgb) {
         return decodePlain24(data, header, request);
     }
     if (size > std::size_t(INT32_MAX)) {
-        return LoadResult::failure("BMP file is too large");
+        return Reason{"BMP file is too large"};
     }
     SDL_ClearError();
     SDL_RWops* stream = SDL_RWFromConstMem(data, int(size));
     if (stream == nullptr) {
-        return LoadResult::failure(sdlReason());
+        return Reason{sdlReason()};
     }
     Surface loaded(SDL_LoadBMP_RW(stream, 1));
     if (!loaded) {
-        return LoadResult::failure(sdlReason());
+        return Reason{sdlReason()};
     }
     Surface converted(SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_RGB888, 0));
     if (!converted) {
-        return LoadResult::failure(sdlReason());
+        return Reason{sdlReason()};
     }
     loaded.reset();
     SDL_Surface* s = converted.get();
-    if (std::string bad = loading::checkPictureSize(s->w, s->h); !bad.empty()) {
-        return LoadResult::failure(bad);
+    if (Result<void> checked = loading::checkPictureSize(s->w, s->h); !checked.ok()) {
+        return checked.reason();
     }
-    LoadResult result;
+    LoadedPicture result;
     result.picture.resize(s->w, s->h);
     result.ownSize = {s->w, s->h};
     const std::size_t rowBytes = std::size_t(s->w) * 4;
@@ -122,20 +120,16 @@ LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadReque
             out[std::size_t(x) * 4 + 3] = 0; // the reserved byte, whatever the file's alpha was
         }
     }
-    result.ok = true;
     return result;
 }
 
-SizeResult bmpSize(const std::uint8_t* data, std::size_t size)
+Result<PictureSize> bmpSize(const std::uint8_t* data, std::size_t size)
 {
     loading::BmpHeader header;
-    if (std::string why = loading::readBmpHeader(data, size, header); !why.empty()) {
-        return sizeFailure(why);
+    if (Result<void> checked = loading::readBmpHeader(data, size, header); !checked.ok()) {
+        return checked.reason();
     }
-    SizeResult result;
-    result.ok = true;
-    result.size = {int(header.width), int(header.height)};
-    return result;
+    return PictureSize{int(header.width), int(header.height)};
 }
 
 } // namespace velmora::decode

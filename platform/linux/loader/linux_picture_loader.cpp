@@ -16,7 +16,7 @@ public:
     // Paths are UTF-8, which is what Linux file names are.
     loading::OpenedFile openFile(const std::string& path) override { return openRegularFile(path); }
 
-    LoadResult decode(loading::PictureFormat format, const std::uint8_t* data, std::size_t size,
+    Result<LoadedPicture> decode(loading::PictureFormat format, const std::uint8_t* data, std::size_t size,
                       const LoadRequest& request) override
     {
         switch (format) {
@@ -30,10 +30,10 @@ public:
         case loading::PictureFormat::Heif: return decode::decodeHeif(data, size, request);
         case loading::PictureFormat::Unknown: break;
         }
-        return LoadResult::failure(loading::kNotAPicture);
+        return Reason{loading::kNotAPicture};
     }
 
-    SizeResult storedSize(loading::PictureFormat format, const std::uint8_t* data, std::size_t size) override
+    Result<PictureSize> storedSize(loading::PictureFormat format, const std::uint8_t* data, std::size_t size) override
     {
         switch (format) {
         case loading::PictureFormat::Jpeg: return decode::jpegSize(data, size);
@@ -46,7 +46,7 @@ public:
         case loading::PictureFormat::Heif: return decode::heifSize(data, size);
         case loading::PictureFormat::Unknown: break;
         }
-        return decode::sizeFailure(loading::kNotAPicture);
+        return Reason{loading::kNotAPicture};
     }
 };
 
@@ -59,7 +59,7 @@ std::unique_ptr<PictureLoader> createPlatformPictureLoader()
     return std::make_unique<loading::DecodingLoader>(createPlatformDecoders());
 }
 
-LoadResult decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request)
+Result<LoadedPicture> decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request)
 {
     LinuxDecoders decoders;
     return loading::loadPicture(decoders, bytes.data(), bytes.size(), request);
