@@ -398,14 +398,13 @@ void SettingsForm::unloadAndEnd()
     platform_.endProgram();
 }
 
-std::string saveMessage(const SaveResult& result)
+std::string saveMessage(const Result<SavedSettings, SaveFailure>& result)
 {
-    if (result.ok)
-        return result.perUserInstead ? std::string(text::SavedPerUser) + "\n\n" + result.file : std::string();
+    if (result.ok())
+        return result->perUserInstead ? std::string(text::SavedPerUser) + "\n\n" + result->file : std::string();
+    const SaveFailure& failure = result.reason();
     std::string why;
-    switch (result.problem) {
-    case SaveProblem::None:
-        break;
+    switch (failure.problem) {
     case SaveProblem::TooLarge:
         why = text::TooLarge;
         break;
@@ -440,21 +439,21 @@ std::string saveMessage(const SaveResult& result)
         why = text::EdgeBlankOrQuote;
         break;
     }
-    if (result.value != StoredText::None) {
-        const std::string_view name = result.value == StoredText::Folder ? text::FolderValue : text::MusicValue;
+    if (failure.value != StoredText::None) {
+        const std::string_view name = failure.value == StoredText::Folder ? text::FolderValue : text::MusicValue;
         why = "「" + std::string(name) + "」" + std::string(text::ValueNotSaved) + why + "\n" +
               std::string(text::FileUnchanged);
     }
-    return std::string(text::SaveFailed) + "\n\n" + result.file + "\n\n" + why;
+    return std::string(text::SaveFailed) + "\n\n" + failure.file + "\n\n" + why;
 }
 
 bool SettingsForm::SaveSettings()
 {
-    const SaveResult result = velmora::SaveSettings(settings_, DialogValues{Folder_Path, BGM_Repeat.text},
-                                                    store_.location, store_.fs, store_.codec);
+    const Result<SavedSettings, SaveFailure> result = velmora::SaveSettings(
+        settings_, DialogValues{Folder_Path, BGM_Repeat.text}, store_.location, store_.fs, store_.codec);
     if (const std::string message = saveMessage(result); !message.empty())
         platform_.messageBox(message);
-    return result.ok;
+    return result.ok();
 }
 
 std::string SettingsForm::folderCaption() const

@@ -83,4 +83,11 @@ std::string reasonText(const Result<T>& result)
     return result.ok() ? std::string() : result.reason().text;
 }
 
+// The failure's reason, or nothing for a success: for tests that expect one.
+template <class T, class Why>
+std::optional<Why> failureOf(const Result<T, Why>& result)
+{
+    return result.ok() ? std::nullopt : std::optional<Why>(result.reason());
+}
+
 } // namespace velmora

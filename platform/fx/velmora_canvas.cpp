@@ -55,7 +55,7 @@ int run(int argc, char** argv)
     Settings settings;
     Catalogue catalogue;
     const SettingsLocation location{{}, {}, argv[2]};
-    LoadSettings(location, files, codec, settings, catalogue);
+    (void)LoadSettings(location, files, codec, settings, catalogue);
     dialog::HeadlessDialog window;
     dialog::SettingsForm form(settings, catalogue, window, dialog::SettingsStore{location, files, codec});
     form.Form_Load();

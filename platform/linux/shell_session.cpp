@@ -93,7 +93,7 @@ void LinuxStartupPlatform::loadSettings(Settings& settings, Catalogue& catalogue
         messages_ << "velmora: " << problem << '\n';
     posix::PosixFileSystem files;
     posix::IconvCodec codec;
-    LoadSettings(location(), files, codec, settings, catalogue);
+    (void)LoadSettings(location(), files, codec, settings, catalogue);
 }
 
 void LinuxStartupPlatform::openDialog(StartupState& state)

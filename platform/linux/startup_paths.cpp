@@ -58,8 +58,8 @@ void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, S
 {
     if (const std::string problem = explicitFileProblem(run.location.explicitFile); !problem.empty())
         messages << "velmora: " << problem << '\n';
-    if (const std::string problem = LoadSettings(run.location, fs, codec, settings, catalogue, later); !problem.empty())
-        messages << "velmora: " << problem << '\n';
+    if (const Result<void> loaded = LoadSettings(run.location, fs, codec, settings, catalogue, later); !loaded.ok())
+        messages << "velmora: " << loaded.reason().text << '\n';
     applyOverrides(run.overrides, fs, settings, catalogue, later);
     // A folder or music file that is not there stays in the settings (LoadSettings said so of
     // the file's folder); the show plays nothing, and this run looks for pictures elsewhere.

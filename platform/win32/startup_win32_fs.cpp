@@ -194,36 +194,36 @@ std::wstring folderOf(const std::wstring& path)
 
 } // namespace
 
-WriteStatus Win32FileSystem::replaceFile(const std::string& path, std::string_view bytes)
+Result<void, WriteProblem> Win32FileSystem::replaceFile(const std::string& path, std::string_view bytes)
 {
     // Written beside the file and moved over it, so a failure never leaves half a file; a
     // link's target is what is replaced.
     const std::wstring target = followLinks(widen(path));
     const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return WriteStatus::Failed;
+        return WriteProblem::Failed;
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        return WriteStatus::ReadOnly;
+        return WriteProblem::ReadOnly;
     const std::wstring temp = target + widen(TemporaryMark) + std::to_wstring(GetCurrentProcessId());
     {
         Handle f{CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
         if (f.h == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
-            return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ? WriteStatus::FolderClosed
-                                                                                : WriteStatus::Failed;
+            return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ? WriteProblem::FolderClosed
+                                                                                : WriteProblem::Failed;
         }
         if (!writeAll(f.h, bytes) || !FlushFileBuffers(f.h)) {
             CloseHandle(f.h);
             f.h = INVALID_HANDLE_VALUE;
             DeleteFileW(temp.c_str());
-            return WriteStatus::Failed;
+            return WriteProblem::Failed;
         }
     }
     if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(temp.c_str());
-        return WriteStatus::Failed;
+        return WriteProblem::Failed;
     }
-    return WriteStatus::Ok;
+    return {};
 }
 
 void Win32FileSystem::removeTemporaries(const std::string& path)
