@@ -48,9 +48,9 @@ SettingsLocation settingsLocation(const std::string& explicitFile = {});
 // remembers where it stopped. Empty when there is no home to put it in.
 std::string stateFileLocation();
 
-// What is wrong with an explicit settings file, or empty: a missing file or a folder is
-// read as no file at all, but the user who named it is told.
-std::string explicitFileProblem(const std::string& path);
+// Whether an explicit settings file is one (or none is named), else what is wrong with it: a
+// missing file or a folder is read as no file at all, but the user who named it is told.
+Result<void> explicitFileUsable(const std::string& path);
 
 // Everything that decides one run's settings besides the settings file itself.
 struct RunSettings {

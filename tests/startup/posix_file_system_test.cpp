@@ -114,9 +114,9 @@ TEST(SettingsLocation, PerUserFolderFallsBackToHomeWithoutAnAbsoluteXdgConfigHom
     EXPECT_EQ(posix::stateFileLocation(), "/srv/state/velmora/state");
     ::unsetenv("XDG_STATE_HOME");
     // An explicit file that is missing or a folder is named.
-    EXPECT_NE(posix::explicitFileProblem("/no/such/velmora.ini").find("does not exist"), std::string::npos);
-    EXPECT_NE(posix::explicitFileProblem("/tmp").find("is a folder"), std::string::npos);
-    EXPECT_EQ(posix::explicitFileProblem(""), "");
+    EXPECT_NE(reasonText(posix::explicitFileUsable("/no/such/velmora.ini")).find("does not exist"), std::string::npos);
+    EXPECT_NE(reasonText(posix::explicitFileUsable("/tmp")).find("is a folder"), std::string::npos);
+    EXPECT_TRUE(posix::explicitFileUsable("").ok());
 }
 
 TEST_F(TempFolder, TheDaemonsFolderOnlyWhenNeitherTheOptionsNorTheFileNameOne)
@@ -155,11 +155,11 @@ TEST_F(TempFolder, TheDaemonsFolderOnlyWhenNeitherTheOptionsNorTheFileNameOne)
     const std::string ini = touch("v.ini", "[Section]\n画像のﾌｫﾙﾀﾞ=" + root + "/mine\n");
     run.location = posix::settingsLocation(ini);
     EXPECT_EQ(load(run), std::pair(root + "/mine", 2));
-    ASSERT_FALSE(posix::setOverride("kinds", "gif", run.overrides));
+    ASSERT_TRUE(posix::setOverride("kinds", "gif", run.overrides).ok());
     EXPECT_EQ(load(run), std::pair(root + "/mine", 1));
-    ASSERT_FALSE(posix::setOverride("folder", root + "/daemon/d.jpg", run.overrides)); // a picture: its folder
+    ASSERT_TRUE(posix::setOverride("folder", root + "/daemon/d.jpg", run.overrides).ok()); // a picture: its folder
     EXPECT_EQ(run.overrides.folder, root + "/daemon");
-    ASSERT_FALSE(posix::setOverride("folder", root + "/daemon", run.overrides));
+    ASSERT_TRUE(posix::setOverride("folder", root + "/daemon", run.overrides).ok());
     run.daemon.reset();
     EXPECT_EQ(load(run), std::pair(root + "/daemon", 0)); // only GIFs asked for: the desktop copy
 
@@ -219,8 +219,8 @@ TEST_F(TempFolder, TildePathsAreTheHomeAndMissingFoldersAreReportedOnce)
     std::string said;
     EXPECT_EQ(load(run, &said).first.ImageFolder, root + "/mine"); // the daemon's, after the file's is gone
     EXPECT_EQ(said, "velmora: there is no folder " + root + "/gone (the settings file's folder)\n");
-    ASSERT_FALSE(posix::setOverride("folder", "~/nowhere", run.overrides));
-    ASSERT_FALSE(posix::setOverride("music", "~/song.mp3", run.overrides));
+    ASSERT_TRUE(posix::setOverride("folder", "~/nowhere", run.overrides).ok());
+    ASSERT_TRUE(posix::setOverride("music", "~/song.mp3", run.overrides).ok());
     EXPECT_EQ(run.overrides.bgmFile, root + "/song.mp3");
     run.location = posix::settingsLocation();
     run.daemon = posix::parseDaemonPreferences("imageDirectory: ~/lost\n", root);
