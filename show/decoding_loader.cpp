@@ -47,6 +47,20 @@ Result<void> readWhole(PictureDecoders& decoders, const std::string& path, std::
     return readPictureBytes(*opened.value(), bytes);
 }
 
+// The file's format, once its header is one the decoders may be given: no decoder sees a
+// header that claims more than the limits or points outside the file.
+Result<PictureFormat> acceptedFormat(const std::uint8_t* data, std::size_t size)
+{
+    const PictureFormat format = sniffFormat(data, size);
+    if (format == PictureFormat::Unknown) {
+        return Reason{unknownFormatReason(size)};
+    }
+    if (Result<void> header = checkDeclaredHeader(format, data, size); !header.ok()) {
+        return header.reason();
+    }
+    return format;
+}
+
 // A decoder's picture checked and made upright, with its own size.
 Result<void> finishPicture(LoadedPicture& r, int orientation)
 {
@@ -96,14 +110,11 @@ Result<LoadedPicture> loadPicture(PictureDecoders& decoders, const std::uint8_t*
                                   const LoadRequest& request)
 {
     try {
-        const PictureFormat format = sniffFormat(data, size);
-        if (format == PictureFormat::Unknown) {
-            return Reason{unknownFormatReason(size)};
+        const Result<PictureFormat> accepted = acceptedFormat(data, size);
+        if (!accepted.ok()) {
+            return accepted.reason();
         }
-        // No decoder sees a header that claims more than the limits or points outside the file.
-        if (Result<void> header = checkDeclaredHeader(format, data, size); !header.ok()) {
-            return header.reason();
-        }
+        const PictureFormat format = accepted.value();
         const int orientation = pictureOrientation(format, data, size);
         // The box is asked of the stored picture, which lies on its side when the turn swaps axes.
         LoadRequest stored = request;
@@ -141,13 +152,11 @@ Result<LoadedPicture> loadPicture(PictureDecoders& decoders, const std::uint8_t*
 Result<PictureSize> pictureSize(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size)
 {
     try {
-        const PictureFormat format = sniffFormat(data, size);
-        if (format == PictureFormat::Unknown) {
-            return Reason{unknownFormatReason(size)};
+        const Result<PictureFormat> accepted = acceptedFormat(data, size);
+        if (!accepted.ok()) {
+            return accepted.reason();
         }
-        if (Result<void> header = checkDeclaredHeader(format, data, size); !header.ok()) {
-            return header.reason();
-        }
+        const PictureFormat format = accepted.value();
         Result<PictureSize> r = decoders.storedSize(format, data, size);
         if (r.ok()) {
             return orientedSize(r.value(), pictureOrientation(format, data, size));
