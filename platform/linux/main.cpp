@@ -1,6 +1,7 @@
 // The Linux velmora program: the full-screen show, the settings window (-c, --settings), the screen-saver daemon's display hack,
 // and the headless renderer (--render).
 #include "platform/linux/headless_render.h"
+#include "platform/linux/idle_watcher.h"
 #include "platform/linux/shell_options.h"
 #include "platform/linux/shell_sdl.h"
 #include "platform/linux/shell_session.h"
@@ -31,6 +32,8 @@ constexpr const char* Usage =
     "       velmora -root [options]       the show on the root window, or in the window of the\n"
     "                                     screen-saver daemon (XSCREENSAVER_WINDOW)\n"
     "       velmora -window-id ID [options]  the show in the X window ID (decimal or 0x hex)\n"
+    "       velmora --idle MINUTES [options]  stay running; start the show after MINUTES (decimal)\n"
+    "                                     without input, and again after each idle period\n"
     "       velmora --render DIR --size WxH --seconds N [--seed S] [--fps F] [settings]\n"
     "options (one dash or two, anywhere on the line):\n"
     "  -display NAME            the X display instead of $DISPLAY\n"
@@ -102,8 +105,11 @@ int main(int argc, char** argv)
     }
     const shell::ShellOptions& options = parsed.value();
     if (!options.display.empty()) {
-        // Xlib and SDL both take the display from here.
+        // Xlib and SDL both take the display from here (the idle watcher's too).
         setenv("DISPLAY", options.display.c_str(), 1);
+    }
+    if (options.idleMs) {
+        return shell::runIdleWatcher(*options.idleMs, shell::showArgumentsForIdle(args), std::cerr);
     }
 
     StartupState state;

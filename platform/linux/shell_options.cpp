@@ -3,6 +3,7 @@
 #include "platform/linux/shell_options.h"
 
 #include "platform/linux/home_path.h"
+#include "platform/linux/idle_choice.h"
 
 #include <SDL2/SDL_keycode.h>
 
@@ -14,7 +15,7 @@ namespace velmora::shell {
 
 namespace {
 
-enum class Opt { Ini, WindowId, Display, Backend, Setting, Root, Window, Fps, Timing, Help, Version, SettingsWindow };
+enum class Opt { Ini, WindowId, Display, Backend, Setting, Root, Window, Fps, Timing, Help, Version, SettingsWindow, Idle };
 
 struct OptionRule {
     std::string_view name;
@@ -28,7 +29,7 @@ constexpr OptionRule Options[] = {
     {"folder", Opt::Setting, true},  {"order", Opt::Setting, true},      {"size", Opt::Setting, true},
     {"filters", Opt::Setting, true}, {"kinds", Opt::Setting, true},      {"music", Opt::Setting, true},
     {"repeat-track", Opt::Setting, true}, {"resume", Opt::Setting, true}, {"monitors", Opt::Setting, true},
-    {"backend", Opt::Backend, true},
+    {"backend", Opt::Backend, true}, {"idle", Opt::Idle, true},
     {"root", Opt::Root, false},      {"window", Opt::Window, false},     {"fps", Opt::Fps, false},
     {"timing", Opt::Timing, false},  {"help", Opt::Help, false},         {"h", Opt::Help, false},
     {"version", Opt::Version, false}, {"settings", Opt::SettingsWindow, false},
@@ -86,6 +87,10 @@ Result<void> applyValue(Opt id, std::string_view name, const std::string& value,
         if ((explicitWindow = parseWindowId(value)))
             return {};
         return Reason{"--window-id takes a window id, decimal or 0x hex: " + value};
+    case Opt::Idle:
+        if ((o.idleMs = parseIdleMinutes(value)))
+            return {};
+        return Reason{"--idle takes minutes, a decimal number from 0.01 to 1440: " + value};
     case Opt::Setting: return posix::setOverride(name, value, o.overrides);
     default: break;
     }
@@ -177,6 +182,22 @@ Result<ShellOptions> parseShellOptions(const std::vector<std::string>& args, con
         o.commandLine = "/c";
     }
 
+    if (o.idleMs) {
+        // The watcher starts the full-screen show and nothing else.
+        std::string other;
+        if (!o.commandLine.empty() && modeWord(o.commandLine.substr(0, o.commandLine.find(' '))) != 'S')
+            other = o.commandLine;
+        else if (explicitWindow)
+            other = "--window-id";
+        else if (drawOn)
+            other = drawOn == Target::XRoot ? "-root" : "-window";
+        else if (screenSaverWindow != nullptr && *screenSaverWindow != '\0')
+            other = "XSCREENSAVER_WINDOW";
+        if (!other.empty())
+            return Reason{"--idle and " + other + " ask for two things"};
+        o.commandLine.clear();
+        return o;
+    }
     if (explicitWindow) {
         o.target = Target::XWindow;
         o.windowId = *explicitWindow;
@@ -194,6 +215,25 @@ Result<ShellOptions> parseShellOptions(const std::vector<std::string>& args, con
         o.target = *drawOn;
     }
     return o;
+}
+
+std::vector<std::string> showArgumentsForIdle(const std::vector<std::string>& args)
+{
+    std::vector<std::string> show;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const auto found = findOption(args[i]);
+        if (found && found->first.id == Opt::Idle) {
+            i += found->second ? 0 : 1; // its value, when it is the next word
+            continue;
+        }
+        if (!found && modeWord(args[i]))
+            continue;
+        show.push_back(args[i]);
+        if (found && found->first.takesValue && !found->second && i + 1 < args.size())
+            show.push_back(args[++i]);
+    }
+    show.push_back("-s");
+    return show;
 }
 
 int windowsKeyCode(std::int32_t sdlKeycode)

@@ -33,6 +33,7 @@ struct ShellOptions {
     bool timing = false;            // --timing: start-to-first-frame and the frame intervals on stderr
     bool help = false;              // --help: print the usage, run nothing
     bool version = false;           // --version: print the version, run nothing
+    std::optional<std::int64_t> idleMs; // --idle MINUTES: watch for idleness and start the show then
     posix::SettingsOverrides overrides; // --folder, --order, ... over the settings file
     std::string commandLine;        // the Windows screen-saver words, joined by single spaces
 };
@@ -45,6 +46,10 @@ struct ShellOptions {
 // names one. A malformed value there is an error too, rather than a full-screen show
 // covering the daemon's lock. --help and --version win over any error.
 Result<ShellOptions> parseShellOptions(const std::vector<std::string>& args, const char* screenSaverWindow);
+
+// The arguments for the show that `velmora --idle` starts: `args` without --idle and its
+// value and without a mode letter, then "-s". The settings options go through unchanged.
+std::vector<std::string> showArgumentsForIdle(const std::vector<std::string>& args);
 
 // An X window id: decimal, or hex with 0x / 0X. nullopt for anything else, 0 included.
 std::optional<std::uint64_t> parseWindowId(std::string_view text);

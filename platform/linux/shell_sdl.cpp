@@ -281,6 +281,11 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         return 1;
     }
     SDL_SetHint(SDL_HINT_VIDEODRIVER, sdlVideoDriver(backend));
+    // No idle inhibitor on Wayland: the compositor's idle time must keep running under the show,
+    // for the desktop's locker (swayidle ... swaylock) and for velmora --idle, which learns of
+    // the key that ended the show only from it.
+    if (backend == VideoBackend::Wayland)
+        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // The native X framebuffer (shared memory): a GL texture would redraw the whole window per
     // update, and on a machine without a GPU that runs on the CPU. Wayland has buffers of our own.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");

@@ -6,6 +6,10 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
+#include <memory>
+
 namespace velmora::win32 {
 
 namespace {
@@ -162,13 +166,21 @@ FileRead Win32FileSystem::readFile(const std::string& path, std::size_t limit)
 
 namespace {
 
-// The file a path names once links and junctions are followed; the path itself for any
-// other file, and for one that does not exist yet.
+// "\\?\C:\..." and "\\?\UNC\server\..." back to the ordinary spellings.
+std::wstring withoutLongPrefix(const std::wstring& path)
+{
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        return L"\\\\" + path.substr(8);
+    if (path.rfind(L"\\\\?\\", 0) == 0)
+        return path.substr(4);
+    return path;
+}
+
+// The file a path names once links and junctions are followed; the path itself for a file
+// that does not exist yet. Asked of the opened file rather than gated on the reparse-point
+// attribute: Wine shows a Unix symbolic link as a plain file, yet opens its target.
 std::wstring followLinks(const std::wstring& path)
 {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-        return path;
     Handle f{CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
     if (f.h == INVALID_HANDLE_VALUE)
@@ -178,12 +190,82 @@ std::wstring followLinks(const std::wstring& path)
     if (n == 0 || n >= resolved.size())
         return path;
     resolved.resize(n);
-    // "\\?\C:\..." and "\\?\UNC\server\..." back to the ordinary spellings.
-    if (resolved.rfind(L"\\\\?\\UNC\\", 0) == 0)
-        return L"\\\\" + resolved.substr(8);
-    if (resolved.rfind(L"\\\\?\\", 0) == 0)
-        return resolved.substr(4);
-    return resolved;
+    return withoutLongPrefix(resolved);
+}
+
+struct LocalMemory {
+    void* p = nullptr;
+    ~LocalMemory()
+    {
+        if (p)
+            LocalFree(p);
+    }
+};
+
+// One SID of the process token (TokenUser or TokenOwner), copied out.
+std::unique_ptr<std::byte[]> tokenSid(HANDLE token, TOKEN_INFORMATION_CLASS which)
+{
+    DWORD size = 0;
+    GetTokenInformation(token, which, nullptr, 0, &size);
+    if (size == 0)
+        return nullptr;
+    auto buffer = std::make_unique<std::byte[]>(size);
+    if (!GetTokenInformation(token, which, buffer.get(), size, &size))
+        return nullptr;
+    return buffer;
+}
+
+// Whether the open file's owner is neither this process's user nor the owner the token gives
+// new files (an elevated administrator's files belong to the Administrators group). A file
+// system that keeps no owners (FAT, some shares) gives no answer, which counts as ours.
+bool ownedByAnotherUser(HANDLE file)
+{
+    PSID owner = nullptr;
+    LocalMemory descriptor;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor.p) != ERROR_SUCCESS ||
+        owner == nullptr)
+        return false;
+    Handle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token.h)) {
+        token.h = INVALID_HANDLE_VALUE;
+        return false;
+    }
+    const auto user = tokenSid(token.h, TokenUser);
+    const auto defaultOwner = tokenSid(token.h, TokenOwner);
+    if (!user)
+        return false;
+    if (EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid))
+        return false;
+    return !(defaultOwner && EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(defaultOwner.get())->Owner));
+}
+
+// Whether an existing file may be replaced, or why not. The read-only attribute and another owner
+// are refused even where the folder would let the file be replaced, as on Linux; so is a file
+// whose access list denies us writing or removing it.
+Result<void, WriteProblem> mayReplace(const std::wstring& target)
+{
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return {}; // not there yet: the folder decides
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return WriteProblem::Failed;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return WriteProblem::ReadOnly;
+    const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    {
+        Handle f{CreateFileW(target.c_str(), READ_CONTROL, shareAll, nullptr, OPEN_EXISTING, 0, nullptr)};
+        if (f.h != INVALID_HANDLE_VALUE && ownedByAnotherUser(f.h))
+            return WriteProblem::OtherOwner;
+    }
+    // Opened for writing without truncating, only to ask; the move needs the right to remove it.
+    Handle f{CreateFileW(target.c_str(), FILE_WRITE_DATA | DELETE, shareAll, nullptr, OPEN_EXISTING, 0, nullptr)};
+    if (f.h != INVALID_HANDLE_VALUE)
+        return {};
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND)
+        return {}; // removed meanwhile
+    return error == ERROR_ACCESS_DENIED ? WriteProblem::ReadOnly : WriteProblem::Failed;
 }
 
 std::wstring folderOf(const std::wstring& path)
@@ -199,11 +281,8 @@ Result<void, WriteProblem> Win32FileSystem::replaceFile(const std::string& path,
     // Written beside the file and moved over it, so a failure never leaves half a file; a
     // link's target is what is replaced.
     const std::wstring target = followLinks(widen(path));
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return WriteProblem::Failed;
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        return WriteProblem::ReadOnly;
+    if (const Result<void, WriteProblem> allowed = mayReplace(target); !allowed.ok())
+        return allowed;
     const std::wstring temp = target + widen(TemporaryMark) + std::to_wstring(GetCurrentProcessId());
     {
         Handle f{CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};

@@ -3,10 +3,11 @@
 #   save, dpi144  the window is centred at its size, the faces show the file and follow clicks
 #                 on faces and captions; a kind stored as -1 shows unticked and one click ticks
 #                 it; the canvas is the core's (velmora-canvas.exe, beside velmora-fx.exe) but
-#                 for texts and controls; a read-only file is kept byte for byte, the message
-#                 says why and the window stays; a save that cannot be written is reported and
-#                 the window stays; "設定" released outside its face then writes the exact bytes
-#                 (the file's own lines kept, missing keys appended), at 96 and 144 DPI
+#                 for texts and controls; a read-only file and another user's are kept byte for
+#                 byte, the message says why and the window stays; a save that cannot be
+#                 written is reported and the window stays; "設定" released outside its face
+#                 then writes the exact bytes (the file's own lines kept, missing keys
+#                 appended), at 96 and 144 DPI
 #   discard       a show or a second window refused while the window is open; "ｷｬﾝｾﾙ", the
 #                 system menu's close and Wine's own close box after changes write nothing
 #   panels        a folder chosen in the real folder browser by keyboard (a cancelled one keeps
@@ -92,6 +93,23 @@ save | dpi144)
   expect_unchanged "a save onto a read-only file"
   [ ! -e "$roaming/Velmora" ] || fail "a per-user file was written instead of the read-only one"
   chmod u+w "$settings"
+  # Another user's file (Wine gives a file of another Unix user another owner) is kept the same way.
+  if [ "$(id -u)" -eq 0 ]; then
+    chown nobody "$settings"
+    click_at 591 339 # "設定"
+    wait_window 'ヴェルモラ'
+    message=$( (cd "$work" && wine ./dialog_probe.exe message 2>/dev/null) | tr -d '\r')
+    grep -q '所有者' <<<"$message" || fail "the message for another user's file is: $message"
+    echo "ok: another user's file is reported: ${message//$'\n'/ }"
+    xdotool windowfocus --sync "$found" key Return
+    wait_gone 'ヴェルモラ'
+    window_shown "$dialog_title" && ! app_ended || fail "the dialog is gone after the other-owner message"
+    expect_unchanged "a save onto another user's file"
+    [ ! -e "$roaming/Velmora" ] || fail "a per-user file was written instead of another user's"
+    chown "$(id -u)" "$settings"
+  else
+    echo "note: another user's file is not tried (giving a file away needs root)"
+  fi
   # Neither place can take the file: beside the program a folder holds its name, and the
   # per-user folder cannot be made because a file holds that name.
   mv "$settings" "$work/kept.ini"
