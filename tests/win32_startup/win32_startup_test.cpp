@@ -270,7 +270,8 @@ TEST_F(TempFolder, AnotherUsersFileIsNeverReplaced)
 
     Settings settings;
     const auto result = SaveSettings(settings, {}, location, fs, codec);
-    EXPECT_EQ(result.problem, SaveProblem::OtherOwner);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.reason().problem, SaveProblem::OtherOwner);
     EXPECT_EQ(fs.readFile(narrow(file), SettingsFileLimit).bytes, "[Section]\r\n");
     EXPECT_EQ(GetFileAttributesW(appData.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(failureOf(fs.replaceFile(narrow(file), "new")), WriteProblem::OtherOwner);
@@ -296,7 +297,7 @@ TEST_F(TempFolder, LinkedSettingsFileHasItsTargetReplaced)
     Settings settings;
     settings.ImageOrder = 1;
     const auto result = SaveSettings(settings, {}, {narrow(program), {}, {}}, fs, codec);
-    ASSERT_TRUE(result.ok) << int(result.problem);
+    ASSERT_TRUE(result.ok());
     EXPECT_EQ(openedFile(file), linkedTo);
     const std::string written = fs.readFile(narrow(target), SettingsFileLimit).bytes;
     EXPECT_NE(written.find("[Section]"), std::string::npos);
