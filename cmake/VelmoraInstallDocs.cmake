@@ -1,6 +1,7 @@
 # Run by `cmake --install` (and cpack): the manual pages and the changelog, filled in with
 # the prefix being installed to and compressed as Debian ships them (gzip -9n: no name or
-# time inside, so the same sources give the same bytes).
+# time inside, so the same sources give the same bytes), and the idle watcher's systemd user
+# unit, which names the program where it is installed.
 set(velmora_root "${CMAKE_INSTALL_PREFIX}") # file(INSTALL) puts DESTDIR in front itself
 function(velmora_installed_path out path)
   if(IS_ABSOLUTE "${path}")
@@ -11,6 +12,9 @@ function(velmora_installed_path out path)
 endfunction()
 velmora_installed_path(VELMORA_SAMPLES "${VELMORA_DATADIR}/velmora/samples")
 velmora_installed_path(VELMORA_HELPER "${VELMORA_HELPER_DIR}/velmora-wmf")
+velmora_installed_path(velmora_program "${VELMORA_BINDIR}/velmora")
+velmora_installed_path(VELMORA_USER_UNIT "lib/systemd/user/velmora-idle.service")
+set(VELMORA_AUTOSTART_ENTRY "${VELMORA_AUTOSTART_DIR}/velmora-idle.desktop")
 
 function(velmora_install_gzipped template folder name)
   configure_file("${template}" "${VELMORA_WORK}/${name}" @ONLY)
@@ -25,3 +29,8 @@ endfunction()
 velmora_install_gzipped("${VELMORA_SOURCE}/velmora.6" "${VELMORA_MANDIR}/man6" velmora.6)
 velmora_install_gzipped("${VELMORA_SOURCE}/velmora-fx.1" "${VELMORA_MANDIR}/man1" velmora-fx.1)
 velmora_install_gzipped("${VELMORA_SOURCE}/package/changelog.in" "${VELMORA_DOCDIR}" changelog.Debian)
+
+configure_file("${VELMORA_SOURCE}/velmora-idle.service.in" "${VELMORA_WORK}/velmora-idle.service" @ONLY)
+get_filename_component(velmora_unit_dir "${VELMORA_USER_UNIT}" DIRECTORY)
+file(INSTALL "${VELMORA_WORK}/velmora-idle.service" DESTINATION "${velmora_unit_dir}"
+     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)

@@ -19,5 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "fonts-urw-base35, fonts-ipafont-gothic | fonts-noto-cjk | fonts-vlgothic | fonts-takao-gothic | fonts-ipaexfont-gothic, libheif-plugin-libde265 | libheif1 (<< 1.16), libheif-plugin-dav1d | libheif1 (<< 1.16)")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The autostart entry is a configuration file the administrator may edit: dpkg keeps their edits.
+file(WRITE "${CMAKE_BINARY_DIR}/deb-control/conffiles" "${VELMORA_AUTOSTART_DIR}/velmora-idle.desktop\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${CMAKE_BINARY_DIR}/deb-control/conffiles")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -48,7 +48,7 @@ constexpr std::array<Share, 12> Stucki{{{0, 1, 8},
 constexpr int Margin = 2;    // spare columns each side of a row: no share reaches further
 constexpr int Stretch = 64;  // columns a row works before the rows below may take them
 constexpr int Lag = 2;       // stretches between a row and the next: shares reach 2 columns right
-constexpr int InFlight = 4;  // rows worked at once (the switch below has a case for each count)
+constexpr int InFlight = 8;  // rows worked at once
 constexpr int MaxRows = 3;   // this row and the two below it
 
 // (error * weight) \ D, truncated towards zero, for |error * weight| up to 255 * 8: a 16-bit
@@ -105,47 +105,56 @@ constexpr Weights lowerWeights = [] {
     return w;
 }();
 
-// What one pixel's level decides: the shares for the next two pixels of its row, and the
-// pixel's error * 2 + 1 when it turns white (+ 0 when black).
-struct Outcome {
-    std::int32_t ahead1;
-    std::int32_t ahead2;
-    std::int32_t code;
-};
-
-// One row's place in the interleaved chain: its stretch's grey levels, the shares gathered
-// from the rows above, where its codes go, and the shares carried along the row.
-struct Lane {
-    const std::uint8_t* grey;
-    const std::int16_t* gathered;
-    std::int16_t* code;
-    std::int32_t ahead1;
-    std::int32_t ahead2;
-};
-
-// `damped` is indexed by the gathered error (-255..255), `outcomes` by grey + damped error
-// (-255..510).
-template <int N>
-void chain(Lane* lanes, const std::int32_t* damped, const Outcome* outcomes)
+// The shares a pixel passes along its row travel as one word: the share for the next pixel in
+// the low 16 bits and the one for the pixel after in the high 16, each + CarryBias. A pixel's
+// outcome word adds its own two shares so that `(carried >> 16) + outcome` is the next word:
+// one shift and one add on the chain instead of two loads and a move.
+constexpr std::int32_t CarryBias = 256; // the shares along a row stay within +-255
+constexpr std::uint32_t carriedWord(std::int32_t next, std::int32_t after)
 {
-    Lane l[N];
-    std::copy(lanes, lanes + N, l);
+    return std::uint32_t(next + CarryBias) | std::uint32_t(after + CarryBias) << 16;
+}
+
+// One step's stretches of the rows worked at once, side by side, so that every row's data is
+// at a fixed offset from one base and the interleaved chain needs no pointer per row.
+struct StepRows {
+    std::array<std::array<std::int16_t, Stretch>, InFlight> gathered; // shares from the rows above
+    std::array<std::array<std::uint8_t, Stretch>, InFlight> grey;
+    std::array<std::array<std::int16_t, Stretch>, InFlight> level; // grey + damped error, before the clamp
+    std::array<std::uint32_t, InFlight> carried;
+};
+
+// `damped` is indexed by the gathered error + CarryBias, `outcomes` by the level (-255..510).
+// The rows' words stay in general registers: packed into vectors (as the compiler would),
+// each would cross between register files twice a pixel on the chain.
+template <int N>
+#if defined(__GNUC__) && !defined(__clang__)
+[[gnu::optimize("no-tree-slp-vectorize")]]
+#endif
+void chain(StepRows& s, const std::int16_t* damped, const std::uint32_t* outcomes)
+{
+    std::uint32_t carried[N];
+    std::copy_n(s.carried.begin(), N, carried);
     for (std::ptrdiff_t i = 0; i < Stretch; ++i) {
         [&]<int... n>(std::integer_sequence<int, n...>) {
             (
                 [&] {
-                    const std::int32_t gathered = l[n].gathered[i] + l[n].ahead1;
-                    assert(gathered >= -255 && gathered <= 255);
-                    const Outcome& o = outcomes[l[n].grey[i] + damped[gathered]];
-                    l[n].ahead1 = l[n].ahead2 + o.ahead1;
-                    l[n].ahead2 = o.ahead2;
-                    l[n].code[i] = std::int16_t(o.code);
+                    const std::int32_t gathered = s.gathered[n][i] + std::int32_t(carried[n] & 0xFFFF);
+                    assert(gathered >= CarryBias - 255 && gathered <= CarryBias + 255);
+                    const std::int32_t level = s.grey[n][i] + damped[gathered];
+                    s.level[n][i] = std::int16_t(level);
+                    carried[n] = (carried[n] >> 16) + outcomes[level];
                 }(),
                 ...);
         }(std::make_integer_sequence<int, N>{});
     }
-    std::copy(l, l + N, lanes);
+    std::copy_n(carried, N, s.carried.begin());
 }
+
+using Chain = void (*)(StepRows&, const std::int16_t*, const std::uint32_t*);
+constexpr auto chains = []<std::size_t... n>(std::index_sequence<n...>) {
+    return std::array<Chain, sizeof...(n)>{&chain<int(n) + 1>...};
+}(std::make_index_sequence<InFlight>{});
 
 template <const auto& Shares, std::int32_t Divisor>
 Result<void> diffuse(FilterEngine& e)
@@ -162,9 +171,9 @@ Result<void> diffuse(FilterEngine& e)
     // Every buffer entry gathers at most one share per weight, and the weights sum to the
     // divisor, so |gathered| <= 255; a damped error beyond -255..255 clamps the level the
     // same as -255 or 255 would, so the table stops there.
-    std::array<std::int32_t, 511> damped{};
+    std::array<std::int16_t, 2 * CarryBias> damped{};
     for (int err = -255; err <= 255; ++err) {
-        damped[std::size_t(err + 255)] = std::clamp(err * 10 / e.param, -255, 255);
+        damped[std::size_t(err + CarryBias)] = std::int16_t(std::clamp(err * 10 / e.param, -255, 255));
     }
 
     const std::size_t stretches = (std::size_t(W) + Stretch - 1) / Stretch;
@@ -177,44 +186,52 @@ Result<void> diffuse(FilterEngine& e)
     // A row's share of each lower weight at each column (zero in the margins and past the picture).
     constexpr Weights weights = lowerWeights<Shares>;
     std::vector<std::int16_t> parts(Slots * weights.count * stride, 0);
-    std::vector<std::uint8_t> grey(InFlight * padded, 0);
-    std::vector<std::int16_t> codes(InFlight * padded, 0);
+    std::vector<std::uint8_t> grey(Slots * padded, 0);
     auto slot = [&](int y) { return std::size_t(y % Slots) * stride + Margin; };
     auto part = [&](int y, std::size_t w) { return parts.data() + (std::size_t(y % Slots) * weights.count + w) * stride + Margin; };
     e.yieldRow();
 
     const std::int64_t mean = meanGrayLevel(e);
-    std::array<Outcome, 766> outcomes{};
+    const auto mean16 = std::int16_t(mean);
+    // What a level decides for the next two pixels of its row (the tone and the error follow
+    // from the level itself, later and vectorised).
+    std::array<std::uint32_t, 766> outcomes{};
     for (int v = -255; v <= 510; ++v) {
         const std::int32_t level = std::clamp(v, 0, 255);
-        const std::int32_t tone = level >= mean ? 255 : 0;
-        const std::int32_t err = level - tone;
-        Outcome& o = outcomes[std::size_t(v + 255)];
-        o.code = err * 2 + (tone != 0 ? 1 : 0);
+        const std::int32_t err = level - (level >= mean ? 255 : 0);
+        std::int32_t next = 0;
+        std::int32_t after = 0;
         for (const Share& s : Shares) {
             if (s.row == 0) {
-                (s.dx == 1 ? o.ahead1 : o.ahead2) = err * s.weight / Divisor;
+                (s.dx == 1 ? next : after) = err * s.weight / Divisor;
             }
         }
+        // The word that turns `carried` into the next pixel's: its high half becomes the low
+        // half (+ next), and `after` comes in as the new high half (modulo 2^32, exact since
+        // each half stays within 0..65535).
+        outcomes[std::size_t(v + 255)] = std::uint32_t(next) + (std::uint32_t(after + CarryBias) << 16);
     }
     e.yieldRow();
 
-    // Row y's codes for columns [x0, x1) become its output pixels and its shares, and the
+    // Row y's levels for columns [x0, x1) become its output pixels and its shares, and the
     // shares for the rows below whose every source is now known are gathered into them.
-    auto finish = [&](int y, int lane, std::ptrdiff_t x0, std::ptrdiff_t x1) {
-        const std::int16_t* code = codes.data() + std::size_t(lane) * padded;
-        std::uint8_t* out = e.Pix_Work.row(y);
+    auto finish = [&](int y, const std::int16_t* levels, std::ptrdiff_t x0, std::ptrdiff_t x1) {
         const std::ptrdiff_t real = std::min<std::ptrdiff_t>(x1, W);
-        for (std::ptrdiff_t x = x0; x < real; ++x) {
-            storeTone(out + 4 * x, (code[x] & 1) != 0);
+        std::array<std::uint8_t, Stretch> white;
+        std::array<std::int16_t, Stretch> err;
+        for (std::ptrdiff_t i = 0; i < real - x0; ++i) {
+            const auto level = std::clamp(levels[i], std::int16_t(0), std::int16_t(255));
+            white[std::size_t(i)] = std::uint8_t(level >= mean16);
+            err[std::size_t(i)] = std::int16_t(level >= mean16 ? level - 255 : level);
         }
+        storeTones(e.Pix_Work.row(y) + 4 * x0, e.Pix_Orgn.row(y) + 4 * x0, white.data(), real - x0);
         for (std::size_t w = 0; w < weights.count; ++w) {
-            std::int16_t* p = part(y, w);
+            std::int16_t* p = part(y, w) + x0;
             const auto weight = std::int16_t(weights.weight[w]);
-            for (std::ptrdiff_t x = x0; x < real; ++x) {
-                p[x] = share<Divisor>(std::int16_t((code[x] >> 1) * weight));
+            for (std::ptrdiff_t i = 0; i < real - x0; ++i) {
+                p[i] = share<Divisor>(std::int16_t(err[std::size_t(i)] * weight));
             }
-            std::fill(p + std::max(x0, real), p + x1, std::int16_t(0));
+            std::fill(p + (real - x0), p + (x1 - x0), std::int16_t(0));
         }
         // Targets up to x1 - 3 draw on errors up to x1 - 1; the last stretch finishes the row.
         const std::ptrdiff_t t0 = std::max<std::ptrdiff_t>(x0 - Margin, 0);
@@ -243,45 +260,47 @@ Result<void> diffuse(FilterEngine& e)
         gatherInto(std::integral_constant<int, 2>{});
     };
 
-    std::array<Lane, InFlight> lanes{};
-    for (int y0 = 1; y0 <= H; y0 += InFlight) {
-        const int rows = std::min(InFlight, H - y0 + 1);
-        for (int r = 0; r < rows; ++r) {
-            std::uint8_t* g = grey.data() + std::size_t(r) * padded;
-            greyRow(e.Pix_Orgn.row(y0 + r), W, g);
-            lanes[std::size_t(r)] = Lane{g, gathered.data() + slot(y0 + r), codes.data() + std::size_t(r) * padded, 0, 0};
+    // Row y works its stretch s at step lag * y + s. The lag is at least Lag (see above) and
+    // wide enough that no more than InFlight rows are at work at once, so a wide picture keeps
+    // InFlight rows in flight from its top to its bottom rather than filling and draining
+    // the chain for each band of rows.
+    const std::ptrdiff_t lag = std::max<std::ptrdiff_t>(Lag, (std::ptrdiff_t(stretches) + InFlight - 1) / InFlight);
+    const std::ptrdiff_t steps = std::ptrdiff_t(stretches) + lag * (H - 1);
+    StepRows step{};
+    std::array<std::uint32_t, Slots> carried{};
+    for (std::ptrdiff_t j = 0; j < steps; ++j) {
+        // The rows (from 0) with a stretch at this step.
+        const std::ptrdiff_t first = std::max<std::ptrdiff_t>(0, (j - std::ptrdiff_t(stretches) + lag) / lag);
+        const std::ptrdiff_t last = std::min<std::ptrdiff_t>(H - 1, j / lag);
+        if (first > last) {
+            continue; // a narrow picture: no row has a stretch at this step
         }
-        // Step j works stretch j - Lag * r of row r, for the rows that have one.
-        const int steps = int(stretches) + Lag * (rows - 1);
-        for (int j = 0; j < steps; ++j) {
-            const int first = std::max(0, (j - int(stretches) + Lag) / Lag);
-            const int last = std::min(rows - 1, j / Lag);
-            if (first > last) {
-                continue; // a narrow picture: no row has a stretch at this step
+        assert(last - first < InFlight);
+        for (std::ptrdiff_t r = first; r <= last; ++r) {
+            const int y = int(r) + 1;
+            const std::size_t n = std::size_t(r - first);
+            const std::size_t x0 = std::size_t(j - lag * r) * Stretch;
+            std::uint8_t* rowGrey = grey.data() + std::size_t(y % Slots) * padded;
+            if (x0 == 0) {
+                greyRow(e.Pix_Orgn.row(y), W, rowGrey);
+                carried[std::size_t(y % Slots)] = carriedWord(0, 0);
             }
-            std::array<Lane, InFlight> active{};
-            for (int r = first; r <= last; ++r) {
-                const std::ptrdiff_t x0 = std::ptrdiff_t(j - Lag * r) * Stretch;
-                const Lane& l = lanes[std::size_t(r)];
-                active[std::size_t(r - first)] = Lane{l.grey + x0, l.gathered + x0, l.code + x0, l.ahead1, l.ahead2};
-            }
-            switch (last - first + 1) {
-            case 1: chain<1>(active.data(), damped.data() + 255, outcomes.data() + 255); break;
-            case 2: chain<2>(active.data(), damped.data() + 255, outcomes.data() + 255); break;
-            case 3: chain<3>(active.data(), damped.data() + 255, outcomes.data() + 255); break;
-            case 4: chain<InFlight>(active.data(), damped.data() + 255, outcomes.data() + 255); break;
-            default: assert(false);
-            }
-            for (int r = first; r <= last; ++r) {
-                lanes[std::size_t(r)].ahead1 = active[std::size_t(r - first)].ahead1;
-                lanes[std::size_t(r)].ahead2 = active[std::size_t(r - first)].ahead2;
-                const std::ptrdiff_t x0 = std::ptrdiff_t(j - Lag * r) * Stretch;
-                finish(y0 + r, r, x0, x0 + Stretch);
-            }
+            std::memcpy(step.gathered[n].data(), gathered.data() + slot(y) + x0, sizeof step.gathered[n]);
+            std::memcpy(step.grey[n].data(), rowGrey + x0, sizeof step.grey[n]);
+            step.carried[n] = carried[std::size_t(y % Slots)];
         }
-        for (int r = 0; r < rows; ++r) {
-            std::fill_n(gathered.data() + slot(y0 + r) - Margin, stride, std::int16_t(0));
-            e.yieldRow();
+        chains[std::size_t(last - first)](step, damped.data(), outcomes.data() + 255);
+        for (std::ptrdiff_t r = first; r <= last; ++r) {
+            const int y = int(r) + 1;
+            const std::size_t n = std::size_t(r - first);
+            const std::ptrdiff_t x0 = (j - lag * r) * Stretch;
+            carried[std::size_t(y % Slots)] = step.carried[n];
+            finish(y, step.level[n].data(), x0, x0 + Stretch);
+            if (x0 + Stretch == std::ptrdiff_t(padded)) {
+                // The row is done: its slot starts empty for the row that takes it next.
+                std::fill_n(gathered.data() + slot(y) - Margin, stride, std::int16_t(0));
+                e.yieldRow();
+            }
         }
     }
     return {};

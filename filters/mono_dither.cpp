@@ -20,16 +20,21 @@ constexpr int SharpRows = 8;
 
 // The sharpened grey of each pixel of row `here`: the three channels sharpened against their
 // eight neighbours and clamped, except in the first and last column, which keep their own.
+// `column` is scratch for the sums of each byte with the ones above and below it.
 void sharpenedGreys(const std::uint8_t* above, const std::uint8_t* here, const std::uint8_t* below, int W,
-                    std::uint8_t* bytes, std::uint8_t* grey)
+                    std::uint16_t* column, std::uint8_t* bytes, std::uint8_t* grey)
 {
-    std::memcpy(bytes, here, 4 * std::size_t(W));
-    for (std::ptrdiff_t i = 4; i < 4 * (std::ptrdiff_t(W) - 1); ++i) {
-        // In 16 bits (the sum is at most 2040, the difference within +-2550), for 8 lanes a vector.
-        const auto s = std::int16_t(above[i - 4] + above[i] + above[i + 4] + here[i - 4] + here[i + 4] +
-                                    below[i - 4] + below[i] + below[i + 4]);
-        const auto d = std::int16_t(std::int16_t(10 * here[i]) - s);
-        bytes[i] = clampByte(std::int16_t(d / 2));
+    const std::ptrdiff_t n = 4 * std::ptrdiff_t(W);
+    for (std::ptrdiff_t i = 0; i < n; ++i) {
+        column[i] = std::uint16_t(above[i] + here[i] + below[i]);
+    }
+    std::memcpy(bytes, here, 4);
+    std::memcpy(bytes + n - 4, here + n - 4, 4);
+    for (std::ptrdiff_t i = 4; i < n - 4; ++i) {
+        // 10 * here less its eight neighbours, in 16 bits (within +-2805), for 8 lanes a vector.
+        // Halved by a shift rather than a division: they differ only below 0, which clamps to 0.
+        const auto d = std::int16_t(11 * here[i] - (column[i - 4] + column[i] + column[i + 4]));
+        bytes[i] = clampByte(std::int16_t(d >> 1));
     }
     greyRow(bytes, W, grey);
 }
@@ -41,8 +46,12 @@ struct CarryLane {
     std::int32_t carry;
 };
 
-// `next` is indexed by grey + carry (-63..318).
+// `next` is indexed by grey + carry (-63..318). The carries stay in general registers (see
+// the chain in error_diffusion.cpp).
 template <int N>
+#if defined(__GNUC__) && !defined(__clang__)
+[[gnu::optimize("no-tree-slp-vectorize")]]
+#endif
 void carryChain(CarryLane* lanes, std::ptrdiff_t W, const std::int8_t* next)
 {
     CarryLane l[N];
@@ -88,8 +97,10 @@ Result<void> Fil_Mono_Sharp(FilterEngine& e)
     const auto mean16 = std::int16_t(mean);
     const std::size_t width = std::size_t(W);
     std::vector<std::uint8_t> bytes(4 * width);
+    std::vector<std::uint16_t> column(4 * width);
     std::vector<std::uint8_t> greys(SharpRows * width);
     std::vector<std::int8_t> carries(SharpRows * width);
+    std::vector<std::uint8_t> whites(width);
     std::array<CarryLane, SharpRows> lanes{};
     std::array<std::int32_t, SharpRows> carryIn{};
 
@@ -103,7 +114,7 @@ Result<void> Fil_Mono_Sharp(FilterEngine& e)
             if (y == 1 || y == H) {
                 greyRow(here, W, grey);
             } else {
-                sharpenedGreys(e.Pix_Orgn.row(y - 1), here, e.Pix_Orgn.row(y + 1), W, bytes.data(), grey);
+                sharpenedGreys(e.Pix_Orgn.row(y - 1), here, e.Pix_Orgn.row(y + 1), W, column.data(), bytes.data(), grey);
             }
             carryIn[std::size_t(r)] = r == 0 ? carry : 0;
             lanes[std::size_t(r)] = CarryLane{grey, carries.data() + std::size_t(r) * width, carryIn[std::size_t(r)]};
@@ -134,13 +145,15 @@ Result<void> Fil_Mono_Sharp(FilterEngine& e)
             const std::uint8_t* grey = lanes[std::size_t(r)].grey;
             const std::int8_t* after = lanes[std::size_t(r)].carries;
             std::uint8_t* out = e.Pix_Work.row(y0 + r);
-            const auto white = [&](std::ptrdiff_t x, std::int32_t before) {
-                return std::clamp(std::int16_t(grey[x] + before), std::int16_t(0), std::int16_t(255)) >= mean16;
+            // The level is clamped at 255 too, but mean16 <= 255: only the clamp at 0 can change the answer.
+            const auto white = [&](std::ptrdiff_t x, std::int16_t before) {
+                return std::uint8_t(std::max(std::int16_t(grey[x] + before), std::int16_t(0)) >= mean16);
             };
-            storeTone(out, white(0, carryIn[std::size_t(r)]));
+            whites[0] = white(0, std::int16_t(carryIn[std::size_t(r)]));
             for (std::ptrdiff_t x = 1; x < W; ++x) {
-                storeTone(out + 4 * x, white(x, after[x - 1]));
+                whites[std::size_t(x)] = white(x, after[x - 1]);
             }
+            storeTones(out, e.Pix_Orgn.row(y0 + r), whites.data(), W);
             e.yieldRow();
         }
         carry = lanes[std::size_t(rows) - 1].carry;

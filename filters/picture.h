@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 #include <vector>
 
 namespace velmora {
@@ -28,6 +29,9 @@ class Picture {
 public:
     Picture() = default;
     Picture(int width, int height) { resize(width, height); }
+    // An empty picture whose pixels will live in `memory` (memory another reader shares, such
+    // as the screen's). Copies of it take ordinary memory; assignments to it keep `memory`.
+    explicit Picture(std::pmr::memory_resource* memory) : bytes_(memory) { assert(memory != nullptr); }
 
     // Resizes to width x height; every pixel becomes black (all four bytes 0).
     void resize(int width, int height)
@@ -80,7 +84,7 @@ public:
 private:
     int width_ = 0;
     int height_ = 0;
-    std::vector<std::uint8_t> bytes_;
+    std::pmr::vector<std::uint8_t> bytes_;
 };
 
 } // namespace velmora

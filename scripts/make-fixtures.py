@@ -269,6 +269,34 @@ def exif_body(orientation, dst):
     write(dst, tiff)
 
 
+def gif_local_table(src, dst):
+    """The global colour table of a one-frame GIF moved into its frame as a local one."""
+    data = read(src)
+    flags = data[10]
+    assert flags & 0x80, 'needs a global colour table'
+    table_size = 3 << ((flags & 7) + 1)
+    table = data[13:13 + table_size]
+    rest = bytearray(data[13 + table_size:])
+    at = 0
+    while rest[at] == 0x21:  # extensions: label, then sub-blocks up to an empty one
+        at += 2
+        while rest[at]:
+            at += rest[at] + 1
+        at += 1
+    assert rest[at] == 0x2C
+    rest[at + 9] = (rest[at + 9] & 0x40) | 0x80 | (flags & 7)
+    head = bytearray(data[:13])
+    head[10] = flags & 0x70
+    write(dst, bytes(head) + bytes(rest[:at + 10]) + table + bytes(rest[at + 10:]))
+
+
+def gif_zero_screen(src, dst):
+    """A GIF whose logical screen is given as 0 x 0: its first frame's box stands for it."""
+    data = bytearray(read(src))
+    data[6:10] = b'\0\0\0\0'
+    write(dst, bytes(data))
+
+
 def png_chunk(kind, body):
     return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body) & 0xFFFFFFFF)
 
@@ -353,6 +381,10 @@ if __name__ == '__main__':
         wmf(sys.argv[2])
     elif cmd == 'hostile':
         hostile(sys.argv[2], sys.argv[3])
+    elif cmd == 'gif-local-table':
+        gif_local_table(sys.argv[2], sys.argv[3])
+    elif cmd == 'gif-zero-screen':
+        gif_zero_screen(sys.argv[2], sys.argv[3])
     elif cmd == 'exif-body':
         exif_body(int(sys.argv[2]), sys.argv[3])
     elif cmd == 'png-exif':

@@ -38,11 +38,21 @@ bool readInto(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t f
     return true;
 }
 
-Result<void> readWhole(PictureDecoders& decoders, const std::string& path, std::vector<std::uint8_t>& bytes)
+// The file opened, or why not.
+Result<std::unique_ptr<RegularFile>> openPicture(PictureDecoders& decoders, const std::string& path)
 {
     OpenedFile opened = decoders.openFile(path);
+    if (!opened.ok() && opened.reason().text.empty()) {
+        return Reason{"cannot open the file"};
+    }
+    return opened;
+}
+
+Result<void> readWhole(PictureDecoders& decoders, const std::string& path, std::vector<std::uint8_t>& bytes)
+{
+    OpenedFile opened = openPicture(decoders, path);
     if (!opened.ok()) {
-        return opened.reason().text.empty() ? Reason{"cannot open the file"} : opened.reason();
+        return opened.reason();
     }
     return readPictureBytes(*opened.value(), bytes);
 }
@@ -79,31 +89,55 @@ Result<void> finishPicture(LoadedPicture& r, int orientation)
 
 } // namespace
 
-Result<void> readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds)
+namespace {
+
+// The file's first `head` bytes (all of it when shorter), its kind sniffed from them and its
+// size held to the limit of that kind.
+Result<void> readHead(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t head, bool otherKinds,
+                      PictureFormat& format)
 {
     const std::uint64_t size = file.size();
     if (size > kMaxFileBytes) {
         return Reason{"file is too large"};
     }
-    // Enough for every sniff; the kind decides how large the rest may be.
-    bytes.resize(std::size_t(std::min<std::uint64_t>(size, 32)));
+    bytes.resize(std::size_t(std::min<std::uint64_t>(size, head)));
     if (!readInto(file, bytes, 0)) {
         return Reason{"cannot read the file"};
     }
-    const PictureFormat format = sniffFormat(bytes.data(), bytes.size());
+    format = sniffFormat(bytes.data(), bytes.size());
     if (format == PictureFormat::Unknown && !otherKinds) {
         return Reason{unknownFormatReason(bytes.size())};
     }
     if (size > maxFileBytes(format)) {
         return Reason{"file is too large for its kind of picture"};
     }
-    if (bytes.size() < size && bytes.size() == 32) {
+    return {};
+}
+
+// The rest of the file after a head of `head` bytes.
+Result<void> readRest(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t head)
+{
+    const std::uint64_t size = file.size();
+    if (bytes.size() < size && bytes.size() == head) {
         bytes.resize(std::size_t(size));
-        if (!readInto(file, bytes, 32)) {
+        if (!readInto(file, bytes, head)) {
             return Reason{"cannot read the file"};
         }
     }
     return {};
+}
+
+} // namespace
+
+Result<void> readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds)
+{
+    // Enough for every sniff; the kind decides how large the rest may be.
+    constexpr std::size_t head = 32;
+    PictureFormat format = PictureFormat::Unknown;
+    if (Result<void> read = readHead(file, bytes, head, otherKinds, format); !read.ok()) {
+        return read;
+    }
+    return readRest(file, bytes, head);
 }
 
 Result<LoadedPicture> loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size,
@@ -175,8 +209,29 @@ DecodingLoader::DecodingLoader(std::unique_ptr<PictureDecoders> decoders) : deco
 Result<LoadedPicture> DecodingLoader::load(const std::string& path, const LoadRequest& request)
 {
     try {
+        OpenedFile opened = openPicture(*decoders_, path);
+        if (!opened.ok()) {
+            return opened.reason();
+        }
+        RegularFile& file = *opened.value();
         std::vector<std::uint8_t> bytes;
-        if (Result<void> read = readWhole(*decoders_, path, bytes); !read.ok()) {
+        PictureFormat format = PictureFormat::Unknown;
+        if (Result<void> read = readHead(file, bytes, kStreamHeadBytes, false, format); !read.ok()) {
+            return read.reason();
+        }
+        if (bytes.size() == kStreamHeadBytes) {
+            if (std::optional<Result<LoadedPicture>> r =
+                    decoders_->decodeAsRead(format, bytes.data(), bytes.size(), file.size(), file, request)) {
+                if (!r->ok()) {
+                    return r->reason().text.empty() ? Reason{"picture could not be decoded"} : r->reason();
+                }
+                if (Result<void> finished = finishPicture(r->value(), 1); !finished.ok()) {
+                    return finished.reason();
+                }
+                return std::move(*r);
+            }
+        }
+        if (Result<void> read = readRest(file, bytes, kStreamHeadBytes); !read.ok()) {
             return read.reason();
         }
         return loadPicture(*decoders_, bytes.data(), bytes.size(), request);

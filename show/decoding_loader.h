@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,9 +45,23 @@ public:
     // as it covers the request's box. `format` is never Unknown. A coarse picture given to the
     // request's `coarse` first is as stored too; the front end turns it.
     virtual Result<LoadedPicture> decode(PictureFormat format, const std::uint8_t* data, std::size_t size,
-                              const LoadRequest& request) = 0;
+                                         const LoadRequest& request) = 0;
     virtual Result<PictureSize> storedSize(PictureFormat format, const std::uint8_t* data, std::size_t size) = 0;
+    // For a file large enough to matter, a decoder that reads it as it goes, so that it is
+    // never held whole: `head` holds the file's first `headSize` bytes (at least
+    // kStreamHeadBytes unless the file is shorter), `rest` is at the byte after them, and the
+    // file is `fileSize` bytes. Only for kinds that carry no orientation tag. Nullopt: not for
+    // this file, which is then read whole and decoded as usual (`rest` untouched).
+    virtual std::optional<Result<LoadedPicture>> decodeAsRead(PictureFormat, const std::uint8_t* /*head*/,
+                                                              std::size_t /*headSize*/, std::uint64_t /*fileSize*/,
+                                                              RegularFile& /*rest*/, const LoadRequest&)
+    {
+        return std::nullopt;
+    }
 };
+// The first bytes read of every file: enough to sniff it and for any header that decodeAsRead
+// takes (a bitmap's file and info headers with their colour masks).
+inline constexpr std::size_t kStreamHeadBytes = 256;
 
 // The front end on a file's bytes in memory.
 Result<LoadedPicture> loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size,

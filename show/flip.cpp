@@ -126,12 +126,18 @@ void prefetchSpan(const std::uint8_t* first, const std::uint8_t* last, bool forW
 void drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt newImage, FlipForm form,
                   int direction, int step)
 {
-    // Every pixel of the tile is written once: black where no strip lands, otherwise the
-    // strip's pixel exactly as stretchCopy would put it over a black fill. The strips of one
-    // step never overlap (strip i starts where strip i - 1 ends), so order does not matter.
+    (void)drawFlipStep(display, tile, oldImage, newImage, form, direction, step, tile);
+}
+
+FlipArea drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt newImage, FlipForm form,
+                      int direction, int step, const Rect& stale)
+{
+    // Every pixel drawn is written once: black where no strip lands, otherwise the strip's
+    // pixel exactly as stretchCopy would put it over a black fill. The strips of one step never
+    // overlap (strip i starts where strip i - 1 ends), so order does not matter.
     const Rect box = intersect(tile, boundsOf(display));
     if (box.empty()) {
-        return;
+        return {};
     }
     const std::vector<Strip> strips = flipStrips(form, direction, step, tile.width, tile.height);
     const ImageAt& from = step > HalfFlipStep ? newImage : oldImage;
@@ -171,15 +177,21 @@ void drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt 
         });
         placed.push_back(p);
     }
+    Rect landed;
+    for (const PlacedStrip& p : placed) {
+        landed = unite(landed, p.area);
+    }
+    // Outside the last step's strips the tile is black already; outside this step's it stays so.
+    const Rect drawn = intersect(unite(intersect(stale, box), landed), box);
 
     auto black = [](std::uint8_t* row, int x1, int x2) {
         if (x2 > x1) {
             std::memset(row + std::size_t(x1) * 4, 0, std::size_t(x2 - x1) * 4);
         }
     };
-    for (int y = box.y; y < box.bottom(); ++y) {
-        if (const int ahead = y + PrefetchRows; PrefetchRows > 0 && ahead < box.bottom()) {
-            prefetchSpan(display.pixel(box.x, ahead), display.pixel(box.right() - 1, ahead) + 3, true);
+    for (int y = drawn.y; y < drawn.bottom(); ++y) {
+        if (const int ahead = y + PrefetchRows; PrefetchRows > 0 && ahead < drawn.bottom()) {
+            prefetchSpan(display.pixel(drawn.x, ahead), display.pixel(drawn.right() - 1, ahead) + 3, true);
             for (const PlacedStrip& p : placed) {
                 if (ahead >= p.area.y && ahead < p.area.bottom() && p.spanLast >= 0) {
                     if (const int sy = rows[std::size_t(p.firstRow + ahead - p.area.y)]; sy >= 0) {
@@ -190,7 +202,7 @@ void drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt 
             }
         }
         std::uint8_t* row = display.pixel(0, y);
-        int x = box.x;
+        int x = drawn.x;
         for (const PlacedStrip& p : placed) {
             if (y < p.area.y || y >= p.area.bottom()) {
                 continue;
@@ -220,8 +232,9 @@ void drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt 
                 }
             }
         }
-        black(row, x, box.right());
+        black(row, x, drawn.right());
     }
+    return {drawn, landed};
 }
 
 } // namespace velmora::show

@@ -39,4 +39,14 @@ struct ImageAt {
 void drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt newImage, FlipForm form,
                   int direction, int step);
 
+// The same step for a tile whose pixels outside `stale` are all black already (what the last
+// step drawn left; the whole tile before the first): only `changed` is drawn, the rest of the
+// tile would be drawn black again. `stale` for the next step is this one's strips.
+struct FlipArea {
+    Rect changed; // the part of the display written, to present
+    Rect stale;   // where this step left anything but black
+};
+FlipArea drawFlipStep(Picture& display, const Rect& tile, ImageAt oldImage, ImageAt newImage, FlipForm form,
+                      int direction, int step, const Rect& stale);
+
 } // namespace velmora::show

@@ -49,6 +49,17 @@ PictureSize fittedSize(PictureSize own, int boxWidth, int boxHeight)
     return {roundHalfEvenTo<int>(e.width).value_or(0), roundHalfEvenTo<int>(e.height).value_or(0)};
 }
 
+PictureSize sampledSize(PictureSize own, const LoadRequest& request)
+{
+    if (request.fitWidth > 0 && request.fitHeight > 0) {
+        const PictureSize fitted = fittedSize(own, request.fitWidth, request.fitHeight);
+        if (fitted.width > 0 && fitted.height > 0 && fitted.width <= own.width && fitted.height <= own.height) {
+            return fitted;
+        }
+    }
+    return own;
+}
+
 bool swapsAxes(int orientation) { return orientation >= 5 && orientation <= 8; }
 
 PictureSize orientedSize(PictureSize stored, int orientation)

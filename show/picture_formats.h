@@ -55,6 +55,9 @@ Extent fittedExtent(PictureSize own, float boxWidth, float boxHeight);
 // to this size by nearest-pixel sampling (drawing.h's stretchSample) gives the pixels the
 // show's stretched copy of the whole picture would take.
 PictureSize fittedSize(PictureSize own, int boxWidth, int boxHeight);
+// The size a decoder that samples rows and columns delivers a picture of size `own` at: fitted
+// to the request's box when it has one and that is smaller, else the own size.
+PictureSize sampledSize(PictureSize own, const LoadRequest& request);
 
 // EXIF orientation 1..8; other values count as 1.
 bool swapsAxes(int orientation);

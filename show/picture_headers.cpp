@@ -143,6 +143,11 @@ Result<void> checkPng(const std::uint8_t* data, std::size_t size)
 
 Result<void> readBmpHeader(const std::uint8_t* data, std::size_t size, BmpHeader& header)
 {
+    return readBmpHeader(data, size, size, header);
+}
+
+Result<void> readBmpHeader(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize, BmpHeader& header)
+{
     header = BmpHeader{};
     if (size < 26 || data[0] != 'B' || data[1] != 'M') {
         return Reason{size >= 2 && data[0] == 'B' && data[1] == 'M' ? "BMP header is cut short" : "not a BMP file"};
@@ -222,7 +227,7 @@ Result<void> readBmpHeader(const std::uint8_t* data, std::size_t size, BmpHeader
     const unsigned long long stride = (static_cast<unsigned long long>(header.width) * unsigned(bits) + 31) / 32 * 4;
     const unsigned long long needed =
         static_cast<unsigned long long>(header.pixelOffset) + stride * static_cast<unsigned long long>(header.height);
-    if (needed > size) {
+    if (needed > fileSize) {
         return Reason{"BMP pixel data is cut short"};
     }
     return {};

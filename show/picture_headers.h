@@ -36,5 +36,7 @@ inline constexpr std::uint32_t kBmpAlphaBitFields = 6;
 // The header read and checked (size limits, a known layout, masks that are contiguous, apart
 // and within the pixel), or the reason it is refused.
 Result<void> readBmpHeader(const std::uint8_t* data, std::size_t size, BmpHeader& header);
+// The same from the file's first `size` bytes, the file being `fileSize` bytes long.
+Result<void> readBmpHeader(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize, BmpHeader& header);
 
 } // namespace velmora::loading

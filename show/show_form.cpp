@@ -19,9 +19,9 @@ namespace {
 // Coordinates handed to the copies are rounded as everywhere; one beyond any screen is 0.
 int toPixels(double value) { return roundHalfEvenTo<int>(value).value_or(0); }
 
-// The show keeps three screen-sized buffers (Display, Master, Pic_Dmy). Their size is bounded
-// by pixel count, not only by side: 2^25 pixels (an 8K screen fits) is 128 MiB a buffer,
-// 384 MiB for the three. A larger screen gets buffers of full width and as many rows as fit;
+// The show keeps two screen-sized buffers (Display, Master). Their size is bounded by pixel
+// count, not only by side: 2^25 pixels (an 8K screen fits) is 128 MiB a buffer, 256 MiB for
+// the two. A larger screen gets buffers of full width and as many rows as fit;
 // the rows below stay black.
 constexpr int MaxScreenSide = 16384;
 constexpr long long MaxScreenPixels = 1LL << 25;
@@ -41,11 +41,19 @@ ScreenSize boundedScreen(int width, int height)
     return {w, h};
 }
 
+// Display in the memory the platform presents from, when it has any.
+Picture displayPicture(ShowPlatform& platform)
+{
+    std::pmr::memory_resource* memory = platform.displayMemory();
+    return memory != nullptr ? Picture(memory) : Picture();
+}
+
 } // namespace
 
 ShowForm::ShowForm(const Settings& settings, const Catalogue& catalogue, ShowServices services,
                    bool commandLineEmpty)
-    : settings_(settings), catalogue_(catalogue), services_(services), input_(commandLineEmpty)
+    : settings_(settings), catalogue_(catalogue), services_(services), input_(commandLineEmpty),
+      buffers_{displayPicture(services.platform), {}, {}, {}, {}}
 {
     if (services_.pictures != nullptr) {
         source_ = services_.pictures;
@@ -206,7 +214,6 @@ void ShowForm::sizeBuffers(int width, int height)
     try {
         buffers_.Display.resize(size.width, size.height);
         buffers_.Master.resize(size.width, size.height);
-        buffers_.Pic_Dmy.resize(size.width, size.height);
     } catch (const std::bad_alloc&) {
         // No memory for this screen: the show runs on empty buffers and shows nothing, but
         // still ends on input as always.
@@ -216,7 +223,7 @@ void ShowForm::sizeBuffers(int width, int height)
     state_.ScreenH = float(buffers_.Display.height());
 }
 
-// Tiles numbered row by row from the top-left, and Pic_D sized to one of them.
+// Tiles numbered row by row from the top-left, and Pic_D and Pic_Dmy sized to one of them.
 void ShowForm::layOutTiles()
 {
     ShowState& s = state_;
@@ -226,6 +233,11 @@ void ShowForm::layOutTiles()
         buffers_.Pic_D.resize(s.TileW, s.TileH);
     } catch (const std::bad_alloc&) {
         buffers_.Pic_D = Picture(); // tiles then turn over unfiltered
+    }
+    try {
+        buffers_.Pic_Dmy.resize(s.TileW, s.TileH);
+    } catch (const std::bad_alloc&) {
+        buffers_.Pic_Dmy = Picture(); // a reveal's old half then shows black
     }
     int k = 0;
     for (int i = 0; i < GridRows; ++i) {
@@ -583,6 +595,7 @@ void ShowForm::startTile()
 
     s.FlipDir = int(std::floor(4 * services_.random.next() + 1));
     s.FlipStep = 0;
+    flipStale_ = tile;
     timer3_.enabled = false;
     timer4_.enabled = true;
 }
@@ -600,22 +613,23 @@ void ShowForm::Timer4_Timer()
     // last one is drawn only when Pic_D could not be made.
     const bool copyCoversTile = b.Pic_D.width() >= s.TileW && b.Pic_D.height() >= s.TileH;
     if (s.FlipStep <= LastFlipStep || !copyCoversTile) {
-        drawFlipStep(b.Display, tile, {b.Master, s.PointX, s.PointY}, {b.Pic_D, 0, 0}, FlipForm::Filter, s.FlipDir,
-                     s.FlipStep);
+        const FlipArea drawn = drawFlipStep(b.Display, tile, {b.Master, s.PointX, s.PointY}, {b.Pic_D, 0, 0},
+                                            FlipForm::Filter, s.FlipDir, s.FlipStep, flipStale_);
+        flipStale_ = drawn.stale;
+        markDirty(drawn.changed);
     }
     if (s.FlipStep > LastFlipStep) {
         blockCopy(b.Display, s.PointX, s.PointY, s.TileW, s.TileH, b.Pic_D, 0, 0);
         DrawGrid(tile);
+        markDirty(tile);
         timer4_.enabled = false;
         timer3_.enabled = true;
     }
-    markDirty(tile);
 }
 
 void ShowForm::RevealPicture()
 {
     ShowState& s = state_;
-    buffers_.Pic_Dmy = buffers_.Display;
     s.phase = ShowPhase::Reveal;
     s.revealIndex = 0;
     s.FlipStep = LastFlipStep + 1; // so the first step moves on to the first tile
@@ -640,6 +654,9 @@ bool ShowForm::revealStep(bool paintedOverInFrame)
         s.PointY = next.y;
         s.FlipDir = int(std::floor(4 * services_.random.next() + 1));
         s.FlipStep = 0;
+        // Until its turn a tile still shows the old image: nothing else draws inside it.
+        blockCopy(b.Pic_Dmy, 0, 0, s.TileW, s.TileH, b.Display, s.PointX, s.PointY);
+        flipStale_ = next;
     }
     const Rect tile = currentTile();
     s.FlipStep += 1;
@@ -650,10 +667,12 @@ bool ShowForm::revealStep(bool paintedOverInFrame)
         DrawGrid(tile);
         markDirty(tile);
     } else if (!paintedOverInFrame) {
-        drawFlipStep(b.Display, tile, {b.Pic_Dmy, s.PointX, s.PointY}, {b.Master, s.PointX, s.PointY},
-                     FlipForm::Reveal, s.FlipDir, s.FlipStep);
+        const FlipArea drawn = drawFlipStep(b.Display, tile, {b.Pic_Dmy, 0, 0}, {b.Master, s.PointX, s.PointY},
+                                            FlipForm::Reveal, s.FlipDir, s.FlipStep, flipStale_);
+        flipStale_ = drawn.stale;
+        // Black lines only: outside what the step drew, the tile is black already.
         DrawGrid(tile);
-        markDirty(tile);
+        markDirty(drawn.changed);
     }
     const bool done = s.FlipStep > LastFlipStep && s.revealIndex >= TileCount;
     if (done) {

@@ -76,7 +76,7 @@ struct ShowServices {
 struct ShowBuffers {
     Picture Display;  // what the user sees
     Picture Master;   // the current picture composed for the screen
-    Picture Pic_Dmy;  // snapshot of Display: the old image during a reveal
+    Picture Pic_Dmy;  // one tile: the old image of the tile turning in a reveal
     Picture Pic_Orgn; // the picture as loaded
     Picture Pic_D;    // one tile: what the filter works on
 };
@@ -242,6 +242,9 @@ private:
     bool refining_ = false;   // Master holds a coarse picture; the whole one is still asked for
     bool scanning_ = false;   // the catalogue is being scanned
     Picture desktopAtStart_;  // while scanning: the desktop before the window covered it
+    // The part of the turning tile that the last flip step drawn left other than black (the
+    // whole tile before its first step): the next step draws only there and where it lands.
+    Rect flipStale_;
 };
 
 } // namespace velmora::show

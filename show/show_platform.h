@@ -7,6 +7,7 @@
 #include "show/drawing.h"
 
 #include <cstdint>
+#include <memory_resource>
 
 namespace velmora::show {
 
@@ -26,6 +27,11 @@ public:
 
     // A monotonic clock in milliseconds (any origin). The headless renderer simulates it.
     virtual std::int64_t nowMilliseconds() = 0;
+
+    // Where Display's pixels should live: memory the screen reads directly, so that present()
+    // puts them without copying. Null: ordinary memory. The platform must then not let the
+    // show draw while the screen may still be reading what present() last handed over.
+    virtual std::pmr::memory_resource* displayMemory() { return nullptr; }
 };
 
 // For a shell that captures the desktop before its window covers it: the copy then hands

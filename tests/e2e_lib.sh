@@ -1,11 +1,15 @@
 # Shared by the end-to-end scripts of both platforms (sourced, not run): the display check,
 # a work folder removed at the end, failure, the one polling helper, windows by title, the
 # program under test ($app_pid) and its end, clicks at canvas coordinates, the settings
-# window's faces and preview box, a running show's screen changes and pointer moves, and a
-# display of two monitors.
+# window's faces and preview box, a running show's screen changes and pointer moves, a
+# display of two monitors, the end of the Linux settings window's chooser cases, and the Linux
+# idle watcher's first shows.
 
-[ -n "${DISPLAY:-}" ] || { echo "SKIP: no X display"; exit 77; }
-command -v xdotool >/dev/null || { echo "SKIP: xdotool is not installed"; exit 77; }
+# A script that sets e2e_on_wayland brings its own compositor and input (wayland_lib.sh).
+if [ -z "${e2e_on_wayland:-}" ]; then
+  [ -n "${DISPLAY:-}" ] || { echo "SKIP: no X display"; exit 77; }
+  command -v xdotool >/dev/null || { echo "SKIP: xdotool is not installed"; exit 77; }
+fi
 
 check="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/e2e_check.py"
 # An ASCII name under /tmp: the Windows folder browser is driven by typing the names.
@@ -99,11 +103,13 @@ shot() { import -window root -depth 8 "ppm:$work/$1.ppm"; }
 # already sent to it before it runs a timer, so after two changes that input has reached it.
 screen_changes() {
   local count="$1" last next end=$((SECONDS + 30))
-  last=$(import -window root -depth 8 ppm:- | md5sum)
+  shot changes
+  last=$(md5sum <"$work/changes.ppm")
   while [ "$count" -gt 0 ]; do
     [ "$SECONDS" -lt "$end" ] || return 1
     sleep 0.1
-    next=$(import -window root -depth 8 ppm:- | md5sum)
+    shot changes
+    next=$(md5sum <"$work/changes.ppm")
     [ "$next" = "$last" ] || count=$((count - 1)) last="$next"
   done
 }
@@ -208,4 +214,42 @@ expect_thumbnail_and_filters() {
   expect_preview "$work/fx8.bmp" "button 8's effect (type 8) on the unfiltered thumbnail"
   click_at 450 230 # 32
   expect_preview "$work/fx16.bmp" "button 32's effect (type 16 with 2)"
+}
+
+# The settings file FILE holds exactly the LINES in ENCODING (FILE ENCODING LINE...).
+expect_file() { python3 "$check" ini-is "$@" || fail "the settings file $1 is not the expected one"; }
+
+# The Linux settings window with the folder $work/Pics chosen: a second folder chooser
+# cancelled keeps it, the music file $work/Music/song.mp3 comes from the file chooser, and
+# "設定" writes both into the new per-user file $user_file. The script's choose_path drives
+# its system's choosers; $folder_chooser is the folder chooser's title.
+expect_music_chosen_and_saved() {
+  click_at 71 63
+  choose_path "$folder_chooser" ""
+  click_at 142 422 # "MP3、MAV"
+  click_at 267 423 # "ﾌｧｲﾙ名"
+  choose_path "ﾌｧｲﾙを開く" "$work/Music/song.mp3"
+  click_at 591 339 # "設定"
+  expect_exit '"設定"'
+  expect_file "$user_file" cp932 "[Section]" "画像ﾁｪﾝｼﾞ= 0" "画像のｻｲｽﾞ= 1" "ﾌｨﾙﾀ区分= 1" "画像のﾌｫﾙﾀﾞ=$work/Pics" \
+    "画像種類_0= 1" "画像種類_1= 1" "画像種類_2= 1" "画像種類_3= 1" "BGM区分= 2" "BGMﾘﾋﾟｰﾄ= 0" \
+    "BGMﾌｧｲﾙ=$work/Music/song.mp3"
+}
+
+# velmora --idle 0.05 (the program under test) has started its first show, having learnt of the
+# idle time from SOURCE (its log names it by the grep pattern PATTERN); the script's
+# end_watched_show ends it with a key (at $typed, in ns) and the watcher starts another after
+# the next idle period. watched_show finds the watcher's show, in $shown.
+expect_idle_show_again() { # SOURCE PATTERN
+  eventually 30 watched_show || fail "the watcher started no show"
+  local first=$shown waited_ms
+  grep -q "$2" "$app_log" || fail "the watcher does not use $1"
+  echo "ok: velmora --idle 0.05 started the show after the idle time ($1)"
+  end_watched_show
+  second_show() { watched_show && [ "$shown" != "$first" ]; }
+  eventually 30 second_show || fail "no second show after the next idle period"
+  waited_ms=$((($(date +%s%N) - typed) / 1000000))
+  # A lower bound only: the show must not come back while the user may still be there.
+  [ "$waited_ms" -ge 2500 ] || fail "the show came back $waited_ms ms after the key, before the idle time"
+  echo "ok: a key ended the show, the watcher stayed, and started it again after $waited_ms ms idle"
 }

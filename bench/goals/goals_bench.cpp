@@ -4,8 +4,9 @@
 // the catalogue of a 100,000-file folder against the scan it replaced (a search per kind, every
 // entry's attributes asked, comparisons that decode). Times are the best of the repetitions in
 // processor time, so neighbours on a shared machine blur the ratios less; the load average is
-// printed in the header. The whole-process goals (start-up, memory, idle CPU) are measured by
-// the scripts in bench/show.
+// printed in the header. The whole-process goals are measured by the scripts in bench/show,
+// each printing its ratios and the load: start-up and peak memory against feh by
+// first_frame.sh, idle CPU against the daemon's slidescreen by idle_cpu_daemon.sh.
 #include "bench/support/yardstick.h"
 #include "filters/engine.h"
 #include "platform/linux/startup_linux.h"

@@ -18,6 +18,7 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -601,8 +602,17 @@ void SettingsWindow::endProgram()
 
 } // namespace
 
-bool runSettingsWindow(StartupState& state, const SettingsLocation& location, std::ostream& messages)
+bool runSettingsWindow(StartupState& state, const SettingsLocation& location, VideoBackend backend,
+                       std::ostream& messages)
 {
+    // Left to itself GTK takes the compositor whenever there is one, even when --display or
+    // --backend x11 sent this run to an X server: the window would open where no second
+    // instance looks for it.
+    const char* const gdkBackend = backend == VideoBackend::Wayland ? "wayland"
+                                   : backend == VideoBackend::X11   ? "x11"
+                                                                    : nullptr;
+    if (gdkBackend != nullptr && std::getenv("GDK_BACKEND") == nullptr)
+        gdk_set_allowed_backends(gdkBackend);
     if (!gtk_init_check(nullptr, nullptr)) {
         messages << "velmora: cannot open the settings window: no display\n";
         return false;

@@ -6,6 +6,7 @@
 #include "platform/linux/idle_choice.h"
 
 #include <SDL2/SDL_keycode.h>
+#include <linux/input-event-codes.h>
 
 #include <algorithm>
 #include <cctype>
@@ -257,6 +258,15 @@ int windowsKeyCode(std::int32_t sdlKeycode)
     // Any other key only has to end the show: 255 is no key the rules treat specially
     // (SDL's own codes for '%' and '\'' would collide with the arrows' 37 and 39).
     return 255;
+}
+
+int windowsKeyCodeFromEvdev(std::uint32_t evdevCode)
+{
+    switch (evdevCode) {
+    case KEY_LEFT: return 37;
+    case KEY_RIGHT: return 39;
+    default: return 255; // as above: ends the show whatever the music
+    }
 }
 
 } // namespace velmora::shell

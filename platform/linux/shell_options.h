@@ -57,5 +57,8 @@ std::optional<std::uint64_t> parseWindowId(std::string_view text);
 // Windows virtual-key code for an SDL key code (the core's input rules use these). Only the
 // arrows must be exact; every key that is not an arrow maps to a code that is not one.
 int windowsKeyCode(std::int32_t sdlKeycode);
+// The same for a Linux input-event key code (the code a Wayland seat's keyboard sends,
+// whatever the keyboard layout: the arrows are the same keys on every layout).
+int windowsKeyCodeFromEvdev(std::uint32_t evdevCode);
 
 } // namespace velmora::shell

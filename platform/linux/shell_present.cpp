@@ -5,6 +5,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace velmora::shell {
@@ -73,14 +74,26 @@ XPresenter::XPresenter(::Display* display, Window window, Visual* visual, int de
 
 XPresenter::~XPresenter()
 {
+    if (memory_ != nullptr) {
+        memory_->onRelease(nullptr);
+    }
+    while (!direct_.empty()) {
+        forgetDirect(direct_.back().address);
+    }
     releaseShared();
     XFreeGC(display_, gc_);
+}
+
+void XPresenter::presentFrom(SharedPixelMemory& memory)
+{
+    memory_ = &memory;
+    memory.onRelease([this](const void* address) { forgetDirect(address); });
 }
 
 void XPresenter::present(const Picture& picture, const show::Rect& area)
 {
     const show::Rect r = show::intersect(area, show::boundsOf(picture));
-    if (r.empty()) {
+    if (r.empty() || putDirect(picture, r)) {
         return;
     }
     if (image_ == nullptr || image_->width != picture.width() || image_->height != picture.height()) {
@@ -160,6 +173,98 @@ bool XPresenter::takeEvent(const XEvent& event)
     return true;
 }
 
+// Puts `r` of a picture that lives in the shared picture memory straight from there.
+bool XPresenter::putDirect(const Picture& picture, const show::Rect& r)
+{
+    if (memory_ == nullptr || !sharedAvailable_ || !layout_.sameAsPicture()) {
+        return false;
+    }
+    const SharedPixelMemory::Segment* segment = memory_->segmentAt(picture.data());
+    if (segment == nullptr || segment->bytes < picture.byteCount()) {
+        return false;
+    }
+    Direct* direct = directFor(*segment, picture);
+    if (direct == nullptr) {
+        return false;
+    }
+    waitUntilRead();
+    putSerial_ = NextRequest(display_);
+    XShmPutImage(display_, window_, gc_, direct->image, r.x, r.y, r.x, r.y, unsigned(r.width), unsigned(r.height),
+                 True);
+    reading_ = true;
+    return true;
+}
+
+// The segment attached to the server (once), with an image of the picture's size; null when
+// the server cannot attach it (the picture is then put as any other).
+XPresenter::Direct* XPresenter::directFor(const SharedPixelMemory::Segment& segment, const Picture& picture)
+{
+    auto found = std::find_if(direct_.begin(), direct_.end(), [&](const Direct& d) { return d.address == segment.address; });
+    if (found == direct_.end()) {
+        Direct direct;
+        direct.address = segment.address;
+        direct.segment.shmid = segment.id;
+        direct.segment.shmaddr = static_cast<char*>(segment.address);
+        direct.segment.readOnly = True;
+        direct.attached = attach(direct.segment);
+        direct_.push_back(direct);
+        found = direct_.end() - 1;
+    }
+    if (!found->attached) {
+        return nullptr;
+    }
+    XImage* image = found->image;
+    if (image == nullptr || image->width != picture.width() || image->height != picture.height()) {
+        if (image != nullptr) {
+            waitUntilRead();
+            image->data = nullptr;
+            XDestroyImage(image);
+        }
+        found->image = image = XShmCreateImage(display_, visual_, unsigned(depth_), ZPixmap, found->segment.shmaddr,
+                                               &found->segment, unsigned(picture.width()), unsigned(picture.height()));
+        // The picture has no row padding: the image must agree, or it is put with a copy.
+        if (image != nullptr &&
+            (image->bits_per_pixel != 32 || image->bytes_per_line != picture.width() * 4)) {
+            image->data = nullptr;
+            XDestroyImage(image);
+            found->image = image = nullptr;
+        }
+    }
+    return image != nullptr ? &*found : nullptr;
+}
+
+// The segment at `address` is about to go: the server lets go of it first.
+void XPresenter::forgetDirect(const void* address)
+{
+    const auto found = std::find_if(direct_.begin(), direct_.end(), [&](const Direct& d) { return d.address == address; });
+    if (found == direct_.end()) {
+        return;
+    }
+    if (found->attached) {
+        waitUntilRead();
+        XShmDetach(display_, &found->segment);
+        XSync(display_, False);
+    }
+    if (found->image != nullptr) {
+        found->image->data = nullptr;
+        XDestroyImage(found->image);
+    }
+    direct_.erase(found);
+}
+
+// Attaches `segment` to the server; the attach fails on a server elsewhere only with an error
+// after a round trip.
+bool XPresenter::attach(XShmSegmentInfo& segment)
+{
+    XSync(display_, False);
+    attachError = 0;
+    const XErrorHandler previous = XSetErrorHandler(recordAttachError);
+    const Bool attached = XShmAttach(display_, &segment);
+    XSync(display_, False);
+    XSetErrorHandler(previous);
+    return attached != 0 && attachError == 0;
+}
+
 bool XPresenter::createShared(int width, int height)
 {
     image_ = XShmCreateImage(display_, visual_, unsigned(depth_), ZPixmap, nullptr, &segment_, unsigned(width),
@@ -183,16 +288,11 @@ bool XPresenter::createShared(int width, int height)
     }
     segment_.shmaddr = image_->data = static_cast<char*>(memory);
     segment_.readOnly = False;
-    XSync(display_, False);
-    attachError = 0;
-    const XErrorHandler previous = XSetErrorHandler(recordAttachError);
-    const Bool attached = XShmAttach(display_, &segment_);
-    XSync(display_, False);
-    XSetErrorHandler(previous);
+    const bool attached = attach(segment_);
     // Marked for removal now: the segment goes away once both sides have detached, even if
     // this process is killed.
     shmctl(segment_.shmid, IPC_RMID, nullptr);
-    if (attached == 0 || attachError != 0) {
+    if (!attached) {
         shmdt(segment_.shmaddr);
         image_->data = nullptr;
         XDestroyImage(image_);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "filters/picture.h"
+#include "platform/linux/shared_pixels.h"
 #include "platform/linux/shell_pixels.h"
 #include "show/drawing.h"
 
@@ -26,10 +27,19 @@ public:
     XPresenter(const XPresenter&) = delete;
     XPresenter& operator=(const XPresenter&) = delete;
 
+    // Pictures whose pixels live in `memory` (the show's Display) are put straight from it,
+    // without a copy, where the server shares memory and uses the picture's pixel layout.
+    // `memory` must outlive the presenter.
+    void presentFrom(SharedPixelMemory& memory);
+
     // Puts `area` of `picture` at the same place in the window. The request is only queued:
     // the caller flushes the connection once per frame. Through shared memory the image is
     // written only once the server has read the last put (see takeEvent).
     void present(const Picture& picture, const show::Rect& area);
+    // Returns once the server has read the last put: a picture put straight from its own
+    // memory may then be drawn into again. Normally its note came with the frame's events and
+    // this costs nothing.
+    void finishReading() { waitUntilRead(); }
     // Puts `area` of `picture` at (dx, dy) through the connection (the small -fps figure).
     void putImage(const Picture& picture, const show::Rect& area, int dx, int dy);
 
@@ -38,6 +48,18 @@ public:
     bool takeEvent(const XEvent& event);
 
 private:
+    // A segment of the shared picture memory attached to the server, with an image of the
+    // picture's size over it.
+    struct Direct {
+        const void* address = nullptr;
+        XShmSegmentInfo segment{};
+        XImage* image = nullptr;
+        bool attached = false;
+    };
+    bool putDirect(const Picture& picture, const show::Rect& area);
+    Direct* directFor(const SharedPixelMemory::Segment& segment, const Picture& picture);
+    void forgetDirect(const void* address);
+    bool attach(XShmSegmentInfo& segment);
     bool createShared(int width, int height);
     void waitUntilRead();
     void releaseShared();
@@ -57,6 +79,8 @@ private:
     bool attached_ = false;
     bool reading_ = false; // a put whose note has not come yet
     unsigned long putSerial_ = 0; // the request number of the last put
+    SharedPixelMemory* memory_ = nullptr;
+    std::vector<Direct> direct_;
 };
 
 } // namespace velmora::shell

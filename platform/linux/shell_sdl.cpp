@@ -3,9 +3,11 @@
 #include "platform/linux/shell_sdl.h"
 
 #include "platform/linux/shell_backend.h"
+#include "platform/linux/shell_exit.h"
 #include "platform/linux/shell_fps.h"
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/shell_x11.h"
+#include "platform/linux/wayland_output_show.h"
 #include "show/monitor_layout.h"
 #include "show/show_exit.h"
 #include "show/show_form.h"
@@ -35,7 +37,16 @@ namespace {
 // other than X.
 class SdlPlatform final : public show::ShowPlatform {
 public:
-    explicit SdlPlatform(std::unique_ptr<DesktopSnapshot> desktop) : desktop_(std::move(desktop)) {}
+    // `onX`: the window will be an X window, whose server can read Display's own memory.
+    SdlPlatform(std::unique_ptr<DesktopSnapshot> desktop, bool onX) : onX_(onX), desktop_(std::move(desktop)) {}
+    std::pmr::memory_resource* displayMemory() override { return onX_ ? &memory_ : nullptr; }
+    // The show may draw into Display again once the server has read the last frame.
+    void finishReading()
+    {
+        if (presenter_ != nullptr) {
+            presenter_->finishReading();
+        }
+    }
     bool copyDesktop(Picture& target) override { return desktop_ != nullptr && desktop_->copyInto(target); }
     bool desktopKept() const override { return true; }
     // The window to present into; none before the window is destroyed (the presenter lets go
@@ -51,6 +62,7 @@ public:
         }
         if (const auto layout = layoutFor(x11, attributes)) {
             presenter_ = std::make_unique<XPresenter>(x11, xWindow, attributes.visual, attributes.depth, *layout);
+            presenter_->presentFrom(memory_);
         }
     }
 
@@ -171,6 +183,8 @@ private:
 
     SDL_Window* window_ = nullptr;
     const FpsBadge* badge_ = nullptr;
+    bool onX_;
+    SharedPixelMemory memory_; // outlives the presenter, which detaches its segments
     std::unique_ptr<XPresenter> presenter_;
     std::unique_ptr<DesktopSnapshot> desktop_;
     std::unique_ptr<WaylandPresenter> wayland_;
@@ -191,21 +205,6 @@ Bool isPresenterNote(::Display*, XEvent* event, XPointer presenters)
     }
     return False;
 }
-
-// EndShow's system side on Linux: no password service and no screen-saving flag; the
-// cursor and the system keys are the start-up platform's.
-class LinuxExitSystem final : public show::ShowExitSystem {
-public:
-    explicit LinuxExitSystem(LinuxStartupPlatform& startup) : startup_(startup) {}
-    bool isWinNT() override { return true; } // no password to ask
-    std::int32_t showCursor(bool show) override { return startup_.showCursor(show); }
-    show::PasswordVerdict verifyScreenSavePassword() override { return show::PasswordVerdict::Accepted; }
-    void enableSystemKeys(bool enable) override { startup_.enableSystemKeys(enable); }
-    void keepScreenSaveActive() override {}
-
-private:
-    LinuxStartupPlatform& startup_;
-};
 
 struct WindowCloser {
     void operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
@@ -280,6 +279,13 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         messages << "velmora: no display to show on (neither WAYLAND_DISPLAY nor DISPLAY names one)\n";
         return 1;
     }
+    // On Wayland the show covers every output with a surface of its own; the window below is
+    // then only the -window one's.
+    if (backend == VideoBackend::Wayland && options.target == Target::FullScreen) {
+        if (const std::optional<int> code = runOutputShow(options, state, startup, session, messages)) {
+            return *code;
+        }
+    }
     SDL_SetHint(SDL_HINT_VIDEODRIVER, sdlVideoDriver(backend));
     // No idle inhibitor on Wayland: the compositor's idle time must keep running under the show,
     // for the desktop's locker (swayidle ... swaylock) and for velmora --idle, which learns of
@@ -337,7 +343,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     // The show is composed before its window exists, so the window opens on the first
     // picture rather than on a black or half-drawn one.
     const std::int64_t initialised = monotonicMilliseconds();
-    SdlPlatform platform(std::move(desktop));
+    SdlPlatform platform(std::move(desktop), backend == VideoBackend::X11);
     const std::unique_ptr<show::ShowForm> form = session.makeForm(platform);
     LinuxExitSystem exitSystem(startup);
     show::ShowExit exit(exitSystem, state);
@@ -350,7 +356,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
         if (allMonitors && state.catalogue.ImageCount == 0) {
             part = DesktopSnapshot::take(a.x, a.y, a.width, a.height);
         }
-        monitor.platform = std::make_unique<SdlPlatform>(std::move(part));
+        monitor.platform = std::make_unique<SdlPlatform>(std::move(part), backend == VideoBackend::X11);
         if (allMonitors) {
             monitor.form = session.makeForm(*monitor.platform, {int(i) + 1, int(others.size()) + 1}, form.get());
             monitor.form->Form_Load(a.width, a.height);
@@ -411,9 +417,11 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
     ShowTicker ticker(*form, frameIntervalFor(refresh));
     // Every show's timers due now; the wait until the soonest next one (-1: only an event).
     const auto runTickers = [&](std::int64_t now) {
+        platform.finishReading();
         ticker.run(now);
         for (OtherMonitor& monitor : others) {
             if (monitor.ticker) {
+                monitor.platform->finishReading();
                 monitor.ticker->run(now);
             }
         }
@@ -512,6 +520,7 @@ int runFullScreen(const ShellOptions& options, StartupState& state, LinuxStartup
                     (event.window.data1 != form->buffers().Display.width() ||
                      event.window.data2 != form->buffers().Display.height())) {
                     // The same show laid out for the new size; the music and the order go on.
+                    platform.finishReading();
                     form->Form_Resize(event.window.data1, event.window.data2);
                     platform.resizeWayland(event.window.data1, event.window.data2);
                 }

@@ -71,11 +71,16 @@ bool LinuxStartupPlatform::windowExists(std::string_view titleUtf8)
     if (options_.target != Target::FullScreen) {
         return false;
     }
-    if (chooseVideoBackend(options_.backend, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"),
-                           !options_.display.empty()) == VideoBackend::Wayland) {
+    if (videoBackend() == VideoBackend::Wayland) {
         return titleLockedElsewhere(titleUtf8);
     }
     return x11WindowTitled(titleUtf8);
+}
+
+VideoBackend LinuxStartupPlatform::videoBackend() const
+{
+    return chooseVideoBackend(options_.backend, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"),
+                              !options_.display.empty());
 }
 
 void LinuxStartupPlatform::openPreview(std::int32_t)
@@ -98,7 +103,7 @@ void LinuxStartupPlatform::loadSettings(Settings& settings, Catalogue& catalogue
 
 void LinuxStartupPlatform::openDialog(StartupState& state)
 {
-    dialogOpened_ = runSettingsWindow(state, location(), messages_);
+    dialogOpened_ = runSettingsWindow(state, location(), videoBackend(), messages_);
 }
 
 std::int32_t LinuxStartupPlatform::showCursor(bool show)

@@ -53,6 +53,9 @@ public:
     bool systemKeysEnabled() const { return systemKeysEnabled_; }
 
 private:
+    // The display system this run's windows go to, from the options and the environment.
+    VideoBackend videoBackend() const;
+
     const ShellOptions& options_;
     std::ostream& messages_;
     bool showRequested_ = false;

@@ -154,7 +154,13 @@ public:
     HackPlatform(::Display* display, Window window, Visual* visual, int depth, PixelLayout layout)
         : presenter_(display, window, visual, depth, layout)
     {
+        presenter_.presentFrom(memory_);
     }
+
+    // Display lives in memory the server reads: a frame is put without a copy, and the show
+    // may draw again once the server has read the last one (finishReading).
+    std::pmr::memory_resource* displayMemory() override { return &memory_; }
+    void finishReading() { presenter_.finishReading(); }
 
     // The root window's copy is kept on the server until asked for; the daemon's grabber
     // hands its copy over as a picture.
@@ -199,6 +205,7 @@ private:
     const FpsBadge* badge_ = nullptr;
     int width_ = 0;
     int height_ = 0;
+    SharedPixelMemory memory_; // outlives the presenter, which detaches its segments
     XPresenter presenter_;
 };
 
@@ -406,6 +413,7 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
 
     bool windowGone = false;
     while (!stopRequested && !windowGone) {
+        platform.finishReading();
         ticker.run(monotonicMilliseconds());
         if (badge && badge->update(monotonicMilliseconds(), ticker.framesRun())) {
             platform.presentBadge();
@@ -452,6 +460,7 @@ int runDisplayHack(const ShellOptions& options, const posix::PosixStartup& start
             width = newWidth;
             height = newHeight;
             platform.setSize(width, height);
+            platform.finishReading();
             form->Form_Resize(width, height);
         } else if (exposed) {
             platform.present(form->buffers().Display, show::boundsOf(form->buffers().Display));

@@ -23,7 +23,6 @@ fx=$(readlink -f "$3")
 . "$(dirname "$0")/../e2e_lib.sh"
 export XDG_CONFIG_HOME="$work/config"
 user_file="$XDG_CONFIG_HOME/velmora/ヴェルモラ.ini"
-expect_file() { python3 "$check" ini-is "$@" || fail "the settings file $1 is not the expected one"; }
 
 # Waits for a chooser titled $1, types the path $2 into its location box and accepts it
 # (an empty path cancels it).
@@ -111,16 +110,7 @@ panels)
   shot_dialog "${4:-}"
   click_at 60 90 # back to the list, whose next entry is the broken GIF
   expect_short_failure_label xdotool key Down
-  click_at 71 63
-  choose_path "$folder_chooser" ""
-  click_at 142 422 # "MP3、MAV"
-  click_at 267 423 # "ﾌｧｲﾙ名"
-  choose_path "ﾌｧｲﾙを開く" "$work/Music/song.mp3"
-  click_at 591 339 # "設定"
-  expect_exit '"設定"'
-  expect_file "$user_file" cp932 "[Section]" "画像ﾁｪﾝｼﾞ= 0" "画像のｻｲｽﾞ= 1" "ﾌｨﾙﾀ区分= 1" "画像のﾌｫﾙﾀﾞ=$work/Pics" \
-    "画像種類_0= 1" "画像種類_1= 1" "画像種類_2= 1" "画像種類_3= 1" "BGM区分= 2" "BGMﾘﾋﾟｰﾄ= 0" \
-    "BGMﾌｧｲﾙ=$work/Music/song.mp3"
+  expect_music_chosen_and_saved
   ;;
 *)
   fail "unknown case $case_name"

@@ -1,16 +1,23 @@
 // The Linux shell's own logic, without a display: argument reading, key mapping, pixel
-// layouts and the timer driver that lets the process sleep.
+// layouts, the timer driver that lets the process sleep, signals as a wake-up, and which
+// show each Wayland output carries.
 #include "platform/linux/shell_fps.h"
 #include "platform/linux/shell_options.h"
 #include "platform/linux/shell_pixels.h"
+#include "platform/linux/shell_signal_wake.h"
 #include "platform/linux/shell_ticker.h"
 #include "platform/linux/startup_linux.h"
+#include "platform/linux/wayland_output_slots.h"
 #include "tests/startup/fake_file_system.h"
 #include "tests/show/show_rig.h"
 
 #include <SDL2/SDL_keycode.h>
 #include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
 
+#include <poll.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <sstream>
 
@@ -191,6 +198,70 @@ TEST(ShellOptions, OnlyTheArrowKeysMapToTheTrackKeyCodes)
         EXPECT_NE(windowsKeyCode(other), show::KeyLeftArrow) << other; // '%' is 37, as the left arrow's code
         EXPECT_NE(windowsKeyCode(other), show::KeyRightArrow) << other;
     }
+    // A Wayland seat's key codes: the codes 37 and 39 themselves are the K and ; keys there.
+    EXPECT_EQ(windowsKeyCodeFromEvdev(KEY_LEFT), show::KeyLeftArrow);
+    EXPECT_EQ(windowsKeyCodeFromEvdev(KEY_RIGHT), show::KeyRightArrow);
+    for (std::uint32_t other : {37u, 39u, unsigned(KEY_UP), unsigned(KEY_KP4), unsigned(KEY_KP6), 0u}) {
+        EXPECT_NE(windowsKeyCodeFromEvdev(other), show::KeyLeftArrow) << other;
+        EXPECT_NE(windowsKeyCodeFromEvdev(other), show::KeyRightArrow) << other;
+    }
+}
+
+TEST(SignalWake, ATerminationSignalWakesTheSleeperInsteadOfEndingTheProcessAndIsGivenBack)
+{
+    struct sigaction before {};
+    sigaction(SIGTERM, nullptr, &before);
+    {
+        SignalWake wake;
+        ASSERT_GE(wake.fd(), 0);
+        EXPECT_FALSE(wake.taken());
+        std::raise(SIGTERM);
+        pollfd readable{wake.fd(), POLLIN, 0};
+        EXPECT_EQ(poll(&readable, 1, 0), 1);
+        EXPECT_TRUE(wake.taken());
+        EXPECT_FALSE(wake.taken()) << "a signal is taken once";
+    }
+    struct sigaction after {};
+    sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
+TEST(OutputSlots, AnOutputThatComesBackTakesTheShowLeftBehindThePrimarysFirst)
+{
+    OutputSlots slots(true);
+    EXPECT_EQ(slots.attach(40).slot, 0);
+    EXPECT_TRUE(slots.attach(41).made);
+    EXPECT_TRUE(slots.attach(42).made);
+    EXPECT_FALSE(slots.attach(41).made) << "a new size for an output keeps its show";
+    EXPECT_EQ(slots.placeOf(2).index, 2);
+    EXPECT_EQ(slots.placeOf(2).count, 3);
+
+    // The primary's output and another go: their shows wait, the primary's still ticking (its
+    // music, the catalogue the others read), the other not.
+    EXPECT_EQ(slots.detach(42), 2);
+    EXPECT_EQ(slots.detach(40), 0);
+    EXPECT_EQ(slots.detach(40), std::nullopt);
+    EXPECT_TRUE(slots.ticking(0));
+    EXPECT_FALSE(slots.ticking(2));
+    EXPECT_TRUE(slots.ticking(1));
+
+    const OutputSlots::Attachment back = slots.attach(43);
+    EXPECT_EQ(back.slot, 0);
+    EXPECT_FALSE(back.made);
+    EXPECT_EQ(slots.attach(44).slot, 2);
+    EXPECT_TRUE(slots.attach(45).made);
+    EXPECT_EQ(slots.size(), 4);
+    EXPECT_EQ(slots.placeOf(3).count, 4) << "every show's place counts the new one";
+}
+
+TEST(OutputSlots, WithThePrimaryOnlyTheOthersAreBlackCovers)
+{
+    OutputSlots slots(false);
+    slots.attach(7);
+    slots.attach(8);
+    EXPECT_TRUE(slots.runsShow(0));
+    EXPECT_FALSE(slots.runsShow(1));
+    EXPECT_EQ(slots.placeOf(0).count, 1) << "the primary's show takes every picture";
 }
 
 TEST(ShellPixels, OtherLayoutsRoundTripThroughThePicture)

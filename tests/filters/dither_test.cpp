@@ -68,10 +68,11 @@ TEST(ErrorDiffusion, MeanGreyOfAPictureBeyond32BitSumsIsRight)
 TEST(Dithers, WidePicturesMatchThePlainVersions)
 {
     // Rows and columns well past what the random sweep reaches: several rows worked at once,
-    // each some columns behind the one above, a last group of rows cut short, and widths just
+    // each some columns behind the one above (further behind in the widest, so that no more
+    // rows than the chain holds are at work), a last group of rows cut short, and widths just
     // either side of a whole number of stretches. Photo-like levels (many) and posterised ones
     // (few, so that the threshold is met exactly) both.
-    const std::pair<int, int> sizes[] = {{200, 13}, {129, 9}, {127, 6}, {64, 5}, {65, 2}, {3, 40}, {300, 1}};
+    const std::pair<int, int> sizes[] = {{200, 13}, {129, 9}, {127, 6}, {64, 5}, {65, 2}, {3, 40}, {300, 1}, {1100, 23}, {2113, 4}};
     for (int type : {19, 21, 22, 23}) {
         for (std::int32_t param : {15, 1, -7, 1000}) {
             for (auto [w, h] : sizes) {

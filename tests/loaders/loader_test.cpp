@@ -35,6 +35,7 @@ const Fixture kFixtures[] = {
     {"orient1.jpg", kJpeg, 4}, {"orient2.jpg", kJpeg, 4}, {"orient3.jpg", kJpeg, 4}, {"orient4.jpg", kJpeg, 4},
     {"orient5.jpg", kJpeg, 4}, {"orient6.jpg", kJpeg, 4}, {"orient7.jpg", kJpeg, 4}, {"orient8.jpg", kJpeg, 4},
     {"plain.gif", 0}, {"interlaced.gif", 0}, {"transparent.gif", 0}, {"animated.gif", 0}, {"offset.gif", 0},
+    {"local-table.gif", 0},
     {"bits1.bmp", 0}, {"bits4.bmp", 0}, {"bits8.bmp", 0}, {"rle8.bmp", 0}, {"rle4.bmp", 0},
     // 5 and 6 bit channels widen to 8 bits by bit copying or by scaling: both are right.
     {"bits16-565.bmp", 2}, {"bits16-555.bmp", 2}, {"bits16-rgb.bmp", 2}, {"bits24.bmp", 0},
@@ -152,15 +153,18 @@ TEST(Loader, ReducedDecodeCoversTheBoxAndKeepsTheOwnSize)
     EXPECT_EQ(small->picture.width(), 64);
 }
 
-TEST(Loader, AReducedBitmapIsPlacedWithTheWholeOnesPixels)
+TEST(Loader, AReducedBitmapOrGifIsPlacedWithTheWholeOnesPixels)
 {
-    // A bitmap may come reduced to the size it is shown at: placed in the show's full-screen
-    // way, it must give exactly the pixels the whole picture stretched would. Boxes that halve,
-    // that leave odd ratios, that squeeze one side to a pixel, and that are larger than the
-    // picture (whole); bottom-up, top-down and old-header files.
+    // A bitmap or a GIF may come reduced to the size it is shown at: placed in the show's
+    // full-screen way, it must give exactly the pixels the whole picture stretched would. Boxes
+    // that halve, that leave odd ratios, that squeeze one side to a pixel, and that are larger
+    // than the picture (whole); bottom-up, top-down and old-header bitmaps (read from the file
+    // row by row, and from memory); GIFs interlaced, with a transparent colour, a local colour
+    // table only, a first frame smaller than the screen and off its corner, and a 0 x 0 screen.
     auto loader = createPlatformPictureLoader();
     const PictureSize boxes[] = {{32, 24}, {37, 20}, {13, 50}, {1, 1}, {64, 48}, {63, 48}, {300, 200}};
-    for (const char* name : {"bits24.bmp", "top-down.bmp", "os2.bmp"}) {
+    for (const char* name : {"bits24.bmp", "top-down.bmp", "os2.bmp", "plain.gif", "interlaced.gif", "transparent.gif",
+                             "local-table.gif", "animated.gif", "offset.gif", "zero-screen.gif"}) {
         const Result<LoadedPicture> whole = loader->load(fixture(name), LoadRequest{});
         ASSERT_TRUE(whole.ok()) << reasonText(whole);
         for (const PictureSize box : boxes) {
@@ -177,6 +181,10 @@ TEST(Loader, AReducedBitmapIsPlacedWithTheWholeOnesPixels)
             show::stretchCopy(fromReduced, 0, 0, shown.width, shown.height, reduced->picture, 0, 0,
                               reduced->picture.width(), reduced->picture.height());
             EXPECT_EQ(fromReduced, fromWhole) << name << " in " << box.width << " x " << box.height;
+            // The loader reads a bitmap's rows from the file as they come; from the file's bytes
+            // in memory the same rows give the same picture.
+            const Result<LoadedPicture> inMemory = decodePlatformPicture(readBytes(fixture(name)), request);
+            EXPECT_EQ(reduced->picture, inMemory->picture) << name << " in " << box.width << " x " << box.height;
         }
     }
 }

@@ -90,3 +90,47 @@ TEST(Flip, EachStepDrawsExactlyABlackTileAndOneStretchedCopyPerStrip)
         }
     }
 }
+
+TEST(Flip, AStepDrawnOnlyOverWhatTheLastOneLeftGivesTheWholeTilesDrawing)
+{
+    // Steps in the show's orders (every step, every other one as the filter flip ticks, and a
+    // reveal's last steps only), each drawn only over the last drawn step's strips and its own:
+    // the tile must come out as the whole tile drawn, and every pixel that changed must lie in
+    // the area handed back to be presented.
+    struct Case {
+        int displayW, displayH;
+        Rect tile;
+    };
+    const Case cases[] = {{400, 90, {131, 0, 131, 90}}, {240, 180, {0, 0, 240, 180}}, {300, 100, {250, 60, 80, 70}}};
+    for (const Case& c : cases) {
+        const Picture oldImage = pattern(c.displayW, c.displayH, 1);
+        const Picture newImage = pattern(c.tile.width, c.tile.height, 2);
+        for (FlipForm form : {FlipForm::Filter, FlipForm::Reveal}) {
+            for (int direction = 1; direction <= 4; ++direction) {
+                for (int stride : {1, 2, 5}) {
+                    Picture running = pattern(c.displayW, c.displayH, 3);
+                    Rect stale = c.tile;
+                    for (int step = stride; step <= 25; step += stride) {
+                        Picture whole = running;
+                        drawFlipStep(whole, c.tile, {oldImage, c.tile.x, c.tile.y}, {newImage, 0, 0}, form, direction,
+                                     step);
+                        const Picture before = running;
+                        const FlipArea area = drawFlipStep(running, c.tile, {oldImage, c.tile.x, c.tile.y},
+                                                           {newImage, 0, 0}, form, direction, step, stale);
+                        stale = area.stale;
+                        ASSERT_TRUE(running == whole) << "form " << int(form) << " direction " << direction
+                                                      << " stride " << stride << " step " << step;
+                        for (int y = 0; y < c.displayH; ++y) {
+                            for (int x = 0; x < c.displayW; ++x) {
+                                const bool inside = x >= area.changed.x && x < area.changed.right() &&
+                                                    y >= area.changed.y && y < area.changed.bottom();
+                                ASSERT_TRUE(inside || running.pixelValue(x, y) == before.pixelValue(x, y))
+                                    << x << "," << y << " changed outside the area, step " << step;
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

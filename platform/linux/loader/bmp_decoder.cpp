@@ -11,7 +11,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <SDL.h>
@@ -22,21 +24,16 @@ namespace {
 // The picture at the size the show places it at when the request has a box and that is
 // smaller, else whole. Output row y and column x take the file's pixel under their centre,
 // as the show's stretched copy does, so the reduced picture is placed 1:1 with the pixels the
-// whole one would have given. Neither the whole picture nor a second copy is ever held.
-Result<LoadedPicture> decodePlain24(const std::uint8_t* data, const loading::BmpHeader& header, const LoadRequest& request)
+// whole one would have given. The rows come in the file's order from `nextRow` (the next
+// row's bytes, or null when the file ends first), each asked for once: neither the whole
+// picture nor the whole file is ever held.
+template <class NextRow>
+Result<LoadedPicture> reduceRows24(const loading::BmpHeader& header, const LoadRequest& request, NextRow nextRow)
 {
     const int w = int(header.width);
     const int h = int(header.height);
-    PictureSize out{w, h};
-    if (request.fitWidth > 0 && request.fitHeight > 0) {
-        const PictureSize fitted = loading::fittedSize({w, h}, request.fitWidth, request.fitHeight);
-        if (fitted.width > 0 && fitted.height > 0 && fitted.width <= w && fitted.height <= h) {
-            out = fitted;
-        }
-    }
+    const PictureSize out = loading::sampledSize({w, h}, request);
     const bool topDown = header.topDown;
-    const std::size_t stride = (std::size_t(w) * 24 + 31) / 32 * 4;
-    const std::uint8_t* pixels = data + header.pixelOffset;
     std::vector<std::size_t> columns(std::size_t(out.width));
     for (int x = 0; x < out.width; ++x) {
         columns[std::size_t(x)] = 3 * std::size_t(show::stretchSample(x, out.width, w));
@@ -44,19 +41,35 @@ Result<LoadedPicture> decodePlain24(const std::uint8_t* data, const loading::Bmp
     LoadedPicture result;
     result.picture.resize(out.width, out.height);
     result.ownSize = {w, h};
-    for (int y = 0; y < out.height; ++y) {
-        const int sy = show::stretchSample(y, out.height, h);
-        const std::uint8_t* row = pixels + stride * std::size_t(topDown ? sy : h - 1 - sy);
-        std::uint8_t* dst = result.picture.data() + std::size_t(out.width) * 4 * std::size_t(y);
-        for (std::size_t x = 0; x < columns.size(); ++x) {
-            const std::uint8_t* p = row + columns[x];
-            dst[4 * x] = p[0];
-            dst[4 * x + 1] = p[1];
-            dst[4 * x + 2] = p[2];
-            dst[4 * x + 3] = 0;
+    // The output rows in the file's order: a bottom-up file's last rows come first. Samples
+    // never decrease with y, so each file row feeds a run of output rows.
+    int y = topDown ? 0 : out.height - 1;
+    const int step = topDown ? 1 : -1;
+    for (int r = 0; r < h; ++r) {
+        const int sy = topDown ? r : h - 1 - r;
+        const std::uint8_t* row = nextRow();
+        if (row == nullptr) {
+            return Reason{"BMP pixel data is cut short"};
+        }
+        for (; y >= 0 && y < out.height && show::stretchSample(y, out.height, h) == sy; y += step) {
+            std::uint8_t* dst = result.picture.data() + std::size_t(out.width) * 4 * std::size_t(y);
+            for (std::size_t x = 0; x < columns.size(); ++x) {
+                const std::uint8_t* p = row + columns[x];
+                dst[4 * x] = p[0];
+                dst[4 * x + 1] = p[1];
+                dst[4 * x + 2] = p[2];
+                dst[4 * x + 3] = 0;
+            }
         }
     }
     return result;
+}
+
+std::size_t stride24(const loading::BmpHeader& header) { return (std::size_t(header.width) * 24 + 31) / 32 * 4; }
+
+bool plain24(const loading::BmpHeader& header)
+{
+    return header.bitsPerPixel == 24 && header.compression == loading::kBmpRgb;
 }
 
 struct SurfaceFree {
@@ -84,8 +97,11 @@ Result<LoadedPicture> decodeBmp(const std::uint8_t* data, std::size_t size, cons
         result.ownSize = {result.picture.width(), result.picture.height()};
         return result;
     }
-    if (header.bitsPerPixel == 24 && header.compression == loading::kBmpRgb) {
-        return decodePlain24(data, header, request);
+    if (plain24(header)) {
+        // The header check has made sure every row is in the file.
+        const std::uint8_t* row = data + header.pixelOffset;
+        const std::size_t stride = stride24(header);
+        return reduceRows24(header, request, [&] { return std::exchange(row, row + stride); });
     }
     if (size > std::size_t(INT32_MAX)) {
         return Reason{"BMP file is too large"};
@@ -121,6 +137,50 @@ Result<LoadedPicture> decodeBmp(const std::uint8_t* data, std::size_t size, cons
         }
     }
     return result;
+}
+
+std::optional<Result<LoadedPicture>> decodeBmpAsRead(const std::uint8_t* head, std::size_t headSize,
+                                                     std::uint64_t fileSize, loading::RegularFile& rest,
+                                                     const LoadRequest& request)
+{
+    loading::BmpHeader header;
+    if (Result<void> checked = loading::readBmpHeader(head, headSize, fileSize, header); !checked.ok()) {
+        return checked.reason();
+    }
+    if (!plain24(header)) {
+        return std::nullopt;
+    }
+    // The rows start inside the head or after it: what lies before them is passed over.
+    std::size_t at = header.pixelOffset;
+    std::vector<std::uint8_t> row(stride24(header));
+    // The file may shrink after it was opened: a row that does not come whole ends the decode.
+    const auto readFull = [&](std::uint8_t* out, std::size_t count) {
+        while (count > 0) {
+            const long long got = rest.read(out, count);
+            if (got <= 0) {
+                return false;
+            }
+            out += got;
+            count -= std::size_t(got);
+        }
+        return true;
+    };
+    for (std::vector<std::uint8_t> skip(4096); at > headSize;) {
+        const std::size_t n = std::min(skip.size(), at - headSize);
+        if (!readFull(skip.data(), n)) {
+            return Reason{"BMP pixel data is cut short"};
+        }
+        at -= n;
+    }
+    return reduceRows24(header, request, [&]() -> const std::uint8_t* {
+        std::size_t filled = 0;
+        if (at < headSize) {
+            filled = std::min(row.size(), headSize - at);
+            std::memcpy(row.data(), head + at, filled);
+            at += filled;
+        }
+        return readFull(row.data() + filled, row.size() - filled) ? row.data() : nullptr;
+    });
 }
 
 Result<PictureSize> bmpSize(const std::uint8_t* data, std::size_t size)

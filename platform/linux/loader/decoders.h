@@ -3,6 +3,7 @@
 // (show/decoding_loader.h) tells the format and turns the picture by its EXIF tag.
 #pragma once
 
+#include "show/decoding_loader.h"
 #include "show/picture_formats.h"
 #include "show/picture_loader.h"
 
@@ -10,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace velmora::decode {
@@ -17,6 +19,11 @@ namespace velmora::decode {
 Result<LoadedPicture> decodeJpeg(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 Result<LoadedPicture> decodeGif(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 Result<LoadedPicture> decodeBmp(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+// An uncompressed 24-bit bitmap read row by row from the file (the front end's decodeAsRead);
+// nullopt for any other bitmap.
+std::optional<Result<LoadedPicture>> decodeBmpAsRead(const std::uint8_t* head, std::size_t headSize,
+                                                     std::uint64_t fileSize, loading::RegularFile& rest,
+                                                     const LoadRequest& request);
 // Draws in the helper program velmora-wmf, stopped at the time cap; a fault there fails
 // with kRendererCrashed.
 Result<LoadedPicture> decodeWmf(const std::uint8_t* data, std::size_t size, const LoadRequest& request);

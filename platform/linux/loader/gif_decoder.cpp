@@ -1,10 +1,12 @@
 // GIF through giflib, first frame only: later frames are never read, so an animation costs
 // what its first picture costs. Transparent and uncovered pixels are black, as the show's
-// background is.
+// background is. Rows are reduced to the shown size as they are decoded, as for bitmaps.
 #include "platform/linux/loader/decoders.h"
+#include "show/drawing.h"
 #include "show/picture_formats.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -112,6 +114,40 @@ Result<LoadedPicture> decodeGif(const std::uint8_t* data, std::size_t size, cons
 
     LoadedPicture result;
     result.ownSize = canvas;
+    // Each row is sampled into the picture as it arrives, at the size the show places it at
+    // (the whole canvas when there is no smaller box): output row y and column x take the
+    // canvas pixel under their centre, as the show's stretched copy would. The canvas itself is
+    // never held.
+    const PictureSize out = loading::sampledSize(canvas, request);
+    struct Column {
+        std::size_t at;     // byte offset of the output pixel in its row
+        std::size_t source; // the pixel of the frame's line it takes
+    };
+    std::vector<Column> columns;
+    for (int x = 0; x < out.width; ++x) {
+        const int fx = show::stretchSample(x, out.width, canvas.width) - frame.Left;
+        if (fx >= 0 && fx < frame.Width) {
+            columns.push_back({4 * std::size_t(x), std::size_t(fx)});
+        }
+    }
+    // The output row each of the frame's rows gives (-1: none). Out is no taller than the
+    // canvas, so no canvas row gives two.
+    std::vector<int> outputRow(std::size_t(frame.Height), -1);
+    for (int y = 0; y < out.height; ++y) {
+        const int fy = show::stretchSample(y, out.height, canvas.height) - frame.Top;
+        if (fy >= 0 && fy < frame.Height) {
+            outputRow[std::size_t(fy)] = y;
+        }
+    }
+    // Each colour index as the pixel's bytes; transparent and undefined indexes stay black,
+    // as the show's background is.
+    std::array<std::array<std::uint8_t, 4>, 256> colourOf{};
+    for (int index = 0; index < 256 && index < colours->ColorCount; ++index) {
+        if (index != transparent) {
+            const GifColorType& c = colours->Colors[index];
+            colourOf[std::size_t(index)] = {c.Blue, c.Green, c.Red, 0};
+        }
+    }
     std::vector<GifPixelType> line(std::size_t(frame.Width));
     // Interlaced rows arrive in four passes: every 8th from 0, every 8th from 4, every 4th
     // from 2, every 2nd from 1.
@@ -133,20 +169,15 @@ Result<LoadedPicture> decodeGif(const std::uint8_t* data, std::size_t size, cons
             }
             if (rowsRead++ == 0) {
                 // Only now that pixel data decodes: a broken file never costs its claimed size.
-                result.picture.resize(canvas.width, canvas.height);
+                result.picture.resize(out.width, out.height);
             }
-            const int y = frame.Top + row;
-            if (y < 0 || y >= canvas.height) {
+            const int y = outputRow[std::size_t(row)];
+            if (y < 0) {
                 continue;
             }
-            for (int x = 0; x < frame.Width; ++x) {
-                const int cx = frame.Left + x;
-                const int index = line[std::size_t(x)];
-                if (cx >= canvas.width || index == transparent || index >= colours->ColorCount) {
-                    continue;
-                }
-                const GifColorType& c = colours->Colors[index];
-                result.picture.setPixel(cx, y, c.Blue, c.Green, c.Red);
+            std::uint8_t* dst = result.picture.data() + std::size_t(out.width) * 4 * std::size_t(y);
+            for (const Column& c : columns) {
+                std::memcpy(dst + c.at, colourOf[line[c.source]].data(), 4);
             }
         }
     }

@@ -33,6 +33,16 @@ public:
         return Reason{loading::kNotAPicture};
     }
 
+    std::optional<Result<LoadedPicture>> decodeAsRead(loading::PictureFormat format, const std::uint8_t* head,
+                                                      std::size_t headSize, std::uint64_t fileSize,
+                                                      loading::RegularFile& rest, const LoadRequest& request) override
+    {
+        if (format == loading::PictureFormat::Bmp) {
+            return decode::decodeBmpAsRead(head, headSize, fileSize, rest, request);
+        }
+        return std::nullopt;
+    }
+
     Result<PictureSize> storedSize(loading::PictureFormat format, const std::uint8_t* data, std::size_t size) override
     {
         switch (format) {
