@@ -55,13 +55,13 @@ bool percentFactor(std::int32_t param, float& k)
 
 } // namespace
 
-FilterResult Fil_Negative(FilterEngine& e)
+Result<void> Fil_Negative(FilterEngine& e)
 {
     mapPixels(e, [](std::uint32_t p) { return p ^ 0x00FFFFFFu; });
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Gray(FilterEngine& e)
+Result<void> Fil_Gray(FilterEngine& e)
 {
     for (int i = 0; i <= 765; ++i) {
         e.Gray_Tbl[std::size_t(i)] = i / 3;
@@ -73,20 +73,20 @@ FilterResult Fil_Gray(FilterEngine& e)
         const std::uint32_t v = (sum * 43691u) >> 17;
         return packPixel(v, v, v, p);
     });
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Bright(FilterEngine& e)
+Result<void> Fil_Bright(FilterEngine& e)
 {
     float k;
     if (!percentFactor(e.param, k)) {
-        return FilterResult::failed("param + 100 overflows");
+        return Reason{"param + 100 overflows"};
     }
     std::array<std::uint32_t, 256> level;
     for (int i = 0; i <= 255; ++i) {
         std::int32_t v;
         if (!toLong(double(k) * i, v)) {
-            return FilterResult::failed("brightness level overflows");
+            return Reason{"brightness level overflows"};
         }
         v = v > 255 ? 255 : v;
         v = v < 0 ? 0 : v;
@@ -96,10 +96,10 @@ FilterResult Fil_Bright(FilterEngine& e)
     mapPixels(e, [&](std::uint32_t p) {
         return packPixel(level[p & 0xFF], level[p >> 8 & 0xFF], level[p >> 16 & 0xFF], p);
     });
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Swap_RGB(FilterEngine& e)
+Result<void> Fil_Swap_RGB(FilterEngine& e)
 {
     const auto swap = [&](auto order) { mapPixels(e, order); };
     // B, G, R are bits 0..7, 8..15, 16..23 of the pixel.
@@ -125,7 +125,7 @@ FilterResult Fil_Swap_RGB(FilterEngine& e)
         }
         break;
     }
-    return FilterResult::done();
+    return {};
 }
 
 namespace {
@@ -190,25 +190,25 @@ bool spillRounds(std::int32_t& b, std::int32_t& g, std::int32_t& r)
 
 bool Spill_Clamp(std::int32_t& b, std::int32_t& g, std::int32_t& r) { return spillRounds<true>(b, g, r); }
 
-FilterResult Fil_Contrast(FilterEngine& e)
+Result<void> Fil_Contrast(FilterEngine& e)
 {
     for (int i = 0; i <= 765; ++i) {
         e.Gray_Tbl[std::size_t(i)] = i / 3;
     }
     if (std::int64_t(e.W) * e.H == 0) {
-        return FilterResult::failed("no pixels for a mean");
+        return Reason{"no pixels for a mean"};
     }
     const std::int32_t mean = std::int32_t(meanGrayLevel(e));
 
     float k;
     if (!percentFactor(e.param, k)) {
-        return FilterResult::failed("param + 100 overflows");
+        return Reason{"param + 100 overflows"};
     }
     std::int32_t largest = 0;
     for (int i = 0; i <= 255; ++i) {
         std::int32_t v;
         if (!toLong(double(k) * double(i - mean) + double(mean), v)) {
-            return FilterResult::failed("contrast level overflows");
+            return Reason{"contrast level overflows"};
         }
         e.Gray_Tbl[std::size_t(i)] = v;
         largest = std::max(largest, v < 0 ? -(v + 1) : v);
@@ -237,16 +237,16 @@ FilterResult Fil_Contrast(FilterEngine& e)
             }
             std::int32_t b = level[B], g = level[G], r = level[R];
             if (!(small ? spillRounds<false>(b, g, r) : spillRounds<true>(b, g, r))) {
-                return FilterResult::failed("contrast spill overflows");
+                return Reason{"contrast spill overflows"};
             }
             storePixel(dst + 4 * x, packPixel(std::uint32_t(b), std::uint32_t(g), std::uint32_t(r), p));
         }
         e.yieldRow();
     }
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Two_Tone(FilterEngine& e)
+Result<void> Fil_Two_Tone(FilterEngine& e)
 {
     std::int32_t red, green, blue;
     Split_RGB(e.param, red, green, blue);
@@ -255,7 +255,7 @@ FilterResult Fil_Two_Tone(FilterEngine& e)
                            std::int32_t(p & 0xFF) >= blue;
         return (white ? 0x00FFFFFFu : 0u) | (p & 0xFF000000u);
     });
-    return FilterResult::done();
+    return {};
 }
 
 } // namespace velmora::filters

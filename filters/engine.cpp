@@ -23,10 +23,10 @@ struct RunGuard {
 
 } // namespace
 
-FilterResult Fil_Run(FilterEngine& engine, int filType, PictureView picture, std::int32_t param)
+Result<void> Fil_Run(FilterEngine& engine, int filType, PictureView picture, std::int32_t param)
 {
     if (engine.Fil_Busy) {
-        return {FilterStatus::Busy, "busy"};
+        return Reason{std::string(FilterBusy)};
     }
     assert(picture.width >= 0 && picture.height >= 0);
     assert(picture.bytes != nullptr || picture.byteCount() == 0);
@@ -38,24 +38,24 @@ FilterResult Fil_Run(FilterEngine& engine, int filType, PictureView picture, std
     engine.param = param;
     const FilterType* entry = findFilterType(filType);
     if (picture.byteCount() == 0 || entry == nullptr || entry->proc == nullptr) {
-        return FilterResult::done();
+        return {};
     }
 
     try {
         engine.Pix_Orgn.copyFrom(picture.bytes, picture.width, picture.height);
     } catch (const std::bad_alloc&) {
-        return FilterResult::failed("out of memory");
+        return Reason{"out of memory"};
     }
     engine.Pix_Work.borrow(picture.bytes, picture.width, picture.height);
 
-    FilterResult result;
+    Result<void> result;
     try {
         result = entry->proc(engine);
     } catch (const std::bad_alloc&) {
         // Some filters allocate small work buffers of their own.
-        result = FilterResult::failed("out of memory");
+        result = Reason{"out of memory"};
     }
-    if (result.status != FilterStatus::Done) {
+    if (!result.ok()) {
         // A filter may stop part-way: put the picture's own pixels back.
         std::memcpy(picture.bytes, engine.Pix_Orgn.data(), picture.byteCount());
     }

@@ -5,6 +5,7 @@
 
 #include "filters/picture.h"
 #include "startup/random.h"
+#include "startup/result.h"
 
 #include <array>
 #include <cassert>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace velmora::filters {
 
@@ -93,20 +95,8 @@ private:
     std::array<std::uint8_t, 16> idle_{};
 };
 
-enum class FilterStatus {
-    Done,   // the filter ran (or the type is unknown) and the picture holds the result
-    Busy,   // another run was in progress: nothing was read or changed
-    Failed, // the filter's arithmetic failed for this param: the picture kept its pixels
-};
-
-struct FilterResult {
-    FilterStatus status = FilterStatus::Done;
-    const char* reason = ""; // short and static; empty when Done
-
-    bool ok() const { return status == FilterStatus::Done; }
-    static FilterResult done() { return {}; }
-    static FilterResult failed(const char* why) { return {FilterStatus::Failed, why}; }
-};
+// Fil_Run's reason when another run is in progress: nothing was read or changed.
+inline constexpr std::string_view FilterBusy = "busy";
 
 // Called once per row of each pass so a shell can pump its messages during a long run.
 using YieldHook = void (*)(void* context);
@@ -139,7 +129,7 @@ struct FilterEngine {
 // Filters `picture` in place with filter type `filType` (1..31) and `param`.
 // Unknown types leave the picture as it was; so does a failed run. While the run yields, the
 // picture may hold a partly filtered image, and nothing else may write it.
-FilterResult Fil_Run(FilterEngine& engine, int filType, PictureView picture, std::int32_t param);
+Result<void> Fil_Run(FilterEngine& engine, int filType, PictureView picture, std::int32_t param);
 
 // The process-wide engine used by the show and the dialog.
 FilterEngine& sharedFilterEngine();

@@ -157,12 +157,12 @@ constexpr auto chains = []<std::size_t... n>(std::index_sequence<n...>) {
 }(std::make_index_sequence<InFlight>{});
 
 template <const auto& Shares, std::int32_t Divisor>
-FilterResult diffuse(FilterEngine& e)
+Result<void> diffuse(FilterEngine& e)
 {
     const int W = e.W;
     const int H = e.H;
     if (e.param == 0) {
-        return FilterResult::failed("error divisor is 0");
+        return Reason{"error divisor is 0"};
     }
     for (int i = 0; i <= 765; ++i) {
         e.Gray_Tbl[std::size_t(i)] = i / 3;
@@ -303,13 +303,13 @@ FilterResult diffuse(FilterEngine& e)
             }
         }
     }
-    return FilterResult::done();
+    return {};
 }
 
 } // namespace
 
-FilterResult Fil_Diff_FS(FilterEngine& e) { return diffuse<FloydSteinberg, 16>(e); }
-FilterResult Fil_Diff_Burkes(FilterEngine& e) { return diffuse<Burkes, 32>(e); }
-FilterResult Fil_Diff_Stucki(FilterEngine& e) { return diffuse<Stucki, 42>(e); }
+Result<void> Fil_Diff_FS(FilterEngine& e) { return diffuse<FloydSteinberg, 16>(e); }
+Result<void> Fil_Diff_Burkes(FilterEngine& e) { return diffuse<Burkes, 32>(e); }
+Result<void> Fil_Diff_Stucki(FilterEngine& e) { return diffuse<Stucki, 42>(e); }
 
 } // namespace velmora::filters

@@ -12,7 +12,7 @@ namespace velmora::filters {
 
 // A filter procedure: reads Pix_Orgn / Pix_Work, W, H and param of the engine and
 // writes its result into Pix_Work.
-using FilterProc = FilterResult (*)(FilterEngine& engine);
+using FilterProc = Result<void> (*)(FilterEngine& engine);
 
 struct FilterType {
     int type;

@@ -77,7 +77,7 @@ constexpr auto carryChains = []<std::size_t... n>(std::index_sequence<n...>) {
 // from the guess, the row is walked again from its start until its carry meets the one walked
 // before (from there on the two walks agree), so the bytes are those of one walk through the
 // picture. Carries shrink by four at each pixel, so two walks meet within a few pixels.
-FilterResult Fil_Mono_Sharp(FilterEngine& e)
+Result<void> Fil_Mono_Sharp(FilterEngine& e)
 {
     const int W = e.W;
     const int H = e.H;
@@ -158,10 +158,10 @@ FilterResult Fil_Mono_Sharp(FilterEngine& e)
         }
         carry = lanes[std::size_t(rows) - 1].carry;
     }
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Mono_Bayer(FilterEngine& e)
+Result<void> Fil_Mono_Bayer(FilterEngine& e)
 {
     static constexpr std::uint8_t Bayer_Tbl[4][4] = {
         {1, 13, 4, 16},
@@ -183,7 +183,7 @@ FilterResult Fil_Mono_Bayer(FilterEngine& e)
         }
         e.yieldRow();
     }
-    return FilterResult::done();
+    return {};
 }
 
 } // namespace velmora::filters

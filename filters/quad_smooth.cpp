@@ -141,13 +141,13 @@ void writeRow(FilterEngine& e, int y, const BlockRow& upper, const BlockRow& low
 
 } // namespace
 
-FilterResult Fil_Quad_Smooth(FilterEngine& e)
+Result<void> Fil_Quad_Smooth(FilterEngine& e)
 {
     if (e.W < 5) {
         for (int y = 3; y <= e.H - 2; ++y) {
             e.yieldRow(); // no column is visited, but the row loop still yields
         }
-        return FilterResult::done();
+        return {};
     }
     const std::size_t lanes = std::size_t(4) * std::size_t(e.W - 2);
     std::array<BlockRow, 3> ring; // block rows with top rows y - 2, y - 1 and y
@@ -164,7 +164,7 @@ FilterResult Fil_Quad_Smooth(FilterEngine& e)
         writeRow(e, y, ring[std::size_t((y - 2) % 3)], ring[std::size_t(y % 3)]);
         e.yieldRow();
     }
-    return FilterResult::done();
+    return {};
 }
 
 } // namespace velmora::filters

@@ -91,7 +91,7 @@ void rankRow(FilterEngine& e, int y)
 }
 
 template <Rank R>
-FilterResult rankFilter(FilterEngine& e)
+Result<void> rankFilter(FilterEngine& e)
 {
     for (int y = 2; y <= e.H - 1; ++y) {
         if (e.W >= 3) {
@@ -99,13 +99,13 @@ FilterResult rankFilter(FilterEngine& e)
         }
         e.yieldRow();
     }
-    return FilterResult::done();
+    return {};
 }
 
 } // namespace
 
-FilterResult Fil_Max_3x3(FilterEngine& e) { return rankFilter<Rank::Max>(e); }
-FilterResult Fil_Min_3x3(FilterEngine& e) { return rankFilter<Rank::Min>(e); }
-FilterResult Fil_Edge_Min(FilterEngine& e) { return rankFilter<Rank::EdgeMin>(e); }
+Result<void> Fil_Max_3x3(FilterEngine& e) { return rankFilter<Rank::Max>(e); }
+Result<void> Fil_Min_3x3(FilterEngine& e) { return rankFilter<Rank::Min>(e); }
+Result<void> Fil_Edge_Min(FilterEngine& e) { return rankFilter<Rank::EdgeMin>(e); }
 
 } // namespace velmora::filters

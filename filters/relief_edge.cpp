@@ -181,40 +181,40 @@ void diagonalRows(FilterEngine& e, const Offset& offset)
 
 } // namespace
 
-FilterResult Fil_Edge_Lap(FilterEngine& e)
+Result<void> Fil_Edge_Lap(FilterEngine& e)
 {
     neighbourhoodRows<EdgeLap>(e, Offset(e.param));
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Relief_Diag_A(FilterEngine& e)
+Result<void> Fil_Relief_Diag_A(FilterEngine& e)
 {
     diagonalRows<true>(e, Offset(e.param));
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Relief_Horz_A(FilterEngine& e)
+Result<void> Fil_Relief_Horz_A(FilterEngine& e)
 {
     neighbourhoodRows<ReliefHorz<true>>(e, Offset(e.param));
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Relief_Diag_B(FilterEngine& e)
+Result<void> Fil_Relief_Diag_B(FilterEngine& e)
 {
     diagonalRows<false>(e, Offset(e.param));
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Relief_Horz_B(FilterEngine& e)
+Result<void> Fil_Relief_Horz_B(FilterEngine& e)
 {
     neighbourhoodRows<ReliefHorz<false>>(e, Offset(e.param));
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Emboss(FilterEngine& e)
+Result<void> Fil_Emboss(FilterEngine& e)
 {
     neighbourhoodRows<Emboss>(e, Offset(0));
-    return FilterResult::done();
+    return {};
 }
 
 } // namespace velmora::filters

@@ -67,7 +67,7 @@ void scatterRows(FilterEngine& e, Offset offset)
 
 } // namespace
 
-FilterResult Fil_Scatter(FilterEngine& e)
+Result<void> Fil_Scatter(FilterEngine& e)
 {
     const std::int64_t spread = e.param;
     // |param / 2| <= 2^30, and r x param - half lies within (-2^31, 2^31) for every Long
@@ -78,14 +78,14 @@ FilterResult Fil_Scatter(FilterEngine& e)
     } else {
         scatterRows(e, WideOffset{spread, half24});
     }
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Mosaic(FilterEngine& e)
+Result<void> Fil_Mosaic(FilterEngine& e)
 {
     const std::int64_t n = e.param;
     if (n == 0) {
-        return FilterResult::failed("mosaic block size is zero");
+        return Reason{"mosaic block size is zero"};
     }
     if (n < 0) {
         // The block loops are empty: every mean stays 0 and the picture turns black.
@@ -96,7 +96,7 @@ FilterResult Fil_Mosaic(FilterEngine& e)
             }
             e.yieldRow();
         }
-        return FilterResult::done();
+        return {};
     }
 
     // Every row of a block gets the same means, so they are worked out once per band of
@@ -146,7 +146,7 @@ FilterResult Fil_Mosaic(FilterEngine& e)
         }
         e.yieldRow();
     }
-    return FilterResult::done();
+    return {};
 }
 
 } // namespace velmora::filters

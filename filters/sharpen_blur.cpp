@@ -63,15 +63,15 @@ inline std::int32_t sevenNeighbours(const std::uint8_t* mid, const std::int32_t*
 
 // v = (P * k - weight * S8) \ d, clamped to 0..255.
 template <int Weight>
-FilterResult sharpen(FilterEngine& e, int centreAdd, int divisorAdd, const char* zeroDivisor)
+Result<void> sharpen(FilterEngine& e, int centreAdd, int divisorAdd, const char* zeroDivisor)
 {
     const std::int64_t k = std::int64_t(e.param) + centreAdd;
     const std::int64_t d = std::int64_t(e.param) + divisorAdd;
     if (!fitsLong(k) || !fitsLong(d)) {
-        return FilterResult::failed("param + centre weight overflows");
+        return Reason{"param + centre weight overflows"};
     }
     if (d == 0) {
-        return FilterResult::failed(zeroDivisor);
+        return Reason{zeroDivisor};
     }
     // The numerator's whole range for this param: when it fits in 32 bits nothing can
     // overflow; when it is also short, a table of clamped quotients replaces the division.
@@ -94,7 +94,7 @@ FilterResult sharpen(FilterEngine& e, int centreAdd, int divisorAdd, const char*
                 out = q[rest - Weight * left];
                 return true;
             });
-        return FilterResult::done();
+        return {};
     }
 
     // A large param: divide per pixel, and fail where the 32-bit products overflow.
@@ -116,16 +116,19 @@ FilterResult sharpen(FilterEngine& e, int centreAdd, int divisorAdd, const char*
             out = std::uint8_t(std::clamp<std::int64_t>(numerator / d, 0, 255));
             return true;
         });
-    return ok ? FilterResult::done() : FilterResult::failed("sharpen arithmetic overflows 32 bits");
+    if (!ok) {
+        return Reason{"sharpen arithmetic overflows 32 bits"};
+    }
+    return {};
 }
 
 } // namespace
 
-FilterResult Fil_Sharpen_W2(FilterEngine& e) { return sharpen<2>(e, 24, 8, "divisor param + 8 is zero"); }
+Result<void> Fil_Sharpen_W2(FilterEngine& e) { return sharpen<2>(e, 24, 8, "divisor param + 8 is zero"); }
 
-FilterResult Fil_Sharpen_W1(FilterEngine& e) { return sharpen<1>(e, 9, 1, "divisor param + 1 is zero"); }
+Result<void> Fil_Sharpen_W1(FilterEngine& e) { return sharpen<1>(e, 9, 1, "divisor param + 1 is zero"); }
 
-FilterResult Fil_Blur_8(FilterEngine& e)
+Result<void> Fil_Blur_8(FilterEngine& e)
 {
     inPlaceRows<std::int32_t>(
         e, [](const std::uint8_t* mid, const std::int32_t* vertical, std::size_t j) { return sevenNeighbours(mid, vertical, j); },
@@ -133,10 +136,10 @@ FilterResult Fil_Blur_8(FilterEngine& e)
             out = std::uint8_t((rest + left) >> 3);
             return true;
         });
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Blur_Cross(FilterEngine& e)
+Result<void> Fil_Blur_Cross(FilterEngine& e)
 {
     inPlaceRows<std::int32_t>(
         e, [](const std::uint8_t* mid, const std::int32_t* vertical, std::size_t j) { return vertical[j] + mid[j] + mid[j + 4]; },
@@ -144,7 +147,7 @@ FilterResult Fil_Blur_Cross(FilterEngine& e)
             out = std::uint8_t((rest + left) / 5);
             return true;
         });
-    return FilterResult::done();
+    return {};
 }
 
 } // namespace velmora::filters

@@ -220,7 +220,7 @@ int noiseRowNarrow(const std::uint8_t* src, std::uint8_t* dst, const std::uint32
 
 } // namespace
 
-FilterResult Fil_Auto_Level(FilterEngine& e)
+Result<void> Fil_Auto_Level(FilterEngine& e)
 {
     std::array<std::uint8_t, 3> lo{255, 255, 255};
     std::array<std::uint8_t, 3> hi{0, 0, 0};
@@ -243,10 +243,10 @@ FilterResult Fil_Auto_Level(FilterEngine& e)
         }
     }
     applyChannelTables(e, tables[0], tables[1], tables[2]);
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Noise(FilterEngine& e)
+Result<void> Fil_Noise(FilterEngine& e)
 {
     const std::int64_t p = e.param;
     const std::int64_t span = 2 * p + 1; // 64 bits: no overflow for any param
@@ -307,10 +307,10 @@ FilterResult Fil_Noise(FilterEngine& e)
         }
         e.yieldRow();
     }
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Saturation(FilterEngine& e)
+Result<void> Fil_Saturation(FilterEngine& e)
 {
     for (int i = 0; i <= 765; ++i) {
         e.Gray_Tbl[std::size_t(i)] = i / 3;
@@ -361,13 +361,13 @@ FilterResult Fil_Saturation(FilterEngine& e)
         }
         e.yieldRow();
     }
-    return FilterResult::done();
+    return {};
 }
 
-FilterResult Fil_Gamma(FilterEngine& e)
+Result<void> Fil_Gamma(FilterEngine& e)
 {
     if (e.param <= 0) {
-        return FilterResult::failed("gamma must be above 0");
+        return Reason{"gamma must be above 0"};
     }
     const float g = float(double(e.param) / 100.0);
     const double exponent = 1.0 / double(g);
@@ -377,7 +377,7 @@ FilterResult Fil_Gamma(FilterEngine& e)
         curve[std::size_t(v)] = std::uint8_t(roundToChannel(std::pow(double(v) / 255.0, exponent) * 255.0));
     }
     applyChannelTables(e, curve, curve, curve);
-    return FilterResult::done();
+    return {};
 }
 
 } // namespace velmora::filters

@@ -27,7 +27,7 @@ void BackgroundMusic::say(const std::string& text) const
         log_(text);
 }
 
-std::string BackgroundMusic::refusal(MusicFileKind kind) const
+Result<void> BackgroundMusic::playable(MusicFileKind kind) const
 {
     std::error_code error;
     const std::filesystem::path path(std::u8string(settings_.BgmFile.begin(), settings_.BgmFile.end()));
@@ -36,8 +36,8 @@ std::string BackgroundMusic::refusal(MusicFileKind kind) const
         return {}; // missing or unreadable: the player finds out and stays silent
     const std::uint64_t largest = kind == MusicFileKind::Wav ? sound_.largestFile() : kLargestMp3Bytes;
     if (bytes > largest)
-        return "music file is too large (" + std::to_string(bytes >> 20) + " MB, at most " +
-               std::to_string(largest >> 20) + " MB for its kind): the show goes on without music";
+        return Reason{"music file is too large (" + std::to_string(bytes >> 20) + " MB, at most " +
+                      std::to_string(largest >> 20) + " MB for its kind): the show goes on without music"};
     return {};
 }
 
@@ -49,8 +49,8 @@ void BackgroundMusic::start()
     } else if (settings_.BgmKind == 2) {
         const MusicFileKind kind = musicFileKind(settings_.BgmFile);
         if (kind != MusicFileKind::Other) {
-            if (const std::string why = refusal(kind); !why.empty()) {
-                say(why);
+            if (const Result<void> checked = playable(kind); !checked.ok()) {
+                say(checked.reason().text);
                 return;
             }
         }

@@ -5,6 +5,7 @@
 #include "music/mci_device.h"
 #include "music/show_music.h"
 #include "music/sound_01.h"
+#include "startup/result.h"
 #include "startup/settings.h"
 
 #include <cstdint>
@@ -46,8 +47,8 @@ public:
     Sound_01& module() { return sound01_; }
 
 private:
-    // Empty when the music file may be handed to its player, else why not.
-    std::string refusal(MusicFileKind kind) const;
+    // Ok when the music file may be handed to its player, else why not.
+    Result<void> playable(MusicFileKind kind) const;
     void say(const std::string& text) const;
 
     const Settings& settings_;

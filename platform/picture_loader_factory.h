@@ -17,6 +17,6 @@ std::unique_ptr<loading::PictureDecoders> createPlatformDecoders();
 
 // The same decoders for a picture already in memory (a resource built into the program):
 // what load() gives for a file with these bytes.
-LoadResult decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request);
+Result<LoadedPicture> decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request);
 
 } // namespace velmora

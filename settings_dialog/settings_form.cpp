@@ -262,28 +262,28 @@ void SettingsForm::List_1_Click()
     LoadRequest request;
     request.fitWidth = 100;
     request.fitHeight = 100;
-    LoadResult decoded = platform_.pictureLoader().load(path, request);
-    if (!decoded.ok || decoded.picture.empty()) {
+    Result<LoadedPicture> decoded = platform_.pictureLoader().load(path, request);
+    if (!decoded.ok() || decoded->picture.empty()) {
         // Nothing of the previous picture stays under the new name. The label is 100 pixels
         // wide: it says only that the picture did not load; the decoder's own words go to
         // the tooltip.
         clearThumbnail();
         lbl_PreSize = text::PictureNotLoaded;
         lbl_PreSize_Tip = List_1[std::size_t(*List_1_Selected)] + ": " +
-                          (decoded.ok ? std::string("the picture holds no image") : decoded.error);
+                          (decoded.ok() ? std::string("the picture holds no image") : decoded.reason().text);
         platform_.busyPointer(false);
         return;
     }
     lbl_PreSize_Tip.clear();
-    PictureSize own = decoded.ownSize;
+    const Picture& picture = decoded->picture;
+    PictureSize own = decoded->ownSize;
     if (own.width <= 0 || own.height <= 0)
-        own = {decoded.picture.width(), decoded.picture.height()};
+        own = {picture.width(), picture.height()};
     lbl_PreSize = std::to_string(own.width) + " * " + std::to_string(own.height);
 
     const PictureSize thumb = thumbnailSize(own.width, own.height);
     Pic_K.resize(thumb.width, thumb.height);
-    show::stretchCopy(Pic_K, 0, 0, thumb.width, thumb.height, decoded.picture, 0, 0, decoded.picture.width(),
-                      decoded.picture.height());
+    show::stretchCopy(Pic_K, 0, 0, thumb.width, thumb.height, picture, 0, 0, picture.width(), picture.height());
     Display = Pic_K;
     Cmd_Fil_Enabled.fill(true);
     Cmd_Fil_Enabled[0] = false;
@@ -398,14 +398,13 @@ void SettingsForm::unloadAndEnd()
     platform_.endProgram();
 }
 
-std::string saveMessage(const SaveResult& result)
+std::string saveMessage(const Result<SavedSettings, SaveFailure>& result)
 {
-    if (result.ok)
-        return result.perUserInstead ? std::string(text::SavedPerUser) + "\n\n" + result.file : std::string();
+    if (result.ok())
+        return result->perUserInstead ? std::string(text::SavedPerUser) + "\n\n" + result->file : std::string();
+    const SaveFailure& failure = result.reason();
     std::string why;
-    switch (result.problem) {
-    case SaveProblem::None:
-        break;
+    switch (failure.problem) {
     case SaveProblem::TooLarge:
         why = text::TooLarge;
         break;
@@ -440,21 +439,21 @@ std::string saveMessage(const SaveResult& result)
         why = text::EdgeBlankOrQuote;
         break;
     }
-    if (result.value != StoredText::None) {
-        const std::string_view name = result.value == StoredText::Folder ? text::FolderValue : text::MusicValue;
+    if (failure.value != StoredText::None) {
+        const std::string_view name = failure.value == StoredText::Folder ? text::FolderValue : text::MusicValue;
         why = "「" + std::string(name) + "」" + std::string(text::ValueNotSaved) + why + "\n" +
               std::string(text::FileUnchanged);
     }
-    return std::string(text::SaveFailed) + "\n\n" + result.file + "\n\n" + why;
+    return std::string(text::SaveFailed) + "\n\n" + failure.file + "\n\n" + why;
 }
 
 bool SettingsForm::SaveSettings()
 {
-    const SaveResult result = velmora::SaveSettings(settings_, DialogValues{Folder_Path, BGM_Repeat.text},
-                                                    store_.location, store_.fs, store_.codec);
+    const Result<SavedSettings, SaveFailure> result = velmora::SaveSettings(
+        settings_, DialogValues{Folder_Path, BGM_Repeat.text}, store_.location, store_.fs, store_.codec);
     if (const std::string message = saveMessage(result); !message.empty())
         platform_.messageBox(message);
-    return result.ok;
+    return result.ok();
 }
 
 std::string SettingsForm::folderCaption() const

@@ -182,7 +182,7 @@ private:
 PictureSize thumbnailSize(int w, int h);
 
 // What the user is told after a save: empty for an ordinary one.
-std::string saveMessage(const SaveResult& result);
+std::string saveMessage(const Result<SavedSettings, SaveFailure>& result);
 
 // The repeat box's "##" format: 0 is the empty text, other values their digits.
 std::string repeatText(int value);

@@ -20,13 +20,6 @@ const char* unknownFormatReason(std::size_t size)
     return size == 0 ? "file is empty" : kNotAPicture;
 }
 
-SizeResult sizeFailure(const char* why)
-{
-    SizeResult r;
-    r.error = why;
-    return r;
-}
-
 // Reads until `bytes` is full or the file ends early (it shrank since it was opened).
 bool readInto(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t from)
 {
@@ -45,23 +38,44 @@ bool readInto(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t f
     return true;
 }
 
-bool readWhole(PictureDecoders& decoders, const std::string& path, std::vector<std::uint8_t>& bytes,
-               std::string& why)
+// The file opened, or why not.
+Result<std::unique_ptr<RegularFile>> openPicture(PictureDecoders& decoders, const std::string& path)
 {
     OpenedFile opened = decoders.openFile(path);
-    if (!opened.file) {
-        why = opened.error.empty() ? "cannot open the file" : opened.error;
-        return false;
+    if (!opened.ok() && opened.reason().text.empty()) {
+        return Reason{"cannot open the file"};
     }
-    why = readPictureBytes(*opened.file, bytes);
-    return why.empty();
+    return opened;
 }
 
-// A decoder's picture checked and made upright, with its own size: the reason when it cannot be.
-std::string finishPicture(LoadResult& r, int orientation)
+Result<void> readWhole(PictureDecoders& decoders, const std::string& path, std::vector<std::uint8_t>& bytes)
 {
-    if (std::string why = checkPictureSize(r.picture.width(), r.picture.height()); !why.empty()) {
-        return why;
+    OpenedFile opened = openPicture(decoders, path);
+    if (!opened.ok()) {
+        return opened.reason();
+    }
+    return readPictureBytes(*opened.value(), bytes);
+}
+
+// The file's format, once its header is one the decoders may be given: no decoder sees a
+// header that claims more than the limits or points outside the file.
+Result<PictureFormat> acceptedFormat(const std::uint8_t* data, std::size_t size)
+{
+    const PictureFormat format = sniffFormat(data, size);
+    if (format == PictureFormat::Unknown) {
+        return Reason{unknownFormatReason(size)};
+    }
+    if (Result<void> header = checkDeclaredHeader(format, data, size); !header.ok()) {
+        return header.reason();
+    }
+    return format;
+}
+
+// A decoder's picture checked and made upright, with its own size.
+Result<void> finishPicture(LoadedPicture& r, int orientation)
+{
+    if (Result<void> fits = checkPictureSize(r.picture.width(), r.picture.height()); !fits.ok()) {
+        return fits;
     }
     if (r.ownSize.width <= 0 || r.ownSize.height <= 0) {
         r.ownSize = {r.picture.width(), r.picture.height()};
@@ -78,36 +92,36 @@ std::string finishPicture(LoadResult& r, int orientation)
 namespace {
 
 // The file's first `head` bytes (all of it when shorter), its kind sniffed from them and its
-// size held to the limit of that kind: empty string or the reason.
-std::string readHead(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t head, bool otherKinds,
-                     PictureFormat& format)
+// size held to the limit of that kind.
+Result<void> readHead(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t head, bool otherKinds,
+                      PictureFormat& format)
 {
     const std::uint64_t size = file.size();
     if (size > kMaxFileBytes) {
-        return "file is too large";
+        return Reason{"file is too large"};
     }
     bytes.resize(std::size_t(std::min<std::uint64_t>(size, head)));
     if (!readInto(file, bytes, 0)) {
-        return "cannot read the file";
+        return Reason{"cannot read the file"};
     }
     format = sniffFormat(bytes.data(), bytes.size());
     if (format == PictureFormat::Unknown && !otherKinds) {
-        return unknownFormatReason(bytes.size());
+        return Reason{unknownFormatReason(bytes.size())};
     }
     if (size > maxFileBytes(format)) {
-        return "file is too large for its kind of picture";
+        return Reason{"file is too large for its kind of picture"};
     }
     return {};
 }
 
 // The rest of the file after a head of `head` bytes.
-std::string readRest(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t head)
+Result<void> readRest(RegularFile& file, std::vector<std::uint8_t>& bytes, std::size_t head)
 {
     const std::uint64_t size = file.size();
     if (bytes.size() < size && bytes.size() == head) {
         bytes.resize(std::size_t(size));
         if (!readInto(file, bytes, head)) {
-            return "cannot read the file";
+            return Reason{"cannot read the file"};
         }
     }
     return {};
@@ -115,29 +129,26 @@ std::string readRest(RegularFile& file, std::vector<std::uint8_t>& bytes, std::s
 
 } // namespace
 
-std::string readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds)
+Result<void> readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds)
 {
     // Enough for every sniff; the kind decides how large the rest may be.
     constexpr std::size_t head = 32;
     PictureFormat format = PictureFormat::Unknown;
-    if (std::string why = readHead(file, bytes, head, otherKinds, format); !why.empty()) {
-        return why;
+    if (Result<void> read = readHead(file, bytes, head, otherKinds, format); !read.ok()) {
+        return read;
     }
     return readRest(file, bytes, head);
 }
 
-LoadResult loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size,
-                       const LoadRequest& request)
+Result<LoadedPicture> loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size,
+                                  const LoadRequest& request)
 {
     try {
-        const PictureFormat format = sniffFormat(data, size);
-        if (format == PictureFormat::Unknown) {
-            return LoadResult::failure(unknownFormatReason(size));
+        const Result<PictureFormat> accepted = acceptedFormat(data, size);
+        if (!accepted.ok()) {
+            return accepted.reason();
         }
-        // No decoder sees a header that claims more than the limits or points outside the file.
-        if (std::string why = checkDeclaredHeader(format, data, size); !why.empty()) {
-            return LoadResult::failure(why);
-        }
+        const PictureFormat format = accepted.value();
         const int orientation = pictureOrientation(format, data, size);
         // The box is asked of the stored picture, which lies on its side when the turn swaps axes.
         LoadRequest stored = request;
@@ -147,50 +158,46 @@ LoadResult loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std:
         if (request.coarse) {
             // A coarse picture is turned upright like the whole one; one that cannot be is
             // left out, and the whole picture still comes.
-            stored.coarse = [&](LoadResult coarse) {
+            stored.coarse = [&](LoadedPicture coarse) {
                 try {
-                    if (finishPicture(coarse, orientation).empty()) {
+                    if (finishPicture(coarse, orientation).ok()) {
                         request.coarse(std::move(coarse));
                     }
                 } catch (const std::bad_alloc&) {
                 }
             };
         }
-        LoadResult r = decoders.decode(format, data, size, stored);
-        if (!r.ok) {
-            if (r.error.empty()) {
-                r.error = "picture could not be decoded";
+        Result<LoadedPicture> r = decoders.decode(format, data, size, stored);
+        if (!r.ok()) {
+            if (r.reason().text.empty()) {
+                return Reason{"picture could not be decoded"};
             }
             return r;
         }
-        if (std::string why = finishPicture(r, orientation); !why.empty()) {
-            return LoadResult::failure(why);
+        if (Result<void> finished = finishPicture(r.value(), orientation); !finished.ok()) {
+            return finished.reason();
         }
         return r;
     } catch (const std::bad_alloc&) {
-        return LoadResult::failure(kOutOfMemory);
+        return Reason{kOutOfMemory};
     }
 }
 
-SizeResult pictureSize(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size)
+Result<PictureSize> pictureSize(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size)
 {
     try {
-        const PictureFormat format = sniffFormat(data, size);
-        if (format == PictureFormat::Unknown) {
-            return sizeFailure(unknownFormatReason(size));
+        const Result<PictureFormat> accepted = acceptedFormat(data, size);
+        if (!accepted.ok()) {
+            return accepted.reason();
         }
-        if (std::string why = checkDeclaredHeader(format, data, size); !why.empty()) {
-            SizeResult refused;
-            refused.error = why;
-            return refused;
-        }
-        SizeResult r = decoders.storedSize(format, data, size);
-        if (r.ok) {
-            r.size = orientedSize(r.size, pictureOrientation(format, data, size));
+        const PictureFormat format = accepted.value();
+        Result<PictureSize> r = decoders.storedSize(format, data, size);
+        if (r.ok()) {
+            return orientedSize(r.value(), pictureOrientation(format, data, size));
         }
         return r;
     } catch (const std::bad_alloc&) {
-        return sizeFailure(kOutOfMemory);
+        return Reason{kOutOfMemory};
     }
 }
 
@@ -199,51 +206,50 @@ DecodingLoader::DecodingLoader(std::unique_ptr<PictureDecoders> decoders) : deco
     assert(decoders_ != nullptr);
 }
 
-LoadResult DecodingLoader::load(const std::string& path, const LoadRequest& request)
+Result<LoadedPicture> DecodingLoader::load(const std::string& path, const LoadRequest& request)
 {
     try {
-        OpenedFile opened = decoders_->openFile(path);
-        if (!opened.file) {
-            return LoadResult::failure(opened.error.empty() ? "cannot open the file" : opened.error);
+        OpenedFile opened = openPicture(*decoders_, path);
+        if (!opened.ok()) {
+            return opened.reason();
         }
-        RegularFile& file = *opened.file;
+        RegularFile& file = *opened.value();
         std::vector<std::uint8_t> bytes;
         PictureFormat format = PictureFormat::Unknown;
-        if (std::string why = readHead(file, bytes, kStreamHeadBytes, false, format); !why.empty()) {
-            return LoadResult::failure(why);
+        if (Result<void> read = readHead(file, bytes, kStreamHeadBytes, false, format); !read.ok()) {
+            return read.reason();
         }
         if (bytes.size() == kStreamHeadBytes) {
-            if (std::optional<LoadResult> r =
+            if (std::optional<Result<LoadedPicture>> r =
                     decoders_->decodeAsRead(format, bytes.data(), bytes.size(), file.size(), file, request)) {
-                if (!r->ok) {
-                    return r->error.empty() ? LoadResult::failure("picture could not be decoded") : std::move(*r);
+                if (!r->ok()) {
+                    return r->reason().text.empty() ? Reason{"picture could not be decoded"} : r->reason();
                 }
-                if (std::string why = finishPicture(*r, 1); !why.empty()) {
-                    return LoadResult::failure(why);
+                if (Result<void> finished = finishPicture(r->value(), 1); !finished.ok()) {
+                    return finished.reason();
                 }
                 return std::move(*r);
             }
         }
-        if (std::string why = readRest(file, bytes, kStreamHeadBytes); !why.empty()) {
-            return LoadResult::failure(why);
+        if (Result<void> read = readRest(file, bytes, kStreamHeadBytes); !read.ok()) {
+            return read.reason();
         }
         return loadPicture(*decoders_, bytes.data(), bytes.size(), request);
     } catch (const std::bad_alloc&) {
-        return LoadResult::failure(kOutOfMemory);
+        return Reason{kOutOfMemory};
     }
 }
 
-SizeResult DecodingLoader::ownSize(const std::string& path)
+Result<PictureSize> DecodingLoader::ownSize(const std::string& path)
 {
     try {
         std::vector<std::uint8_t> bytes;
-        std::string why;
-        if (!readWhole(*decoders_, path, bytes, why)) {
-            return sizeFailure(why.c_str());
+        if (Result<void> read = readWhole(*decoders_, path, bytes); !read.ok()) {
+            return read.reason();
         }
         return pictureSize(*decoders_, bytes.data(), bytes.size());
     } catch (const std::bad_alloc&) {
-        return sizeFailure(kOutOfMemory);
+        return Reason{kOutOfMemory};
     }
 }
 

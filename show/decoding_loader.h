@@ -27,16 +27,13 @@ public:
     virtual long long read(std::uint8_t* buffer, std::size_t count) = 0;
 };
 
-struct OpenedFile {
-    std::unique_ptr<RegularFile> file; // null when refused, with the reason in `error`
-    std::string error;
-};
+// A regular file opened for reading, or why not.
+using OpenedFile = Result<std::unique_ptr<RegularFile>>;
 
 // The whole picture file in `bytes`, refused from its size alone when it is larger than a
 // picture of its sniffed kind can be. With `otherKinds` false a file of no known kind is
-// refused after its first bytes; with true it is read within the general limit. Returns an
-// empty string or the reason.
-std::string readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds = false);
+// refused after its first bytes; with true it is read within the general limit.
+Result<void> readPictureBytes(RegularFile& file, std::vector<std::uint8_t>& bytes, bool otherKinds = false);
 
 // What a platform supplies: opening a regular file and one decoder per format. Decoders may
 // throw std::bad_alloc; the front end turns it into a failed load.
@@ -47,17 +44,17 @@ public:
     // The picture as stored (no EXIF turn) with its stored own size, possibly reduced as long
     // as it covers the request's box. `format` is never Unknown. A coarse picture given to the
     // request's `coarse` first is as stored too; the front end turns it.
-    virtual LoadResult decode(PictureFormat format, const std::uint8_t* data, std::size_t size,
-                              const LoadRequest& request) = 0;
-    virtual SizeResult storedSize(PictureFormat format, const std::uint8_t* data, std::size_t size) = 0;
+    virtual Result<LoadedPicture> decode(PictureFormat format, const std::uint8_t* data, std::size_t size,
+                                         const LoadRequest& request) = 0;
+    virtual Result<PictureSize> storedSize(PictureFormat format, const std::uint8_t* data, std::size_t size) = 0;
     // For a file large enough to matter, a decoder that reads it as it goes, so that it is
     // never held whole: `head` holds the file's first `headSize` bytes (at least
     // kStreamHeadBytes unless the file is shorter), `rest` is at the byte after them, and the
     // file is `fileSize` bytes. Only for kinds that carry no orientation tag. Nullopt: not for
     // this file, which is then read whole and decoded as usual (`rest` untouched).
-    virtual std::optional<LoadResult> decodeAsRead(PictureFormat, const std::uint8_t* /*head*/,
-                                                   std::size_t /*headSize*/, std::uint64_t /*fileSize*/,
-                                                   RegularFile& /*rest*/, const LoadRequest&)
+    virtual std::optional<Result<LoadedPicture>> decodeAsRead(PictureFormat, const std::uint8_t* /*head*/,
+                                                              std::size_t /*headSize*/, std::uint64_t /*fileSize*/,
+                                                              RegularFile& /*rest*/, const LoadRequest&)
     {
         return std::nullopt;
     }
@@ -67,15 +64,15 @@ public:
 inline constexpr std::size_t kStreamHeadBytes = 256;
 
 // The front end on a file's bytes in memory.
-LoadResult loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size,
-                       const LoadRequest& request);
-SizeResult pictureSize(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size);
+Result<LoadedPicture> loadPicture(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size,
+                                  const LoadRequest& request);
+Result<PictureSize> pictureSize(PictureDecoders& decoders, const std::uint8_t* data, std::size_t size);
 
 class DecodingLoader final : public PictureLoader {
 public:
     explicit DecodingLoader(std::unique_ptr<PictureDecoders> decoders);
-    LoadResult load(const std::string& path, const LoadRequest& request) override;
-    SizeResult ownSize(const std::string& path) override;
+    Result<LoadedPicture> load(const std::string& path, const LoadRequest& request) override;
+    Result<PictureSize> ownSize(const std::string& path) override;
 
 private:
     std::unique_ptr<PictureDecoders> decoders_;

@@ -11,16 +11,16 @@
 
 namespace velmora::loading {
 
-std::string checkPictureSize(long long width, long long height)
+Result<void> checkPictureSize(long long width, long long height)
 {
     if (width <= 0 || height <= 0) {
-        return "picture has no pixels";
+        return Reason{"picture has no pixels"};
     }
     if (width > kMaxSide || height > kMaxSide) {
-        return "picture is wider or taller than 16384 pixels";
+        return Reason{"picture is wider or taller than 16384 pixels"};
     }
     if (width * height > kMaxPixels) {
-        return "picture has more than 100 megapixels";
+        return Reason{"picture has more than 100 megapixels"};
     }
     return {};
 }
@@ -428,7 +428,7 @@ bool isWmfDrawingRecord(std::uint16_t function)
     }
 }
 
-std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
+Result<void> planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
 {
     plan = WmfPlan{};
     std::size_t at = 0;
@@ -452,12 +452,12 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
         at = placeable::HeaderBytes;
     }
     if (size - at < header::HeaderBytes) {
-        return "metafile header is cut short";
+        return Reason{"metafile header is cut short"};
     }
     const std::uint8_t* fileHeader = data + at;
     const int type = readLe16(fileHeader + header::Type);
     if ((type != 1 && type != 2) || readLe16(fileHeader + header::HeaderWords) != header::Words) {
-        return "not a Windows metafile";
+        return Reason{"not a Windows metafile"};
     }
     at += header::HeaderBytes;
 
@@ -474,16 +474,16 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
     WmfRecordCheck recordCheck;
     while (at < size) {
         if (size - at < record::FirstParameter) {
-            return "metafile record is cut short";
+            return Reason{"metafile record is cut short"};
         }
         const std::uint8_t* rec = data + at;
         const std::uint32_t words = readLe32(rec + record::SizeWords);
         const std::uint16_t function = readLe16(rec + record::Function);
         if (words < record::SmallestWords || words > (size - at) / 2) {
-            return "metafile record size does not fit the file";
+            return Reason{"metafile record size does not fit the file"};
         }
         if (++records > kMaxWmfRecords) {
-            return "metafile has too many records";
+            return Reason{"metafile has too many records"};
         }
         const std::size_t bytes = std::size_t(words) * 2;
         if (function == kEndOfFile) {
@@ -501,9 +501,10 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
             haveExt = true;
         }
         if (isWmfDrawingRecord(function)) {
-            if (std::string why = recordCheck.check(function, rec + record::FirstParameter, bytes - record::FirstParameter);
-                !why.empty()) {
-                return why;
+            if (Result<void> playable = recordCheck.check(function, rec + record::FirstParameter,
+                                                          bytes - record::FirstParameter);
+                !playable.ok()) {
+                return playable;
             }
             kept.push_back({at, bytes});
             maxRecordWords = std::max(maxRecordWords, words);
@@ -514,10 +515,10 @@ std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan)
         at += bytes;
     }
     if (!haveExt) {
-        return "metafile gives no picture size";
+        return Reason{"metafile gives no picture size"};
     }
-    if (std::string why = checkPictureSize(plan.size.width, plan.size.height); !why.empty()) {
-        return why;
+    if (Result<void> fits = checkPictureSize(plan.size.width, plan.size.height); !fits.ok()) {
+        return fits;
     }
 
     // Second pass: the cleaned metafile, window first so that it maps onto the whole picture.

@@ -23,8 +23,8 @@ inline constexpr int kMaxJpegScans = 200;
 // Metafiles: more records than this is not a picture anyone draws.
 inline constexpr std::size_t kMaxWmfRecords = 500'000;
 
-// Empty when width x height may be decoded, else the reason.
-std::string checkPictureSize(long long width, long long height);
+// Ok when width x height may be decoded, else the reason.
+Result<void> checkPictureSize(long long width, long long height);
 
 class Deadline {
 public:
@@ -104,8 +104,8 @@ struct WmfPlan {
     std::size_t recordsKept = 0;
     std::size_t recordsDropped = 0; // escapes and anything else not known to be drawing
 };
-// Empty string on success, else the reason the file is refused.
-std::string planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan);
+// Ok, or the reason the file is refused.
+Result<void> planWmf(const std::uint8_t* data, std::size_t size, WmfPlan& plan);
 bool isWmfDrawingRecord(std::uint16_t function);
 // Little-endian words and double words as BMP, GIF and metafile headers store them; the caller
 // has checked that the bytes are there.

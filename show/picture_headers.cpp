@@ -18,12 +18,12 @@ bool isJpegFrameHeader(std::uint8_t marker)
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
-std::string checkJpeg(const std::uint8_t* data, std::size_t size)
+Result<void> checkJpeg(const std::uint8_t* data, std::size_t size)
 {
     std::size_t at = 2;
     while (at + 1 < size) {
         if (data[at] != 0xFF) {
-            return "JPEG markers are broken before its frame header";
+            return Reason{"JPEG markers are broken before its frame header"};
         }
         const std::uint8_t marker = data[at + 1];
         if (marker == 0xFF) {
@@ -42,40 +42,40 @@ std::string checkJpeg(const std::uint8_t* data, std::size_t size)
         }
         const std::size_t length = be16(data + at);
         if (length < 2 || length > size - at) {
-            return "JPEG segment runs past the end of the file";
+            return Reason{"JPEG segment runs past the end of the file"};
         }
         if (isJpegFrameHeader(marker)) {
             if (length < 8) {
-                return "JPEG frame header is cut short";
+                return Reason{"JPEG frame header is cut short"};
             }
             const int height = be16(data + at + 3);
             const int width = be16(data + at + 5);
             const int components = data[at + 7];
             if (height == 0) {
-                return "JPEG gives its height only after the picture data";
+                return Reason{"JPEG gives its height only after the picture data"};
             }
             if (components < 1 || components > 4 || length < std::size_t(8 + 3 * components)) {
-                return "JPEG frame header lists no usable colour components";
+                return Reason{"JPEG frame header lists no usable colour components"};
             }
             return checkPictureSize(width, height);
         }
         at += length;
     }
-    return "JPEG has no frame header";
+    return Reason{"JPEG has no frame header"};
 }
 
-std::string checkGif(const std::uint8_t* data, std::size_t size)
+Result<void> checkGif(const std::uint8_t* data, std::size_t size)
 {
     if (size < 13) {
-        return "GIF header is cut short";
+        return Reason{"GIF header is cut short"};
     }
     const int screenWidth = readLe16(data + 6);
     const int screenHeight = readLe16(data + 8);
     const std::uint8_t screenFlags = data[10];
     // A screen without a width or height leaves the size to the first frame.
     if (screenWidth > 0 && screenHeight > 0) {
-        if (std::string why = checkPictureSize(screenWidth, screenHeight); !why.empty()) {
-            return why;
+        if (Result<void> fits = checkPictureSize(screenWidth, screenHeight); !fits.ok()) {
+            return fits;
         }
     }
     const bool globalColours = (screenFlags & 0x80) != 0;
@@ -95,25 +95,25 @@ std::string checkGif(const std::uint8_t* data, std::size_t size)
         }
         if (block == 0x2C) {
             if (size - at < 10) {
-                return "GIF frame header is cut short";
+                return Reason{"GIF frame header is cut short"};
             }
             const int frameWidth = readLe16(data + at + 5);
             const int frameHeight = readLe16(data + at + 7);
             const bool localColours = (data[at + 9] & 0x80) != 0;
-            if (std::string why = checkPictureSize(frameWidth, frameHeight); !why.empty()) {
-                return "GIF frame: " + why;
+            if (Result<void> fits = checkPictureSize(frameWidth, frameHeight); !fits.ok()) {
+                return Reason{"GIF frame: " + fits.reason().text};
             }
             if (!globalColours && !localColours) {
-                return "GIF has no colour table";
+                return Reason{"GIF has no colour table"};
             }
             return {};
         }
         if (block == 0x3B) {
-            return "GIF holds no picture";
+            return Reason{"GIF holds no picture"};
         }
-        return "GIF record not understood";
+        return Reason{"GIF record not understood"};
     }
-    return "GIF ends before its first picture";
+    return Reason{"GIF ends before its first picture"};
 }
 
 // A bit-field mask: one run of set bits, within a pixel of `bits` bits.
@@ -130,27 +130,27 @@ bool maskIsUsable(std::uint32_t mask, int bits)
 }
 
 // A PNG's first chunk is its header: width and height, four bytes each, big-endian.
-std::string checkPng(const std::uint8_t* data, std::size_t size)
+Result<void> checkPng(const std::uint8_t* data, std::size_t size)
 {
     constexpr std::size_t kHeaderEnd = 8 + 8 + 13;
     if (size < kHeaderEnd || std::memcmp(data + 12, "IHDR", 4) != 0) {
-        return "PNG header is missing";
+        return Reason{"PNG header is missing"};
     }
     return checkPictureSize(be32(data + 16), be32(data + 20));
 }
 
 } // namespace
 
-std::string readBmpHeader(const std::uint8_t* data, std::size_t size, BmpHeader& header)
+Result<void> readBmpHeader(const std::uint8_t* data, std::size_t size, BmpHeader& header)
 {
     return readBmpHeader(data, size, size, header);
 }
 
-std::string readBmpHeader(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize, BmpHeader& header)
+Result<void> readBmpHeader(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize, BmpHeader& header)
 {
     header = BmpHeader{};
     if (size < 26 || data[0] != 'B' || data[1] != 'M') {
-        return size >= 2 && data[0] == 'B' && data[1] == 'M' ? "BMP header is cut short" : "not a BMP file";
+        return Reason{size >= 2 && data[0] == 'B' && data[1] == 'M' ? "BMP header is cut short" : "not a BMP file"};
     }
     header.pixelOffset = readLe32(data + 10);
     header.infoSize = readLe32(data + 14);
@@ -161,7 +161,7 @@ std::string readBmpHeader(const std::uint8_t* data, std::size_t size, std::uint6
     } else if (header.infoSize == 40 || header.infoSize == 52 || header.infoSize == 56 || header.infoSize == 64 ||
                header.infoSize == 108 || header.infoSize == 124) {
         if (size < 34) {
-            return "BMP header is cut short";
+            return Reason{"BMP header is cut short"};
         }
         header.width = std::int32_t(readLe32(data + 18));
         const long long height = std::int32_t(readLe32(data + 22));
@@ -170,39 +170,39 @@ std::string readBmpHeader(const std::uint8_t* data, std::size_t size, std::uint6
         header.bitsPerPixel = readLe16(data + 28);
         header.compression = readLe32(data + 30);
     } else {
-        return "BMP header kind not supported";
+        return Reason{"BMP header kind not supported"};
     }
     if (header.width < 0) {
-        return "BMP width is negative";
+        return Reason{"BMP width is negative"};
     }
-    if (std::string why = checkPictureSize(header.width, header.height); !why.empty()) {
-        return why;
+    if (Result<void> fits = checkPictureSize(header.width, header.height); !fits.ok()) {
+        return fits;
     }
     const int bits = header.bitsPerPixel;
     switch (header.compression) {
     case kBmpRgb:
         if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-            return "BMP bits per pixel not supported";
+            return Reason{"BMP bits per pixel not supported"};
         }
         break;
     case kBmpRle8:
     case kBmpRle4:
         if (bits != (header.compression == kBmpRle8 ? 8 : 4) || header.infoSize == 64) {
-            return "BMP compression does not match its bits per pixel";
+            return Reason{"BMP compression does not match its bits per pixel"};
         }
         if (header.topDown) {
-            return "BMP compressed rows cannot run top-down";
+            return Reason{"BMP compressed rows cannot run top-down"};
         }
         return {}; // compressed data may legitimately be tiny
     case kBmpBitFields:
     case kBmpAlphaBitFields: {
         if ((bits != 16 && bits != 32) || header.infoSize == 64) {
-            return "BMP colour masks need 16 or 32 bits per pixel";
+            return Reason{"BMP colour masks need 16 or 32 bits per pixel"};
         }
         // The masks follow a 40-byte header, or sit at the same place inside a larger one.
         const bool hasAlpha = header.compression == kBmpAlphaBitFields || header.infoSize >= 56;
         if (size < (hasAlpha ? 70u : 66u)) {
-            return "BMP colour masks are cut short";
+            return Reason{"BMP colour masks are cut short"};
         }
         for (int i = 0; i < (hasAlpha ? 4 : 3); ++i) {
             header.masks[std::size_t(i)] = readLe32(data + 54 + 4 * i);
@@ -210,17 +210,17 @@ std::string readBmpHeader(const std::uint8_t* data, std::size_t size, std::uint6
         std::uint32_t seen = 0;
         for (const std::uint32_t mask : header.masks) {
             if (!maskIsUsable(mask, bits) || (seen & mask) != 0) {
-                return "BMP colour masks are not valid";
+                return Reason{"BMP colour masks are not valid"};
             }
             seen |= mask;
         }
         if ((header.masks[0] | header.masks[1] | header.masks[2]) == 0) {
-            return "BMP colour masks are empty";
+            return Reason{"BMP colour masks are empty"};
         }
         break;
     }
     default:
-        return "BMP compression not supported";
+        return Reason{"BMP compression not supported"};
     }
     // Uncompressed rows must all be in the file, so a few bytes claiming a huge picture cost
     // nothing.
@@ -228,12 +228,12 @@ std::string readBmpHeader(const std::uint8_t* data, std::size_t size, std::uint6
     const unsigned long long needed =
         static_cast<unsigned long long>(header.pixelOffset) + stride * static_cast<unsigned long long>(header.height);
     if (needed > fileSize) {
-        return "BMP pixel data is cut short";
+        return Reason{"BMP pixel data is cut short"};
     }
     return {};
 }
 
-std::string checkDeclaredHeader(PictureFormat format, const std::uint8_t* data, std::size_t size)
+Result<void> checkDeclaredHeader(PictureFormat format, const std::uint8_t* data, std::size_t size)
 {
     switch (format) {
     case PictureFormat::Jpeg: return checkJpeg(data, size);
@@ -254,7 +254,7 @@ std::string checkDeclaredHeader(PictureFormat format, const std::uint8_t* data, 
     case PictureFormat::Heif: return {};
     case PictureFormat::Unknown: break;
     }
-    return kNotAPicture;
+    return Reason{kNotAPicture};
 }
 
 } // namespace velmora::loading

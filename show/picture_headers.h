@@ -12,9 +12,9 @@
 
 namespace velmora::loading {
 
-// Empty when the header of a file of this kind is one the decoders may be given, else the
+// Ok when the header of a file of this kind is one the decoders may be given, else the
 // reason it is refused. Never reads past `size`.
-std::string checkDeclaredHeader(PictureFormat format, const std::uint8_t* data, std::size_t size);
+Result<void> checkDeclaredHeader(PictureFormat format, const std::uint8_t* data, std::size_t size);
 
 // What a BMP's headers say about its pixels.
 struct BmpHeader {
@@ -34,9 +34,9 @@ inline constexpr std::uint32_t kBmpBitFields = 3;
 inline constexpr std::uint32_t kBmpAlphaBitFields = 6;
 
 // The header read and checked (size limits, a known layout, masks that are contiguous, apart
-// and within the pixel); empty string or the reason.
-std::string readBmpHeader(const std::uint8_t* data, std::size_t size, BmpHeader& header);
+// and within the pixel), or the reason it is refused.
+Result<void> readBmpHeader(const std::uint8_t* data, std::size_t size, BmpHeader& header);
 // The same from the file's first `size` bytes, the file being `fileSize` bytes long.
-std::string readBmpHeader(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize, BmpHeader& header);
+Result<void> readBmpHeader(const std::uint8_t* data, std::size_t size, std::uint64_t fileSize, BmpHeader& header);
 
 } // namespace velmora::loading

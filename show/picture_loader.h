@@ -3,6 +3,7 @@
 #pragma once
 
 #include "filters/picture.h"
+#include "startup/result.h"
 
 #include <functional>
 #include <string>
@@ -15,21 +16,13 @@ struct PictureSize {
     bool operator==(const PictureSize&) const = default;
 };
 
-struct LoadResult {
-    bool ok = false;
-    std::string error;     // short reason when !ok
+// A decoded picture.
+struct LoadedPicture {
     Picture picture;       // the decoded pixels, possibly reduced
     PictureSize ownSize;   // the picture's own size (after EXIF orientation), whatever was decoded
     // A coarse first look at the picture (see LoadRequest::coarse), handed out by a picture
     // source ahead of the whole picture, which follows as the next result of the same request.
     bool coarse = false;
-
-    static LoadResult failure(std::string why)
-    {
-        LoadResult r;
-        r.error = std::move(why);
-        return r;
-    }
 };
 
 struct LoadRequest {
@@ -42,26 +35,20 @@ struct LoadRequest {
     // hostile or enormous file cannot stall the show. 0 means no limit.
     int timeLimitMs = 8000;
     // When set, a loader that can see the picture coarsely long before it has all of it (the
-    // first scans of a progressive JPEG) hands that coarse picture here first, ok and upright,
+    // first scans of a progressive JPEG) hands that coarse picture here first, upright,
     // at any size (placed by its own size as any result is), on the thread that loads; then it
     // goes on, and load() returns the whole picture exactly as without this. Loaders with no
     // such stage never call it.
-    std::function<void(LoadResult)> coarse = {};
-};
-
-struct SizeResult {
-    bool ok = false;
-    std::string error;
-    PictureSize size;
+    std::function<void(LoadedPicture)> coarse = {};
 };
 
 class PictureLoader {
 public:
     virtual ~PictureLoader() = default;
     // `path` is UTF-8. Never throws: every failure is a result.
-    virtual LoadResult load(const std::string& path, const LoadRequest& request) = 0;
+    virtual Result<LoadedPicture> load(const std::string& path, const LoadRequest& request) = 0;
     // The picture's own size, read from its header where the format allows.
-    virtual SizeResult ownSize(const std::string& path) = 0;
+    virtual Result<PictureSize> ownSize(const std::string& path) = 0;
 };
 
 } // namespace velmora

@@ -10,14 +10,14 @@ namespace velmora::show {
 
 namespace {
 
-LoadResult guardedLoad(PictureLoader& loader, const std::string& path, const LoadRequest& request)
+Result<LoadedPicture> guardedLoad(PictureLoader& loader, const std::string& path, const LoadRequest& request)
 {
     try {
         return loader.load(path, request);
     } catch (const std::bad_alloc&) {
         // Loaders report running out of memory as a failure; one that does not still only
         // costs this picture.
-        return LoadResult::failure("out of memory");
+        return Reason{"out of memory"};
     }
 }
 
@@ -29,7 +29,7 @@ void LoadWhenTaken::request(const std::string& path, const LoadRequest& request)
     request_ = request;
 }
 
-std::optional<LoadResult> LoadWhenTaken::take(int)
+std::optional<Result<LoadedPicture>> LoadWhenTaken::take(int)
 {
     if (!path_) {
         return std::nullopt;
@@ -57,7 +57,7 @@ struct PictureWorker::Shared {
         bool coarseFirst = false;
     };
     std::optional<Job> job;
-    std::optional<LoadResult> result;
+    std::optional<Result<LoadedPicture>> result;
     std::function<Catalogue()> scan; // runs before any picture job
     std::optional<Catalogue> catalogue;
     bool stop = false;
@@ -99,7 +99,7 @@ void PictureWorker::ask(const std::string& path, const LoadRequest& request, boo
     shared_->changed.notify_all();
 }
 
-std::optional<LoadResult> PictureWorker::take(int waitMs)
+std::optional<Result<LoadedPicture>> PictureWorker::take(int waitMs)
 {
     std::unique_lock<std::mutex> lock(shared_->mutex);
     if (waitMs > 0) {
@@ -160,7 +160,7 @@ void PictureWorker::run(std::shared_ptr<Shared> shared)
         if (job.coarseFirst) {
             // The coarse picture becomes the result at once unless the request is gone; the
             // whole picture replaces it below if it has not been taken by then.
-            job.request.coarse = [&state = *shared, generation](LoadResult coarse) {
+            job.request.coarse = [&state = *shared, generation](LoadedPicture coarse) {
                 coarse.coarse = true;
                 {
                     const std::lock_guard<std::mutex> held(state.mutex);
@@ -173,7 +173,7 @@ void PictureWorker::run(std::shared_ptr<Shared> shared)
             };
         }
         lock.unlock();
-        LoadResult loaded = guardedLoad(*shared->loader, job.path, job.request);
+        Result<LoadedPicture> loaded = guardedLoad(*shared->loader, job.path, job.request);
         lock.lock();
         if (generation == shared->generation && !shared->stop) {
             shared->result = std::move(loaded);
@@ -184,7 +184,7 @@ void PictureWorker::run(std::shared_ptr<Shared> shared)
         // A result nobody asks for any more frees its memory here, off the window's thread.
         else {
             lock.unlock();
-            loaded = LoadResult{};
+            loaded = Reason{};
             lock.lock();
         }
     }

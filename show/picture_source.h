@@ -24,9 +24,9 @@ public:
     virtual void request(const std::string& path, const LoadRequest& request) = 0;
     // The result of the last request once it is ready (and then forgotten); nullopt while it
     // is still being prepared, after waiting at most `waitMs` for it.
-    virtual std::optional<LoadResult> take(int waitMs = 0) = 0;
+    virtual std::optional<Result<LoadedPicture>> take(int waitMs = 0) = 0;
     // As request(), for a picture to be shown as soon as anything of it is there: a source may
-    // hand out a coarse picture first (LoadResult::coarse), when its loader gives one before the
+    // hand out a coarse picture first (LoadedPicture::coarse), when its loader gives one before the
     // whole picture; the whole one is then the next result of this request. This one gives the
     // whole picture only.
     virtual void requestCoarseFirst(const std::string& path, const LoadRequest& request)
@@ -47,7 +47,7 @@ class LoadWhenTaken final : public PictureSource {
 public:
     explicit LoadWhenTaken(PictureLoader& loader) : loader_(loader) {}
     void request(const std::string& path, const LoadRequest& request) override;
-    std::optional<LoadResult> take(int waitMs = 0) override;
+    std::optional<Result<LoadedPicture>> take(int waitMs = 0) override;
     void requestCatalogue(std::function<Catalogue()> scan) override { scan_ = std::move(scan); }
     std::optional<Catalogue> takeCatalogue(int waitMs = 0) override;
 
@@ -69,7 +69,7 @@ public:
     PictureWorker& operator=(const PictureWorker&) = delete;
 
     void request(const std::string& path, const LoadRequest& request) override;
-    std::optional<LoadResult> take(int waitMs = 0) override;
+    std::optional<Result<LoadedPicture>> take(int waitMs = 0) override;
     // The loader's coarse picture is held as the result until it is taken or the whole picture
     // replaces it.
     void requestCoarseFirst(const std::string& path, const LoadRequest& request) override;

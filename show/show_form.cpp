@@ -313,7 +313,7 @@ void ShowForm::askFor(std::int64_t position, bool coarseFirst)
     readyPosition_ = 0;
     const int index = sequence_->pictureAt(position);
     if (index < 1 || std::size_t(index) >= catalogue_.ImageList.size()) {
-        ready_ = LoadResult::failure("no such picture");
+        ready_ = Reason{"no such picture"};
         readyPosition_ = position;
         askedPosition_ = 0;
         return;
@@ -339,10 +339,10 @@ bool ShowForm::pictureReady(std::int64_t position, int waitMs)
 {
     askFor(position, state_.phase == ShowPhase::NotLoaded || state_.phase == ShowPhase::FirstPicture);
     if (askedPosition_ == position) {
-        if (std::optional<LoadResult> taken = source_->take(waitMs)) {
+        if (std::optional<Result<LoadedPicture>> taken = source_->take(waitMs)) {
             ready_ = std::move(taken);
             readyPosition_ = position;
-            if (!ready_->coarse) {
+            if (!ready_->ok() || !ready_->value().coarse) {
                 askedPosition_ = 0;
             }
         }
@@ -365,15 +365,15 @@ bool ShowForm::composePicture(std::int64_t position, int waitMs)
     if (!pictureReady(position, waitMs)) {
         return false;
     }
-    LoadResult loaded = std::move(*ready_);
+    Result<LoadedPicture> loaded = std::move(*ready_);
     ready_.reset();
     readyPosition_ = 0;
     sequence_->shown(position); // a picture that fails to load counts as shown: the show skips it
-    refining_ = loaded.coarse;
-    if (loaded.ok && !loaded.picture.empty()) {
-        b.Pic_Orgn = std::move(loaded.picture);
+    refining_ = loaded.ok() && loaded->coarse;
+    if (loaded.ok() && !loaded->picture.empty()) {
+        b.Pic_Orgn = std::move(loaded->picture);
         // Placement follows the picture's own size even when the decoder delivered it reduced.
-        orgnOwn_ = loaded.ownSize;
+        orgnOwn_ = loaded->ownSize;
         if (orgnOwn_.width <= 0 || orgnOwn_.height <= 0) {
             orgnOwn_ = {b.Pic_Orgn.width(), b.Pic_Orgn.height()};
         }

@@ -238,7 +238,7 @@ private:
     std::int64_t readyPosition_ = 0; // `ready_` holds this picture; 0: none
     ShowSequence ownSequence_;       // when the services bring none
     ShowSequence* sequence_ = nullptr;
-    std::optional<LoadResult> ready_;
+    std::optional<Result<LoadedPicture>> ready_;
     bool refining_ = false;   // Master holds a coarse picture; the whole one is still asked for
     bool scanning_ = false;   // the catalogue is being scanned
     Picture desktopAtStart_;  // while scanning: the desktop before the window covered it

@@ -111,10 +111,10 @@ int fixedParameterWords(std::uint16_t function)
 
 // A device-independent bitmap: header, masks and colour table inside `bytes`, its size within
 // the limits and, when uncompressed, all `rows` rows of pixels there too (all rows when -1).
-std::string checkDib(const std::uint8_t* p, std::size_t bytes, int colourUsage, long long rows = -1)
+Result<void> checkDib(const std::uint8_t* p, std::size_t bytes, int colourUsage, long long rows = -1)
 {
     if (bytes < 12) {
-        return "metafile bitmap is cut short";
+        return Reason{"metafile bitmap is cut short"};
     }
     const std::uint32_t headerSize = readLe32(p);
     long long width = 0;
@@ -142,24 +142,24 @@ std::string checkDib(const std::uint8_t* p, std::size_t bytes, int colourUsage, 
             used += compression == 3 ? 12 : 16; // the masks follow the short header
         }
     } else {
-        return "metafile bitmap header is not valid";
+        return Reason{"metafile bitmap header is not valid"};
     }
     if (width <= 0) {
-        return "metafile bitmap has no width";
+        return Reason{"metafile bitmap has no width"};
     }
     height = std::llabs(height);
-    if (std::string why = checkPictureSize(width, height); !why.empty()) {
-        return "metafile bitmap: " + why;
+    if (Result<void> fits = checkPictureSize(width, height); !fits.ok()) {
+        return Reason{"metafile bitmap: " + fits.reason().text};
     }
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-        return "metafile bitmap bits per pixel not supported";
+        return Reason{"metafile bitmap bits per pixel not supported"};
     }
     if (compression != 0 && compression != 1 && compression != 2 && compression != 3 && compression != 6) {
-        return "metafile bitmap compression not supported";
+        return Reason{"metafile bitmap compression not supported"};
     }
     used += tableBytes;
     if (used > bytes) {
-        return "metafile bitmap colour table runs past its record";
+        return Reason{"metafile bitmap colour table runs past its record"};
     }
     if (compression == 1 || compression == 2) {
         return {}; // run-length data decodes within the rows it may fill
@@ -167,76 +167,76 @@ std::string checkDib(const std::uint8_t* p, std::size_t bytes, int colourUsage, 
     const std::uint64_t stride = (std::uint64_t(width) * unsigned(bits) + 31) / 32 * 4;
     const std::uint64_t rowCount = rows >= 0 && rows < height ? std::uint64_t(rows) : std::uint64_t(height);
     if (stride * rowCount > bytes - used) {
-        return "metafile bitmap pixels run past their record";
+        return Reason{"metafile bitmap pixels run past their record"};
     }
     return {};
 }
 
 // The old device-dependent bitmap of a few drawing records.
-std::string checkBitmap16(const std::uint8_t* p, std::size_t bytes, std::size_t bitsAt)
+Result<void> checkBitmap16(const std::uint8_t* p, std::size_t bytes, std::size_t bitsAt)
 {
     if (bytes < 10 || bitsAt > bytes) {
-        return "metafile bitmap is cut short";
+        return Reason{"metafile bitmap is cut short"};
     }
     const int width = std::int16_t(word(p, 1));
     const int height = std::int16_t(word(p, 2));
     const std::uint64_t widthBytes = word(p, 3);
     const int planes = p[8];
     const int bits = p[9];
-    if (std::string why = checkPictureSize(width, height); !why.empty()) {
-        return "metafile bitmap: " + why;
+    if (Result<void> fits = checkPictureSize(width, height); !fits.ok()) {
+        return Reason{"metafile bitmap: " + fits.reason().text};
     }
     if (widthBytes * 8 < std::uint64_t(width) * unsigned(bits) ||
         widthBytes * std::uint64_t(height) * unsigned(planes) > bytes - bitsAt) {
-        return "metafile bitmap pixels run past their record";
+        return Reason{"metafile bitmap pixels run past their record"};
     }
     return {};
 }
 
-std::string checkRegion(const std::uint8_t* p, std::size_t bytes)
+Result<void> checkRegion(const std::uint8_t* p, std::size_t bytes)
 {
     constexpr std::size_t kHeaderBytes = 22;
     if (bytes < kHeaderBytes) {
-        return "metafile region is cut short";
+        return Reason{"metafile region is cut short"};
     }
     const std::size_t scans = word(p, 5);
     std::size_t at = kHeaderBytes;
     for (std::size_t i = 0; i < scans; ++i) {
         if (bytes - at < 8) {
-            return "metafile region runs past its record";
+            return Reason{"metafile region runs past its record"};
         }
         const std::size_t count = word(p + at, 0);
         if (count % 2 != 0 || 8 + 2 * count > bytes - at) {
-            return "metafile region runs past its record";
+            return Reason{"metafile region runs past its record"};
         }
         at += 8 + 2 * count;
     }
     return {};
 }
 
-std::string checkPaletteEntries(const std::uint8_t* p, std::size_t bytes)
+Result<void> checkPaletteEntries(const std::uint8_t* p, std::size_t bytes)
 {
     if (bytes < 4 || 4 + 4 * std::size_t(word(p, 1)) > bytes) {
-        return "metafile palette runs past its record";
+        return Reason{"metafile palette runs past its record"};
     }
     return {};
 }
 
-std::string checkFont(const std::uint8_t* p, std::size_t bytes)
+Result<void> checkFont(const std::uint8_t* p, std::size_t bytes)
 {
     constexpr std::size_t kFaceAt = 18;
     constexpr std::size_t kFaceBytes = 32;
     // The face name is read up to its end or 32 bytes, whichever comes first.
     if (bytes < kFaceAt + kFaceBytes &&
         (bytes <= kFaceAt || std::memchr(p + kFaceAt, 0, bytes - kFaceAt) == nullptr)) {
-        return "metafile font runs past its record";
+        return Reason{"metafile font runs past its record"};
     }
     return {};
 }
 
 } // namespace
 
-std::string WmfRecordCheck::create(Kind kind)
+Result<void> WmfRecordCheck::create(Kind kind)
 {
     for (Kind& slot : slots_) {
         if (slot == Kind::Free) {
@@ -245,7 +245,7 @@ std::string WmfRecordCheck::create(Kind kind)
         }
     }
     if (slots_.size() >= kMaxWmfObjects) {
-        return "metafile keeps too many objects at once";
+        return Reason{"metafile keeps too many objects at once"};
     }
     slots_.push_back(kind);
     return {};
@@ -256,92 +256,96 @@ bool WmfRecordCheck::isLive(std::size_t index, Kind wanted) const
     return index < slots_.size() && slots_[index] != Kind::Free && (wanted == Kind::Free || slots_[index] == wanted);
 }
 
-std::string WmfRecordCheck::check(std::uint16_t function, const std::uint8_t* params, std::size_t paramBytes)
+Result<void> WmfRecordCheck::check(std::uint16_t function, const std::uint8_t* params, std::size_t paramBytes)
 {
     const std::size_t words = paramBytes / 2;
     if (const int fixed = fixedParameterWords(function); fixed >= 0 && words < std::size_t(fixed)) {
-        return "metafile record is shorter than its parameters";
+        return Reason{"metafile record is shorter than its parameters"};
     }
     const auto at = [&](std::size_t i) { return std::size_t(word(params, i)); };
-    const std::string dangling = "metafile uses an object it never created";
+    // Made once: this runs for every record of every metafile.
+    static const Result<void> playable;
+    static const Reason dangling{"metafile uses an object it never created"};
+    static const Reason shortRecord{"metafile record is shorter than its parameters"};
+    static const Reason pointsOutside{"metafile points run past their record"};
+    static const Reason textOutside{"metafile text runs past its record"};
     switch (function) {
     case META_SELECTOBJECT:
         // Any live object but a palette, which has its own record.
-        return isLive(at(0), Kind::Free) && slots_[at(0)] != Kind::Palette ? std::string() : dangling;
+        return isLive(at(0), Kind::Free) && slots_[at(0)] != Kind::Palette ? playable : dangling;
     case META_DELETEOBJECT:
         if (!isLive(at(0), Kind::Free)) {
             return dangling;
         }
         slots_[at(0)] = Kind::Free;
         return {};
-    case META_SELECTPALETTE: return isLive(at(0), Kind::Palette) ? std::string() : dangling;
+    case META_SELECTPALETTE: return isLive(at(0), Kind::Palette) ? playable : dangling;
     case META_SELECTCLIPREGION:
     case META_INVERTREGION:
-    case META_PAINTREGION: return isLive(at(0), Kind::Region) ? std::string() : dangling;
+    case META_PAINTREGION: return isLive(at(0), Kind::Region) ? playable : dangling;
     case META_FILLREGION:
     case META_FRAMEREGION:
-        return isLive(at(0), Kind::Region) && isLive(at(1), Kind::Brush) ? std::string() : dangling;
+        return isLive(at(0), Kind::Region) && isLive(at(1), Kind::Brush) ? playable : dangling;
     case META_CREATEPENINDIRECT: return create(Kind::Pen);
     case META_CREATEBRUSHINDIRECT: return create(Kind::Brush);
     case META_CREATEFONTINDIRECT: {
-        std::string why = checkFont(params, paramBytes);
-        return why.empty() ? create(Kind::Font) : why;
+        Result<void> why = checkFont(params, paramBytes);
+        return why.ok() ? create(Kind::Font) : why;
     }
     case META_CREATEPALETTE: {
-        std::string why = checkPaletteEntries(params, paramBytes);
-        return why.empty() ? create(Kind::Palette) : why;
+        Result<void> why = checkPaletteEntries(params, paramBytes);
+        return why.ok() ? create(Kind::Palette) : why;
     }
     case META_CREATEREGION: {
-        std::string why = checkRegion(params, paramBytes);
-        return why.empty() ? create(Kind::Region) : why;
+        Result<void> why = checkRegion(params, paramBytes);
+        return why.ok() ? create(Kind::Region) : why;
     }
     case META_DIBCREATEPATTERNBRUSH: {
-        std::string why = words < 2 ? "metafile record is shorter than its parameters"
-                                    : checkDib(params + 4, paramBytes - 4, int(at(1)));
-        return why.empty() ? create(Kind::Brush) : why;
+        Result<void> why = words < 2 ? shortRecord : checkDib(params + 4, paramBytes - 4, int(at(1)));
+        return why.ok() ? create(Kind::Brush) : why;
     }
     case META_CREATEPATTERNBRUSH: {
-        std::string why = checkBitmap16(params, paramBytes, 32);
-        return why.empty() ? create(Kind::Brush) : why;
+        Result<void> why = checkBitmap16(params, paramBytes, 32);
+        return why.ok() ? create(Kind::Brush) : why;
     }
     case META_SETPALENTRIES:
     case META_ANIMATEPALETTE: return checkPaletteEntries(params, paramBytes);
     case META_POLYGON:
     case META_POLYLINE:
-        return words >= 1 && 1 + 2 * at(0) <= words ? std::string() : "metafile points run past their record";
+        return words >= 1 && 1 + 2 * at(0) <= words ? playable : pointsOutside;
     case META_POLYPOLYGON: {
         if (words < 1 || 1 + at(0) > words) {
-            return "metafile points run past their record";
+            return pointsOutside;
         }
         std::size_t points = 0;
         for (std::size_t i = 0; i < at(0); ++i) {
             points += at(1 + i);
         }
-        return 1 + at(0) + 2 * points <= words ? std::string() : "metafile points run past their record";
+        return 1 + at(0) + 2 * points <= words ? playable : pointsOutside;
     }
     case META_TEXTOUT:
-        return words >= 1 && 1 + (at(0) + 1) / 2 + 2 <= words ? std::string() : "metafile text runs past its record";
+        return words >= 1 && 1 + (at(0) + 1) / 2 + 2 <= words ? playable : textOutside;
     case META_EXTTEXTOUT: {
         if (words < 4) {
-            return "metafile record is shorter than its parameters";
+            return shortRecord;
         }
         constexpr std::size_t kOpaqueOrClipped = 0x0006;
         const std::size_t rectBytes = (at(3) & kOpaqueOrClipped) != 0 ? 8 : 0;
-        return 8 + rectBytes + at(2) <= paramBytes ? std::string() : "metafile text runs past its record";
+        return 8 + rectBytes + at(2) <= paramBytes ? playable : textOutside;
     }
     // Bit transfers carry a bitmap unless their record is exactly the plain parameters.
     case META_BITBLT:
-        return words == 9 ? std::string() : words < 8 ? "metafile record is shorter than its parameters" : checkBitmap16(params + 16, paramBytes - 16, 10);
+        return words == 9 ? playable : words < 8 ? shortRecord : checkBitmap16(params + 16, paramBytes - 16, 10);
     case META_STRETCHBLT:
-        return words == 11 ? std::string() : words < 10 ? "metafile record is shorter than its parameters" : checkBitmap16(params + 20, paramBytes - 20, 10);
+        return words == 11 ? playable : words < 10 ? shortRecord : checkBitmap16(params + 20, paramBytes - 20, 10);
     case META_DIBBITBLT:
-        return words == 9 ? std::string() : words < 8 ? "metafile record is shorter than its parameters" : checkDib(params + 16, paramBytes - 16, 0);
+        return words == 9 ? playable : words < 8 ? shortRecord : checkDib(params + 16, paramBytes - 16, 0);
     case META_DIBSTRETCHBLT:
-        return words == 11 ? std::string() : words < 10 ? "metafile record is shorter than its parameters" : checkDib(params + 20, paramBytes - 20, 0);
+        return words == 11 ? playable : words < 10 ? shortRecord : checkDib(params + 20, paramBytes - 20, 0);
     case META_STRETCHDIB:
-        return words < 11 ? "metafile record is shorter than its parameters" : checkDib(params + 22, paramBytes - 22, int(at(2)));
+        return words < 11 ? shortRecord : checkDib(params + 22, paramBytes - 22, int(at(2)));
     case META_SETDIBTODEV:
-        return words < 9 ? "metafile record is shorter than its parameters"
+        return words < 9 ? shortRecord
                          : checkDib(params + 18, paramBytes - 18, int(at(0)), (long long)(at(1)));
     default: return {};
     }

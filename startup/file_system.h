@@ -2,6 +2,8 @@
 // attributes, whole-file reads and replacements. Paths are UTF-8.
 #pragma once
 
+#include "startup/result.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -38,7 +40,7 @@ struct FileRead {
 
 // Why a replacement did not happen. A file that is read-only or someone else's is left
 // alone even where the folder would let it be replaced.
-enum class WriteStatus { Ok, ReadOnly, OtherOwner, FolderClosed, Failed };
+enum class WriteProblem { ReadOnly, OtherOwner, FolderClosed, Failed };
 
 // What a replacement's temporary file carries after the target's name. A file named so is
 // ours: one a killed save left behind is removed by the next save or start.
@@ -84,7 +86,7 @@ public:
 
     // Replaces the file's contents as one step, so a failure leaves the old file intact.
     // A symbolic link is followed: its target is replaced and the link stays.
-    virtual WriteStatus replaceFile(const std::string& path, std::string_view bytes) = 0;
+    virtual Result<void, WriteProblem> replaceFile(const std::string& path, std::string_view bytes) = 0;
 
     // Removes the temporary files that replacements of `path` left behind.
     virtual void removeTemporaries(const std::string&) {}

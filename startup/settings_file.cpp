@@ -7,7 +7,6 @@
 #include "startup/text_units.h"
 
 #include <optional>
-#include <variant>
 #include <vector>
 
 namespace velmora {
@@ -102,11 +101,6 @@ std::vector<std::string> allKeys()
     return keys;
 }
 
-// A text value that cannot be stored, and why.
-struct Unstorable {
-    SaveProblem problem;
-};
-
 // How one file spells its keys and text values: code page 932 as the Windows profile
 // functions do, or UTF-8 as Linux editors do (there the Windows 255-byte cut does not apply).
 // Each key is found in either spelling; a value is in the spelling of its own line.
@@ -146,17 +140,17 @@ public:
 
     // The bytes that store a UTF-8 text so that it reads back unchanged, or why there are none
     // (the short path is tried for code page 932).
-    std::variant<std::string, Unstorable> storable(const std::string& utf8, FileSystem& fs) const
+    Result<std::string, SaveProblem> storable(const std::string& utf8, FileSystem& fs) const
     {
         if (utf8.empty())
             return std::string();
         if (!IniDocument::storableValue(utf8))
-            return Unstorable{SaveProblem::LineBreak};
+            return SaveProblem::LineBreak;
         if (!readsBackUnchanged(utf8, std::string::npos))
-            return Unstorable{SaveProblem::EdgeBlankOrQuote};
+            return SaveProblem::EdgeBlankOrQuote;
         if (utf8_) {
             if (utf16_ && !utf8ToUtf16(utf8))
-                return Unstorable{SaveProblem::NotText};
+                return SaveProblem::NotText;
             return utf8;
         }
         const auto fits = [&](const std::string& text) {
@@ -170,7 +164,7 @@ public:
                 return *bytes;
         // Say what is wrong with the path itself: a plain path that is merely too long is no
         // matter of the code page.
-        return Unstorable{codec_.toCp932(utf8) ? SaveProblem::TooLong : SaveProblem::NotInCodePage932};
+        return codec_.toCp932(utf8) ? SaveProblem::TooLong : SaveProblem::NotInCodePage932;
     }
 
 private:
@@ -245,17 +239,16 @@ bool musicFileMissing(const Settings& settings, FileSystem& fs)
     return !settings.BgmFile.empty() && !FileExists(fs, settings.BgmFile);
 }
 
-std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
-                         Catalogue& catalogue, CatalogueScan* later)
+Result<void> LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
+                          Catalogue& catalogue, CatalogueScan* later)
 {
     const std::string file = settingsFileToRead(location, fs);
     fs.removeTemporaries(file);
     const SettingsText read = readSettingsText(fs, file);
-    std::string problem;
+    Result<void> problem;
     if (read.status == ReadStatus::Failed) {
-        problem = "the settings file " + file +
-                  (read.tooLarge ? " is larger than 16 MB" : " cannot be read") +
-                  ": the defaults are used and the file is never replaced";
+        problem = Reason{"the settings file " + file + (read.tooLarge ? " is larger than 16 MB" : " cannot be read") +
+                         ": the defaults are used and the file is never replaced"};
     }
     const IniDocument& doc = read.doc;
     const FileSpelling spelling(detectSettingsEncoding(doc, codec), read.form, codec);
@@ -276,8 +269,8 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
     if (!settings.ImageFolder.empty()) {
         if (!folderMissing(settings, fs))
             BuildImageList(settings.ImageFolder, settings.ImageKinds, fs, catalogue, later);
-        else if (problem.empty()) // a file that could not be read has no folder
-            problem = "there is no folder " + settings.ImageFolder + " (the settings file's folder)";
+        else if (problem.ok()) // a file that could not be read has no folder
+            problem = Reason{"there is no folder " + settings.ImageFolder + " (the settings file's folder)"};
     }
 
     number(SettingsKey::BgmKind, 0, integerPartToInt16, settings.BgmKind);
@@ -291,27 +284,21 @@ std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextC
 
 namespace {
 
-SaveResult refused(std::string file, SaveProblem problem, StoredText value = StoredText::None)
+SaveFailure refused(std::string file, SaveProblem problem, StoredText value = StoredText::None)
 {
-    SaveResult result;
-    result.file = std::move(file);
-    result.problem = problem;
-    result.value = value;
-    return result;
+    return SaveFailure{std::move(file), problem, value};
 }
 
-SaveProblem problemOf(WriteStatus status)
+SaveProblem problemOf(WriteProblem problem)
 {
-    switch (status) {
-    case WriteStatus::Ok:
-        return SaveProblem::None;
-    case WriteStatus::ReadOnly:
+    switch (problem) {
+    case WriteProblem::ReadOnly:
         return SaveProblem::ReadOnly;
-    case WriteStatus::OtherOwner:
+    case WriteProblem::OtherOwner:
         return SaveProblem::OtherOwner;
-    case WriteStatus::FolderClosed:
+    case WriteProblem::FolderClosed:
         return SaveProblem::FolderClosed;
-    case WriteStatus::Failed:
+    case WriteProblem::Failed:
         break;
     }
     return SaveProblem::WriteFailed;
@@ -319,8 +306,8 @@ SaveProblem problemOf(WriteStatus status)
 
 } // namespace
 
-SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const SettingsLocation& location,
-                        FileSystem& fs, TextCodec& codec)
+Result<SavedSettings, SaveFailure> SaveSettings(Settings& settings, const DialogValues& dialog,
+                                                const SettingsLocation& location, FileSystem& fs, TextCodec& codec)
 {
     settings.ImageFolder = dialog.folderCaption;
     if (const auto number = parseNumber(dialog.repeatText)) {
@@ -342,11 +329,11 @@ SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const Se
     IniDocument& doc = read.doc;
     const FileSpelling spelling(detectSettingsEncoding(doc, codec), read.form, codec);
     const auto folderBytes = spelling.storable(settings.ImageFolder, fs);
-    if (const auto* why = std::get_if<Unstorable>(&folderBytes))
-        return refused(file, why->problem, StoredText::Folder);
+    if (!folderBytes.ok())
+        return refused(file, folderBytes.reason(), StoredText::Folder);
     const auto musicBytes = spelling.storable(settings.BgmFile, fs);
-    if (const auto* why = std::get_if<Unstorable>(&musicBytes))
-        return refused(file, why->problem, StoredText::MusicFile);
+    if (!musicBytes.ok())
+        return refused(file, musicBytes.reason(), StoredText::MusicFile);
 
     const auto set = [&](std::string_view key, std::string_view value) {
         doc.setValue(SettingsSection, spelling.key(key), value, spelling.otherKey(key));
@@ -354,7 +341,7 @@ SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const Se
     set(SettingsKey::ImageOrder, numberText(settings.ImageOrder));
     set(SettingsKey::ImageSize, numberText(settings.ImageSize));
     set(SettingsKey::FilterMode, numberText(settings.FilterMode));
-    set(SettingsKey::ImageFolder, std::get<std::string>(folderBytes));
+    set(SettingsKey::ImageFolder, folderBytes.value());
     for (int i = 0; i < 4; ++i)
         set(imageKindKey(i), numberText(settings.ImageKinds[std::size_t(i)]));
     // A file that never had the fifth kind's key gets it only when it is switched off.
@@ -364,24 +351,22 @@ SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const Se
         set(otherKind, numberText(settings.ImageKinds[OtherPicturesKind]));
     set(SettingsKey::BgmKind, numberText(settings.BgmKind));
     set(SettingsKey::BgmRepeat, numberText(settings.BgmRepeat));
-    set(SettingsKey::BgmFile, std::get<std::string>(musicBytes));
+    set(SettingsKey::BgmFile, musicBytes.value());
     const std::string bytes = encodeFileText(doc.bytes(), read.form);
 
     const char sep = fs.separator();
     const std::string perUser = location.perUserFile(sep);
     if (file == perUser && !fs.makeFolders(location.perUserFolder))
         return refused(file, SaveProblem::FolderClosed);
-    const WriteStatus written = fs.replaceFile(file, bytes);
-    SaveResult result = refused(file, problemOf(written));
+    const Result<void, WriteProblem> written = fs.replaceFile(file, bytes);
+    if (written.ok())
+        return SavedSettings{file};
     // The file beside the program whose folder cannot be written (a program in the system
     // folder): the per-user file takes over, and is read from then on.
-    if (written == WriteStatus::FolderClosed && location.explicitFile.empty() && !perUser.empty() &&
-        file != perUser && fs.makeFolders(location.perUserFolder) && fs.replaceFile(perUser, bytes) == WriteStatus::Ok) {
-        result = refused(perUser, SaveProblem::None);
-        result.perUserInstead = true;
-    }
-    result.ok = result.problem == SaveProblem::None;
-    return result;
+    if (written.reason() == WriteProblem::FolderClosed && location.explicitFile.empty() && !perUser.empty() &&
+        file != perUser && fs.makeFolders(location.perUserFolder) && fs.replaceFile(perUser, bytes).ok())
+        return SavedSettings{perUser, true};
+    return refused(file, problemOf(written.reason()));
 }
 
 } // namespace velmora

@@ -65,11 +65,11 @@ std::string ReadIni(const IniDocument& doc, std::string_view section, std::strin
 // defaults; a value that is not a number or does not fit 16 bits leaves that setting as it
 // was. A stored folder or music file that is not there now keeps its value (a drive not yet
 // plugged in): the show finds no pictures in it or plays nothing, and the dialog shows it
-// as missing. Removes what an interrupted save left. Returns why a file that exists was not
-// read (too large, not readable), or that its folder is not there, for the shells that can
-// tell someone; empty otherwise.
-std::string LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
-                         Catalogue& catalogue, CatalogueScan* later = nullptr);
+// as missing. Removes what an interrupted save left. Fails, for the shells that can tell
+// someone, when a file that exists was not read (too large, not readable; the settings are
+// then the defaults) or its folder is not there.
+Result<void> LoadSettings(const SettingsLocation& location, FileSystem& fs, TextCodec& codec, Settings& settings,
+                          Catalogue& catalogue, CatalogueScan* later = nullptr);
 
 // The stored folder or music file is chosen but not there now (see LoadSettings).
 bool folderMissing(const Settings& settings, FileSystem& fs);
@@ -77,7 +77,6 @@ bool musicFileMissing(const Settings& settings, FileSystem& fs);
 
 // Why a save wrote nothing. The file is then exactly as it was.
 enum class SaveProblem {
-    None,
     TooLarge,     // the file is larger than the limit
     Unreadable,   // the file exists but cannot be read (or is UTF-16 that is not well formed)
     ReadOnly,     // read-only attribute, or no write permission for its owner
@@ -93,12 +92,16 @@ enum class SaveProblem {
 };
 enum class StoredText { None, Folder, MusicFile };
 
-struct SaveResult {
-    bool ok = false;
-    std::string file; // where the settings went (or were meant to go)
-    SaveProblem problem = SaveProblem::None;
+struct SavedSettings {
+    std::string file;            // where the settings went
+    bool perUserInstead = false; // saved to the per-user file: the usual folder is closed
+};
+
+// Why a save wrote nothing, in the terms the dialog explains it to its user.
+struct SaveFailure {
+    std::string file; // where the settings were meant to go
+    SaveProblem problem = SaveProblem::WriteFailed;
     StoredText value = StoredText::None; // the value a value problem is about
-    bool perUserInstead = false;         // saved to the per-user file: the usual folder is closed
 };
 
 // What the settings dialog hands over besides the settings it edits directly.
@@ -113,8 +116,8 @@ struct DialogValues {
 // read, a read-only file and another user's file leave the file byte for byte and are
 // reported. The per-user file is written instead only when the file's folder cannot be
 // written, and the result says so.
-SaveResult SaveSettings(Settings& settings, const DialogValues& dialog, const SettingsLocation& location,
-                        FileSystem& fs, TextCodec& codec);
+Result<SavedSettings, SaveFailure> SaveSettings(Settings& settings, const DialogValues& dialog,
+                                                const SettingsLocation& location, FileSystem& fs, TextCodec& codec);
 
 // The largest settings file read; anything larger is treated as unreadable (and so never
 // replaced). Far above what a hand-edited file with long comments reaches.

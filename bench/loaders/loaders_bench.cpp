@@ -92,14 +92,14 @@ void decode(benchmark::State& state, velmora::LoadRequest request, Layout layout
     int width = 0;
     int height = 0;
     for (auto _ : state) {
-        velmora::LoadResult r = loader->load(path, request);
-        if (!r.ok) {
-            state.SkipWithError(r.error.c_str());
+        velmora::Result<velmora::LoadedPicture> r = loader->load(path, request);
+        if (!r.ok()) {
+            state.SkipWithError(r.reason().text.c_str());
             return;
         }
-        width = r.picture.width();
-        height = r.picture.height();
-        benchmark::DoNotOptimize(r.picture.data());
+        width = r->picture.width();
+        height = r->picture.height();
+        benchmark::DoNotOptimize(r->picture.data());
     }
     state.counters["decoded_width"] = width;
     state.counters["decoded_height"] = height;
@@ -139,19 +139,19 @@ void coarseFirst(benchmark::State& state, Layout layout)
     velmora::Picture coarse;
     std::clock_t start = 0;
     double coarseMs = 0;
-    request.coarse = [&](velmora::LoadResult r) {
+    request.coarse = [&](velmora::LoadedPicture r) {
         coarseMs += double(std::clock() - start) * 1000.0 / CLOCKS_PER_SEC;
         coarse = std::move(r.picture);
     };
     for (auto _ : state) {
         coarse = velmora::Picture();
         start = std::clock();
-        velmora::LoadResult r = loader->load(path, request);
-        if (!r.ok || coarse.empty()) {
-            state.SkipWithError(r.ok ? "no coarse picture" : r.error.c_str());
+        velmora::Result<velmora::LoadedPicture> r = loader->load(path, request);
+        if (!r.ok() || coarse.empty()) {
+            state.SkipWithError(r.ok() ? "no coarse picture" : r.reason().text.c_str());
             return;
         }
-        benchmark::DoNotOptimize(r.picture.data());
+        benchmark::DoNotOptimize(r->picture.data());
     }
     state.counters["coarse_ms"] = coarseMs / double(state.iterations());
     state.counters["coarse_width"] = coarse.width();
@@ -166,12 +166,12 @@ void BM_MetafileDecode(benchmark::State& state)
     const std::string path = VELMORA_SOURCE_DIR "/tests/loaders/fixtures/placeable.wmf";
     auto loader = velmora::createPlatformPictureLoader();
     for (auto _ : state) {
-        velmora::LoadResult r = loader->load(path, {});
-        if (!r.ok) {
-            state.SkipWithError(r.error.c_str());
+        velmora::Result<velmora::LoadedPicture> r = loader->load(path, {});
+        if (!r.ok()) {
+            state.SkipWithError(r.reason().text.c_str());
             return;
         }
-        benchmark::DoNotOptimize(r.picture.data());
+        benchmark::DoNotOptimize(r->picture.data());
     }
 }
 

@@ -18,7 +18,7 @@ public:
     bool canOpenForReading(const std::string&) override { return false; }
     bool fileExists(const std::string&) override { return false; }
     FileRead readFile(const std::string&, std::size_t) override { return {ReadStatus::Missing, {}}; }
-    WriteStatus replaceFile(const std::string&, std::string_view) override { return WriteStatus::Failed; }
+    Result<void, WriteProblem> replaceFile(const std::string&, std::string_view) override { return WriteProblem::Failed; }
     bool makeFolders(const std::string&) override { return false; }
 };
 

@@ -47,9 +47,9 @@ void run(benchmark::State& state, Utf16Form form)
     for (auto _ : state) {
         Settings settings;
         Catalogue catalogue;
-        LoadSettings(location, fs, codec, settings, catalogue);
-        const SaveResult saved = SaveSettings(settings, {"", "0"}, location, fs, codec);
-        if (!saved.ok)
+        (void)LoadSettings(location, fs, codec, settings, catalogue);
+        const auto saved = SaveSettings(settings, {"", "0"}, location, fs, codec);
+        if (!saved.ok())
             state.SkipWithError("the save failed");
     }
 }

@@ -21,28 +21,29 @@
 
 namespace velmora::fx {
 
-LoadResult readPicture(const std::string& path)
+Result<LoadedPicture> readPicture(const std::string& path)
 {
     // The same opening rules as the show: only a regular file, never waiting on a FIFO or a
     // device, and refused from its size before it is read.
     loading::OpenedFile opened = openRegularFile(path);
     std::vector<std::uint8_t> bytes;
-    std::string why = opened.file ? loading::readPictureBytes(*opened.file, bytes, true) : opened.error;
-    if (!why.empty()) {
-        return LoadResult::failure("cannot read " + path + ": " + why);
+    const Result<void> read =
+        opened.ok() ? loading::readPictureBytes(*opened.value(), bytes, true) : Result<void>(opened.reason());
+    if (!read.ok()) {
+        return Reason{"cannot read " + path + ": " + read.reason().text};
     }
     // The show's kinds (PNG, TIFF, WebP, HEIC and AVIF among them) go through the show's own
     // decoders, so the tool reads exactly what the show would (and refuses what it refuses);
     // other kinds stb knows (TGA, PSD, PNM...) come through stb.
     if (loading::sniffFormat(bytes.data(), bytes.size()) != loading::PictureFormat::Unknown) {
-        LoadResult loaded = loading::loadPicture(*createPlatformDecoders(), bytes.data(), bytes.size(),
-                                                 LoadRequest{0, 0, 0});
-        if (!loaded.ok) {
-            return LoadResult::failure("cannot read " + path + ": " + loaded.error);
+        Result<LoadedPicture> loaded = loading::loadPicture(*createPlatformDecoders(), bytes.data(), bytes.size(),
+                                                            LoadRequest{0, 0, 0});
+        if (!loaded.ok()) {
+            return Reason{"cannot read " + path + ": " + loaded.reason().text};
         }
         // Their alpha is laid on black, as the show lays it: opaque for the tool.
-        for (std::size_t i = 3; i < loaded.picture.byteCount(); i += 4) {
-            loaded.picture.data()[i] = 255;
+        for (std::size_t i = 3; i < loaded->picture.byteCount(); i += 4) {
+            loaded->picture.data()[i] = 255;
         }
         return loaded;
     }
@@ -50,10 +51,9 @@ LoadResult readPicture(const std::string& path)
     stbi_uc* rgba = stbi_load_from_memory(bytes.data(), int(bytes.size()), &width, &height, &channels, 4);
     if (rgba == nullptr) {
         const char* reason = stbi_failure_reason();
-        return LoadResult::failure(std::string("cannot read ") + path + ": " + (reason ? reason : "unknown error"));
+        return Reason{std::string("cannot read ") + path + ": " + (reason ? reason : "unknown error")};
     }
-    LoadResult result;
-    result.ok = true;
+    LoadedPicture result;
     result.ownSize = {width, height};
     result.picture.resize(width, height);
     std::uint8_t* out = result.picture.data();
@@ -87,12 +87,12 @@ void putLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
     }
 }
 
-std::string writeBmp(const std::string& path, const Picture& picture)
+Result<void> writeBmp(const std::string& path, const Picture& picture)
 {
     const std::uint64_t rowBytes = std::uint64_t(picture.width()) * 4;
     const std::uint64_t imageBytes = rowBytes * std::uint64_t(picture.height());
     if (54 + imageBytes > std::numeric_limits<std::uint32_t>::max()) {
-        return "picture too large for BMP";
+        return Reason{"picture too large for BMP"};
     }
     std::vector<std::uint8_t> header;
     header.push_back('B');
@@ -114,17 +114,20 @@ std::string writeBmp(const std::string& path, const Picture& picture)
 
     std::ofstream file(utf8Path(path), std::ios::binary);
     if (!file) {
-        return "cannot create " + path;
+        return Reason{"cannot create " + path};
     }
     file.write(reinterpret_cast<const char*>(header.data()), std::streamsize(header.size()));
     for (int y = picture.height() - 1; file && y >= 0; --y) {
         file.write(reinterpret_cast<const char*>(picture.pixel(0, y)), std::streamsize(rowBytes));
     }
     file.close();
-    return file ? std::string() : "cannot write " + path;
+    if (!file) {
+        return Reason{"cannot write " + path};
+    }
+    return {};
 }
 
-std::string writePng(const std::string& path, const Picture& picture)
+Result<void> writePng(const std::string& path, const Picture& picture)
 {
     std::vector<std::uint8_t> rgb(std::size_t(picture.width()) * std::size_t(picture.height()) * 3);
     const std::uint8_t* in = picture.data();
@@ -140,22 +143,25 @@ std::string writePng(const std::string& path, const Picture& picture)
         bytes->insert(bytes->end(), static_cast<char*>(data), static_cast<char*>(data) + size);
     };
     if (!stbi_write_png_to_func(append, &png, picture.width(), picture.height(), 3, rgb.data(), picture.width() * 3)) {
-        return "cannot encode " + path;
+        return Reason{"cannot encode " + path};
     }
     std::ofstream file(utf8Path(path), std::ios::binary);
     file.write(png.data(), std::streamsize(png.size()));
     file.close();
-    return file ? std::string() : "cannot write " + path;
+    if (!file) {
+        return Reason{"cannot write " + path};
+    }
+    return {};
 }
 
 } // namespace
 
-std::string writePicture(const std::string& path, const Picture& picture, OutputKind kind)
+Result<void> writePicture(const std::string& path, const Picture& picture, OutputKind kind)
 {
     assert(kind != OutputKind::None);
     const bool png = kind == OutputKind::Png;
     if (picture.empty()) {
-        return "empty picture";
+        return Reason{"empty picture"};
     }
     return png ? writePng(path, picture) : writeBmp(path, picture);
 }

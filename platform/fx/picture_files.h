@@ -19,14 +19,14 @@ inline std::filesystem::path utf8Path(const std::string& path)
 // The picture in `path` (a regular file only) as 32-bit top-down pixels. The show's kinds come
 // through the platform's picture decoders (alpha on black, reserved byte 255); other kinds
 // through stb (the file's alpha, if any, in the reserved byte).
-LoadResult readPicture(const std::string& path);
+Result<LoadedPicture> readPicture(const std::string& path);
 
 // What a file name's extension asks for: ".png" or ".bmp" in any case, else None.
 enum class OutputKind { None, Bmp, Png };
 OutputKind outputKindOf(const std::string& path);
 
 // Writes `picture` to `path` as PNG or as an uncompressed 32-bit BMP (bottom-up, the reserved
-// byte kept). Returns an empty string, or a short reason.
-std::string writePicture(const std::string& path, const Picture& picture, OutputKind kind);
+// byte kept).
+Result<void> writePicture(const std::string& path, const Picture& picture, OutputKind kind);
 
 } // namespace velmora::fx

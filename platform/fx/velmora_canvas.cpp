@@ -42,19 +42,20 @@ int run(int argc, char** argv)
     }
     dialog::DialogSkin skin;
     for (std::size_t i = 0; i < skin.size(); ++i) {
-        LoadResult loaded = fx::readPicture(std::string(argv[1]) + "/" + std::string(dialog::SkinFile[i]));
-        if (!loaded.ok) {
-            std::fprintf(stderr, "velmora-canvas: %s: %s\n", dialog::SkinFile[i].data(), loaded.error.c_str());
+        Result<LoadedPicture> loaded = fx::readPicture(std::string(argv[1]) + "/" + std::string(dialog::SkinFile[i]));
+        if (!loaded.ok()) {
+            std::fprintf(stderr, "velmora-canvas: %s: %s\n", dialog::SkinFile[i].data(),
+                         loaded.reason().text.c_str());
             return 1;
         }
-        skin[i] = std::move(loaded.picture);
+        skin[i] = std::move(loaded->picture);
     }
     PlatformFiles files;
     PlatformCodec codec;
     Settings settings;
     Catalogue catalogue;
     const SettingsLocation location{{}, {}, argv[2]};
-    LoadSettings(location, files, codec, settings, catalogue);
+    (void)LoadSettings(location, files, codec, settings, catalogue);
     dialog::HeadlessDialog window;
     dialog::SettingsForm form(settings, catalogue, window, dialog::SettingsStore{location, files, codec});
     form.Form_Load();
@@ -71,8 +72,8 @@ int run(int argc, char** argv)
     for (const auto& text : dialog::canvasTexts(form))
         leaveOut(text.box);
     for (const auto& [path, picture] : {std::pair{argv[3], &canvas}, std::pair{argv[4], &mask}}) {
-        if (const std::string why = fx::writePicture(path, *picture, fx::OutputKind::Bmp); !why.empty()) {
-            std::fprintf(stderr, "velmora-canvas: %s\n", why.c_str());
+        if (const Result<void> written = fx::writePicture(path, *picture, fx::OutputKind::Bmp); !written.ok()) {
+            std::fprintf(stderr, "velmora-canvas: %s\n", written.reason().text.c_str());
             return 1;
         }
     }

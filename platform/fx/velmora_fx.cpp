@@ -37,11 +37,11 @@ namespace fs = std::filesystem;
 
 // OUT may be a new name or an existing regular file, and never IN itself: anything else
 // (a directory, a FIFO, a device, a symbolic link, whatever it points to) would be destroyed
-// by the rename that writes it. Empty when OUT may be written, else the reason.
-std::string checkOutput(const std::string& in, const std::string& out)
+// by the rename that writes it.
+velmora::Result<void> checkOutput(const std::string& in, const std::string& out)
 {
     if (velmora::fx::outputKindOf(out) == velmora::fx::OutputKind::None) {
-        return "OUT must end in .bmp or .png";
+        return velmora::Reason{"OUT must end in .bmp or .png"};
     }
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(velmora::fx::utf8Path(out), ec);
@@ -49,23 +49,23 @@ std::string checkOutput(const std::string& in, const std::string& out)
         return {};
     }
     if (ec) {
-        return "cannot inspect " + out;
+        return velmora::Reason{"cannot inspect " + out};
     }
     if (status.type() == fs::file_type::symlink) {
-        return out + " is a symbolic link; name the file itself";
+        return velmora::Reason{out + " is a symbolic link; name the file itself"};
     }
     if (status.type() != fs::file_type::regular) {
-        return out + " exists and is not a regular file";
+        return velmora::Reason{out + " exists and is not a regular file"};
     }
     if (fs::equivalent(velmora::fx::utf8Path(in), velmora::fx::utf8Path(out), ec) && !ec) {
-        return "IN and OUT are the same file";
+        return velmora::Reason{"IN and OUT are the same file"};
     }
     return {};
 }
 
 // Writes to a name beside OUT and renames it on success, so OUT is never half written and
 // no output exists after a failure.
-std::string writeAtomically(const std::string& out, const velmora::Picture& picture)
+velmora::Result<void> writeAtomically(const std::string& out, const velmora::Picture& picture)
 {
     const fs::path target = velmora::fx::utf8Path(out);
     const std::string temporary = out + ".velmora-fx-partial";
@@ -76,10 +76,10 @@ std::string writeAtomically(const std::string& out, const velmora::Picture& pict
     if (left == fs::file_type::regular) {
         fs::remove(partial, ec);
     } else if (left != fs::file_type::not_found) {
-        return temporary + " exists and is not a regular file";
+        return velmora::Reason{temporary + " exists and is not a regular file"};
     }
-    std::string error = velmora::fx::writePicture(temporary, picture, velmora::fx::outputKindOf(out));
-    if (error.empty()) {
+    velmora::Result<void> written = velmora::fx::writePicture(temporary, picture, velmora::fx::outputKindOf(out));
+    if (written.ok()) {
         fs::rename(partial, target, ec);
         if (ec && fs::symlink_status(target).type() == fs::file_type::regular) {
             // Some systems refuse to rename over an existing file; only a regular file is removed.
@@ -87,13 +87,13 @@ std::string writeAtomically(const std::string& out, const velmora::Picture& pict
             fs::rename(partial, target, ec);
         }
         if (ec) {
-            error = "cannot write " + out;
+            written = velmora::Reason{"cannot write " + out};
         }
     }
-    if (!error.empty()) {
+    if (!written.ok()) {
         fs::remove(partial, ec);
     }
-    return error;
+    return written;
 }
 
 } // namespace
@@ -126,20 +126,19 @@ int run(int argc, char** argv)
         engine.random = &seeded;
     }
 
-    if (const std::string why = checkOutput(in, out); !why.empty()) {
-        return fail(why, 2);
+    if (const Result<void> writable = checkOutput(in, out); !writable.ok()) {
+        return fail(writable.reason().text, 2);
     }
-    LoadResult loaded = fx::readPicture(in);
-    if (!loaded.ok) {
-        return fail(loaded.error);
+    Result<LoadedPicture> loaded = fx::readPicture(in);
+    if (!loaded.ok()) {
+        return fail(loaded.reason().text);
     }
-    const filters::FilterResult result = filters::Fil_Run(engine, type, loaded.picture.view(), param);
-    if (!result.ok()) {
-        return fail("filter " + std::to_string(type) + " failed: " + result.reason);
+    const Result<void> filtered = filters::Fil_Run(engine, type, loaded->picture.view(), param);
+    if (!filtered.ok()) {
+        return fail("filter " + std::to_string(type) + " failed: " + filtered.reason().text);
     }
-    const std::string error = writeAtomically(out, loaded.picture);
-    if (!error.empty()) {
-        return fail(error);
+    if (const Result<void> written = writeAtomically(out, loaded->picture); !written.ok()) {
+        return fail(written.reason().text);
     }
     return 0;
 }

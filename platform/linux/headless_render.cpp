@@ -78,19 +78,13 @@ bool parseSeconds(const std::string& text, double& value)
     return true;
 }
 
-ParsedRenderOptions fail(std::string why)
-{
-    ParsedRenderOptions parsed;
-    parsed.error = std::move(why);
-    return parsed;
-}
+Reason fail(std::string why) { return Reason{std::move(why)}; }
 
 } // namespace
 
-ParsedRenderOptions parseRenderArguments(const std::vector<std::string>& args)
+Result<RenderOptions> parseRenderArguments(const std::vector<std::string>& args)
 {
-    ParsedRenderOptions parsed;
-    RenderOptions& o = parsed.options;
+    RenderOptions o;
     bool haveSize = false;
     bool haveSeconds = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -102,7 +96,7 @@ ParsedRenderOptions parseRenderArguments(const std::vector<std::string>& args)
         if (name == "--render") {
             o.outputDir = value;
         } else if (name == "--size" && (value == "original" || value == "screen")) {
-            posix::setOverride("size", value, o.overrides);
+            (void)posix::setOverride("size", value, o.overrides); // a value it takes
         } else if (name == "--size") {
             const std::size_t x = value.find_first_of("xX");
             if (x == std::string::npos || !parseNumber(value.substr(0, x), o.width) ||
@@ -133,8 +127,8 @@ ParsedRenderOptions parseRenderArguments(const std::vector<std::string>& args)
             }
         } else if (name.size() > 2 && name.compare(0, 2, "--") == 0) {
             // The settings for the run, as the show takes them (unknown names are refused there).
-            if (auto why = posix::setOverride(std::string_view(name).substr(2), value, o.overrides)) {
-                return fail(std::move(*why));
+            if (Result<void> set = posix::setOverride(std::string_view(name).substr(2), value, o.overrides); !set.ok()) {
+                return fail(set.reason().text);
             }
         } else {
             return fail("unknown option " + name);
@@ -146,18 +140,16 @@ ParsedRenderOptions parseRenderArguments(const std::vector<std::string>& args)
     if (!haveSize || !haveSeconds) {
         return fail("--size and --seconds are required");
     }
-    parsed.ok = true;
-    return parsed;
+    return o;
 }
 
-RenderResult renderShow(const RenderOptions& options, std::ostream& log)
+Result<RenderedShow> renderShow(const RenderOptions& options, std::ostream& log)
 {
-    RenderResult result;
+    RenderedShow result;
     std::error_code ec;
     fs::create_directories(options.outputDir, ec);
     if (ec || !fs::is_directory(options.outputDir)) {
-        result.error = "cannot create " + options.outputDir;
-        return result;
+        return Reason{"cannot create " + options.outputDir};
     }
 
     // The settings as the show reads them, and the show order from Main with the seed.
@@ -191,12 +183,10 @@ RenderResult renderShow(const RenderOptions& options, std::ostream& log)
         number.insert(0, std::size_t(std::max(0, digits - int(number.size()))), '0');
         const std::string path = (fs::path(options.outputDir) / ("frame-" + number + ".png")).string();
         if (!writePng(path, form.buffers().Display)) {
-            result.error = "cannot write " + path;
-            return result;
+            return Reason{"cannot write " + path};
         }
         ++result.framesWritten;
     }
-    result.ok = true;
     return result;
 }
 

@@ -23,19 +23,11 @@ struct RenderOptions {
     posix::SettingsOverrides overrides;   // --folder, --order, --size original|screen, ...
 };
 
-struct ParsedRenderOptions {
-    bool ok = false;
-    std::string error; // short reason when !ok
-    RenderOptions options;
-};
-
 // Parses the arguments that follow the program name ("--render" among them). --size takes
 // WxH for the frames, or original|screen for the picture size setting.
-ParsedRenderOptions parseRenderArguments(const std::vector<std::string>& args);
+Result<RenderOptions> parseRenderArguments(const std::vector<std::string>& args);
 
-struct RenderResult {
-    bool ok = false;
-    std::string error;
+struct RenderedShow {
     int framesWritten = 0;
     int picturesFound = 0;
 };
@@ -43,6 +35,6 @@ struct RenderResult {
 // Runs the show for options.seconds of simulated time and writes frame-00000.png, ... into
 // options.outputDir (created if missing). The same options and settings give the same
 // frames. Notes (a missing folder, settings file problems) go to `log`.
-RenderResult renderShow(const RenderOptions& options, std::ostream& log);
+Result<RenderedShow> renderShow(const RenderOptions& options, std::ostream& log);
 
 } // namespace velmora::headless

@@ -61,17 +61,17 @@ constexpr const char* Usage =
 int renderHeadless(const std::vector<std::string>& args)
 {
     const auto parsed = velmora::headless::parseRenderArguments(args);
-    if (!parsed.ok) {
-        std::cerr << "velmora: " << parsed.error << '\n' << Usage;
+    if (!parsed.ok()) {
+        std::cerr << "velmora: " << parsed.reason().text << '\n' << Usage;
         return ExitRefused;
     }
-    const auto result = velmora::headless::renderShow(parsed.options, std::cerr);
-    if (!result.ok) {
-        std::cerr << "velmora: " << result.error << '\n';
+    const auto result = velmora::headless::renderShow(parsed.value(), std::cerr);
+    if (!result.ok()) {
+        std::cerr << "velmora: " << result.reason().text << '\n';
         return ExitFailed;
     }
-    std::cout << "velmora: wrote " << result.framesWritten << " frames of " << result.picturesFound << " pictures to "
-              << parsed.options.outputDir << '\n';
+    std::cout << "velmora: wrote " << result->framesWritten << " frames of " << result->picturesFound << " pictures to "
+              << parsed->outputDir << '\n';
     return ExitDone;
 }
 
@@ -92,22 +92,22 @@ int main(int argc, char** argv)
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = shell::parseShellOptions(args, std::getenv("XSCREENSAVER_WINDOW"));
-    if (parsed.ok && parsed.options.help) {
+    if (parsed.ok() && parsed->help) {
         std::cout << Usage;
         return ExitDone;
     }
-    if (parsed.ok && parsed.options.version) {
+    if (parsed.ok() && parsed->version) {
         std::cout << "velmora " << VELMORA_VERSION << '\n';
         return ExitDone;
     }
     if (std::find(args.begin(), args.end(), "--render") != args.end()) {
         return renderHeadless(args);
     }
-    if (!parsed.ok) {
-        std::cerr << "velmora: " << parsed.error << '\n' << Usage;
+    if (!parsed.ok()) {
+        std::cerr << "velmora: " << parsed.reason().text << '\n' << Usage;
         return ExitRefused;
     }
-    const shell::ShellOptions& options = parsed.options;
+    const shell::ShellOptions& options = parsed.value();
     if (!options.display.empty()) {
         // Xlib and SDL both take the display from here (the idle watcher's too).
         setenv("DISPLAY", options.display.c_str(), 1);

@@ -67,13 +67,13 @@ std::string absolutePath(const std::string& path)
 
 } // namespace
 
-std::optional<std::string> setOverride(std::string_view name, const std::string& value, SettingsOverrides& o)
+Result<void> setOverride(std::string_view name, const std::string& value, SettingsOverrides& o)
 {
-    const auto pick = [&](std::optional<std::int16_t>& target, std::string_view zero, std::string_view one)
-        -> std::optional<std::string> {
+    const auto pick = [&](std::optional<std::int16_t>& target, std::string_view zero,
+                          std::string_view one) -> Result<void> {
         if ((target = choice(value, zero, one)))
-            return std::nullopt;
-        return "--" + std::string(name) + " takes " + std::string(zero) + " or " + std::string(one);
+            return {};
+        return Reason{"--" + std::string(name) + " takes " + std::string(zero) + " or " + std::string(one)};
     };
     if (name == "folder") {
         // The daemon's settings window offers a file chooser: a picture stands for its folder.
@@ -92,7 +92,7 @@ std::optional<std::string> setOverride(std::string_view name, const std::string&
         return pick(o.allMonitors, "primary", "all");
     } else if (name == "kinds") {
         if (!(o.imageKinds = kindList(value)))
-            return std::string("--kinds takes a comma-separated list of bmp, gif, jpg and wmf");
+            return Reason{"--kinds takes a comma-separated list of bmp, gif, jpg and wmf"};
     } else if (name == "music") {
         o.bgmKind = value == "none" ? 0 : value == "cd" ? 1 : 2;
         o.bgmFile = o.bgmKind == 2 ? std::optional(absolutePath(expandHome(value))) : std::nullopt;
@@ -100,12 +100,12 @@ std::optional<std::string> setOverride(std::string_view name, const std::string&
         int track = -1;
         const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), track);
         if (ec != std::errc() || end != value.data() + value.size() || track < 0 || track > 99)
-            return std::string("--repeat-track takes a track number from 0 (none) to 99");
+            return Reason{"--repeat-track takes a track number from 0 (none) to 99"};
         o.bgmRepeat = std::int16_t(track);
     } else {
-        return "unknown option --" + std::string(name);
+        return Reason{"unknown option --" + std::string(name)};
     }
-    return std::nullopt;
+    return {};
 }
 
 DaemonPreferences parseDaemonPreferences(std::string_view text, const std::string& home)

@@ -32,9 +32,9 @@ struct SettingsOverrides {
 };
 
 // Stores the value of one setting option, named without its dashes ("folder", "order",
-// "size", "filters", "kinds", "music", "repeat-track"); the reason when the value is not
+// "size", "filters", "kinds", "music", "repeat-track"), or why not when the value is not
 // one the option takes. Paths are made absolute.
-std::optional<std::string> setOverride(std::string_view name, const std::string& value, SettingsOverrides& overrides);
+Result<void> setOverride(std::string_view name, const std::string& value, SettingsOverrides& overrides);
 
 // The image preferences of the X screen-saver daemon (~/.xscreensaver).
 struct DaemonPreferences {

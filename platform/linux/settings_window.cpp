@@ -151,9 +151,9 @@ void SettingsWindow::loadSkin()
     if (folder.empty())
         return; // the window still works, drawn without its pictures
     for (std::size_t i = 0; i < skin_.size(); ++i) {
-        LoadResult loaded = loader_->load(folder + "/" + std::string(dialog::SkinFile[i]), LoadRequest{});
-        if (loaded.ok)
-            skin_[i] = std::move(loaded.picture);
+        Result<LoadedPicture> loaded = loader_->load(folder + "/" + std::string(dialog::SkinFile[i]), LoadRequest{});
+        if (loaded.ok())
+            skin_[i] = std::move(loaded->picture);
     }
     // The cursor file carries its hot spot, which the pixbuf hands on to the cursor.
     if (GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file((folder + "/cursor.cur").c_str(), nullptr); pixbuf != nullptr) {

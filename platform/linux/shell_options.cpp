@@ -72,38 +72,32 @@ bool isHandleNumber(std::string_view word)
 }
 
 // Stores one option's value; the error text when the value is not one it takes.
-std::optional<std::string> applyValue(Opt id, std::string_view name, const std::string& value, ShellOptions& o,
-                                      std::optional<std::uint64_t>& explicitWindow)
+Result<void> applyValue(Opt id, std::string_view name, const std::string& value, ShellOptions& o,
+                        std::optional<std::uint64_t>& explicitWindow)
 {
     switch (id) {
-    case Opt::Ini: o.iniFile = posix::expandHome(value); return std::nullopt;
-    case Opt::Display: o.display = value; return std::nullopt;
+    case Opt::Ini: o.iniFile = posix::expandHome(value); return {};
+    case Opt::Display: o.display = value; return {};
     case Opt::Backend:
         if (const auto request = parseBackendRequest(value)) {
             o.backend = *request;
-            return std::nullopt;
+            return {};
         }
-        return "--backend takes auto, wayland or x11: " + value;
+        return Reason{"--backend takes auto, wayland or x11: " + value};
     case Opt::WindowId:
         if ((explicitWindow = parseWindowId(value)))
-            return std::nullopt;
-        return "--window-id takes a window id, decimal or 0x hex: " + value;
+            return {};
+        return Reason{"--window-id takes a window id, decimal or 0x hex: " + value};
     case Opt::Idle:
         if ((o.idleMs = parseIdleMinutes(value)))
-            return std::nullopt;
-        return "--idle takes minutes, a decimal number from 0.01 to 1440: " + value;
+            return {};
+        return Reason{"--idle takes minutes, a decimal number from 0.01 to 1440: " + value};
     case Opt::Setting: return posix::setOverride(name, value, o.overrides);
     default: break;
     }
-    return "unexpected value for an option";
+    return Reason{"unexpected value for an option"};
 }
 
-ParsedOptions failure(std::string why)
-{
-    ParsedOptions parsed;
-    parsed.error = std::move(why);
-    return parsed;
-}
 
 } // namespace
 
@@ -126,10 +120,9 @@ std::optional<std::uint64_t> parseWindowId(std::string_view text)
     return value;
 }
 
-ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char* screenSaverWindow)
+Result<ShellOptions> parseShellOptions(const std::vector<std::string>& args, const char* screenSaverWindow)
 {
-    ParsedOptions parsed;
-    ShellOptions& o = parsed.options;
+    ShellOptions o;
     std::optional<Target> drawOn; // -root or -window, the last one given
     std::optional<std::uint64_t> explicitWindow;
     std::string error; // the first one; --help and --version still win over it
@@ -164,8 +157,9 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
             }
             if (value.empty()) {
                 fail("--" + std::string(rule.name) + " needs a value");
-            } else if (auto why = applyValue(rule.id, rule.name, value, o, explicitWindow)) {
-                fail(std::move(*why));
+            } else if (Result<void> applied = applyValue(rule.id, rule.name, value, o, explicitWindow);
+                       !applied.ok()) {
+                fail(applied.reason().text);
             }
             continue;
         }
@@ -179,15 +173,13 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
         }
         fail("unknown option " + arg);
     }
-    if (o.help || o.version) {
-        parsed.ok = true;
-        return parsed;
-    }
+    if (o.help || o.version)
+        return o;
     if (!error.empty())
-        return failure(error);
+        return Reason{error};
     if (settingsWindow) {
         if (modeSeen && modeWord(o.commandLine.substr(0, o.commandLine.find(' '))) != 'C')
-            return failure("--settings and " + o.commandLine + " ask for two things");
+            return Reason{"--settings and " + o.commandLine + " ask for two things"};
         o.commandLine = "/c";
     }
 
@@ -203,10 +195,9 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
         else if (screenSaverWindow != nullptr && *screenSaverWindow != '\0')
             other = "XSCREENSAVER_WINDOW";
         if (!other.empty())
-            return failure("--idle and " + other + " ask for two things");
+            return Reason{"--idle and " + other + " ask for two things"};
         o.commandLine.clear();
-        parsed.ok = true;
-        return parsed;
+        return o;
     }
     if (explicitWindow) {
         o.target = Target::XWindow;
@@ -216,7 +207,7 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
     } else if (screenSaverWindow != nullptr && *screenSaverWindow != '\0') {
         const auto fromDaemon = parseWindowId(screenSaverWindow);
         if (!fromDaemon) {
-            return failure(std::string("XSCREENSAVER_WINDOW is not a window id: ") + screenSaverWindow);
+            return Reason{std::string("XSCREENSAVER_WINDOW is not a window id: ") + screenSaverWindow};
         }
         o.target = Target::XWindow;
         o.windowId = *fromDaemon;
@@ -224,8 +215,7 @@ ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char
     } else if (drawOn) {
         o.target = *drawOn;
     }
-    parsed.ok = true;
-    return parsed;
+    return o;
 }
 
 std::vector<std::string> showArgumentsForIdle(const std::vector<std::string>& args)

@@ -38,12 +38,6 @@ struct ShellOptions {
     std::string commandLine;        // the Windows screen-saver words, joined by single spaces
 };
 
-struct ParsedOptions {
-    bool ok = false;
-    std::string error; // short reason when !ok
-    ShellOptions options;
-};
-
 // Reads the arguments after the program name. Every option takes one dash or two
 // ("-fps", "--fps") and may stand anywhere; a value follows as the next word or after "=".
 // Words that are not options must be a Windows screen-saver letter ("/s", "-S", "/c:1234",
@@ -51,7 +45,7 @@ struct ParsedOptions {
 // XSCREENSAVER_WINDOW (nullptr when unset): the daemon's window, used unless --window-id
 // names one. A malformed value there is an error too, rather than a full-screen show
 // covering the daemon's lock. --help and --version win over any error.
-ParsedOptions parseShellOptions(const std::vector<std::string>& args, const char* screenSaverWindow);
+Result<ShellOptions> parseShellOptions(const std::vector<std::string>& args, const char* screenSaverWindow);
 
 // The arguments for the show that `velmora --idle` starts: `args` without --idle and its
 // value and without a mode letter, then "-s". The settings options go through unchanged.

@@ -94,11 +94,11 @@ void LinuxStartupPlatform::loadSettings(Settings& settings, Catalogue& catalogue
         PosixStartup::loadSettings(settings, catalogue);
         return;
     }
-    if (const std::string problem = posix::explicitFileProblem(location().explicitFile); !problem.empty())
-        messages_ << "velmora: " << problem << '\n';
+    if (const Result<void> usable = posix::explicitFileUsable(location().explicitFile); !usable.ok())
+        messages_ << "velmora: " << usable.reason().text << '\n';
     posix::PosixFileSystem files;
     posix::IconvCodec codec;
-    LoadSettings(location(), files, codec, settings, catalogue);
+    (void)LoadSettings(location(), files, codec, settings, catalogue);
 }
 
 void LinuxStartupPlatform::openDialog(StartupState& state)

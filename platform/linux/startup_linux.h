@@ -24,7 +24,7 @@ public:
     bool canOpenForReading(const std::string& path) override;
     bool fileExists(const std::string& path) override;
     FileRead readFile(const std::string& path, std::size_t limit) override;
-    WriteStatus replaceFile(const std::string& path, std::string_view bytes) override;
+    Result<void, WriteProblem> replaceFile(const std::string& path, std::string_view bytes) override;
     void removeTemporaries(const std::string& path) override;
     bool makeFolders(const std::string& path) override;
     std::string userPath(const std::string& written) override;
@@ -48,9 +48,9 @@ SettingsLocation settingsLocation(const std::string& explicitFile = {});
 // remembers where it stopped. Empty when there is no home to put it in.
 std::string stateFileLocation();
 
-// What is wrong with an explicit settings file, or empty: a missing file or a folder is
-// read as no file at all, but the user who named it is told.
-std::string explicitFileProblem(const std::string& path);
+// Whether an explicit settings file is one (or none is named), else what is wrong with it: a
+// missing file or a folder is read as no file at all, but the user who named it is told.
+Result<void> explicitFileUsable(const std::string& path);
 
 // Everything that decides one run's settings besides the settings file itself.
 struct RunSettings {

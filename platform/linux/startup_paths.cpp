@@ -41,25 +41,25 @@ SettingsLocation settingsLocation(const std::string& explicitFile)
     return location;
 }
 
-std::string explicitFileProblem(const std::string& path)
+Result<void> explicitFileUsable(const std::string& path)
 {
     struct stat info {};
     if (path.empty())
         return {};
     if (::stat(path.c_str(), &info) != 0)
-        return "the settings file " + path + " does not exist; the defaults apply";
+        return Reason{"the settings file " + path + " does not exist; the defaults apply"};
     if (S_ISDIR(info.st_mode))
-        return path + " is a folder, not a settings file; the defaults apply";
+        return Reason{path + " is a folder, not a settings file; the defaults apply"};
     return {};
 }
 
 void loadRunSettings(const RunSettings& run, FileSystem& fs, TextCodec& codec, Settings& settings,
                      Catalogue& catalogue, std::ostream& messages, CatalogueScan* later)
 {
-    if (const std::string problem = explicitFileProblem(run.location.explicitFile); !problem.empty())
-        messages << "velmora: " << problem << '\n';
-    if (const std::string problem = LoadSettings(run.location, fs, codec, settings, catalogue, later); !problem.empty())
-        messages << "velmora: " << problem << '\n';
+    if (const Result<void> usable = explicitFileUsable(run.location.explicitFile); !usable.ok())
+        messages << "velmora: " << usable.reason().text << '\n';
+    if (const Result<void> loaded = LoadSettings(run.location, fs, codec, settings, catalogue, later); !loaded.ok())
+        messages << "velmora: " << loaded.reason().text << '\n';
     applyOverrides(run.overrides, fs, settings, catalogue, later);
     // A folder or music file that is not there stays in the settings (LoadSettings said so of
     // the file's folder); the show plays nothing, and this run looks for pictures elsewhere.

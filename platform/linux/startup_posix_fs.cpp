@@ -231,7 +231,7 @@ std::string followLinks(std::string path)
 
 } // namespace
 
-WriteStatus PosixFileSystem::replaceFile(const std::string& path, std::string_view bytes)
+Result<void, WriteProblem> PosixFileSystem::replaceFile(const std::string& path, std::string_view bytes)
 {
     // Written beside the file and renamed over it, so a failure never leaves half a file; a
     // link's target is what is replaced, so the link goes on naming the new contents.
@@ -239,18 +239,18 @@ WriteStatus PosixFileSystem::replaceFile(const std::string& path, std::string_vi
     struct stat old;
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
-        return WriteStatus::Failed;
+        return WriteProblem::Failed;
     // The owner's write permission is the read-only attribute; a file of another user would
     // become ours by the rename, so it is left alone too (even for root).
     if (exists && (old.st_mode & S_IWUSR) == 0)
-        return WriteStatus::ReadOnly;
+        return WriteProblem::ReadOnly;
     if (exists && old.st_uid != ::geteuid())
-        return WriteStatus::OtherOwner;
+        return WriteProblem::OtherOwner;
 
     std::string temp = target + std::string(TemporaryMark) + "XXXXXX";
     Fd f{::mkstemp(temp.data())};
     if (f.fd < 0)
-        return errno == EACCES || errno == EPERM || errno == EROFS ? WriteStatus::FolderClosed : WriteStatus::Failed;
+        return errno == EACCES || errno == EPERM || errno == EROFS ? WriteProblem::FolderClosed : WriteProblem::Failed;
     ::fchmod(f.fd, exists ? (old.st_mode & 07777) : 0644);
     std::size_t done = 0;
     bool ok = true;
@@ -266,9 +266,11 @@ WriteStatus PosixFileSystem::replaceFile(const std::string& path, std::string_vi
     ok = ::close(f.fd) == 0 && ok;
     f.fd = -1;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok)
+    if (!ok) {
         ::unlink(temp.c_str());
-    return ok ? WriteStatus::Ok : WriteStatus::Failed;
+        return WriteProblem::Failed;
+    }
+    return {};
 }
 
 void PosixFileSystem::removeTemporaries(const std::string& path)

@@ -35,8 +35,8 @@ Picture loadPreviewPicture()
         return {};
     }
     const std::span<const std::uint8_t> data(static_cast<const std::uint8_t*>(bytes), SizeofResource(module, found));
-    LoadResult decoded = decodePlatformPicture(data, LoadRequest{0, 0, 0});
-    return decoded.ok ? std::move(decoded.picture) : Picture{};
+    Result<LoadedPicture> decoded = decodePlatformPicture(data, LoadRequest{0, 0, 0});
+    return decoded.ok() ? std::move(decoded->picture) : Picture{};
 }
 
 class Velmora_R {

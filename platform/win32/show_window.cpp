@@ -110,6 +110,17 @@ void syncShowTimers(HWND window, const show::ShowForm& form, std::int64_t now, s
     }
 }
 
+// WM_PAINT of a show window: the damaged area from the last presented Display.
+LRESULT paintShowWindow(HWND window, const Win32ShowPlatform& platform)
+{
+    PAINTSTRUCT ps;
+    if (HDC dc = BeginPaint(window, &ps); dc != nullptr) {
+        platform.paint(dc, ps.rcPaint);
+        EndPaint(window, &ps);
+    }
+    return 0;
+}
+
 show::ShowServices placed(show::ShowServices services, show::MonitorPlace place, const show::ShowForm* leader)
 {
     services.monitor = place;
@@ -334,14 +345,8 @@ LRESULT ShowHost::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER:
         onTimer(wParam);
         return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        if (HDC dc = BeginPaint(hwnd_, &ps); dc != nullptr) {
-            platform_.paint(dc, ps.rcPaint);
-            EndPaint(hwnd_, &ps);
-        }
-        return 0;
-    }
+    case WM_PAINT:
+        return paintShowWindow(hwnd_, platform_);
     case WM_ERASEBKGND:
         return 1; // the paint covers every pixel
     case WM_MOUSEMOVE:
@@ -562,14 +567,8 @@ LRESULT MonitorShow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         host_.tick(form_, wParam);
         syncTimers();
         return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        if (HDC dc = BeginPaint(hwnd_, &ps); dc != nullptr) {
-            platform_.paint(dc, ps.rcPaint);
-            EndPaint(hwnd_, &ps);
-        }
-        return 0;
-    }
+    case WM_PAINT:
+        return paintShowWindow(hwnd_, platform_);
     case WM_ERASEBKGND:
         return 1; // the paint covers every pixel
     case WM_MOUSEACTIVATE:

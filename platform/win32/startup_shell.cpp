@@ -96,13 +96,13 @@ bool Win32Startup::windowExists(std::string_view titleUtf8)
 
 void Win32Startup::loadSettings(Settings& settings, Catalogue& catalogue)
 {
-    LoadSettings(settingsLocation(), fs_, codec_, settings, catalogue);
+    (void)LoadSettings(settingsLocation(), fs_, codec_, settings, catalogue);
 }
 
 std::optional<CatalogueScan> Win32Startup::loadSettingsForShow(Settings& settings, Catalogue& catalogue)
 {
     CatalogueScan scan;
-    LoadSettings(settingsLocation(), fs_, codec_, settings, catalogue, &scan);
+    (void)LoadSettings(settingsLocation(), fs_, codec_, settings, catalogue, &scan);
     return scan;
 }
 

@@ -22,7 +22,7 @@ public:
     bool canOpenForReading(const std::string& path) override;
     bool fileExists(const std::string& path) override;
     FileRead readFile(const std::string& path, std::size_t limit) override;
-    WriteStatus replaceFile(const std::string& path, std::string_view bytes) override;
+    Result<void, WriteProblem> replaceFile(const std::string& path, std::string_view bytes) override;
     void removeTemporaries(const std::string& path) override;
     bool makeFolders(const std::string& path) override;
     std::optional<std::string> shortPath(const std::string& path) override;

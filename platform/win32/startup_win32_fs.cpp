@@ -240,32 +240,32 @@ bool ownedByAnotherUser(HANDLE file)
     return !(defaultOwner && EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(defaultOwner.get())->Owner));
 }
 
-// Why an existing file may not be replaced, or Ok. The read-only attribute and another owner
+// Whether an existing file may be replaced, or why not. The read-only attribute and another owner
 // are refused even where the folder would let the file be replaced, as on Linux; so is a file
 // whose access list denies us writing or removing it.
-WriteStatus mayReplace(const std::wstring& target)
+Result<void, WriteProblem> mayReplace(const std::wstring& target)
 {
     const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return WriteStatus::Ok; // not there yet: the folder decides
+        return {}; // not there yet: the folder decides
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return WriteStatus::Failed;
+        return WriteProblem::Failed;
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        return WriteStatus::ReadOnly;
+        return WriteProblem::ReadOnly;
     const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     {
         Handle f{CreateFileW(target.c_str(), READ_CONTROL, shareAll, nullptr, OPEN_EXISTING, 0, nullptr)};
         if (f.h != INVALID_HANDLE_VALUE && ownedByAnotherUser(f.h))
-            return WriteStatus::OtherOwner;
+            return WriteProblem::OtherOwner;
     }
     // Opened for writing without truncating, only to ask; the move needs the right to remove it.
     Handle f{CreateFileW(target.c_str(), FILE_WRITE_DATA | DELETE, shareAll, nullptr, OPEN_EXISTING, 0, nullptr)};
     if (f.h != INVALID_HANDLE_VALUE)
-        return WriteStatus::Ok;
+        return {};
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND)
-        return WriteStatus::Ok; // removed meanwhile
-    return error == ERROR_ACCESS_DENIED ? WriteStatus::ReadOnly : WriteStatus::Failed;
+        return {}; // removed meanwhile
+    return error == ERROR_ACCESS_DENIED ? WriteProblem::ReadOnly : WriteProblem::Failed;
 }
 
 std::wstring folderOf(const std::wstring& path)
@@ -276,33 +276,33 @@ std::wstring folderOf(const std::wstring& path)
 
 } // namespace
 
-WriteStatus Win32FileSystem::replaceFile(const std::string& path, std::string_view bytes)
+Result<void, WriteProblem> Win32FileSystem::replaceFile(const std::string& path, std::string_view bytes)
 {
     // Written beside the file and moved over it, so a failure never leaves half a file; a
     // link's target is what is replaced.
     const std::wstring target = followLinks(widen(path));
-    if (const WriteStatus refusal = mayReplace(target); refusal != WriteStatus::Ok)
-        return refusal;
+    if (const Result<void, WriteProblem> allowed = mayReplace(target); !allowed.ok())
+        return allowed;
     const std::wstring temp = target + widen(TemporaryMark) + std::to_wstring(GetCurrentProcessId());
     {
         Handle f{CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
         if (f.h == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
-            return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ? WriteStatus::FolderClosed
-                                                                                : WriteStatus::Failed;
+            return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ? WriteProblem::FolderClosed
+                                                                                : WriteProblem::Failed;
         }
         if (!writeAll(f.h, bytes) || !FlushFileBuffers(f.h)) {
             CloseHandle(f.h);
             f.h = INVALID_HANDLE_VALUE;
             DeleteFileW(temp.c_str());
-            return WriteStatus::Failed;
+            return WriteProblem::Failed;
         }
     }
     if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(temp.c_str());
-        return WriteStatus::Failed;
+        return WriteProblem::Failed;
     }
-    return WriteStatus::Ok;
+    return {};
 }
 
 void Win32FileSystem::removeTemporaries(const std::string& path)

@@ -20,18 +20,18 @@ TEST(IdleOptions, DecimalMinutesAreReadAndEverythingElseIsRefused)
         EXPECT_FALSE(parseIdleMinutes(bad).has_value()) << bad;
     }
 
-    const ParsedOptions parsed = parseShellOptions({"--idle=0.1", "--ini", "/tmp/v.ini", "/s"}, nullptr);
-    ASSERT_TRUE(parsed.ok) << parsed.error;
-    EXPECT_EQ(parsed.options.idleMs, 6'000);
-    EXPECT_FALSE(parseShellOptions({"--idle", "soon"}, nullptr).ok);
+    const velmora::Result<ShellOptions> parsed = parseShellOptions({"--idle=0.1", "--ini", "/tmp/v.ini", "/s"}, nullptr);
+    ASSERT_TRUE(parsed.ok()) << velmora::reasonText(parsed);
+    EXPECT_EQ(parsed->idleMs, 6'000);
+    EXPECT_FALSE(parseShellOptions({"--idle", "soon"}, nullptr).ok());
     // The watcher starts the full-screen show; anything else it cannot be asked for.
     for (const auto& other : std::vector<std::vector<std::string>>{
              {"/c"}, {"--settings"}, {"/p", "1234"}, {"-root"}, {"-window"}, {"--window-id", "0x400001"}}) {
         std::vector<std::string> args = {"--idle", "5"};
         args.insert(args.end(), other.begin(), other.end());
-        EXPECT_FALSE(parseShellOptions(args, nullptr).ok) << other.front();
+        EXPECT_FALSE(parseShellOptions(args, nullptr).ok()) << other.front();
     }
-    EXPECT_FALSE(parseShellOptions({"--idle", "5"}, "0x400001").ok); // under the screen-saver daemon
+    EXPECT_FALSE(parseShellOptions({"--idle", "5"}, "0x400001").ok()); // under the screen-saver daemon
 
     // The show gets the same settings, once, and its own mode letter.
     EXPECT_EQ(showArgumentsForIdle({"-idle", "5", "--ini", "/tmp/v.ini", "-S", "--folder=/pics", "--fps"}),

@@ -28,7 +28,7 @@ using namespace velmora::shell;
 
 namespace {
 
-ParsedOptions parse(std::vector<std::string> args, const char* env = nullptr)
+Result<ShellOptions> parse(std::vector<std::string> args, const char* env = nullptr)
 {
     return parseShellOptions(args, env);
 }
@@ -62,10 +62,10 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
     };
     for (const Case& c : cases) {
         const auto p = parse(c.args);
-        ASSERT_TRUE(p.ok) << c.args.front() << ": " << p.error;
-        EXPECT_EQ(p.options.commandLine, c.commandLine) << c.args.front();
-        EXPECT_EQ(p.options.iniFile, "/tmp/v.ini") << c.args.front();
-        EXPECT_TRUE(p.options.fps) << c.args.front();
+        ASSERT_TRUE(p.ok()) << c.args.front() << ": " << reasonText(p);
+        EXPECT_EQ(p->commandLine, c.commandLine) << c.args.front();
+        EXPECT_EQ(p->iniFile, "/tmp/v.ini") << c.args.front();
+        EXPECT_TRUE(p->fps) << c.args.front();
     }
     // Anything else (a handle away from its letter too) is refused with a reason (the program then prints the usage, exit 2)...
     for (const std::vector<std::string>& bad :
@@ -73,11 +73,11 @@ TEST(ShellOptions, EitherDashFormAnywhereAndOnlyScreenSaverLettersAreLeftForMain
                                                {"--ini"}, {"--ini", ""}, {"-fps=1"}, {"--order", "shuffled"},
                                                {"--kinds", "jpg,psd"}, {"--repeat-track", "100"}, {"-window-id"}, {"--monitors", "both"},
                                                {"-s", "--settings"}, {"--settings=1"}}) {
-        EXPECT_FALSE(parse(bad).error.empty()) << bad.front(); // a parse that succeeds has no reason
+        EXPECT_FALSE(reasonText(parse(bad)).empty()) << bad.front(); // a parse that succeeds has no reason
     }
     // ...unless --help or --version asks for nothing to run.
-    EXPECT_TRUE(parse({"-bogus", "-help"}).options.help);
-    EXPECT_TRUE(parse({"/s", "--version", "--order"}).options.version);
+    EXPECT_TRUE(parse({"-bogus", "-help"})->help);
+    EXPECT_TRUE(parse({"/s", "--version", "--order"})->version);
 }
 
 TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
@@ -85,8 +85,8 @@ TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
     const auto p = parse({"-order", "random", "--size=original", "--filters", "same", "-kinds", "jpg,wmf,heic", "--music",
                           "cd", "-repeat-track", "3", "--folder", "/srv/pictures/../photos", "--resume", "no",
                           "--monitors", "primary"});
-    ASSERT_TRUE(p.ok) << p.error;
-    const posix::SettingsOverrides& o = p.options.overrides;
+    ASSERT_TRUE(p.ok()) << reasonText(p);
+    const posix::SettingsOverrides& o = p->overrides;
     EXPECT_EQ(o.imageOrder, 1);
     EXPECT_EQ(o.imageSize, 0);
     EXPECT_EQ(o.filterMode, 0);
@@ -96,21 +96,21 @@ TEST(ShellOptions, SettingOptionsOverrideOnlyWhatTheyName)
     EXPECT_EQ(o.bgmRepeat, 3);
     EXPECT_EQ(o.folder, "/srv/photos");
     EXPECT_EQ(o.resume, 0);
-    EXPECT_FALSE(parse({"--resume", "maybe"}).ok);
+    EXPECT_FALSE(parse({"--resume", "maybe"}).ok());
     EXPECT_EQ(o.allMonitors, 0);
 
-    const auto file = parse({"--music", "song.mp3"}).options.overrides;
+    const auto file = parse({"--music", "song.mp3"})->overrides;
     EXPECT_EQ(file.bgmKind, 2);
     ASSERT_TRUE(file.bgmFile.has_value());
     EXPECT_EQ(file.bgmFile->front(), '/'); // made absolute: the daemon starts us elsewhere
-    EXPECT_FALSE(parse({}).options.overrides.folder.has_value());
+    EXPECT_FALSE(parse({})->overrides.folder.has_value());
 
     // The daemon runs us without a shell, and its settings window writes "~/".
     ::setenv("HOME", "/home/someone", 1);
     const auto tilde = parse({"--folder", "~/Pictures", "--music=~/a.mp3", "-ini", "~"});
-    EXPECT_EQ(tilde.options.overrides.folder, "/home/someone/Pictures");
-    EXPECT_EQ(tilde.options.overrides.bgmFile, "/home/someone/a.mp3");
-    EXPECT_EQ(tilde.options.iniFile, "/home/someone");
+    EXPECT_EQ(tilde->overrides.folder, "/home/someone/Pictures");
+    EXPECT_EQ(tilde->overrides.bgmFile, "/home/someone/a.mp3");
+    EXPECT_EQ(tilde->iniFile, "/home/someone");
 }
 
 // The daemon hands its settings over as options: a music file replaces the settings file's
@@ -125,12 +125,12 @@ TEST(ShellOptions, AMusicFileFromTheDaemonsOptionsIsPlayedInPlaceOfTheSettingsFi
     fs.addFile("/m/song.mp3");
     const SettingsLocation location{{}, {}, "/cfg/mine.ini"};
     for (const char* music : {"/m/song.mp3", "/m/gone.mp3"}) {
-        const ParsedOptions parsed = parse({"--music", music}, "0x400001");
-        ASSERT_TRUE(parsed.ok && parsed.options.fromDaemon) << parsed.error;
+        const Result<ShellOptions> parsed = parse({"--music", music}, "0x400001");
+        ASSERT_TRUE(parsed.ok() && parsed->fromDaemon) << reasonText(parsed);
         Settings settings;
         Catalogue catalogue;
         std::ostringstream messages;
-        posix::loadRunSettings({location, parsed.options.overrides, posix::DaemonPreferences{}}, fs, codec, settings,
+        posix::loadRunSettings({location, parsed->overrides, posix::DaemonPreferences{}}, fs, codec, settings,
                                catalogue, messages);
         // A file that is not there stays chosen (it plays nothing) and is reported.
         const bool there = fs.fileExists(music);
@@ -143,27 +143,27 @@ TEST(ShellOptions, AMusicFileFromTheDaemonsOptionsIsPlayedInPlaceOfTheSettingsFi
 TEST(ShellOptions, WindowComesFromTheOptionThenTheDaemonThenRoot)
 {
     auto p = parse({"--window-id", "0x1a00005"});
-    EXPECT_EQ(p.options.target, Target::XWindow);
-    EXPECT_EQ(p.options.windowId, 0x1a00005u);
-    EXPECT_EQ(parse({"-window-id", "27262981"}).options.windowId, 27262981u);
+    EXPECT_EQ(p->target, Target::XWindow);
+    EXPECT_EQ(p->windowId, 0x1a00005u);
+    EXPECT_EQ(parse({"-window-id", "27262981"})->windowId, 27262981u);
 
     // A given window wins over the daemon's, whose window wins over -root and brings its
     // settings (daemon_e2e.sh).
-    EXPECT_EQ(parse({"--window-id", "12"}, "0x400001").options.windowId, 12u);
-    EXPECT_EQ(parse({"-root"}).options.target, Target::XRoot);
-    EXPECT_EQ(parse({"-root", "--window"}).options.target, Target::OwnWindow);
-    EXPECT_EQ(parse({"-display", ":5", "-window"}).options.display, ":5");
-    EXPECT_EQ(parse({}, "").options.target, Target::FullScreen);
-    EXPECT_FALSE(parse({"--window-id", "12"}, "0x400001").options.fromDaemon);
+    EXPECT_EQ(parse({"--window-id", "12"}, "0x400001")->windowId, 12u);
+    EXPECT_EQ(parse({"-root"})->target, Target::XRoot);
+    EXPECT_EQ(parse({"-root", "--window"})->target, Target::OwnWindow);
+    EXPECT_EQ(parse({"-display", ":5", "-window"})->display, ":5");
+    EXPECT_EQ(parse({}, "")->target, Target::FullScreen);
+    EXPECT_FALSE(parse({"--window-id", "12"}, "0x400001")->fromDaemon);
     // The daemon's settings window gives its preview both ways: the daemon's settings hold there.
-    EXPECT_TRUE(parse({"--window-id", "0x400001"}, "4194305").options.fromDaemon);
+    EXPECT_TRUE(parse({"--window-id", "0x400001"}, "4194305")->fromDaemon);
 
     for (const char* bad : {"", "0", "0x", "-5", "+5", "12abc", "0x2000_0000", "99999999999999999999", "0x20000000"}) {
         EXPECT_FALSE(parseWindowId(bad).has_value()) << bad;
     }
-    EXPECT_FALSE(parse({"--window-id", "zz"}).ok);
+    EXPECT_FALSE(parse({"--window-id", "zz"}).ok());
     // A broken value from the daemon must not become a full-screen show over its lock.
-    EXPECT_FALSE(parse({}, "garbage").ok);
+    EXPECT_FALSE(parse({}, "garbage").ok());
 }
 
 TEST(ShellBackend, AWaylandSessionIsNeverShownThroughItsXServer)
@@ -186,10 +186,10 @@ TEST(ShellBackend, AWaylandSessionIsNeverShownThroughItsXServer)
     EXPECT_EQ(chooseVideoBackend(BackendRequest::X11, "wayland-1", nullptr, false), VideoBackend::NoDisplay);
     EXPECT_EQ(chooseVideoBackend(BackendRequest::Wayland, nullptr, ":0", false), VideoBackend::NoDisplay);
 
-    EXPECT_EQ(parse({"--backend", "x11"}).options.backend, BackendRequest::X11);
-    EXPECT_EQ(parse({"-backend=wayland", "/s"}).options.backend, BackendRequest::Wayland);
-    EXPECT_EQ(parse({}).options.backend, BackendRequest::Auto);
-    EXPECT_FALSE(parse({"--backend", "xwayland"}).ok);
+    EXPECT_EQ(parse({"--backend", "x11"})->backend, BackendRequest::X11);
+    EXPECT_EQ(parse({"-backend=wayland", "/s"})->backend, BackendRequest::Wayland);
+    EXPECT_EQ(parse({})->backend, BackendRequest::Auto);
+    EXPECT_FALSE(parse({"--backend", "xwayland"}).ok());
 }
 
 TEST(ShellOptions, OnlyTheArrowKeysMapToTheTrackKeyCodes)

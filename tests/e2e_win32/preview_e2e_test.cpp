@@ -120,15 +120,15 @@ public:
 TEST(Preview, PaintsAndFillsItsHostFromEitherSpellingAndEndsWithTheHostOrWhenClosed)
 {
     const auto bytes = loader_test::readBytes(loader_test::sourceFile("resources/preview.jpg"));
-    const velmora::LoadResult picture = velmora::decodePlatformPicture(bytes, velmora::LoadRequest{0, 0, 0});
-    ASSERT_TRUE(picture.ok) << picture.error;
+    const velmora::Result<velmora::LoadedPicture> picture = velmora::decodePlatformPicture(bytes, velmora::LoadRequest{0, 0, 0});
+    ASSERT_TRUE(picture.ok()) << velmora::reasonText(picture);
     for (const bool closeIt : {false, true}) {
         const SIZE size = closeIt ? SIZE{300, 200} : SIZE{152, 112};
         HostWindow painted(size.cx, size.cy);
         ASSERT_TRUE(velmora::win32::openPreviewWindow(std::int32_t(reinterpret_cast<INT_PTR>(painted.hwnd))));
         Picture expected(size.cx, size.cy);
         velmora::show::fillBox(expected, 0, 0, size.cx, size.cy, velmora::win32::PreviewBackground);
-        velmora::show::blockCopy(expected, 0, 0, size.cx, size.cy, picture.picture, 0, 0);
+        velmora::show::blockCopy(expected, 0, 0, size.cx, size.cy, picture->picture, 0, 0);
         // Read off the screen through the show's own desktop copy: the host lies at its corner.
         Picture shot(size.cx, size.cy);
         velmora::win32::Win32ShowPlatform screen;

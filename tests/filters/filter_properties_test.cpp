@@ -73,14 +73,14 @@ TEST(FilterTypes, MatchThePlainVersionsBitForBitIncludingTheirYields)
                 engine.random = &r2;
                 rows = 0;
                 Picture got = in;
-                const FilterResult result = Fil_Run(engine, type, got.view(), std::int32_t(param));
+                const Result<void> result = Fil_Run(engine, type, got.view(), std::int32_t(param));
                 SCOPED_TRACE(::testing::Message() << "type " << type << " param " << param << " size " << w << "x" << h);
-                ASSERT_NE(result.status, FilterStatus::Busy);
+                ASSERT_FALSE(refusedAsBusy(result));
                 ASSERT_FALSE(engine.Fil_Busy);
                 ASSERT_EQ(engine.Pix_Work.width(), 2); // the arrays are released
                 ASSERT_EQ(engine.Pix_Orgn.height(), 2);
                 if (!plain || w == 0 || h == 0) {
-                    if (result.status == FilterStatus::Failed || !known) {
+                    if (filterFailed(result) || !known) {
                         ASSERT_EQ(got, in);
                         ASSERT_EQ(result.ok(), !known);
                     }
@@ -95,11 +95,11 @@ TEST(FilterTypes, MatchThePlainVersionsBitForBitIncludingTheirYields)
                 int wantRows = 0;
                 const std::optional<Picture> want = reference::run(type, in, param, r1, &wantRows);
                 if (!want) {
-                    ASSERT_EQ(result.status, FilterStatus::Failed);
-                    ASSERT_STRNE(result.reason, "");
+                    ASSERT_TRUE(filterFailed(result));
+                    ASSERT_NE(result.reason().text, "");
                     ASSERT_EQ(got, in);
                 } else {
-                    ASSERT_TRUE(result.ok()) << result.reason;
+                    ASSERT_TRUE(result.ok()) << reasonText(result);
                     ASSERT_EQ(got, *want);
                     ASSERT_EQ(rows, wantRows);
                 }
@@ -238,7 +238,7 @@ TEST(RandomFilters, MatchThePlainVersionsForEverySeedInEveryRoundingModeOnEveryP
                         Random r2(seed * 77);
                         Picture got = in;
                         std::fesetround(mode);
-                        const FilterResult result = runFilter(type, got, param, &r2);
+                        const Result<void> result = runFilter(type, got, param, &r2);
                         std::fesetround(FE_TONEAREST);
                         ASSERT_TRUE(result.ok());
                         ASSERT_EQ(got, *want) << "type " << type << " seed " << seed << " param " << param
@@ -290,7 +290,7 @@ TEST(FailurePath, AnOverflowPartWayRestoresRowsAlreadyWritten)
     engine.yieldHook = countRow;
     engine.yieldContext = &rows;
     Picture p = in;
-    EXPECT_EQ(Fil_Run(engine, 1, p.view(), 100000000).status, FilterStatus::Failed);
+    EXPECT_TRUE(filterFailed(Fil_Run(engine, 1, p.view(), 100000000)));
     EXPECT_GT(rows, 2);
     EXPECT_EQ(p, in);
 }
@@ -307,8 +307,8 @@ TEST(YieldHook, ARunStartedFromTheHookIsRefusedAndItsPictureUntouched)
     const Picture otherBefore = reentry.other;
     engine.yieldHook = [](void* context) {
         auto* r = static_cast<Reentry*>(context);
-        const FilterResult nested = Fil_Run(*r->engine, 2, r->other.view(), 0);
-        r->refused += nested.status == FilterStatus::Busy;
+        const Result<void> nested = Fil_Run(*r->engine, 2, r->other.view(), 0);
+        r->refused += refusedAsBusy(nested);
     };
     engine.yieldContext = &reentry;
     const Picture in = randomPicture(6, 5, 10);

@@ -37,7 +37,11 @@ struct Pixels {
     std::uint8_t& operator()(int c, int x, int y) { return picture.pixel(x - 1, y - 1)[c - 1]; }
 };
 
-inline FilterResult runFilter(int type, Picture& p, std::int32_t param, Random* random = nullptr)
+// Fil_Run refused the run because another was in progress, or a filter failed.
+inline bool refusedAsBusy(const Result<void>& r) { return !r.ok() && r.reason().text == FilterBusy; }
+inline bool filterFailed(const Result<void>& r) { return !r.ok() && !refusedAsBusy(r); }
+
+inline Result<void> runFilter(int type, Picture& p, std::int32_t param, Random* random = nullptr)
 {
     FilterEngine engine;
     engine.random = random;

@@ -12,7 +12,7 @@
 namespace velmora::fuzz {
 
 template <typename Decode, typename SizeQuery>
-LoadResult checkDecoder(const std::uint8_t* data, std::size_t size, Decode decode, SizeQuery sizeOf)
+Result<LoadedPicture> checkDecoder(const std::uint8_t* data, std::size_t size, Decode decode, SizeQuery sizeOf)
 {
     // The front end's header check reads the same bytes first (the sanitizers watch it).
     const loading::PictureFormat format = loading::sniffFormat(data, size);
@@ -28,21 +28,21 @@ LoadResult checkDecoder(const std::uint8_t* data, std::size_t size, Decode decod
     }
     // Every other pair asks for a coarse picture first (a progressive JPEG's first scans).
     if (size % 4 >= 2) {
-        request.coarse = [](LoadResult coarse) {
-            if (!coarse.ok || coarse.picture.empty() || coarse.ownSize.width <= 0) {
+        request.coarse = [](LoadedPicture coarse) {
+            if (coarse.picture.empty() || coarse.ownSize.width <= 0) {
                 std::abort(); // a coarse picture comes with pixels and the picture's own size
             }
         };
     }
-    LoadResult r = decode(data, size, request);
-    if (r.ok && (r.picture.empty() || r.ownSize.width <= 0)) {
+    Result<LoadedPicture> r = decode(data, size, request);
+    if (r.ok() && (r->picture.empty() || r->ownSize.width <= 0)) {
         std::abort(); // success must come with pixels
     }
-    if (!r.ok && r.error.empty()) {
+    if (!r.ok() && reasonText(r).empty()) {
         std::abort(); // failure must say why
     }
-    const SizeResult s = sizeOf(data, size);
-    if (s.ok && r.ok && s.size != r.ownSize) {
+    const Result<PictureSize> s = sizeOf(data, size);
+    if (s.ok() && r.ok() && s.value() != r->ownSize) {
         std::abort(); // the size query and the decode agree
     }
     return r;

@@ -4,6 +4,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    velmora::fuzz::checkDecoder(data, size, velmora::decode::decodeBmp, velmora::decode::bmpSize);
+    (void)velmora::fuzz::checkDecoder(data, size, velmora::decode::decodeBmp, velmora::decode::bmpSize);
     return 0;
 }

@@ -5,7 +5,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    velmora::fuzz::checkDecoder(data, size, velmora::decode::decodeJpeg, velmora::decode::jpegSize);
+    (void)velmora::fuzz::checkDecoder(data, size, velmora::decode::decodeJpeg, velmora::decode::jpegSize);
     // The marker walkers the Windows loader uses before WIC sees the file.
     const int orientation = velmora::loading::jpegExifOrientation(data, size);
     if (orientation < 1 || orientation > 8 || velmora::loading::countJpegScans(data, size) < 0) {

@@ -5,7 +5,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    velmora::fuzz::checkDecoder(data, size, velmora::decode::decodePng, velmora::decode::pngSize);
+    (void)velmora::fuzz::checkDecoder(data, size, velmora::decode::decodePng, velmora::decode::pngSize);
     // The walk to the orientation record, which every platform runs on these files.
     const int orientation = velmora::loading::pictureOrientation(velmora::loading::PictureFormat::Png, data, size);
     if (orientation < 1 || orientation > 8) {

@@ -5,9 +5,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const velmora::LoadResult r =
+    const velmora::Result<velmora::LoadedPicture> r =
         velmora::fuzz::checkDecoder(data, size, velmora::decode::decodeWmf, velmora::decode::wmfSize);
-    if (!r.ok && r.error == velmora::decode::kRendererCrashed) {
+    if (!r.ok() && reasonText(r) == velmora::decode::kRendererCrashed) {
         std::abort();
     }
     return 0;

@@ -19,14 +19,14 @@ namespace {
 
 void expectCleanResult(PictureLoader& loader, const std::string& path, const std::string& what)
 {
-    const LoadResult r = loader.load(path, {});
-    if (r.ok) {
-        EXPECT_FALSE(r.picture.empty()) << what;
+    const Result<LoadedPicture> r = loader.load(path, {});
+    if (r.ok()) {
+        EXPECT_FALSE(r->picture.empty()) << what;
     } else {
-        EXPECT_FALSE(r.error.empty()) << what;
+        EXPECT_FALSE(reasonText(r).empty()) << what;
     }
-    const SizeResult s = loader.ownSize(path);
-    EXPECT_TRUE(s.ok || !s.error.empty()) << what;
+    const Result<PictureSize> s = loader.ownSize(path);
+    EXPECT_TRUE(s.ok() || !reasonText(s).empty()) << what;
 }
 
 } // namespace
@@ -42,20 +42,19 @@ TEST(Hostile, CraftedFilesAndAScanFloodAreRefusedWithAReason)
                              , "huge.webp", "huge.heic", "bomb.avif"
 #endif
                             }) {
-        const LoadResult r = loader->load(hostile(name), {});
-        EXPECT_FALSE(r.ok) << name;
-        EXPECT_FALSE(r.error.empty()) << name;
-        EXPECT_TRUE(r.picture.empty()) << name;
+        const Result<LoadedPicture> r = loader->load(hostile(name), {});
+        EXPECT_FALSE(r.ok()) << name;
+        EXPECT_FALSE(reasonText(r).empty()) << name;
         // Headers that claim too much are refused by the size query too.
         if (std::string_view(name).starts_with("huge.")) {
-            const SizeResult s = loader->ownSize(hostile(name));
-            EXPECT_TRUE(!s.ok && !s.error.empty()) << name;
+            const Result<PictureSize> s = loader->ownSize(hostile(name));
+            EXPECT_TRUE(!s.ok() && !reasonText(s).empty()) << name;
         }
     }
     // A picture past the size limit says which limit; a bomb is refused before it inflates.
-    EXPECT_NE(loader->load(hostile("huge.bmp"), {}).error.find("16384"), std::string::npos);
+    EXPECT_NE(reasonText(loader->load(hostile("huge.bmp"), {})).find("16384"), std::string::npos);
     for (const char* bomb : {"bomb.png", "bomb.tif"}) {
-        EXPECT_NE(loader->load(hostile(bomb), {}).error.find("100 megapixels"), std::string::npos) << bomb;
+        EXPECT_NE(reasonText(loader->load(hostile(bomb), {})).find("100 megapixels"), std::string::npos) << bomb;
     }
     // The old scan-flood attack, refused for its scans: a progressive JPEG whose last scan is
     // repeated 3000 times. In entropy-coded data an 0xFF is followed by 0 or a restart marker,
@@ -69,8 +68,8 @@ TEST(Hostile, CraftedFilesAndAScanFloodAreRefusedWithAReason)
     for (int i = 0; i < 3000; ++i) {
         flood.insert(flood.end() - 2, jpeg.begin() + std::ptrdiff_t(lastScan), jpeg.end() - 2);
     }
-    const LoadResult r = loader->load(writeTemporary("flood.jpg", flood), {});
-    EXPECT_NE(r.error.find("scans"), std::string::npos) << r.error;
+    const Result<LoadedPicture> r = loader->load(writeTemporary("flood.jpg", flood), {});
+    EXPECT_NE(reasonText(r).find("scans"), std::string::npos) << reasonText(r);
 }
 
 // What crashed a system decoder once it was handed over: refused by the common front end, for
@@ -90,10 +89,10 @@ TEST(Hostile, HeadersThatLieNeverReachADecoder)
         {"bitmap-huge.wmf", "metafile bitmap"},
     };
     for (const auto& [name, reason] : refusals) {
-        const LoadResult r = loader->load(hostile(name), {});
-        EXPECT_FALSE(r.ok) << name;
-        EXPECT_NE(r.error.find(reason), std::string::npos) << name << ": " << r.error;
-        EXPECT_EQ(loader->ownSize(hostile(name)).error, r.error) << name;
+        const Result<LoadedPicture> r = loader->load(hostile(name), {});
+        EXPECT_FALSE(r.ok()) << name;
+        EXPECT_NE(reasonText(r).find(reason), std::string::npos) << name << ": " << reasonText(r);
+        EXPECT_EQ(reasonText(loader->ownSize(hostile(name))), reasonText(r)) << name;
     }
 }
 
@@ -103,9 +102,9 @@ TEST(Hostile, LyingFieldsAndEscapeOnlyMetafilesStayHarmless)
     // A wrong file size or image size field does not matter when the pixels are there; a
     // metafile of nothing but an escape plays nothing: its picture is blank, not an error.
     for (const char* name : {"lying-size.bmp", "only-escape.wmf"}) {
-        const LoadResult r = loader->load(hostile(name), {});
-        EXPECT_TRUE(r.ok) << name << ": " << r.error;
-        EXPECT_EQ(r.ownSize, (PictureSize{64, 48})) << name;
+        const Result<LoadedPicture> r = loader->load(hostile(name), {});
+        EXPECT_TRUE(r.ok()) << name << ": " << reasonText(r);
+        EXPECT_EQ(r->ownSize, (PictureSize{64, 48})) << name;
     }
     expectCleanResult(*loader, hostile("huge-palette.bmp"), "huge-palette.bmp");
     // Headers claiming other sizes than their data holds: a picture or a reason.
@@ -141,18 +140,18 @@ TEST(Hostile, OnlyRegularFilesOfAPlausibleSizeAreRead)
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "velmora-loader-folder.jpg";
     std::filesystem::create_directories(folder);
     for (const std::string& path : {folder.string(), fixture("no-such-file.jpg")}) {
-        const LoadResult r = loader->load(path, {});
-        EXPECT_TRUE(!r.ok && !r.error.empty()) << path;
-        EXPECT_FALSE(loader->ownSize(path).ok) << path;
+        const Result<LoadedPicture> r = loader->load(path, {});
+        EXPECT_TRUE(!r.ok() && !reasonText(r).empty()) << path;
+        EXPECT_FALSE(loader->ownSize(path).ok()) << path;
     }
 #ifndef _WIN32
     const std::string fifo = writeTemporary("fifo.jpg", {});
     std::filesystem::remove(fifo);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& path : {fifo, std::string("/dev/zero")}) {
-        const LoadResult r = loader->load(path, {});
-        EXPECT_EQ(r.error, "not a regular file") << path;
-        EXPECT_EQ(loader->ownSize(path).error, "not a regular file") << path;
+        const Result<LoadedPicture> r = loader->load(path, {});
+        EXPECT_EQ(reasonText(r), "not a regular file") << path;
+        EXPECT_EQ(reasonText(loader->ownSize(path)), "not a regular file") << path;
     }
     std::filesystem::remove(fifo);
 #endif
@@ -162,10 +161,10 @@ TEST(Hostile, OnlyRegularFilesOfAPlausibleSizeAreRead)
         return path;
     };
     const std::string jpeg = sparse("sparse.jpg", {0xFF, 0xD8, 0xFF, 0xE0}, std::uintmax_t(600) << 20);
-    EXPECT_EQ(loader->load(jpeg, {}).error, "file is too large");
+    EXPECT_EQ(reasonText(loader->load(jpeg, {})), "file is too large");
     // No bitmap within the pixel limit is 450 MB long.
     const std::string bmp = sparse("sparse.bmp", {'B', 'M'}, std::uintmax_t(450) << 20);
-    EXPECT_EQ(loader->load(bmp, {}).error, "file is too large for its kind of picture");
+    EXPECT_EQ(reasonText(loader->load(bmp, {})), "file is too large for its kind of picture");
     std::filesystem::remove(std::filesystem::path(jpeg));
     std::filesystem::remove(std::filesystem::path(bmp));
 }
@@ -178,8 +177,8 @@ TEST(Hostile, AMetafileNotDrawnInTimeFailsAndLeavesNoProcess)
     auto loader = createPlatformPictureLoader();
     LoadRequest hurried;
     hurried.timeLimitMs = 1; // less than starting a process takes
-    EXPECT_EQ(loader->load(fixture("placeable.wmf"), hurried).error, "WMF took too long to draw");
+    EXPECT_EQ(reasonText(loader->load(fixture("placeable.wmf"), hurried)), "WMF took too long to draw");
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
-    EXPECT_TRUE(loader->load(fixture("placeable.wmf"), {}).ok);
+    EXPECT_TRUE(loader->load(fixture("placeable.wmf"), {}).ok());
 }
 #endif

@@ -69,20 +69,20 @@ TEST_P(EachFixture, DecodesToTheExpectedPixelsAndReportsItsOwnSize)
 {
     const Fixture f = GetParam();
     auto loader = createPlatformPictureLoader();
-    const LoadResult r = loader->load(fixture(f.name), LoadRequest{});
-    ASSERT_TRUE(r.ok) << r.error;
+    const Result<LoadedPicture> r = loader->load(fixture(f.name), LoadRequest{});
+    ASSERT_TRUE(r.ok()) << reasonText(r);
     const Picture expected = readPpm(fixture(std::string(f.name) + ".expected.ppm"));
-    EXPECT_EQ(r.ownSize, (PictureSize{expected.width(), expected.height()}));
-    const int difference = largestDifference(r.picture, expected, f.block);
-    ASSERT_GE(difference, 0) << "decoded " << r.picture.width() << " x " << r.picture.height();
+    EXPECT_EQ(r->ownSize, (PictureSize{expected.width(), expected.height()}));
+    const int difference = largestDifference(r->picture, expected, f.block);
+    ASSERT_GE(difference, 0) << "decoded " << r->picture.width() << " x " << r->picture.height();
     EXPECT_LE(difference, f.tolerance);
-    for (std::size_t i = 3; i < r.picture.byteCount(); i += 4) {
-        ASSERT_EQ(r.picture.data()[i], 0) << "reserved byte at " << i / 4;
+    for (std::size_t i = 3; i < r->picture.byteCount(); i += 4) {
+        ASSERT_EQ(r->picture.data()[i], 0) << "reserved byte at " << i / 4;
     }
 
-    const SizeResult size = loader->ownSize(fixture(f.name));
-    ASSERT_TRUE(size.ok) << size.error;
-    EXPECT_EQ(size.size, r.ownSize);
+    const Result<PictureSize> size = loader->ownSize(fixture(f.name));
+    ASSERT_TRUE(size.ok()) << reasonText(size);
+    EXPECT_EQ(size.value(), r->ownSize);
 }
 
 INSTANTIATE_TEST_SUITE_P(Loader, EachFixture, ::testing::ValuesIn(kFixtures), fixtureName);
@@ -93,16 +93,16 @@ TEST(Loader, KindsWithoutACodecEverywhereShowRightOrFailWithTheReason)
 {
     auto loader = createPlatformPictureLoader();
     for (const char* name : {"lossy.webp", "plain.heic", "plain.avif"}) {
-        const LoadResult r = loader->load(fixture(name), LoadRequest{});
-        if (!r.ok) {
+        const Result<LoadedPicture> r = loader->load(fixture(name), LoadRequest{});
+        if (!r.ok()) {
 #ifdef _WIN32
-            EXPECT_EQ(r.error, "no codec for this picture on this system") << name;
+            EXPECT_EQ(reasonText(r), "no codec for this picture on this system") << name;
 #else
-            ADD_FAILURE() << name << ": " << r.error;
+            ADD_FAILURE() << name << ": " << reasonText(r);
 #endif
             continue;
         }
-        EXPECT_LE(largestDifference(r.picture, readPpm(fixture(std::string(name) + ".expected.ppm")), 8), 16) << name;
+        EXPECT_LE(largestDifference(r->picture, readPpm(fixture(std::string(name) + ".expected.ppm")), 8), 16) << name;
     }
 }
 
@@ -112,45 +112,45 @@ TEST(Loader, ReducedDecodeCoversTheBoxAndKeepsTheOwnSize)
     LoadRequest request;
     request.fitWidth = 200;
     request.fitHeight = 150;
-    const LoadResult r = loader->load(fixture("photo800x600.jpg"), request);
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.ownSize, (PictureSize{800, 600}));
-    EXPECT_GE(r.picture.width(), 200);
-    EXPECT_GE(r.picture.height(), 150);
-    EXPECT_LT(r.picture.width(), 800) << "no reduction happened";
+    const Result<LoadedPicture> r = loader->load(fixture("photo800x600.jpg"), request);
+    ASSERT_TRUE(r.ok()) << reasonText(r);
+    EXPECT_EQ(r->ownSize, (PictureSize{800, 600}));
+    EXPECT_GE(r->picture.width(), 200);
+    EXPECT_GE(r->picture.height(), 150);
+    EXPECT_LT(r->picture.width(), 800) << "no reduction happened";
     // The white square of the top-left eighth survives the reduction.
-    const int x = r.picture.width() / 16;
-    EXPECT_GT(r.picture.pixel(x, x)[0], 200);
+    const int x = r->picture.width() / 16;
+    EXPECT_GT(r->picture.pixel(x, x)[0], 200);
 
     // A picture turned by its EXIF tag is reduced in its upright shape: a wide box, which the
     // stored picture (lying on its side) would cover at a smaller scale than the upright one.
     request.fitWidth = 40;
     request.fitHeight = 16;
-    const LoadResult turned = loader->load(fixture("orient6.jpg"), request);
-    ASSERT_TRUE(turned.ok) << turned.error;
-    EXPECT_EQ(turned.ownSize, (PictureSize{48, 64}));
-    EXPECT_GE(turned.picture.width(), 40);
-    EXPECT_GE(turned.picture.height(), 16);
-    EXPECT_LT(turned.picture.width(), turned.picture.height());
+    const Result<LoadedPicture> turned = loader->load(fixture("orient6.jpg"), request);
+    ASSERT_TRUE(turned.ok()) << reasonText(turned);
+    EXPECT_EQ(turned->ownSize, (PictureSize{48, 64}));
+    EXPECT_GE(turned->picture.width(), 40);
+    EXPECT_GE(turned->picture.height(), 16);
+    EXPECT_LT(turned->picture.width(), turned->picture.height());
 
 #ifndef _WIN32
     // A HEIC's own thumbnail serves a box it covers; the own size stays the picture's.
-    const LoadResult thumb = loader->load(fixture("thumbnail.heic"), LoadRequest{30, 20});
-    ASSERT_TRUE(thumb.ok) << thumb.error;
-    EXPECT_EQ(thumb.ownSize, (PictureSize{64, 48}));
-    EXPECT_EQ(thumb.picture.width(), 32);
-    EXPECT_EQ(loader->load(fixture("thumbnail.heic"), LoadRequest{40, 20}).picture.width(), 64);
+    const Result<LoadedPicture> thumb = loader->load(fixture("thumbnail.heic"), LoadRequest{30, 20});
+    ASSERT_TRUE(thumb.ok()) << reasonText(thumb);
+    EXPECT_EQ(thumb->ownSize, (PictureSize{64, 48}));
+    EXPECT_EQ(thumb->picture.width(), 32);
+    EXPECT_EQ(loader->load(fixture("thumbnail.heic"), LoadRequest{40, 20})->picture.width(), 64);
     // A WebP is scaled by its decoder to the smallest size in its proportions that covers the box.
-    const LoadResult webp = loader->load(fixture("lossy.webp"), LoadRequest{30, 20});
-    ASSERT_TRUE(webp.ok) << webp.error;
-    EXPECT_EQ(webp.picture.width(), 30);
-    EXPECT_EQ(webp.picture.height(), 23);
+    const Result<LoadedPicture> webp = loader->load(fixture("lossy.webp"), LoadRequest{30, 20});
+    ASSERT_TRUE(webp.ok()) << reasonText(webp);
+    EXPECT_EQ(webp->picture.width(), 30);
+    EXPECT_EQ(webp->picture.height(), 23);
 #endif
 
     // Pictures smaller than the box come whole.
-    const LoadResult small = loader->load(fixture("baseline.jpg"), LoadRequest{1920, 1080});
-    ASSERT_TRUE(small.ok);
-    EXPECT_EQ(small.picture.width(), 64);
+    const Result<LoadedPicture> small = loader->load(fixture("baseline.jpg"), LoadRequest{1920, 1080});
+    ASSERT_TRUE(small.ok());
+    EXPECT_EQ(small->picture.width(), 64);
 }
 
 TEST(Loader, AReducedBitmapOrGifIsPlacedWithTheWholeOnesPixels)
@@ -165,26 +165,26 @@ TEST(Loader, AReducedBitmapOrGifIsPlacedWithTheWholeOnesPixels)
     const PictureSize boxes[] = {{32, 24}, {37, 20}, {13, 50}, {1, 1}, {64, 48}, {63, 48}, {300, 200}};
     for (const char* name : {"bits24.bmp", "top-down.bmp", "os2.bmp", "plain.gif", "interlaced.gif", "transparent.gif",
                              "local-table.gif", "animated.gif", "offset.gif", "zero-screen.gif"}) {
-        const LoadResult whole = loader->load(fixture(name), LoadRequest{});
-        ASSERT_TRUE(whole.ok) << whole.error;
+        const Result<LoadedPicture> whole = loader->load(fixture(name), LoadRequest{});
+        ASSERT_TRUE(whole.ok()) << reasonText(whole);
         for (const PictureSize box : boxes) {
             LoadRequest request;
             request.fitWidth = box.width;
             request.fitHeight = box.height;
-            const LoadResult reduced = loader->load(fixture(name), request);
-            ASSERT_TRUE(reduced.ok) << reduced.error;
-            EXPECT_EQ(reduced.ownSize, whole.ownSize);
-            const PictureSize shown = loading::fittedSize(whole.ownSize, box.width, box.height);
+            const Result<LoadedPicture> reduced = loader->load(fixture(name), request);
+            ASSERT_TRUE(reduced.ok()) << reasonText(reduced);
+            EXPECT_EQ(reduced->ownSize, whole->ownSize);
+            const PictureSize shown = loading::fittedSize(whole->ownSize, box.width, box.height);
             Picture fromWhole(shown.width, shown.height), fromReduced(shown.width, shown.height);
-            show::stretchCopy(fromWhole, 0, 0, shown.width, shown.height, whole.picture, 0, 0, whole.picture.width(),
-                              whole.picture.height());
-            show::stretchCopy(fromReduced, 0, 0, shown.width, shown.height, reduced.picture, 0, 0,
-                              reduced.picture.width(), reduced.picture.height());
+            show::stretchCopy(fromWhole, 0, 0, shown.width, shown.height, whole->picture, 0, 0, whole->picture.width(),
+                              whole->picture.height());
+            show::stretchCopy(fromReduced, 0, 0, shown.width, shown.height, reduced->picture, 0, 0,
+                              reduced->picture.width(), reduced->picture.height());
             EXPECT_EQ(fromReduced, fromWhole) << name << " in " << box.width << " x " << box.height;
             // The loader reads a bitmap's rows from the file as they come; from the file's bytes
             // in memory the same rows give the same picture.
-            const LoadResult inMemory = decodePlatformPicture(readBytes(fixture(name)), request);
-            EXPECT_EQ(reduced.picture, inMemory.picture) << name << " in " << box.width << " x " << box.height;
+            const Result<LoadedPicture> inMemory = decodePlatformPicture(readBytes(fixture(name)), request);
+            EXPECT_EQ(reduced->picture, inMemory->picture) << name << " in " << box.width << " x " << box.height;
         }
     }
 }
@@ -202,13 +202,13 @@ TEST(Loader, MetafileEscapesAreDroppedAndAbsurdPensNarrowed)
     };
     const std::vector<std::uint8_t> bytes = readBytes(fixture("escape.wmf"));
     loading::WmfPlan plan;
-    ASSERT_EQ(loading::planWmf(bytes.data(), bytes.size(), plan), "");
+    ASSERT_EQ(reasonText(loading::planWmf(bytes.data(), bytes.size(), plan)), "");
     EXPECT_EQ(plan.recordsDropped, 1u);
     forEachRecord(plan.cleaned, [](int function, const std::uint8_t*) { EXPECT_NE(function, 0x0626); });
 
     // A 2048-unit pen on a 64 x 48 window: drawn as a 128-unit pen, which covers as much.
     const std::vector<std::uint8_t> wide = readBytes(sourceFile("tests/fuzz/corpus/wmf/wide-pen.wmf"));
-    ASSERT_EQ(loading::planWmf(wide.data(), wide.size(), plan), "");
+    ASSERT_EQ(reasonText(loading::planWmf(wide.data(), wide.size(), plan)), "");
     int pens = 0;
     forEachRecord(plan.cleaned, [&](int function, const std::uint8_t* record) {
         if (function == 0x02FA) {
@@ -248,14 +248,14 @@ TEST(Loader, MetafileShapesAreFilledAsWindowsFillsThem)
     wmf[12] = 11; // the longest record, in words
 
     auto loader = createPlatformPictureLoader();
-    const LoadResult r = loader->load(writeTemporary("shapes.wmf", wmf), {});
-    ASSERT_TRUE(r.ok) << r.error;
-    ASSERT_EQ(r.ownSize, (PictureSize{80, 80}));
+    const Result<LoadedPicture> r = loader->load(writeTemporary("shapes.wmf", wmf), {});
+    ASSERT_TRUE(r.ok()) << reasonText(r);
+    ASSERT_EQ(r->ownSize, (PictureSize{80, 80}));
     // Points inside and beside the ellipse, the chord, the pie and the rounded rectangle.
     const std::uint32_t red = 0xFF0000, white = 0xFFFFFF;
     for (const auto& [x, y, want] : {std::tuple{20, 20, red}, {2, 2, white}, {60, 10, red}, {60, 32, white},
                                      {28, 52, red}, {12, 70, white}, {60, 60, red}, {60, 42, red}, {41, 41, white}}) {
-        EXPECT_EQ(r.picture.pixelValue(x, y), want) << x << ", " << y;
+        EXPECT_EQ(r->picture.pixelValue(x, y), want) << x << ", " << y;
     }
 }
 

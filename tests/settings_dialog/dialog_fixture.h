@@ -62,7 +62,7 @@ struct DialogFixture : SettingsFixture {
     // Main's part: the settings read, then the window loaded.
     void open()
     {
-        LoadSettings(location, fs, codec, settings, catalogue);
+        (void)LoadSettings(location, fs, codec, settings, catalogue);
         form.emplace(settings, catalogue, platform, SettingsStore{location, fs, codec});
         form->Form_Load();
     }

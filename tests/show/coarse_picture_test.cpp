@@ -25,18 +25,18 @@ const std::string kFixtures = VELMORA_SOURCE_DIR "/tests/loaders/fixtures/";
 class HeldAfterCoarse final : public PictureLoader {
 public:
     explicit HeldAfterCoarse(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {}
-    LoadResult load(const std::string& path, const LoadRequest& request) override
+    Result<LoadedPicture> load(const std::string& path, const LoadRequest& request) override
     {
         LoadRequest held = request;
         if (request.coarse) {
-            held.coarse = [&](LoadResult coarse) {
+            held.coarse = [&](LoadedPicture coarse) {
                 request.coarse(std::move(coarse));
                 gate_->wait();
             };
         }
         return loader_->load(path, held);
     }
-    SizeResult ownSize(const std::string& path) override { return loader_->ownSize(path); }
+    Result<PictureSize> ownSize(const std::string& path) override { return loader_->ownSize(path); }
 
 private:
     std::unique_ptr<PictureLoader> loader_ = createPlatformPictureLoader();
@@ -112,7 +112,7 @@ TEST(CoarseFirstPicture, AProgressiveJpegShowsCoarseThenEndsAsTheWholeLoadEvenWh
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const std::string cut = (fs::path(::testing::TempDir()) / "velmora-cut-progressive.jpg").string();
     std::ofstream(cut, std::ios::binary) << bytes.substr(0, 391);
-    ASSERT_FALSE(createPlatformPictureLoader()->load(cut, {}).ok);
+    ASSERT_FALSE(createPlatformPictureLoader()->load(cut, {}).ok());
     const Picture black = coarseThenWholeMatchesThePlainShow(cut);
     EXPECT_EQ(black, Picture(black.width(), black.height()));
     fs::remove(cut);

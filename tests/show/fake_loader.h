@@ -12,24 +12,23 @@ namespace velmora::testing {
 
 class FakeLoader final : public PictureLoader {
 public:
-    std::map<std::string, LoadResult> pictures; // own size: the picture's unless set
+    std::map<std::string, LoadedPicture> pictures; // own size: the picture's unless set
     std::vector<std::string> loads;
     std::vector<LoadRequest> requests;
 
-    LoadResult load(const std::string& path, const LoadRequest& request) override
+    Result<LoadedPicture> load(const std::string& path, const LoadRequest& request) override
     {
         loads.push_back(path);
         requests.push_back(request);
         const auto it = pictures.find(path);
         if (it == pictures.end())
-            return LoadResult::failure("picture data is broken");
-        LoadResult r = it->second;
-        r.ok = true;
+            return Reason{"picture data is broken"};
+        LoadedPicture r = it->second;
         if (r.ownSize == PictureSize{})
             r.ownSize = {r.picture.width(), r.picture.height()};
         return r;
     }
-    SizeResult ownSize(const std::string&) override { return {}; }
+    Result<PictureSize> ownSize(const std::string&) override { return Reason{}; }
 };
 
 } // namespace velmora::testing

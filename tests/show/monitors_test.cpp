@@ -20,7 +20,7 @@ public:
     explicit HeldScan(PictureLoader& loader) : pictures_(loader) {}
     bool held = true;
     void request(const std::string& path, const LoadRequest& request) override { pictures_.request(path, request); }
-    std::optional<LoadResult> take(int waitMs) override { return pictures_.take(waitMs); }
+    std::optional<Result<LoadedPicture>> take(int waitMs) override { return pictures_.take(waitMs); }
     void requestCatalogue(std::function<Catalogue()> scan) override { pictures_.requestCatalogue(std::move(scan)); }
     std::optional<Catalogue> takeCatalogue(int waitMs) override
     {

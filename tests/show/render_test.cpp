@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+using namespace velmora;
 using namespace velmora::headless;
 namespace fs = std::filesystem;
 
@@ -20,12 +21,12 @@ std::vector<std::string> args(std::initializer_list<const char*> list) { return 
 
 TEST(RenderArguments, BadValuesAreRefusedWithAReason)
 {
-    const ParsedRenderOptions good =
+    const Result<RenderOptions> good =
         parseRenderArguments(args({"--render", "out", "--size", "640x480", "--seconds", "2.5", "--fps", "24", "--seed", "9"}));
-    ASSERT_TRUE(good.ok) << good.error;
-    EXPECT_EQ(good.options.width, 640);
-    EXPECT_EQ(good.options.seconds, 2.5);
-    EXPECT_EQ(good.options.seed, 9u);
+    ASSERT_TRUE(good.ok()) << reasonText(good);
+    EXPECT_EQ(good->width, 640);
+    EXPECT_EQ(good->seconds, 2.5);
+    EXPECT_EQ(good->seed, 9u);
 
     for (const auto& bad : {args({"--render", "out", "--size", "640x480"}),
                             args({"--render", "out", "--size", "640x", "--seconds", "1"}),
@@ -35,7 +36,7 @@ TEST(RenderArguments, BadValuesAreRefusedWithAReason)
                             args({"--render", "out", "--size", "640x480", "--seconds", "1", "--loud", "1"}),
                             args({"--render", "", "--size", "640x480", "--seconds", "1"}),
                             args({"--render", "out", "--size", "64x48", "--seconds", "1", "--ini", ""})}) {
-        EXPECT_FALSE(parseRenderArguments(bad).error.empty()); // a parse that succeeds has no reason
+        EXPECT_FALSE(reasonText(parseRenderArguments(bad)).empty()); // a parse that succeeds has no reason
     }
 }
 
@@ -54,10 +55,10 @@ TEST(Render, TheSameSeedWritesTheSameFramesAndTheSettingsFileAndOptionsDecideThe
     options.seed = 5;
     for (const char* run : {"a", "b"}) {
         options.outputDir = (root / run).string();
-        const RenderResult result = renderShow(options, log);
-        ASSERT_TRUE(result.ok) << result.error;
-        EXPECT_EQ(result.framesWritten, 6);
-        EXPECT_GT(result.picturesFound, 0); // the samples
+        const Result<RenderedShow> result = renderShow(options, log);
+        ASSERT_TRUE(result.ok()) << reasonText(result);
+        EXPECT_EQ(result->framesWritten, 6);
+        EXPECT_GT(result->picturesFound, 0); // the samples
     }
     velmora::posix::PosixFileSystem files;
     for (int k = 0; k < 6; ++k) {
@@ -67,12 +68,12 @@ TEST(Render, TheSameSeedWritesTheSameFramesAndTheSettingsFileAndOptionsDecideThe
     }
 
     // A folder that is not there is reported, and the samples are shown as with no folder.
-    const int samples = renderShow(options, log).picturesFound;
+    const int samples = renderShow(options, log)->picturesFound;
     options.overrides.folder = (root / "no such folder").string();
     options.outputDir = (root / "c").string();
-    const RenderResult missing = renderShow(options, log);
-    EXPECT_TRUE(missing.ok);
-    EXPECT_EQ(missing.picturesFound, samples);
+    const Result<RenderedShow> missing = renderShow(options, log);
+    EXPECT_TRUE(missing.ok());
+    EXPECT_EQ(missing->picturesFound, samples);
     EXPECT_NE(log.str().find("no such folder"), std::string::npos);
 
     // The settings file decides the folder and the kinds, and the options override it.
@@ -84,12 +85,12 @@ TEST(Render, TheSameSeedWritesTheSameFramesAndTheSettingsFileAndOptionsDecideThe
 
     options.overrides = {};
     options.iniFile = (root / "v.ini").string();
-    EXPECT_EQ(renderShow(options, log).picturesFound, 2); // the GIF is switched off in the file
+    EXPECT_EQ(renderShow(options, log)->picturesFound, 2); // the GIF is switched off in the file
 
     options.overrides = parseRenderArguments(args({"--render", "x", "--size", "64x48", "--seconds", "1", "--kinds",
                                                    "bmp,gif,jpg,wmf", "--size", "original"}))
-                            .options.overrides;
-    EXPECT_EQ(renderShow(options, log).picturesFound, 3);
+                            ->overrides;
+    EXPECT_EQ(renderShow(options, log)->picturesFound, 3);
     EXPECT_EQ(options.overrides.imageSize, 0);
     fs::remove_all(root);
 }

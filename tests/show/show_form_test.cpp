@@ -310,22 +310,22 @@ TEST(DecodingLoader, AnAllocationFailureIsAFailedLoadWithAReason)
     class Decoders final : public loading::PictureDecoders {
     public:
         loading::OpenedFile openFile(const std::string&) override { throw std::bad_alloc(); }
-        LoadResult decode(loading::PictureFormat, const std::uint8_t*, std::size_t, const LoadRequest&) override
+        Result<LoadedPicture> decode(loading::PictureFormat, const std::uint8_t*, std::size_t, const LoadRequest&) override
         {
             throw std::bad_alloc();
         }
-        SizeResult storedSize(loading::PictureFormat, const std::uint8_t*, std::size_t) override
+        Result<PictureSize> storedSize(loading::PictureFormat, const std::uint8_t*, std::size_t) override
         {
             throw std::bad_alloc();
         }
     } decoders;
     // A 1 x 1, 24-bit bitmap whose header passes the front end's check.
     const std::uint8_t bmp[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24};
-    EXPECT_EQ(loading::loadPicture(decoders, bmp, sizeof bmp, {}).error, "out of memory");
-    EXPECT_EQ(loading::pictureSize(decoders, bmp, sizeof bmp).error, "out of memory");
+    EXPECT_EQ(reasonText(loading::loadPicture(decoders, bmp, sizeof bmp, {})), "out of memory");
+    EXPECT_EQ(reasonText(loading::pictureSize(decoders, bmp, sizeof bmp)), "out of memory");
     loading::DecodingLoader loader(std::make_unique<Decoders>());
-    EXPECT_EQ(loader.load("vast", {}).error, "out of memory");
-    EXPECT_EQ(loader.ownSize("vast").error, "out of memory");
+    EXPECT_EQ(reasonText(loader.load("vast", {})), "out of memory");
+    EXPECT_EQ(reasonText(loader.ownSize("vast")), "out of memory");
 }
 
 // Only a diagonal move from the first position ends the show, and every key but the arrows
@@ -377,7 +377,7 @@ TEST(ShowForm, PicturesStillBeingPreparedHoldTheCycleNotTheTicks)
             asked.push_back(path);
             whenTaken_.request(path, request);
         }
-        std::optional<LoadResult> take(int) override
+        std::optional<Result<LoadedPicture>> take(int) override
         {
             return std::exchange(open, false) ? whenTaken_.take() : std::nullopt;
         }
@@ -441,7 +441,7 @@ TEST(ShowForm, AHeldFolderScanKeepsTheShowOpenAndEndableAndItsPicturesComeInOrde
         bool canOpenForReading(const std::string&) override { return false; }
         bool fileExists(const std::string&) override { return false; }
         FileRead readFile(const std::string&, std::size_t) override { return {}; }
-        WriteStatus replaceFile(const std::string&, std::string_view) override { return WriteStatus::Failed; }
+        Result<void, WriteProblem> replaceFile(const std::string&, std::string_view) override { return WriteProblem::Failed; }
         bool makeFolders(const std::string&) override { return false; }
     };
     const std::map<std::string, std::uint32_t> colours{

@@ -42,7 +42,7 @@ std::string plan(const std::vector<Bytes>& records, WmfPlan& result)
     }
     const Bytes end = record(0x0000, {});
     file.insert(file.end(), end.begin(), end.end());
-    return planWmf(file.data(), file.size(), result);
+    return reasonText(planWmf(file.data(), file.size(), result));
 }
 
 const Bytes kBrush = record(0x02FC, {0, 0xFF, 0, 0});

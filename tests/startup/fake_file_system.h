@@ -70,20 +70,20 @@ public:
             return {ReadStatus::Failed, {}};
         return {ReadStatus::Ok, it->second.bytes};
     }
-    WriteStatus replaceFile(const std::string& path, std::string_view bytes) override
+    Result<void, WriteProblem> replaceFile(const std::string& path, std::string_view bytes) override
     {
         const std::string folder = path.substr(0, path.rfind(sep_));
         const auto old = files_.find(path);
         if (!folders_.count(folder))
-            return WriteStatus::Failed;
+            return WriteProblem::Failed;
         if (old != files_.end() && (old->second.attributes & AttrReadOnly))
-            return WriteStatus::ReadOnly;
+            return WriteProblem::ReadOnly;
         if (otherOwners.count(path))
-            return WriteStatus::OtherOwner;
+            return WriteProblem::OtherOwner;
         if (readOnlyFolders_.count(folder))
-            return WriteStatus::FolderClosed;
+            return WriteProblem::FolderClosed;
         files_[path] = {std::string(bytes), AttrArchive};
-        return WriteStatus::Ok;
+        return {};
     }
     void removeTemporaries(const std::string& path) override
     {

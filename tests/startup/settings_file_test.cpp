@@ -13,7 +13,7 @@ namespace {
 
 struct SettingsFile : SettingsFixture {
     void store(std::string lines) { fs.addFile(kBeside, "[Section]\r\n" + lines); }
-    void load() { LoadSettings(location, fs, codec, settings, catalogue); }
+    void load() { (void)LoadSettings(location, fs, codec, settings, catalogue); }
 };
 
 } // namespace
@@ -41,7 +41,7 @@ TEST_F(SettingsFile, NumbersAreRoundedOrTruncatedPerKeyAndJunkLeavesTheOldValue)
     // without them means "on".
     settings.Resume = 1;
     settings.AllMonitors = 1;
-    ASSERT_TRUE(SaveSettings(settings, {"", "0"}, location, fs, codec).ok);
+    ASSERT_TRUE(SaveSettings(settings, {"", "0"}, location, fs, codec).ok());
     EXPECT_NE(fs.contents(kBeside)->find(line("続きから", "0")), std::string::npos);
     EXPECT_NE(fs.contents(kBeside)->find(line("全ﾓﾆﾀｰ", "0.9")), std::string::npos);
     store("");
@@ -76,7 +76,7 @@ TEST_F(SettingsFile, StoredPathsAreDecodedAndKeptWhenTheyAreMissingForAMoment)
     EXPECT_EQ(settings.BgmFile, "E:\\曲.mp3");
     EXPECT_TRUE(folderMissing(settings, fs) && musicFileMissing(settings, fs));
     const std::string before = *fs.contents(kBeside);
-    ASSERT_TRUE(SaveSettings(settings, {settings.ImageFolder, ""}, location, fs, codec).ok);
+    ASSERT_TRUE(SaveSettings(settings, {settings.ImageFolder, ""}, location, fs, codec).ok());
     EXPECT_NE(fs.contents(kBeside)->find(cp932("画像のﾌｫﾙﾀﾞ") + "=" + cp932("E:\\写真") + "\r\n"), std::string::npos);
     EXPECT_NE(fs.contents(kBeside)->find(cp932("BGMﾌｧｲﾙ") + "=" + cp932("E:\\曲.mp3") + "\r\n"), std::string::npos);
     EXPECT_NE(fs.contents(kBeside)->find(cp932("BGM区分") + "= 2\r\n"), std::string::npos);
@@ -97,8 +97,8 @@ TEST_F(SettingsFile, SavedFileMatchesByteForByte)
     fs.addFolder("D:\\Pics");
     settings = Settings{1, 0, -1, {1, 0, 1, 1, 1}, "", 2, 0, "D:\\曲.mp3"};
     const auto result = SaveSettings(settings, {"D:\\Pics", "3"}, location, fs, codec);
-    ASSERT_TRUE(result.ok) << int(result.problem);
-    EXPECT_EQ(result.file, kBeside);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result->file, kBeside);
     const auto line = [&](const char* key, const std::string& value) { return cp932(key) + "=" + value + "\r\n"; };
     const std::string expected = "[Section]\r\n" + line("画像ﾁｪﾝｼﾞ", " 1") + line("画像のｻｲｽﾞ", " 0") +
                                  line("ﾌｨﾙﾀ区分", "-1") + line("画像のﾌｫﾙﾀﾞ", "D:\\Pics") + line("画像種類_0", " 1") +
@@ -117,7 +117,7 @@ TEST_F(SettingsFile, TheFifthKindIsSavedOnlyWhenItsKeyIsThereOrItIsOff)
         load();
         const std::int16_t loaded = settings.ImageKinds[OtherPicturesKind];
         settings.ImageKinds[OtherPicturesKind] = flag;
-        EXPECT_TRUE(SaveSettings(settings, {}, location, fs, codec).ok);
+        EXPECT_TRUE(SaveSettings(settings, {}, location, fs, codec).ok());
         return std::pair{loaded, *fs.contents(kBeside)};
     };
     auto [loaded, saved] = saveAndRead(cp932("画像種類_0") + "=1\r\n", 1);
@@ -138,17 +138,17 @@ TEST_F(SettingsFile, ClosedProgramFolderFallsBackToThePerUserFileWhichThenWins)
     fs.refuseWritesIn(kProgram);
     settings.FilterMode = 0;
     const auto result = SaveSettings(settings, {}, location, fs, codec);
-    ASSERT_TRUE(result.ok) << int(result.problem);
-    EXPECT_EQ(result.file, kPerUser);
-    EXPECT_TRUE(result.perUserInstead); // the dialog says where it went
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result->file, kPerUser);
+    EXPECT_TRUE(result->perUserInstead); // the dialog says where it went
     EXPECT_NE(fs.contents(kPerUser)->find("foreign=kept"), std::string::npos);
 
     Settings reread;
-    LoadSettings(location, fs, codec, reread, catalogue);
+    (void)LoadSettings(location, fs, codec, reread, catalogue);
     EXPECT_EQ(reread.FilterMode, 0); // the program folder's file has none
     // Saves go on to the file that is read, even beside a program that could take them.
     fs.addFolder("C:\\Other");
-    EXPECT_EQ(SaveSettings(settings, {}, {"C:\\Other", kAppData, {}}, fs, codec).file, kPerUser);
+    EXPECT_EQ(SaveSettings(settings, {}, {"C:\\Other", kAppData, {}}, fs, codec)->file, kPerUser);
 }
 
 // A file that cannot be read, is too large, read-only or someone else's is never replaced, and
@@ -160,9 +160,9 @@ TEST_F(SettingsFile, FilesThatMustNotBeReplacedAreKeptAndNothingIsWrittenElsewhe
     const auto refuse = [&](const std::string& bytes, std::uint32_t attributes, SaveProblem problem) {
         fs.addFile(kBeside, bytes, attributes);
         const auto result = SaveSettings(settings, {}, location, fs, codec);
-        EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.problem, problem);
-        EXPECT_EQ(result.file, kBeside);
+        ASSERT_FALSE(result.ok());
+        EXPECT_EQ(result.reason().problem, problem);
+        EXPECT_EQ(result.reason().file, kBeside);
         EXPECT_EQ(*fs.contents(kBeside), bytes);
         EXPECT_EQ(fs.contents(kPerUser), nullptr);
     };
@@ -191,9 +191,9 @@ TEST_F(SettingsFile, AValueTheFileCannotHoldWritesNothingAndIsNamedWithItsReason
                                    StoredText value) {
         settings.BgmFile = music;
         const auto result = SaveSettings(settings, {folder, "0"}, location, fs, codec);
-        EXPECT_FALSE(result.ok) << folder;
-        EXPECT_EQ(result.problem, problem) << folder;
-        EXPECT_EQ(result.value, value) << folder;
+        ASSERT_FALSE(result.ok()) << folder;
+        EXPECT_EQ(result.reason().problem, problem) << folder;
+        EXPECT_EQ(result.reason().value, value) << folder;
         EXPECT_EQ(*fs.contents(kBeside), before) << folder;
     };
     expectRefused("D:\\Café", "", SaveProblem::NotInCodePage932, StoredText::Folder);
@@ -206,7 +206,7 @@ TEST_F(SettingsFile, AValueTheFileCannotHoldWritesNothingAndIsNamedWithItsReason
     // A short form that fits stands in for the path (Windows' 8.3 names).
     fs.shortNames["D:\\Café"] = "D:\\CAFE~1";
     settings.BgmFile.clear();
-    ASSERT_TRUE(SaveSettings(settings, {"D:\\Café", "0"}, location, fs, codec).ok);
+    ASSERT_TRUE(SaveSettings(settings, {"D:\\Café", "0"}, location, fs, codec).ok());
     EXPECT_NE(fs.contents(kBeside)->find("=D:\\CAFE~1\r\n"), std::string::npos);
 }
 
@@ -222,7 +222,7 @@ TEST_F(SettingsFile, AUtf8FileIsReadAndRewrittenInUtf8)
 
     settings.BgmKind = 1;
     settings.BgmRepeat = 7;
-    ASSERT_TRUE(SaveSettings(settings, {"D:\\Café 写真", "x"}, location, fs, codec).ok);
+    ASSERT_TRUE(SaveSettings(settings, {"D:\\Café 写真", "x"}, location, fs, codec).ok());
     EXPECT_EQ(settings.BgmRepeat, 0); // "x" is not numeric
     const std::string saved = *fs.contents(kBeside);
     EXPECT_EQ(saved.rfind("\xEF\xBB\xBF[Section]\n画像のﾌｫﾙﾀﾞ=D:\\Café 写真\nﾌｨﾙﾀ区分= 0\n", 0), 0u);
@@ -255,7 +255,7 @@ TEST_F(SettingsFile, Utf16FilesInEitherByteOrderAreReadAndWrittenBackSo)
         EXPECT_EQ(settings.FilterMode, 0);
 
         settings.ImageOrder = 1;
-        ASSERT_TRUE(SaveSettings(settings, {"D:\\Café", ""}, location, fs, codec).ok);
+        ASSERT_TRUE(SaveSettings(settings, {"D:\\Café", ""}, location, fs, codec).ok());
         const std::string expected = "[Section]\r\n画像のﾌｫﾙﾀﾞ=D:\\Café\r\n; 😀 kept\r\nﾌｨﾙﾀ区分= 0\r\n画像ﾁｪﾝｼﾞ= 1\r\n";
         EXPECT_EQ(fs.contents(kBeside)->substr(0, utf16(expected).size()), utf16(expected)) << little;
     }
@@ -270,7 +270,7 @@ TEST_F(SettingsFile, MixedEncodingsAreReadAndWrittenInTheFirstKeyLinesEncodingWi
     EXPECT_EQ(settings.ImageSize, 0);
     EXPECT_EQ(settings.FilterMode, 0);
     EXPECT_EQ(settings.BgmRepeat, 7);
-    ASSERT_TRUE(SaveSettings(settings, {"", "8"}, location, fs, codec).ok);
+    ASSERT_TRUE(SaveSettings(settings, {"", "8"}, location, fs, codec).ok());
     const std::string saved = *fs.contents(kBeside);
     EXPECT_EQ(saved.rfind("[Section]\r\n" + cp932("画像のｻｲｽﾞ") + "= 0\r\n" + cp932("ﾌｨﾙﾀ区分") + "= 0\r\n" +
                               cp932("BGMﾘﾋﾟｰﾄ") + "= 8\r\n",
@@ -289,7 +289,7 @@ TEST_F(SettingsFile, TemporaryFilesOfAnInterruptedSaveGoAtTheNextStartOrSave)
         fs.addFile(stale, "half");
         fs.addFile(foreign, "mine");
         if (bySave)
-            SaveSettings(settings, {}, location, fs, codec);
+            EXPECT_TRUE(SaveSettings(settings, {}, location, fs, codec).ok());
         else
             load();
         EXPECT_EQ(fs.contents(stale), nullptr);

@@ -30,13 +30,13 @@ int main(int argc, char** argv)
     const velmora::SettingsLocation location{{}, {}, argv[argc - 1]};
     velmora::Settings settings;
     velmora::Catalogue catalogue;
-    velmora::LoadSettings(location, fs, codec, settings, catalogue);
+    (void)velmora::LoadSettings(location, fs, codec, settings, catalogue);
     if (loadOnly)
         return 0;
     settings.ImageOrder = settings.ImageOrder == 0 ? 1 : 0;
     const auto result = velmora::SaveSettings(
         settings, {settings.ImageFolder, std::to_string(settings.BgmRepeat)}, location, fs, codec);
-    if (!result.ok)
-        std::fprintf(stderr, "not saved: problem %d\n", int(result.problem));
-    return result.ok ? 0 : 1;
+    if (!result.ok())
+        std::fprintf(stderr, "not saved: problem %d\n", int(result.reason().problem));
+    return result.ok() ? 0 : 1;
 }

@@ -206,11 +206,11 @@ TEST_F(TempFolder, PathOutsideCodePage932IsStoredShortOrReported)
     const auto result = SaveSettings(settings, {narrow(folder), "0"}, location, fs, codec);
     const auto alias = fs.shortPath(narrow(folder));
     const bool aliasFits = alias && codec.toCp932(*alias);
-    EXPECT_EQ(result.ok, aliasFits) << int(result.problem);
+    EXPECT_EQ(result.ok(), aliasFits);
 
     Settings reread;
     Catalogue catalogue;
-    LoadSettings(location, fs, codec, reread, catalogue);
+    (void)LoadSettings(location, fs, codec, reread, catalogue);
     if (aliasFits)
         EXPECT_TRUE(FolderExists(fs, reread.ImageFolder)) << reread.ImageFolder;
     else
@@ -234,21 +234,23 @@ TEST_F(TempFolder, ReadOnlyAndOversizedFilesAreKeptAndNothingIsWrittenPerUser)
     std::ofstream(std::filesystem::path(stale), std::ios::binary) << "half";
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
     auto result = SaveSettings(settings, {}, location, fs, codec);
-    EXPECT_EQ(result.problem, SaveProblem::ReadOnly);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.reason().problem, SaveProblem::ReadOnly);
     EXPECT_EQ(contents(), "[Section]\r\n");
     EXPECT_EQ(GetFileAttributesW(stale.c_str()), INVALID_FILE_ATTRIBUTES);
 
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     std::filesystem::resize_file(std::filesystem::path(file), SettingsFileLimit + 1);
     result = SaveSettings(settings, {}, location, fs, codec);
-    EXPECT_EQ(result.problem, SaveProblem::TooLarge);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.reason().problem, SaveProblem::TooLarge);
     EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(file)), SettingsFileLimit + 1);
     EXPECT_EQ(GetFileAttributesW(appData.c_str()), INVALID_FILE_ATTRIBUTES); // no per-user file at all
 
     std::filesystem::resize_file(std::filesystem::path(file), 0);
     result = SaveSettings(settings, {}, location, fs, codec);
-    EXPECT_TRUE(result.ok);
-    EXPECT_EQ(result.file, narrow(file));
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result->file, narrow(file));
     EXPECT_NE(contents().find("[Section]"), std::string::npos);
 }
 
@@ -268,10 +270,11 @@ TEST_F(TempFolder, AnotherUsersFileIsNeverReplaced)
 
     Settings settings;
     const auto result = SaveSettings(settings, {}, location, fs, codec);
-    EXPECT_EQ(result.problem, SaveProblem::OtherOwner);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.reason().problem, SaveProblem::OtherOwner);
     EXPECT_EQ(fs.readFile(narrow(file), SettingsFileLimit).bytes, "[Section]\r\n");
     EXPECT_EQ(GetFileAttributesW(appData.c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(fs.replaceFile(narrow(file), "new"), WriteStatus::OtherOwner);
+    EXPECT_EQ(failureOf(fs.replaceFile(narrow(file), "new")), WriteProblem::OtherOwner);
     removeMadeFile(file);
 }
 
@@ -294,7 +297,7 @@ TEST_F(TempFolder, LinkedSettingsFileHasItsTargetReplaced)
     Settings settings;
     settings.ImageOrder = 1;
     const auto result = SaveSettings(settings, {}, {narrow(program), {}, {}}, fs, codec);
-    ASSERT_TRUE(result.ok) << int(result.problem);
+    ASSERT_TRUE(result.ok());
     EXPECT_EQ(openedFile(file), linkedTo);
     const std::string written = fs.readFile(narrow(target), SettingsFileLimit).bytes;
     EXPECT_NE(written.find("[Section]"), std::string::npos);

@@ -28,7 +28,7 @@ namespace {
 // row's bytes, or null when the file ends first), each asked for once: neither the whole
 // picture nor the whole file is ever held.
 template <class NextRow>
-LoadResult reduceRows24(const loading::BmpHeader& header, const LoadRequest& request, NextRow nextRow)
+Result<LoadedPicture> reduceRows24(const loading::BmpHeader& header, const LoadRequest& request, NextRow nextRow)
 {
     const int w = int(header.width);
     const int h = int(header.height);
@@ -38,7 +38,7 @@ LoadResult reduceRows24(const loading::BmpHeader& header, const LoadRequest& req
     for (int x = 0; x < out.width; ++x) {
         columns[std::size_t(x)] = 3 * std::size_t(show::stretchSample(x, out.width, w));
     }
-    LoadResult result;
+    LoadedPicture result;
     result.picture.resize(out.width, out.height);
     result.ownSize = {w, h};
     // The output rows in the file's order: a bottom-up file's last rows come first. Samples
@@ -49,7 +49,7 @@ LoadResult reduceRows24(const loading::BmpHeader& header, const LoadRequest& req
         const int sy = topDown ? r : h - 1 - r;
         const std::uint8_t* row = nextRow();
         if (row == nullptr) {
-            return LoadResult::failure("BMP pixel data is cut short");
+            return Reason{"BMP pixel data is cut short"};
         }
         for (; y >= 0 && y < out.height && show::stretchSample(y, out.height, h) == sy; y += step) {
             std::uint8_t* dst = result.picture.data() + std::size_t(out.width) * 4 * std::size_t(y);
@@ -62,7 +62,6 @@ LoadResult reduceRows24(const loading::BmpHeader& header, const LoadRequest& req
             }
         }
     }
-    result.ok = true;
     return result;
 }
 
@@ -86,17 +85,16 @@ std::string sdlReason()
 
 } // namespace
 
-LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
+Result<LoadedPicture> decodeBmp(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
 {
     loading::BmpHeader header;
-    if (std::string why = loading::readBmpHeader(data, size, header); !why.empty()) {
-        return LoadResult::failure(why);
+    if (Result<void> checked = loading::readBmpHeader(data, size, header); !checked.ok()) {
+        return checked.reason();
     }
     if (header.compression == loading::kBmpBitFields || header.compression == loading::kBmpAlphaBitFields) {
-        LoadResult result;
+        LoadedPicture result;
         result.picture = loading::decodeBitFieldBmp(data, size, header);
         result.ownSize = {result.picture.width(), result.picture.height()};
-        result.ok = true;
         return result;
     }
     if (plain24(header)) {
@@ -106,27 +104,27 @@ LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadReque
         return reduceRows24(header, request, [&] { return std::exchange(row, row + stride); });
     }
     if (size > std::size_t(INT32_MAX)) {
-        return LoadResult::failure("BMP file is too large");
+        return Reason{"BMP file is too large"};
     }
     SDL_ClearError();
     SDL_RWops* stream = SDL_RWFromConstMem(data, int(size));
     if (stream == nullptr) {
-        return LoadResult::failure(sdlReason());
+        return Reason{sdlReason()};
     }
     Surface loaded(SDL_LoadBMP_RW(stream, 1));
     if (!loaded) {
-        return LoadResult::failure(sdlReason());
+        return Reason{sdlReason()};
     }
     Surface converted(SDL_ConvertSurfaceFormat(loaded.get(), SDL_PIXELFORMAT_RGB888, 0));
     if (!converted) {
-        return LoadResult::failure(sdlReason());
+        return Reason{sdlReason()};
     }
     loaded.reset();
     SDL_Surface* s = converted.get();
-    if (std::string bad = loading::checkPictureSize(s->w, s->h); !bad.empty()) {
-        return LoadResult::failure(bad);
+    if (Result<void> checked = loading::checkPictureSize(s->w, s->h); !checked.ok()) {
+        return checked.reason();
     }
-    LoadResult result;
+    LoadedPicture result;
     result.picture.resize(s->w, s->h);
     result.ownSize = {s->w, s->h};
     const std::size_t rowBytes = std::size_t(s->w) * 4;
@@ -138,16 +136,16 @@ LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadReque
             out[std::size_t(x) * 4 + 3] = 0; // the reserved byte, whatever the file's alpha was
         }
     }
-    result.ok = true;
     return result;
 }
 
-std::optional<LoadResult> decodeBmpAsRead(const std::uint8_t* head, std::size_t headSize, std::uint64_t fileSize,
-                                          loading::RegularFile& rest, const LoadRequest& request)
+std::optional<Result<LoadedPicture>> decodeBmpAsRead(const std::uint8_t* head, std::size_t headSize,
+                                                     std::uint64_t fileSize, loading::RegularFile& rest,
+                                                     const LoadRequest& request)
 {
     loading::BmpHeader header;
-    if (std::string why = loading::readBmpHeader(head, headSize, fileSize, header); !why.empty()) {
-        return LoadResult::failure(why);
+    if (Result<void> checked = loading::readBmpHeader(head, headSize, fileSize, header); !checked.ok()) {
+        return checked.reason();
     }
     if (!plain24(header)) {
         return std::nullopt;
@@ -170,7 +168,7 @@ std::optional<LoadResult> decodeBmpAsRead(const std::uint8_t* head, std::size_t 
     for (std::vector<std::uint8_t> skip(4096); at > headSize;) {
         const std::size_t n = std::min(skip.size(), at - headSize);
         if (!readFull(skip.data(), n)) {
-            return LoadResult::failure("BMP pixel data is cut short");
+            return Reason{"BMP pixel data is cut short"};
         }
         at -= n;
     }
@@ -185,16 +183,13 @@ std::optional<LoadResult> decodeBmpAsRead(const std::uint8_t* head, std::size_t 
     });
 }
 
-SizeResult bmpSize(const std::uint8_t* data, std::size_t size)
+Result<PictureSize> bmpSize(const std::uint8_t* data, std::size_t size)
 {
     loading::BmpHeader header;
-    if (std::string why = loading::readBmpHeader(data, size, header); !why.empty()) {
-        return sizeFailure(why);
+    if (Result<void> checked = loading::readBmpHeader(data, size, header); !checked.ok()) {
+        return checked.reason();
     }
-    SizeResult result;
-    result.ok = true;
-    result.size = {int(header.width), int(header.height)};
-    return result;
+    return PictureSize{int(header.width), int(header.height)};
 }
 
 } // namespace velmora::decode

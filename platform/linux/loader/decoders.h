@@ -16,32 +16,33 @@
 
 namespace velmora::decode {
 
-LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
-LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
-LoadResult decodeBmp(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+Result<LoadedPicture> decodeJpeg(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+Result<LoadedPicture> decodeGif(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+Result<LoadedPicture> decodeBmp(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 // An uncompressed 24-bit bitmap read row by row from the file (the front end's decodeAsRead);
 // nullopt for any other bitmap.
-std::optional<LoadResult> decodeBmpAsRead(const std::uint8_t* head, std::size_t headSize, std::uint64_t fileSize,
-                                          loading::RegularFile& rest, const LoadRequest& request);
+std::optional<Result<LoadedPicture>> decodeBmpAsRead(const std::uint8_t* head, std::size_t headSize,
+                                                     std::uint64_t fileSize, loading::RegularFile& rest,
+                                                     const LoadRequest& request);
 // Draws in the helper program velmora-wmf, stopped at the time cap; a fault there fails
 // with kRendererCrashed.
-LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+Result<LoadedPicture> decodeWmf(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 inline constexpr const char* kRendererCrashed = "WMF: the renderer crashed on this metafile";
 
 // The fifth kind: PNG, TIFF, WebP, and HEIC, HEIF and AVIF through libheif.
-LoadResult decodePng(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
-LoadResult decodeTiff(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
-LoadResult decodeWebp(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
-LoadResult decodeHeif(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+Result<LoadedPicture> decodePng(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+Result<LoadedPicture> decodeTiff(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+Result<LoadedPicture> decodeWebp(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
+Result<LoadedPicture> decodeHeif(const std::uint8_t* data, std::size_t size, const LoadRequest& request);
 
-SizeResult jpegSize(const std::uint8_t* data, std::size_t size);
-SizeResult gifSize(const std::uint8_t* data, std::size_t size);
-SizeResult bmpSize(const std::uint8_t* data, std::size_t size);
-SizeResult wmfSize(const std::uint8_t* data, std::size_t size);
-SizeResult pngSize(const std::uint8_t* data, std::size_t size);
-SizeResult tiffSize(const std::uint8_t* data, std::size_t size);
-SizeResult webpSize(const std::uint8_t* data, std::size_t size);
-SizeResult heifSize(const std::uint8_t* data, std::size_t size);
+Result<PictureSize> jpegSize(const std::uint8_t* data, std::size_t size);
+Result<PictureSize> gifSize(const std::uint8_t* data, std::size_t size);
+Result<PictureSize> bmpSize(const std::uint8_t* data, std::size_t size);
+Result<PictureSize> wmfSize(const std::uint8_t* data, std::size_t size);
+Result<PictureSize> pngSize(const std::uint8_t* data, std::size_t size);
+Result<PictureSize> tiffSize(const std::uint8_t* data, std::size_t size);
+Result<PictureSize> webpSize(const std::uint8_t* data, std::size_t size);
+Result<PictureSize> heifSize(const std::uint8_t* data, std::size_t size);
 
 // Pixels whose fourth byte holds straight alpha, laid on black as the show composes; the
 // fourth byte becomes the picture's reserved 0.
@@ -49,23 +50,13 @@ void layOnBlack(Picture& picture);
 // Pixels already premultiplied (so already on black): only the fourth byte is cleared.
 void clearReservedBytes(Picture& picture);
 
-inline SizeResult sizeFailure(std::string why)
-{
-    SizeResult r;
-    r.error = std::move(why);
-    return r;
-}
-
 // A header's size as a size query answers it: the size, or the limit it passes.
-inline SizeResult checkedSize(long long width, long long height)
+inline Result<PictureSize> checkedSize(long long width, long long height)
 {
-    if (std::string why = loading::checkPictureSize(width, height); !why.empty()) {
-        return sizeFailure(std::move(why));
+    if (Result<void> checked = loading::checkPictureSize(width, height); !checked.ok()) {
+        return checked.reason();
     }
-    SizeResult r;
-    r.size = {int(width), int(height)};
-    r.ok = true;
-    return r;
+    return PictureSize{int(width), int(height)};
 }
 
 // A file's bytes read front to back through a library's read callback.

@@ -30,13 +30,13 @@ struct GifCloser {
 };
 using GifFile = std::unique_ptr<GifFileType, GifCloser>;
 
-GifFile openGif(MemoryInput& input, std::string& why)
+Result<GifFile> openGif(MemoryInput& input)
 {
     int error = 0;
     GifFile gif(DGifOpen(&input, readInput, &error));
     if (!gif) {
         const char* text = GifErrorString(error);
-        why = std::string("GIF: ") + (text != nullptr ? text : "cannot open");
+        return Reason{std::string("GIF: ") + (text != nullptr ? text : "cannot open")};
     }
     return gif;
 }
@@ -52,44 +52,44 @@ PictureSize canvasSize(const GifFileType& gif, const GifImageDesc* frame)
 
 } // namespace
 
-LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
+Result<LoadedPicture> decodeGif(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
 {
     const loading::Deadline deadline(request.timeLimitMs);
     MemoryInput input{data, size};
-    std::string why;
-    GifFile gif = openGif(input, why);
-    if (!gif) {
-        return LoadResult::failure(why);
+    Result<GifFile> opened = openGif(input);
+    if (!opened.ok()) {
+        return opened.reason();
     }
+    GifFile gif = std::move(opened.value());
     if (gif->SWidth > 0 && gif->SHeight > 0) {
-        if (why = loading::checkPictureSize(gif->SWidth, gif->SHeight); !why.empty()) {
-            return LoadResult::failure(why);
+        if (Result<void> fits = loading::checkPictureSize(gif->SWidth, gif->SHeight); !fits.ok()) {
+            return fits.reason();
         }
     }
     int transparent = -1;
     for (;;) {
         if (deadline.passed()) {
-            return LoadResult::failure("GIF took too long to decode");
+            return Reason{"GIF took too long to decode"};
         }
         GifRecordType type = UNDEFINED_RECORD_TYPE;
         if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) {
-            return LoadResult::failure("GIF ends before its first picture");
+            return Reason{"GIF ends before its first picture"};
         }
         if (type == TERMINATE_RECORD_TYPE) {
-            return LoadResult::failure("GIF holds no picture");
+            return Reason{"GIF holds no picture"};
         }
         if (type == EXTENSION_RECORD_TYPE) {
             int code = 0;
             GifByteType* block = nullptr;
             if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) {
-                return LoadResult::failure("GIF extension is broken");
+                return Reason{"GIF extension is broken"};
             }
             if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4) {
                 transparent = (block[1] & 1) != 0 ? block[4] : -1;
             }
             while (block != nullptr) {
                 if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) {
-                    return LoadResult::failure("GIF extension is broken");
+                    return Reason{"GIF extension is broken"};
                 }
             }
             continue;
@@ -97,22 +97,22 @@ LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadReque
         if (type == IMAGE_DESC_RECORD_TYPE) {
             break;
         }
-        return LoadResult::failure("GIF record not understood");
+        return Reason{"GIF record not understood"};
     }
     if (DGifGetImageDesc(gif.get()) == GIF_ERROR) {
-        return LoadResult::failure("GIF picture header is broken");
+        return Reason{"GIF picture header is broken"};
     }
     const GifImageDesc& frame = gif->Image;
-    if (why = loading::checkPictureSize(frame.Width, frame.Height); !why.empty()) {
-        return LoadResult::failure(why);
+    if (Result<void> fits = loading::checkPictureSize(frame.Width, frame.Height); !fits.ok()) {
+        return fits.reason();
     }
     const PictureSize canvas = canvasSize(*gif, &frame);
     const ColorMapObject* colours = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
     if (colours == nullptr || colours->Colors == nullptr) {
-        return LoadResult::failure("GIF has no colour table");
+        return Reason{"GIF has no colour table"};
     }
 
-    LoadResult result;
+    LoadedPicture result;
     result.ownSize = canvas;
     // Each row is sampled into the picture as it arrives, at the size the show places it at
     // (the whole canvas when there is no smaller box): output row y and column x take the
@@ -161,7 +161,7 @@ LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadReque
         const int step = frame.Interlace ? kPassStep[pass] : 1;
         for (int row = start; row < frame.Height; row += step) {
             if (deadline.passed()) {
-                return LoadResult::failure("GIF took too long to decode");
+                return Reason{"GIF took too long to decode"};
             }
             if (DGifGetLine(gif.get(), line.data(), frame.Width) == GIF_ERROR) {
                 broken = true; // cut short: keep the rows that decoded
@@ -182,20 +182,19 @@ LoadResult decodeGif(const std::uint8_t* data, std::size_t size, const LoadReque
         }
     }
     if (rowsRead == 0) {
-        return LoadResult::failure("GIF picture data is broken");
+        return Reason{"GIF picture data is broken"};
     }
-    result.ok = true;
     return result;
 }
 
-SizeResult gifSize(const std::uint8_t* data, std::size_t size)
+Result<PictureSize> gifSize(const std::uint8_t* data, std::size_t size)
 {
     MemoryInput input{data, size};
-    std::string why;
-    GifFile gif = openGif(input, why);
-    if (!gif) {
-        return sizeFailure(why);
+    Result<GifFile> opened = openGif(input);
+    if (!opened.ok()) {
+        return opened.reason();
     }
+    const GifFile gif = std::move(opened.value());
     PictureSize canvas = canvasSize(*gif, nullptr);
     if (canvas.width == 0) {
         // No screen size: the first frame's box tells.

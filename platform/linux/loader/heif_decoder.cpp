@@ -31,25 +31,25 @@ using Context = std::unique_ptr<heif_context, ContextFree>;
 using Handle = std::unique_ptr<const heif_image_handle, HandleRelease>;
 using Image = std::unique_ptr<const heif_image, ImageRelease>;
 
-std::string reasonOf(const heif_error& error)
+Reason reasonOf(const heif_error& error)
 {
     if (error.code == heif_error_Memory_allocation_error) {
-        return "out of memory";
+        return Reason{"out of memory"};
     }
-    return std::string("HEIF: ") + (error.message != nullptr && *error.message != '\0' ? error.message : "broken file");
+    return Reason{std::string("HEIF: ") + (error.message != nullptr && *error.message != '\0' ? error.message : "broken file")};
 }
 
 // The file's primary image, or the reason there is none to decode.
-std::string openPrimary(const std::uint8_t* data, std::size_t size, Context& context, Handle& primary)
+Result<void> openPrimary(const std::uint8_t* data, std::size_t size, Context& context, Handle& primary)
 {
     // Registers the built-in decoders once for the process.
     static const bool initialised = [] { return heif_init(nullptr).code == heif_error_Ok; }();
     if (!initialised) {
-        return "HEIF: the decoder library did not start";
+        return Reason{"HEIF: the decoder library did not start"};
     }
     context.reset(heif_context_alloc());
     if (!context) {
-        return "out of memory";
+        return Reason{"out of memory"};
     }
     heif_context_set_maximum_image_size_limit(context.get(), loading::kMaxSide);
     if (heif_error e = heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr);
@@ -82,7 +82,7 @@ Handle coveringThumbnail(const heif_image_handle* primary, PictureSize need)
         Handle candidate(thumb);
         const int w = heif_image_handle_get_width(thumb);
         const int h = heif_image_handle_get_height(thumb);
-        if (w >= need.width && h >= need.height && loading::checkPictureSize(w, h).empty() &&
+        if (w >= need.width && h >= need.height && loading::checkPictureSize(w, h).ok() &&
             (!best || w < heif_image_handle_get_width(best.get()))) {
             best = std::move(candidate);
         }
@@ -90,12 +90,12 @@ Handle coveringThumbnail(const heif_image_handle* primary, PictureSize need)
     return best;
 }
 
-std::string decodeHandle(const heif_image_handle* handle, Picture& picture)
+Result<void> decodeHandle(const heif_image_handle* handle, Picture& picture)
 {
     const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
     std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
     if (!options) {
-        return "out of memory";
+        return Reason{"out of memory"};
     }
     options->convert_hdr_to_8bit = 1;
     heif_image* decoded = nullptr;
@@ -113,10 +113,10 @@ std::string decodeHandle(const heif_image_handle* handle, Picture& picture)
     const int channels = alpha ? 4 : 3;
     if (plane == nullptr || heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved) != 8 ||
         width <= 0 || height <= 0 || stride < width * channels) {
-        return "HEIF: colour layout not supported";
+        return Reason{"HEIF: colour layout not supported"};
     }
-    if (std::string why = loading::checkPictureSize(width, height); !why.empty()) {
-        return why;
+    if (Result<void> fits = loading::checkPictureSize(width, height); !fits.ok()) {
+        return fits;
     }
     picture.resize(width, height);
     for (int y = 0; y < height; ++y) {
@@ -139,29 +139,29 @@ std::string decodeHandle(const heif_image_handle* handle, Picture& picture)
 
 } // namespace
 
-LoadResult decodeHeif(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
+Result<LoadedPicture> decodeHeif(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
 {
     Context context;
     Handle primary;
-    if (std::string why = openPrimary(data, size, context, primary); !why.empty()) {
-        return LoadResult::failure(why);
+    if (Result<void> checked = openPrimary(data, size, context, primary); !checked.ok()) {
+        return checked.reason();
     }
-    LoadResult result;
+    LoadedPicture result;
     result.ownSize = {heif_image_handle_get_width(primary.get()), heif_image_handle_get_height(primary.get())};
     const Handle thumbnail = coveringThumbnail(primary.get(), loading::neededSize(result.ownSize, request));
-    if (std::string why = decodeHandle(thumbnail ? thumbnail.get() : primary.get(), result.picture); !why.empty()) {
-        return LoadResult::failure(why);
+    if (Result<void> decoded = decodeHandle(thumbnail ? thumbnail.get() : primary.get(), result.picture);
+        !decoded.ok()) {
+        return decoded.reason();
     }
-    result.ok = true;
     return result;
 }
 
-SizeResult heifSize(const std::uint8_t* data, std::size_t size)
+Result<PictureSize> heifSize(const std::uint8_t* data, std::size_t size)
 {
     Context context;
     Handle primary;
-    if (std::string why = openPrimary(data, size, context, primary); !why.empty()) {
-        return sizeFailure(why);
+    if (Result<void> checked = openPrimary(data, size, context, primary); !checked.ok()) {
+        return checked.reason();
     }
     return checkedSize(heif_image_handle_get_width(primary.get()), heif_image_handle_get_height(primary.get()));
 }

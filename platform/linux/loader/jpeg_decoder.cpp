@@ -191,9 +191,9 @@ bool runCoarse(JpegSession& s, const std::uint8_t* data, std::size_t size, Pictu
 // Hands `coarse` a progressive file's coarse picture. Its coefficients are freed before the
 // whole decode takes its own; a failure here only means no coarse picture.
 void offerCoarse(const std::uint8_t* data, std::size_t size, PictureSize stored, const loading::Deadline* deadline,
-                 const std::function<void(LoadResult)>& coarse)
+                 const std::function<void(LoadedPicture)>& coarse)
 {
-    LoadResult result;
+    LoadedPicture result;
     {
         JpegSession session;
         session.deadline = deadline;
@@ -201,7 +201,6 @@ void offerCoarse(const std::uint8_t* data, std::size_t size, PictureSize stored,
             return;
         }
     }
-    result.ok = true;
     result.ownSize = stored;
     coarse(std::move(result));
 }
@@ -215,8 +214,8 @@ bool runDecode(JpegSession& s, const std::uint8_t* data, std::size_t size, const
     }
     setUp(s, data, size);
     jpeg_read_header(&s.info, TRUE);
-    if (std::string why = loading::checkPictureSize(s.info.image_width, s.info.image_height); !why.empty()) {
-        std::snprintf(s.reason, sizeof s.reason, "%s", why.c_str());
+    if (Result<void> fits = loading::checkPictureSize(s.info.image_width, s.info.image_height); !fits.ok()) {
+        std::snprintf(s.reason, sizeof s.reason, "%s", fits.reason().text.c_str());
         return false;
     }
     const PictureSize stored{int(s.info.image_width), int(s.info.image_height)};
@@ -235,23 +234,21 @@ bool runDecode(JpegSession& s, const std::uint8_t* data, std::size_t size, const
 
 } // namespace
 
-LoadResult decodeJpeg(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
+Result<LoadedPicture> decodeJpeg(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
 {
     const loading::Deadline deadline(request.timeLimitMs);
     JpegSession session;
     session.deadline = &deadline;
-    LoadResult result;
+    LoadedPicture result;
     if (!runDecode(session, data, size, request, result.picture, result.ownSize)) {
-        return LoadResult::failure(session.reason);
+        return Reason{session.reason};
     }
-    result.ok = true;
     return result;
 }
 
-SizeResult jpegSize(const std::uint8_t* data, std::size_t size)
+Result<PictureSize> jpegSize(const std::uint8_t* data, std::size_t size)
 {
     JpegSession s;
-    SizeResult result;
     volatile bool readHeader = false;
     if (setjmp(s.jump) == 0) {
         setUp(s, data, size);
@@ -259,14 +256,12 @@ SizeResult jpegSize(const std::uint8_t* data, std::size_t size)
         readHeader = true;
     }
     if (!readHeader) {
-        return sizeFailure(s.reason);
+        return Reason{s.reason};
     }
-    if (std::string why = loading::checkPictureSize(s.info.image_width, s.info.image_height); !why.empty()) {
-        return sizeFailure(why);
+    if (Result<void> checked = loading::checkPictureSize(s.info.image_width, s.info.image_height); !checked.ok()) {
+        return checked.reason();
     }
-    result.size = {int(s.info.image_width), int(s.info.image_height)};
-    result.ok = true;
-    return result;
+    return PictureSize{int(s.info.image_width), int(s.info.image_height)};
 }
 
 } // namespace velmora::decode

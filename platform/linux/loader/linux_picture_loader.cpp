@@ -16,7 +16,7 @@ public:
     // Paths are UTF-8, which is what Linux file names are.
     loading::OpenedFile openFile(const std::string& path) override { return openRegularFile(path); }
 
-    LoadResult decode(loading::PictureFormat format, const std::uint8_t* data, std::size_t size,
+    Result<LoadedPicture> decode(loading::PictureFormat format, const std::uint8_t* data, std::size_t size,
                       const LoadRequest& request) override
     {
         switch (format) {
@@ -30,12 +30,12 @@ public:
         case loading::PictureFormat::Heif: return decode::decodeHeif(data, size, request);
         case loading::PictureFormat::Unknown: break;
         }
-        return LoadResult::failure(loading::kNotAPicture);
+        return Reason{loading::kNotAPicture};
     }
 
-    std::optional<LoadResult> decodeAsRead(loading::PictureFormat format, const std::uint8_t* head,
-                                           std::size_t headSize, std::uint64_t fileSize, loading::RegularFile& rest,
-                                           const LoadRequest& request) override
+    std::optional<Result<LoadedPicture>> decodeAsRead(loading::PictureFormat format, const std::uint8_t* head,
+                                                      std::size_t headSize, std::uint64_t fileSize,
+                                                      loading::RegularFile& rest, const LoadRequest& request) override
     {
         if (format == loading::PictureFormat::Bmp) {
             return decode::decodeBmpAsRead(head, headSize, fileSize, rest, request);
@@ -43,7 +43,7 @@ public:
         return std::nullopt;
     }
 
-    SizeResult storedSize(loading::PictureFormat format, const std::uint8_t* data, std::size_t size) override
+    Result<PictureSize> storedSize(loading::PictureFormat format, const std::uint8_t* data, std::size_t size) override
     {
         switch (format) {
         case loading::PictureFormat::Jpeg: return decode::jpegSize(data, size);
@@ -56,7 +56,7 @@ public:
         case loading::PictureFormat::Heif: return decode::heifSize(data, size);
         case loading::PictureFormat::Unknown: break;
         }
-        return decode::sizeFailure(loading::kNotAPicture);
+        return Reason{loading::kNotAPicture};
     }
 };
 
@@ -69,7 +69,7 @@ std::unique_ptr<PictureLoader> createPlatformPictureLoader()
     return std::make_unique<loading::DecodingLoader>(createPlatformDecoders());
 }
 
-LoadResult decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request)
+Result<LoadedPicture> decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request)
 {
     LinuxDecoders decoders;
     return loading::loadPicture(decoders, bytes.data(), bytes.size(), request);

@@ -89,8 +89,8 @@ bool runDecode(PngSession& s, const std::uint8_t* data, std::size_t size, const 
     }
     const png_uint_32 width = png_get_image_width(s.png, s.info);
     const png_uint_32 height = png_get_image_height(s.png, s.info);
-    if (std::string why = loading::checkPictureSize(width, height); !why.empty()) {
-        std::snprintf(s.reason, sizeof s.reason, "%s", why.c_str());
+    if (Result<void> fits = loading::checkPictureSize(width, height); !fits.ok()) {
+        std::snprintf(s.reason, sizeof s.reason, "%s", fits.reason().text.c_str());
         return false;
     }
     png_set_expand(s.png);   // palette to RGB, small greys to 8 bits, transparency to alpha
@@ -119,20 +119,19 @@ bool runDecode(PngSession& s, const std::uint8_t* data, std::size_t size, const 
 
 } // namespace
 
-LoadResult decodePng(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
+Result<LoadedPicture> decodePng(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
 {
     const loading::Deadline deadline(request.timeLimitMs);
     PngSession session;
-    LoadResult result;
+    LoadedPicture result;
     if (!runDecode(session, data, size, deadline, result.picture)) {
-        return LoadResult::failure(session.reason);
+        return Reason{session.reason};
     }
     result.ownSize = {result.picture.width(), result.picture.height()};
-    result.ok = true;
     return result;
 }
 
-SizeResult pngSize(const std::uint8_t* data, std::size_t size)
+Result<PictureSize> pngSize(const std::uint8_t* data, std::size_t size)
 {
     PngSession s;
     volatile bool read = false;
@@ -140,7 +139,7 @@ SizeResult pngSize(const std::uint8_t* data, std::size_t size)
         read = readHeader(s, data, size);
     }
     if (!read) {
-        return sizeFailure(s.reason);
+        return Reason{s.reason};
     }
     return checkedSize(png_get_image_width(s.png, s.info), png_get_image_height(s.png, s.info));
 }

@@ -48,25 +48,20 @@ private:
 
 loading::OpenedFile openRegularFile(const std::string& path)
 {
-    loading::OpenedFile result;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        result.error = "cannot open the file";
-        return result;
+        return Reason{"cannot open the file"};
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         ::close(fd);
-        result.error = "cannot open the file";
-        return result;
+        return Reason{"cannot open the file"};
     }
     if (!S_ISREG(info.st_mode) || info.st_size < 0) {
         ::close(fd);
-        result.error = "not a regular file";
-        return result;
+        return Reason{"not a regular file"};
     }
-    result.file = std::make_unique<PosixRegularFile>(fd, std::uint64_t(info.st_size));
-    return result;
+    return std::unique_ptr<loading::RegularFile>(std::make_unique<PosixRegularFile>(fd, std::uint64_t(info.st_size)));
 }
 
 } // namespace velmora

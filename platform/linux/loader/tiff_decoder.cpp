@@ -93,12 +93,12 @@ TiffFile openTiff(TiffInput& input)
 }
 
 // The first page's stored size, or the reason it cannot be decoded.
-SizeResult storedSizeOf(TIFF* tiff)
+Result<PictureSize> storedSizeOf(TIFF* tiff)
 {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height)) {
-        return sizeFailure("TIFF gives no picture size");
+        return Reason{"TIFF gives no picture size"};
     }
     return checkedSize(width, height);
 }
@@ -110,7 +110,7 @@ struct RgbaEnd {
 
 } // namespace
 
-LoadResult decodeTiff(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
+Result<LoadedPicture> decodeTiff(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
 {
     const loading::Deadline deadline(request.timeLimitMs);
     TiffInput input;
@@ -118,18 +118,18 @@ LoadResult decodeTiff(const std::uint8_t* data, std::size_t size, const LoadRequ
     input.size = size;
     TiffFile tiff = openTiff(input);
     if (!tiff) {
-        return LoadResult::failure(input.reason);
+        return Reason{input.reason};
     }
-    const SizeResult stored = storedSizeOf(tiff.get());
-    if (!stored.ok) {
-        return LoadResult::failure(stored.error);
+    const Result<PictureSize> stored = storedSizeOf(tiff.get());
+    if (!stored.ok()) {
+        return stored.reason();
     }
-    LoadResult result;
-    result.ownSize = stored.size;
+    LoadedPicture result;
+    result.ownSize = stored.value();
     char message[1024] = {};
     TIFFRGBAImage image{};
     if (!TIFFRGBAImageOK(tiff.get(), message) || !TIFFRGBAImageBegin(&image, tiff.get(), 0, message)) {
-        return LoadResult::failure(std::string("TIFF: ") + message);
+        return Reason{std::string("TIFF: ") + message};
     }
     RgbaEnd end{&image};
     // Asking for the file's own orientation leaves the rows as stored.
@@ -137,13 +137,13 @@ LoadResult decodeTiff(const std::uint8_t* data, std::size_t size, const LoadRequ
     const int width = result.ownSize.width;
     const int height = result.ownSize.height;
     if (int(image.width) != width || int(image.height) != height) {
-        return LoadResult::failure("TIFF size fields disagree");
+        return Reason{"TIFF size fields disagree"};
     }
     result.picture.resize(width, height);
     constexpr int kBand = 64; // rows per call, so a slow decode can be given up between bands
     for (int y = 0; y < height; y += kBand) {
         if (deadline.passed()) {
-            return LoadResult::failure("TIFF took too long to decode");
+            return Reason{"TIFF took too long to decode"};
         }
         const int rows = std::min(kBand, height - y);
         image.row_offset = y;
@@ -151,7 +151,7 @@ LoadResult decodeTiff(const std::uint8_t* data, std::size_t size, const LoadRequ
         auto* raster = reinterpret_cast<std::uint32_t*>(result.picture.pixel(0, y));
         if (!TIFFRGBAImageGet(&image, raster, std::uint32_t(width), std::uint32_t(rows))) {
             if (y == 0) {
-                return LoadResult::failure(input.reason.empty() ? "TIFF picture data is broken" : input.reason);
+                return Reason{input.reason.empty() ? "TIFF picture data is broken" : input.reason};
             }
             break; // keep the bands that decoded
         }
@@ -162,18 +162,17 @@ LoadResult decodeTiff(const std::uint8_t* data, std::size_t size, const LoadRequ
         std::swap(p[i], p[i + 2]);
     }
     clearReservedBytes(result.picture);
-    result.ok = true;
     return result;
 }
 
-SizeResult tiffSize(const std::uint8_t* data, std::size_t size)
+Result<PictureSize> tiffSize(const std::uint8_t* data, std::size_t size)
 {
     TiffInput input;
     input.data = data;
     input.size = size;
     TiffFile tiff = openTiff(input);
     if (!tiff) {
-        return sizeFailure(input.reason);
+        return Reason{input.reason};
     }
     return storedSizeOf(tiff.get());
 }

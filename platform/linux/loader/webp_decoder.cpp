@@ -61,21 +61,21 @@ struct DemuxDelete {
 };
 
 // An animation's first frame on a canvas of the animation's size, the rest black.
-LoadResult decodeFirstFrame(const std::uint8_t* data, std::size_t size)
+Result<LoadedPicture> decodeFirstFrame(const std::uint8_t* data, std::size_t size)
 {
     const WebPData whole{data, size};
     std::unique_ptr<WebPDemuxer, DemuxDelete> demux(WebPDemux(&whole));
     if (!demux) {
-        return LoadResult::failure("WebP: animation is broken");
+        return Reason{"WebP: animation is broken"};
     }
     const PictureSize canvas{int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH)),
                              int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT))};
-    if (std::string why = loading::checkPictureSize(canvas.width, canvas.height); !why.empty()) {
-        return LoadResult::failure(why);
+    if (Result<void> checked = loading::checkPictureSize(canvas.width, canvas.height); !checked.ok()) {
+        return checked.reason();
     }
     WebPIterator frame;
     if (!WebPDemuxGetFrame(demux.get(), 1, &frame)) {
-        return LoadResult::failure("WebP: animation has no frame");
+        return Reason{"WebP: animation has no frame"};
     }
     struct Release {
         WebPIterator* it;
@@ -84,15 +84,15 @@ LoadResult decodeFirstFrame(const std::uint8_t* data, std::size_t size)
     const PictureSize frameSize{frame.width, frame.height};
     if (frame.x_offset < 0 || frame.y_offset < 0 || frame.x_offset + frame.width > canvas.width ||
         frame.y_offset + frame.height > canvas.height) {
-        return LoadResult::failure("WebP: frame lies outside its canvas");
+        return Reason{"WebP: frame lies outside its canvas"};
     }
     Picture decoded;
     if (const VP8StatusCode status =
             decodeInto(frame.fragment.bytes, frame.fragment.size, frameSize, frameSize, decoded);
         status != VP8_STATUS_OK) {
-        return LoadResult::failure(statusReason(status));
+        return Reason{statusReason(status)};
     }
-    LoadResult result;
+    LoadedPicture result;
     result.picture.resize(canvas.width, canvas.height);
     for (int y = 0; y < frameSize.height; ++y) {
         std::copy_n(decoded.pixel(0, y), std::size_t(frameSize.width) * 4,
@@ -104,47 +104,47 @@ LoadResult decodeFirstFrame(const std::uint8_t* data, std::size_t size)
 
 } // namespace
 
-LoadResult decodeWebp(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
+Result<LoadedPicture> decodeWebp(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
 {
     WebPBitstreamFeatures features;
     if (const VP8StatusCode status = WebPGetFeatures(data, size, &features); status != VP8_STATUS_OK) {
-        return LoadResult::failure(statusReason(status));
+        return Reason{statusReason(status)};
     }
-    LoadResult result;
+    LoadedPicture result;
     if (features.has_animation) {
-        result = decodeFirstFrame(data, size);
-        if (!result.error.empty()) {
-            return result;
+        Result<LoadedPicture> first = decodeFirstFrame(data, size);
+        if (!first.ok()) {
+            return first;
         }
+        result = std::move(first.value());
     } else {
         const PictureSize stored{features.width, features.height};
-        if (std::string why = loading::checkPictureSize(stored.width, stored.height); !why.empty()) {
-            return LoadResult::failure(why);
+        if (Result<void> checked = loading::checkPictureSize(stored.width, stored.height); !checked.ok()) {
+            return checked.reason();
         }
         const PictureSize outSize = coveringSize(stored, loading::neededSize(stored, request));
         if (const VP8StatusCode status = decodeInto(data, size, stored, outSize, result.picture);
             status != VP8_STATUS_OK) {
-            return LoadResult::failure(statusReason(status));
+            return Reason{statusReason(status)};
         }
         result.ownSize = stored;
     }
     clearReservedBytes(result.picture);
-    result.ok = true;
     return result;
 }
 
-SizeResult webpSize(const std::uint8_t* data, std::size_t size)
+Result<PictureSize> webpSize(const std::uint8_t* data, std::size_t size)
 {
     WebPBitstreamFeatures features;
     if (const VP8StatusCode status = WebPGetFeatures(data, size, &features); status != VP8_STATUS_OK) {
-        return sizeFailure(statusReason(status));
+        return Reason{statusReason(status)};
     }
     PictureSize stored{features.width, features.height};
     if (features.has_animation) {
         const WebPData whole{data, size};
         std::unique_ptr<WebPDemuxer, DemuxDelete> demux(WebPDemux(&whole));
         if (!demux) {
-            return sizeFailure("WebP: animation is broken");
+            return Reason{"WebP: animation is broken"};
         }
         stored = {int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH)),
                   int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT))};

@@ -114,14 +114,14 @@ private:
 
 } // namespace
 
-LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
+Result<LoadedPicture> decodeWmf(const std::uint8_t* data, std::size_t size, const LoadRequest& request)
 {
     const auto start = std::chrono::steady_clock::now();
     const int limitMs = request.timeLimitMs > 0 ? std::min(request.timeLimitMs, helper::kLongestDrawMs)
                                                 : helper::kLongestDrawMs;
     loading::WmfPlan plan;
-    if (std::string why = loading::planWmf(data, size, plan); !why.empty()) {
-        return LoadResult::failure(why);
+    if (Result<void> checked = loading::planWmf(data, size, plan); !checked.ok()) {
+        return checked.reason();
     }
     const std::size_t bytes = std::size_t(plan.size.width) * std::size_t(plan.size.height) * 4;
     Fd metafile = memoryFile("velmora-wmf-in");
@@ -129,7 +129,7 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadReque
     int ends[2] = {-1, -1};
     if (!metafile.valid() || !pixels.valid() || !writeAll(metafile.get(), plan.cleaned) ||
         ftruncate(pixels.get(), off_t(bytes)) != 0 || pipe2(ends, O_CLOEXEC) != 0) {
-        return LoadResult::failure("WMF: no memory for the picture");
+        return Reason{"WMF: no memory for the picture"};
     }
     Fd doneRead(highDescriptor(ends[0]));
     Fd doneWrite(highDescriptor(ends[1]));
@@ -149,7 +149,7 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadReque
     pid_t child = -1;
     if (!doneRead.valid() || !doneWrite.valid() ||
         posix_spawn(&child, program.c_str(), actions.get(), nullptr, argv, environ) != 0) {
-        return LoadResult::failure("WMF: cannot start the renderer");
+        return Reason{"WMF: cannot start the renderer"};
     }
     doneWrite.reset();
 
@@ -172,39 +172,35 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadReque
     }
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (!finished || code == helper::kExitTooLong) {
-        return LoadResult::failure("WMF took too long to draw");
+        return Reason{"WMF took too long to draw"};
     }
     if (code == helper::kExitRefused) {
-        return LoadResult::failure("WMF: metafile could not be drawn");
+        return Reason{"WMF: metafile could not be drawn"};
     }
     if (code != helper::kExitDrawn) {
-        return LoadResult::failure(kRendererCrashed);
+        return Reason{kRendererCrashed};
     }
-    LoadResult result;
+    LoadedPicture result;
     result.ownSize = plan.size;
     result.picture.resize(plan.size.width, plan.size.height);
     std::size_t done = 0;
     while (done < bytes) {
         const ssize_t n = pread(pixels.get(), result.picture.data() + done, bytes - done, off_t(done));
         if (n <= 0) {
-            return LoadResult::failure("WMF: metafile could not be drawn");
+            return Reason{"WMF: metafile could not be drawn"};
         }
         done += std::size_t(n);
     }
-    result.ok = true;
     return result;
 }
 
-SizeResult wmfSize(const std::uint8_t* data, std::size_t size)
+Result<PictureSize> wmfSize(const std::uint8_t* data, std::size_t size)
 {
     loading::WmfPlan plan;
-    if (std::string why = loading::planWmf(data, size, plan); !why.empty()) {
-        return sizeFailure(why);
+    if (Result<void> checked = loading::planWmf(data, size, plan); !checked.ok()) {
+        return checked.reason();
     }
-    SizeResult result;
-    result.ok = true;
-    result.size = plan.size;
-    return result;
+    return plan.size;
 }
 
 } // namespace velmora::decode

@@ -257,7 +257,7 @@ int main(int argc, char** argv)
     const int width = std::atoi(argv[1]);
     const int height = std::atoi(argv[2]);
     const int limitMs = std::atoi(argv[3]);
-    if (!loading::checkPictureSize(width, height).empty() || limitMs <= 0) {
+    if (!loading::checkPictureSize(width, height).ok() || limitMs <= 0) {
         return helper::kExitRefused;
     }
     const loading::Deadline deadline(limitMs);

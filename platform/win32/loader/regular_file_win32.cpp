@@ -44,23 +44,19 @@ private:
 
 loading::OpenedFile openRegularFile(const std::string& path)
 {
-    loading::OpenedFile result;
     const std::wstring wide = win32::widen(path);
     HANDLE file = wide.empty() ? INVALID_HANDLE_VALUE
                                : CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        result.error = "cannot open the file";
-        return result;
+        return Reason{"cannot open the file"};
     }
     LARGE_INTEGER size{};
     if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) || size.QuadPart < 0) {
         CloseHandle(file);
-        result.error = "not a regular file";
-        return result;
+        return Reason{"not a regular file"};
     }
-    result.file = std::make_unique<WinRegularFile>(file, std::uint64_t(size.QuadPart));
-    return result;
+    return std::unique_ptr<loading::RegularFile>(std::make_unique<WinRegularFile>(file, std::uint64_t(size.QuadPart)));
 }
 
 } // namespace velmora

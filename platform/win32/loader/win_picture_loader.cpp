@@ -155,50 +155,50 @@ std::string wicReason(const char* what, HRESULT hr)
     return text;
 }
 
-LoadResult decodeWithWic(const std::uint8_t* data, std::size_t size, PictureFormat format, const LoadRequest& request,
-                         bool sizeOnly)
+Result<LoadedPicture> decodeWithWic(const std::uint8_t* data, std::size_t size, PictureFormat format,
+                                    const LoadRequest& request, bool sizeOnly)
 {
     const loading::Deadline deadline(request.timeLimitMs);
     if (format == PictureFormat::Jpeg && loading::countJpegScans(data, size) > loading::kMaxJpegScans) {
-        return LoadResult::failure("JPEG has too many scans");
+        return Reason{"JPEG has too many scans"};
     }
     ComScope com;
     ComPtr<IWICImagingFactory> factory;
     HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
     if (FAILED(hr)) {
-        return LoadResult::failure(wicReason("WIC is not available", hr));
+        return Reason{wicReason("WIC is not available", hr)};
     }
     ComPtr<IWICStream> stream;
     if (FAILED(hr = factory->CreateStream(&stream)) ||
         FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(data), DWORD(size)))) {
-        return LoadResult::failure(wicReason("cannot read the picture", hr));
+        return Reason{wicReason("cannot read the picture", hr)};
     }
     ComPtr<IWICBitmapDecoder> decoder;
     if (const GUID* container = containerOf(format)) {
         if (FAILED(hr = createBuiltInDecoder(factory.Get(), *container, decoder)) ||
             FAILED(hr = decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand))) {
-            return LoadResult::failure(wicReason("picture header is broken", hr));
+            return Reason{wicReason("picture header is broken", hr)};
         }
     } else if (FAILED(hr = factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                                             &decoder))) {
-        return LoadResult::failure(hr == WINCODEC_ERR_COMPONENTNOTFOUND ? std::string(kNoCodec)
-                                                                        : wicReason("picture header is broken", hr));
+        return Reason{hr == WINCODEC_ERR_COMPONENTNOTFOUND ? std::string(kNoCodec)
+                                                            : wicReason("picture header is broken", hr)};
     }
     UINT frames = 0;
     if (FAILED(hr = decoder->GetFrameCount(&frames)) || frames == 0) {
-        return LoadResult::failure("picture holds no image");
+        return Reason{"picture holds no image"};
     }
     ComPtr<IWICBitmapFrameDecode> frame;
     if (FAILED(hr = decoder->GetFrame(0, &frame))) {
-        return LoadResult::failure(wicReason("first image is broken", hr));
+        return Reason{wicReason("first image is broken", hr)};
     }
     UINT width = 0;
     UINT height = 0;
     if (FAILED(hr = frame->GetSize(&width, &height))) {
-        return LoadResult::failure(wicReason("picture header is broken", hr));
+        return Reason{wicReason("picture header is broken", hr)};
     }
-    if (std::string why = loading::checkPictureSize(width, height); !why.empty()) {
-        return LoadResult::failure(why);
+    if (Result<void> checked = loading::checkPictureSize(width, height); !checked.ok()) {
+        return checked.reason();
     }
 
     ComPtr<IWICMetadataQueryReader> frameMetadata;
@@ -213,18 +213,17 @@ LoadResult decodeWithWic(const std::uint8_t* data, std::size_t size, PictureForm
         int sh = 0;
         if (SUCCEEDED(decoder->GetMetadataQueryReader(&screen)) && readUShort(screen.Get(), L"/logscrdesc/Width", sw) &&
             readUShort(screen.Get(), L"/logscrdesc/Height", sh) && sw > 0 && sh > 0) {
-            if (std::string why = loading::checkPictureSize(sw, sh); !why.empty()) {
-                return LoadResult::failure(why);
+            if (Result<void> checked = loading::checkPictureSize(sw, sh); !checked.ok()) {
+                return checked.reason();
             }
             canvas = {sw, sh};
             readUShort(frameMetadata.Get(), L"/imgdesc/Left", left);
             readUShort(frameMetadata.Get(), L"/imgdesc/Top", top);
         }
     }
-    LoadResult result;
+    LoadedPicture result;
     result.ownSize = canvas; // as stored: the front end turns it by its EXIF tag
     if (sizeOnly) {
-        result.ok = true;
         return result;
     }
 
@@ -285,20 +284,20 @@ LoadResult decodeWithWic(const std::uint8_t* data, std::size_t size, PictureForm
     if (FAILED(hr = factory->CreateFormatConverter(&converter)) ||
         FAILED(hr = converter->Initialize(source.Get(), target, WICBitmapDitherTypeNone, nullptr, 0.0,
                                           WICBitmapPaletteTypeCustom))) {
-        return LoadResult::failure(wicReason("colour layout not supported", hr));
+        return Reason{wicReason("colour layout not supported", hr)};
     }
     Picture decoded{int(outWidth), int(outHeight)};
     const UINT stride = outWidth * 4;
     constexpr UINT kBand = 64; // rows per call, so a slow decode can be given up between bands
     for (UINT y = 0; y < outHeight; y += kBand) {
         if (deadline.passed()) {
-            return LoadResult::failure("picture took too long to decode");
+            return Reason{"picture took too long to decode"};
         }
         const UINT rows = std::min(kBand, outHeight - y);
         const WICRect rect{0, INT(y), INT(outWidth), INT(rows)};
         if (FAILED(hr = converter->CopyPixels(&rect, stride, stride * rows, decoded.data() + std::size_t(stride) * y))) {
             if (y == 0) {
-                return LoadResult::failure(wicReason("picture data is broken", hr));
+                return Reason{wicReason("picture data is broken", hr)};
             }
             break; // keep the bands that decoded
         }
@@ -317,20 +316,18 @@ LoadResult decodeWithWic(const std::uint8_t* data, std::size_t size, PictureForm
         decoded = std::move(placed);
     }
     result.picture = std::move(decoded);
-    result.ok = true;
     return result;
 }
 
 // A BMP's size from its header, and its pixels when they are bit fields.
-LoadResult decodeBitFields(const std::uint8_t* data, std::size_t size, const loading::BmpHeader& header,
-                           bool sizeOnly)
+Result<LoadedPicture> decodeBitFields(const std::uint8_t* data, std::size_t size, const loading::BmpHeader& header,
+                                      bool sizeOnly)
 {
-    LoadResult result;
+    LoadedPicture result;
     result.ownSize = {int(header.width), int(header.height)};
     if (!sizeOnly) {
         result.picture = loading::decodeBitFieldBmp(data, size, header);
     }
-    result.ok = true;
     return result;
 }
 
@@ -352,17 +349,16 @@ int CALLBACK playRecord(HDC dc, HANDLETABLE* table, const ENHMETARECORD* record,
     return 1;
 }
 
-LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadRequest& request, bool sizeOnly)
+Result<LoadedPicture> decodeWmf(const std::uint8_t* data, std::size_t size, const LoadRequest& request, bool sizeOnly)
 {
     const loading::Deadline deadline(request.timeLimitMs);
     loading::WmfPlan plan;
-    if (std::string why = loading::planWmf(data, size, plan); !why.empty()) {
-        return LoadResult::failure(why);
+    if (Result<void> checked = loading::planWmf(data, size, plan); !checked.ok()) {
+        return checked.reason();
     }
-    LoadResult result;
+    LoadedPicture result;
     result.ownSize = plan.size;
     if (sizeOnly) {
-        result.ok = true;
         return result;
     }
     METAFILEPICT picture{};
@@ -371,7 +367,7 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadReque
     picture.yExt = MulDiv(plan.size.height, 2540, 96);
     EnhMetafile emf(SetWinMetaFileBits(UINT(plan.cleaned.size()), plan.cleaned.data(), nullptr, &picture));
     if (!emf) {
-        return LoadResult::failure("WMF: metafile is broken");
+        return Reason{"WMF: metafile is broken"};
     }
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -384,7 +380,7 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadReque
     MemoryDc dc(CreateCompatibleDC(nullptr));
     GdiObject dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!dc || !dib || bits == nullptr) {
-        return LoadResult::failure("WMF: no memory for the picture");
+        return Reason{"WMF: no memory for the picture"};
     }
     PlayContext context{&deadline, false};
     {
@@ -395,14 +391,13 @@ LoadResult decodeWmf(const std::uint8_t* data, std::size_t size, const LoadReque
         GdiFlush();
     }
     if (context.timedOut) {
-        return LoadResult::failure("WMF took too long to draw");
+        return Reason{"WMF took too long to draw"};
     }
     result.picture.resize(plan.size.width, plan.size.height);
     std::memcpy(result.picture.data(), bits, result.picture.byteCount());
     for (std::size_t i = 3; i < result.picture.byteCount(); i += 4) {
         result.picture.data()[i] = 0;
     }
-    result.ok = true;
     return result;
 }
 
@@ -410,31 +405,30 @@ class WinDecoders final : public loading::PictureDecoders {
 public:
     loading::OpenedFile openFile(const std::string& path) override { return openRegularFile(path); }
 
-    LoadResult decode(PictureFormat format, const std::uint8_t* data, std::size_t size,
-                      const LoadRequest& request) override
+    Result<LoadedPicture> decode(PictureFormat format, const std::uint8_t* data, std::size_t size,
+                                 const LoadRequest& request) override
     {
         return decodeBytes(format, data, size, request, false);
     }
 
-    SizeResult storedSize(PictureFormat format, const std::uint8_t* data, std::size_t size) override
+    Result<PictureSize> storedSize(PictureFormat format, const std::uint8_t* data, std::size_t size) override
     {
-        const LoadResult header = decodeBytes(format, data, size, LoadRequest{}, true);
-        SizeResult result;
-        result.ok = header.ok;
-        result.error = header.error;
-        result.size = header.ownSize;
-        return result;
+        const Result<LoadedPicture> header = decodeBytes(format, data, size, LoadRequest{}, true);
+        if (!header.ok()) {
+            return header.reason();
+        }
+        return header->ownSize;
     }
 
 private:
-    static LoadResult decodeBytes(PictureFormat format, const std::uint8_t* data, std::size_t size,
-                                  const LoadRequest& request, bool sizeOnly)
+    static Result<LoadedPicture> decodeBytes(PictureFormat format, const std::uint8_t* data, std::size_t size,
+                                             const LoadRequest& request, bool sizeOnly)
     {
         switch (format) {
         case PictureFormat::Bmp: {
             loading::BmpHeader header;
-            if (std::string why = loading::readBmpHeader(data, size, header); !why.empty()) {
-                return LoadResult::failure(why);
+            if (Result<void> checked = loading::readBmpHeader(data, size, header); !checked.ok()) {
+                return checked.reason();
             }
             // The size is the header's: WIC never sees a file only to be asked its size.
             if (sizeOnly || header.compression == loading::kBmpBitFields ||
@@ -452,7 +446,7 @@ private:
         case PictureFormat::Wmf: return decodeWmf(data, size, request, sizeOnly);
         case PictureFormat::Unknown: break;
         }
-        return LoadResult::failure(loading::kNotAPicture);
+        return Reason{loading::kNotAPicture};
     }
 };
 
@@ -465,7 +459,7 @@ std::unique_ptr<PictureLoader> createPlatformPictureLoader()
     return std::make_unique<loading::DecodingLoader>(createPlatformDecoders());
 }
 
-LoadResult decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request)
+Result<LoadedPicture> decodePlatformPicture(std::span<const std::uint8_t> bytes, const LoadRequest& request)
 {
     WinDecoders decoders;
     return loading::loadPicture(decoders, bytes.data(), bytes.size(), request);
