@@ -1,7 +1,6 @@
 // The Linux velmora program: the full-screen show, the settings window (-c, --settings), the screen-saver daemon's display hack,
 // and the headless renderer (--render).
 #include "platform/linux/headless_render.h"
-#include "platform/linux/huge_page_memory.h"
 #include "platform/linux/idle_watcher.h"
 #include "platform/linux/shell_options.h"
 #include "platform/linux/shell_sdl.h"
@@ -86,9 +85,6 @@ int main(int argc, char** argv)
     // heap, adding up to a whole screen buffer to the peak while the next picture decodes.
     // Tile-sized buffers, made once a tile, stay below the threshold.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
-    // Pictures (the master, tiles, decoded images) take large pages where the kernel has them.
-    static shell::HugePageMemory pictureMemory;
-    std::pmr::set_default_resource(&pictureMemory);
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = shell::parseShellOptions(args, std::getenv("XSCREENSAVER_WINDOW"));

@@ -1,7 +1,6 @@
 // The Linux shell's own logic, without a display: argument reading, key mapping, pixel
 // layouts, the timer driver that lets the process sleep, signals as a wake-up, and which
 // show each Wayland output carries.
-#include "platform/linux/huge_page_memory.h"
 #include "platform/linux/shell_fps.h"
 #include "platform/linux/shell_options.h"
 #include "platform/linux/shell_pixels.h"
@@ -19,7 +18,6 @@
 #include <poll.h>
 
 #include <csignal>
-#include <cstdint>
 #include <cstdlib>
 #include <sstream>
 
@@ -387,24 +385,4 @@ TEST(FpsBadge, CountsTheFramesOfEachSecondAndStaysInsideASmallPreview)
     const show::Rect tiny = badge.placeIn(40, 10); // a small preview: clipped, never outside
     EXPECT_EQ(tiny.width, 40);
     EXPECT_EQ(tiny.y, 0);
-}
-
-TEST(HugePageMemory, BigPicturesStartOnALargePageAndKeepEveryByteSmallOnesUseTheHeap)
-{
-    HugePageMemory memory;
-    // Sizes around the large page: below, exactly one, and a screen that is not a whole number of them.
-    for (const int width : {700, 1024, 3840}) {
-        const int height = width == 3840 ? 2160 : 512;
-        Picture picture(&memory);
-        picture.resize(width, height);
-        const bool large = picture.byteCount() >= HugePageMemory::LargePage;
-        EXPECT_EQ(large, reinterpret_cast<std::uintptr_t>(picture.data()) % HugePageMemory::LargePage == 0) << width;
-        picture.setPixel(width - 1, height - 1, 1, 2, 3, 4);
-        picture.setPixel(0, 0, 5, 6, 7, 8);
-        Picture copy = picture;
-        copy.resize(width, height);
-        copy = picture;
-        EXPECT_EQ(copy, picture);
-        EXPECT_EQ(picture.pixelValue(width - 1, height - 1), 0x04030201u);
-    }
 }
