@@ -39,6 +39,8 @@ stop_daemon() {
   fi
   local pid
   for pid in $(pgrep -u "$user" || true); do kill -9 "$pid" 2>/dev/null || true; done
+  # Until they are gone: a dying hack of the same name would be taken for the next one.
+  poll 10 bash -c "! pgrep -u $user >/dev/null" || true
 }
 trap 'stop_daemon; stop_xvfb; rm -rf "$home"' EXIT
 
