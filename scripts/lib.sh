@@ -1,5 +1,17 @@
 # Shared helpers of the project scripts (sourced, not run).
 
+# Runs the command (in this shell) until it succeeds, every 0.1 s, for at most CAP seconds;
+# false after that.
+eventually() {
+  local cap="$1" end
+  shift
+  end=$((SECONDS + cap))
+  until "$@"; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.1
+  done
+}
+
 # Starts a private Xvfb on a free display and exports DISPLAY; stop it with stop_xvfb.
 start_xvfb() {
   local size="${1:-1920x1080x24}"

@@ -12,6 +12,7 @@ if [ -z "${e2e_on_wayland:-}" ]; then
 fi
 
 check="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/e2e_check.py"
+. "$(dirname "$check")/../scripts/lib.sh" # eventually, the one polling helper
 # An ASCII name under /tmp: the Windows folder browser is driven by typing the names.
 work=$(mktemp -d /tmp/velmora-e2e-XXXXXX)
 app_pid=""
@@ -29,18 +30,6 @@ fail() {
   echo "FAIL: $*"
   [ ! -s "$app_log" ] || tail -n 30 "$app_log"
   exit 1
-}
-
-# Runs the command (in this shell) until it succeeds, every 0.1 s, for at most CAP seconds;
-# false after that.
-eventually() {
-  local cap="$1" end
-  shift
-  end=$((SECONDS + cap))
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.1
-  done
 }
 
 # The program, in $work, in the background: $app_pid.

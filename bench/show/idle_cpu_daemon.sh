@@ -30,30 +30,9 @@ chmod 755 "$home"
 chown "$user" "$home"
 daemon_pid=""
 
-as_user() { runuser -u "$user" -- env HOME="$home" DISPLAY="$DISPLAY" XDG_CONFIG_HOME="$home/.config" "$@"; }
-stop_daemon() {
-  if [ -n "$daemon_pid" ]; then
-    as_user xscreensaver-command -exit >/dev/null 2>&1 || true
-    wait "$daemon_pid" 2>/dev/null || true
-    daemon_pid=""
-  fi
-  local pid
-  for pid in $(pgrep -u "$user" || true); do kill -9 "$pid" 2>/dev/null || true; done
-  # Until they are gone: a dying hack of the same name would be taken for the next one.
-  poll 10 bash -c "! pgrep -u $user >/dev/null" || true
-}
+source tests/e2e_linux/daemon_lib.sh
 trap 'stop_daemon; stop_xvfb; rm -rf "$home"' EXIT
 
-# Polls the command every 0.1 s for at most CAP seconds.
-poll() {
-  local cap="$1" end
-  shift
-  end=$((SECONDS + cap))
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.1
-  done
-}
 hack_pid() { pgrep -u "$user" -x "$1" | head -n1; }
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
@@ -67,9 +46,9 @@ run_hack() {
   chown "$user" "$home/.xscreensaver"
   as_user xscreensaver -no-splash >"$home/daemon.log" 2>&1 &
   daemon_pid=$!
-  poll 20 as_user xscreensaver-command -time >/dev/null 2>&1 || { echo "the daemon does not answer"; return 1; }
+  eventually 20 as_user xscreensaver-command -time >/dev/null 2>&1 || { echo "the daemon does not answer"; return 1; }
   as_user xscreensaver-command -activate >/dev/null
-  poll 30 hack_pid "$name" >/dev/null || { echo "$name did not start"; return 1; }
+  eventually 30 hack_pid "$name" >/dev/null || { echo "$name did not start"; return 1; }
   pid=$(hack_pid "$name")
   sleep 5
   load=$(cut -d' ' -f1 /proc/loadavg)

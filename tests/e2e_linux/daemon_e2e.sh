@@ -37,18 +37,8 @@ convert -size 8x8 xc:'#00ff00' "$home/green.png"
 convert -size 8x8 xc:black "$home/black.png"
 chown -R "$user" "$home"
 
-as_user() { runuser -u "$user" -- env HOME="$home" DISPLAY="$DISPLAY" XDG_CONFIG_HOME="$home/.config" "$@"; }
 daemon_pid=""
-stop_daemon() {
-  if [ -n "$daemon_pid" ]; then
-    as_user xscreensaver-command -exit >/dev/null 2>&1 || true
-    wait "$daemon_pid" 2>/dev/null || true
-    daemon_pid=""
-  fi
-  # Whatever the daemon left behind, by id: only this test's user runs anything here.
-  local pid
-  for pid in $(pgrep -u "$user" || true); do kill -9 "$pid" 2>/dev/null || true; done
-}
+. "$(dirname "$0")/daemon_lib.sh"
 
 # Polls the condition for at most CAP seconds; fails with WHAT and the user's processes.
 wait_for() {
